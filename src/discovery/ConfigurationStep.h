@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string_view>
+
+namespace tavolix {
+
+class RequestWriter;
+class WorkerUi;
+struct WorkerControl;
+
+enum class ConfigurationOutcome
+{
+    Composed,         // the writer holds a complete configuration request
+    FallBackToSearch, // a check failed: send a search instead
+    Refused,          // a field would send a wrong value: nothing is sent
+    Stopped,          // the worker is being stopped while it waited on the window
+};
+
+// True when the texts differ in length or in any byte (case matters).
+bool textDiffers(std::string_view a, std::string_view b);
+
+// Reads the window's fields, compares them with the device that the MAC
+// group caption names, and appends the configuration records to writer, which
+// holds the magic. Only changed settings are sent.
+ConfigurationOutcome composeConfiguration(WorkerControl& control, WorkerUi& ui,
+                                          RequestWriter& writer);
+
+} // namespace tavolix

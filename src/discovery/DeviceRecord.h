@@ -1,0 +1,47 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace tavolix {
+
+// One discovered device. Texts are fixed-width, zero-padded byte strings as
+// they arrive on the wire; a text that fills its field has no terminator.
+struct DeviceRecord
+{
+    int32_t slot = 0; // 1..255 once stored; 0 marks an empty slot
+    int32_t kind = 0; // 0, 1 or 3
+    std::array<char, 32> name{};
+    std::array<char, 16> version{};
+    std::array<uint8_t, 6> mac{};
+    std::array<char, 16> ipAddress{};
+    std::array<char, 16> subnetMask{};
+    std::array<char, 16> gateway{};
+    int32_t httpPort = 0;
+    std::array<uint8_t, 4> networkMode{};
+    std::array<char, 64> pppoeAccount{};
+    std::array<char, 16> pppoePassword{};
+
+    bool operator==(const DeviceRecord&) const = default;
+};
+
+// The text of a fixed-width field: up to its first zero byte, never past its width.
+template <std::size_t N> std::string_view fieldText(const std::array<char, N>& field)
+{
+    std::size_t length = 0;
+    while (length < N && field[length] != '\0')
+        ++length;
+    return {field.data(), length};
+}
+
+// Copies text into a fixed-width field, cut at the width and zero-padded.
+template <std::size_t N> void setFieldText(std::array<char, N>& field, std::string_view text)
+{
+    field.fill('\0');
+    text.copy(field.data(), std::min(text.size(), N));
+}
+
+} // namespace tavolix

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "DeviceRecord.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavolix {
+
+struct WorkerControl;
+class WorkerUi;
+
+// The record one reply describes; nothing when the bytes do not start with
+// the magic. A value cut off by the end of the datagram is taken as far as it
+// was received and the missing bytes count as zero.
+std::optional<DeviceRecord> decodeReply(std::span<const uint8_t> bytes);
+
+// Decodes one reply, merges it into the table by MAC address and asks the
+// window for its list row. Returns the slot it was stored in, 0 when it was
+// ignored or dropped.
+int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, WorkerUi& ui);
+
+// The list row of a stored record: its slot number, a blank and its name.
+std::string listRowText(const DeviceRecord& record);
+
+// The leading decimal number of a row text, read as atoi reads it.
+int leadingNumber(std::string_view text);
+
+} // namespace tavolix

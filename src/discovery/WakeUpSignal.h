@@ -1,0 +1,24 @@
+#pragma once
+
+namespace tavolix {
+
+// An eventfd that the window side signals when it hands the worker a command
+// or asks it to stop, so the worker can sleep in poll() until something
+// happens instead of polling on a timer.
+class WakeUpSignal final
+{
+public:
+    WakeUpSignal();
+    ~WakeUpSignal();
+    WakeUpSignal(const WakeUpSignal&) = delete;
+    WakeUpSignal& operator=(const WakeUpSignal&) = delete;
+
+    int fd() const { return m_fd; }
+    void signal() const;
+    void drain() const;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace tavolix

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavolix {
+
+// The dialog fields the worker reads when it composes a configuration request.
+enum class WorkerField
+{
+    LoginAccount,
+    LoginPassword,
+    Mac,
+    Name,
+    IpAddress,
+    SubnetMask,
+    Gateway,
+    HttpPort,
+    PppoeAccount,
+    PppoePassword,
+    MacGroupCaption, // the selected device's address, "ffffffffffff" when none
+};
+
+enum class WorkerChoice
+{
+    Pppoe,
+    Dhcp,
+};
+
+// Everything the network worker asks of the window. Every call is made from
+// the worker's thread and returns only when the window has carried it out;
+// the window side runs each one on its own thread.
+class WorkerUi
+{
+public:
+    virtual ~WorkerUi() = default;
+
+    virtual void setStatusText(std::string_view text) = 0;
+    virtual std::string fieldText(WorkerField field) = 0;
+    // Only LoginAccount and Mac are ever asked.
+    virtual bool isFieldVisible(WorkerField field) = 0;
+    virtual bool isChoiceChecked(WorkerChoice choice) = 0;
+    // Shows an error box and returns when the user has dismissed it, or when
+    // the worker is being stopped.
+    virtual void showMessageBox(std::string_view caption, std::string_view text) = 0;
+    // Empties the detail fields, the device list and the device table.
+    virtual void resetDisplay() = 0;
+    // Makes sure the device list has a row for slotNumber: adds rowText
+    // unless a row whose leading number is slotNumber exists already.
+    virtual void addListRow(int slotNumber, std::string_view rowText) = 0;
+
+protected:
+    WorkerUi() = default;
+};
+
+} // namespace tavolix
