@@ -1,0 +1,169 @@
+#include "ReplyParser.h"
+#include "ScriptedWorkerUi.h"
+#include "WireBytes.h"
+#include "WorkerControl.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolix {
+namespace {
+
+using test::WireBytes;
+
+std::optional<DeviceRecord> decode(const WireBytes& bytes)
+{
+    return decodeReply(bytes.data());
+}
+
+TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
+{
+    const auto reply = WireBytes()
+                           .text("VXL83") // 0-4
+                           .bytes({0x21, 0x10})
+                           .text("1.2.3-build-0042") // Version first
+                           .bytes({0x20, 0x1F})
+                           .text("cam-one")
+                           .zeros(24)                                               // Name
+                           .bytes({0x10, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // Mac
+                           .bytes({0x11, 0x04, 0xC0, 0xA8, 0x01, 0x0A})             // IpAddress
+                           .bytes({0x12, 0x04, 0xFF, 0xFF, 0xFF, 0x00})             // SubnetMask
+                           .bytes({0x13, 0x04, 0xC0, 0xA8, 0x01, 0x01})             // Gateway
+                           .bytes({0x14, 0x05, 0x90, 0x1F, 0x00, 0x00, 0x00})       // HttpPort 8080
+                           .bytes({0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF})             // NetworkMode
+                           .bytes({0x30, 0x02, 0x00, 0x01})                         // DeviceKind 1
+                           .bytes({0x22, 0x40})
+                           .text(std::string(64, 'a')) // PppoeAccount
+                           .bytes({0x23, 0x10})
+                           .text("pw")
+                           .zeros(14) // PppoePassword
+                           .bytes({0x32, 0x20})
+                           .zeros(32); // Credentials: skipped
+    const auto device = decode(reply);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(fieldText(device->version), "1.2.3-build-0042"); // 16 bytes, no terminator
+    EXPECT_EQ(fieldText(device->name), "cam-one");
+    EXPECT_EQ(device->mac, (std::array<uint8_t, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
+    EXPECT_EQ(fieldText(device->ipAddress), "192.168.1.10");
+    EXPECT_EQ(fieldText(device->subnetMask), "255.255.255.0");
+    EXPECT_EQ(fieldText(device->gateway), "192.168.1.1");
+    EXPECT_EQ(device->httpPort, 8080);
+    EXPECT_EQ(device->networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
+    EXPECT_EQ(device->kind, 1);
+    EXPECT_EQ(fieldText(device->pppoeAccount), std::string(64, 'a'));
+    EXPECT_EQ(fieldText(device->pppoePassword), "pw");
+    EXPECT_EQ(device->slot, 0);
+}
+
+TEST(ReplyParser, FieldRules)
+{
+    const struct
+    {
+        const char* what;
+        WireBytes records; // after the magic
+        int kind;
+        int port;
+        std::string name;
+    } rows[] = {
+        {"kind 00 02 leaves 0", WireBytes().bytes({0x30, 0x02, 0x00, 0x02}), 0, 0, ""},
+        {"kind 01 01 leaves 0", WireBytes().bytes({0x30, 0x02, 0x01, 0x01}), 0, 0, ""},
+        {"kind 00 03 gives 3", WireBytes().bytes({0x30, 0x02, 0x00, 0x03}), 3, 0, ""},
+        {"kind 03 then 02 keeps 3",
+         WireBytes().bytes({0x30, 0x02, 0x00, 0x03, 0x30, 0x02, 0x00, 0x02}), 3, 0, ""},
+        {"port 50 00 gives 80", WireBytes().bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
+        {"port FF FF gives 65535", WireBytes().bytes({0x14, 0x05, 0xFF, 0xFF, 0, 0, 0}), 0, 65535,
+         ""},
+        {"31-byte name is terminated",
+         WireBytes().bytes({0x20, 0x1F}).text(std::string(31, 'x')).bytes({0x21, 0x10}).text("v"),
+         0, 0, std::string(31, 'x')},
+        {"later record overwrites",
+         WireBytes()
+             .bytes({0x20, 0x1F})
+             .text("old")
+             .zeros(28)
+             .bytes({0x20, 0x1F})
+             .text("new")
+             .zeros(28),
+         0, 0, "new"},
+        {"value taken at the fixed size whatever the length says",
+         WireBytes().bytes({0x20, 0x03}).text("abc").bytes({0x14, 0x05, 0x50, 0, 0, 0, 0}), 0, 80,
+         std::string("abc\x14\x05\x50", 6)},
+        {"unknown tag skipped by its length",
+         WireBytes().bytes({0x77, 0x03, 1, 2, 3, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
+        {"tag 00 ends the walk", WireBytes().bytes({0x00, 0x00, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}),
+         0, 0, ""},
+        {"length FF moves on by 257",
+         WireBytes().bytes({0x77, 0xFF}).zeros(255).bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80,
+         ""},
+        {"cut-off port counts missing bytes as zero", WireBytes().bytes({0x14, 0x05, 0x50}), 0, 80,
+         ""},
+        {"cut-off name keeps what arrived", WireBytes().bytes({0x20, 0x1F}).text("ab"), 0, 0, "ab"},
+        {"lone tag byte at the end", WireBytes().bytes({0x20}), 0, 0, ""},
+    };
+    for (const auto& row : rows) {
+        std::vector<uint8_t> bytes = {'V', 'X', 'L', '8', '3'};
+        const auto& tail = row.records.data();
+        bytes.insert(bytes.end(), tail.begin(), tail.end());
+        const auto device = decodeReply(bytes);
+        ASSERT_TRUE(device) << row.what;
+        EXPECT_EQ(device->kind, row.kind) << row.what;
+        EXPECT_EQ(device->httpPort, row.port) << row.what;
+        EXPECT_EQ(std::string(fieldText(device->name)), row.name) << row.what;
+    }
+}
+
+TEST(ReplyParser, IgnoresDatagramsWithoutTheMagic)
+{
+    const std::vector<std::vector<uint8_t>> rejected = {
+        {},
+        {'V', 'X', 'L', '8'},            // shorter than the magic
+        {'V', 'X', 'L', '8', '4'},       // wrong last byte
+        {'v', 'x', 'l', '8', '3', 0x20}, // case matters
+    };
+    for (const auto& bytes : rejected)
+        EXPECT_FALSE(decodeReply(bytes)) << bytes.size();
+    // Just the magic is a device with every field zero.
+    const std::vector<uint8_t> magicOnly = {'V', 'X', 'L', '8', '3'};
+    EXPECT_EQ(decodeReply(magicOnly), DeviceRecord{});
+}
+
+TEST(ReplyParser, StoresAndListsEachDeviceOnce)
+{
+    WorkerControl control;
+    test::ScriptedWorkerUi ui;
+    const auto reply = [](uint8_t macByte, const char* name) {
+        auto bytes = WireBytes()
+                         .text("VXL83")
+                         .bytes({0x10, 0x06, 0, 0, 0, 0, 0, macByte})
+                         .bytes({0x20, 0x1F})
+                         .text(name);
+        return bytes.padTo(5 + 8 + 33).data();
+    };
+    EXPECT_EQ(parseReply(control, reply(1, "alpha"), ui), 255);
+    EXPECT_EQ(parseReply(control, reply(2, "beta"), ui), 254);
+    EXPECT_EQ(parseReply(control, reply(1, "alpha-renamed"), ui), 255);
+    const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
+    EXPECT_EQ(parseReply(control, noise, ui), 0);
+    // The window gets one row request per stored reply; keeping the first row is its rule.
+    EXPECT_EQ(ui.rows, (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
+    EXPECT_EQ(control.table.usedSlotCount(), 2);
+}
+
+TEST(ListRows, TextAndLeadingNumber)
+{
+    DeviceRecord record;
+    record.slot = 255;
+    setFieldText(record.name, std::string(31, 'n'));
+    EXPECT_EQ(listRowText(record), "255 " + std::string(31, 'n')); // 35 bytes at most
+
+    const struct
+    {
+        const char* text;
+        int number;
+    } rows[] = {{"12 cam", 12}, {"255 x", 255}, {"  7 y", 7}, {"+3 z", 3},
+                {"-4 z", -4},   {"cam 12", 0},  {"", 0},      {"99999999999999 big", 2147483647}};
+    for (const auto& row : rows)
+        EXPECT_EQ(leadingNumber(row.text), row.number) << row.text;
+}
+
+} // namespace
+} // namespace tavolix

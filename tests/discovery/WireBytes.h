@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
+
+namespace tavolix::test {
+
+// Builds an expected datagram from annotated pieces: byte lists, texts and
+// runs of zeros, so each table row reads like the offsets it stands for.
+class WireBytes final
+{
+public:
+    WireBytes& bytes(std::initializer_list<uint8_t> values)
+    {
+        m_data.insert(m_data.end(), values);
+        return *this;
+    }
+    WireBytes& text(std::string_view value)
+    {
+        m_data.insert(m_data.end(), value.begin(), value.end());
+        return *this;
+    }
+    WireBytes& zeros(std::size_t count)
+    {
+        m_data.insert(m_data.end(), count, 0);
+        return *this;
+    }
+    // Zero fill up to a total size, as every request is 256 bytes.
+    WireBytes& padTo(std::size_t size)
+    {
+        if (m_data.size() < size)
+            m_data.resize(size, 0);
+        return *this;
+    }
+    std::size_t size() const { return m_data.size(); }
+    const std::vector<uint8_t>& data() const { return m_data; }
+
+private:
+    std::vector<uint8_t> m_data;
+};
+
+} // namespace tavolix::test

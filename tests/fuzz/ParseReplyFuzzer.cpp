@@ -1,0 +1,47 @@
+#include "Datagram.h"
+#include "ReplyParser.h"
+#include "WorkerControl.h"
+#include "WorkerUi.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+namespace {
+
+// Checks what the parser hands the window: a slot in range and a row that
+// starts with that slot.
+class CheckingUi final : public tavolix::WorkerUi
+{
+public:
+    void setStatusText(std::string_view) override {}
+    std::string fieldText(tavolix::WorkerField) override { return {}; }
+    bool isFieldVisible(tavolix::WorkerField) override { return false; }
+    bool isChoiceChecked(tavolix::WorkerChoice) override { return false; }
+    void showMessageBox(std::string_view, std::string_view) override {}
+    void resetDisplay() override {}
+    void addListRow(int slotNumber, std::string_view rowText) override
+    {
+        if (slotNumber < 1 || slotNumber > 255 || rowText.size() > 35 ||
+            tavolix::leadingNumber(rowText) != slotNumber)
+            std::abort();
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > tavolix::replyCapacity)
+        return 0;
+    // Copy into an exact-size heap block so any read past the received bytes
+    // is caught by the address sanitizer.
+    const std::vector<uint8_t> received(data, data + size);
+    static tavolix::WorkerControl control;
+    static CheckingUi ui;
+    tavolix::parseReply(control, std::span<const uint8_t>(received.data(), received.size()), ui);
+    if (control.table.usedSlotCount() == tavolix::DeviceTable::slotCount)
+        control.table.clear();
+    return 0;
+}
