@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs the dependencies, then builds and runs every test layer:
+#   1. the whole project and all tests (unit, widget, end-to-end in network
+#      namespaces, single instance under Xvfb);
+#   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the Qt-free worker tests under ThreadSanitizer;
+#   4. the reply-parser fuzzer for a bounded time.
+# Any failure stops the run with a non-zero exit code.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+fuzz_seconds=${TAVOLIX_FUZZ_SECONDS:-60}
+
+"$top/scripts/install-deps.sh"
+
+stage() { printf '\n=== %s ===\n' "$*"; }
+
+stage "build and test"
+cmake -S "$top" -B "$top/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$top/build-test" -j"$jobs"
+ctest --test-dir "$top/build-test" --output-on-failure
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S "$top" -B "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+cmake --build "$top/build-asan" -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions="$top/tests/sanitizers/lsan.supp" \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$top/build-asan" --output-on-failure -LE xvfb
+
+stage "ThreadSanitizer (worker)"
+cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTAVOLIX_BUILD_GUI=OFF \
+    -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
+cmake --build "$top/build-tsan" -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir "$top/build-tsan" --output-on-failure -L worker
+
+stage "fuzzing the reply parser for ${fuzz_seconds}s"
+CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAVOLIX_BUILD_GUI=OFF -DTAVOLIX_BUILD_TESTS=OFF -DTAVOLIX_BUILD_FUZZERS=ON \
+    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
+cmake --build "$top/build-fuzz" -j"$jobs" --target fuzz_parse_reply
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp "$top"/tests/fuzz/corpus/* "$corpus"/
+"$top/build-fuzz/tests/fuzz/fuzz_parse_reply" -max_total_time="$fuzz_seconds" -max_len=3000 \
+    -print_final_stats=1 "$corpus"
+
+stage "all test layers passed"
