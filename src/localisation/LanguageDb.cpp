@@ -1,0 +1,185 @@
+#include "LanguageDb.h"
+
+#include "DatabaseMessage.h"
+#include "LanguageKeys.h"
+#include "TextBuffer.h"
+
+#include <QFile>
+#include <QWidget>
+#include <array>
+#include <cstdio>
+#include <limits>
+
+namespace tavolix {
+
+namespace {
+
+// Room for every statement composed here; the longest needs 67 bytes.
+using StatementBuffer = std::array<char, 100>;
+
+template <typename... Args>
+bool composeStatement(StatementBuffer& buffer, const char* format, Args... args)
+{
+    const int written = std::snprintf(buffer.data(), buffer.size(), format, args...);
+    return written >= 0 && static_cast<std::size_t>(written) < buffer.size();
+}
+
+const char* cellText(sqlite3_stmt* statement, int column)
+{
+    return reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+}
+
+} // namespace
+
+LanguageDb::LanguageDb(QWidget& messageAnchor) : messageAnchor_(messageAnchor) {}
+
+LanguageDb::~LanguageDb() = default;
+
+void LanguageDb::openLanguageDb(const QString& path)
+{
+    connection_.reset();
+    sqlite3* opened = nullptr;
+    const int result = sqlite3_open(QFile::encodeName(path).constData(), &opened);
+    // SQLite hands out a handle even when the open fails; it must be closed.
+    SqliteConnection connection(opened);
+    if (result != SQLITE_OK) {
+        report(openFailedMessage());
+        return;
+    }
+    connection_ = std::move(connection);
+}
+
+void LanguageDb::closeLanguageDb()
+{
+    connection_.reset();
+}
+
+std::optional<int> LanguageDb::readStoredLanguage()
+{
+    const SqliteStatement statement = prepare("select * from current");
+    if (!statement)
+        return std::nullopt;
+    // Without any usable number the first language is the sound choice.
+    int stored = 0;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        for (int column = 0; column < sqlite3_column_count(statement.get()); ++column) {
+            if (sqlite3_column_type(statement.get(), column) != SQLITE_INTEGER)
+                continue;
+            // A value beyond 32 bits is no language number; truncating it
+            // would turn it into an arbitrary one.
+            const sqlite3_int64 value = sqlite3_column_int64(statement.get(), column);
+            if (value >= std::numeric_limits<int>::min() &&
+                value <= std::numeric_limits<int>::max())
+                stored = static_cast<int>(value);
+        }
+    }
+    if (!reachedEnd(step))
+        return std::nullopt;
+    return stored;
+}
+
+std::optional<QStringList> LanguageDb::listLanguageNames(int displayLanguage)
+{
+    const SqliteStatement statement = prepare("select * from language");
+    if (!statement)
+        return std::nullopt;
+    QStringList names;
+    TextBuffer text;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        // Emptied per row, so a row never shows another language's name.
+        text.clear();
+        for (int column = 0; column < sqlite3_column_count(statement.get()); ++column) {
+            if (sqlite3_column_type(statement.get(), column) == SQLITE_TEXT)
+                text.assign(cellText(statement.get(), column));
+            if (column == displayLanguage)
+                names.append(text.toQString());
+        }
+    }
+    if (!reachedEnd(step))
+        return std::nullopt;
+    return names;
+}
+
+std::optional<QList<InterfaceText>> LanguageDb::readInterfaceTexts(int language)
+{
+    // The key comes from the fixed table of names, never from outside.
+    StatementBuffer query;
+    if (!composeStatement(query, "select * from interface where language='%s'",
+                          languageKeyName(language))) {
+        report(prepareFailedMessage());
+        return std::nullopt;
+    }
+    const SqliteStatement statement = prepare(query.data());
+    if (!statement)
+        return std::nullopt;
+    QList<InterfaceText> texts;
+    TextBuffer text;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        for (int column = 0; column < sqlite3_column_count(statement.get()); ++column) {
+            // A cell that is not text has nothing to show; its controls keep
+            // the text they have rather than take a neighbour's.
+            if (sqlite3_column_type(statement.get(), column) != SQLITE_TEXT)
+                continue;
+            text.assign(cellText(statement.get(), column));
+            texts.append({column, text.toQString()});
+        }
+    }
+    if (!reachedEnd(step))
+        return std::nullopt;
+    return texts;
+}
+
+bool LanguageDb::storeLanguage(int language, int storedLanguage)
+{
+    StatementBuffer update;
+    if (!connection_ ||
+        !composeStatement(update, "update current set language=%d where language=%d", language,
+                          storedLanguage)) {
+        report(updateFailedMessage());
+        return false;
+    }
+    const int result = sqlite3_exec(connection_.get(), update.data(), nullptr, nullptr, nullptr);
+    // An update that finds no row stored nothing; calling it a success would
+    // lose the choice without a word.
+    if (result != SQLITE_OK || sqlite3_changes(connection_.get()) == 0) {
+        report(updateFailedMessage());
+        return false;
+    }
+    return true;
+}
+
+SqliteStatement LanguageDb::prepare(const char* statementText)
+{
+    sqlite3_stmt* prepared = nullptr;
+    // The v2 form prepares again by itself when another program has changed
+    // the file's tables since the connection last looked; the legacy form
+    // fails the first step instead, which would read as an empty table.
+    const int result =
+        connection_ ? sqlite3_prepare_v2(connection_.get(), statementText, -1, &prepared, nullptr)
+                    : SQLITE_MISUSE;
+    SqliteStatement statement(prepared);
+    if (result != SQLITE_OK || !statement) {
+        report(prepareFailedMessage());
+        return nullptr;
+    }
+    return statement;
+}
+
+bool LanguageDb::reachedEnd(int lastStepResult)
+{
+    if (lastStepResult == SQLITE_DONE)
+        return true;
+    // A damaged or locked file: what was read so far is incomplete.
+    report(prepareFailedMessage());
+    return false;
+}
+
+void LanguageDb::report(const QString& message)
+{
+    showDatabaseMessage(messageAnchor_.window(), message);
+}
+
+} // namespace tavolix

@@ -1,0 +1,63 @@
+#pragma once
+
+// Contract between the window and the language switch. The localisation work
+// fills in the implementation and may add private members, but keeps these
+// public names.
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+#include <optional>
+
+class QComboBox;
+class QWidget;
+
+namespace tavolix {
+
+// Control id that stands for the main window's own title in the column table.
+inline constexpr int windowTitleControl = 0;
+
+// What the switch needs from the window: set a control's text by its id
+// (1001, 1012, 1019, ... or windowTitleControl), and repaint everything once
+// a switch has been applied.
+class LanguageTextTarget
+{
+public:
+    virtual void setInterfaceText(int controlId, const QString& text) = 0;
+    virtual void languageApplied() = 0;
+
+protected:
+    ~LanguageTextTarget() = default;
+};
+
+class LanguageDb;
+
+// Fills the language box, applies the interface texts of the chosen language
+// and stores the choice in the language database.
+class LanguageSwitch final
+{
+public:
+    LanguageSwitch(QComboBox& languageBox, LanguageTextTarget& target);
+    ~LanguageSwitch();
+    Q_DISABLE_COPY_MOVE(LanguageSwitch)
+
+    void openLanguageDb(const QString& path); // "language.db" in the program
+    void closeLanguageDb();
+    void initLanguageTexts(); // start-up: stored language
+    void applyLanguage();     // handler of the box's selection change
+
+    int storedLanguage() const;
+    int currentLanguage() const;
+
+private:
+    void switchTo(int language);
+    std::optional<int> fillLanguageBox(int language);
+
+    QComboBox& languageBox_;
+    LanguageTextTarget& target_;
+    std::unique_ptr<LanguageDb> db_;
+    int storedLanguage_ = -1;  // the number table `current` holds; -1 until read
+    int currentLanguage_ = -1; // the language applied last; -1 before the first
+};
+
+} // namespace tavolix

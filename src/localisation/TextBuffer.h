@@ -1,0 +1,37 @@
+#pragma once
+
+// The fixed-size buffer through which every database text passes on its way to
+// a control: 260 bytes, so a text keeps at most 259 bytes plus its zero.
+
+#include <QString>
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace tavolix {
+
+// Length of the longest prefix of `text` that ends on a UTF-8 character
+// boundary and holds at most `limit` bytes. `text[limit]` must be readable
+// (the caller knows the text is longer than `limit`).
+std::size_t utf8PrefixLength(const char* text, std::size_t limit);
+
+class TextBuffer final
+{
+public:
+    static constexpr std::size_t capacity = 260;
+    static constexpr std::size_t maxTextBytes = capacity - 1;
+
+    // Copies a zero-terminated text, cut at a character boundary when it is
+    // longer than maxTextBytes. A null text empties the buffer.
+    void assign(const char* zeroTerminated);
+    void clear();
+
+    std::string_view view() const { return {bytes_.data(), length_}; }
+    QString toQString() const;
+
+private:
+    std::array<char, capacity> bytes_{};
+    std::size_t length_ = 0;
+};
+
+} // namespace tavolix
