@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QtGlobal>
+#include <array>
+#include <memory>
+#include <string_view>
+
+class QApplication;
+
+namespace tavolix {
+
+class SearchDialog;
+
+// The application object: lets one instance run, and runs the main dialog.
+class SearchApp final
+{
+public:
+    // The title by which a second start recognises the running window.
+    static constexpr std::string_view instanceTitle = "Tavolix";
+
+    SearchApp();
+    ~SearchApp();
+    Q_DISABLE_COPY_MOVE(SearchApp)
+
+    // Brings a running instance to the front and returns at once, or
+    // creates the main dialog and returns when its modal run has ended.
+    void initInstance();
+    // Deletes the main dialog; the returned exit code is always 0.
+    int exitInstance();
+
+    SearchDialog* mainDialog() const { return mainDialog_.get(); }
+
+private:
+    static bool activateRunningInstance();
+
+    // QApplication keeps references to its argc and argv for its lifetime.
+    // It gets only a fixed program name: the program reads no command line.
+    int qtArgc_ = 1;
+    std::array<char, 8> programName_{"tavolix"};
+    std::array<char*, 2> qtArgv_{};
+    // Declared before the dialog so that it is destroyed after it.
+    std::unique_ptr<QApplication> qtApplication_;
+    std::unique_ptr<SearchDialog> mainDialog_;
+};
+
+} // namespace tavolix

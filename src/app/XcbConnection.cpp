@@ -1,0 +1,42 @@
+#include "XcbConnection.h"
+
+#include "XcbReply.h"
+
+namespace tavolix {
+
+XcbConnection::XcbConnection(const char* displayName)
+    : connection_(xcb_connect(displayName, nullptr))
+{}
+
+XcbConnection::~XcbConnection()
+{
+    // xcb_connect never returns null; even a failed connection must be released.
+    xcb_disconnect(connection_);
+}
+
+bool XcbConnection::isConnected() const
+{
+    return xcb_connection_has_error(connection_) == 0;
+}
+
+std::vector<xcb_window_t> XcbConnection::rootWindows() const
+{
+    std::vector<xcb_window_t> roots;
+    if (!isConnected())
+        return roots;
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection_)); it.rem != 0;
+         xcb_screen_next(&it))
+        roots.push_back(it.data->root);
+    return roots;
+}
+
+bool XcbConnection::sync() const
+{
+    if (!isConnected())
+        return false;
+    const auto focus =
+        xcbReply(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
+    return focus != nullptr && isConnected();
+}
+
+} // namespace tavolix

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "XcbConnection.h"
+#include "XcbReply.h"
+
+#include <QtGlobal>
+#include <string>
+#include <string_view>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace tavolix::test {
+
+// The ICCCM WM_STATE values a window manager sets.
+enum class WmState : uint32_t
+{
+    Withdrawn = 0,
+    Normal = 1,
+    Iconic = 3
+};
+
+// A test's own X client: makes and changes windows the way applications
+// and window managers do, and reads back what the server holds. Every
+// window it made and every root property it set is gone after destruction.
+class XcbTestClient final
+{
+public:
+    explicit XcbTestClient(const std::string& displayName);
+    ~XcbTestClient();
+    Q_DISABLE_COPY_MOVE(XcbTestClient)
+
+    bool isConnected() const { return connection_.isConnected(); }
+    xcb_connection_t* get() const { return connection_.get(); }
+    xcb_window_t root() const { return root_; }
+    xcb_atom_t atom(std::string_view name) const;
+
+    // An unmapped 100×80 input-output window; the root's child by default.
+    xcb_window_t createWindow(xcb_window_t parent = XCB_WINDOW_NONE);
+    void setNetWmName(xcb_window_t window, std::string_view title);
+    void setWmName(xcb_window_t window, std::string_view title);
+    void setWmState(xcb_window_t window, WmState state);
+    void setClientList(const std::vector<xcb_window_t>& windows);
+    void setPid(xcb_window_t window, uint32_t pid);
+    void map(xcb_window_t window);
+    void unmap(xcb_window_t window);
+    void raise(xcb_window_t window);
+    // What a window manager sends when the user closes a window.
+    void requestClose(xcb_window_t window);
+
+    bool isViewable(xcb_window_t window) const;
+    // Children of `parent`, bottom of the stack first.
+    std::vector<xcb_window_t> children(xcb_window_t parent) const;
+    std::string netWmName(xcb_window_t window) const;
+    uint32_t pidOf(xcb_window_t window) const;
+
+    void selectRootEvents(uint32_t eventMask);
+    // Every event the server has sent so far.
+    std::vector<XcbReply<xcb_generic_event_t>> takeEvents();
+    bool sync() const { return connection_.sync(); }
+
+private:
+    XcbConnection connection_;
+    xcb_window_t root_ = XCB_WINDOW_NONE;
+    std::vector<xcb_window_t> windows_;
+    bool clientListSet_ = false;
+};
+
+} // namespace tavolix::test
