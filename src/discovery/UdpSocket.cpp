@@ -1,0 +1,171 @@
+#include "UdpSocket.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tavolix {
+namespace {
+
+// A burst of 255 replies must fit while the worker is busy with the window;
+// the kernel caps the request at net.core.rmem_max.
+constexpr int requestedReceiveBuffer = 1 << 20;
+
+const sockaddr* asSocketAddress(const sockaddr_in& address)
+{
+    return static_cast<const sockaddr*>(static_cast<const void*>(&address));
+}
+
+sockaddr_in makeAddress(in_addr_t networkOrderAddress, uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = networkOrderAddress;
+    return address;
+}
+
+// Interfaces on which a limited broadcast can go out: up, broadcast-capable,
+// not loopback, with an IPv4 address. Each index once, however many
+// addresses the interface has. False when the list cannot be read.
+bool listBroadcastInterfaces(std::vector<unsigned>& indexes)
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return false;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        const unsigned flags = entry->ifa_flags;
+        if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
+            continue;
+        const unsigned index = ::if_nametoindex(entry->ifa_name);
+        if (index != 0 && std::find(indexes.begin(), indexes.end(), index) == indexes.end())
+            indexes.push_back(index);
+    }
+    ::freeifaddrs(list);
+    return true;
+}
+
+// Sends one copy of the datagram out of the given interface; the limited
+// broadcast address needs no route when the interface is named. Returns 0 or
+// the errno of the failure.
+int sendThroughInterface(int fd, std::span<const uint8_t> datagram, const sockaddr_in& target,
+                         unsigned interfaceIndex)
+{
+    iovec payload{};
+    payload.iov_base = const_cast<uint8_t*>(datagram.data()); // sendmsg only reads it
+    payload.iov_len = datagram.size();
+
+    alignas(cmsghdr) std::array<unsigned char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    sockaddr_in destination = target;
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo packetInfo{};
+    packetInfo.ipi_ifindex = static_cast<int>(interfaceIndex);
+    std::memcpy(CMSG_DATA(header), &packetInfo, sizeof packetInfo);
+
+    return ::sendmsg(fd, &message, 0) < 0 ? errno : 0;
+}
+
+} // namespace
+
+UdpSocket::~UdpSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool UdpSocket::open()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    // Close-on-exec: a browser or helper started later must not inherit the socket.
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) {
+        m_lastError = errno;
+        return false;
+    }
+    return true;
+}
+
+void UdpSocket::enableBroadcast()
+{
+    const int on = 1;
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        m_lastError = errno;
+}
+
+bool UdpSocket::bind(uint16_t port)
+{
+    // A smaller buffer than asked for only means an earlier drop under load,
+    // so the result is not a reason to fail.
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &requestedReceiveBuffer,
+                 sizeof requestedReceiveBuffer);
+    const sockaddr_in local = makeAddress(htonl(INADDR_ANY), port);
+    if (::bind(m_fd, asSocketAddress(local), sizeof local) != 0) {
+        m_lastError = errno;
+        return false;
+    }
+    return true;
+}
+
+bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& address, uint16_t port)
+{
+    in_addr destination{};
+    if (::inet_pton(AF_INET, address.c_str(), &destination) != 1) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    const sockaddr_in target = makeAddress(destination.s_addr, port);
+
+    std::vector<unsigned> interfaces;
+    if (destination.s_addr != htonl(INADDR_BROADCAST) || !listBroadcastInterfaces(interfaces) ||
+        interfaces.empty()) {
+        const ssize_t sent = ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+                                      asSocketAddress(target), sizeof target);
+        if (sent < 0) {
+            m_lastError = errno;
+            return false;
+        }
+        return true;
+    }
+
+    bool anySent = false;
+    for (const unsigned index : interfaces) {
+        if (const int error = sendThroughInterface(m_fd, datagram, target, index); error != 0)
+            m_lastError = error;
+        else
+            anySent = true;
+    }
+    return anySent;
+}
+
+ssize_t UdpSocket::receive(std::span<uint8_t> buffer)
+{
+    // Replies are accepted from any sender, so the sender is not kept.
+    const ssize_t received = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0, nullptr, nullptr);
+    if (received < 0)
+        m_lastError = errno;
+    return received;
+}
+
+} // namespace tavolix

@@ -1,0 +1,100 @@
+// Throughput of reply decoding and merging, on replies as simulated devices
+// send them.
+#include "DeviceRecord.h"
+#include "ReplyBuilder.h"
+#include "ReplyParser.h"
+#include "SimulatedDevice.h"
+#include "WorkerControl.h"
+#include "WorkerUi.h"
+
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace {
+
+using namespace tavolix;
+
+// Takes the worker's window calls and does nothing with them.
+class NullUi final : public WorkerUi
+{
+public:
+    void setStatusText(std::string_view) override {}
+    std::string fieldText(WorkerField) override { return {}; }
+    bool isFieldVisible(WorkerField) override { return false; }
+    bool isChoiceChecked(WorkerChoice) override { return false; }
+    void showMessageBox(std::string_view, std::string_view) override {}
+    void resetDisplay() override {}
+    void addListRow(int slotNumber, std::string_view) override
+    {
+        benchmark::DoNotOptimize(slotNumber);
+    }
+};
+
+// 255 distinct replies (PPPoE devices, so every text record carries text),
+// each lengthened by `padding` bytes of records the parser skips.
+std::vector<std::vector<uint8_t>> simulatedReplies(int padding)
+{
+    devicesim::SimOptions options;
+    options.count = DeviceTable::slotCount;
+    options.networkMode = devicesim::pppoeMode;
+    options.kind = 3;
+    options.namePrefix = "Warehouse-Camera";
+    std::vector<std::vector<uint8_t>> replies;
+    devicesim::ReplyBuffer buffer{};
+    for (const auto& device : devicesim::makeDevices(options)) {
+        const auto reply = devicesim::buildReply(device, padding, buffer);
+        replies.emplace_back(reply.begin(), reply.end());
+    }
+    return replies;
+}
+
+void BM_DecodeReply(benchmark::State& state)
+{
+    const auto replies = simulatedReplies(static_cast<int>(state.range(0)));
+    std::size_t next = 0;
+    for (auto _ : state) {
+        auto record = decodeReply(replies[next]);
+        benchmark::DoNotOptimize(record);
+        next = (next + 1) % replies.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(replies[0].size()));
+    state.counters["reply_bytes"] = static_cast<double>(replies[0].size());
+}
+BENCHMARK(BM_DecodeReply)->Arg(0)->Arg(2000);
+
+// One whole search: 255 new devices into an emptied table.
+void BM_ParseReplySearch(benchmark::State& state)
+{
+    const auto replies = simulatedReplies(0);
+    WorkerControl control;
+    NullUi ui;
+    for (auto _ : state) {
+        control.table.clear();
+        for (const auto& reply : replies)
+            benchmark::DoNotOptimize(parseReply(control, reply, ui));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(replies.size()));
+}
+BENCHMARK(BM_ParseReplySearch);
+
+// Devices answering again: every reply refreshes a slot of a full table.
+void BM_ParseReplyRefresh(benchmark::State& state)
+{
+    const auto replies = simulatedReplies(0);
+    WorkerControl control;
+    NullUi ui;
+    for (const auto& reply : replies)
+        parseReply(control, reply, ui);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(parseReply(control, replies[next], ui));
+        next = (next + 1) % replies.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ParseReplyRefresh);
+
+} // namespace
+
+BENCHMARK_MAIN();

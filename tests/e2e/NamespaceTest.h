@@ -1,0 +1,59 @@
+#pragma once
+
+#include "DeviceSimProcess.h"
+#include "NetnsTopology.h"
+#include "ScopedNetns.h"
+#include "WireText.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolix::e2e {
+
+// Base of the tests that put datagrams on a wire between namespaces; they
+// skip, saying why, where namespaces cannot be made.
+class NamespaceTest : public ::testing::Test
+{
+protected:
+    static constexpr const char* hostAddress = "198.18.0.1";
+    static constexpr const char* devicesAddress = "198.18.0.2";
+
+    void SetUp() override
+    {
+        if (const auto reason = NetnsTopology::unavailableReason())
+            GTEST_SKIP() << *reason;
+    }
+
+    // "host" 198.18.0.1/24 <-> "devices" 198.18.0.2/24, no default route.
+    void makeHostAndDevices()
+    {
+        ASSERT_TRUE(topology.addNamespace("host")) << topology.error();
+        ASSERT_TRUE(topology.addNamespace("devices")) << topology.error();
+        ASSERT_TRUE(topology.link("host", "198.18.0.1/24", "devices", "198.18.0.2/24"))
+            << topology.error();
+    }
+
+    // Sends a marker from the host to the simulator and waits until it has
+    // logged it. The kernel delivers a datagram on a veth before the sending
+    // call returns, so whatever the host sent earlier has been logged by then.
+    void syncWith(DeviceSimProcess& sim, const std::string& simAddress, const std::string& marker)
+    {
+        const std::vector<uint8_t> bytes(marker.begin(), marker.end());
+        {
+            const ScopedNetns inHost(topology.name("host"));
+            ASSERT_TRUE(inHost.entered()) << inHost.error();
+            ASSERT_TRUE(sendUnicast(simAddress, 4000, bytes));
+        }
+        const std::string hex = hexFromBytes(bytes);
+        ASSERT_TRUE(sim.waitUntil([&](const std::vector<std::string>& lines) {
+            for (const std::string& line : lines) {
+                if (line.starts_with("recv ") && line.ends_with(" " + hex))
+                    return true;
+            }
+            return false;
+        })) << "the simulator never logged the marker";
+    }
+
+    NetnsTopology topology;
+};
+
+} // namespace tavolix::e2e

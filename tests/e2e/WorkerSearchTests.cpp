@@ -1,0 +1,168 @@
+// A search from the network worker, answered by simulated devices in another
+// namespace: the request on the wire, and the table and list it fills.
+#include "ByteImage.h"
+#include "MacCodec.h"
+#include "NamespaceTest.h"
+#include "WorkerHarness.h"
+
+#include <algorithm>
+#include <map>
+
+namespace tavolix::e2e {
+namespace {
+
+// The search request, 256 bytes: each record with a zero value.
+const std::vector<uint8_t> expectedSearch =
+    byteImage(256, {
+                       {0, ascii("VXL83")}, // magic
+                       {5, {0x20, 0x1F}},   // Name, value 7-37
+                       {38, {0x10, 0x06}},  // Mac, value 40-45
+                       {46, {0x21, 0x10}},  // Version, value 48-63
+                       {64, {0x11, 0x04}},  // IpAddress, value 66-69
+                       {70, {0x12, 0x04}},  // SubnetMask, value 72-75
+                       {76, {0x13, 0x04}},  // Gateway, value 78-81
+                       {82, {0x14, 0x05}},  // HttpPort, value 84-88
+                       {89, {0x1F, 0x04}},  // NetworkMode, value 91-94
+                       {95, {0x30, 0x02}},  // DeviceKind, value 97-98
+                       {99, {0x22, 0x40}},  // PppoeAccount, value 101-164
+                       {165, {0x23, 0x10}}, // PppoePassword, value 167-182; 183-255 zero
+                   });
+
+bool hasRows(const WorkerUiState& state, std::size_t count)
+{
+    return state.rows.size() == count;
+}
+
+class WorkerSearchTest : public NamespaceTest
+{};
+
+TEST_F(WorkerSearchTest, SearchFillsTableAndListWithEveryDevice)
+{
+    makeHostAndDevices();
+    ASSERT_FALSE(HasFatalFailure());
+    DeviceSimProcess sim(topology.name("devices"),
+                         {"--count", "20", "--name", "CAM", "--kind", "3", "--mode", "dhcp",
+                          "--http-port", "8080", "--mac-base", "02005e100001"});
+    ASSERT_TRUE(sim.waitReady());
+    WorkerHarness worker;
+    ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
+
+    // The last reply's "OK" follows its row.
+    ASSERT_TRUE(worker.ui.waitUntil(
+        [](const WorkerUiState& s) { return hasRows(s, 20) && s.statusTexts.size() >= 24; }));
+    syncWith(sim, devicesAddress, "sync-1");
+
+    // Exactly one search left the host, byte for byte, from port 3566.
+    const auto received = sim.datagrams("recv");
+    ASSERT_GE(received.size(), 1u);
+    EXPECT_EQ(received[0].peer, "198.18.0.1:3566");
+    EXPECT_EQ(describeDifference(received[0].bytes, expectedSearch), "");
+    EXPECT_EQ(received.size(), 2u) << "only the search and the marker";
+
+    // Replies arrive in the order sent: the first device takes slot 255.
+    EXPECT_EQ(worker.control.table.usedSlotCount(), 20);
+    const auto first = worker.control.table.recordAt(255);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->slot, 255);
+    EXPECT_EQ(fieldText(first->name), "CAM-001");
+    EXPECT_EQ(first->mac, (MacAddress{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01}));
+    EXPECT_EQ(fieldText(first->ipAddress), "198.18.1.1");
+    EXPECT_EQ(fieldText(first->subnetMask), "255.254.0.0");
+    EXPECT_EQ(fieldText(first->gateway), "198.18.0.1");
+    EXPECT_EQ(first->httpPort, 8080);
+    EXPECT_EQ(first->networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
+    EXPECT_EQ(first->kind, 3);
+    EXPECT_EQ(fieldText(first->version), "2.4.1-sim");
+    const auto last = worker.control.table.recordAt(236);
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(fieldText(last->name), "CAM-020");
+    EXPECT_EQ(fieldText(last->ipAddress), "198.18.1.20");
+    EXPECT_EQ(worker.control.table.recordAt(235)->slot, 0) << "slot 235 stays empty";
+
+    const WorkerUiState state = worker.ui.state();
+    EXPECT_EQ(state.rows.front(), "236 CAM-020");
+    EXPECT_EQ(state.rows.back(), "255 CAM-001");
+    EXPECT_TRUE(std::is_sorted(state.rows.begin(), state.rows.end()));
+    EXPECT_EQ(state.resetCount, 1);
+    // Start-up (three steps), the send, then one "OK" per reply.
+    EXPECT_EQ(state.statusTexts, std::vector<std::string>(4 + 20, "OK"));
+
+    // Update: the table and list start empty again and refill the same way.
+    worker.control.setCommand(SearchCommand);
+    ASSERT_TRUE(worker.ui.waitUntil(
+        [](const WorkerUiState& s) { return s.resetCount == 2 && hasRows(s, 20); }));
+    EXPECT_EQ(fieldText(worker.control.table.recordAt(255)->name), "CAM-001");
+    EXPECT_EQ(worker.control.command.load(), NoCommand);
+
+    EXPECT_EQ(worker.stop(), WorkerEnded);
+    EXPECT_EQ(sim.terminate(), 0) << "devicesim ends cleanly on SIGTERM";
+}
+
+// Replies broadcast to port 3566, longer than a request (padded with records
+// of an unknown tag) and without a DeviceKind record.
+TEST_F(WorkerSearchTest, LongBroadcastRepliesAreCollected)
+{
+    makeHostAndDevices();
+    ASSERT_FALSE(HasFatalFailure());
+    DeviceSimProcess sim(topology.name("devices"), {"--count", "5", "--reply", "broadcast",
+                                                    "--padding", "1500", "--kind", "0"});
+    ASSERT_TRUE(sim.waitReady());
+    WorkerHarness worker;
+    ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
+
+    ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return hasRows(s, 5); }));
+    ASSERT_TRUE(sim.waitForLine("answered 5 of 5"));
+    const auto sent = sim.datagrams("send");
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0].peer, "255.255.255.255:3566");
+    EXPECT_EQ(sent[0].bytes.size(), 179u + 1500u);
+    EXPECT_EQ(worker.control.table.usedSlotCount(), 5);
+    const auto first = worker.control.table.recordAt(255);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(fieldText(first->name), "SIM-001");
+    EXPECT_EQ(fieldText(first->version), "2.4.1-sim");
+    EXPECT_EQ(first->kind, 0);
+}
+
+// Two interfaces and no default route: a plain send to 255.255.255.255 would
+// find no route at all; the worker must go out of each interface itself.
+TEST_F(WorkerSearchTest, SearchReachesDevicesBehindEveryInterface)
+{
+    ASSERT_TRUE(topology.addNamespace("host")) << topology.error();
+    ASSERT_TRUE(topology.addNamespace("east")) << topology.error();
+    ASSERT_TRUE(topology.addNamespace("west")) << topology.error();
+    ASSERT_TRUE(topology.link("host", "198.18.0.1/24", "east", "198.18.0.2/24"))
+        << topology.error();
+    ASSERT_TRUE(topology.link("host", "198.18.2.1/24", "west", "198.18.2.2/24"))
+        << topology.error();
+    DeviceSimProcess east(topology.name("east"),
+                          {"--count", "4", "--name", "EAST", "--mac-base", "02005e200001"});
+    DeviceSimProcess west(topology.name("west"), {"--count", "6", "--name", "WEST", "--mac-base",
+                                                  "02005e300001", "--ip-base", "198.18.3.1"});
+    ASSERT_TRUE(east.waitReady());
+    ASSERT_TRUE(west.waitReady());
+    WorkerHarness worker;
+    ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
+
+    ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return hasRows(s, 10); }))
+        << "rows: " << worker.ui.state().rows.size();
+    EXPECT_EQ(worker.ui.state().statusTexts.at(3), "OK") << "the send succeeded";
+
+    // Each side saw the search once, from the host's address on its own link.
+    // Its "answered" line comes after its "recv" line.
+    ASSERT_TRUE(east.waitForLine("answered 4 of 4"));
+    ASSERT_TRUE(west.waitForLine("answered 6 of 6"));
+    ASSERT_EQ(east.datagrams("recv").size(), 1u);
+    EXPECT_EQ(east.datagrams("recv")[0].peer, "198.18.0.1:3566");
+    EXPECT_EQ(describeDifference(east.datagrams("recv")[0].bytes, expectedSearch), "");
+    ASSERT_EQ(west.datagrams("recv").size(), 1u);
+    EXPECT_EQ(west.datagrams("recv")[0].peer, "198.18.2.1:3566");
+
+    std::map<std::string, int> devicesPerSide;
+    for (int slot = 246; slot <= 255; ++slot)
+        ++devicesPerSide[std::string(fieldText(worker.control.table.recordAt(slot)->name), 0, 4)];
+    EXPECT_EQ(devicesPerSide, (std::map<std::string, int>{{"EAST", 4}, {"WEST", 6}}));
+}
+
+} // namespace
+} // namespace tavolix::e2e

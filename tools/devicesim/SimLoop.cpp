@@ -1,0 +1,162 @@
+#include "SimLoop.h"
+
+#include "DeviceSimulation.h"
+#include "ReplyBuilder.h"
+#include "SimSocket.h"
+#include "Transcript.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace tavolix::devicesim {
+namespace {
+
+// SIGINT and SIGTERM arrive as readable data on a descriptor, so the loop
+// can wait for them and the socket in one poll() and end cleanly.
+class TerminationSignals final
+{
+public:
+    TerminationSignals()
+    {
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        if (sigprocmask(SIG_BLOCK, &signals, nullptr) == 0)
+            m_fd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    }
+    ~TerminationSignals()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    int fd() const { return m_fd; }
+
+    int take() const
+    {
+        signalfd_siginfo info{};
+        return ::read(m_fd, &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo)
+                                                               : 0;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+class SimulationLoop final
+{
+public:
+    SimulationLoop(const SimOptions& options, SimSocket& socket, const Transcript& transcript)
+        : m_options(options), m_simulation(options), m_socket(socket), m_transcript(transcript)
+    {}
+    SimulationLoop(const SimulationLoop&) = delete;
+    SimulationLoop& operator=(const SimulationLoop&) = delete;
+
+    void handleOneDatagram()
+    {
+        const auto received = m_socket.receive(m_receiveBuffer);
+        if (!received)
+            return;
+        const std::span<const uint8_t> bytes(m_receiveBuffer.data(), received->length);
+        m_transcript.datagram("recv", addressText(received->sender), bytes);
+        const RequestOutcome outcome = m_simulation.handle(bytes);
+        switch (outcome.kind) {
+        case RequestKind::Search:
+            answerSearch(*received);
+            break;
+        case RequestKind::Configuration:
+            m_transcript.line("apply " + outcome.note);
+            break;
+        case RequestKind::Ignored:
+            m_transcript.line("drop " + outcome.note);
+            break;
+        }
+    }
+
+private:
+    void answerSearch(const ReceivedDatagram& request)
+    {
+        std::size_t answered = 0;
+        for (const SimulatedDevice& device : m_simulation.devices()) {
+            const auto reply = buildReply(device, m_simulation.paddingBytes(), m_replyBuffer);
+            if (reply.empty())
+                continue;
+            if (sendReply(reply, request))
+                ++answered;
+        }
+        m_transcript.line("answered " + std::to_string(answered) + " of " +
+                          std::to_string(m_simulation.devices().size()));
+    }
+
+    bool sendReply(std::span<const uint8_t> reply, const ReceivedDatagram& request)
+    {
+        if (m_options.replyMode == ReplyMode::Unicast) {
+            const bool sent = m_socket.sendTo(reply, request.sender);
+            if (sent)
+                m_transcript.datagram("send", addressText(request.sender), reply);
+            return sent;
+        }
+        const bool sent =
+            m_socket.sendBroadcast(reply, m_options.replyPort, request.interfaceIndex);
+        if (sent)
+            m_transcript.datagram("send", "255.255.255.255:" + std::to_string(m_options.replyPort),
+                                  reply);
+        return sent;
+    }
+
+    const SimOptions& m_options;
+    DeviceSimulation m_simulation;
+    SimSocket& m_socket;
+    const Transcript& m_transcript;
+    std::array<uint8_t, replyCapacity> m_receiveBuffer{};
+    ReplyBuffer m_replyBuffer{};
+};
+
+} // namespace
+
+int runSimulation(const SimOptions& options)
+{
+    // A reader that went away must not kill the simulator mid-line.
+    std::signal(SIGPIPE, SIG_IGN);
+    const TerminationSignals signals;
+    if (signals.fd() < 0) {
+        std::perror("signalfd");
+        return 1;
+    }
+    SimSocket socket;
+    std::string error;
+    if (!socket.open(options.listenPort, error)) {
+        std::fprintf(stderr, "devicesim: %s\n", error.c_str());
+        return 1;
+    }
+    const Transcript transcript(!options.quiet);
+    SimulationLoop loop(options, socket, transcript);
+    transcript.line("ready port=" + std::to_string(options.listenPort) +
+                    " devices=" + std::to_string(options.count));
+
+    std::array<pollfd, 2> watched = {{{socket.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
+    while (true) {
+        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("poll");
+            return 1;
+        }
+        if (watched[1].revents != 0) {
+            transcript.line("exit signal=" + std::to_string(signals.take()));
+            return 0;
+        }
+        if (watched[0].revents != 0)
+            loop.handleOneDatagram();
+    }
+}
+
+} // namespace tavolix::devicesim

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tavolix::devicesim {
+
+enum class ReplyMode
+{
+    Unicast,   // to the address and port the search came from
+    Broadcast, // to 255.255.255.255 on the interface the search came in on
+};
+
+using NetworkModeBytes = std::array<uint8_t, 4>;
+
+inline constexpr NetworkModeBytes staticMode = {0xFF, 0xFF, 0xFF, 0xFF};
+inline constexpr NetworkModeBytes dhcpMode = {0xFF, 0xFF, 0x01, 0xFF};
+inline constexpr NetworkModeBytes pppoeMode = {0x01, 0xFF, 0xFF, 0xFF};
+
+struct SimOptions
+{
+    int count = 1;
+    int kind = 1;
+    NetworkModeBytes networkMode = staticMode;
+    std::string loginAccount = "admin";
+    std::string loginPassword = "admin";
+    std::string namePrefix = "SIM";
+    uint64_t macBase = 0x02005e100001; // locally administered; device i gets base + i
+    uint32_t ipBase = 0xC6120101;      // 198.18.1.1 in host order; device i gets base + i
+    uint16_t httpPort = 80;
+    ReplyMode replyMode = ReplyMode::Unicast;
+    uint16_t listenPort = 4000;
+    uint16_t replyPort = 3566;
+    int paddingBytes = 0; // extra unknown-tag bytes per reply, to make replies long
+    bool quiet = false;   // no line per datagram, for bursts
+};
+
+struct OptionsOutcome
+{
+    std::optional<SimOptions> options; // nothing on error or --help
+    std::string message;               // the error, or the usage text for --help
+    bool helpRequested = false;
+};
+
+// Parses the command line (arguments after the program name).
+OptionsOutcome parseOptions(std::span<char* const> arguments);
+
+std::string usageText();
+
+} // namespace tavolix::devicesim

@@ -1,0 +1,123 @@
+#include "SimSocket.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tavolix::devicesim {
+namespace {
+
+using PacketInfoSpace = std::array<unsigned char, CMSG_SPACE(sizeof(in_pktinfo))>;
+
+std::string failure(const char* call)
+{
+    return std::string(call) + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+SimSocket::~SimSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool SimSocket::open(uint16_t port, std::string& error)
+{
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) {
+        error = failure("socket");
+        return false;
+    }
+    const int on = 1;
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        error = failure("setsockopt");
+        return false;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(m_fd, static_cast<const sockaddr*>(static_cast<const void*>(&local)),
+               sizeof local) != 0) {
+        error = failure("bind");
+        return false;
+    }
+    return true;
+}
+
+std::optional<ReceivedDatagram> SimSocket::receive(std::span<uint8_t> buffer)
+{
+    ReceivedDatagram received;
+    iovec payload{buffer.data(), buffer.size()};
+    alignas(cmsghdr) PacketInfoSpace control{};
+    msghdr message{};
+    message.msg_name = &received.sender;
+    message.msg_namelen = sizeof received.sender;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+    const ssize_t length = ::recvmsg(m_fd, &message, 0);
+    if (length < 0)
+        return std::nullopt;
+    received.length = static_cast<std::size_t>(length);
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            received.interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
+        }
+    }
+    return received;
+}
+
+bool SimSocket::sendTo(std::span<const uint8_t> datagram, const sockaddr_in& destination)
+{
+    return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+                    static_cast<const sockaddr*>(static_cast<const void*>(&destination)),
+                    sizeof destination) >= 0;
+}
+
+bool SimSocket::sendBroadcast(std::span<const uint8_t> datagram, uint16_t port,
+                              unsigned interfaceIndex)
+{
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    iovec payload{const_cast<uint8_t*>(datagram.data()), datagram.size()}; // only read
+    alignas(cmsghdr) PacketInfoSpace control{};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    if (interfaceIndex != 0) {
+        // Naming the interface lets the broadcast leave without any route.
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(interfaceIndex);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    }
+    return ::sendmsg(m_fd, &message, 0) >= 0;
+}
+
+std::string addressText(const sockaddr_in& address)
+{
+    std::array<char, INET_ADDRSTRLEN> text{};
+    ::inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());
+    return std::string(text.data()) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
+} // namespace tavolix::devicesim
