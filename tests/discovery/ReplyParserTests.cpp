@@ -100,10 +100,7 @@ TEST(ReplyParser, FieldRules)
         {"lone tag byte at the end", WireBytes().bytes({0x20}), 0, 0, ""},
     };
     for (const auto& row : rows) {
-        std::vector<uint8_t> bytes = {'V', 'X', 'L', '8', '3'};
-        const auto& tail = row.records.data();
-        bytes.insert(bytes.end(), tail.begin(), tail.end());
-        const auto device = decodeReply(bytes);
+        const auto device = decode(WireBytes().text("VXL83").append(row.records));
         ASSERT_TRUE(device) << row.what;
         EXPECT_EQ(device->kind, row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;

@@ -27,6 +27,11 @@ public:
         m_data.insert(m_data.end(), count, 0);
         return *this;
     }
+    WireBytes& append(const WireBytes& other)
+    {
+        m_data.insert(m_data.end(), other.m_data.begin(), other.m_data.end());
+        return *this;
+    }
     // Zero fill up to a total size, as every request is 256 bytes.
     WireBytes& padTo(std::size_t size)
     {
