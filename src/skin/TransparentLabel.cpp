@@ -1,0 +1,25 @@
+#include "TransparentLabel.h"
+
+namespace tavolix {
+
+TransparentLabel::TransparentLabel(QWidget* parent) : QLabel(parent)
+{
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWordWrap(false);
+    setTextFormat(Qt::PlainText);
+    setFrameShape(QFrame::NoFrame);
+    setMargin(0);
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, Qt::black);
+    setPalette(colours);
+}
+
+void TransparentLabel::setText(const QString& text)
+{
+    QLabel::setText(text);
+    repaint();
+}
+
+} // namespace tavolix

@@ -1,0 +1,150 @@
+// The device list's selection shown in the detail fields, and the reset that
+// empties them.
+
+#include "BitmapButton.h"
+#include "DeviceSummary.h"
+#include "MacCodec.h"
+#include "ReplyParser.h"
+#include "SearchDialog.h"
+#include "TransparentLabel.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <initializer_list>
+
+namespace tavolix {
+namespace {
+
+// What a device may never exceed in the login fields.
+constexpr int loginFieldLimit = 16;
+const QString noDeviceCaption = QStringLiteral("ffffffffffff");
+
+template <std::size_t N> QString toQString(const std::array<char, N>& field)
+{
+    const std::string_view text = fieldText(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void setAllEnabled(std::initializer_list<QWidget*> widgets, bool enabled)
+{
+    for (QWidget* widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+} // namespace
+
+void SearchDialog::showSelectedDevice()
+{
+    if (deviceList->selectedItems().isEmpty())
+        return;
+    if (const std::optional<DeviceRecord> record = selectedRecord()) {
+        showDeviceDetails(*record);
+        enableForKind(*record);
+    }
+    loginAccountEdit->setMaxLength(loginFieldLimit);
+    loginPasswordEdit->setMaxLength(loginFieldLimit);
+}
+
+// The row's leading number is the slot. A row that the table no longer
+// backs (the list and the table out of step) names nothing.
+std::optional<DeviceRecord> SearchDialog::selectedRecord() const
+{
+    const QList<QListWidgetItem*> selected = deviceList->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    if (deviceList->row(selected.first()) >= worker.table.usedSlotCount())
+        return std::nullopt;
+    std::optional<DeviceRecord> record =
+        worker.table.recordAt(leadingNumber(selected.first()->text().toStdString()));
+    if (!record || record->slot == 0)
+        return std::nullopt;
+    return record;
+}
+
+void SearchDialog::showDeviceDetails(const DeviceRecord& record)
+{
+    setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit, pppoeAccountEdit, pppoePasswordEdit},
+                  false);
+    nameEdit->setText(toQString(record.name));
+    ipAddressEdit->setText(toQString(record.ipAddress));
+    subnetMaskEdit->setText(toQString(record.subnetMask));
+    gatewayEdit->setText(toQString(record.gateway));
+    pppoeAccountEdit->setText(toQString(record.pppoeAccount));
+    pppoePasswordEdit->setText(toQString(record.pppoePassword));
+    httpPortEdit->setText(QString::number(record.httpPort));
+
+    const QString macText = QString::fromStdString(macToText(record.mac));
+    macGroup->setTitle(macText);
+    if (macEdit->isVisibleTo(this))
+        macEdit->setText(macText);
+
+    dhcpRadio->setChecked(false);
+    pppoeRadio->setChecked(false);
+    staticRadio->setChecked(false);
+    switch (radioMode(record)) {
+    case ModeChoice::Pppoe:
+        pppoeRadio->setChecked(true);
+        break;
+    case ModeChoice::Dhcp:
+        dhcpRadio->setChecked(true);
+        break;
+    case ModeChoice::Static:
+        setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit}, true);
+        setAllEnabled({pppoeAccountEdit, pppoePasswordEdit}, false);
+        staticRadio->setChecked(true);
+        break;
+    }
+    deviceInfoText->setText(QString::fromStdString(summaryText(record)));
+}
+
+// What the device's kind lets the user change.
+void SearchDialog::enableForKind(const DeviceRecord& record)
+{
+    switch (record.kind) {
+    case 1:
+        setAllEnabled({pppoeAccountEdit, pppoePasswordEdit, macEdit, pppoeRadio}, false);
+        setAllEnabled({nameEdit, httpPortEdit, staticRadio, dhcpRadio, loginAccountEdit,
+                       loginPasswordEdit, submitButton},
+                      true);
+        setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit}, record.networkMode[2] == 0xFF);
+        break;
+    case 3:
+        setAllEnabled({nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio,
+                       submitButton, loginAccountEdit, loginPasswordEdit, ipAddressEdit,
+                       subnetMaskEdit, gatewayEdit},
+                      false);
+        break;
+    default:
+        // The address and PPPoE fields keep what the device's mode gave them.
+        setAllEnabled(
+            {nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio, submitButton},
+            true);
+        setAllEnabled({loginAccountEdit, loginPasswordEdit}, false);
+        break;
+    }
+}
+
+// Leaves the status text, the language, the radio buttons' and Submit's
+// enabled state and the pending command alone.
+void SearchDialog::clearDisplay()
+{
+    for (QLineEdit* edit : {nameEdit, macEdit, ipAddressEdit, subnetMaskEdit, gatewayEdit,
+                            httpPortEdit, pppoeAccountEdit, pppoePasswordEdit})
+        edit->clear();
+    deviceInfoText->setText(QString());
+    loginAccountEdit->clear();
+    loginPasswordEdit->clear();
+    setAllEnabled({loginAccountEdit, loginPasswordEdit, nameEdit, httpPortEdit, macEdit,
+                   pppoeAccountEdit, pppoePasswordEdit, ipAddressEdit, subnetMaskEdit, gatewayEdit},
+                  false);
+    macGroup->setTitle(noDeviceCaption);
+    pppoeRadio->setChecked(false);
+    staticRadio->setChecked(false);
+    dhcpRadio->setChecked(false);
+    deviceList->clear();
+    worker.table.clear();
+}
+
+} // namespace tavolix

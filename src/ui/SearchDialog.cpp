@@ -1,0 +1,195 @@
+#include "SearchDialog.h"
+
+#include "BitmapButton.h"
+#include "ControlTable.h"
+#include "DialogBackground.h"
+#include "TransparentLabel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <array>
+#include <system_error>
+#include <utility>
+
+namespace tavolix {
+namespace {
+
+// The client area sits inside the one-pixel border.
+constexpr QPoint clientOrigin(1, 1);
+constexpr QSize clientSize(468, 438); // 312 × 292 dialog units
+constexpr int borderWidth = 1;
+
+// The template font; edits, the lists and the radio buttons keep it.
+QFont templateFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSize(9);
+    return font;
+}
+
+// Arial with a 16-pixel cell height. The platform font height counts the
+// cell, and Arial's cell is about 1.15 em, so the em is 14 pixels.
+QFont controlFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(14);
+    return font;
+}
+
+// The labels, the MAC group box and the three buttons draw in the control font.
+constexpr std::array controlFontIds{1019, 1020, 1038, 1039, 1021, 1034, 1023,
+                                    1024, 1025, 1026, 1027, 1030, 1031, 1032,
+                                    1022, 1028, 1029, 1003, 1002, 1012, 1001};
+
+} // namespace
+
+SearchDialog::SearchDialog(const SearchDialogOptions& options, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_options(options)
+{
+    createControls();
+    connectEvents();
+    setIcons();
+    m_languageSwitch->openLanguageDb(m_options.languageDbPath);
+    applySkin();
+    m_languageSwitch->initLanguageTexts();
+    applyFonts();
+    worker.table.clear();
+    worker.command.store(SearchCommand);
+    worker.stop.store(0);
+    startWorker();
+    showMacFieldIfMarked();
+}
+
+SearchDialog::~SearchDialog()
+{
+    m_shuttingDown = true;
+    stopWorker();
+    m_languageSwitch->closeLanguageDb();
+}
+
+void SearchDialog::createControls()
+{
+    setFont(templateFont());
+    setFixedSize(clientSize.grownBy(QMargins(borderWidth, borderWidth, borderWidth, borderWidth)));
+    m_controlsById = buildControls(*this, clientOrigin, *this);
+    m_languageSwitch = std::make_unique<LanguageSwitch>(*languageCombo, *this);
+}
+
+// The application sets its icon before it creates the window; the window
+// shows the same one in the task bar.
+void SearchDialog::setIcons()
+{
+    const QIcon appIcon = QApplication::windowIcon();
+    if (!appIcon.isNull())
+        setWindowIcon(appIcon);
+}
+
+void SearchDialog::applySkin()
+{
+    for (BitmapButton* button : {exitButton, submitButton, updateButton})
+        button->setTextColor(Qt::black);
+}
+
+void SearchDialog::applyFonts()
+{
+    const QFont font = controlFont();
+    for (int id : controlFontIds)
+        controlById(id)->setFont(font);
+}
+
+void SearchDialog::startWorker()
+{
+    try {
+        workerThread = std::thread([this] {
+            runNetworkWorker(worker, *this, m_options.endpoints);
+            m_workerFinished.store(true);
+            QMetaObject::invokeMethod(
+                this, [this] { emit workerEnded(QPrivateSignal()); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        // Without its thread the window still works, only without a network.
+    }
+}
+
+// The marker file is looked for once; creating it later has no effect.
+void SearchDialog::showMacFieldIfMarked()
+{
+    macEdit->hide();
+    macLabel->hide();
+    if (QFileInfo::exists(m_options.markerFile)) {
+        macEdit->show();
+        macLabel->show();
+    }
+}
+
+void SearchDialog::accept() {}
+
+void SearchDialog::reject()
+{
+    onCancel();
+}
+
+void SearchDialog::closeEvent(QCloseEvent* event)
+{
+    onCancel();
+    event->accept();
+}
+
+void SearchDialog::onCancel()
+{
+    if (m_shuttingDown)
+        return;
+    m_shuttingDown = true;
+    stopWorker();
+    done(0);
+}
+
+void SearchDialog::stopWorker()
+{
+    worker.requestStop();
+    {
+        // A worker between its stop check and its wait must not miss the wake-up.
+        std::lock_guard lock(m_messageBoxMutex);
+    }
+    m_messageBoxDone.notify_all();
+    closeMessageBoxes();
+    if (!workerThread.joinable())
+        return;
+    // The worker may be in the middle of a window call, or about to make one:
+    // keep serving them until it has ended. The user's input waits meanwhile.
+    if (!m_workerFinished.load()) {
+        QEventLoop serveUntilEnded;
+        connect(this, &SearchDialog::workerEnded, &serveUntilEnded, &QEventLoop::quit);
+        if (!m_workerFinished.load())
+            serveUntilEnded.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    workerThread.join();
+}
+
+void SearchDialog::closeMessageBoxes()
+{
+    const QList<QPointer<QMessageBox>> boxes = std::exchange(m_messageBoxes, {});
+    for (const QPointer<QMessageBox>& box : boxes) {
+        if (box)
+            box->done(QMessageBox::Ok);
+    }
+}
+
+void SearchDialog::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.translate(clientOrigin);
+    paintDialogBackground(painter, clientSize, windowTitle());
+    painter.resetTransform();
+    paintDialogBorder(painter, size());
+}
+
+} // namespace tavolix
