@@ -193,6 +193,17 @@ QWidget* createComboBox(QWidget& parent, const ControlRow&)
     return combo;
 }
 
+// A classic group box: the frame fills the control's rectangle and the
+// caption sits on its top line, rather than above a shorter frame.
+QWidget* createGroupBox(QWidget& parent, const QString& text)
+{
+    auto* box = new QGroupBox(text, &parent);
+    box->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #9a9a9a; border-radius: 2px; margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; top: -1px; }"));
+    return box;
+}
+
 QWidget* createControl(QWidget& parent, const ControlRow& row)
 {
     const QString text = QString::fromUtf8(row.templateText);
@@ -212,7 +223,7 @@ QWidget* createControl(QWidget& parent, const ControlRow& row)
     case C::Edit:
         return createEdit(parent, row);
     case C::GroupBox:
-        return new QGroupBox(text, &parent);
+        return createGroupBox(parent, text);
     case C::RadioButton:
         return createRadioButton(parent, row);
     case C::ComboBox:
