@@ -1,5 +1,7 @@
 #include "UdpSocket.h"
 
+#include "InterfaceSend.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
@@ -53,37 +55,6 @@ bool listBroadcastInterfaces(std::vector<unsigned>& indexes)
     }
     ::freeifaddrs(list);
     return true;
-}
-
-// Sends one copy of the datagram out of the given interface; the limited
-// broadcast address needs no route when the interface is named. Returns 0 or
-// the errno of the failure.
-int sendThroughInterface(int fd, std::span<const uint8_t> datagram, const sockaddr_in& target,
-                         unsigned interfaceIndex)
-{
-    iovec payload{};
-    payload.iov_base = const_cast<uint8_t*>(datagram.data()); // sendmsg only reads it
-    payload.iov_len = datagram.size();
-
-    alignas(cmsghdr) std::array<unsigned char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
-    sockaddr_in destination = target;
-    msghdr message{};
-    message.msg_name = &destination;
-    message.msg_namelen = sizeof destination;
-    message.msg_iov = &payload;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = IPPROTO_IP;
-    header->cmsg_type = IP_PKTINFO;
-    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo packetInfo{};
-    packetInfo.ipi_ifindex = static_cast<int>(interfaceIndex);
-    std::memcpy(CMSG_DATA(header), &packetInfo, sizeof packetInfo);
-
-    return ::sendmsg(fd, &message, 0) < 0 ? errno : 0;
 }
 
 } // namespace

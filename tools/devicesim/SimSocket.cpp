@@ -1,5 +1,7 @@
 #include "SimSocket.h"
 
+#include "InterfaceSend.h"
+
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -91,26 +93,9 @@ bool SimSocket::sendBroadcast(std::span<const uint8_t> datagram, uint16_t port,
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    iovec payload{const_cast<uint8_t*>(datagram.data()), datagram.size()}; // only read
-    alignas(cmsghdr) PacketInfoSpace control{};
-    msghdr message{};
-    message.msg_name = &destination;
-    message.msg_namelen = sizeof destination;
-    message.msg_iov = &payload;
-    message.msg_iovlen = 1;
-    if (interfaceIndex != 0) {
-        // Naming the interface lets the broadcast leave without any route.
-        message.msg_control = control.data();
-        message.msg_controllen = control.size();
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = IPPROTO_IP;
-        header->cmsg_type = IP_PKTINFO;
-        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_ifindex = static_cast<int>(interfaceIndex);
-        std::memcpy(CMSG_DATA(header), &info, sizeof info);
-    }
-    return ::sendmsg(m_fd, &message, 0) >= 0;
+    if (interfaceIndex == 0)
+        return sendTo(datagram, destination);
+    return sendThroughInterface(m_fd, datagram, destination, interfaceIndex) == 0;
 }
 
 std::string addressText(const sockaddr_in& address)
