@@ -1,7 +1,7 @@
 // Starts the real program twice on one X display inside a network namespace
 // of the test's own (the program broadcasts when it starts).
 #include "ChildProcess.h"
-#include "NetworkNamespace.h"
+#include "NetnsTopology.h"
 #include "TemporaryDirectory.h"
 #include "XcbTestClient.h"
 #include "XvfbServer.h"
@@ -55,10 +55,10 @@ class SingleInstanceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        namespace_ = std::make_unique<NetworkNamespace>();
-        if (!namespace_->isReady())
-            GTEST_SKIP() << "cannot isolate the program's broadcasts: " << namespace_->problem();
-        server_ = std::make_unique<XvfbServer>(namespace_->name());
+        if (const auto reason = NetnsTopology::unavailableReason())
+            GTEST_SKIP() << "cannot isolate the program's broadcasts: " << *reason;
+        ASSERT_TRUE(topology_.addNamespace("app")) << topology_.error();
+        server_ = std::make_unique<XvfbServer>(topology_.name("app"));
         if (!server_->isRunning())
             GTEST_SKIP() << "no X server for the test: " << server_->problem();
         watcher_ = std::make_unique<XcbTestClient>(server_->displayName());
@@ -87,14 +87,14 @@ protected:
         const std::string dir = directory_.path().string();
         LaunchOptions options;
         options.arguments = {TAVOLIX_PROGRAM};
-        options.environment = {"PATH=/usr/bin:/bin",
-                               "HOME=" + dir,
-                               "XDG_RUNTIME_DIR=" + dir,
-                               "LANG=C.UTF-8",
-                               "DISPLAY=" + server_->displayName(),
-                               "QT_QPA_PLATFORM=xcb"};
+        options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
+                                                       "HOME=" + dir,
+                                                       "XDG_RUNTIME_DIR=" + dir,
+                                                       "LANG=C.UTF-8",
+                                                       "DISPLAY=" + server_->displayName(),
+                                                       "QT_QPA_PLATFORM=xcb"};
         options.workingDirectory = dir;
-        options.networkNamespace = namespace_->name();
+        options.networkNamespace = topology_.name("app");
         options.outputFile = (directory_.path() / logName).string();
         logs_.push_back(logName);
         processes_.push_back(std::make_unique<ChildProcess>(options));
@@ -146,7 +146,7 @@ protected:
     TemporaryDirectory directory_;
 
 private:
-    std::unique_ptr<NetworkNamespace> namespace_;
+    NetnsTopology topology_;
     std::unique_ptr<XvfbServer> server_;
     std::unique_ptr<XcbTestClient> watcher_;
     std::vector<std::string> logs_;

@@ -19,7 +19,7 @@ protected:
 
     void SetUp() override
     {
-        if (const auto reason = NetnsTopology::unavailableReason())
+        if (const auto reason = test::NetnsTopology::unavailableReason())
             GTEST_SKIP() << *reason;
     }
 
@@ -39,7 +39,7 @@ protected:
     {
         const std::vector<uint8_t> bytes(marker.begin(), marker.end());
         {
-            const ScopedNetns inHost(topology.name("host"));
+            const test::ScopedNetns inHost(topology.name("host"));
             ASSERT_TRUE(inHost.entered()) << inHost.error();
             ASSERT_TRUE(sendUnicast(simAddress, 4000, bytes));
         }
@@ -53,7 +53,7 @@ protected:
         })) << "the simulator never logged the marker";
     }
 
-    NetnsTopology topology;
+    test::NetnsTopology topology;
 };
 
 } // namespace tavolix::e2e

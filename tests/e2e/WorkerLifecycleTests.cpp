@@ -52,7 +52,7 @@ TEST_F(WorkerLifecycleTest, PortTakenEndsStartUpWithBindError)
     ASSERT_TRUE(sim.waitReady());
     std::optional<PortHolder> holder;
     {
-        const ScopedNetns inHost(topology.name("host"));
+        const test::ScopedNetns inHost(topology.name("host"));
         ASSERT_TRUE(inHost.entered()) << inHost.error();
         holder.emplace(3566);
         ASSERT_TRUE(holder->bound());

@@ -1,11 +1,8 @@
 #include "DeviceSimProcess.h"
 
-#include "ChildProcess.h"
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,9 +21,13 @@ DeviceSimProcess::DeviceSimProcess(const std::string& namespaceName,
         m_outputEnded = true;
         return;
     }
-    std::vector<std::string> arguments = {"ip", "netns", "exec", namespaceName, devicesimPath()};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    m_pid = spawnWithOutput(arguments, pipeEnds[1]);
+    test::LaunchOptions launch;
+    launch.arguments = {"ip", "netns", "exec", namespaceName, devicesimPath()};
+    launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
+    // Its complaints about options belong in the test's own output.
+    launch.outputFd = pipeEnds[1];
+    launch.errorsToOutput = false;
+    m_process = std::make_unique<test::ChildProcess>(launch);
     ::close(pipeEnds[1]);
     m_reader = std::thread([this, fd = pipeEnds[0]] { readTranscript(fd); });
 }
@@ -115,10 +116,9 @@ std::vector<SimDatagram> DeviceSimProcess::datagrams(const std::string& directio
 
 int DeviceSimProcess::terminate()
 {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        m_exitCode = reapChild(m_pid);
-        m_pid = -1;
+    if (m_process) {
+        m_exitCode = m_process->terminate();
+        m_process.reset();
     }
     if (m_reader.joinable())
         m_reader.join();

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "WireText.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -50,7 +51,7 @@ public:
 private:
     void readTranscript(int fd);
 
-    pid_t m_pid = -1;
+    std::unique_ptr<test::ChildProcess> m_process;
     std::thread m_reader;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -13,7 +13,7 @@ bool WorkerHarness::start(const std::string& namespaceName, int32_t firstCommand
                           const WorkerEndpoints& endpoints)
 {
     m_endpoints = endpoints;
-    const ScopedNetns inNamespace(namespaceName);
+    const test::ScopedNetns inNamespace(namespaceName);
     if (!inNamespace.entered()) {
         m_error = inNamespace.error();
         return false;

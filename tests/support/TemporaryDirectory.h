@@ -1,18 +1,18 @@
 #pragma once
 
-#include <QtGlobal>
 #include <filesystem>
 
 namespace tavolix::test {
 
 // A fresh directory under the system's temp folder, removed with its
-// contents on destruction.
+// contents on destruction. The path is empty if none could be made.
 class TemporaryDirectory final
 {
 public:
     TemporaryDirectory();
     ~TemporaryDirectory();
-    Q_DISABLE_COPY_MOVE(TemporaryDirectory)
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
 

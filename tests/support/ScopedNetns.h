@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tavolix::e2e {
+namespace tavolix::test {
 
 // Moves the calling thread into a named network namespace and back again when
 // it goes out of scope. Sockets made and threads started meanwhile belong to
@@ -24,4 +24,4 @@ private:
     std::string m_error;
 };
 
-} // namespace tavolix::e2e
+} // namespace tavolix::test

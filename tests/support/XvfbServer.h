@@ -2,7 +2,6 @@
 
 #include "ChildProcess.h"
 
-#include <QtGlobal>
 #include <memory>
 #include <string>
 
@@ -16,7 +15,8 @@ public:
     // An empty namespace name runs it in the test's own network namespace.
     explicit XvfbServer(const std::string& networkNamespace = {});
     ~XvfbServer();
-    Q_DISABLE_COPY_MOVE(XvfbServer)
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
 
     bool isRunning() const { return process_ != nullptr; }
     const std::string& displayName() const { return displayName_; }

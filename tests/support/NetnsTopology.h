@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tavolix::e2e {
+namespace tavolix::test {
 
 // Network namespaces joined by veth pairs, for tests that put datagrams on
 // a wire: nothing they send can reach the machine's own network. Names carry
@@ -50,4 +50,4 @@ private:
     std::string m_error;
 };
 
-} // namespace tavolix::e2e
+} // namespace tavolix::test

@@ -7,7 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace tavolix::e2e {
+namespace tavolix::test {
 namespace {
 
 std::atomic<int> topologyCounter{0};
@@ -112,4 +112,4 @@ std::string NetnsTopology::name(const std::string& role) const
     return it == m_namespaces.end() ? std::string() : it->second;
 }
 
-} // namespace tavolix::e2e
+} // namespace tavolix::test

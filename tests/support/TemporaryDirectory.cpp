@@ -7,7 +7,7 @@ namespace tavolix::test {
 
 TemporaryDirectory::TemporaryDirectory()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tvx-app-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "tvx-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr)
         path_ = pattern;
 }

@@ -8,7 +8,7 @@
 #include <sched.h>
 #include <unistd.h>
 
-namespace tavolix::e2e {
+namespace tavolix::test {
 
 ScopedNetns::ScopedNetns(const std::string& namespaceName)
 {
@@ -42,4 +42,4 @@ ScopedNetns::~ScopedNetns()
         ::close(m_originalFd);
 }
 
-} // namespace tavolix::e2e
+} // namespace tavolix::test

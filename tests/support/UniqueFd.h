@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
 #include <unistd.h>
 
 namespace tavolix::test {
@@ -11,7 +10,8 @@ class UniqueFd final
 public:
     explicit UniqueFd(int fd = -1) : fd_(fd) {}
     ~UniqueFd() { reset(); }
-    Q_DISABLE_COPY_MOVE(UniqueFd)
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
 
     int get() const { return fd_; }
     void reset(int fd = -1)

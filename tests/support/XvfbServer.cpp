@@ -58,7 +58,7 @@ XvfbServer::XvfbServer(const std::string& networkNamespace)
                              "-noreset",   "-screen",
                              "0",          "1024x768x24",
                              "-displayfd", std::to_string(writeEnd.get())};
-        options.environment = {"PATH=/usr/bin:/bin"};
+        options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin"};
         options.networkNamespace = networkNamespace;
         options.inheritedDescriptor = writeEnd.get();
         auto process = std::make_unique<ChildProcess>(options);

@@ -1,5 +1,8 @@
 #include "ChildProcess.h"
 
+#include "UniqueFd.h"
+
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,12 +12,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace tavolix::test {
 namespace {
 
 std::vector<char*> pointersTo(std::vector<std::string>& texts)
 {
     std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
     for (std::string& text : texts)
         pointers.push_back(text.data());
     pointers.push_back(nullptr);
@@ -34,42 +40,52 @@ int exitCodeOf(int status)
 
 ChildProcess::ChildProcess(const LaunchOptions& options)
 {
-    // Everything the child needs is prepared before fork: after it only
-    // async-signal-safe calls are allowed.
+    if (options.arguments.empty())
+        return;
+    // Everything the child needs is prepared before fork: the test may run
+    // threads, and after fork only async-signal-safe calls are allowed.
     std::vector<std::string> arguments = options.arguments;
-    std::vector<std::string> environment = options.environment;
+    if (arguments[0].find('/') == std::string::npos)
+        arguments[0] = findProgram(arguments[0]);
+    if (arguments[0].empty())
+        return;
+    std::vector<std::string> environment;
+    if (options.environment)
+        environment = *options.environment;
     std::vector<char*> argv = pointersTo(arguments);
     std::vector<char*> envp = pointersTo(environment);
+    char** const childEnvironment = options.environment ? envp.data() : environ;
     const std::string outputPath = options.outputFile.empty() ? "/dev/null" : options.outputFile;
 
-    int namespaceFd = -1;
+    UniqueFd namespaceFd;
     if (!options.networkNamespace.empty()) {
         const std::string path = "/run/netns/" + options.networkNamespace;
-        namespaceFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (namespaceFd < 0)
+        namespaceFd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (namespaceFd.get() < 0)
             return;
     }
 
     pid_ = ::fork();
     if (pid_ == 0) {
-        if (namespaceFd >= 0 && ::setns(namespaceFd, CLONE_NEWNET) != 0)
+        if (namespaceFd.get() >= 0 && ::setns(namespaceFd.get(), CLONE_NEWNET) != 0)
             ::_exit(126);
         if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
             ::_exit(126);
-        const int output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int output = options.outputFd >= 0
+                               ? options.outputFd
+                               : ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int input = ::open("/dev/null", O_RDONLY);
         if (output < 0 || input < 0)
             ::_exit(126);
         ::dup2(input, STDIN_FILENO);
         ::dup2(output, STDOUT_FILENO);
-        ::dup2(output, STDERR_FILENO);
+        if (options.errorsToOutput)
+            ::dup2(output, STDERR_FILENO);
         if (options.inheritedDescriptor >= 0)
             ::fcntl(options.inheritedDescriptor, F_SETFD, 0);
-        ::execve(argv[0], argv.data(), envp.data());
+        ::execve(argv[0], argv.data(), childEnvironment);
         ::_exit(127);
     }
-    if (namespaceFd >= 0)
-        ::close(namespaceFd);
 }
 
 ChildProcess::~ChildProcess()
@@ -119,12 +135,33 @@ int ChildProcess::terminate()
     return wait();
 }
 
-int runToEnd(const std::vector<std::string>& arguments)
+CommandResult runCommand(const std::vector<std::string>& arguments)
 {
+    CommandResult result;
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0)
+        return result;
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
     LaunchOptions options;
     options.arguments = arguments;
+    options.outputFd = writeEnd.get();
     ChildProcess process(options);
-    return process.wait();
+    // Only the child holds the write end now, so the read ends when it does.
+    writeEnd.reset();
+    if (!process.started())
+        return result;
+    std::array<char, 4096> chunk{};
+    for (;;) {
+        const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        result.output.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    result.exitCode = process.wait();
+    return result;
 }
 
 std::string findProgram(const std::string& name)
