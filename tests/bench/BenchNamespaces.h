@@ -16,7 +16,7 @@ namespace tavolix::bench {
 // "devices" and the network worker in "host", its first search answered.
 struct SimulatedNetwork
 {
-    e2e::NetnsTopology topology;
+    test::NetnsTopology topology;
     std::optional<e2e::DeviceSimProcess> sim;
     e2e::WorkerHarness worker;
 };
@@ -27,12 +27,12 @@ inline std::unique_ptr<SimulatedNetwork> startSimulatedNetwork(const char* progr
                                                                std::vector<std::string> simOptions,
                                                                std::size_t deviceCount)
 {
-    if (const auto reason = e2e::NetnsTopology::unavailableReason()) {
+    if (const auto reason = test::NetnsTopology::unavailableReason()) {
         std::printf("%s: skipped: %s\n", program, reason->c_str());
         return nullptr;
     }
     auto network = std::make_unique<SimulatedNetwork>();
-    e2e::NetnsTopology& topology = network->topology;
+    test::NetnsTopology& topology = network->topology;
     if (!topology.addNamespace("host") || !topology.addNamespace("devices") ||
         !topology.link("host", "198.18.0.1/24", "devices", "198.18.0.2/24")) {
         std::printf("%s: namespaces failed: %s\n", program, topology.error().c_str());

@@ -20,7 +20,7 @@ constexpr std::size_t deviceCount = DeviceTable::slotCount;
 // What the kernel grants the worker's socket when it asks for its larger buffer.
 void printReceiveBuffer(const std::string& hostNamespace)
 {
-    const e2e::ScopedNetns inHost(hostNamespace);
+    const test::ScopedNetns inHost(hostNamespace);
     UdpSocket probe;
     if (!inHost.entered() || !probe.open() || !probe.bind(0)) {
         std::printf("receive buffer: could not probe\n");

@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     LoopFigures loop;
     {
         // In the host namespace too, though this loop sends nothing.
-        const e2e::ScopedNetns inHost(network->topology.name("host"));
+        const test::ScopedNetns inHost(network->topology.name("host"));
         std::thread timed([&] { loop = runTimedPollLoop(std::chrono::seconds(seconds)); });
         timed.join();
     }
