@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <poll.h>
+#include <string>
 
 namespace tavolix {
 namespace {
@@ -120,7 +121,15 @@ private:
         showStatus(okText);
     }
 
-    void showStatus(std::string_view text) { m_ui.setStatusText(text); }
+    // Each reply ends in "OK"; repeating the text the window already shows
+    // would cost a window call per reply for nothing.
+    void showStatus(std::string_view text)
+    {
+        if (text == m_shownStatus)
+            return;
+        m_shownStatus.assign(text);
+        m_ui.setStatusText(text);
+    }
 
     void showError(const char* format, int errorCode)
     {
@@ -136,6 +145,7 @@ private:
     UdpSocket m_socket;
     RequestBuffer m_sendBuffer{};
     std::array<uint8_t, replyCapacity> m_receiveBuffer{};
+    std::string m_shownStatus;
 };
 
 } // namespace

@@ -18,6 +18,8 @@ TransparentLabel::TransparentLabel(QWidget* parent) : QLabel(parent)
 
 void TransparentLabel::setText(const QString& text)
 {
+    if (text == QLabel::text())
+        return;
     QLabel::setText(text);
     repaint();
 }

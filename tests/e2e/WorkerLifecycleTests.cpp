@@ -65,7 +65,7 @@ TEST_F(WorkerLifecycleTest, PortTakenEndsStartUpWithBindError)
     EXPECT_EQ(*result, WorkerStartFailed);
     EXPECT_EQ(worker.control.stop.load(), 1);
     EXPECT_EQ(worker.ui.state().statusTexts,
-              (std::vector<std::string>{"OK", "OK", "ERR: bind() error! Errorcode =98\n"}));
+              (std::vector<std::string>{"OK", "ERR: bind() error! Errorcode =98\n"}));
 
     syncWith(sim, devicesAddress, "after-failed-start");
     EXPECT_EQ(sim.datagrams("recv").size(), 1u) << "only the marker: the worker never sent";
