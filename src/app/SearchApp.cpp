@@ -8,7 +8,7 @@
 
 namespace tavolix {
 
-SearchApp::SearchApp() : qtArgv_{programName_.data(), nullptr} {}
+SearchApp::SearchApp() : m_qtArgv{m_programName.data(), nullptr} {}
 
 SearchApp::~SearchApp() = default;
 
@@ -28,18 +28,18 @@ void SearchApp::initInstance()
     if (activateRunningInstance())
         return;
 
-    qtApplication_ = std::make_unique<QApplication>(qtArgc_, qtArgv_.data());
+    m_qtApplication = std::make_unique<QApplication>(m_qtArgc, m_qtArgv.data());
     QApplication::setWindowIcon(applicationIcon());
 
-    mainDialog_ = std::make_unique<SearchDialog>();
+    m_mainDialog = std::make_unique<SearchDialog>();
     // The run's result carries nothing the program uses.
-    mainDialog_->exec();
+    m_mainDialog->exec();
 }
 
 int SearchApp::exitInstance()
 {
-    mainDialog_.reset();
-    qtApplication_.reset();
+    m_mainDialog.reset();
+    m_qtApplication.reset();
     return 0;
 }
 

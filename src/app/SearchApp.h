@@ -28,19 +28,19 @@ public:
     // Deletes the main dialog; the returned exit code is always 0.
     int exitInstance();
 
-    SearchDialog* mainDialog() const { return mainDialog_.get(); }
+    SearchDialog* mainDialog() const { return m_mainDialog.get(); }
 
 private:
     static bool activateRunningInstance();
 
     // QApplication keeps references to its argc and argv for its lifetime.
     // It gets only a fixed program name: the program reads no command line.
-    int qtArgc_ = 1;
-    std::array<char, 8> programName_{"tavolix"};
-    std::array<char*, 2> qtArgv_{};
+    int m_qtArgc = 1;
+    std::array<char, 8> m_programName{"tavolix"};
+    std::array<char*, 2> m_qtArgv{};
     // Declared before the dialog so that it is destroyed after it.
-    std::unique_ptr<QApplication> qtApplication_;
-    std::unique_ptr<SearchDialog> mainDialog_;
+    std::unique_ptr<QApplication> m_qtApplication;
+    std::unique_ptr<SearchDialog> m_mainDialog;
 };
 
 } // namespace tavolix

@@ -21,15 +21,15 @@ bool matches(const WindowFacts& facts, std::string_view title)
 } // namespace
 
 X11WindowFinder::X11WindowFinder(const char* displayName)
-    : connection_(displayName), atoms_(internAtoms(connection_))
+    : m_connection(displayName), m_atoms(internAtoms(m_connection))
 {}
 
 std::optional<FoundWindow> X11WindowFinder::find(std::string_view title) const
 {
-    for (const xcb_window_t root : connection_.rootWindows()) {
-        const auto candidates = topLevelCandidates(connection_, atoms_, root);
+    for (const xcb_window_t root : m_connection.rootWindows()) {
+        const auto candidates = topLevelCandidates(m_connection, m_atoms, root);
         for (const WindowFacts& facts :
-             readWindowFacts(connection_, atoms_, candidates, title.size())) {
+             readWindowFacts(m_connection, m_atoms, candidates, title.size())) {
             if (matches(facts, title))
                 return FoundWindow{facts.window, root};
         }
@@ -41,7 +41,7 @@ bool X11WindowFinder::activate(const FoundWindow& found) const
 {
     if (!isConnected())
         return false;
-    xcb_connection_t* c = connection_.get();
+    xcb_connection_t* c = m_connection.get();
 
     // Mapping a minimised window asks the window manager to restore it.
     xcb_map_window(c, found.window);
@@ -52,7 +52,7 @@ bool X11WindowFinder::activate(const FoundWindow& found) const
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = found.window;
-    message.type = atoms_.netActiveWindow;
+    message.type = m_atoms.netActiveWindow;
     message.data.data32[0] = sourceIndicationPager;
     message.data.data32[1] = XCB_CURRENT_TIME;
     message.data.data32[2] = XCB_WINDOW_NONE; // our own active window: we have none
@@ -60,7 +60,7 @@ bool X11WindowFinder::activate(const FoundWindow& found) const
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(c);
-    return connection_.sync();
+    return m_connection.sync();
 }
 
 } // namespace tavolix

@@ -25,7 +25,7 @@ public:
     explicit X11WindowFinder(const char* displayName = nullptr);
     Q_DISABLE_COPY_MOVE(X11WindowFinder)
 
-    bool isConnected() const { return connection_.isConnected(); }
+    bool isConnected() const { return m_connection.isConnected(); }
 
     // The topmost top-level window whose title is exactly `title` (bytes
     // compared as they are, so case counts) and that is on screen or
@@ -37,8 +37,8 @@ public:
     bool activate(const FoundWindow& found) const;
 
 private:
-    XcbConnection connection_;
-    XcbAtoms atoms_;
+    XcbConnection m_connection;
+    XcbAtoms m_atoms;
 };
 
 } // namespace tavolix

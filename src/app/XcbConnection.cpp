@@ -5,18 +5,18 @@
 namespace tavolix {
 
 XcbConnection::XcbConnection(const char* displayName)
-    : connection_(xcb_connect(displayName, nullptr))
+    : m_connection(xcb_connect(displayName, nullptr))
 {}
 
 XcbConnection::~XcbConnection()
 {
     // xcb_connect never returns null; even a failed connection must be released.
-    xcb_disconnect(connection_);
+    xcb_disconnect(m_connection);
 }
 
 bool XcbConnection::isConnected() const
 {
-    return xcb_connection_has_error(connection_) == 0;
+    return xcb_connection_has_error(m_connection) == 0;
 }
 
 std::vector<xcb_window_t> XcbConnection::rootWindows() const
@@ -24,7 +24,7 @@ std::vector<xcb_window_t> XcbConnection::rootWindows() const
     std::vector<xcb_window_t> roots;
     if (!isConnected())
         return roots;
-    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection_)); it.rem != 0;
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(m_connection)); it.rem != 0;
          xcb_screen_next(&it))
         roots.push_back(it.data->root);
     return roots;
@@ -35,7 +35,7 @@ bool XcbConnection::sync() const
     if (!isConnected())
         return false;
     const auto focus =
-        xcbReply(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
+        xcbReply(xcb_get_input_focus_reply, m_connection, xcb_get_input_focus(m_connection));
     return focus != nullptr && isConnected();
 }
 

@@ -17,14 +17,14 @@ public:
     Q_DISABLE_COPY_MOVE(XcbConnection)
 
     bool isConnected() const;
-    xcb_connection_t* get() const { return connection_; }
+    xcb_connection_t* get() const { return m_connection; }
     std::vector<xcb_window_t> rootWindows() const;
 
     // Waits until the server has handled every request sent so far.
     bool sync() const;
 
 private:
-    xcb_connection_t* connection_;
+    xcb_connection_t* m_connection;
 };
 
 } // namespace tavolix

@@ -18,19 +18,19 @@ public:
     static constexpr std::size_t maxControls = 2;
 
     // Controls are set in the order given.
-    constexpr InterfaceColumn(int column, std::initializer_list<int> controlIds) : column_(column)
+    constexpr InterfaceColumn(int column, std::initializer_list<int> controlIds) : m_column(column)
     {
         for (int id : controlIds)
-            controls_.at(count_++) = id; // more than maxControls does not compile
+            m_controls.at(m_count++) = id; // more than maxControls does not compile
     }
 
-    constexpr int column() const { return column_; }
-    constexpr std::span<const int> controls() const { return {controls_.data(), count_}; }
+    constexpr int column() const { return m_column; }
+    constexpr std::span<const int> controls() const { return {m_controls.data(), m_count}; }
 
 private:
-    int column_;
-    std::array<int, maxControls> controls_{};
-    std::size_t count_ = 0;
+    int m_column;
+    std::array<int, maxControls> m_controls{};
+    std::size_t m_count = 0;
 };
 
 inline constexpr std::array interfaceColumns{

@@ -31,13 +31,13 @@ const char* cellText(sqlite3_stmt* statement, int column)
 
 } // namespace
 
-LanguageDb::LanguageDb(QWidget& messageAnchor) : messageAnchor_(messageAnchor) {}
+LanguageDb::LanguageDb(QWidget& messageAnchor) : m_messageAnchor(messageAnchor) {}
 
 LanguageDb::~LanguageDb() = default;
 
 void LanguageDb::openLanguageDb(const QString& path)
 {
-    connection_.reset();
+    m_connection.reset();
     sqlite3* opened = nullptr;
     const int result = sqlite3_open(QFile::encodeName(path).constData(), &opened);
     // SQLite hands out a handle even when the open fails; it must be closed.
@@ -46,12 +46,12 @@ void LanguageDb::openLanguageDb(const QString& path)
         report(openFailedMessage());
         return;
     }
-    connection_ = std::move(connection);
+    m_connection = std::move(connection);
 }
 
 void LanguageDb::closeLanguageDb()
 {
-    connection_.reset();
+    m_connection.reset();
 }
 
 std::optional<int> LanguageDb::readStoredLanguage()
@@ -135,16 +135,16 @@ std::optional<QList<InterfaceText>> LanguageDb::readInterfaceTexts(int language)
 bool LanguageDb::storeLanguage(int language, int storedLanguage)
 {
     StatementBuffer update;
-    if (!connection_ ||
+    if (!m_connection ||
         !composeStatement(update, "update current set language=%d where language=%d", language,
                           storedLanguage)) {
         report(updateFailedMessage());
         return false;
     }
-    const int result = sqlite3_exec(connection_.get(), update.data(), nullptr, nullptr, nullptr);
+    const int result = sqlite3_exec(m_connection.get(), update.data(), nullptr, nullptr, nullptr);
     // An update that finds no row stored nothing; calling it a success would
     // lose the choice without a word.
-    if (result != SQLITE_OK || sqlite3_changes(connection_.get()) == 0) {
+    if (result != SQLITE_OK || sqlite3_changes(m_connection.get()) == 0) {
         report(updateFailedMessage());
         return false;
     }
@@ -158,8 +158,8 @@ SqliteStatement LanguageDb::prepare(const char* statementText)
     // the file's tables since the connection last looked; the legacy form
     // fails the first step instead, which would read as an empty table.
     const int result =
-        connection_ ? sqlite3_prepare_v2(connection_.get(), statementText, -1, &prepared, nullptr)
-                    : SQLITE_MISUSE;
+        m_connection ? sqlite3_prepare_v2(m_connection.get(), statementText, -1, &prepared, nullptr)
+                     : SQLITE_MISUSE;
     SqliteStatement statement(prepared);
     if (result != SQLITE_OK || !statement) {
         report(prepareFailedMessage());
@@ -179,7 +179,7 @@ bool LanguageDb::reachedEnd(int lastStepResult)
 
 void LanguageDb::report(const QString& message)
 {
-    showDatabaseMessage(messageAnchor_.window(), message);
+    showDatabaseMessage(m_messageAnchor.window(), message);
 }
 
 } // namespace tavolix

@@ -60,8 +60,8 @@ private:
     bool reachedEnd(int lastStepResult);
     void report(const QString& message);
 
-    QWidget& messageAnchor_;
-    SqliteConnection connection_;
+    QWidget& m_messageAnchor;
+    SqliteConnection m_connection;
 };
 
 } // namespace tavolix

@@ -53,11 +53,11 @@ private:
     void switchTo(int language);
     std::optional<int> fillLanguageBox(int language);
 
-    QComboBox& languageBox_;
-    LanguageTextTarget& target_;
-    std::unique_ptr<LanguageDb> db_;
-    int storedLanguage_ = -1;  // the number table `current` holds; -1 until read
-    int currentLanguage_ = -1; // the language applied last; -1 before the first
+    QComboBox& m_languageBox;
+    LanguageTextTarget& m_target;
+    std::unique_ptr<LanguageDb> m_db;
+    int m_storedLanguage = -1;  // the number table `current` holds; -1 until read
+    int m_currentLanguage = -1; // the language applied last; -1 before the first
 };
 
 } // namespace tavolix

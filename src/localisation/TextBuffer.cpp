@@ -55,20 +55,20 @@ void TextBuffer::assign(const char* zeroTerminated)
         length = utf8PrefixLength(zeroTerminated, maxTextBytes);
     if (length >= capacity) // cannot happen after the cut; keeps the write in bounds regardless
         length = maxTextBytes;
-    std::memcpy(bytes_.data(), zeroTerminated, length);
-    bytes_[length] = '\0';
-    length_ = length;
+    std::memcpy(m_bytes.data(), zeroTerminated, length);
+    m_bytes[length] = '\0';
+    m_length = length;
 }
 
 void TextBuffer::clear()
 {
-    bytes_[0] = '\0';
-    length_ = 0;
+    m_bytes[0] = '\0';
+    m_length = 0;
 }
 
 QString TextBuffer::toQString() const
 {
-    return QString::fromUtf8(bytes_.data(), static_cast<qsizetype>(length_));
+    return QString::fromUtf8(m_bytes.data(), static_cast<qsizetype>(m_length));
 }
 
 } // namespace tavolix

@@ -26,12 +26,12 @@ public:
     void assign(const char* zeroTerminated);
     void clear();
 
-    std::string_view view() const { return {bytes_.data(), length_}; }
+    std::string_view view() const { return {m_bytes.data(), m_length}; }
     QString toQString() const;
 
 private:
-    std::array<char, capacity> bytes_{};
-    std::size_t length_ = 0;
+    std::array<char, capacity> m_bytes{};
+    std::size_t m_length = 0;
 };
 
 } // namespace tavolix

@@ -57,48 +57,48 @@ protected:
     {
         if (const auto reason = NetnsTopology::unavailableReason())
             GTEST_SKIP() << "cannot isolate the program's broadcasts: " << *reason;
-        ASSERT_TRUE(topology_.addNamespace("app")) << topology_.error();
-        server_ = std::make_unique<XvfbServer>(topology_.name("app"));
-        if (!server_->isRunning())
-            GTEST_SKIP() << "no X server for the test: " << server_->problem();
-        watcher_ = std::make_unique<XcbTestClient>(server_->displayName());
-        ASSERT_TRUE(watcher_->isConnected());
+        ASSERT_TRUE(m_topology.addNamespace("app")) << m_topology.error();
+        m_server = std::make_unique<XvfbServer>(m_topology.name("app"));
+        if (!m_server->isRunning())
+            GTEST_SKIP() << "no X server for the test: " << m_server->problem();
+        m_watcher = std::make_unique<XcbTestClient>(m_server->displayName());
+        ASSERT_TRUE(m_watcher->isConnected());
         // Sees every top-level window that is created or mapped.
-        watcher_->selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
-        ASSERT_TRUE(watcher_->sync());
+        m_watcher->selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        ASSERT_TRUE(m_watcher->sync());
 
-        ASSERT_FALSE(directory_.path().empty());
+        ASSERT_FALSE(m_directory.path().empty());
         // The program writes the language choice into its database: use a copy.
         ASSERT_TRUE(fs::exists(TAVOLIX_LANGUAGE_DB)) << "build language.db first";
-        fs::copy_file(TAVOLIX_LANGUAGE_DB, directory_.path() / "language.db");
+        fs::copy_file(TAVOLIX_LANGUAGE_DB, m_directory.path() / "language.db");
     }
 
     void TearDown() override
     {
-        for (const std::string& log : logs_)
+        for (const std::string& log : m_logs)
             if (HasFailure())
-                std::cerr << "--- " << log << ":\n" << fileText(directory_.path() / log) << '\n';
+                std::cerr << "--- " << log << ":\n" << fileText(m_directory.path() / log) << '\n';
     }
 
-    XcbTestClient& watcher() { return *watcher_; }
+    XcbTestClient& watcher() { return *m_watcher; }
 
     ChildProcess& startProgram(const std::string& logName)
     {
-        const std::string dir = directory_.path().string();
+        const std::string dir = m_directory.path().string();
         LaunchOptions options;
         options.arguments = {TAVOLIX_PROGRAM};
         options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
                                                        "HOME=" + dir,
                                                        "XDG_RUNTIME_DIR=" + dir,
                                                        "LANG=C.UTF-8",
-                                                       "DISPLAY=" + server_->displayName(),
+                                                       "DISPLAY=" + m_server->displayName(),
                                                        "QT_QPA_PLATFORM=xcb"};
         options.workingDirectory = dir;
-        options.networkNamespace = topology_.name("app");
-        options.outputFile = (directory_.path() / logName).string();
-        logs_.push_back(logName);
-        processes_.push_back(std::make_unique<ChildProcess>(options));
-        return *processes_.back();
+        options.networkNamespace = m_topology.name("app");
+        options.outputFile = (m_directory.path() / logName).string();
+        m_logs.push_back(logName);
+        m_processes.push_back(std::make_unique<ChildProcess>(options));
+        return *m_processes.back();
     }
 
     struct Outcome
@@ -143,15 +143,15 @@ protected:
         return n;
     }
 
-    TemporaryDirectory directory_;
+    TemporaryDirectory m_directory;
 
 private:
-    NetnsTopology topology_;
-    std::unique_ptr<XvfbServer> server_;
-    std::unique_ptr<XcbTestClient> watcher_;
-    std::vector<std::string> logs_;
+    NetnsTopology m_topology;
+    std::unique_ptr<XvfbServer> m_server;
+    std::unique_ptr<XcbTestClient> m_watcher;
+    std::vector<std::string> m_logs;
     // Declared last: the programs end before their display and namespace go.
-    std::vector<std::unique_ptr<ChildProcess>> processes_;
+    std::vector<std::unique_ptr<ChildProcess>> m_processes;
 };
 
 TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowForwardAndExits)
@@ -185,7 +185,7 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowForwardAndExits)
 
 TEST_F(SingleInstanceTest, AWindowWithAnotherTitleDoesNotStopASecondInstance)
 {
-    ASSERT_TRUE(storeLanguage(directory_.path() / "language.db", frenchLanguage));
+    ASSERT_TRUE(storeLanguage(m_directory.path() / "language.db", frenchLanguage));
     ChildProcess& first = startProgram("first.log");
     ASSERT_TRUE(first.started());
     const auto firstWindow = windowOf(first);

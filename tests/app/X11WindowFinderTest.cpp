@@ -19,20 +19,20 @@ constexpr std::string_view title = "Tavolix";
 class X11WindowFinderTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { server_ = std::make_unique<XvfbServer>(); }
-    static void TearDownTestSuite() { server_.reset(); }
+    static void SetUpTestSuite() { m_server = std::make_unique<XvfbServer>(); }
+    static void TearDownTestSuite() { m_server.reset(); }
 
     void SetUp() override
     {
-        if (!server_->isRunning())
-            GTEST_SKIP() << "no X server for the test: " << server_->problem();
-        client_ = std::make_unique<XcbTestClient>(server_->displayName());
-        ASSERT_TRUE(client_->isConnected());
+        if (!m_server->isRunning())
+            GTEST_SKIP() << "no X server for the test: " << m_server->problem();
+        m_client = std::make_unique<XcbTestClient>(m_server->displayName());
+        ASSERT_TRUE(m_client->isConnected());
     }
-    void TearDown() override { client_.reset(); }
+    void TearDown() override { m_client.reset(); }
 
-    const char* display() const { return server_->displayName().c_str(); }
-    XcbTestClient& client() { return *client_; }
+    const char* display() const { return m_server->displayName().c_str(); }
+    XcbTestClient& client() { return *m_client; }
 
     xcb_window_t titledWindow(std::string_view text, bool mapped = true,
                               xcb_window_t parent = XCB_WINDOW_NONE)
@@ -57,8 +57,8 @@ protected:
     }
 
 private:
-    static inline std::unique_ptr<XvfbServer> server_;
-    std::unique_ptr<XcbTestClient> client_;
+    static inline std::unique_ptr<XvfbServer> m_server;
+    std::unique_ptr<XcbTestClient> m_client;
 };
 
 TEST_F(X11WindowFinderTest, FindsAMappedWindowWithTheExactTitle)

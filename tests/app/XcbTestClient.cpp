@@ -5,10 +5,10 @@
 
 namespace tavolix::test {
 
-XcbTestClient::XcbTestClient(const std::string& displayName) : connection_(displayName.c_str())
+XcbTestClient::XcbTestClient(const std::string& displayName) : m_connection(displayName.c_str())
 {
     if (isConnected())
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(get())).data->root;
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(get())).data->root;
 }
 
 XcbTestClient::~XcbTestClient()
@@ -17,10 +17,10 @@ XcbTestClient::~XcbTestClient()
         return;
     // Destroyed explicitly and synchronously: the next test may share the server.
     // Children before their parents.
-    std::for_each(windows_.rbegin(), windows_.rend(),
+    std::for_each(m_windows.rbegin(), m_windows.rend(),
                   [this](xcb_window_t window) { xcb_destroy_window(get(), window); });
-    if (clientListSet_)
-        xcb_delete_property(get(), root_, atom("_NET_CLIENT_LIST"));
+    if (m_clientListSet)
+        xcb_delete_property(get(), m_root, atom("_NET_CLIENT_LIST"));
     sync();
 }
 
@@ -37,11 +37,11 @@ xcb_window_t XcbTestClient::createWindow(xcb_window_t parent)
     const xcb_window_t window = xcb_generate_id(get());
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(get())).data;
     const std::array<uint32_t, 1> values{screen->black_pixel};
-    const xcb_window_t actualParent = parent == XCB_WINDOW_NONE ? root_ : parent;
+    const xcb_window_t actualParent = parent == XCB_WINDOW_NONE ? m_root : parent;
     xcb_create_window(get(), XCB_COPY_FROM_PARENT, window, actualParent, 10, 10, 100, 80, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL,
                       values.data());
-    windows_.push_back(window);
+    m_windows.push_back(window);
     return window;
 }
 
@@ -67,9 +67,9 @@ void XcbTestClient::setWmState(xcb_window_t window, WmState state)
 
 void XcbTestClient::setClientList(const std::vector<xcb_window_t>& windows)
 {
-    xcb_change_property(get(), XCB_PROP_MODE_REPLACE, root_, atom("_NET_CLIENT_LIST"),
+    xcb_change_property(get(), XCB_PROP_MODE_REPLACE, m_root, atom("_NET_CLIENT_LIST"),
                         XCB_ATOM_WINDOW, 32, static_cast<uint32_t>(windows.size()), windows.data());
-    clientListSet_ = true;
+    m_clientListSet = true;
 }
 
 void XcbTestClient::setPid(xcb_window_t window, uint32_t pid)
@@ -146,7 +146,7 @@ uint32_t XcbTestClient::pidOf(xcb_window_t window) const
 
 void XcbTestClient::selectRootEvents(uint32_t eventMask)
 {
-    xcb_change_window_attributes(get(), root_, XCB_CW_EVENT_MASK, &eventMask);
+    xcb_change_window_attributes(get(), m_root, XCB_CW_EVENT_MASK, &eventMask);
 }
 
 std::vector<XcbReply<xcb_generic_event_t>> XcbTestClient::takeEvents()

@@ -29,9 +29,9 @@ public:
     ~XcbTestClient();
     Q_DISABLE_COPY_MOVE(XcbTestClient)
 
-    bool isConnected() const { return connection_.isConnected(); }
-    xcb_connection_t* get() const { return connection_.get(); }
-    xcb_window_t root() const { return root_; }
+    bool isConnected() const { return m_connection.isConnected(); }
+    xcb_connection_t* get() const { return m_connection.get(); }
+    xcb_window_t root() const { return m_root; }
     xcb_atom_t atom(std::string_view name) const;
 
     // An unmapped 100×80 input-output window; the root's child by default.
@@ -56,13 +56,13 @@ public:
     void selectRootEvents(uint32_t eventMask);
     // Every event the server has sent so far.
     std::vector<XcbReply<xcb_generic_event_t>> takeEvents();
-    bool sync() const { return connection_.sync(); }
+    bool sync() const { return m_connection.sync(); }
 
 private:
-    XcbConnection connection_;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
-    std::vector<xcb_window_t> windows_;
-    bool clientListSet_ = false;
+    XcbConnection m_connection;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    std::vector<xcb_window_t> m_windows;
+    bool m_clientListSet = false;
 };
 
 } // namespace tavolix::test

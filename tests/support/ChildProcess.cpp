@@ -65,8 +65,8 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
             return;
     }
 
-    pid_ = ::fork();
-    if (pid_ == 0) {
+    m_pid = ::fork();
+    if (m_pid == 0) {
         if (namespaceFd.get() >= 0 && ::setns(namespaceFd.get(), CLONE_NEWNET) != 0)
             ::_exit(126);
         if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
@@ -95,43 +95,43 @@ ChildProcess::~ChildProcess()
 
 std::optional<int> ChildProcess::poll()
 {
-    if (status_ || pid_ <= 0)
-        return status_;
+    if (m_status || m_pid <= 0)
+        return m_status;
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_)
-        status_ = exitCodeOf(status);
-    return status_;
+    if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
+        m_status = exitCodeOf(status);
+    return m_status;
 }
 
 int ChildProcess::wait()
 {
-    if (pid_ <= 0)
+    if (m_pid <= 0)
         return -1;
-    while (!status_) {
+    while (!m_status) {
         int status = 0;
-        const pid_t result = ::waitpid(pid_, &status, 0);
-        if (result == pid_)
-            status_ = exitCodeOf(status);
+        const pid_t result = ::waitpid(m_pid, &status, 0);
+        if (result == m_pid)
+            m_status = exitCodeOf(status);
         else if (result < 0 && errno != EINTR)
-            status_ = -1;
+            m_status = -1;
     }
-    return *status_;
+    return *m_status;
 }
 
 std::optional<int> ChildProcess::waitAtMost(std::chrono::milliseconds guard)
 {
     const auto end = std::chrono::steady_clock::now() + guard;
-    while (!poll() && pid_ > 0 && std::chrono::steady_clock::now() < end)
+    while (!poll() && m_pid > 0 && std::chrono::steady_clock::now() < end)
         ::usleep(20'000);
     return poll();
 }
 
 int ChildProcess::terminate()
 {
-    if (pid_ <= 0)
+    if (m_pid <= 0)
         return -1;
     if (!poll())
-        ::kill(pid_, SIGTERM);
+        ::kill(m_pid, SIGTERM);
     return wait();
 }
 

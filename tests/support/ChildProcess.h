@@ -34,8 +34,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     // The exit code if it has ended (128 + signal number after a signal).
     std::optional<int> poll();
     // Blocks until it has ended; -1 if it never started.
@@ -48,8 +48,8 @@ public:
     int terminate();
 
 private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
+    pid_t m_pid = -1;
+    std::optional<int> m_status;
 };
 
 struct CommandResult final

@@ -9,14 +9,14 @@ TemporaryDirectory::TemporaryDirectory()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tvx-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr)
-        path_ = pattern;
+        m_path = pattern;
 }
 
 TemporaryDirectory::~TemporaryDirectory()
 {
     std::error_code ignored;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ignored);
+    if (!m_path.empty())
+        std::filesystem::remove_all(m_path, ignored);
 }
 
 } // namespace tavolix::test

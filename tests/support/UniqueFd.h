@@ -8,21 +8,21 @@ namespace tavolix::test {
 class UniqueFd final
 {
 public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
     ~UniqueFd() { reset(); }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
 
-    int get() const { return fd_; }
+    int get() const { return m_fd; }
     void reset(int fd = -1)
     {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
     }
 
 private:
-    int fd_;
+    int m_fd;
 };
 
 } // namespace tavolix::test

@@ -36,7 +36,7 @@ XvfbServer::XvfbServer(const std::string& networkNamespace)
 {
     const std::string xvfb = findProgram("Xvfb");
     if (xvfb.empty()) {
-        problem_ = "Xvfb is not installed";
+        m_problem = "Xvfb is not installed";
         return;
     }
     for (int number = firstDisplay; number <= lastDisplay; ++number) {
@@ -44,7 +44,7 @@ XvfbServer::XvfbServer(const std::string& networkNamespace)
             continue;
         int ends[2] = {-1, -1};
         if (::pipe2(ends, O_CLOEXEC) != 0) {
-            problem_ = "cannot make a pipe";
+            m_problem = "cannot make a pipe";
             return;
         }
         UniqueFd readEnd(ends[0]);
@@ -64,22 +64,22 @@ XvfbServer::XvfbServer(const std::string& networkNamespace)
         auto process = std::make_unique<ChildProcess>(options);
         writeEnd.reset();
         if (!process->started()) {
-            problem_ = "cannot start Xvfb";
+            m_problem = "cannot start Xvfb";
             return;
         }
         if (readReadyLine(readEnd.get()) == std::to_string(number)) {
-            process_ = std::move(process);
-            displayName_ = ":" + std::to_string(number);
+            m_process = std::move(process);
+            m_displayName = ":" + std::to_string(number);
             return;
         }
         // Taken meanwhile by someone else: the server ends by itself.
         const int exitCode = process->wait();
         if (exitCode == 126 || exitCode == 127) {
-            problem_ = "cannot run Xvfb (in namespace '" + networkNamespace + "')";
+            m_problem = "cannot run Xvfb (in namespace '" + networkNamespace + "')";
             return;
         }
     }
-    problem_ = "no free X display between :90 and :189";
+    m_problem = "no free X display between :90 and :189";
 }
 
 XvfbServer::~XvfbServer() = default;

@@ -18,14 +18,14 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    bool isRunning() const { return process_ != nullptr; }
-    const std::string& displayName() const { return displayName_; }
-    const std::string& problem() const { return problem_; }
+    bool isRunning() const { return m_process != nullptr; }
+    const std::string& displayName() const { return m_displayName; }
+    const std::string& problem() const { return m_problem; }
 
 private:
-    std::unique_ptr<ChildProcess> process_;
-    std::string displayName_;
-    std::string problem_;
+    std::unique_ptr<ChildProcess> m_process;
+    std::string m_displayName;
+    std::string m_problem;
 };
 
 } // namespace tavolix::test
