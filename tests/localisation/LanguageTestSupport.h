@@ -7,11 +7,9 @@
 #include "LanguageSwitch.h"
 
 #include <QComboBox>
-#include <QList>
 #include <QMap>
-#include <QMessageBox>
-#include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <ostream>
 #include <string>
@@ -24,73 +22,71 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace tavolix::test {
 
+using namespace Qt::StringLiterals;
+
 // Runs SQL on a database file through a connection of its own; reports a
 // test failure and returns false when SQLite refuses it.
 bool runSql(const QString& path, const std::string& sql);
 
-// Every cell of table `current`, row by row, as SQL literals ("3", "'x'").
-QStringList currentCells(const QString& path);
+// The cells of table `current` as SQL literals, joined by commas ("3,'x'").
+std::string currentCells(const QString& path);
 
 // The test database: six languages whose names and texts say where they come
-// from, interface columns 0..17, and `storedLanguage` in table `current`.
+// from, interface columns 2..17 after an id and the key, and `storedLanguage`
+// in table `current`.
 QString fixtureName(int language, int displayLanguage);
 QString fixtureText(int language, int column);
-bool writeFixtureDb(const QString& path, int storedLanguage);
-
-// Each control id fed by the interface columns, with its column.
-QMap<int, int> columnOfControl();
-
-// The fixture's language names as the box lists them in `displayLanguage`.
 QStringList fixtureNamesIn(int displayLanguage);
-
-class RecordingTarget final : public LanguageTextTarget
+struct FixtureFile
 {
-public:
-    void setInterfaceText(int controlId, const QString& text) override
-    {
-        texts[controlId] = text;
-        order.append(controlId);
-    }
+    explicit FixtureFile(int storedLanguage = 0);
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"language.db"_s);
+};
+
+// Each control that takes its text from an interface column, with the column.
+inline const QMap<int, int> columnOfControl{
+    {1019, 2},  {1038, 2},  {1020, 3},  {1039, 3},  {1022, 5},
+    {1023, 6},  {1024, 7},  {1025, 8},  {1026, 9},  {1027, 10},
+    {1012, 11}, {1028, 12}, {1001, 14}, {1002, 15}, {windowTitleControl, 13}};
+
+struct RecordingTarget final : LanguageTextTarget
+{
+    void setInterfaceText(int controlId, const QString& text) override { texts[controlId] = text; }
     void languageApplied() override { ++appliedCount; }
 
     QMap<int, QString> texts;
-    QList<int> order;
     int appliedCount = 0;
 };
 
-struct SeenMessage
-{
-    QString text;
-    QString caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    bool modal = false;
-};
+// Every control of the column table shows `language`'s fixture text of its
+// column, and no other control was touched.
+void expectTextsOf(const RecordingTarget& target, int language);
 
-// While it lives, presses OK on every modal message box that opens.
-class MessageBoxCatcher final : public QObject
+// While it lives, checks the form of every modal message box that opens (a
+// warning with OK, captioned with the program's name), notes its text and
+// closes it.
+struct MessageBoxCatcher
 {
-public:
     MessageBoxCatcher();
-    Q_DISABLE_COPY_MOVE(MessageBoxCatcher)
-
-    QStringList texts() const;
-    const QList<SeenMessage>& seen() const { return seen_; }
-
-private:
-    void answerOpenBox();
-
-    QTimer timer_;
-    QList<SeenMessage> seen_;
+    QStringList texts;
+    QTimer timer;
 };
 
-// A language switch over a real combo box and a recording window.
+// A language switch over a real combo box and a recording window, started
+// from the database file at `dbPath`.
 struct SwitchHarness
 {
-    SwitchHarness();
-
-    void start(const QString& dbPath);
-    void choose(int entry); // what the window does when the user picks an entry
+    explicit SwitchHarness(const QString& dbPath)
+    {
+        languageSwitch.openLanguageDb(dbPath);
+        languageSwitch.initLanguageTexts();
+    }
+    void choose(int entry) // what the window does when the user picks an entry
+    {
+        box.setCurrentIndex(entry);
+        languageSwitch.applyLanguage();
+    }
     QStringList entries() const;
 
     MessageBoxCatcher messages;

@@ -1,18 +1,30 @@
 #include "UiTestSupport.h"
 
-#include <QDesktopServices>
+#include "BitmapButton.h"
+#include "Datagram.h"
+
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QTest>
 #include <arpa/inet.h>
-#include <atomic>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace tavolix::test {
+namespace {
+
+QListWidgetItem* rowNamed(const QListWidget* list, const std::string& name)
+{
+    const QList<QListWidgetItem*> rows =
+        list->findItems(u" "_s + QString::fromStdString(name), Qt::MatchEndsWith);
+    return rows.isEmpty() ? nullptr : rows.first();
+}
+
+} // namespace
 
 bool waitUntil(const std::function<bool()>& condition, int limitMs)
 {
@@ -22,17 +34,6 @@ bool waitUntil(const std::function<bool()>& condition, int limitMs)
         QTest::qWait(2);
     }
     return condition();
-}
-
-void runOffWindowThread(const std::function<void()>& work)
-{
-    std::atomic<bool> done{false};
-    std::thread helper([&] {
-        work();
-        done.store(true);
-    });
-    waitUntil([&] { return done.load(); }, 60000);
-    helper.join();
 }
 
 LoopbackDevice::LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0))
@@ -51,7 +52,7 @@ LoopbackDevice::~LoopbackDevice()
     ::close(m_fd);
 }
 
-std::optional<std::vector<uint8_t>> LoopbackDevice::tryReceive()
+std::optional<std::vector<uint8_t>> LoopbackDevice::receive()
 {
     std::vector<uint8_t> buffer(4096);
     sockaddr_in from{};
@@ -61,23 +62,21 @@ std::optional<std::vector<uint8_t>> LoopbackDevice::tryReceive()
     if (received < 0)
         return std::nullopt;
     buffer.resize(static_cast<size_t>(received));
-    const auto* fromBytes = reinterpret_cast<const uint8_t*>(&from);
-    m_workerAddress.assign(fromBytes, fromBytes + sizeof from);
+    m_worker = from;
     return buffer;
 }
 
 std::optional<std::vector<uint8_t>> LoopbackDevice::nextDatagram()
 {
     std::optional<std::vector<uint8_t>> datagram;
-    waitUntil([&] { return (datagram = tryReceive()).has_value(); });
+    waitUntil([&] { return (datagram = receive()).has_value(); });
     return datagram;
 }
 
 void LoopbackDevice::reply(const std::vector<uint8_t>& datagram)
 {
     ::sendto(m_fd, datagram.data(), datagram.size(), 0,
-             reinterpret_cast<const sockaddr*>(m_workerAddress.data()),
-             static_cast<socklen_t>(m_workerAddress.size()));
+             reinterpret_cast<const sockaddr*>(&m_worker), sizeof m_worker);
 }
 
 std::vector<uint8_t> replyDatagram(const FakeDevice& device)
@@ -91,78 +90,96 @@ std::vector<uint8_t> replyDatagram(const FakeDevice& device)
     };
     const auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
     append(0x10, {device.mac.begin(), device.mac.end()}, 6);
-    append(0x11, {device.ip.begin(), device.ip.end()}, 4);
+    append(0x11, {192, 168, 1, 10}, 4);
     append(0x12, {255, 255, 255, 0}, 4);
     append(0x13, {192, 168, 1, 1}, 4);
     append(0x14,
            {static_cast<uint8_t>(device.httpPort), static_cast<uint8_t>(device.httpPort >> 8)}, 5);
     append(0x1f, {device.networkMode.begin(), device.networkMode.end()}, 4);
     append(0x20, text(device.name), 31);
-    append(0x21, text(device.version), 16);
-    append(0x22, text(device.pppoeAccount), 64);
+    append(0x21, text("1.2"), 16);
+    append(0x22, text("dsl-user"), 64);
     append(0x30, {0x00, static_cast<uint8_t>(device.kind)}, 2);
     return out;
 }
 
-DialogHarness::DialogHarness(bool withMarkerFile, uint16_t workerPort)
+bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
 {
-    const QString languageDb = m_folder.filePath(QStringLiteral("language.db"));
+    const RequestBuffer search = searchRequest();
+    return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
+}
+
+std::string enabledState(const DialogControls& c)
+{
+    const std::initializer_list<QWidget*> groups[] = {
+        {c.nameEdit, c.httpPortEdit},
+        {c.ipAddressEdit, c.subnetMaskEdit, c.gatewayEdit},
+        {c.pppoeAccountEdit, c.pppoePasswordEdit},
+        {c.macEdit},
+        {c.pppoeRadio},
+        {c.dhcpRadio, c.staticRadio},
+        {c.loginAccountEdit, c.loginPasswordEdit},
+        {c.submitButton},
+    };
+    std::string state;
+    for (const auto& group : groups) {
+        state += state.empty() ? "" : " ";
+        for (QWidget* widget : group)
+            state += widget->isEnabled() ? 'E' : 'D';
+    }
+    return state;
+}
+
+std::string checkedModes(const DialogControls& c)
+{
+    return std::string(c.pppoeRadio->isChecked() ? "P" : "") +
+           (c.dhcpRadio->isChecked() ? "D" : "") + (c.staticRadio->isChecked() ? "S" : "");
+}
+
+DialogHarness::DialogHarness(bool withMarkerFile, bool workerCannotBind)
+{
+    const QString languageDb = m_folder.filePath(u"language.db"_s);
     QFile::copy(QStringLiteral(TAVOLIX_SHIPPED_LANGUAGE_DB), languageDb);
     QFile::setPermissions(languageDb, QFile::ReadOwner | QFile::WriteOwner);
-    const QString marker = m_folder.filePath(QStringLiteral("Search.conf"));
+    const QString marker = m_folder.filePath(u"Search.conf"_s);
     if (withMarkerFile)
         QFile(marker).open(QIODevice::WriteOnly);
 
     SearchDialogOptions options;
-    options.endpoints = WorkerEndpoints{workerPort, m_device.port(), "127.0.0.1"};
+    // The device's own port is taken: the worker cannot bind it.
+    options.endpoints = WorkerEndpoints{workerCannotBind ? m_device.port() : uint16_t{0},
+                                        m_device.port(), "127.0.0.1"};
     options.markerFile = marker;
     options.languageDbPath = languageDb;
     m_dialog = std::make_unique<SearchDialog>(options);
     m_dialog->show();
-}
-
-bool DialogHarness::waitForStartUp()
-{
-    return m_device.nextDatagram() &&
-           waitUntil([this] { return !controls().loginAccountEdit->isEnabled(); });
+    // The first search and the display reset after it, or the worker's end.
+    EXPECT_TRUE(workerCannotBind
+                    ? waitUntil([this] { return m_dialog->workerControl().stop.load() != 0; })
+                    : m_device.nextDatagram() &&
+                          waitUntil([this] { return !controls().loginAccountEdit->isEnabled(); }))
+        << "the dialog did not start";
 }
 
 bool DialogHarness::deliver(const FakeDevice& device)
 {
     m_device.reply(replyDatagram(device));
-    return waitUntil([&] { return rowNamed(device.name) != nullptr; });
-}
-
-QListWidgetItem* DialogHarness::rowNamed(const std::string& name) const
-{
-    const QList<QListWidgetItem*> rows = controls().deviceList->findItems(
-        QStringLiteral(" ") + QString::fromStdString(name), Qt::MatchEndsWith);
-    return rows.isEmpty() ? nullptr : rows.first();
+    return waitUntil([&] { return rowNamed(controls().deviceList, device.name) != nullptr; });
 }
 
 bool DialogHarness::clickRowNamed(const std::string& name, bool doubleClick)
 {
-    QListWidgetItem* item = rowNamed(name);
-    if (item == nullptr)
-        return false;
     QListWidget* list = controls().deviceList;
-    list->scrollToItem(item);
-    const QPoint centre = list->visualItemRect(item).center();
+    QListWidgetItem* row = rowNamed(list, name);
+    if (row == nullptr)
+        return false;
+    list->scrollToItem(row);
+    const QPoint centre = list->visualItemRect(row).center();
     // The list opens a row only when the double click lands where the press did.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
     if (doubleClick)
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
-    return item->isSelected();
-}
-
-UrlCatcher::UrlCatcher()
-{
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
-}
-
-UrlCatcher::~UrlCatcher()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    return row->isSelected();
 }
 
 } // namespace tavolix::test

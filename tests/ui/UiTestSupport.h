@@ -2,6 +2,7 @@
 
 #include "SearchDialog.h"
 
+#include <QDesktopServices>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -9,20 +10,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <netinet/in.h>
 #include <optional>
 #include <string>
 #include <vector>
 
-class QListWidgetItem;
-
 namespace tavolix::test {
+
+using namespace Qt::StringLiterals;
+using namespace std::string_literals;
 
 // Serves window events until the condition holds; false after a generous
 // limit, which only ever means it never came true.
 bool waitUntil(const std::function<bool()>& condition, int limitMs = 10000);
-
-// Runs work on its own thread while this thread serves its window calls.
-void runOffWindowThread(const std::function<void()>& work);
 
 // A device on loopback: receives what the worker sends and answers it.
 class LoopbackDevice final
@@ -33,48 +33,49 @@ public:
     Q_DISABLE_COPY_MOVE(LoopbackDevice)
 
     uint16_t port() const { return m_port; }
+    std::optional<std::vector<uint8_t>> receive();      // what has arrived, if anything
     std::optional<std::vector<uint8_t>> nextDatagram(); // serves the window while it waits
-    bool hasPendingDatagram() { return tryReceive().has_value(); }
-    void reply(const std::vector<uint8_t>& datagram); // to the last sender
+    void reply(const std::vector<uint8_t>& datagram);   // to the last sender
 
 private:
-    std::optional<std::vector<uint8_t>> tryReceive();
-
     int m_fd = -1;
     uint16_t m_port = 0;
-    std::vector<uint8_t> m_workerAddress; // sockaddr_in bytes
+    sockaddr_in m_worker{};
 };
 
 struct FakeDevice
 {
     int kind = 0;
     std::string name;
-    std::string version = "1.2";
     std::array<uint8_t, 6> mac{};
-    std::array<uint8_t, 4> ip{192, 168, 1, 10};
     int httpPort = 80;
     std::array<uint8_t, 4> networkMode{0xFF, 0xFF, 0xFF, 0xFF};
-    std::string pppoeAccount;
 };
 
-// The reply such a device sends; mask 255.255.255.0, gateway 192.168.1.1.
+// The reply such a device sends: IP address 192.168.1.10, mask 255.255.255.0,
+// gateway 192.168.1.1, PPPoE account "dsl-user", version "1.2".
 std::vector<uint8_t> replyDatagram(const FakeDevice& device);
+bool isSearch(const std::optional<std::vector<uint8_t>>& datagram);
 
-// A shown SearchDialog whose worker talks to a LoopbackDevice, with a temp copy
-// of the shipped language database and a temp marker path.
+// Enabled (E) or disabled (D), in groups: name and HTTP port; IP, mask and
+// gateway; PPPoE account and password; MAC edit; PPPoE radio; DHCP and static
+// radios; login account and password; Submit.
+std::string enabledState(const DialogControls& c);
+// The checked mode buttons: "P" (PPPoE), "D" (DHCP), "S" (static), "" for none.
+std::string checkedModes(const DialogControls& c);
+
+// A shown and started SearchDialog whose worker talks to a LoopbackDevice, with
+// a temp copy of the shipped language database and a temp marker path.
 class DialogHarness final
 {
 public:
-    explicit DialogHarness(bool withMarkerFile = false, uint16_t workerPort = 0);
-    Q_DISABLE_COPY_MOVE(DialogHarness)
+    explicit DialogHarness(bool withMarkerFile = false, bool workerCannotBind = false);
 
     SearchDialog& dialog() { return *m_dialog; }
     const DialogControls& controls() const { return m_dialog->controls(); }
     LoopbackDevice& device() { return m_device; }
 
-    bool waitForStartUp();                  // the first search and the display reset after it
     bool deliver(const FakeDevice& device); // its reply, and then its row
-    QListWidgetItem* rowNamed(const std::string& name) const;
     bool clickRowNamed(const std::string& name, bool doubleClick = false);
 
 private:
@@ -89,9 +90,8 @@ class UrlCatcher final : public QObject
     Q_OBJECT
 
 public:
-    UrlCatcher();
-    ~UrlCatcher() override;
-    Q_DISABLE_COPY_MOVE(UrlCatcher)
+    UrlCatcher() { QDesktopServices::setUrlHandler(u"http"_s, this, "openUrl"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(u"http"_s); }
 
     QList<QUrl> opened;
 

@@ -1,0 +1,267 @@
+// What the window shows: its look and language, the device list, a selected
+// device's details and what its kind and mode let the user change, and the
+// web page a double click opens. Then what its commands do, observed where
+// they end up: in the datagrams the worker sends to the device on loopback.
+
+#include "BitmapButton.h"
+#include "Datagram.h"
+#include "ReplyParser.h"
+#include "TransparentLabel.h"
+#include "UiTestSupport.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace tavolix::test {
+namespace {
+
+TEST(DeviceDisplay, WindowPaintsItsSkinAndFollowsTheChosenLanguage)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    const DialogControls& c = harness.controls();
+    EXPECT_EQ(dialog.windowTitle(), u"Tavolix"_s);
+
+    // A black one-pixel border, a blue title strip 30 pixels high with the
+    // title's light text in it, and a gradient from grey to white below.
+    const QImage image = dialog.grab().toImage();
+    ASSERT_EQ(image.size(), QSize(470, 440)); // 468 × 438 inside the border
+    const auto isBluish = [&](int x, int y) {
+        const QRgb pixel = image.pixel(x, y);
+        return qBlue(pixel) > 120 && qRed(pixel) < 80 && qGreen(pixel) < 120;
+    };
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(469, 439), qRgb(0, 0, 0));
+    EXPECT_TRUE(isBluish(60, 15) && isBluish(400, 29) && isBluish(352, 15));
+    EXPECT_FALSE(isBluish(400, 32));
+    int lightTitlePixels = 0;
+    for (int y = 8; y < 31; ++y) {
+        for (int x = 91; x < 351; ++x)
+            lightTitlePixels += qGray(image.pixel(x, y)) > 180 ? 1 : 0;
+    }
+    EXPECT_GT(lightTitlePixels, 40);
+    EXPECT_LT(qGray(image.pixel(460, 40)), qGray(image.pixel(460, 430)));
+    EXPECT_GT(qGray(image.pixel(460, 430)), 240);
+
+    // French is selected without a switch; the arrow key then switches to German.
+    c.languageCombo->setCurrentIndex(3);
+    QTest::keyClick(c.languageCombo, Qt::Key_Down);
+    EXPECT_EQ(c.languageCombo->currentText(), u"Deutsch"_s);
+    EXPECT_EQ(dialog.windowTitle(), u"Tavolix Gerätesuche"_s);
+    EXPECT_EQ(c.updateButton->text(), u"Suchen"_s);
+    EXPECT_EQ(c.pppoeAccountLabel->text(), u"Benutzername"_s);
+    EXPECT_EQ(c.loginAccountLabel->text(), u"Benutzername"_s);
+    EXPECT_EQ(c.macLabel->text(), u"Mac"_s); // no language changes it
+}
+
+TEST(DeviceDisplay, SelectionShowsRecordAndEnablesWhatTheKindAndModeAllow)
+{
+    // Mode bytes 0-1 are PPPoE, 2-3 DHCP, 0xFF is off: the summary's word needs
+    // both bytes of a pair, the radio buttons only the first.
+    const struct
+    {
+        const char* name;
+        int kind;
+        std::array<uint8_t, 4> mode;
+        const char* word;
+        const char* checked;
+        const char* enabled; // as enabledState() writes it
+    } cases[] = {
+        // clang-format off
+        {"k1-pppoe",      1, {0x01, 0x01, 0xFF, 0xFF}, "PPPOE",  "P", "EE EEE DD D D EE EE E"},
+        {"k1-dhcp",       1, {0xFF, 0xFF, 0x01, 0x01}, "DHCP",   "D", "EE DDD DD D D EE EE E"},
+        {"k1-static",     1, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD D D EE EE E"},
+        {"k1-zeros",      1, {0x00, 0x00, 0x00, 0x00}, "PPPOE",  "P", "EE DDD DD D D EE EE E"},
+        {"k0-half-pppoe", 0, {0x01, 0xFF, 0xFF, 0xFF}, "STATIC", "P", "EE DDD DD E E EE DD E"},
+        {"k0-half-dhcp",  0, {0xFF, 0xFF, 0x01, 0xFF}, "STATIC", "D", "EE DDD DD E E EE DD E"},
+        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD E E EE DD E"},
+        {"k3-static",     3, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "DD DDD DD D D DD DD D"},
+        // clang-format on
+    };
+    DialogHarness harness;
+    const DialogControls& c = harness.controls();
+    uint8_t number = 0;
+    for (const auto& row : cases)
+        ASSERT_TRUE(harness.deliver({row.kind, row.name, {2, 0, 0, 0, 0, ++number}, 80, row.mode}));
+
+    number = 0;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        c.staticRadio->setChecked(true); // a button set by hand is set again from the record
+        ASSERT_TRUE(harness.clickRowNamed(row.name));
+        const QStringList shown{c.nameEdit->text(),       c.ipAddressEdit->text(),
+                                c.subnetMaskEdit->text(), c.gatewayEdit->text(),
+                                c.httpPortEdit->text(),   c.pppoeAccountEdit->text(),
+                                c.macGroup->title()};
+        EXPECT_EQ(shown.join(u' ').toStdString(),
+                  row.name + " 192.168.1.10 255.255.255.0 192.168.1.1 80 dsl-user 02000000000"s +
+                      std::to_string(++number));
+        EXPECT_EQ(c.deviceInfoText->text().toStdString(), "IP Get:"s + row.word + "\r\nV:1.2\r\n");
+        EXPECT_EQ(checkedModes(c), row.checked);
+        EXPECT_EQ(enabledState(c), row.enabled);
+    }
+    // Without the marker file the MAC field stays hidden and untouched.
+    EXPECT_FALSE(c.macEdit->isVisibleTo(&harness.dialog()));
+    EXPECT_FALSE(c.macLabel->isVisibleTo(&harness.dialog()));
+    EXPECT_TRUE(c.macEdit->text().isEmpty());
+}
+
+TEST(DeviceDisplay, RowsSortAsTextAndTheLeadingNumberNamesTheSlot)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    // New devices fill the table from slot 255 down; 254 of them reach slot 2.
+    for (int slot = 255; slot >= 2; --slot) {
+        DeviceRecord device;
+        setFieldText(device.name, "dev-" + std::to_string(slot));
+        device.mac = {0x02, 0, 0, 0, 0, static_cast<uint8_t>(slot)};
+        ASSERT_EQ(dialog.workerControl().table.store(device), slot);
+    }
+    dialog.addListRow(2, "2 dev-2");
+    dialog.addListRow(12, "12 dev-12");
+    dialog.addListRow(10, "10 dev-10");
+    dialog.addListRow(10, "10 renamed"); // the slot has its row already
+    dialog.addListRow(1, "1 ghost");     // slot 1 holds no device
+    const QListWidget* list = harness.controls().deviceList;
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), u"10 dev-10"_s);
+    EXPECT_EQ(list->item(1)->text(), u"12 dev-12"_s);
+    EXPECT_EQ(list->item(2)->text(), u"2 dev-2"_s);
+
+    ASSERT_TRUE(harness.clickRowNamed("dev-2"));
+    EXPECT_EQ(harness.controls().nameEdit->text(), u"dev-2"_s);
+}
+
+TEST(DeviceDisplay, DoubleClickOpensTheDevicePage)
+{
+    DialogHarness harness;
+    const DialogControls& c = harness.controls();
+    UrlCatcher urls;
+    // A row that names no stored device (list and table out of step) shows
+    // and opens nothing, but still limits the login fields.
+    c.deviceList->addItem(u"7 ghost"_s);
+    ASSERT_TRUE(harness.clickRowNamed("ghost", true));
+    EXPECT_TRUE(urls.opened.isEmpty());
+    EXPECT_EQ(c.macGroup->title(), u"ffffffffffff"_s);
+    EXPECT_EQ(c.loginAccountEdit->maxLength(), 16);
+
+    const struct
+    {
+        const char* name;
+        int port;
+        QString address;
+    } cases[] = {
+        {"port-80", 80, u"http://192.168.1.10"_s},
+        {"port-8080", 8080, u"http://192.168.1.10:8080/"_s},
+        {"no-port", 0, u"http://192.168.1.10:0/"_s},
+    };
+    uint8_t number = 1;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(harness.deliver({0, row.name, {0x02, 0, 0, 0, 0, number++}, row.port}));
+        const qsizetype before = urls.opened.size();
+        ASSERT_TRUE(harness.clickRowNamed(row.name, true));
+        ASSERT_TRUE(waitUntil([&] { return urls.opened.size() > before; }));
+        EXPECT_EQ(urls.opened.last().toString(QUrl::None), row.address);
+    }
+}
+
+TEST(Commands, ModeButtonsOpenTheirFieldsAndUpdateEmptiesTheDisplay)
+{
+    DialogHarness harness;
+    const DialogControls& c = harness.controls();
+    const FakeDevice camera{0, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    ASSERT_TRUE(harness.deliver(camera));
+    ASSERT_TRUE(harness.clickRowNamed("camera"));
+    ASSERT_EQ(enabledState(c), "EE EEE DD E E EE DD E");
+
+    const struct
+    {
+        QRadioButton* clicked;
+        const char* checked;
+        const char* enabled;
+    } steps[] = {
+        {c.pppoeRadio, "P", "EE DDD EE E E EE DD E"},
+        {c.pppoeRadio, "P", "EE DDD EE E E EE DD E"}, // a button that is on stays on
+        {c.dhcpRadio, "D", "EE DDD DD E E EE DD E"},
+        {c.staticRadio, "S", "EE EEE DD E E EE DD E"},
+    };
+    for (const auto& step : steps) {
+        QTest::mouseClick(step.clicked, Qt::LeftButton, {}, step.clicked->rect().center());
+        EXPECT_EQ(checkedModes(c), step.checked);
+        EXPECT_EQ(enabledState(c), step.enabled);
+        EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
+    }
+
+    // The reset after the search empties and disables every field.
+    const std::initializer_list<QLineEdit*> fields = {
+        c.nameEdit,         c.macEdit,          c.ipAddressEdit,    c.subnetMaskEdit,
+        c.gatewayEdit,      c.httpPortEdit,     c.pppoeAccountEdit, c.pppoePasswordEdit,
+        c.loginAccountEdit, c.loginPasswordEdit};
+    for (QLineEdit* edit : fields) {
+        edit->setEnabled(true);
+        edit->setText(u"typed"_s);
+    }
+    QTest::mouseClick(c.updateButton, Qt::LeftButton);
+    EXPECT_EQ(c.deviceList->count(), 0); // emptied at once, before the worker's reset
+    EXPECT_TRUE(isSearch(harness.device().nextDatagram()));
+    ASSERT_TRUE(waitUntil([&] { return c.macGroup->title() == u"ffffffffffff"_s; }));
+    int field = 0;
+    for (QLineEdit* edit : fields)
+        EXPECT_TRUE(edit->text().isEmpty() && !edit->isEnabled()) << "field " << field++;
+    EXPECT_TRUE(c.deviceInfoText->text().isEmpty());
+    EXPECT_EQ(checkedModes(c), "");
+    EXPECT_EQ(enabledState(c), "DD DDD DD D E EE DD E"); // the buttons are left as they were
+    EXPECT_EQ(harness.dialog().workerControl().table.usedSlotCount(), 0);
+    ASSERT_TRUE(harness.deliver(camera)); // the next replies fill the list again
+}
+
+TEST(Commands, SubmitSendsTheEditedSettingsOfTheSelectedDevice)
+{
+    DialogHarness harness(true); // with the marker file: the MAC field shows
+    const DialogControls& c = harness.controls();
+    ASSERT_TRUE(harness.deliver({1, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}));
+    ASSERT_TRUE(harness.deliver({1, "doorbell", {0x00, 0x11, 0x22, 0x33, 0x44, 0x66}}));
+    ASSERT_TRUE(harness.clickRowNamed("camera"));
+
+    // The login fields take 16 characters, and keep them through the next selection.
+    QTest::keyClicks(c.loginAccountEdit, u"abcdefghijklmnopqrst"_s);
+    QTest::keyClicks(c.loginPasswordEdit, u"ABCDEFGHIJKLMNOPQRST"_s);
+    ASSERT_TRUE(harness.clickRowNamed("doorbell"));
+    EXPECT_EQ(c.loginAccountEdit->text(), u"abcdefghijklmnop"_s);
+    EXPECT_EQ(c.loginPasswordEdit->text(), u"ABCDEFGHIJKLMNOP"_s);
+    EXPECT_TRUE(c.macLabel->isVisible());
+    EXPECT_EQ(c.macEdit->text(), u"001122334466"_s);
+
+    c.nameEdit->selectAll();
+    QTest::keyClicks(c.nameEdit, u"porch"_s);
+    QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
+    QTest::mouseClick(c.submitButton, Qt::LeftButton);
+
+    const std::optional<std::vector<uint8_t>> sent = harness.device().nextDatagram();
+    ASSERT_TRUE(sent.has_value() && hasMagic(*sent));
+    std::map<uint8_t, std::vector<uint8_t>> records;
+    RecordReader reader(*sent);
+    while (const std::optional<ReceivedRecord> record = reader.next())
+        records[record->tag].assign(record->value.begin(), record->value.end());
+    const QByteArray login = QByteArray("abcdefghijklmnop:ABCDEFGHIJKLMNOP").toBase64().left(32);
+    EXPECT_EQ(records[0x32], std::vector<uint8_t>(login.begin(), login.end()));
+    EXPECT_EQ(records[0x10], (std::vector<uint8_t>{0x00, 0x11, 0x22, 0x33, 0x44, 0x66}));
+    ASSERT_EQ(records[0x20].size(), 31u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(records[0x20].data())), "porch");
+    EXPECT_EQ(records[0x1f], (std::vector<uint8_t>{0xFF, 0xFF, 0x01, 0xFF}));
+    EXPECT_FALSE(records.contains(0x11)); // the IP address was not changed
+
+    // After the send the display is reset as after a search.
+    EXPECT_TRUE(waitUntil([&] { return c.deviceList->count() == 0; }));
+}
+
+} // namespace
+} // namespace tavolix::test
