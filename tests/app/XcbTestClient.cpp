@@ -72,20 +72,9 @@ void XcbTestClient::setClientList(const std::vector<xcb_window_t>& windows)
     m_clientListSet = true;
 }
 
-void XcbTestClient::setPid(xcb_window_t window, uint32_t pid)
-{
-    xcb_change_property(get(), XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                        XCB_ATOM_CARDINAL, 32, 1, &pid);
-}
-
 void XcbTestClient::map(xcb_window_t window)
 {
     xcb_map_window(get(), window);
-}
-
-void XcbTestClient::unmap(xcb_window_t window)
-{
-    xcb_unmap_window(get(), window);
 }
 
 void XcbTestClient::raise(xcb_window_t window)

@@ -40,9 +40,7 @@ public:
     void setWmName(xcb_window_t window, std::string_view title);
     void setWmState(xcb_window_t window, WmState state);
     void setClientList(const std::vector<xcb_window_t>& windows);
-    void setPid(xcb_window_t window, uint32_t pid);
     void map(xcb_window_t window);
-    void unmap(xcb_window_t window);
     void raise(xcb_window_t window);
     // What a window manager sends when the user closes a window.
     void requestClose(xcb_window_t window);

@@ -17,8 +17,6 @@ RecordingWorkerUi::RecordingWorkerUi(WorkerControl& control) : m_control(control
     // As the window starts: no device selected, the MAC field hidden (no
     // marker file), the login fields shown.
     m_fields[WorkerField::MacGroupCaption] = "ffffffffffff";
-    m_visible[WorkerField::LoginAccount] = true;
-    m_visible[WorkerField::Mac] = false;
 }
 
 void RecordingWorkerUi::setField(WorkerField field, std::string text)
@@ -27,23 +25,10 @@ void RecordingWorkerUi::setField(WorkerField field, std::string text)
     m_fields[field] = std::move(text);
 }
 
-void RecordingWorkerUi::setFieldVisible(WorkerField field, bool visible)
-{
-    const std::lock_guard lock(m_mutex);
-    m_visible[field] = visible;
-}
-
 void RecordingWorkerUi::setChoiceChecked(WorkerChoice choice, bool checked)
 {
     const std::lock_guard lock(m_mutex);
     m_checked[choice] = checked;
-}
-
-void RecordingWorkerUi::releaseMessageBox()
-{
-    const std::lock_guard lock(m_mutex);
-    ++m_releases;
-    m_changed.notify_all();
 }
 
 WorkerUiState RecordingWorkerUi::state() const
@@ -75,9 +60,7 @@ std::string RecordingWorkerUi::fieldText(WorkerField field)
 
 bool RecordingWorkerUi::isFieldVisible(WorkerField field)
 {
-    const std::lock_guard lock(m_mutex);
-    const auto it = m_visible.find(field);
-    return it == m_visible.end() || it->second;
+    return field != WorkerField::Mac;
 }
 
 bool RecordingWorkerUi::isChoiceChecked(WorkerChoice choice)
@@ -87,21 +70,14 @@ bool RecordingWorkerUi::isChoiceChecked(WorkerChoice choice)
     return it != m_checked.end() && it->second;
 }
 
-void RecordingWorkerUi::showMessageBox(std::string_view caption, std::string_view text)
+void RecordingWorkerUi::showMessageBox(std::string_view /*caption*/, std::string_view text)
 {
     std::unique_lock lock(m_mutex);
-    const std::size_t index = m_state.messageBoxes.size();
-    m_state.messageBoxes.push_back({std::string(caption), std::string(text)});
+    m_state.messageBoxes.emplace_back(text);
     m_changed.notify_all();
     // The stop flag is not ours to be told about, so it is polled.
-    while (m_releases == 0 && m_control.stop.load() == 0)
+    while (m_control.stop.load() == 0)
         m_changed.wait_for(lock, stopPollInterval);
-    if (m_releases > 0)
-        --m_releases;
-    else
-        m_state.messageBoxes[index].endedByStop = true;
-    m_state.messageBoxes[index].open = false;
-    m_changed.notify_all();
 }
 
 void RecordingWorkerUi::resetDisplay()
@@ -116,7 +92,6 @@ void RecordingWorkerUi::resetDisplay()
 void RecordingWorkerUi::addListRow(int slotNumber, std::string_view rowText)
 {
     const std::lock_guard lock(m_mutex);
-    ++m_state.addListRowCalls;
     const bool listed =
         std::any_of(m_state.rows.begin(), m_state.rows.end(),
                     [&](const std::string& row) { return leadingNumber(row) == slotNumber; });

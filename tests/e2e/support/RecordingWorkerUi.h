@@ -13,30 +13,21 @@
 
 namespace tavolix::e2e {
 
-struct ShownMessageBox
-{
-    std::string caption;
-    std::string text;
-    bool open = true;
-    bool endedByStop = false; // closed because the worker was being stopped
-};
-
 // Everything the worker has done to the fake window so far.
 struct WorkerUiState
 {
-    std::vector<std::string> statusTexts; // every text in order
-    std::vector<std::string> rows;        // the device list, kept sorted by text
-    std::vector<ShownMessageBox> messageBoxes;
+    std::vector<std::string> statusTexts;  // every text in order
+    std::vector<std::string> rows;         // the device list, kept sorted by text
+    std::vector<std::string> messageBoxes; // their texts
     int resetCount = 0;
-    int addListRowCalls = 0;
 };
 
 // A window stand-in for the network worker, without Qt. Test code sets the
-// field texts, visibility and check states it wants the worker to read, and
+// field texts and check states it wants the worker to read, and
 // watches what the worker shows. Thread-safe: the worker calls it from its
 // own thread while the test thread inspects and waits.
 //
-// showMessageBox blocks like a modal box: until the test releases it or the
+// showMessageBox blocks like a modal box nobody dismisses: until the
 // control's stop flag becomes non-zero. resetDisplay empties the control's
 // device table together with the rows, as the window does.
 class RecordingWorkerUi final : public WorkerUi
@@ -48,9 +39,7 @@ public:
 
     // Test side.
     void setField(WorkerField field, std::string text);
-    void setFieldVisible(WorkerField field, bool visible);
     void setChoiceChecked(WorkerChoice choice, bool checked);
-    void releaseMessageBox(); // lets one waiting (or the next) box return
     WorkerUiState state() const;
     // Waits until the state satisfies the condition; the condition runs under
     // the lock and must not call back into this object.
@@ -72,9 +61,7 @@ private:
     mutable std::condition_variable m_changed;
     WorkerUiState m_state;
     std::map<WorkerField, std::string> m_fields;
-    std::map<WorkerField, bool> m_visible;
     std::map<WorkerChoice, bool> m_checked;
-    int m_releases = 0;
 };
 
 } // namespace tavolix::e2e

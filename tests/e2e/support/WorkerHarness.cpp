@@ -9,17 +9,16 @@ WorkerHarness::~WorkerHarness()
     stop();
 }
 
-bool WorkerHarness::start(const std::string& namespaceName, int32_t firstCommand,
-                          const WorkerEndpoints& endpoints)
+bool WorkerHarness::start(const std::string& namespaceName)
 {
-    m_endpoints = endpoints;
     const test::ScopedNetns inNamespace(namespaceName);
     if (!inNamespace.entered()) {
         m_error = inNamespace.error();
         return false;
     }
-    control.command.store(firstCommand);
-    std::packaged_task<int()> task([this] { return runNetworkWorker(control, ui, m_endpoints); });
+    control.command.store(SearchCommand);
+    std::packaged_task<int()> task(
+        [this] { return runNetworkWorker(control, ui, WorkerEndpoints{}); });
     m_result = task.get_future().share();
     m_thread = std::thread(std::move(task));
     return true;

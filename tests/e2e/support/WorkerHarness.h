@@ -22,12 +22,11 @@ public:
     WorkerHarness(const WorkerHarness&) = delete;
     WorkerHarness& operator=(const WorkerHarness&) = delete;
 
-    // Sets the first command (as the window does before it starts the worker)
-    // and starts the thread while the calling thread stands in the namespace,
-    // so the worker and its socket live there. False with error() set when
-    // the namespace cannot be entered.
-    bool start(const std::string& namespaceName, int32_t firstCommand = SearchCommand,
-               const WorkerEndpoints& endpoints = {});
+    // Sets the first command to a search (as the window does before it starts
+    // the worker) and starts the thread while the calling thread stands in the
+    // namespace, so the worker and its socket live there. False with error()
+    // set when the namespace cannot be entered.
+    bool start(const std::string& namespaceName);
 
     // The worker's result once it has ended, nothing when it has not within timeout.
     std::optional<int> waitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -43,7 +42,6 @@ public:
     RecordingWorkerUi ui{control};
 
 private:
-    WorkerEndpoints m_endpoints;
     std::shared_future<int> m_result;
     std::thread m_thread;
     std::string m_error;
