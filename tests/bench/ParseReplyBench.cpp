@@ -1,6 +1,5 @@
 // Throughput of reply decoding and merging, on replies as simulated devices
 // send them.
-#include "DeviceRecord.h"
 #include "ReplyBuilder.h"
 #include "ReplyParser.h"
 #include "SimulatedDevice.h"
@@ -24,15 +23,12 @@ public:
     bool isChoiceChecked(WorkerChoice) override { return false; }
     void showMessageBox(std::string_view, std::string_view) override {}
     void resetDisplay() override {}
-    void addListRow(int slotNumber, std::string_view) override
-    {
-        benchmark::DoNotOptimize(slotNumber);
-    }
+    void addListRow(int slot, std::string_view) override { benchmark::DoNotOptimize(slot); }
 };
 
 // 255 distinct replies (PPPoE devices, so every text record carries text),
 // each lengthened by `padding` bytes of records the parser skips.
-std::vector<std::vector<uint8_t>> simulatedReplies(int padding)
+std::vector<std::vector<uint8_t>> simulatedReplies(int padding = 0)
 {
     devicesim::SimOptions options;
     options.count = DeviceTable::slotCount;
@@ -53,8 +49,7 @@ void BM_DecodeReply(benchmark::State& state)
     const auto replies = simulatedReplies(static_cast<int>(state.range(0)));
     std::size_t next = 0;
     for (auto _ : state) {
-        auto record = decodeReply(replies[next]);
-        benchmark::DoNotOptimize(record);
+        benchmark::DoNotOptimize(decodeReply(replies[next]));
         next = (next + 1) % replies.size();
     }
     state.SetItemsProcessed(state.iterations());
@@ -66,7 +61,7 @@ BENCHMARK(BM_DecodeReply)->Arg(0)->Arg(2000);
 // One whole search: 255 new devices into an emptied table.
 void BM_ParseReplySearch(benchmark::State& state)
 {
-    const auto replies = simulatedReplies(0);
+    const auto replies = simulatedReplies();
     WorkerControl control;
     NullUi ui;
     for (auto _ : state) {
@@ -81,7 +76,7 @@ BENCHMARK(BM_ParseReplySearch);
 // Devices answering again: every reply refreshes a slot of a full table.
 void BM_ParseReplyRefresh(benchmark::State& state)
 {
-    const auto replies = simulatedReplies(0);
+    const auto replies = simulatedReplies();
     WorkerControl control;
     NullUi ui;
     for (const auto& reply : replies)

@@ -3,37 +3,119 @@
 // and to the window's first painted content, its resident memory once the
 // first search has been taken in, and its CPU time while idle afterwards.
 //   bench_program [starts=5] [idle seconds=10]
-#include "BenchFigures.h"
+#include "BenchSupport.h"
 #include "ChildProcess.h"
-#include "DeviceSimProcess.h"
-#include "NetnsTopology.h"
-#include "ProcFigures.h"
 #include "TemporaryDirectory.h"
 #include "XcbTestClient.h"
 #include "XvfbServer.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <optional>
+#include <fstream>
 #include <poll.h>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using namespace tavolix;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::millisecondsSince;
 
 constexpr int deviceCount = 255;
 constexpr uint16_t programPort = 3566;
 // Only against a program that never gets there.
 constexpr auto giveUp = std::chrono::seconds(30);
 
-double millisecondsSince(Clock::time_point start)
+// What /proc tells about the running program; nothing once it has gone.
+std::string procPath(pid_t pid, const char* entry)
 {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return "/proc/" + std::to_string(pid) + "/" + entry;
+}
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::istringstream stream(line);
+    std::vector<std::string> result;
+    for (std::string word; stream >> word;)
+        result.push_back(word);
+    return result;
+}
+
+// Resident memory (VmRSS) and its peak (VmHWM), in KiB.
+struct ResidentMemory
+{
+    long currentKib = 0;
+    long peakKib = 0;
+};
+std::optional<ResidentMemory> residentMemory(pid_t pid)
+{
+    std::ifstream status(procPath(pid, "status"));
+    std::optional<long> current;
+    long peak = 0;
+    for (std::string line; std::getline(status, line);) {
+        const auto fields = words(line);
+        if (fields.size() >= 2 && fields[0] == "VmRSS:")
+            current = std::stol(fields[1]);
+        else if (fields.size() >= 2 && fields[0] == "VmHWM:")
+            peak = std::stol(fields[1]);
+    }
+    return current ? std::optional(ResidentMemory{*current, peak}) : std::nullopt;
+}
+
+// User plus system CPU time of all its threads, in seconds, as counted in
+// clock ticks (utime + stime).
+std::optional<double> cpuSeconds(pid_t pid)
+{
+    std::ifstream stat(procPath(pid, "stat"));
+    std::string text;
+    std::getline(stat, text);
+    // The command name may hold blanks and parentheses: count from its end.
+    // After it come state (field 3) ... utime (field 14) and stime (field 15).
+    const auto nameEnd = text.rfind(')');
+    const auto fields = words(nameEnd == std::string::npos ? "" : text.substr(nameEnd + 1));
+    if (fields.size() <= 15 - 3)
+        return std::nullopt;
+    const double ticks = std::stod(fields[14 - 3]) + std::stod(fields[15 - 3]);
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The time its present threads have run, in seconds, from the scheduler's
+// nanosecond counts: finer than the ticks, but blind to threads that ended.
+std::optional<double> threadRunSeconds(pid_t pid)
+{
+    std::error_code error;
+    double nanoseconds = 0;
+    for (const auto& task : std::filesystem::directory_iterator(procPath(pid, "task"), error)) {
+        double running = 0;
+        if (std::ifstream(task.path() / "schedstat") >> running)
+            nanoseconds += running;
+    }
+    return error ? std::nullopt : std::optional(nanoseconds / 1e9);
+}
+
+// Its UDP socket bound to this local port, as its own network namespace
+// lists it: bytes waiting to be read, and datagrams dropped so far.
+struct UdpSocketFigures
+{
+    long receiveQueueBytes = 0;
+    long drops = 0;
+};
+std::optional<UdpSocketFigures> udpSocket(pid_t pid, uint16_t localPort)
+{
+    std::ifstream table(procPath(pid, "net/udp"));
+    char portSuffix[8] = {};
+    std::snprintf(portSuffix, sizeof portSuffix, ":%04X", localPort);
+    // "sl local_address rem_address st tx_queue:rx_queue ... ref pointer drops", after a heading
+    for (std::string line; std::getline(table, line);) {
+        const auto fields = words(line);
+        if (fields.size() < 5 || !fields[1].ends_with(portSuffix))
+            continue;
+        return UdpSocketFigures{std::stol(fields[4].substr(fields[4].find(':') + 1), nullptr, 16),
+                                std::stol(fields.back())};
+    }
+    return std::nullopt;
 }
 
 // The first top-level window the process maps, or nothing if it ends first.
@@ -72,56 +154,26 @@ bool hasPaintedContent(xcb_connection_t* c, xcb_window_t window)
     const uint8_t* data = xcb_get_image_data(image.get());
     const int length = xcb_get_image_data_length(image.get());
     // 24-bit pixels come as 32-bit words; the top byte carries nothing.
-    for (int i = 4; i + 3 < length; i += 4) {
-        if (data[i] != data[0] || data[i + 1] != data[1] || data[i + 2] != data[2])
+    for (int i = 4; i + 3 < length; i += 4)
+        if (std::memcmp(data + i, data, 3) != 0)
             return true;
-    }
     return false;
-}
-
-std::optional<double> awaitFirstPaint(test::XcbTestClient& watcher, xcb_window_t window,
-                                      Clock::time_point start)
-{
-    const auto end = Clock::now() + giveUp;
-    while (Clock::now() < end) {
-        if (hasPaintedContent(watcher.get(), window))
-            return millisecondsSince(start);
-    }
-    return std::nullopt;
-}
-
-void paintRootBlack(test::XcbTestClient& watcher)
-{
-    xcb_connection_t* c = watcher.get();
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const uint32_t black = screen->black_pixel;
-    xcb_change_window_attributes(c, watcher.root(), XCB_CW_BACK_PIXEL, &black);
-    xcb_clear_area(c, 0, watcher.root(), 0, 0, 0, 0);
-    watcher.sync();
-}
-
-std::size_t repliesSent(const e2e::DeviceSimProcess& sim)
-{
-    return sim.datagrams("send").size();
 }
 
 // The devices have answered this start's search and the program has read
 // every answer from its socket.
 bool awaitSearchTakenIn(e2e::DeviceSimProcess& sim, std::size_t sentBefore, pid_t program)
 {
-    const std::size_t wanted = sentBefore + deviceCount;
+    const auto isSend = [](const std::string& line) { return line.starts_with("send "); };
     if (!sim.waitUntil(
             [&](const std::vector<std::string>& lines) {
-                return static_cast<std::size_t>(
-                           std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-                               return line.starts_with("send ");
-                           })) >= wanted;
+                return std::count_if(lines.begin(), lines.end(), isSend) >=
+                       static_cast<std::ptrdiff_t>(sentBefore + deviceCount);
             },
             giveUp))
         return false;
-    const auto end = Clock::now() + giveUp;
-    while (Clock::now() < end) {
-        const auto socket = bench::udpSocket(program, programPort);
+    for (const auto end = Clock::now() + giveUp; Clock::now() < end;) {
+        const auto socket = udpSocket(program, programPort);
         if (socket && socket->receiveQueueBytes == 0)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -131,11 +183,11 @@ bool awaitSearchTakenIn(e2e::DeviceSimProcess& sim, std::size_t sentBefore, pid_
 
 void printIdleCpu(pid_t program, int seconds)
 {
-    const auto ticksBefore = bench::cpuSeconds(program);
-    const auto runBefore = bench::threadRunSeconds(program);
+    const auto ticksBefore = cpuSeconds(program);
+    const auto runBefore = threadRunSeconds(program);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const auto ticksAfter = bench::cpuSeconds(program);
-    const auto runAfter = bench::threadRunSeconds(program);
+    const auto ticksAfter = cpuSeconds(program);
+    const auto runAfter = threadRunSeconds(program);
     if (!ticksBefore || !ticksAfter || !runBefore || !runAfter) {
         std::printf("idle CPU: the program ended meanwhile\n");
         return;
@@ -150,103 +202,89 @@ void printIdleCpu(pid_t program, int seconds)
                 *runAfter);
 }
 
-struct Setting
+struct Figures
 {
-    test::NetnsTopology& topology;
-    e2e::DeviceSimProcess& sim;
-    test::XvfbServer& server;
-    test::XcbTestClient& watcher;
-    const test::TemporaryDirectory& folder;
+    std::vector<double> mappedMs, paintedMs, residentMib;
 };
 
-struct StartFigures
+// Starts the program once, prints its figures and adds them to the others.
+void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
+               test::XcbTestClient& watcher, const std::string& dir, int number, int idleSeconds,
+               Figures& figures)
 {
-    std::optional<double> mappedMs;
-    std::optional<double> paintedMs;
-    std::optional<bench::ResidentMemory> memory;
-};
-
-StartFigures startOnce(const Setting& setting, int number, int idleSeconds)
-{
-    StartFigures figures;
-    const std::string dir = setting.folder.path().string();
     test::LaunchOptions options;
     options.arguments = {TAVOLIX_PROGRAM};
     options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
                                                    "HOME=" + dir,
                                                    "XDG_RUNTIME_DIR=" + dir,
                                                    "LANG=C.UTF-8",
-                                                   "DISPLAY=" + setting.server.displayName(),
+                                                   "DISPLAY=" + server.displayName(),
                                                    "QT_QPA_PLATFORM=xcb"};
     options.workingDirectory = dir;
-    options.networkNamespace = setting.topology.name("host");
+    options.networkNamespace = network.topology.name("host");
     options.outputFile = dir + "/program.log";
 
-    setting.watcher.takeEvents();
-    const std::size_t sentBefore = repliesSent(setting.sim);
+    watcher.takeEvents();
+    const std::size_t sentBefore = network.sim->datagrams("send").size();
     const auto start = Clock::now();
     test::ChildProcess program(options);
-    const auto window =
-        program.started() ? awaitMappedWindow(setting.watcher, program) : std::nullopt;
+    const auto window = program.started() ? awaitMappedWindow(watcher, program) : std::nullopt;
     if (!window) {
         std::printf("start %d: no window (program ended with %d); see %s/program.log\n", number,
                     program.poll().value_or(-1), dir.c_str());
-        return figures;
+        return;
     }
-    figures.mappedMs = millisecondsSince(start);
-    figures.paintedMs = awaitFirstPaint(setting.watcher, *window, start);
-
-    const bool searched = awaitSearchTakenIn(setting.sim, sentBefore, program.pid());
+    const double mappedMs = millisecondsSince(start);
+    figures.mappedMs.push_back(mappedMs);
+    std::optional<double> paintedMs;
+    for (const auto end = Clock::now() + giveUp; !paintedMs && Clock::now() < end;) {
+        if (hasPaintedContent(watcher.get(), *window))
+            paintedMs = millisecondsSince(start);
+    }
+    const bool searched = awaitSearchTakenIn(*network.sim, sentBefore, program.pid());
     // Let the window list the last rows and settle before memory is read.
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    figures.memory = bench::residentMemory(program.pid());
+    const auto memory = residentMemory(program.pid());
 
-    std::printf("start %d: window mapped after %.1f ms, first painted after ", number,
-                *figures.mappedMs);
-    if (figures.paintedMs)
-        std::printf("%.1f ms", *figures.paintedMs);
-    else
+    std::printf("start %d: window mapped after %.1f ms, first painted after ", number, mappedMs);
+    if (paintedMs) {
+        std::printf("%.1f ms", *paintedMs);
+        figures.paintedMs.push_back(*paintedMs);
+    } else {
         std::printf("(never)");
+    }
     std::printf("; search %s", searched ? "taken in" : "NOT taken in");
-    if (const auto socket = bench::udpSocket(program.pid(), programPort))
+    if (const auto socket = udpSocket(program.pid(), programPort))
         std::printf(" (%ld datagrams dropped by the socket)", socket->drops);
-    if (figures.memory)
-        std::printf("; VmRSS %ld KiB (peak %ld KiB)", figures.memory->currentKib,
-                    figures.memory->peakKib);
+    if (memory) {
+        std::printf("; VmRSS %ld KiB (peak %ld KiB)", memory->currentKib, memory->peakKib);
+        figures.residentMib.push_back(static_cast<double>(memory->currentKib) / 1024.0);
+    }
     std::printf("\n");
-
     if (idleSeconds > 0)
         printIdleCpu(program.pid(), idleSeconds);
 
-    setting.watcher.requestClose(*window);
-    setting.watcher.sync();
+    watcher.requestClose(*window);
+    watcher.sync();
     const auto exitCode = program.waitAtMost(giveUp);
     if (!exitCode)
         std::printf("start %d: still running after a close request; ended by SIGTERM\n", number);
     else if (*exitCode != 0)
         std::printf("start %d: exit code %d\n", number, *exitCode);
-    return figures;
 }
 
-int run(int starts, int idleSeconds)
+} // namespace
+
+int main(int argc, char** argv)
 {
-    if (const auto reason = test::NetnsTopology::unavailableReason()) {
-        std::printf("bench_program: skipped: %s\n", reason->c_str());
-        return 0;
-    }
-    test::NetnsTopology topology;
-    if (!topology.addNamespace("host") || !topology.addNamespace("devices") ||
-        !topology.link("host", "198.18.0.1/24", "devices", "198.18.0.2/24")) {
-        std::printf("bench_program: namespaces failed: %s\n", topology.error().c_str());
-        return 1;
-    }
+    const int starts = bench::argument(argc, argv, 1, 5);
+    const int idleSeconds = bench::argument(argc, argv, 2, 10, 0);
     // Not quiet: its "send" lines tell when every device has answered.
-    e2e::DeviceSimProcess sim(topology.name("devices"), {"--count", std::to_string(deviceCount)});
-    if (!sim.waitReady()) {
-        std::printf("bench_program: devicesim did not start\n");
+    const auto network =
+        bench::startSimulatedNetwork("bench_program", {"--count", std::to_string(deviceCount)});
+    if (!network)
         return 1;
-    }
-    test::XvfbServer server(topology.name("host"));
+    test::XvfbServer server(network->topology.name("host"));
     if (!server.isRunning()) {
         std::printf("bench_program: skipped: no X server: %s\n", server.problem().c_str());
         return 0;
@@ -256,7 +294,11 @@ int run(int starts, int idleSeconds)
         std::printf("bench_program: cannot connect to %s\n", server.displayName().c_str());
         return 1;
     }
-    paintRootBlack(watcher);
+    // A plain black root, for the first paint to show against.
+    xcb_connection_t* c = watcher.get();
+    const uint32_t black = xcb_setup_roots_iterator(xcb_get_setup(c)).data->black_pixel;
+    xcb_change_window_attributes(c, watcher.root(), XCB_CW_BACK_PIXEL, &black);
+    xcb_clear_area(c, 0, watcher.root(), 0, 0, 0, 0);
     watcher.selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
     watcher.sync();
     const test::TemporaryDirectory folder;
@@ -264,31 +306,12 @@ int run(int starts, int idleSeconds)
     std::printf("program: %s under Xvfb %s (QT_QPA_PLATFORM=xcb), %d devices\n", TAVOLIX_PROGRAM,
                 server.displayName().c_str(), deviceCount);
 
-    const Setting setting{topology, sim, server, watcher, folder};
-    std::vector<double> mapped;
-    std::vector<double> painted;
-    std::vector<double> resident;
-    for (int number = 1; number <= starts; ++number) {
-        // The idle figure is taken once, on the last start.
-        const StartFigures figures = startOnce(setting, number, number == starts ? idleSeconds : 0);
-        if (figures.mappedMs)
-            mapped.push_back(*figures.mappedMs);
-        if (figures.paintedMs)
-            painted.push_back(*figures.paintedMs);
-        if (figures.memory)
-            resident.push_back(static_cast<double>(figures.memory->currentKib) / 1024.0);
-    }
-    bench::printSpread("start to window mapped", "ms", mapped);
-    bench::printSpread("start to first paint", "ms", painted);
-    bench::printSpread("VmRSS after the first search", "MiB", resident);
+    Figures figures;
+    for (int number = 1; number <= starts; ++number) // the idle figure on the last start only
+        startOnce(*network, server, watcher, folder.path().string(), number,
+                  number == starts ? idleSeconds : 0, figures);
+    bench::printSpread("start to window mapped", "ms", figures.mappedMs);
+    bench::printSpread("start to first paint", "ms", figures.paintedMs);
+    bench::printSpread("VmRSS after the first search", "MiB", figures.residentMib);
     return 0;
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    const int starts = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const int idleSeconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 10;
-    return run(starts, idleSeconds);
 }

@@ -7,7 +7,7 @@
 namespace tavolix {
 namespace {
 
-TEST(MacCodec, TextAndBytesConvertBothWays)
+TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
 {
     const struct
     {
@@ -23,12 +23,8 @@ TEST(MacCodec, TextAndBytesConvertBothWays)
         EXPECT_EQ(macToText(row.bytes), row.text);
         EXPECT_EQ(textToMac(row.text), row.bytes) << row.text;
     }
-    // Upper-case digits name the same bytes.
+    // Upper-case digits name the same bytes; anything but twelve hex digits is refused.
     EXPECT_EQ(textToMac("001A2B3C4D5E"), (MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-}
-
-TEST(MacCodec, RefusesTextThatIsNotTwelveHexDigits)
-{
     for (const char* text : {"", "001a2b3c4d5", "001a2b3c4d5e0", "001a2b3c4d5g", "00:1a:2b:3c:4d",
                              " 01a2b3c4d5e", "001a2b3c4d5\n"})
         EXPECT_FALSE(textToMac(text).has_value()) << '"' << text << '"';
@@ -48,7 +44,6 @@ TEST(Base64, PaddingFollowsTheRemainder)
         {"foob", "Zm9vYg=="},
         {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
-        {"admin:admin", "YWRtaW46YWRtaW4="},
         {std::string_view("\x80\xff\x00", 3),
          "gP8A"},             // bytes above 0x7F (and a zero byte) as unsigned values
         {"\xfb\xff", "+/8="}, // the last two alphabet characters

@@ -9,7 +9,7 @@
 namespace tavolix::test {
 
 // A window stand-in for single-threaded tests: fields hold whatever the test
-// typed, and every call the worker makes is recorded.
+// typed; the boxes and list rows the worker shows are recorded.
 class ScriptedWorkerUi final : public WorkerUi
 {
 public:
@@ -19,12 +19,10 @@ public:
     bool pppoeChecked = false;
     bool dhcpChecked = false;
 
-    std::vector<std::string> statusTexts;
     std::vector<std::string> messages;
     std::vector<std::string> rows;
-    int resets = 0;
 
-    void setStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
+    void setStatusText(std::string_view) override {}
     std::string fieldText(WorkerField field) override { return fields[field]; }
     bool isFieldVisible(WorkerField field) override
     {
@@ -38,7 +36,7 @@ public:
     {
         messages.push_back(std::string(caption) + ": " + std::string(text));
     }
-    void resetDisplay() override { ++resets; }
+    void resetDisplay() override {}
     void addListRow(int, std::string_view rowText) override { rows.emplace_back(rowText); }
 };
 

@@ -7,8 +7,9 @@
 
 namespace tavolix::test {
 
-// Builds an expected datagram from annotated pieces: byte lists, texts and
-// runs of zeros, so each table row reads like the offsets it stands for.
+// Builds an expected datagram from annotated pieces, so each table row reads
+// like the offsets it stands for. A record is its tag, its length byte and a
+// value zero-filled to that length.
 class WireBytes final
 {
 public:
@@ -22,10 +23,14 @@ public:
         m_data.insert(m_data.end(), value.begin(), value.end());
         return *this;
     }
-    WireBytes& zeros(std::size_t count)
+    WireBytes& zeros(std::size_t count) { return padTo(m_data.size() + count); }
+    WireBytes& record(uint8_t tag, uint8_t length, std::initializer_list<uint8_t> value = {})
     {
-        m_data.insert(m_data.end(), count, 0);
-        return *this;
+        return bytes({tag, length}).bytes(value).zeros(length - value.size());
+    }
+    WireBytes& textRecord(uint8_t tag, uint8_t length, std::string_view value)
+    {
+        return bytes({tag, length}).text(value).zeros(length - value.size());
     }
     WireBytes& append(const WireBytes& other)
     {
@@ -39,7 +44,6 @@ public:
             m_data.resize(size, 0);
         return *this;
     }
-    std::size_t size() const { return m_data.size(); }
     const std::vector<uint8_t>& data() const { return m_data; }
 
 private:

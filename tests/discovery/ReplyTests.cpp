@@ -1,3 +1,4 @@
+#include "DeviceTable.h"
 #include "ReplyParser.h"
 #include "ScriptedWorkerUi.h"
 #include "WireBytes.h"
@@ -10,35 +11,31 @@ namespace {
 
 using test::WireBytes;
 
-std::optional<DeviceRecord> decode(const WireBytes& bytes)
+DeviceRecord deviceWithMac(uint8_t a, uint8_t b, const char* name = "")
 {
-    return decodeReply(bytes.data());
+    DeviceRecord device;
+    device.mac = {0x00, 0x11, 0x22, 0x33, a, b};
+    setFieldText(device.name, name);
+    return device;
 }
 
 TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
 {
     const auto reply = WireBytes()
-                           .text("VXL83") // 0-4
-                           .bytes({0x21, 0x10})
-                           .text("1.2.3-build-0042") // Version first
-                           .bytes({0x20, 0x1F})
-                           .text("cam-one")
-                           .zeros(24)                                               // Name
-                           .bytes({0x10, 0x06, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // Mac
-                           .bytes({0x11, 0x04, 0xC0, 0xA8, 0x01, 0x0A})             // IpAddress
-                           .bytes({0x12, 0x04, 0xFF, 0xFF, 0xFF, 0x00})             // SubnetMask
-                           .bytes({0x13, 0x04, 0xC0, 0xA8, 0x01, 0x01})             // Gateway
-                           .bytes({0x14, 0x05, 0x90, 0x1F, 0x00, 0x00, 0x00})       // HttpPort 8080
-                           .bytes({0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF})             // NetworkMode
-                           .bytes({0x30, 0x02, 0x00, 0x01})                         // DeviceKind 1
-                           .bytes({0x22, 0x40})
-                           .text(std::string(64, 'a')) // PppoeAccount
-                           .bytes({0x23, 0x10})
-                           .text("pw")
-                           .zeros(14) // PppoePassword
-                           .bytes({0x32, 0x20})
-                           .zeros(32); // Credentials: skipped
-    const auto device = decode(reply);
+                           .text("VXL83")                                            // 0-4
+                           .textRecord(0x21, 0x10, "1.2.3-build-0042")               // 5-22 Version
+                           .textRecord(0x20, 0x1F, "cam-one")                        // 23-55 Name
+                           .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 56-63
+                           .record(0x11, 0x04, {0xC0, 0xA8, 0x01, 0x0A})             // 64-69 IP
+                           .record(0x12, 0x04, {0xFF, 0xFF, 0xFF, 0x00})             // 70-75 mask
+                           .record(0x13, 0x04, {0xC0, 0xA8, 0x01, 0x01}) // 76-81 gateway
+                           .record(0x14, 0x05, {0x90, 0x1F})             // 82-88 port
+                           .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF}) // 89-94 mode
+                           .record(0x30, 0x02, {0x00, 0x01})             // 95-98 kind 1
+                           .textRecord(0x22, 0x40, std::string(64, 'a')) // 99-164
+                           .textRecord(0x23, 0x10, "pw")                 // 165-182
+                           .record(0x32, 0x20); // 183-216 Credentials: skipped
+    const auto device = decodeReply(reply.data());
     ASSERT_TRUE(device);
     EXPECT_EQ(fieldText(device->version), "1.2.3-build-0042"); // 16 bytes, no terminator
     EXPECT_EQ(fieldText(device->name), "cam-one");
@@ -51,7 +48,6 @@ TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
     EXPECT_EQ(device->kind, 1);
     EXPECT_EQ(fieldText(device->pppoeAccount), std::string(64, 'a'));
     EXPECT_EQ(fieldText(device->pppoePassword), "pw");
-    EXPECT_EQ(device->slot, 0);
 }
 
 TEST(ReplyParser, FieldRules)
@@ -100,7 +96,7 @@ TEST(ReplyParser, FieldRules)
         {"lone tag byte at the end", WireBytes().bytes({0x20}), 0, 0, ""},
     };
     for (const auto& row : rows) {
-        const auto device = decode(WireBytes().text("VXL83").append(row.records));
+        const auto device = decodeReply(WireBytes().text("VXL83").append(row.records).data());
         ASSERT_TRUE(device) << row.what;
         EXPECT_EQ(device->kind, row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
@@ -123,28 +119,6 @@ TEST(ReplyParser, IgnoresDatagramsWithoutTheMagic)
     EXPECT_EQ(decodeReply(magicOnly), DeviceRecord{});
 }
 
-TEST(ReplyParser, StoresAndListsEachDeviceOnce)
-{
-    WorkerControl control;
-    test::ScriptedWorkerUi ui;
-    const auto reply = [](uint8_t macByte, const char* name) {
-        auto bytes = WireBytes()
-                         .text("VXL83")
-                         .bytes({0x10, 0x06, 0, 0, 0, 0, 0, macByte})
-                         .bytes({0x20, 0x1F})
-                         .text(name);
-        return bytes.padTo(5 + 8 + 33).data();
-    };
-    EXPECT_EQ(parseReply(control, reply(1, "alpha"), ui), 255);
-    EXPECT_EQ(parseReply(control, reply(2, "beta"), ui), 254);
-    EXPECT_EQ(parseReply(control, reply(1, "alpha-renamed"), ui), 255);
-    const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
-    EXPECT_EQ(parseReply(control, noise, ui), 0);
-    // The window gets one row request per stored reply; keeping the first row is its rule.
-    EXPECT_EQ(ui.rows, (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
-    EXPECT_EQ(control.table.usedSlotCount(), 2);
-}
-
 TEST(ListRows, TextAndLeadingNumber)
 {
     DeviceRecord record;
@@ -160,6 +134,59 @@ TEST(ListRows, TextAndLeadingNumber)
                 {"-4 z", -4},   {"cam 12", 0},  {"", 0},      {"99999999999999 big", 2147483647}};
     for (const auto& row : rows)
         EXPECT_EQ(leadingNumber(row.text), row.number) << row.text;
+}
+
+TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
+{
+    WorkerControl control;
+    test::ScriptedWorkerUi ui;
+    const auto reply = [](uint8_t macByte, const char* name) {
+        return WireBytes()
+            .text("VXL83")
+            .record(0x10, 0x06, {0, 0, 0, 0, 0, macByte})
+            .textRecord(0x20, 0x1F, name)
+            .data();
+    };
+    // New devices fill the table from the top; a known MAC keeps its slot.
+    EXPECT_EQ(parseReply(control, reply(1, "alpha"), ui), 255);
+    EXPECT_EQ(parseReply(control, reply(2, "beta"), ui), 254);
+    EXPECT_EQ(parseReply(control, reply(1, "alpha-renamed"), ui), 255);
+    const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
+    EXPECT_EQ(parseReply(control, noise, ui), 0);
+    // The window gets one row request per stored reply; keeping the first row is its rule.
+    EXPECT_EQ(ui.rows, (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
+
+    DeviceTable& table = control.table;
+    EXPECT_EQ(table.usedSlotCount(), 2);
+    const auto record = table.recordAt(255);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->slot, 255);
+    EXPECT_EQ(fieldText(record->name), "alpha-renamed"); // replaced whole
+    EXPECT_FALSE(table.recordAt(0));
+    EXPECT_FALSE(table.recordAt(256));
+    EXPECT_EQ(table.recordAt(1)->slot, 0); // empty
+
+    // Every search starts from the top again; an all-zero address takes the lowest empty
+    // slot, and a second one matches that listed device.
+    table.clear();
+    EXPECT_EQ(table.usedSlotCount(), 0);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.store(deviceWithMac(0, 2)), 255);
+    EXPECT_EQ(table.usedSlotCount(), 2);
+}
+
+TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
+{
+    DeviceTable table;
+    for (int i = 0; i < DeviceTable::slotCount; ++i)
+        ASSERT_EQ(table.store(deviceWithMac(static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i))),
+                  255 - i);
+    EXPECT_EQ(table.usedSlotCount(), 255);
+    EXPECT_EQ(table.store(deviceWithMac(0xEE, 0xEE)), 0);
+    EXPECT_EQ(table.store(deviceWithMac(0, 7, "again")), 248);
+    EXPECT_EQ(fieldText(table.recordAt(248)->name), "again");
+    EXPECT_EQ(table.usedSlotCount(), 255);
 }
 
 } // namespace

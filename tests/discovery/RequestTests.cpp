@@ -1,0 +1,275 @@
+#include "ConfigurationStep.h"
+#include "Datagram.h"
+#include "ScriptedWorkerUi.h"
+#include "WireBytes.h"
+#include "WorkerControl.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolix {
+namespace {
+
+using test::WireBytes;
+
+std::vector<uint8_t> bytesOf(const RequestBuffer& buffer)
+{
+    return {buffer.begin(), buffer.end()};
+}
+
+TEST(SearchRequest, IsTheConstantTwoHundredFiftySixByteImage)
+{
+    const auto expected = WireBytes()
+                              .text("VXL83")      // 0-4     magic
+                              .record(0x20, 0x1F) // 5-37    Name
+                              .record(0x10, 0x06) // 38-45   Mac
+                              .record(0x21, 0x10) // 46-63   Version
+                              .record(0x11, 0x04) // 64-69   IpAddress
+                              .record(0x12, 0x04) // 70-75   SubnetMask
+                              .record(0x13, 0x04) // 76-81   Gateway
+                              .record(0x14, 0x05) // 82-88   HttpPort
+                              .record(0x1F, 0x04) // 89-94   NetworkMode
+                              .record(0x30, 0x02) // 95-98   DeviceKind
+                              .record(0x22, 0x40) // 99-164  PppoeAccount
+                              .record(0x23, 0x10) // 165-182 PppoePassword
+                              .padTo(256);        // 183-255 fill
+    EXPECT_EQ(bytesOf(searchRequest()), expected.data());
+}
+
+TEST(RequestWriter, WritesFixedSizesAndChecksCapacity)
+{
+    RequestBuffer buffer;
+    buffer.fill(0xAA);
+    RequestWriter writer(buffer);
+    EXPECT_EQ(writer.size(), 5u);
+
+    // A short value is zero-padded, a long one cut: the record always has the tag's size.
+    const uint8_t shortValue[] = {0x38, 0x30};
+    const uint8_t longValue[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_TRUE(writer.appendRecord(Tag::HttpPort, shortValue));
+    ASSERT_TRUE(writer.appendRecord(Tag::IpAddress, longValue));
+    const auto expected = WireBytes()
+                              .text("VXL83")
+                              .record(0x14, 0x05, {0x38, 0x30}) // 5-11
+                              .record(0x11, 0x04, {1, 2, 3, 4}) // 12-17
+                              .padTo(256);                      // the 0xAA zeroed
+    EXPECT_EQ(bytesOf(buffer), expected.data());
+
+    // 66 bytes per PppoeAccount record: three more fit (18 + 198 = 216), a fourth does not.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(writer.appendRecord(Tag::PppoeAccount));
+    EXPECT_FALSE(writer.appendRecord(Tag::PppoeAccount));
+    EXPECT_EQ(writer.size(), 216u);
+    EXPECT_TRUE(writer.appendRecord(Tag::Credentials)); // 34 bytes: 250
+    EXPECT_TRUE(writer.appendRecord(Tag::NetworkMode)); // 6 bytes: exactly 256
+    EXPECT_FALSE(writer.appendRecord(Tag::DeviceKind));
+    EXPECT_EQ(writer.size(), 256u);
+
+    writer.restart();
+    EXPECT_EQ(writer.size(), 5u);
+    EXPECT_EQ(buffer[5], 0);
+}
+
+class ConfigurationRequest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DeviceRecord device;
+        device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+        setFieldText(device.name, "cam-1");
+        setFieldText(device.ipAddress, "192.168.1.10");
+        setFieldText(device.subnetMask, "255.255.255.0");
+        setFieldText(device.gateway, "192.168.1.1");
+        device.httpPort = 80;
+        device.networkMode = {0xFF, 0xFF, 0x01, 0xFF};
+        control.table.store(device);
+
+        // The window as a selection of that device leaves it (PPPoE fields empty).
+        ui.fields = {
+            {WorkerField::MacGroupCaption, "001a2b3c4d5e"},
+            {WorkerField::LoginAccount, "admin"},
+            {WorkerField::LoginPassword, "admin"},
+            {WorkerField::Mac, "001a2b3c4d5e"},
+            {WorkerField::Name, "cam-1"},
+            {WorkerField::IpAddress, "192.168.1.10"},
+            {WorkerField::SubnetMask, "255.255.255.0"},
+            {WorkerField::Gateway, "192.168.1.1"},
+            {WorkerField::HttpPort, "80"},
+        };
+        ui.dhcpChecked = true;
+    }
+
+    ConfigurationOutcome compose()
+    {
+        RequestWriter writer(buffer);
+        return composeConfiguration(control, ui, writer);
+    }
+
+    WorkerControl control;
+    test::ScriptedWorkerUi ui;
+    RequestBuffer buffer{};
+};
+
+TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
+{
+    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+    const auto expected = WireBytes()
+                              .text("VXL83")                                            // 0-4
+                              .textRecord(0x32, 0x20, "YWRtaW46YWRtaW4=")               // 5-38
+                              .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 39-46
+                              .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 47-52
+                              .padTo(256); // "admin:admin", target Mac, DHCP
+    EXPECT_EQ(bytesOf(buffer), expected.data());
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Without login fields on the window no credentials are sent.
+    ui.loginVisible = false;
+    ui.fields[WorkerField::LoginAccount] = "";
+    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+    const auto withoutLogin = WireBytes()
+                                  .text("VXL83")                                            // 0-4
+                                  .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 5-12
+                                  .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 13-18
+                                  .padTo(256);
+    EXPECT_EQ(bytesOf(buffer), withoutLogin.data());
+}
+
+TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
+{
+    // 20-byte logins are held as their first 16 bytes: 44 Base64 characters, 32 sent.
+    ui.fields[WorkerField::LoginAccount] = "abcdefghijklmnopqrst";
+    ui.fields[WorkerField::LoginPassword] = "ABCDEFGHIJKLMNOPQRST";
+    ui.fields[WorkerField::Name] = "front-door-camera-0123456789abcd"; // 32 bytes: 31 are sent
+    ui.fields[WorkerField::PppoeAccount] = "user@isp";
+    ui.fields[WorkerField::PppoePassword] = "secret";
+    ui.fields[WorkerField::IpAddress] = "10.0.0.7";
+    ui.fields[WorkerField::SubnetMask] = "255.0.0.0";
+    ui.fields[WorkerField::Gateway] = "10.0.0.1";
+    ui.fields[WorkerField::HttpPort] = "8080";
+    ui.pppoeChecked = true;
+    ui.dhcpChecked = false;
+    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+
+    const auto expected = WireBytes()
+                              .text("VXL83")                                              // 0-4
+                              .textRecord(0x32, 0x20, "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZH") // 5-38
+                              .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E})   // 39-46
+                              .textRecord(0x20, 0x1F, "front-door-camera-0123456789abc")  // 47-79
+                              .textRecord(0x22, 0x40, "user@isp")           // 80-145 PppoeAccount
+                              .textRecord(0x23, 0x10, "secret")             // 146-163 PppoePassword
+                              .record(0x11, 0x04, {10, 0, 0, 7})            // 164-169 IpAddress
+                              .record(0x12, 0x04, {255, 0, 0, 0})           // 170-175 SubnetMask
+                              .record(0x13, 0x04, {10, 0, 0, 1})            // 176-181 Gateway
+                              .textRecord(0x14, 0x05, "8080")               // 182-188 HttpPort
+                              .record(0x1F, 0x04, {0x01, 0xFF, 0xFF, 0xFF}) // 189-194 PPPoE
+                              .padTo(256);
+    EXPECT_EQ(bytesOf(buffer), expected.data());
+}
+
+TEST_F(ConfigurationRequest, PortTextAndModeBytes)
+{
+    const struct
+    {
+        const char* port;
+        bool pppoe;
+        bool dhcp;
+        std::vector<uint8_t> tail; // records after the target Mac, from offset 47
+    } rows[] = {
+        {"80", false, false, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}},  // unchanged, static
+        {"0080", false, true, {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF}}, // same number as 80
+        {"65535",
+         true,
+         false,
+         {0x14, 0x05, '6', '5', '5', '3', '5', 0x1F, 0x04, 0x01, 0xFF, 0xFF, 0xFF}},
+        {"81", true, true, {0x14, 0x05, '8', '1', 0, 0, 0, 0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF}},
+    };
+    for (const auto& row : rows) {
+        ui.fields[WorkerField::HttpPort] = row.port;
+        ui.pppoeChecked = row.pppoe;
+        ui.dhcpChecked = row.dhcp;
+        ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.port;
+        const std::vector<uint8_t> tail(buffer.begin() + 47, buffer.begin() + 47 + row.tail.size());
+        EXPECT_EQ(tail, row.tail) << row.port;
+        EXPECT_EQ(buffer[47 + row.tail.size()], 0) << row.port; // nothing follows
+    }
+}
+
+TEST_F(ConfigurationRequest, SecondMacOnlyForAVisibleFieldWithANewAddress)
+{
+    const struct
+    {
+        bool visible;
+        const char* text;
+        std::vector<uint8_t> sent; // the Mac record at 47-54, if any
+    } rows[] = {
+        {false, "112233445566", {}}, // hidden field is never read
+        {true, "001a2b3c4d5e", {}},  // the device's own address
+        {true, "001A2B3C4D5E", {}},  // the same address in capitals
+        {true, "11223344556", {}},   // 11 characters
+        {true, "1122334455667", {}}, // 13 characters
+        {true, "11223344556g", {}},  // not hex
+        {true, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
+        {true, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}}, // as bytes
+    };
+    for (const auto& row : rows) {
+        ui.macVisible = row.visible;
+        ui.fields[WorkerField::Mac] = row.text;
+        ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.text;
+        if (row.sent.empty())
+            EXPECT_EQ(buffer[47], 0x1F) << row.text; // the mode record follows the target
+        else
+            EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 47, buffer.begin() + 55), row.sent)
+                << row.text;
+    }
+}
+
+TEST_F(ConfigurationRequest, FailedChecksFallBackToASearchAndWrongValuesAreNotSent)
+{
+    using enum WorkerField;
+    using enum ConfigurationOutcome;
+    const struct
+    {
+        WorkerField field;
+        const char* text;
+        ConfigurationOutcome outcome;
+        std::vector<std::string> messages;
+    } rows[] = {
+        {MacGroupCaption, "ffffffffffff", FallBackToSearch, {}}, // no device selected
+        {LoginAccount, "", FallBackToSearch, {"NVR: No Account !!"}},
+        {LoginPassword, "", FallBackToSearch, {"NVR: No Password !!"}},
+        {IpAddress, "192.168.1", Refused, {"NVR: Invalid IP address !!"}},
+        {IpAddress, "192.168.1.256", Refused, {"NVR: Invalid IP address !!"}},
+        {IpAddress, "", Refused, {"NVR: Invalid IP address !!"}},
+        {SubnetMask, "255.255.255.0 ", Refused, {"NVR: Invalid subnet mask !!"}},
+        {Gateway, "gateway", Refused, {"NVR: Invalid gateway !!"}},
+        {HttpPort, "8080x", Refused, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "0", Refused, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "65536", Refused, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "000081", Refused, {"NVR: Invalid HTTP port !!"}}, // does not fit 5 bytes
+        {HttpPort, "", Refused, {"NVR: Invalid HTTP port !!"}},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        ui.messages.clear();
+        ui.fields[row.field] = row.text;
+        EXPECT_EQ(compose(), row.outcome) << row.text;
+        EXPECT_EQ(ui.messages, row.messages) << row.text;
+    }
+
+    // Stopping while the box is up ends the step: nothing is to be sent.
+    ui.fields[LoginPassword] = "";
+    control.stop = 1;
+    EXPECT_EQ(compose(), Stopped);
+}
+
+TEST_F(ConfigurationRequest, TextsAreCutAtACharacterBoundary)
+{
+    // 30 ASCII bytes and a two-byte character: 32 bytes, the character does not fit 31.
+    ui.fields[WorkerField::Name] = std::string(30, 'n') + "\xc3\xa9";
+    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+    EXPECT_EQ(buffer[47], 0x20);
+    EXPECT_EQ(std::string(buffer.begin() + 49, buffer.begin() + 80), std::string(30, 'n') + '\0');
+}
+
+} // namespace
+} // namespace tavolix
