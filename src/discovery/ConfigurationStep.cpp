@@ -34,7 +34,7 @@ std::span<const uint8_t> bytesOf(std::string_view text)
 }
 
 // A text record's value: the text cut at the value size, never inside a character.
-bool appendText(RequestWriter& writer, Tag tag, std::string_view text)
+bool appendText(DatagramWriter& writer, Tag tag, std::string_view text)
 {
     return writer.appendRecord(tag, bytesOf(cutAtCharacterBoundary(text, templateFor(tag).size)));
 }
@@ -81,7 +81,7 @@ constexpr AddressField addressFields[] = {
 class ConfigurationComposer final
 {
 public:
-    ConfigurationComposer(WorkerControl& control, WorkerUi& ui, RequestWriter& writer)
+    ConfigurationComposer(WorkerControl& control, WorkerUi& ui, DatagramWriter& writer)
         : m_control(control), m_ui(ui), m_writer(writer)
     {}
     ConfigurationComposer(const ConfigurationComposer&) = delete;
@@ -217,7 +217,7 @@ private:
 
     WorkerControl& m_control;
     WorkerUi& m_ui;
-    RequestWriter& m_writer;
+    DatagramWriter& m_writer;
 };
 
 } // namespace
@@ -228,7 +228,7 @@ bool textDiffers(std::string_view a, std::string_view b)
 }
 
 ConfigurationOutcome composeConfiguration(WorkerControl& control, WorkerUi& ui,
-                                          RequestWriter& writer)
+                                          DatagramWriter& writer)
 {
     return ConfigurationComposer(control, ui, writer).compose();
 }

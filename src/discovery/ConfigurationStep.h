@@ -4,7 +4,7 @@
 
 namespace tavolix {
 
-class RequestWriter;
+class DatagramWriter;
 class WorkerUi;
 struct WorkerControl;
 
@@ -23,6 +23,6 @@ bool textDiffers(std::string_view a, std::string_view b);
 // group caption names, and appends the configuration records to writer, which
 // holds the magic. Only changed settings are sent.
 ConfigurationOutcome composeConfiguration(WorkerControl& control, WorkerUi& ui,
-                                          RequestWriter& writer);
+                                          DatagramWriter& writer);
 
 } // namespace tavolix

@@ -18,34 +18,38 @@ TagTemplate templateFor(Tag tag)
     return *templateFor(static_cast<uint8_t>(tag));
 }
 
-RequestWriter::RequestWriter(RequestBuffer& buffer) : m_buffer(buffer)
+DatagramWriter::DatagramWriter(std::span<uint8_t> buffer) : m_buffer(buffer)
 {
     restart();
 }
 
-void RequestWriter::restart()
+void DatagramWriter::restart()
 {
-    m_buffer.fill(0);
+    std::fill(m_buffer.begin(), m_buffer.end(), uint8_t{0});
     std::copy(datagramMagic.begin(), datagramMagic.end(), m_buffer.begin());
     m_cursor = datagramMagic.size();
 }
 
-bool RequestWriter::appendRecord(Tag tag, std::span<const uint8_t> value)
+bool DatagramWriter::appendRecord(Tag tag, std::span<const uint8_t> value)
 {
-    const TagTemplate entry = templateFor(tag);
-    const std::size_t recordSize = 2 + std::size_t{entry.size};
+    return appendRecord(static_cast<uint8_t>(tag), templateFor(tag).size, value);
+}
+
+bool DatagramWriter::appendRecord(uint8_t tag, uint8_t length, std::span<const uint8_t> value)
+{
+    const std::size_t recordSize = 2 + std::size_t{length};
     if (recordSize > m_buffer.size() - m_cursor)
         return false;
-    m_buffer[m_cursor] = static_cast<uint8_t>(entry.tag);
-    m_buffer[m_cursor + 1] = entry.size;
+    m_buffer[m_cursor] = tag;
+    m_buffer[m_cursor + 1] = length;
     uint8_t* valueStart = m_buffer.data() + m_cursor + 2;
-    std::fill_n(valueStart, entry.size, uint8_t{0});
-    std::copy_n(value.begin(), std::min(value.size(), std::size_t{entry.size}), valueStart);
+    std::fill_n(valueStart, length, uint8_t{0});
+    std::copy_n(value.begin(), std::min(value.size(), std::size_t{length}), valueStart);
     m_cursor += recordSize;
     return true;
 }
 
-void appendSearchRecords(RequestWriter& writer)
+void appendSearchRecords(DatagramWriter& writer)
 {
     static constexpr Tag order[] = {
         Tag::Name,       Tag::Mac,          Tag::Version,       Tag::IpAddress,
@@ -59,7 +63,7 @@ void appendSearchRecords(RequestWriter& writer)
 RequestBuffer searchRequest()
 {
     RequestBuffer buffer;
-    RequestWriter writer(buffer);
+    DatagramWriter writer(buffer);
     appendSearchRecords(writer);
     return buffer;
 }

@@ -60,15 +60,15 @@ TagTemplate templateFor(Tag tag);
 
 using RequestBuffer = std::array<uint8_t, requestSize>;
 
-// Writes a request into a caller-owned 256-byte buffer: zeroes it, writes the
-// magic, and then appends records at a cursor. Capacity is checked before
-// every write.
-class RequestWriter final
+// Writes a datagram into a caller-owned buffer (256 bytes for a request,
+// up to 3000 for a reply): zeroes it, writes the magic, and then appends
+// records at a cursor. Capacity is checked before every write.
+class DatagramWriter final
 {
 public:
-    explicit RequestWriter(RequestBuffer& buffer);
-    RequestWriter(const RequestWriter&) = delete;
-    RequestWriter& operator=(const RequestWriter&) = delete;
+    explicit DatagramWriter(std::span<uint8_t> buffer);
+    DatagramWriter(const DatagramWriter&) = delete;
+    DatagramWriter& operator=(const DatagramWriter&) = delete;
 
     // Zeroes the buffer and writes the magic again; whatever was appended is gone.
     void restart();
@@ -78,16 +78,19 @@ public:
     // longer). With no value the whole template is written. Returns false,
     // writing nothing, when the record would not fit.
     bool appendRecord(Tag tag, std::span<const uint8_t> value = {});
+    // The same for any tag byte with an explicit value length.
+    bool appendRecord(uint8_t tag, uint8_t length, std::span<const uint8_t> value);
 
     std::size_t size() const { return m_cursor; }
+    std::span<const uint8_t> bytes() const { return m_buffer.first(m_cursor); }
 
 private:
-    RequestBuffer& m_buffer;
+    std::span<uint8_t> m_buffer;
     std::size_t m_cursor = 0;
 };
 
 // Appends the eleven zero-valued records of a search request.
-void appendSearchRecords(RequestWriter& writer);
+void appendSearchRecords(DatagramWriter& writer);
 
 // The whole constant search request.
 RequestBuffer searchRequest();

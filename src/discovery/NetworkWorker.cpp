@@ -66,7 +66,7 @@ private:
     void sendPendingCommand()
     {
         int32_t taken = m_control.command.load();
-        RequestWriter writer(m_sendBuffer);
+        DatagramWriter writer(m_sendBuffer);
         if (taken == ConfigureCommand) {
             switch (composeConfiguration(m_control, m_ui, writer)) {
             case ConfigurationOutcome::Composed:

@@ -35,11 +35,11 @@ TEST(SearchRequest, IsTheConstantTwoHundredFiftySixByteImage)
     EXPECT_EQ(bytesOf(searchRequest()), expected.data());
 }
 
-TEST(RequestWriter, WritesFixedSizesAndChecksCapacity)
+TEST(DatagramWriter, WritesFixedSizesAndChecksCapacity)
 {
     RequestBuffer buffer;
     buffer.fill(0xAA);
-    RequestWriter writer(buffer);
+    DatagramWriter writer(buffer);
     EXPECT_EQ(writer.size(), 5u);
 
     // A short value is zero-padded, a long one cut: the record always has the tag's size.
@@ -101,7 +101,7 @@ protected:
 
     ConfigurationOutcome compose()
     {
-        RequestWriter writer(buffer);
+        DatagramWriter writer(buffer);
         return composeConfiguration(control, ui, writer);
     }
 

@@ -12,27 +12,6 @@ namespace tavolix::devicesim {
 
 using ReplyBuffer = std::array<uint8_t, replyCapacity>;
 
-// Writes a reply datagram into a fixed 3000-byte buffer: the magic, then
-// records. Capacity is checked before every write.
-class ReplyWriter final
-{
-public:
-    explicit ReplyWriter(ReplyBuffer& buffer);
-    ReplyWriter(const ReplyWriter&) = delete;
-    ReplyWriter& operator=(const ReplyWriter&) = delete;
-
-    // Writes tag, length byte and exactly `length` value bytes (value
-    // zero-padded or cut to fit). False, writing nothing, when it would not fit.
-    bool append(uint8_t tag, uint8_t length, std::span<const uint8_t> value);
-    bool append(Tag tag, std::span<const uint8_t> value);
-
-    std::span<const uint8_t> bytes() const { return {m_buffer.data(), m_cursor}; }
-
-private:
-    ReplyBuffer& m_buffer;
-    std::size_t m_cursor = 0;
-};
-
 // The tag of the filler records that lengthen a reply; readers skip it.
 inline constexpr uint8_t paddingTag = 0x7e;
 
