@@ -5,14 +5,13 @@ namespace tavolix {
 TransparentLabel::TransparentLabel(QWidget* parent) : QLabel(parent)
 {
     setAutoFillBackground(false);
-    setAttribute(Qt::WA_NoSystemBackground);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setWordWrap(false);
     setTextFormat(Qt::PlainText);
     setFrameShape(QFrame::NoFrame);
     setMargin(0);
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, Qt::black);
+    colours.setColor(QPalette::WindowText, m_textColor);
     setPalette(colours);
 }
 

@@ -214,7 +214,7 @@ QWidget* createControl(QWidget& parent, const ControlRow& row)
     case C::ListBox:
         return createListBox(parent, row);
     case C::PushButton: {
-        auto* button = new BitmapButton(&parent);
+        auto* button = new BitmapButton(ButtonStyle::pushButton, &parent);
         button->setText(text);
         return button;
     }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QImage>
+
+namespace tavolix {
+
+// The skin's bitmap resources, by their resource numbers.
+enum SkinBitmap : int
+{
+    minimiseNormalBitmap = 129,
+    backgroundBitmap = 130,
+    noBitmap = 131, // a number with no bitmap behind it
+    buttonHoverBitmap = 132,
+    buttonNormalBitmap = 134,
+    buttonPressedBitmap = 135,
+    closeHotBitmap = 136,
+    closeNormalBitmap = 137,
+    minimiseHotBitmap = 140,
+    titleFillBitmap = 174,
+    logoBitmap = 177,
+    buttonMaskBitmap = 178,
+    stripEndBitmap = 179,
+    frameLeftBitmap = 180,
+};
+
+// The bitmap with this resource number; only its low 16 bits count. A null
+// image when there is no such bitmap or it cannot be read.
+QImage loadSkinBitmap(int resourceId);
+
+} // namespace tavolix

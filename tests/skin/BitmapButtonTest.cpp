@@ -1,0 +1,369 @@
+// The bitmap button on a bare widget, state by state: its looks are read from
+// the pixels of the parent's grab(), with single-colour test images.
+
+#include "BitmapButton.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+namespace tavolix {
+namespace {
+
+constexpr QRgb parentColour = qRgb(0, 128, 128);
+
+enum TestBitmap : int
+{
+    normalId = 901,
+    pressedId,
+    hoverId,
+    disabledId,
+    focusId,
+    maskId,
+    stripedMaskId,
+    stripesId,
+    missingId,
+};
+
+const std::map<int, QRgb> faceColours{{normalId, qRgb(255, 200, 200)},
+                                      {pressedId, qRgb(200, 255, 200)},
+                                      {hoverId, qRgb(200, 200, 255)},
+                                      {disabledId, qRgb(255, 160, 255)},
+                                      {focusId, qRgb(255, 255, 160)}};
+
+QImage solid(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+QImage testBitmap(int id)
+{
+    if (faceColours.contains(id))
+        return solid({55, 29}, faceColours.at(id));
+    if (id == maskId)
+        return solid({104, 34}, qRgb(0, 0, 0));
+    if (id == stripedMaskId) { // black with white columns 40-54 in the top 29 rows
+        QImage mask = solid({104, 34}, qRgb(0, 0, 0));
+        for (int y = 0; y < 29; ++y) {
+            for (int x = 40; x < 55; ++x)
+                mask.setPixel(x, y, qRgb(255, 255, 255));
+        }
+        return mask;
+    }
+    if (id == stripesId) { // five columns red, five blue
+        QImage image = solid({10, 10}, qRgb(255, 0, 0));
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 5; x < 10; ++x)
+                image.setPixel(x, y, qRgb(0, 0, 255));
+        }
+        return image;
+    }
+    return {};
+}
+
+// A shown, active parent filled with one colour, holding one button at
+// (10, 10), 80 × 30.
+struct Bench
+{
+    explicit Bench(unsigned style = ButtonStyle::pushButton, const char* caption = "Go")
+    {
+        parent.setAutoFillBackground(true);
+        QPalette colours = parent.palette();
+        colours.setColor(QPalette::Window, QColor(parentColour));
+        parent.setPalette(colours);
+        parent.resize(200, 60);
+        button = add(style, caption, QRect(10, 10, 80, 30));
+        parent.show();
+        parent.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&parent));
+    }
+
+    BitmapButton* add(unsigned style, const char* caption, QRect geometry)
+    {
+        auto* added = new BitmapButton(style, &parent);
+        added->setBitmapSource(testBitmap);
+        added->setText(QString::fromUtf8(caption));
+        added->setGeometry(geometry);
+        added->show();
+        return added;
+    }
+
+    QImage shot() { return parent.grab().toImage(); }
+    // The face's colour away from the caption.
+    QRgb face() { return shot().pixel(button->geometry().topLeft() + QPoint(3, 3)); }
+    // The top-left corner of the caption's dark pixels, in button coordinates.
+    QPoint captionCorner()
+    {
+        const QImage image = shot();
+        const QRect area = button->geometry();
+        QPoint corner(INT_MAX, INT_MAX);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (qGray(image.pixel(x, y)) < 60)
+                    corner = QPoint(std::min(corner.x(), x), std::min(corner.y(), y));
+            }
+        }
+        return corner - area.topLeft();
+    }
+
+    void moveMouse(BitmapButton* target, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
+    {
+        QMouseEvent move(QEvent::MouseMove, pos, target->mapToGlobal(pos), Qt::NoButton, buttons,
+                         Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+    }
+
+    QWidget parent;
+    BitmapButton* button = nullptr;
+};
+
+const ButtonBitmaps allFaces{normalId, pressedId, hoverId, disabledId, focusId, maskId};
+
+TEST(BitmapButton, KindComesFromTheStyleAndAPushButtonIsNeverChecked)
+{
+    const struct
+    {
+        unsigned style;
+        ButtonKind kind;
+    } styles[] = {
+        {ButtonStyle::pushButton, ButtonKind::push},
+        {ButtonStyle::defPushButton, ButtonKind::push},
+        {ButtonStyle::checkBox, ButtonKind::push},
+        {ButtonStyle::autoCheckBox, ButtonKind::check},
+        {ButtonStyle::radioButton, ButtonKind::push},
+        {ButtonStyle::auto3State, ButtonKind::push},
+        {ButtonStyle::groupBox, ButtonKind::check},
+        {ButtonStyle::autoRadioButton, ButtonKind::radio},
+        {ButtonStyle::ownerDraw, ButtonKind::check},
+        {0x109, ButtonKind::radio},
+        {ButtonStyle::group | 0x3, ButtonKind::check},
+    };
+    for (const auto& row : styles) {
+        SCOPED_TRACE(row.style);
+        BitmapButton button(row.style);
+        EXPECT_EQ(button.buttonKind(), row.kind);
+        button.setCheck(true);
+        EXPECT_EQ(button.check(), row.kind != ButtonKind::push);
+    }
+}
+
+TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
+{
+    const struct
+    {
+        int mode, edges, inset;
+        DrawMode drawMode;
+        bool drawsEdges;
+        int focusInset;
+    } rows[] = {
+        {7, 0, -3, DrawMode::tile, false, 0},
+        {-1, 1, 5, DrawMode::copy, true, 5},
+        {1, 0xFFFF, 0, DrawMode::stretch, true, 0},
+        {0x10002, 0x10000, 0x10003, DrawMode::tile, false, 3},
+    };
+    for (const auto& row : rows) {
+        BitmapButton button(ButtonStyle::pushButton);
+        button.setBitmapSource(testBitmap);
+        button.setBitmaps({}, row.mode, row.edges, row.inset);
+        EXPECT_EQ(button.drawMode(), row.drawMode);
+        EXPECT_EQ(button.drawsEdges(), row.drawsEdges);
+        EXPECT_EQ(button.focusInset(), row.focusInset);
+    }
+
+    // The mask gives the shape; in copy mode also the size.
+    Bench bench;
+    BitmapButton& button = *bench.button;
+    EXPECT_FALSE(button.region().has_value());
+    button.setBitmaps({.normal = normalId, .mask = 0x10000 + maskId}, 1, 0, 0);
+    ASSERT_TRUE(button.region().has_value());
+    EXPECT_EQ(*button.region(), QRegion(0, 0, 104, 34));
+    EXPECT_EQ(button.size(), QSize(80, 30));
+    button.setBitmaps({.normal = normalId}, 1, 0, 0); // no mask: the shape stays
+    EXPECT_EQ(*button.region(), QRegion(0, 0, 104, 34));
+    button.setBitmaps({.normal = normalId, .mask = maskId}, 0, 0, 0);
+    EXPECT_EQ(button.size(), QSize(104, 34));
+
+    // The mask's white columns 40-54 cut those columns out of the shape. Over
+    // the face, the mask's image-sized corner is stretched like the image, so
+    // the same columns let the parent through at 58-79 instead.
+    button.resize(80, 30);
+    button.setBitmaps({.normal = normalId, .mask = stripedMaskId}, 1, 0, 0);
+    const QImage shot = bench.shot();
+    EXPECT_EQ(shot.pixel(10 + 20, 13), faceColours.at(normalId));
+    EXPECT_EQ(shot.pixel(10 + 45, 13), parentColour); // outside the shape
+    EXPECT_EQ(shot.pixel(10 + 70, 13), parentColour); // the mask's white
+    button.setBitmaps({.mask = maskId}, 1, 0, 0);
+
+    // Tiles from the top-left corner at 1:1.
+    button.setBitmaps({.normal = stripesId}, 2, 0, 0);
+    const QImage tiled = bench.shot();
+    EXPECT_EQ(tiled.pixel(10 + 4, 12), qRgb(255, 0, 0));
+    EXPECT_EQ(tiled.pixel(10 + 5, 12), qRgb(0, 0, 255));
+    EXPECT_EQ(tiled.pixel(10 + 12, 12), qRgb(255, 0, 0));
+    EXPECT_EQ(tiled.pixel(10 + 79, 10 + 29), qRgb(0, 0, 255));
+}
+
+TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
+{
+    Bench bench;
+    BitmapButton& button = *bench.button;
+    const QColor buttonFace = button.palette().color(QPalette::Button);
+    button.setBitmaps({}, 1, 0, 0);
+    EXPECT_EQ(bench.face(), buttonFace.rgb()) << "no images: a plain face";
+    EXPECT_EQ(button.setTextColor(Qt::black), button.palette().color(QPalette::ButtonText));
+
+    button.setBitmaps(allFaces, 1, 0, 0);
+    bench.parent.setFocus();
+    EXPECT_EQ(bench.face(), faceColours.at(normalId));
+    const QPoint normalCaption = bench.captionCorner();
+    EXPECT_GE(normalCaption.x(), 2); // the caption stays 2 pixels inside
+
+    button.setFocus();
+    EXPECT_EQ(bench.face(), faceColours.at(focusId));
+    bench.moveMouse(&button, {40, 15});
+    EXPECT_TRUE(button.isHover());
+    EXPECT_EQ(bench.face(), faceColours.at(hoverId));
+
+    QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
+    EXPECT_FALSE(button.isHover());
+    EXPECT_TRUE(button.isHeld());
+    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
+
+    // Stems wide enough to have pixels of the exact caption colours.
+    QFont bold = button.font();
+    bold.setPixelSize(20);
+    bold.setBold(true);
+    button.setFont(bold);
+    button.setEnabled(false); // while pushed
+    EXPECT_EQ(bench.face(), faceColours.at(disabledId));
+    const QImage disabled = bench.shot();
+    int light = 0, grey = 0, black = 0;
+    const QRgb lightColour = button.palette().color(QPalette::Light).rgb();
+    const QRgb greyColour = button.palette().color(QPalette::Disabled, QPalette::ButtonText).rgb();
+    for (int y = 10; y < 40; ++y) {
+        for (int x = 10; x < 90; ++x) {
+            light += disabled.pixel(x, y) == lightColour;
+            grey += disabled.pixel(x, y) == greyColour;
+            black += disabled.pixel(x, y) == qRgb(0, 0, 0);
+        }
+    }
+    EXPECT_GT(light, 0);
+    EXPECT_GT(grey, 0);
+    EXPECT_EQ(black, 0) << "the text colour is not used when disabled";
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
+    button.setEnabled(true);
+
+    // A disabled id of 0 reuses the normal image; a missing one leaves a plain face.
+    button.setBitmaps({.normal = normalId, .disabled = 0}, 1, 0, 0);
+    button.setEnabled(false);
+    EXPECT_EQ(bench.face(), faceColours.at(normalId));
+    button.setBitmaps({.normal = normalId, .disabled = missingId}, 1, 0, 0);
+    EXPECT_EQ(bench.face(), buttonFace.rgb());
+}
+
+TEST(BitmapButton, ACheckedButtonLooksPushedAndAFocusInsetDrawsTheFocusFrame)
+{
+    Bench bench(ButtonStyle::autoCheckBox);
+    BitmapButton& button = *bench.button;
+    button.setBitmaps(allFaces, 1, 0, 0);
+    const QPoint normalCaption = bench.captionCorner();
+    button.setCheck(true);
+    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
+
+    // With an inset, a focused face gets a dotted frame there and the caption
+    // area shrinks; without one, no frame ever.
+    button.setCheck(false);
+    button.setFocus();
+    const QRgb frameless = bench.shot().pixel(10 + 4, 10 + 15);
+    button.setBitmaps(allFaces, 1, 0, 4);
+    const QImage framed = bench.shot();
+    int changed = 0;
+    for (int y = 14; y < 36; ++y)
+        changed += framed.pixel(10 + 4, y) != frameless;
+    EXPECT_GT(changed, 5);
+}
+
+TEST(BitmapButton, PushedLookFollowsTheCursorAndOnlyAReleaseOverTheButtonClicks)
+{
+    Bench bench(ButtonStyle::autoCheckBox);
+    BitmapButton& button = *bench.button;
+    button.setBitmaps(allFaces, 1, 0, 0);
+    QSignalSpy clicks(&button, &QAbstractButton::clicked);
+
+    QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
+    QTest::mouseMove(&button, {120, 15}); // out: unpushed, with the focus the press gave
+    EXPECT_EQ(bench.face(), faceColours.at(focusId));
+    QTest::mouseMove(&button, {40, 15}); // back in
+    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    QTest::mouseMove(&button, {120, 15});
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, {120, 15});
+    EXPECT_EQ(clicks.count(), 0);
+    EXPECT_FALSE(button.check());
+    EXPECT_FALSE(button.isHeld());
+
+    // A click toggles before the click is reported.
+    bool checkedWhenClicked = false;
+    QObject::connect(&button, &QAbstractButton::clicked, &button,
+                     [&] { checkedWhenClicked = button.check(); });
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {40, 15});
+    EXPECT_TRUE(checkedWhenClicked);
+
+    // Space toggles on the key press.
+    QTest::keyPress(&button, Qt::Key_Space);
+    EXPECT_FALSE(button.check());
+    QTest::keyRelease(&button, Qt::Key_Space);
+
+    // A held button that loses the focus is no longer held.
+    QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
+    bench.parent.setFocus();
+    EXPECT_FALSE(button.isHeld());
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
+}
+
+TEST(BitmapButton, ADoubleClickIsASecondPress)
+{
+    Bench bench;
+    QSignalSpy clicks(bench.button, &QAbstractButton::clicked);
+    QTest::mouseClick(bench.button, Qt::LeftButton, {}, {40, 15});
+    QTest::mouseDClick(bench.button, Qt::LeftButton, {}, {40, 15});
+    QTest::mouseRelease(bench.button, Qt::LeftButton, {}, {40, 15});
+    EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST(BitmapButton, CheckingARadioButtonUnchecksTheRestOfItsGroupAfterwards)
+{
+    Bench bench(ButtonStyle::autoRadioButton | ButtonStyle::group, "1");
+    BitmapButton* first = bench.button;
+    BitmapButton* second = bench.add(ButtonStyle::autoRadioButton, "2", {100, 10, 20, 20});
+    BitmapButton* third = bench.add(ButtonStyle::autoRadioButton, "3", {130, 10, 20, 20});
+    BitmapButton* otherGroup =
+        bench.add(ButtonStyle::autoRadioButton | ButtonStyle::group, "4", {160, 10, 20, 20});
+    for (BitmapButton* radio : {first, third, otherGroup}) {
+        radio->setCheck(true);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_FALSE(first->check());
+    EXPECT_TRUE(third->check());
+
+    QTest::mouseClick(second, Qt::LeftButton, {}, {5, 5});
+    EXPECT_TRUE(second->check());
+    EXPECT_TRUE(third->check()) << "the others are unchecked by a posted event";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(third->check());
+    EXPECT_TRUE(otherGroup->check());
+
+    QTest::keyClick(first, Qt::Key_Space);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(first->check());
+    EXPECT_FALSE(second->check());
+}
+
+} // namespace
+} // namespace tavolix
