@@ -2,7 +2,8 @@
 
 #include "BitmapButton.h"
 #include "ControlTable.h"
-#include "DialogBackground.h"
+#include "DialogGeometry.h"
+#include "SkinBitmaps.h"
 #include "TransparentLabel.h"
 
 #include <QApplication>
@@ -19,11 +20,6 @@
 
 namespace tavolix {
 namespace {
-
-// The client area sits inside the one-pixel border.
-constexpr QPoint clientOrigin(1, 1);
-constexpr QSize clientSize(468, 438); // 312 × 292 dialog units
-constexpr int borderWidth = 1;
 
 // The template font; edits, the lists and the radio buttons keep it.
 QFont templateFont()
@@ -78,7 +74,10 @@ SearchDialog::~SearchDialog()
 void SearchDialog::createControls()
 {
     setFont(templateFont());
-    setFixedSize(clientSize.grownBy(QMargins(borderWidth, borderWidth, borderWidth, borderWidth)));
+    setFixedSize(clientSize.grownBy(
+        QMargins(dialogBorderWidth, dialogBorderWidth, dialogBorderWidth, dialogBorderWidth)));
+    // Mouse moves over the title strip redraw the caption buttons' hover look.
+    setMouseTracking(true);
     m_controlsById = buildControls(*this, clientOrigin, *this);
     m_languageSwitch = std::make_unique<LanguageSwitch>(*languageCombo, *this);
 }
@@ -92,10 +91,22 @@ void SearchDialog::setIcons()
         setWindowIcon(appIcon);
 }
 
+// The buttons show their template size: the state images are stretched onto
+// it, and the all-black mask lets the whole face show. No disabled image, so
+// a disabled button is a plain face with an embossed caption.
 void SearchDialog::applySkin()
 {
-    for (BitmapButton* button : {exitButton, submitButton, updateButton})
+    m_skin.load();
+    const ButtonBitmaps bitmaps{.normal = buttonNormalBitmap,
+                                .pressed = buttonPressedBitmap,
+                                .hover = buttonHoverBitmap,
+                                .disabled = noBitmap,
+                                .focus = buttonHoverBitmap,
+                                .mask = buttonMaskBitmap};
+    for (BitmapButton* button : {exitButton, submitButton, updateButton}) {
+        button->setBitmaps(bitmaps, static_cast<int>(DrawMode::stretch), 0, 0);
         button->setTextColor(Qt::black);
+    }
 }
 
 void SearchDialog::applyFonts()
@@ -186,9 +197,15 @@ void SearchDialog::closeMessageBoxes()
 void SearchDialog::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.save();
     painter.translate(clientOrigin);
-    paintDialogBackground(painter, clientSize, windowTitle());
-    painter.resetTransform();
+    painter.setClipRect(QRect(QPoint(0, 0), clientSize));
+    const CaptionZones zones = m_skin.paintClientArea(painter, clientSize, windowTitle());
+    closeZone = zones.close;
+    minimiseZone = zones.minimise;
+    painter.restore();
+    if (m_captionHoverPoint)
+        paintCaptionHover(painter, *m_captionHoverPoint, zones);
     paintDialogBorder(painter, size());
 }
 

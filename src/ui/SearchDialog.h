@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DialogControls.h"
+#include "DialogSkin.h"
 #include "LanguageSwitch.h"
 #include "SearchDialogOptions.h"
 #include "WorkerControl.h"
@@ -39,6 +40,7 @@ public:
     const DialogControls& controls() const { return *this; }
     WorkerControl& workerControl() { return worker; }
     bool isWorkerRunning() const { return workerThread.joinable(); }
+    CaptionZones captionZones() const { return {closeZone, minimiseZone}; }
 
     // Enter: nothing at all, so the window neither closes nor changes.
     void accept() override;
@@ -68,6 +70,11 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The title strip: close and minimise buttons, and the handle that moves
+    // the window.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // Initialisation, in the order the constructor runs it.
@@ -97,6 +104,9 @@ private:
     std::optional<DeviceRecord> selectedRecord() const;
     QWidget* controlById(int id) const { return m_controlsById.value(id); }
 
+    void beginStripMove();
+    void showCaptionHover(QPoint clientPoint);
+
     void stopWorker();
     void closeMessageBoxes();
     void messageBoxFinished();
@@ -108,6 +118,21 @@ private:
     QHash<int, QWidget*> m_controlsById;
     std::unique_ptr<LanguageSwitch> m_languageSwitch;
     bool m_shuttingDown = false;
+
+    // Where the caption buttons were last painted; empty before the first paint.
+    QRect closeZone;
+    QRect minimiseZone;
+    DialogSkin m_skin;
+    // Set only while a mouse move repaints the caption buttons.
+    std::optional<QPoint> m_captionHoverPoint;
+    // A press on the title strip that may move the window.
+    struct StripPress
+    {
+        QPoint cursorStart; // global
+        QPoint windowStart;
+        bool movingByHand = false;
+    };
+    std::optional<StripPress> m_stripPress;
     std::atomic<bool> m_workerFinished{false};
 
     // A worker message box: the worker waits until it is dismissed or the

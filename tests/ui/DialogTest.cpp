@@ -1,4 +1,4 @@
-// What the window shows: its look and language, the device list, a selected
+// What the window shows: its language, the device list, a selected
 // device's details and what its kind and mode let the user change, and the
 // web page a double click opens. Then what its commands do, observed where
 // they end up: in the datagrams the worker sends to the device on loopback.
@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QGroupBox>
-#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -22,33 +21,12 @@
 namespace tavolix::test {
 namespace {
 
-TEST(DeviceDisplay, WindowPaintsItsSkinAndFollowsTheChosenLanguage)
+TEST(DeviceDisplay, WindowFollowsTheChosenLanguage)
 {
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
     const DialogControls& c = harness.controls();
     EXPECT_EQ(dialog.windowTitle(), u"Tavolix"_s);
-
-    // A black one-pixel border, a blue title strip 30 pixels high with the
-    // title's light text in it, and a gradient from grey to white below.
-    const QImage image = dialog.grab().toImage();
-    ASSERT_EQ(image.size(), QSize(470, 440)); // 468 × 438 inside the border
-    const auto isBluish = [&](int x, int y) {
-        const QRgb pixel = image.pixel(x, y);
-        return qBlue(pixel) > 120 && qRed(pixel) < 80 && qGreen(pixel) < 120;
-    };
-    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(469, 439), qRgb(0, 0, 0));
-    EXPECT_TRUE(isBluish(60, 15) && isBluish(400, 29) && isBluish(352, 15));
-    EXPECT_FALSE(isBluish(400, 32));
-    int lightTitlePixels = 0;
-    for (int y = 8; y < 31; ++y) {
-        for (int x = 91; x < 351; ++x)
-            lightTitlePixels += qGray(image.pixel(x, y)) > 180 ? 1 : 0;
-    }
-    EXPECT_GT(lightTitlePixels, 40);
-    EXPECT_LT(qGray(image.pixel(460, 40)), qGray(image.pixel(460, 430)));
-    EXPECT_GT(qGray(image.pixel(460, 430)), 240);
 
     // French is selected without a switch; the arrow key then switches to German.
     c.languageCombo->setCurrentIndex(3);

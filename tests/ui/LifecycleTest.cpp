@@ -1,6 +1,7 @@
 // How the window ends, and that it never ends by accident.
 
 #include "BitmapButton.h"
+#include "DialogGeometry.h"
 #include "UiTestSupport.h"
 
 #include <QMessageBox>
@@ -41,6 +42,11 @@ TEST(Lifecycle, EnterDoesNothingAndEscapeExitAndCloseRequestAllEndTheRunWithZero
          [](SearchDialog& d) { QTest::mouseClick(d.controls().exitButton, Qt::LeftButton); },
          false},
         {"close request", [](SearchDialog& d) { d.close(); }, false},
+        {"close button, left edge",
+         [](SearchDialog& d) {
+             QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(468 - 52, 0) + clientOrigin);
+         },
+         false},
         {"Escape, worker ended", [](SearchDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
          true},
     };

@@ -1,0 +1,187 @@
+// The skinned window as it shows on the screen: the title strip's layout,
+// the caption buttons' hover look, the caption's clip, and labels drawn
+// straight on the background.
+
+#include "DialogGeometry.h"
+#include "SkinBitmaps.h"
+#include "TransparentLabel.h"
+#include "UiTestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace tavolix::test {
+namespace {
+
+// What the window shows right now, hover images included.
+QImage onScreen(SearchDialog& dialog)
+{
+    QApplication::processEvents();
+    return dialog.screen()->grabWindow(dialog.winId()).toImage();
+}
+
+QRgb clientPixel(const QImage& window, int x, int y)
+{
+    return window.pixel(QPoint(x, y) + clientOrigin);
+}
+
+// Pixels of the window, from client point `at`, that differ from the image's
+// `source` block.
+int mismatches(const QImage& window, QPoint at, const QImage& image, QRect source)
+{
+    int count = 0;
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x) {
+            count += clientPixel(window, at.x() + x, at.y() + y) !=
+                     image.pixel(source.x() + x, source.y() + y);
+        }
+    }
+    return count;
+}
+
+// The minimise button is stretched from 30 rows to 31: its rows in order,
+// one of them twice. Returns the rows that fit no such order.
+int minimiseMismatches(const QImage& window, QPoint at, const QImage& image)
+{
+    const auto rowMatches = [&](int row, int sourceRow) {
+        return mismatches(window, at + QPoint(0, row), image, QRect(0, sourceRow, 28, 1)) == 0;
+    };
+    int sourceRow = 0;
+    int misfits = 0;
+    for (int row = 0; row < 31; ++row) {
+        if (rowMatches(row, sourceRow))
+            continue;
+        if (sourceRow < 29 && rowMatches(row, sourceRow + 1))
+            ++sourceRow;
+        else
+            ++misfits;
+    }
+    return misfits + (29 - sourceRow);
+}
+
+void moveMouseOver(SearchDialog& dialog, QPoint clientPoint)
+{
+    const QPoint pos = clientPoint + clientOrigin;
+    QMouseEvent move(QEvent::MouseMove, pos, dialog.mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &move);
+}
+
+TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    const QImage window = onScreen(dialog);
+    ASSERT_EQ(window.size(), QSize(470, 440));
+    EXPECT_EQ(window.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(window.pixel(469, 439), qRgb(0, 0, 0));
+
+    // Client width 468: minimise at 388, close at 416, strip end at 444.
+    EXPECT_EQ(dialog.captionZones().minimise, QRect(388, 0, 28, 30));
+    EXPECT_EQ(dialog.captionZones().close, QRect(416, 0, 28, 30));
+
+    const QImage logo = loadSkinBitmap(logoBitmap);
+    const QImage close = loadSkinBitmap(closeNormalBitmap);
+    const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
+    const QImage frameLeft = loadSkinBitmap(frameLeftBitmap);
+    const QImage stripEnd = loadSkinBitmap(stripEndBitmap);
+    const QImage fill = loadSkinBitmap(titleFillBitmap);
+    EXPECT_EQ(mismatches(window, {3, 0}, logo, logo.rect()), 0);
+    EXPECT_EQ(mismatches(window, {416, 0}, close, close.rect()), 0);
+    // Minimise reaches a row below the strip.
+    EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
+    EXPECT_NE(clientPixel(window, 387, 30), minimise.pixel(27, 29));
+    // The 24-pixel frame ends are stretched to 28: first and last columns.
+    EXPECT_EQ(mismatches(window, {360, 0}, frameLeft, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {387, 0}, frameLeft, QRect(23, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {444, 0}, stripEnd, QRect(0, 0, 1, 30)), 0);
+    // Between the caption's clip and the frame: the title fill.
+    EXPECT_EQ(mismatches(window, {355, 0}, fill, QRect(0, 0, 1, 30)), 0);
+
+    // Below the strip: the grey-to-white background.
+    const QImage background = loadSkinBitmap(backgroundBitmap);
+    EXPECT_NEAR(qGray(clientPixel(window, 300, 35)), qGray(background.pixel(0, 22)), 2);
+    EXPECT_NEAR(qGray(clientPixel(window, 460, 437)), 255, 1);
+}
+
+TEST(Skin, CaptionIsClippedAtX350)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    const QImage fill = loadSkinBitmap(titleFillBitmap);
+    dialog.setWindowTitle(QString(80, u'W'));
+    dialog.repaint();
+    const QImage window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {350, 0}, fill, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {359, 0}, fill, QRect(0, 0, 1, 30)), 0);
+    int captionPixels = 0;
+    for (int x = 330; x < 350; ++x)
+        captionPixels += mismatches(window, {x, 0}, fill, QRect(0, 0, 1, 30));
+    EXPECT_GT(captionPixels, 10);
+}
+
+TEST(Skin, EveryMoveRedrawsBothCaptionButtonsAPixelLeft)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    const QImage closeHot = loadSkinBitmap(closeHotBitmap);
+    const QImage close = loadSkinBitmap(closeNormalBitmap);
+    const QImage minimiseHot = loadSkinBitmap(minimiseHotBitmap);
+    const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
+    const QRect all(0, 0, 28, 30);
+
+    moveMouseOver(dialog, {420, 10}); // close
+    QImage window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {415, 0}, closeHot, all), 0);
+    EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimise), 0);
+
+    moveMouseOver(dialog, {400, 10}); // minimise
+    window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {415, 0}, close, all), 0);
+    EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimiseHot), 0);
+
+    // A full paint puts the plain buttons back in their own places.
+    dialog.repaint();
+    window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {416, 0}, close, all), 0);
+    EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
+}
+
+TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    TransparentLabel& label = *harness.controls().deviceInfoText;
+    ASSERT_TRUE(label.text().isEmpty());
+    const QRect area = label.geometry();
+    const QImage before = onScreen(dialog);
+
+    label.setText(u"MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM"_s);
+    const QImage longText = onScreen(dialog);
+    label.setText(u"M"_s);
+    const QImage shortText = onScreen(dialog);
+
+    int changedByLong = 0;
+    int leftOver = 0;
+    int outside = 0;
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            const bool inLabel = area.contains(x, y);
+            const bool pastShortText = inLabel && x >= area.left() + 20;
+            changedByLong += pastShortText && longText.pixel(x, y) != before.pixel(x, y);
+            leftOver += pastShortText && shortText.pixel(x, y) != before.pixel(x, y);
+            outside += !inLabel && (longText.pixel(x, y) != before.pixel(x, y) ||
+                                    shortText.pixel(x, y) != before.pixel(x, y));
+        }
+    }
+    EXPECT_GT(changedByLong, 100);
+    EXPECT_EQ(leftOver, 0);
+    EXPECT_EQ(outside, 0) << "a label touches only its own rectangle";
+    EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+} // namespace
+} // namespace tavolix::test
