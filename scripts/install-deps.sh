@@ -11,6 +11,8 @@ packages=(
     iproute2 xvfb xauth xdotool imagemagick
     # texts in Latin, Chinese and Japanese scripts
     fonts-liberation2 fonts-noto-cjk
+    # the Debian package: dpkg-shlibdeps finds its library dependencies
+    dpkg-dev file
 )
 
 if [ "$(id -u)" -ne 0 ]; then
