@@ -13,6 +13,8 @@ packages=(
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies
     dpkg-dev file
+    # the installed package's test
+    desktop-file-utils appstream sqlite3 man-db fontconfig
 )
 
 if [ "$(id -u)" -ne 0 ]; then
