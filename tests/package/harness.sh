@@ -86,14 +86,7 @@ make_sandbox() {
     ip -n "$ns" link set tvxpkg0 up
     ip -n "$ns" link set tvxpkg1 up
 
-    # -noreset: otherwise the server restarts whenever its last client
-    # leaves, refusing connections meanwhile. -displayfd: it picks a free
-    # display and writes its number once it accepts connections.
-    ip netns exec "$ns" Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 \
-        3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    wait_until 30 "Xvfb to start" test -s "$work/display"
-    display=:$(<"$work/display")
+    start_xvfb
 
     home=$work/home
     runtime=$work/runtime
@@ -101,6 +94,34 @@ make_sandbox() {
     mkdir -p "$home" "$runtime" "$elsewhere"
     chown "$user_id:$group_id" "$home" "$runtime"
     chmod 0700 "$runtime"
+}
+
+# Takes a display number above those of the C++ tests (90-189) and of a
+# desktop session, in the namespace. -noreset: otherwise the server restarts
+# whenever its last client leaves, refusing connections meanwhile.
+# -displayfd: it writes the number once it accepts connections, or exits if
+# the display is taken.
+start_xvfb() {
+    local number
+    for number in $(seq 200 299); do
+        [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
+        : >"$work/display"
+        ip netns exec "$ns" Xvfb ":$number" -displayfd 3 -nolisten tcp -noreset \
+            -screen 0 1024x768x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        local deadline=$((SECONDS + 30))
+        while kill -0 "$xvfb_pid" 2>/dev/null && [ ! -s "$work/display" ]; do
+            [ "$SECONDS" -lt "$deadline" ] || fail "Xvfb :$number did not start in 30s"
+            sleep 0.1
+        done
+        if [ -s "$work/display" ]; then
+            display=:$number
+            return 0
+        fi
+        wait "$xvfb_pid" || true
+        xvfb_pid=""
+    done
+    fail "no free X display between :200 and :299"
 }
 
 in_namespace() { ip netns exec "$ns" env DISPLAY="$display" "$@"; }
