@@ -14,7 +14,7 @@ packages=(
     # the Debian package: dpkg-shlibdeps finds its library dependencies
     dpkg-dev file
     # the installed package's test
-    desktop-file-utils appstream sqlite3 man-db fontconfig
+    desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -65,6 +65,11 @@ check_program_process "$copy"
 [ "$(stored_language "$copy")" = 0 ] || fail "a fresh copy does not start in English"
 geometry=$(window_geometry "$window")
 [ "$geometry" = "470x440" ] || fail "the window is $geometry, not 470x440"
+# Docks and task bars match the window to the menu entry by its class.
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+window_class=$(in_namespace xprop -id "$window" WM_CLASS | sed -n 's/.*, "\(.*\)"$/\1/p')
+[ "$window_class" = "$entry_class" ] ||
+    fail "the window's class '$window_class' is not the entry's StartupWMClass '$entry_class'"
 
 step "choosing French in the language box switches the window and stores the choice"
 choose_language_in_window "$window" "$french"
