@@ -219,11 +219,9 @@ choose_language_in_window() {
     in_namespace xdotool key --delay 100 "${downs[@]}" Return
 }
 
-press_exit_button() {
+# Presses Exit in the given window and waits for the program to end with 0.
+close_with_exit() {
     in_namespace xdotool mousemove --window "$1" --sync "$exit_button_x" "$exit_button_y" click 1
-}
-
-wait_for_program_exit() {
     local deadline=$((SECONDS + 20))
     while kill -0 "$program_pid" 2>/dev/null; do
         [ "$SECONDS" -lt "$deadline" ] || fail "the program did not end within 20s of Exit"
