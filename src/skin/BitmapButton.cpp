@@ -153,10 +153,12 @@ void BitmapButton::toggleFromUser()
 
 void BitmapButton::mousePressEvent(QMouseEvent* event)
 {
-    // The press ends the hover look until the next move.
-    m_hover = false;
+    const bool left = event->button() == Qt::LeftButton;
+    // A left press ends the hover look until the next move.
+    if (left)
+        m_hover = false;
     QAbstractButton::mousePressEvent(event);
-    if (event->button() == Qt::LeftButton)
+    if (left)
         m_held = true;
 }
 
