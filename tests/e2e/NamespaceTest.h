@@ -6,6 +6,9 @@
 #include "WireText.h"
 
 #include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tavolix::e2e {
 
@@ -32,6 +35,16 @@ protected:
             << topology.error();
     }
 
+    // The host and devices namespaces, and in the latter a simulator started
+    // with these options and ready to answer. Callers check HasFatalFailure().
+    void startDevices(const std::vector<std::string>& simOptions)
+    {
+        makeHostAndDevices();
+        ASSERT_FALSE(HasFatalFailure());
+        sim.emplace(topology.name("devices"), simOptions);
+        ASSERT_TRUE(sim->waitReady());
+    }
+
     // Sends a marker from the host to the simulator and waits until it has
     // logged it. The kernel delivers a datagram on a veth before the sending
     // call returns, so whatever the host sent earlier has been logged by then.
@@ -54,6 +67,7 @@ protected:
     }
 
     test::NetnsTopology topology;
+    std::optional<DeviceSimProcess> sim;
 };
 
 } // namespace tavolix::e2e

@@ -61,15 +61,11 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        makeHostAndDevices();
-        ASSERT_FALSE(HasFatalFailure());
         // CAM-001 to CAM-005, kind 1 (login fields open), static addressing,
         // MACs 02005e200001 upwards, addresses 198.18.1.1 upwards, port 80.
-        sim.emplace(topology.name("devices"),
-                    std::vector<std::string>{"--count", "5", "--kind", "1", "--mode", "static",
-                                             "--name", "CAM", "--login", "admin:admin",
-                                             "--mac-base", "02005e200001"});
-        ASSERT_TRUE(sim->waitReady());
+        startDevices({"--count", "5", "--kind", "1", "--mode", "static", "--name", "CAM", "--login",
+                      "admin:admin", "--mac-base", "02005e200001"});
+        ASSERT_FALSE(HasFatalFailure());
 
         // The window writes the language choice into its database: a copy.
         ASSERT_FALSE(folder.path().empty());
@@ -94,7 +90,6 @@ protected:
                                hangGuardMs);
     }
 
-    std::optional<DeviceSimProcess> sim;
     test::TemporaryDirectory folder;
     // Declared after the simulator and before the window: the window and its
     // worker are gone before the test thread leaves the host namespace.

@@ -61,19 +61,16 @@ protected:
 
 TEST_F(WorkerConfigurationTest, OnlyTheRightLoginChangesTheDevice)
 {
-    makeHostAndDevices();
+    startDevices({"--count", "3", "--name", "CAM", "--login", "maintenance:Pass-word-2024",
+                  "--mac-base", "02005e100001"});
     ASSERT_FALSE(HasFatalFailure());
-    DeviceSimProcess sim(topology.name("devices"),
-                         {"--count", "3", "--name", "CAM", "--login", "maintenance:Pass-word-2024",
-                          "--mac-base", "02005e100001"});
-    ASSERT_TRUE(sim.waitReady());
     ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
     ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return s.rows.size() == 3; }));
 
     // A wrong password: the device drops the request and keeps its settings.
     configureSecondDevice("wrong", {{WorkerField::Name, "Renamed"}});
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(sim.waitForLine("drop bad-login 02005e100002")) << sim.lines().back();
+    ASSERT_TRUE(sim->waitForLine("drop bad-login 02005e100002")) << sim->lines().back();
     ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return s.resetCount == 2; }));
     searchAgain();
     ASSERT_FALSE(HasFatalFailure());
@@ -88,8 +85,8 @@ TEST_F(WorkerConfigurationTest, OnlyTheRightLoginChangesTheDevice)
                                              {WorkerField::HttpPort, "8080"},
                                              {WorkerField::PppoeAccount, "dsl-user@isp.example"}});
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(sim.waitForLine("apply 02005e100002 name pppoe-account ip mask gateway port mode"))
-        << sim.lines().back();
+    ASSERT_TRUE(sim->waitForLine("apply 02005e100002 name pppoe-account ip mask gateway port mode"))
+        << sim->lines().back();
 
     // "maintenance:Pass-word-2024" in Base64 has 36 characters: the record
     // carries the first 32. The PPPoE password did not change: no record.
@@ -110,7 +107,7 @@ TEST_F(WorkerConfigurationTest, OnlyTheRightLoginChangesTheDevice)
                  {164, {0x14, 0x05, '8', '0', '8', '0', 0x00}},  // HttpPort as typed, 166-170
                  {171, {0x1F, 0x04, 0x01, 0xFF, 0xFF, 0xFF}},    // NetworkMode PPPoE, 173-176
              });                                                 // 177-255 zero
-    const auto received = sim.datagrams("recv");
+    const auto received = sim->datagrams("recv");
     ASSERT_EQ(received.size(), 4u) << "search, configuration, search, configuration";
     EXPECT_EQ(describeDifference(received[3].bytes, expected), "");
 

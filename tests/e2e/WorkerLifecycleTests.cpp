@@ -19,13 +19,9 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        makeHostAndDevices();
-        ASSERT_FALSE(HasFatalFailure());
-        sim.emplace(topology.name("devices"), std::vector<std::string>{"--count", "2"});
-        ASSERT_TRUE(sim->waitReady());
+        startDevices({"--count", "2"});
     }
 
-    std::optional<DeviceSimProcess> sim;
     WorkerHarness worker;
 };
 

@@ -20,20 +20,17 @@ class WorkerSearchTest : public NamespaceTest
 
 TEST_F(WorkerSearchTest, SearchFillsTableAndListWithEveryDevice)
 {
-    makeHostAndDevices();
+    startDevices({"--count", "20", "--name", "CAM", "--kind", "3", "--mode", "dhcp", "--http-port",
+                  "8080", "--mac-base", "02005e100001"});
     ASSERT_FALSE(HasFatalFailure());
-    DeviceSimProcess sim(topology.name("devices"),
-                         {"--count", "20", "--name", "CAM", "--kind", "3", "--mode", "dhcp",
-                          "--http-port", "8080", "--mac-base", "02005e100001"});
-    ASSERT_TRUE(sim.waitReady());
     WorkerHarness worker;
     ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
 
     ASSERT_TRUE(worker.ui.waitUntil(hasRows(20)));
-    syncWith(sim, devicesAddress, "sync-1");
+    syncWith(*sim, devicesAddress, "sync-1");
 
     // Exactly one search left the host, byte for byte, from port 3566.
-    const auto received = sim.datagrams("recv");
+    const auto received = sim->datagrams("recv");
     ASSERT_EQ(received.size(), 2u) << "only the search and the marker";
     EXPECT_EQ(received[0].peer, "198.18.0.1:3566");
     EXPECT_EQ(describeDifference(received[0].bytes, searchRequestImage()), "");
@@ -61,17 +58,14 @@ TEST_F(WorkerSearchTest, SearchFillsTableAndListWithEveryDevice)
 // of an unknown tag) and without a DeviceKind record.
 TEST_F(WorkerSearchTest, LongBroadcastRepliesAreCollected)
 {
-    makeHostAndDevices();
+    startDevices({"--count", "5", "--reply", "broadcast", "--padding", "1500", "--kind", "0"});
     ASSERT_FALSE(HasFatalFailure());
-    DeviceSimProcess sim(topology.name("devices"), {"--count", "5", "--reply", "broadcast",
-                                                    "--padding", "1500", "--kind", "0"});
-    ASSERT_TRUE(sim.waitReady());
     WorkerHarness worker;
     ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
 
     ASSERT_TRUE(worker.ui.waitUntil(hasRows(5)));
-    ASSERT_TRUE(sim.waitForLine("answered 5 of 5"));
-    const auto sent = sim.datagrams("send");
+    ASSERT_TRUE(sim->waitForLine("answered 5 of 5"));
+    const auto sent = sim->datagrams("send");
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(sent[0].peer, "255.255.255.255:3566");
     EXPECT_EQ(sent[0].bytes.size(), 179u + 1500u);
