@@ -223,7 +223,7 @@ TEST_F(ConfigurationRequest, SecondMacOnlyForAVisibleFieldWithANewAddress)
     }
 }
 
-TEST_F(ConfigurationRequest, FailedChecksFallBackToASearchAndWrongValuesAreNotSent)
+TEST_F(ConfigurationRequest, NoSelectionFallsBackToASearchAndFailedChecksSendNothing)
 {
     using enum WorkerField;
     using enum ConfigurationOutcome;
@@ -235,8 +235,8 @@ TEST_F(ConfigurationRequest, FailedChecksFallBackToASearchAndWrongValuesAreNotSe
         std::vector<std::string> messages;
     } rows[] = {
         {MacGroupCaption, "ffffffffffff", FallBackToSearch, {}}, // no device selected
-        {LoginAccount, "", FallBackToSearch, {"NVR: No Account !!"}},
-        {LoginPassword, "", FallBackToSearch, {"NVR: No Password !!"}},
+        {LoginAccount, "", Refused, {"NVR: No Account !!"}},     // the edits wait for the login
+        {LoginPassword, "", Refused, {"NVR: No Password !!"}},
         {IpAddress, "192.168.1", Refused, {"NVR: Invalid IP address !!"}},
         {IpAddress, "192.168.1.256", Refused, {"NVR: Invalid IP address !!"}},
         {IpAddress, "", Refused, {"NVR: Invalid IP address !!"}},
@@ -269,6 +269,42 @@ TEST_F(ConfigurationRequest, TextsAreCutAtACharacterBoundary)
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     EXPECT_EQ(buffer[47], 0x20);
     EXPECT_EQ(std::string(buffer.begin() + 49, buffer.begin() + 80), std::string(30, 'n') + '\0');
+}
+
+TEST_F(ConfigurationRequest, TextsTheUserLeftAloneAreNeverSentWhateverTheirBytes)
+{
+    DeviceRecord device = *control.table.recordAt(255);
+    setFieldText(device.name, "cam\xE9ra"); // Latin-1, not UTF-8
+    setFieldText(device.pppoeAccount, "a\x81"
+                                      "b");     // a byte Windows-1252 cannot read
+    setFieldText(device.pppoePassword, "\xC3"); // a lone high byte
+    control.table.store(device);
+    ui.fields[WorkerField::PppoeAccount] = "a\uFFFD"
+                                           "b"; // as the window shows them
+    ui.fields[WorkerField::PppoePassword] = "\u00C3";
+    const struct
+    {
+        const char* typedName;
+        ConfigurationOutcome outcome;
+        std::vector<uint8_t> sent; // from byte 47 on: the first record after the target
+    } rows[] = {
+        {"caméra", ConfigurationOutcome::Composed, {0x1F, 0x04}},
+        {"caméras",
+         ConfigurationOutcome::Composed,
+         {0x20, 0x1F, 'c', 'a', 'm', 0xE9, 'r', 'a', 's', 0}},
+        {"摄像机", ConfigurationOutcome::Refused, {}}, // Windows-1252 cannot write it
+    };
+    for (const auto& row : rows) {
+        ui.fields[WorkerField::Name] = row.typedName;
+        buffer.fill(0);
+        EXPECT_EQ(compose(), row.outcome) << row.typedName;
+        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 47,
+                                       buffer.begin() + 47 + static_cast<long>(row.sent.size())),
+                  row.sent)
+            << row.typedName;
+    }
+    EXPECT_EQ(ui.messages,
+              std::vector<std::string>{"NVR: The name has characters the device cannot store !!"});
 }
 
 } // namespace
