@@ -58,8 +58,9 @@ public:
             char* out = chunk.data();
             std::size_t outLeft = chunk.size();
             const std::size_t result = ::iconv(m_handle, &in, &inLeft, &out, &outLeft);
+            const int error = errno;
             output.append(chunk.data(), chunk.size() - outLeft);
-            if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            if (result == static_cast<std::size_t>(-1) && error != E2BIG) {
                 complete = false;
                 break;
             }

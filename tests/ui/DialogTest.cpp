@@ -268,25 +268,22 @@ TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
     }
 
     // A missing login: the box, nothing sent, and everything stays as typed.
+    c.nameEdit->selectAll();
+    QTest::keyClicks(c.nameEdit, u"porch"_s);
+    QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
+    const auto shown = [&] {
+        return QStringList{c.nameEdit->text(), c.ipAddressEdit->text(), c.loginAccountEdit->text(),
+                           c.loginPasswordEdit->text(), c.macGroup->title()};
+    };
     const struct
     {
-        QString account;
-        QString password;
-        QString message;
-    } checks[] = {
-        {u""_s, u"secret"_s, u"No Account !!"_s},
-        {u"admin"_s, u""_s, u"No Password !!"_s},
-    };
-    for (const auto& row : checks) {
-        c.nameEdit->selectAll();
-        QTest::keyClicks(c.nameEdit, u"porch"_s);
-        c.ipAddressEdit->selectAll();
-        QTest::keyClicks(c.ipAddressEdit, u"192.168.1.77"_s);
-        QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
-        c.loginAccountEdit->setText(row.account);
-        c.loginPasswordEdit->setText(row.password);
-        const QStringList typed{c.nameEdit->text(), c.ipAddressEdit->text(),
-                                c.loginAccountEdit->text(), c.loginPasswordEdit->text()};
+        QString account, password, message;
+    } checks[] = {{u""_s, u"secret"_s, u"No Account !!"_s},
+                  {u"admin"_s, u""_s, u"No Password !!"_s}};
+    for (const auto& [account, password, message] : checks) {
+        c.loginAccountEdit->setText(account);
+        c.loginPasswordEdit->setText(password);
+        const QStringList typed = shown();
         QTest::mouseClick(c.submitButton, Qt::LeftButton);
         QMessageBox* box = nullptr;
         ASSERT_TRUE(waitUntil([&] {
@@ -294,15 +291,12 @@ TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
                 box = open->isVisible() ? open : box;
             return box != nullptr;
         }));
-        EXPECT_EQ(box->text(), row.message);
+        EXPECT_EQ(box->text(), message);
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         ASSERT_TRUE(waitUntil([&] { return harness.dialog().workerControl().command == 0; }));
         EXPECT_FALSE(harness.device().receive().has_value()) << "sent after the box";
-        EXPECT_EQ(QStringList({c.nameEdit->text(), c.ipAddressEdit->text(),
-                               c.loginAccountEdit->text(), c.loginPasswordEdit->text()}),
-                  typed);
+        EXPECT_EQ(shown(), typed);
         EXPECT_EQ(checkedModes(c), "D");
-        EXPECT_EQ(c.macGroup->title(), u"001122334455"_s);
         EXPECT_EQ(c.deviceList->count(), 1);
     }
 }
