@@ -123,7 +123,7 @@ void SearchDialog::enableForKind(const DeviceRecord& record)
         break;
     default:
         // The address and PPPoE fields keep what the device's mode gave them.
-        // Such devices take a login like kind 1, so its fields stay open.
+        // Such devices take a login as kind 1 ones do: the login fields stay open.
         setAllEnabled({nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio,
                        submitButton, loginAccountEdit, loginPasswordEdit},
                       true);
