@@ -34,9 +34,9 @@ insert into language values ('Japanese', '日语', '日文', 'Japonais', 'Japani
 
 -- One row per language, found by its key in column 1. Positions 2..15 are the
 -- window's texts; position 4 (the MAC caption) is kept for completeness, the
--- program leaves that label as it is. The English title must stay exactly
--- 'Tavolix': a second start looks for a window of that title. The other
--- titles differ on purpose.
+-- program leaves that label as it is. Every title is exactly 'Tavolix', the
+-- product's name in every language: a second start looks for a window of that
+-- title, whichever language the first one shows.
 create table interface (
     id integer primary key,             -- 0
     language text not null unique,      -- 1: English ChinaGB ChinaBG French German Japan
@@ -64,29 +64,29 @@ values ('English', 'Account', 'Password', 'Mac', 'Address:', 'Name', 'IP', 'Subm
 insert into interface (language, account, password, mac, address, name, ip, submask, gateway,
                        http_port, submit_button, status, title, update_button, exit_button)
 values ('ChinaGB', '账号', '密码', 'MAC地址', '地址：', '名称', 'IP地址', '子网掩码', '网关',
-        'HTTP端口', '提交', '状态：', 'Tavolix 设备搜索', '刷新', '退出');
+        'HTTP端口', '提交', '状态：', 'Tavolix', '刷新', '退出');
 
 insert into interface (language, account, password, mac, address, name, ip, submask, gateway,
                        http_port, submit_button, status, title, update_button, exit_button)
 values ('ChinaBG', '帳號', '密碼', 'MAC位址', '位址：', '名稱', 'IP位址', '子網路遮罩', '閘道',
-        'HTTP連接埠', '送出', '狀態：', 'Tavolix 裝置搜尋', '更新', '離開');
+        'HTTP連接埠', '送出', '狀態：', 'Tavolix', '更新', '離開');
 
 insert into interface (language, account, password, mac, address, name, ip, submask, gateway,
                        http_port, submit_button, status, title, update_button, exit_button)
 values ('French', 'Identifiant', 'Mot de passe', 'Adresse MAC', 'Adresse :', 'Nom', 'Adresse IP',
-        'Masque', 'Passerelle', 'Port HTTP', 'Envoyer', 'État :', 'Tavolix - Recherche',
+        'Masque', 'Passerelle', 'Port HTTP', 'Envoyer', 'État :', 'Tavolix',
         'Actualiser', 'Quitter');
 
 insert into interface (language, account, password, mac, address, name, ip, submask, gateway,
                        http_port, submit_button, status, title, update_button, exit_button)
 values ('German', 'Benutzername', 'Passwort', 'MAC-Adresse', 'Adresse:', 'Name', 'IP-Adresse',
-        'Subnetzmaske', 'Gateway', 'HTTP-Port', 'Senden', 'Status:', 'Tavolix Gerätesuche',
+        'Subnetzmaske', 'Gateway', 'HTTP-Port', 'Senden', 'Status:', 'Tavolix',
         'Suchen', 'Beenden');
 
 insert into interface (language, account, password, mac, address, name, ip, submask, gateway,
                        http_port, submit_button, status, title, update_button, exit_button)
 values ('Japan', 'ユーザー名', 'パスワード', 'MACアドレス', 'アドレス：', '名前', 'IPアドレス',
-        'サブネット', 'ゲートウェイ', 'HTTPポート', '送信', '状態：', 'Tavolix デバイス検索',
+        'サブネット', 'ゲートウェイ', 'HTTPポート', '送信', '状態：', 'Tavolix',
         '更新', '終了');
 
 commit;

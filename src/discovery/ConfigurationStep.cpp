@@ -2,6 +2,7 @@
 
 #include "Credentials.h"
 #include "Datagram.h"
+#include "DeviceText.h"
 #include "MacCodec.h"
 #include "ReplyParser.h"
 #include "TextLimits.h"
@@ -98,7 +99,9 @@ public:
             return ConfigurationOutcome::FallBackToSearch;
         m_writer.appendRecord(Tag::Mac, target->mac);
         appendNewMac(*target);
-        appendChangedTexts(*target);
+        if (const auto outcome = appendChangedTexts(*target);
+            outcome != ConfigurationOutcome::Composed)
+            return outcome;
         if (const auto outcome = appendChangedAddresses(*target);
             outcome != ConfigurationOutcome::Composed)
             return outcome;
@@ -122,10 +125,10 @@ private:
     {
         const std::string account = readField(m_ui, WorkerField::LoginAccount);
         if (account.empty())
-            return complain("No Account !!", ConfigurationOutcome::FallBackToSearch);
+            return complain("No Account !!", ConfigurationOutcome::Refused);
         const std::string password = readField(m_ui, WorkerField::LoginPassword);
         if (password.empty())
-            return complain("No Password !!", ConfigurationOutcome::FallBackToSearch);
+            return complain("No Password !!", ConfigurationOutcome::Refused);
         const std::string encoded =
             encodeCredentials(cutAtCharacterBoundary(account, loginCapacity),
                               cutAtCharacterBoundary(password, loginCapacity));
@@ -157,23 +160,37 @@ private:
             m_writer.appendRecord(Tag::Mac, *newMac);
     }
 
-    void appendChangedTexts(const DeviceRecord& target)
+    // A text field that still shows what was decoded from the device's bytes
+    // is unchanged, whatever those bytes are; a changed one goes out in the
+    // encoding the device's text was read in.
+    ConfigurationOutcome appendChangedTexts(const DeviceRecord& target)
     {
         const struct
         {
             WorkerField field;
             std::string_view stored;
             Tag tag;
+            std::string_view refusal;
         } texts[] = {
-            {WorkerField::Name, fieldText(target.name), Tag::Name},
-            {WorkerField::PppoeAccount, fieldText(target.pppoeAccount), Tag::PppoeAccount},
-            {WorkerField::PppoePassword, fieldText(target.pppoePassword), Tag::PppoePassword},
+            {WorkerField::Name, fieldText(target.name), Tag::Name,
+             "The name has characters the device cannot store !!"},
+            {WorkerField::PppoeAccount, fieldText(target.pppoeAccount), Tag::PppoeAccount,
+             "The PPPoE account has characters the device cannot store !!"},
+            {WorkerField::PppoePassword, fieldText(target.pppoePassword), Tag::PppoePassword,
+             "The PPPoE password has characters the device cannot store !!"},
         };
+        const LegacyCodePage page = m_ui.textCodePage();
         for (const auto& text : texts) {
             const std::string typed = readField(m_ui, text.field);
-            if (textDiffers(typed, text.stored))
-                appendText(m_writer, text.tag, typed);
+            if (!textDiffers(typed, deviceTextToUtf8(text.stored, page)))
+                continue;
+            const auto encoded =
+                utf8ToDeviceText(typed, text.stored, page, templateFor(text.tag).size);
+            if (!encoded)
+                return complain(text.refusal, ConfigurationOutcome::Refused);
+            m_writer.appendRecord(text.tag, bytesOf(*encoded));
         }
+        return ConfigurationOutcome::Composed;
     }
 
     // A changed address that does not parse is refused rather than sent as

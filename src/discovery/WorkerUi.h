@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeviceText.h"
+
 #include <string>
 #include <string_view>
 
@@ -48,6 +50,10 @@ public:
     // Makes sure the device list has a row for slotNumber: adds rowText
     // unless a row whose leading number is slotNumber exists already.
     virtual void addListRow(int slotNumber, std::string_view rowText) = 0;
+    // The code page in which the window decoded the selected device's texts
+    // into the Name and PPPoE fields. A field that still shows what was
+    // decoded counts as unchanged, and a changed one is encoded back in it.
+    virtual LegacyCodePage textCodePage() { return LegacyCodePage::Windows1252; }
 
 protected:
     WorkerUi() = default;

@@ -21,10 +21,9 @@ namespace {
 constexpr int loginFieldLimit = 16;
 const QString noDeviceCaption = QStringLiteral("ffffffffffff");
 
-template <std::size_t N> QString toQString(const std::array<char, N>& field)
+QString shownText(std::string_view deviceBytes, LegacyCodePage page)
 {
-    const std::string_view text = fieldText(field);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdString(deviceTextToUtf8(deviceBytes, page));
 }
 
 void setAllEnabled(std::initializer_list<QWidget*> widgets, bool enabled)
@@ -65,6 +64,12 @@ std::optional<DeviceRecord> SearchDialog::selectedRecord() const
 
 void SearchDialog::showDeviceDetails(const DeviceRecord& record)
 {
+    // The worker reads the texts back in the same code page, so what the
+    // user leaves untouched is never sent, whatever bytes the device holds.
+    m_detailsCodePage = codePageInEffect();
+    const auto toQString = [page = m_detailsCodePage](const auto& field) {
+        return shownText(tavolix::fieldText(field), page);
+    };
     setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit, pppoeAccountEdit, pppoePasswordEdit},
                   false);
     nameEdit->setText(toQString(record.name));
@@ -96,7 +101,7 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
         staticRadio->setChecked(true);
         break;
     }
-    deviceInfoText->setText(QString::fromStdString(summaryText(record)));
+    deviceInfoText->setText(shownText(summaryText(record), m_detailsCodePage));
 }
 
 // What the device's kind lets the user change.
@@ -118,12 +123,17 @@ void SearchDialog::enableForKind(const DeviceRecord& record)
         break;
     default:
         // The address and PPPoE fields keep what the device's mode gave them.
-        setAllEnabled(
-            {nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio, submitButton},
-            true);
-        setAllEnabled({loginAccountEdit, loginPasswordEdit}, false);
+        // Such devices take a login as kind 1 ones do: the login fields stay open.
+        setAllEnabled({nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio,
+                       submitButton, loginAccountEdit, loginPasswordEdit},
+                      true);
         break;
     }
+}
+
+LegacyCodePage SearchDialog::codePageInEffect() const
+{
+    return codePageOfLanguage(m_languageSwitch->currentLanguage());
 }
 
 // Leaves the status text, the language, the radio buttons' and Submit's

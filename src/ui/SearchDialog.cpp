@@ -1,6 +1,7 @@
 #include "SearchDialog.h"
 
 #include "BitmapButton.h"
+#include "ByteLimitValidator.h"
 #include "ControlTable.h"
 #include "DialogGeometry.h"
 #include "SkinBitmaps.h"
@@ -45,6 +46,8 @@ constexpr std::array controlFontIds{1019, 1020, 1038, 1039, 1021, 1034, 1023,
                                     1024, 1025, 1026, 1027, 1030, 1031, 1032,
                                     1022, 1028, 1029, 1003, 1002, 1012, 1001};
 
+constexpr qsizetype loginBytes = 16;
+
 } // namespace
 
 SearchDialog::SearchDialog(const SearchDialogOptions& options, QWidget* parent)
@@ -79,6 +82,9 @@ void SearchDialog::createControls()
     // Mouse moves over the title strip redraw the caption buttons' hover look.
     setMouseTracking(true);
     m_controlsById = buildControls(*this, clientOrigin, *this);
+    // The worker keeps the login in 16-byte copies: the fields take no more.
+    for (QLineEdit* login : {loginAccountEdit, loginPasswordEdit})
+        login->setValidator(new ByteLimitValidator(loginBytes, login));
     m_languageSwitch = std::make_unique<LanguageSwitch>(*languageCombo, *this);
 }
 

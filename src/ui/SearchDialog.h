@@ -59,6 +59,7 @@ public:
     void showMessageBox(std::string_view caption, std::string_view text) override;
     void resetDisplay() override;
     void addListRow(int slotNumber, std::string_view rowText) override;
+    LegacyCodePage textCodePage() override;
 
     // LanguageTextTarget
     void setInterfaceText(int controlId, const QString& text) override;
@@ -103,6 +104,8 @@ private:
     // The stored device the selected row names, if the row and the table agree.
     std::optional<DeviceRecord> selectedRecord() const;
     QWidget* controlById(int id) const { return m_controlsById.value(id); }
+    // How device texts that are not UTF-8 read in the language now in effect.
+    LegacyCodePage codePageInEffect() const;
 
     void beginStripMove();
     void showCaptionHover(QPoint clientPoint);
@@ -118,6 +121,8 @@ private:
     QHash<int, QWidget*> m_controlsById;
     std::unique_ptr<LanguageSwitch> m_languageSwitch;
     bool m_shuttingDown = false;
+    // The code page the selected device's texts were shown in.
+    LegacyCodePage m_detailsCodePage = LegacyCodePage::Windows1252;
 
     // Where the caption buttons were last painted; empty before the first paint.
     QRect closeZone;

@@ -154,8 +154,13 @@ void SearchDialog::addListRow(int slotNumber, std::string_view rowText)
             if (leadingNumber(deviceList->item(row)->text().toStdString()) == slotNumber)
                 return;
         }
-        deviceList->addItem(toQString(rowText));
+        deviceList->addItem(QString::fromStdString(deviceTextToUtf8(rowText, codePageInEffect())));
     });
+}
+
+LegacyCodePage SearchDialog::textCodePage()
+{
+    return callOnWindowThread([this] { return m_detailsCodePage; });
 }
 
 } // namespace tavolix

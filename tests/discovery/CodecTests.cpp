@@ -1,4 +1,5 @@
 #include "Credentials.h"
+#include "DeviceText.h"
 #include "MacCodec.h"
 #include "TextLimits.h"
 
@@ -78,6 +79,58 @@ TEST(TextLimits, CutsNeverSplitACharacter)
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 2), "a");
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 3), "a");
     EXPECT_EQ(cutAtCharacterBoundary("\xe8\xa8\xad", 0), "");
+}
+
+TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
+{
+    using enum LegacyCodePage;
+    const struct
+    {
+        const char* bytes; // as the device holds them
+        LegacyCodePage page;
+        const char* shown;
+    } reads[] = {
+        {"cam-1", ShiftJis, "cam-1"},                      // ASCII reads alike everywhere
+        {"c\xC3\xA1mara", Gb18030, "cámara"},              // UTF-8 stays UTF-8
+        {"\xE8\xAE\xBE\xE5\xA4", Windows1252, "设\uFFFD"}, // UTF-8 cut inside its last character
+        {"cam\xE9ra", Windows1252, "caméra"},              // Latin-1
+        {"caf\xE9", Windows1252, "café"},                  // a lone high byte at the end
+        {"a\x81"
+         "b",
+         Windows1252,
+         "a\uFFFD"
+         "b"},                                           // no character in Windows-1252
+        {"\xC9\xE3\xCF\xF1\xBB\xFA", Gb18030, "摄像机"}, // GBK
+        {"\xC9\xE3\xCF\xF1\xBB", Gb18030, "摄像\uFFFD"}, // GBK cut inside a character
+        {"\xC4\xE1\xBC\x76\xBE\xF7", Big5, "攝影機"},
+        {"\x83\x4A\x83\x81\x83\x89\x5C", ShiftJis, "カメラ\\"}, // 5C stays a backslash
+    };
+    for (const auto& row : reads)
+        EXPECT_EQ(deviceTextToUtf8(row.bytes, row.page), row.shown) << row.shown;
+
+    const struct
+    {
+        const char* typed;
+        const char* stored;
+        LegacyCodePage page;
+        std::size_t maxBytes;
+        std::optional<std::string> sent;
+    } writes[] = {
+        {"caméras", "cam\xE9ra", Windows1252, 31, "cam\xE9ras"},
+        {"摄像机2", "\xC9\xE3", Gb18030, 31,
+         "\xC9\xE3\xCF\xF1\xBB\xFA"
+         "2"},
+        {"摄像机", "\xC9\xE3", Gb18030, 5, "\xC9\xE3\xCF\xF1"}, // never half a character
+        {"攝影機", "\xA5\x78", Big5, 16, "\xC4\xE1\xBC\x76\xBE\xF7"},
+        {"カメラ", "\x83\x4A", ShiftJis, 64, "\x83\x4A\x83\x81\x83\x89"},
+        {"摄像机", "cam\xE9ra", Windows1252, 31, std::nullopt}, // Windows-1252 has no such letters
+        {"摄像\uFFFD", "\xC9\xE3", Gb18030, 31, std::nullopt},
+        {"摄像机", "cam", Windows1252, 8, "摄像"},             // an ASCII device takes UTF-8
+        {"设备", "\xE8\xAE\xBE\xE5\xA4", Gb18030, 31, "设备"}, // and so does a cut UTF-8 one
+    };
+    for (const auto& row : writes)
+        EXPECT_EQ(utf8ToDeviceText(row.typed, row.stored, row.page, row.maxBytes), row.sent)
+            << row.typed;
 }
 
 } // namespace

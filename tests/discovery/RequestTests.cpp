@@ -223,7 +223,7 @@ TEST_F(ConfigurationRequest, SecondMacOnlyForAVisibleFieldWithANewAddress)
     }
 }
 
-TEST_F(ConfigurationRequest, FailedChecksFallBackToASearchAndWrongValuesAreNotSent)
+TEST_F(ConfigurationRequest, NoSelectionFallsBackToASearchAndFailedChecksSendNothing)
 {
     using enum WorkerField;
     using enum ConfigurationOutcome;
@@ -235,8 +235,8 @@ TEST_F(ConfigurationRequest, FailedChecksFallBackToASearchAndWrongValuesAreNotSe
         std::vector<std::string> messages;
     } rows[] = {
         {MacGroupCaption, "ffffffffffff", FallBackToSearch, {}}, // no device selected
-        {LoginAccount, "", FallBackToSearch, {"NVR: No Account !!"}},
-        {LoginPassword, "", FallBackToSearch, {"NVR: No Password !!"}},
+        {LoginAccount, "", Refused, {"NVR: No Account !!"}},     // the edits wait for the login
+        {LoginPassword, "", Refused, {"NVR: No Password !!"}},
         {IpAddress, "192.168.1", Refused, {"NVR: Invalid IP address !!"}},
         {IpAddress, "192.168.1.256", Refused, {"NVR: Invalid IP address !!"}},
         {IpAddress, "", Refused, {"NVR: Invalid IP address !!"}},
@@ -269,6 +269,31 @@ TEST_F(ConfigurationRequest, TextsAreCutAtACharacterBoundary)
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     EXPECT_EQ(buffer[47], 0x20);
     EXPECT_EQ(std::string(buffer.begin() + 49, buffer.begin() + 80), std::string(30, 'n') + '\0');
+}
+
+TEST_F(ConfigurationRequest, ALatin1NameIsSentOnlyWhenEditedAndThenInLatin1)
+{
+    DeviceRecord device = *control.table.recordAt(255);
+    setFieldText(device.name, "cam\xE9ra"); // not UTF-8: read in Windows-1252
+    control.table.store(device);
+    const struct
+    {
+        const char* typed;
+        ConfigurationOutcome outcome;
+        std::vector<uint8_t> sent; // from byte 47: the record after the target
+    } rows[] = {
+        {"caméra", ConfigurationOutcome::Composed, {0x1F, 0x04}}, // as shown: no Name record
+        {"camér", ConfigurationOutcome::Composed, {0x20, 0x1F, 'c', 'a', 'm', 0xE9, 'r', 0}},
+        {"摄像机", ConfigurationOutcome::Refused, {}}, // Windows-1252 cannot write it
+    };
+    for (const auto& row : rows) {
+        ui.fields[WorkerField::Name] = row.typed;
+        buffer.fill(0);
+        EXPECT_EQ(compose(), row.outcome) << row.typed;
+        EXPECT_TRUE(std::equal(row.sent.begin(), row.sent.end(), buffer.begin() + 47)) << row.typed;
+    }
+    EXPECT_EQ(ui.messages,
+              std::vector<std::string>{"NVR: The name has characters the device cannot store !!"});
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "TransparentLabel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,12 +46,15 @@ bool clickRowNamed(QListWidget& list, const QString& name)
     return true;
 }
 
-// Clicks into the field, selects everything in it and types the text.
+// Clicks into the field, selects everything in it and types the text key by
+// key, letters beyond ASCII included (QTest::keyClicks takes ASCII only).
 void replaceText(QLineEdit* field, const QString& text)
 {
     QTest::mouseClick(field, Qt::LeftButton);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(field, text);
+    for (const QChar character : text)
+        QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(character),
+                            Qt::NoModifier);
 }
 
 class ProgramEndToEndTest : public NamespaceTest
@@ -61,10 +65,7 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        // CAM-001 to CAM-005, kind 1 (login fields open), static addressing,
-        // MACs 02005e200001 upwards, addresses 198.18.1.1 upwards, port 80.
-        startDevices({"--count", "5", "--kind", "1", "--mode", "static", "--name", "CAM", "--login",
-                      "admin:admin", "--mac-base", "02005e200001"});
+        startDevices(simOptions());
         ASSERT_FALSE(HasFatalFailure());
 
         // The window writes the language choice into its database: a copy.
@@ -82,7 +83,33 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
 
+    // CAM-001 to CAM-005, kind 1 (login fields open), static addressing,
+    // MACs 02005e200001 upwards, addresses 198.18.1.1 upwards, port 80.
+    virtual std::vector<std::string> simOptions() const
+    {
+        return {"--count", "5",   "--kind",  "1",           "--mode",     "static",
+                "--name",  "CAM", "--login", "admin:admin", "--mac-base", "02005e200001"};
+    }
+
     const DialogControls& controls() const { return dialog->controls(); }
+
+    // Picks a language in the box as a user does, with an arrow key.
+    void chooseLanguage(int language)
+    {
+        const bool fromAbove = language > 0;
+        controls().languageCombo->setCurrentIndex(fromAbove ? language - 1 : 1);
+        QTest::keyClick(controls().languageCombo, fromAbove ? Qt::Key_Down : Qt::Key_Up);
+    }
+
+    // Submits, and returns the datagram that reached the devices; empty when none did.
+    std::vector<uint8_t> submitAndReceive()
+    {
+        const std::size_t before = sim->datagrams("recv").size();
+        QTest::mouseClick(controls().submitButton, Qt::LeftButton);
+        if (!QTest::qWaitFor([&] { return sim->datagrams("recv").size() > before; }, hangGuardMs))
+            return {};
+        return sim->datagrams("recv").back().bytes;
+    }
 
     bool waitForRows(int count)
     {
@@ -152,6 +179,87 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     EXPECT_FALSE(dialog->isWorkerRunning());
     EXPECT_EQ(dialog->workerControl().stop.load(), 1);
     EXPECT_FALSE(dialog->isVisible());
+}
+
+// Four kind-0 devices whose name and PPPoE texts are neither ASCII nor UTF-8:
+// Latin-1, GBK, Big5 and Shift-JIS, as devices set up on such systems hold them.
+class LegacyTextsEndToEndTest : public ProgramEndToEndTest
+{
+protected:
+    std::vector<std::string> simOptions() const override
+    {
+        return {"--count",     "4",
+                "--kind",      "0",
+                "--mode",      "static",
+                "--login",     "admin:admin",
+                "--mac-base",  "02005e300001",
+                "--raw-texts", "63616de97261,616e6472e9,7365f1616c",  // caméra, andré, señal
+                "--raw-texts", "c9e3cff1bbfa,d3c3bba7,c3dcc2eb",      // 摄像机, 用户, 密码
+                "--raw-texts", "c4e1bc76bef7,b162b8b9,b14bbd58",      // 攝影機, 帳號, 密碼
+                "--raw-texts", "834a83818389,8386815b8355,94e996a7"}; // カメラ, ユーザ, 秘密
+    }
+
+    // The language's texts shown, then Submit with only the login typed.
+    void selectUnderLanguage(int language, const QString& name)
+    {
+        chooseLanguage(language);
+        QTest::mouseClick(controls().updateButton, Qt::LeftButton);
+        ASSERT_TRUE(waitForRows(4));
+        ASSERT_TRUE(clickRowNamed(*controls().deviceList, name)) << name.toStdString();
+        replaceText(controls().loginAccountEdit, QStringLiteral("admin"));
+        replaceText(controls().loginPasswordEdit, QStringLiteral("admin"));
+    }
+};
+
+TEST_F(LegacyTextsEndToEndTest, UntouchedTextsStayOffTheWireAndAnEditGoesOutInTheDevicesCodePage)
+{
+    const struct
+    {
+        int language;
+        QString name;
+        QString account;
+        uint8_t macEnd;
+    } rows[] = {
+        {3, QStringLiteral("caméra"), QStringLiteral("andré"), 0x01},  // French: Windows-1252
+        {1, QStringLiteral("摄像机"), QStringLiteral("用户"), 0x02},   // ChinaGB: GB18030
+        {2, QStringLiteral("攝影機"), QStringLiteral("帳號"), 0x03},   // ChinaBG: Big5
+        {5, QStringLiteral("カメラ"), QStringLiteral("ユーザ"), 0x04}, // Japan: Shift-JIS
+    };
+    ASSERT_TRUE(waitForRows(4));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.language);
+        selectUnderLanguage(row.language, row.name);
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(controls().nameEdit->text(), row.name);
+        EXPECT_EQ(controls().pppoeAccountEdit->text(), row.account);
+        EXPECT_TRUE(controls().loginAccountEdit->isEnabled()) << "a kind-0 device takes a login";
+        // The magic, the login, the target and the mode: no Name, no PPPoE record.
+        const std::vector<uint8_t> expected =
+            byteImage(256, {
+                               {0, ascii("VXL83")},            // magic
+                               {5, {0x32, 0x20}},              // Credentials
+                               {7, ascii("YWRtaW46YWRtaW4=")}, // 7-38
+                               {39, {0x10, 0x06, 0x02, 0x00, 0x5e, 0x30, 0x00, row.macEnd}}, // Mac
+                               {47, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}}, // NetworkMode static
+                           });                                             // 53-255 zero
+        EXPECT_EQ(describeDifference(submitAndReceive(), expected), "");
+        EXPECT_TRUE(sim->waitForLine("apply 02005e30000" + std::to_string(row.macEnd) + " mode"))
+            << "the device did not take the login";
+    }
+
+    // A name edited under ChinaGB goes out in GBK, and the device takes it.
+    selectUnderLanguage(1, QStringLiteral("摄像机"));
+    ASSERT_FALSE(HasFatalFailure());
+    replaceText(controls().nameEdit, QStringLiteral("摄像机2号"));
+    const std::vector<uint8_t> received = submitAndReceive();
+    ASSERT_EQ(received.size(), 256u);
+    const std::vector<uint8_t> name = {0x20, 0x1F, 0xC9, 0xE3, 0xCF, 0xF1,
+                                       0xBB, 0xFA, 0x32, 0xBA, 0xC5, 0};
+    EXPECT_EQ(std::vector<uint8_t>(received.begin() + 47, received.begin() + 59), name);
+    ASSERT_TRUE(sim->waitForLine("apply 02005e300002 name mode")) << sim->lines().back();
+    QTest::mouseClick(controls().updateButton, Qt::LeftButton);
+    ASSERT_TRUE(waitForRows(4));
+    EXPECT_TRUE(clickRowNamed(*controls().deviceList, QStringLiteral("摄像机2号")));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ TEST(DeviceDisplay, WindowFollowsTheChosenLanguage)
     c.languageCombo->setCurrentIndex(3);
     QTest::keyClick(c.languageCombo, Qt::Key_Down);
     EXPECT_EQ(c.languageCombo->currentText(), u"Deutsch"_s);
-    EXPECT_EQ(dialog.windowTitle(), u"Tavolix Gerätesuche"_s);
+    EXPECT_EQ(dialog.windowTitle(), u"Tavolix"_s); // the product name is not translated
     EXPECT_EQ(c.updateButton->text(), u"Suchen"_s);
     EXPECT_EQ(c.pppoeAccountLabel->text(), u"Benutzername"_s);
     EXPECT_EQ(c.loginAccountLabel->text(), u"Benutzername"_s);
@@ -57,9 +58,9 @@ TEST(DeviceDisplay, SelectionShowsRecordAndEnablesWhatTheKindAndModeAllow)
         {"k1-dhcp",       1, {0xFF, 0xFF, 0x01, 0x01}, "DHCP",   "D", "EE DDD DD D D EE EE E"},
         {"k1-static",     1, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD D D EE EE E"},
         {"k1-zeros",      1, {0x00, 0x00, 0x00, 0x00}, "PPPOE",  "P", "EE DDD DD D D EE EE E"},
-        {"k0-half-pppoe", 0, {0x01, 0xFF, 0xFF, 0xFF}, "STATIC", "P", "EE DDD DD E E EE DD E"},
-        {"k0-half-dhcp",  0, {0xFF, 0xFF, 0x01, 0xFF}, "STATIC", "D", "EE DDD DD E E EE DD E"},
-        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD E E EE DD E"},
+        {"k0-half-pppoe", 0, {0x01, 0xFF, 0xFF, 0xFF}, "STATIC", "P", "EE DDD DD E E EE EE E"},
+        {"k0-half-dhcp",  0, {0xFF, 0xFF, 0x01, 0xFF}, "STATIC", "D", "EE DDD DD E E EE EE E"},
+        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD E E EE EE E"},
         {"k3-static",     3, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "DD DDD DD D D DD DD D"},
         // clang-format on
     };
@@ -158,7 +159,7 @@ TEST(Commands, ModeButtonsOpenTheirFieldsAndUpdateEmptiesTheDisplay)
     const FakeDevice camera{0, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
     ASSERT_TRUE(harness.deliver(camera));
     ASSERT_TRUE(harness.clickRowNamed("camera"));
-    ASSERT_EQ(enabledState(c), "EE EEE DD E E EE DD E");
+    ASSERT_EQ(enabledState(c), "EE EEE DD E E EE EE E");
 
     const struct
     {
@@ -166,10 +167,10 @@ TEST(Commands, ModeButtonsOpenTheirFieldsAndUpdateEmptiesTheDisplay)
         const char* checked;
         const char* enabled;
     } steps[] = {
-        {c.pppoeRadio, "P", "EE DDD EE E E EE DD E"},
-        {c.pppoeRadio, "P", "EE DDD EE E E EE DD E"}, // a button that is on stays on
-        {c.dhcpRadio, "D", "EE DDD DD E E EE DD E"},
-        {c.staticRadio, "S", "EE EEE DD E E EE DD E"},
+        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"},
+        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"}, // a button that is on stays on
+        {c.dhcpRadio, "D", "EE DDD DD E E EE EE E"},
+        {c.staticRadio, "S", "EE EEE DD E E EE EE E"},
     };
     for (const auto& step : steps) {
         QTest::mouseClick(step.clicked, Qt::LeftButton, {}, step.clicked->rect().center());
@@ -239,6 +240,65 @@ TEST(Commands, SubmitSendsTheEditedSettingsOfTheSelectedDevice)
 
     // After the send the display is reset as after a search.
     EXPECT_TRUE(waitUntil([&] { return c.deviceList->count() == 0; }));
+}
+
+TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
+{
+    DialogHarness harness;
+    const DialogControls& c = harness.controls();
+    ASSERT_TRUE(harness.deliver({0, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}));
+    ASSERT_TRUE(harness.clickRowNamed("camera"));
+
+    // Counted in UTF-8 bytes as typed: a 17th byte is not taken, whatever character brings it.
+    const struct
+    {
+        QString typed;
+        QString kept;
+    } logins[] = {
+        {u"abcdefghijklmnopq"_s, u"abcdefghijklmnop"_s},
+        {u"äääääääää"_s, u"ääääääää"_s},
+        {u"abcdefghijklmnoäp"_s, u"abcdefghijklmnop"_s}, // "ä" would make 17
+    };
+    for (const auto& row : logins) {
+        for (QLineEdit* login : {c.loginAccountEdit, c.loginPasswordEdit}) {
+            login->clear();
+            typeText(login, row.typed);
+            EXPECT_EQ(login->text(), row.kept);
+        }
+    }
+
+    // A missing login: the box, nothing sent, and everything stays as typed.
+    c.nameEdit->selectAll();
+    QTest::keyClicks(c.nameEdit, u"porch"_s);
+    QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
+    const auto shown = [&] {
+        return QStringList{c.nameEdit->text(), c.ipAddressEdit->text(), c.loginAccountEdit->text(),
+                           c.loginPasswordEdit->text(), c.macGroup->title()};
+    };
+    const struct
+    {
+        QString account, password, message;
+    } checks[] = {{u""_s, u"secret"_s, u"No Account !!"_s},
+                  {u"admin"_s, u""_s, u"No Password !!"_s}};
+    for (const auto& [account, password, message] : checks) {
+        c.loginAccountEdit->setText(account);
+        c.loginPasswordEdit->setText(password);
+        const QStringList typed = shown();
+        QTest::mouseClick(c.submitButton, Qt::LeftButton);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            for (QMessageBox* open : harness.dialog().findChildren<QMessageBox*>())
+                box = open->isVisible() ? open : box;
+            return box != nullptr;
+        }));
+        EXPECT_EQ(box->text(), message);
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return harness.dialog().workerControl().command == 0; }));
+        EXPECT_FALSE(harness.device().receive().has_value()) << "sent after the box";
+        EXPECT_EQ(shown(), typed);
+        EXPECT_EQ(checkedModes(c), "D");
+        EXPECT_EQ(c.deviceList->count(), 1);
+    }
 }
 
 } // namespace

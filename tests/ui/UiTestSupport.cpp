@@ -36,6 +36,13 @@ bool waitUntil(const std::function<bool()>& condition, int limitMs)
     return condition();
 }
 
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar character : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
+                            Qt::NoModifier);
+}
+
 LoopbackDevice::LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0))
 {
     sockaddr_in address{};

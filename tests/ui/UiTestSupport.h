@@ -24,6 +24,10 @@ using namespace std::string_literals;
 // limit, which only ever means it never came true.
 bool waitUntil(const std::function<bool()>& condition, int limitMs = 10000);
 
+// Types the text key by key, letters beyond ASCII included (QTest::keyClicks
+// takes ASCII only), as a keyboard that has them would.
+void typeText(QWidget* widget, const QString& text);
+
 // A device on loopback: receives what the worker sends and answers it.
 class LoopbackDevice final
 {

@@ -94,6 +94,12 @@ bool applyOption(std::string_view name, const std::string& value, SimOptions& op
         return parseNumber(value, uint16_t{1}, uint16_t{65535}, options.replyPort);
     if (name == "--padding")
         return parseNumber(value, 0, maximumPadding, options.paddingBytes);
+    if (name == "--raw-texts") {
+        const std::optional<RawTexts> texts = parseRawTexts(value);
+        if (texts)
+            options.rawTexts.push_back(*texts);
+        return texts.has_value();
+    }
     return false;
 }
 
@@ -143,7 +149,9 @@ std::string usageText()
            "  --port N               listening port (default 4000)\n"
            "  --reply-port N         port of broadcast replies (default 3566)\n"
            "  --padding N            extra unknown-tag bytes per reply (default 0)\n"
-           "  --quiet                no line per datagram\n";
+           "  --quiet                no line per datagram\n"
+           "  --raw-texts NAME[,ACCOUNT[,PASSWORD]]  the next device's name and PPPoE\n"
+           "                         texts as hex bytes, in any encoding (repeatable)\n";
 }
 
 } // namespace tavolix::devicesim

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "RawTexts.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tavolix::devicesim {
 
@@ -34,8 +37,9 @@ struct SimOptions
     ReplyMode replyMode = ReplyMode::Unicast;
     uint16_t listenPort = 4000;
     uint16_t replyPort = 3566;
-    int paddingBytes = 0; // extra unknown-tag bytes per reply, to make replies long
-    bool quiet = false;   // no line per datagram, for bursts
+    int paddingBytes = 0;           // extra unknown-tag bytes per reply, to make replies long
+    bool quiet = false;             // no line per datagram, for bursts
+    std::vector<RawTexts> rawTexts; // device i's texts as raw bytes, from --raw-texts
 };
 
 struct OptionsOutcome

@@ -52,6 +52,7 @@ std::vector<SimulatedDevice> makeDevices(const SimOptions& options)
         }
         device.kind = options.kind;
     }
+    applyRawTexts(options.rawTexts, devices);
     return devices;
 }
 

@@ -1,0 +1,14 @@
+#include "ByteLimitValidator.h"
+
+namespace tavolix {
+
+ByteLimitValidator::ByteLimitValidator(qsizetype maxBytes, QObject* parent)
+    : QValidator(parent), m_maxBytes(maxBytes)
+{}
+
+QValidator::State ByteLimitValidator::validate(QString& input, int&) const
+{
+    return input.toUtf8().size() <= m_maxBytes ? Acceptable : Invalid;
+}
+
+} // namespace tavolix
