@@ -6,9 +6,12 @@
 #include "NamespaceTest.h"
 #include "WorkerHarness.h"
 
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
+#include <string>
 #include <thread>
 
 namespace tavolix::e2e {
@@ -118,8 +121,8 @@ TEST_F(FirewallTest, RepliesAreListedOnlyOnceTheProfilesPortIsAccepted)
     // datagrams to the search port are dropped.
     const test::CommandResult ruleset =
         nft("add table inet tavolix_test; "
-            "add chain inet tavolix_test input { type filter hook input priority filter; policy "
-            "accept; }; "
+            "add chain inet tavolix_test input "
+            "{ type filter hook input priority filter; policy accept; }; "
             "add rule inet tavolix_test input ct state established,related accept; "
             "add rule inet tavolix_test input udp dport 3566 counter drop");
     ASSERT_EQ(ruleset.exitCode, 0) << ruleset.output;
