@@ -13,13 +13,31 @@ packages=(
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies
     dpkg-dev file
-    # the installed package's test
-    desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils
+    # the installed packages' test: lintian, and the tools that read the
+    # firewall profiles (ufw is added below)
+    desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils lintian firewalld
+    # the firewall test in a network namespace
+    nftables
 )
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "install-deps: run as root (apt-get needs it)" >&2
     exit 1
+fi
+# The package test only needs firewall-offline-cmd, which works on files;
+# the firewalld daemon of its package would put this machine behind a
+# firewall once started. Unless firewalld is installed already, mask its
+# service first, so that the install neither starts nor enables it.
+if ! dpkg-query -W -f='${Status}' firewalld 2>/dev/null | grep -q ' installed$' &&
+    [ ! -e /etc/systemd/system/firewalld.service ]; then
+    mkdir -p /etc/systemd/system
+    ln -s /dev/null /etc/systemd/system/firewalld.service
+fi
+# ufw is installed disabled, but it breaks netfilter-persistent: where that
+# is installed, leave ufw out rather than remove it (the package test then
+# skips the ufw profile's check, saying why).
+if ! dpkg-query -W -f='${Status}' netfilter-persistent 2>/dev/null | grep -q ' installed$'; then
+    packages+=(ufw)
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq

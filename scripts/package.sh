@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package of Tavolix and prints its path. Usage:
+# Builds the Debian packages of Tavolix and prints their paths: tavolix (the
+# window) and tavolix-cli (tavolixctl), each when the build has its program.
+# Usage:
 #   scripts/package.sh [BUILD_FOLDER]      (default: build-package)
 # Installs the build dependencies with apt-get first, so it runs as root.
 set -euo pipefail
@@ -20,6 +22,9 @@ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVOLIX_BUILD_TESTS=OFF
     -DCMAKE_EXE_LINKER_FLAGS="$ld_flags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 # A package left from an older version would be picked up as the new one.
-rm -f "$build"/tavolix_*.deb
+rm -f "$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb
 (cd "$build" && cpack >/dev/null)
-ls "$build"/tavolix_*.deb
+shopt -s nullglob
+packages=("$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb)
+[ "${#packages[@]}" -gt 0 ] || { echo "package: cpack made no package" >&2; exit 1; }
+printf '%s\n' "${packages[@]}"

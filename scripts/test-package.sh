@@ -1,14 +1,31 @@
 #!/usr/bin/env bash
-# Builds the Debian package and tests it installed: apt-get install, the
-# program started from the menu's command under Xvfb in a network namespace,
-# the language choice across restart, reinstall and upgrade, validation of the
-# desktop entry and the metainfo. Needs root; removes the package afterwards.
+# Builds the Debian packages and tests them: lintian on both (no errors, no
+# warnings), then each installed with apt-get. The window's test starts the
+# program from the menu's command under Xvfb in a network namespace, checks
+# the language choice across restart, reinstall and upgrade, and validates
+# the desktop entry, the metainfo and the firewall profiles; the command-line
+# tool's test checks its contents, that nothing of Qt comes with it, its
+# manual page and its completion. Needs root; removes the packages afterwards.
 # Usage: scripts/test-package.sh [BUILD_FOLDER]   (default: build-package)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-package}
 
 "$top/scripts/package.sh" "$build"
-packages=("$build"/tavolix_*.deb)
-[ "${#packages[@]}" -eq 1 ] || { echo "expected one package in $build" >&2; exit 1; }
-"$top/tests/package/installed-program-test.sh" "${packages[0]}"
+shopt -s nullglob
+window=("$build"/tavolix_*.deb)
+cli=("$build"/tavolix-cli_*.deb)
+[ "${#window[@]}" -eq 1 ] || { echo "expected one tavolix package in $build" >&2; exit 1; }
+# tavolixctl is built wherever its sources are; then its package must be there.
+if [ -f "$top/src/cli/CMakeLists.txt" ] && [ "${#cli[@]}" -ne 1 ]; then
+    echo "expected one tavolix-cli package in $build" >&2
+    exit 1
+fi
+
+echo "--- lintian ${window[0]##*/} ${cli[*]##*/}"
+lintian --fail-on error,warning --display-info "${window[0]}" "${cli[@]}"
+
+"$top/tests/package/installed-program-test.sh" "${window[0]}"
+if [ "${#cli[@]}" -eq 1 ]; then
+    "$top/tests/package/cli-package-test.sh" "${cli[0]}"
+fi

@@ -5,7 +5,8 @@
 #   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the Qt-free worker tests under ThreadSanitizer;
 #   4. the reply-parser fuzzer for a bounded time;
-#   5. the Debian package, installed with apt-get and started as a user would.
+#   5. the Debian packages, checked with lintian, installed with apt-get and
+#      used as a user would.
 # Any failure stops the run with a non-zero exit code.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,7 +49,7 @@ cp "$top"/tests/fuzz/corpus/* "$corpus"/
 "$top/build-fuzz/tests/fuzz/fuzz_parse_reply" -max_total_time="$fuzz_seconds" -max_len=3000 \
     -print_final_stats=1 "$corpus"
 
-stage "Debian package installed and started from the menu's command"
+stage "Debian packages: lintian, installed and used"
 "$top/scripts/test-package.sh" "$top/build-package"
 
 stage "all test layers passed"

@@ -281,6 +281,34 @@ validate_metainfo() {
     cat "$work/validate.log"
 }
 
+# have_tool NAME PACKAGE: true when the command is there; otherwise says the
+# check is skipped (and fails under CI, where install-deps.sh installs it).
+have_tool() {
+    command -v "$1" >/dev/null && return 0
+    [ "${CI:-}" != true ] || fail "$1 is missing; scripts/install-deps.sh installs $2"
+    echo "SKIP: $1 is not installed (package $2)"
+    return 1
+}
+
+# firewalld and ufw read the installed profiles and open UDP port 3566 by
+# them; both print the ports they would open.
+validate_firewall_profiles() {
+    if have_tool firewall-offline-cmd firewalld; then
+        firewall-offline-cmd --info-service=tavolix >"$work/firewalld.log" 2>&1 ||
+            fail "firewall-offline-cmd does not load the service: $(<"$work/firewalld.log")"
+        grep -qx '  ports: 3566/udp' "$work/firewalld.log" ||
+            fail "the firewalld service does not open 3566/udp: $(<"$work/firewalld.log")"
+        cat "$work/firewalld.log"
+    fi
+    if have_tool ufw ufw; then
+        ufw app info Tavolix >"$work/ufw.log" 2>&1 ||
+            fail "ufw does not load the profile: $(<"$work/ufw.log")"
+        grep -qx '  3566/udp' "$work/ufw.log" ||
+            fail "the ufw profile does not open 3566/udp: $(<"$work/ufw.log")"
+        cat "$work/ufw.log"
+    fi
+}
+
 # Prints the path of a copy of the package with a higher version whose
 # language database has had the SQL applied, as an upgrade would ship it.
 repack_with_changed_database() {

@@ -5,7 +5,8 @@
 # network namespace of its own (the program broadcasts as soon as it starts).
 # Checks the window, the user's language database, a language switch made in
 # the window, and that the choice survives a restart, a reinstall and an
-# upgrade that ships a different database. Removes the package at the end.
+# upgrade that ships a different database, and that firewalld and ufw load
+# the firewall profiles. Removes the package at the end.
 # Usage: installed-program-test.sh PATH/TO/tavolix_VERSION_ARCH.deb
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +25,8 @@ program=/usr/lib/tavolix/tavolix
 shipped=/usr/share/tavolix/language.db
 desktop=/usr/share/applications/org.tavolix.Tavolix.desktop
 metainfo=/usr/share/metainfo/org.tavolix.Tavolix.metainfo.xml
+firewalld_service=/usr/lib/firewalld/services/tavolix.xml
+ufw_profile=/etc/ufw/applications.d/tavolix
 user_folder=$home/.local/share/tavolix
 copy=$user_folder/language.db
 french=3
@@ -32,7 +35,8 @@ step "the package holds the program, the launcher, the data and no other program
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|')
 for path in /usr/bin/tavolix "$program" "$shipped" "$desktop" "$metainfo" \
     /usr/share/man/man1/tavolix.1.gz /usr/share/icons/hicolor/scalable/apps/tavolix.svg \
-    /usr/share/icons/hicolor/{16x16,32x32,48x48}/apps/tavolix.png; do
+    /usr/share/icons/hicolor/{16x16,32x32,48x48}/apps/tavolix.png \
+    "$firewalld_service" "$ufw_profile" /usr/share/doc/tavolix/{copyright,changelog.Debian.gz}; do
     grep -qx "$path" <<<"$contents" || fail "the package lacks $path"
 done
 dpkg-deb -x "$deb" "$work/unpacked"
@@ -55,6 +59,11 @@ validate_desktop_entry "$desktop"
 validate_metainfo "$metainfo"
 grep -qx 'Icon=tavolix' "$desktop" || fail "the desktop entry names another icon"
 grep -qx 'Categories=Network;Utility;' "$desktop" || fail "the desktop entry's categories changed"
+
+step "the firewall profiles load and open UDP port 3566"
+dpkg-query -W -f='${Conffiles}\n' tavolix | grep -q "^ $ufw_profile " ||
+    fail "$ufw_profile is not a conffile"
+validate_firewall_profiles
 
 step "first start from the menu's command: English window, the user's copy made"
 start_from_menu "$desktop"
@@ -113,7 +122,7 @@ close_with_exit "$window"
 
 step "removing the package"
 apt_get purge tavolix
-for path in /usr/bin/tavolix "$program" "$shipped"; do
+for path in /usr/bin/tavolix "$program" "$shipped" "$firewalld_service" "$ufw_profile"; do
     [ ! -e "$path" ] || fail "$path left after the purge"
 done
 echo "installed-program-test: passed"
