@@ -144,6 +144,9 @@ FilterRule ruleOf(const std::vector<std::string>& words, const std::set<std::str
             rule.target = target;
             break; // what follows are the target's options
         }
+        if (!word.starts_with("-")) {
+            continue; // a further value of the option before, as in --match-set NAME src
+        }
         if (isFlag(word)) {
             rule.conditions.push_back(constant(Truth::Maybe));
             negate = false;

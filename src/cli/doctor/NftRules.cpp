@@ -30,20 +30,36 @@ std::string text(const json& object, const char* key, const std::string& otherwi
 // ("udp" or 17, "new", a port number).
 struct FieldValue
 {
+    enum class Kind
+    {
+        Port,      // a name other than a number is a service: not looked up
+        Named,     // only the names (and number, where given) match
+        Interface, // names with wildcards, compared with the packet's interface
+    };
+    Kind kind = Kind::Named;
     std::vector<std::string> names;
     std::optional<uint16_t> number;
-    bool isInterface = false;
 };
+
+FieldValue port(uint16_t number)
+{
+    return {FieldValue::Kind::Port, {}, number};
+}
+
+FieldValue named(std::vector<std::string> names, std::optional<uint16_t> number = std::nullopt)
+{
+    return {FieldValue::Kind::Named, std::move(names), number};
+}
 
 std::optional<long long> numberOf(const json& value)
 {
     if (value.is_number_integer())
         return value.get<long long>();
     if (value.is_string()) {
-        const std::string text = value.get<std::string>();
+        const std::string word = value.get<std::string>();
         long long number = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-        if (error == std::errc() && end == text.data() + text.size())
+        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+        if (error == std::errc() && end == word.data() + word.size())
             return number;
     }
     return std::nullopt;
@@ -62,20 +78,20 @@ Truth elementHolds(const json& element, const FieldValue& field,
         return *field.number >= *low && *field.number <= *high ? Truth::Yes : Truth::No;
     }
     if (element.is_string()) {
-        const std::string text = element.get<std::string>();
-        if (text.starts_with("@"))
+        const std::string word = element.get<std::string>();
+        if (word.starts_with("@"))
             return Truth::Maybe; // a named set: not followed
-        if (field.isInterface)
-            return interfaceMatches(interface, text);
+        if (field.kind == FieldValue::Kind::Interface)
+            return interfaceMatches(interface, word);
         for (const std::string& name : field.names) {
-            if (name == text)
+            if (name == word)
                 return Truth::Yes;
         }
     }
     if (const auto number = numberOf(element); number && field.number)
         return *number == *field.number ? Truth::Yes : Truth::No;
-    if (element.is_string() && !field.isInterface)
-        return field.number ? Truth::Maybe : Truth::No; // a port by service name
+    if (element.is_string())
+        return field.kind == FieldValue::Kind::Port ? Truth::Maybe : Truth::No;
     return Truth::Maybe;
 }
 
@@ -106,13 +122,13 @@ std::optional<FieldValue> fieldOf(const json& left, const ReplyPacket& packet, b
         const std::string field = text(payload, "field");
         if (protocol == "udp" || protocol == "th") {
             if (field == "dport")
-                return FieldValue{{}, packet.destinationPort, false};
+                return port(packet.destinationPort);
             if (field == "sport")
-                return FieldValue{{}, packet.sourcePort, false};
+                return port(packet.sourcePort);
             return std::nullopt;
         }
         if (protocol == "ip" && field == "protocol")
-            return FieldValue{{"udp", "17"}, 17, false};
+            return named({"udp"}, 17);
         // A match on another transport or IPv6 header implies that protocol.
         otherProtocol = protocol == "tcp" || protocol == "sctp" || protocol == "dccp" ||
                         protocol == "icmp" || protocol == "icmpv6" || protocol == "ip6" ||
@@ -122,23 +138,23 @@ std::optional<FieldValue> fieldOf(const json& left, const ReplyPacket& packet, b
     if (const json& meta = member(left, "meta"); !meta.is_null()) {
         const std::string key = text(meta, "key");
         if (key == "l4proto")
-            return FieldValue{{"udp", "17"}, 17, false};
+            return named({"udp"}, 17);
         if (key == "nfproto")
-            return FieldValue{{"ipv4"}, std::nullopt, false};
+            return named({"ipv4"});
         if (key == "protocol")
-            return FieldValue{{"ip"}, std::nullopt, false};
+            return named({"ip"});
         if (key == "iifname" || key == "iif")
-            return FieldValue{{}, std::nullopt, true};
+            return FieldValue{FieldValue::Kind::Interface, {}, std::nullopt};
         if (key == "pkttype")
-            return FieldValue{{packet.broadcast ? "broadcast" : "host"}, std::nullopt, false};
+            return named({packet.broadcast ? "broadcast" : "host"});
         return std::nullopt;
     }
     if (text(member(left, "ct"), "key") == "state")
-        return FieldValue{{"new"}, std::nullopt, false};
+        return named({"new"});
     if (const json& fib = member(left, "fib"); text(fib, "result") == "type") {
         const json& flags = member(fib, "flags");
         if (flags == json("daddr") || flags == json::array({"daddr"}))
-            return FieldValue{{packet.broadcast ? "broadcast" : "local"}, std::nullopt, false};
+            return named({packet.broadcast ? "broadcast" : "local"});
     }
     return std::nullopt;
 }

@@ -63,6 +63,11 @@ const RulesCase rulesCases[] = {
          "accept",
          {R"(input|[{"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 3566}}, {"drop": null}])"}),
      accepted, accepted},
+    {"nft: meta l4proto tcp drop", Reader::Nft,
+     nftRuleset(
+         "accept",
+         {R"(input|[{"match": {"op": "==", "left": {"meta": {"key": "l4proto"}}, "right": "tcp"}}, {"drop": null}])"}),
+     accepted, accepted},
     {"nft: policy drop, established only", Reader::Nft,
      nftRuleset("drop", {"input|[" + established + R"(, {"accept": null}])"}), dropped, dropped},
     {"nft: policy drop, port range in a set accepted", Reader::Nft,
@@ -128,6 +133,9 @@ const RulesCase rulesCases[] = {
      dropped, dropped},
     {"iptables: one source network dropped", Reader::Iptables,
      "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT -s 10.0.0.0/8 -j DROP\nCOMMIT\n", unclear, unclear},
+    {"iptables: an ipset dropped", Reader::Iptables,
+     "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT -m set --match-set blocked src -j DROP\nCOMMIT\n",
+     unclear, unclear},
 };
 
 class FilterRulesTest : public ::testing::TestWithParam<RulesCase>
