@@ -9,6 +9,9 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
+    # tavolixctl doctor: JSON of the nftables ruleset, read by the doctor and
+    # set up by its tests
+    nlohmann-json3-dev nftables
     # texts in Latin, Chinese and Japanese scripts
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavolix::doctor {
+
+enum class Verdict
+{
+    Pass,
+    Fail,
+    Unknown, // the check could not tell
+};
+
+struct DoctorCheck
+{
+    std::string name; // "interface eth0", "port 3566", "packet filter", ...
+    Verdict verdict = Verdict::Unknown;
+    std::string detail;
+};
+
+struct DoctorOptions
+{
+    std::vector<std::string> interfaces; // only these; empty: every interface
+    uint16_t localPort = 3566;
+    uint16_t devicePort = 4000;
+};
+
+// What one search found, as the caller's search reports it.
+struct SearchProbeResult
+{
+    std::optional<std::string> failure; // the search could not run, and why
+    int devices = 0;                    // distinct devices that answered
+    std::map<std::string, int> devicesPerInterface;
+    std::chrono::milliseconds listened{0};
+};
+
+// Runs one search (from the local port, out of the interfaces the options
+// name) and reports what answered. Called after the port check, once, and
+// only when the port could be bound.
+using SearchProbe = std::function<SearchProbeResult()>;
+
+// The checks in the order they are printed: one line per IPv4 interface,
+// then the local port, the packet filter, reverse-path filtering and the
+// search.
+std::vector<DoctorCheck> runDoctorChecks(const DoctorOptions& options, const SearchProbe& probe);
+
+// One line per check: the verdict, the check's name and its detail. Texts
+// that come from outside (interface and process names) are printed with
+// control characters escaped.
+void printDoctorChecks(std::ostream& out, const std::vector<DoctorCheck>& checks);
+
+// 0 when no check failed, 1 when one did. A check that could not tell does
+// not fail: without root the packet filter cannot be read at all.
+int doctorExitCode(const std::vector<DoctorCheck>& checks);
+
+} // namespace tavolix::doctor

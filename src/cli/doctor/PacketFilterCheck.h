@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Doctor.h"
+#include "LocalInterfaces.h"
+
+namespace tavolix::doctor {
+
+// Reads the nftables ruleset (`nft -j list ruleset`) and the iptables filter
+// table (`iptables-save`), where those programs are installed, and tells
+// whether their input chains would drop a device's reply to the local port
+// on one of the interfaces, sent to this host or broadcast.
+DoctorCheck checkPacketFilter(const DoctorOptions& options,
+                              const std::vector<LocalInterface>& interfaces);
+
+} // namespace tavolix::doctor
