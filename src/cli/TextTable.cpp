@@ -19,6 +19,8 @@ void appendLine(std::string& out, const std::vector<std::string>& cells,
             line.append(widths[column] - std::min(widths[column], displayWidth(cells[column])),
                         ' ');
     }
+    // An empty last cell leaves no trailing blanks behind.
+    line.erase(line.find_last_not_of(' ') + 1);
     out += line;
     out += '\n';
 }

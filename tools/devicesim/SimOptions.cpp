@@ -9,6 +9,7 @@ namespace {
 
 constexpr int maximumDevices = 65535;
 constexpr int maximumPadding = 2500;
+constexpr int maximumApplyDelayMs = 600'000;
 
 template <typename Number>
 bool parseNumber(std::string_view text, Number low, Number high, Number& result, int base = 10)
@@ -94,6 +95,10 @@ bool applyOption(std::string_view name, const std::string& value, SimOptions& op
         return parseNumber(value, uint16_t{1}, uint16_t{65535}, options.replyPort);
     if (name == "--padding")
         return parseNumber(value, 0, maximumPadding, options.paddingBytes);
+    if (name == "--ignore-config")
+        return parseNumber(value, 0, maximumDevices, options.ignoringDevices);
+    if (name == "--apply-delay")
+        return parseNumber(value, 0, maximumApplyDelayMs, options.applyDelayMs);
     return false;
 }
 
@@ -112,6 +117,10 @@ OptionsOutcome parseOptions(std::span<char* const> arguments)
         }
         if (name == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (name == "--same-ip") {
+            options.sharedAddress = true;
             continue;
         }
         if (i + 1 >= arguments.size()) {
@@ -143,7 +152,10 @@ std::string usageText()
            "  --port N               listening port (default 4000)\n"
            "  --reply-port N         port of broadcast replies (default 3566)\n"
            "  --padding N            extra unknown-tag bytes per reply (default 0)\n"
-           "  --quiet                no line per datagram\n";
+           "  --quiet                no line per datagram\n"
+           "  --ignore-config N      the first N devices drop every configuration (default 0)\n"
+           "  --apply-delay MS       a configuration takes effect MS ms after it arrives\n"
+           "  --same-ip              every device starts on the --ip-base address\n";
 }
 
 } // namespace tavolix::devicesim

@@ -36,6 +36,10 @@ struct SimOptions
     uint16_t replyPort = 3566;
     int paddingBytes = 0; // extra unknown-tag bytes per reply, to make replies long
     bool quiet = false;   // no line per datagram, for bursts
+    // Devices that are harder to configure, for the command-line tool's tests.
+    int ignoringDevices = 0;    // the first N devices drop every configuration
+    int applyDelayMs = 0;       // a configuration takes effect this much later
+    bool sharedAddress = false; // every device starts on --ip-base, as out of the box
 };
 
 struct OptionsOutcome
