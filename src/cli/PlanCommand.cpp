@@ -51,13 +51,18 @@ int runPlan(const PlanCommand& command)
         return ExitIncomplete;
     }
     std::string problem;
-    const auto plan = planAddresses(*found, request, problem);
+    auto plan = planAddresses(*found, request, problem);
     if (!plan) {
         complain(problem);
         return ExitRefused;
     }
     for (const std::string& note : plan->notes)
         complain(note);
+    // The plan shows whether each device will be reachable at its new address.
+    for (FoundDevice& device : plan->devices) {
+        const auto ip = parseIpv4(fieldText(device.record.ipAddress));
+        device.onLink = ip && session.isOnLink(device.interfaceIndex, *ip);
+    }
     writeOut(csvListing(listingRows(plan->devices)));
     return ExitSuccess;
 }

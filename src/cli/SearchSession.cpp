@@ -132,6 +132,13 @@ void SearchSession::forget()
     m_origins.fill(Origin{});
 }
 
+bool SearchSession::isOnLink(unsigned interfaceIndex, Ipv4 address) const
+{
+    return std::any_of(m_interfaces.begin(), m_interfaces.end(), [&](const LocalInterface& i) {
+        return i.index == interfaceIndex && i.isOnLink(address);
+    });
+}
+
 FoundDevice SearchSession::describe(const DeviceRecord& record) const
 {
     FoundDevice device;
@@ -142,11 +149,10 @@ FoundDevice SearchSession::describe(const DeviceRecord& record) const
     const auto interface =
         std::find_if(m_interfaces.begin(), m_interfaces.end(),
                      [&](const LocalInterface& i) { return i.index == origin.interfaceIndex; });
-    if (interface != m_interfaces.end()) {
+    if (interface != m_interfaces.end())
         device.interfaceName = interface->name;
-        const auto ip = parseIpv4(fieldText(record.ipAddress));
-        device.onLink = ip && interface->isOnLink(*ip);
-    }
+    const auto ip = parseIpv4(fieldText(record.ipAddress));
+    device.onLink = ip && isOnLink(origin.interfaceIndex, *ip);
     return device;
 }
 

@@ -68,6 +68,9 @@ public:
     std::vector<FoundDevice> devices() const; // sorted by IP address, then MAC
     std::optional<FoundDevice> find(const MacAddress& mac) const;
 
+    // True when the address lies in a subnet of the interface with that index.
+    bool isOnLink(unsigned interfaceIndex, Ipv4 address) const;
+
     // "no device answered within 1500 ms on eth0, eth1; ..." for stderr.
     std::string silenceReport(std::chrono::milliseconds listened) const;
 

@@ -104,6 +104,10 @@ TEST_F(CtlConfigureTest, FiftyFactoryFreshDevicesArePlannedDryRunAndApplied)
     const CtlResult planned = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0",
                                    "--gateway", "198.18.0.1", "--name-prefix", "cam-"});
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
+    std::string error;
+    const auto planRows = cli::parseCsv(planned.out, error);
+    ASSERT_TRUE(planRows && planRows->size() == 51) << planned.out;
+    EXPECT_EQ((*planRows)[1][12], "true") << "reachable at the planned address";
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
