@@ -18,7 +18,12 @@ constexpr const char* exitCodeHelp =
     "\n"
     "The login password never goes on the command line: it is read from\n"
     "--password-file FILE (- for standard input), else from the environment variable\n"
-    "TAVOLIX_PASSWORD, else asked for on the terminal without echo.\n";
+    "TAVOLIX_PASSWORD, else asked for on the terminal without echo.\n"
+    "\n"
+    "Texts from devices never reach the output raw: a backslash is written \\\\, control\n"
+    "characters and bytes that are not UTF-8 as \\xHH. In CSV a cell that starts with\n"
+    "= + - @ or ' gets a leading '. A plan read by apply undoes both, so a listing\n"
+    "from search --format csv is a plan that changes nothing.\n";
 
 constexpr int longestWait = 3'600'000;
 

@@ -1,5 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "Ipv4.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
 #include "TextTable.h"
@@ -22,7 +23,17 @@ std::optional<SettingValues> checkedValues(const std::map<Setting, std::string>&
     bool good = true;
     for (const auto& [setting, text] : given) {
         std::string problem;
-        if (auto value = canonicalValue(setting, text, problem)) {
+        auto value = canonicalValue(setting, text, problem);
+        // What no device may be given is refused before even the search.
+        if (value && setting == Setting::HttpPort && *value == "0") {
+            problem = "is not a port number from 1 to 65535";
+            value.reset();
+        }
+        if (value && setting == Setting::Ip && !isUnicastHostAddress(*parseIpv4(*value))) {
+            problem = "is not an address a device can hold";
+            value.reset();
+        }
+        if (value) {
             asked[setting] = std::move(*value);
         } else {
             complain(optionName(setting) + " \"" + escapeDeviceText(text) + "\" " + problem);

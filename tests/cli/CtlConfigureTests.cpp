@@ -71,6 +71,42 @@ TEST_F(CtlConfigureTest, SetSendsTheWindowsRequestAndWaitsUntilItReadsBack)
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
+TEST_F(CtlConfigureTest, SetRefusesBadValuesBeforeSendingThem)
+{
+    startDevices({"--count", "1", "--ip-base", "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    const struct
+    {
+        std::vector<std::string> change;
+        const char* complaint;
+        std::size_t searches; // a value that is bad whatever the device needs no search
+    } cases[] = {
+        {{"--ip", "198.18.0.300"}, "--ip \"198.18.0.300\" is not an IPv4 address", 0},
+        {{"--ip", "224.0.0.9"}, "--ip \"224.0.0.9\" is not an address a device can hold", 0},
+        {{"--mask", "255.0.255.0"}, "--mask \"255.0.255.0\" is not a subnet mask", 0},
+        {{"--gateway", "gw"}, "--gateway \"gw\" is not an IPv4 address", 0},
+        {{"--http-port", "0"}, "--http-port \"0\" is not a port number from 1 to 65535", 0},
+        {{"--http-port", "70000"}, "is not a port number from 1 to 65535", 0},
+        {{"--name", "12345678901234567890123456789012"}, "32 bytes long, at most 31 fit", 0},
+        {{"--mode", "pppoe"}, "mode: a kind 1 device cannot use PPPoE", 1},
+        {{"--ip", "198.18.0.0", "--mask", "255.255.255.0"}, "network or broadcast address", 1},
+    };
+    std::size_t searches = 0;
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {"set", "02005e100001", "--user", "admin"};
+        arguments.insert(arguments.end(), c.change.begin(), c.change.end());
+        const CtlResult result = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
+        EXPECT_EQ(result.exitCode, 2) << c.complaint;
+        EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
+        searches += c.searches;
+    }
+    syncWith(*sim, devicesAddress, "after-refusals");
+    const auto received = sim->datagrams("recv");
+    ASSERT_EQ(received.size(), searches + 1) << "the searches and the marker, nothing else";
+    for (std::size_t i = 0; i < searches; ++i)
+        EXPECT_EQ(received[i].bytes, searchRequestImage());
+}
+
 TEST_F(CtlConfigureTest, ADeviceThatDoesNotTakeTheChangeIsNotVerified)
 {
     startDevices({"--count", "2", "--ignore-config", "1", "--ip-base", "198.18.0.10"});
