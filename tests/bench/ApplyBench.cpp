@@ -63,7 +63,7 @@ std::size_t answeredSearches(bench::SimulatedNetwork& network, const std::string
     });
     std::size_t count = 0;
     for (const std::string& line : sim.lines())
-        count += line.starts_with("answered ") ? 1 : 0;
+        count += line.starts_with("answered ") ? 1u : 0u;
     return count;
 }
 
