@@ -6,6 +6,8 @@ packages=(
     # build
     cmake g++ make pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libsqlite3-dev
+    # the command-line tool: arguments and JSON (header-only)
+    libcli11-dev nlohmann-json3-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick

@@ -56,6 +56,7 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
     std::vector<char*> envp = pointersTo(environment);
     char** const childEnvironment = options.environment ? envp.data() : environ;
     const std::string outputPath = options.outputFile.empty() ? "/dev/null" : options.outputFile;
+    const std::string inputPath = options.inputFile.empty() ? "/dev/null" : options.inputFile;
 
     UniqueFd namespaceFd;
     if (!options.networkNamespace.empty()) {
@@ -74,13 +75,16 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
         const int output = options.outputFd >= 0
                                ? options.outputFd
                                : ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        const int input = ::open("/dev/null", O_RDONLY);
-        if (output < 0 || input < 0)
+        const int input = ::open(inputPath.c_str(), O_RDONLY);
+        const int errors = options.errorFile.empty() ? output
+                                                     : ::open(options.errorFile.c_str(),
+                                                              O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (output < 0 || input < 0 || errors < 0)
             ::_exit(126);
         ::dup2(input, STDIN_FILENO);
         ::dup2(output, STDOUT_FILENO);
-        if (options.errorsToOutput)
-            ::dup2(output, STDERR_FILENO);
+        if (options.errorsToOutput || !options.errorFile.empty())
+            ::dup2(errors, STDERR_FILENO);
         if (options.inheritedDescriptor >= 0)
             ::fcntl(options.inheritedDescriptor, F_SETFD, 0);
         ::execve(argv[0], argv.data(), childEnvironment);

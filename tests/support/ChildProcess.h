@@ -21,6 +21,8 @@ struct LaunchOptions final
     int outputFd = -1;
     std::string outputFile;
     bool errorsToOutput = true;   // false: standard error stays the test's own
+    std::string errorFile;        // set: standard error is appended to it instead
+    std::string inputFile;        // set: standard input reads it; else /dev/null
     int inheritedDescriptor = -1; // kept open across exec
 };
 

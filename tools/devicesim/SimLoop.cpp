@@ -5,8 +5,10 @@
 #include "SimSocket.h"
 #include "Transcript.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
@@ -60,6 +62,20 @@ public:
     SimulationLoop(const SimulationLoop&) = delete;
     SimulationLoop& operator=(const SimulationLoop&) = delete;
 
+    // Lets deferred configurations take effect; then the poll time-out until
+    // the next one is due, -1 when none waits.
+    int applyDueConfigurations()
+    {
+        const auto now = SimClock::now();
+        for (const std::string& note : m_simulation.applyDue(now))
+            m_transcript.line("apply " + note);
+        const auto next = m_simulation.nextDue();
+        if (!next)
+            return -1;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+        return static_cast<int>(std::max<decltype(wait)>(wait, 0));
+    }
+
     void handleOneDatagram()
     {
         const auto received = m_socket.receive(m_receiveBuffer);
@@ -67,13 +83,16 @@ public:
             return;
         const std::span<const uint8_t> bytes(m_receiveBuffer.data(), received->length);
         m_transcript.datagram("recv", addressText(received->sender), bytes);
-        const RequestOutcome outcome = m_simulation.handle(bytes);
+        const RequestOutcome outcome = m_simulation.handle(bytes, SimClock::now());
         switch (outcome.kind) {
         case RequestKind::Search:
             answerSearch(*received);
             break;
         case RequestKind::Configuration:
             m_transcript.line("apply " + outcome.note);
+            break;
+        case RequestKind::Deferred:
+            m_transcript.line("defer " + outcome.note);
             break;
         case RequestKind::Ignored:
             m_transcript.line("drop " + outcome.note);
@@ -144,7 +163,7 @@ int runSimulation(const SimOptions& options)
 
     std::array<pollfd, 2> watched = {{{socket.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}}};
     while (true) {
-        if (::poll(watched.data(), watched.size(), -1) < 0) {
+        if (::poll(watched.data(), watched.size(), loop.applyDueConfigurations()) < 0) {
             if (errno == EINTR)
                 continue;
             std::perror("poll");

@@ -9,6 +9,7 @@ namespace {
 
 constexpr int maximumDevices = 65535;
 constexpr int maximumPadding = 2500;
+constexpr int maximumApplyDelayMs = 600'000;
 
 template <typename Number>
 bool parseNumber(std::string_view text, Number low, Number high, Number& result, int base = 10)
@@ -100,6 +101,10 @@ bool applyOption(std::string_view name, const std::string& value, SimOptions& op
             options.rawTexts.push_back(*texts);
         return texts.has_value();
     }
+    if (name == "--ignore-config")
+        return parseNumber(value, 0, maximumDevices, options.ignoringDevices);
+    if (name == "--apply-delay")
+        return parseNumber(value, 0, maximumApplyDelayMs, options.applyDelayMs);
     return false;
 }
 
@@ -118,6 +123,10 @@ OptionsOutcome parseOptions(std::span<char* const> arguments)
         }
         if (name == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (name == "--same-ip") {
+            options.sharedAddress = true;
             continue;
         }
         if (i + 1 >= arguments.size()) {
@@ -151,7 +160,10 @@ std::string usageText()
            "  --padding N            extra unknown-tag bytes per reply (default 0)\n"
            "  --quiet                no line per datagram\n"
            "  --raw-texts NAME[,ACCOUNT[,PASSWORD]]  the next device's name and PPPoE\n"
-           "                         texts as hex bytes, in any encoding (repeatable)\n";
+           "                         texts as hex bytes, in any encoding (repeatable)\n"
+           "  --ignore-config N      the first N devices drop every configuration (default 0)\n"
+           "  --apply-delay MS       a configuration takes effect MS ms after it arrives\n"
+           "  --same-ip              every device starts on the --ip-base address\n";
 }
 
 } // namespace tavolix::devicesim

@@ -40,6 +40,10 @@ struct SimOptions
     int paddingBytes = 0;           // extra unknown-tag bytes per reply, to make replies long
     bool quiet = false;             // no line per datagram, for bursts
     std::vector<RawTexts> rawTexts; // device i's texts as raw bytes, from --raw-texts
+    // Devices that are harder to configure, for the command-line tool's tests.
+    int ignoringDevices = 0;    // the first N devices drop every configuration
+    int applyDelayMs = 0;       // a configuration takes effect this much later
+    bool sharedAddress = false; // every device starts on --ip-base, as out of the box
 };
 
 struct OptionsOutcome

@@ -35,7 +35,8 @@ std::vector<SimulatedDevice> makeDevices(const SimOptions& options)
     for (std::size_t i = 0; i < devices.size(); ++i) {
         SimulatedDevice& device = devices[i];
         device.mac = macFromNumber((options.macBase + i) & 0xFFFFFFFFFFFF);
-        device.ipAddress = ipv4Bytes(options.ipBase + static_cast<uint32_t>(i));
+        device.ipAddress =
+            ipv4Bytes(options.ipBase + (options.sharedAddress ? 0 : static_cast<uint32_t>(i)));
         device.subnetMask = {255, 254, 0, 0};
         device.gateway = ipv4Bytes((options.ipBase & 0xFFFE0000) | 1);
         device.httpPort = options.httpPort;
@@ -51,6 +52,7 @@ std::vector<SimulatedDevice> makeDevices(const SimOptions& options)
             setText(device.pppoePassword, "pppoe-secret");
         }
         device.kind = options.kind;
+        device.ignoresConfiguration = static_cast<int>(i) < options.ignoringDevices;
     }
     applyRawTexts(options.rawTexts, devices);
     return devices;

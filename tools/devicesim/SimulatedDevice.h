@@ -26,10 +26,11 @@ struct SimulatedDevice
     std::array<char, 64> pppoeAccount{};
     std::array<char, 16> pppoePassword{};
     int kind = 1;
+    bool ignoresConfiguration = false;
 };
 
-// Device i (from 0) gets MAC base + i, address base + i and the name
-// PREFIX-NNN numbered from 1.
+// Device i (from 0) gets MAC base + i, address base + i (or base itself for
+// all, with sharedAddress) and the name PREFIX-NNN numbered from 1.
 std::vector<SimulatedDevice> makeDevices(const SimOptions& options);
 
 Ipv4Bytes ipv4Bytes(uint32_t hostOrder);

@@ -1,6 +1,6 @@
 #include "Doctor.h"
 
-#include "LocalInterfaces.h"
+#include "InterfaceStates.h"
 #include "PacketFilterCheck.h"
 #include "PortHolder.h"
 

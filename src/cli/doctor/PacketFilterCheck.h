@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Doctor.h"
-#include "LocalInterfaces.h"
+#include "InterfaceStates.h"
 
 namespace tavolix::doctor {
 

@@ -1,4 +1,4 @@
-#include "LocalInterfaces.h"
+#include "InterfaceStates.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Ipv4.h"
+#include "SearchSession.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavolix::cli {
+
+struct AddressPlanRequest
+{
+    Ipv4 from = 0;
+    std::optional<Ipv4> mask;    // nothing: each device keeps its own
+    std::optional<Ipv4> gateway; // nothing: each device keeps its own
+    std::string namePrefix;      // empty: names stay
+};
+
+struct AddressPlan
+{
+    std::vector<FoundDevice> devices; // as they will read back, in MAC order
+    std::vector<std::string> notes;   // devices left out, and why
+};
+
+// Gives every found device that may change (kind 3 devices may not), in MAC
+// order, the next free static address from `from` upwards: not one that any
+// found device uses, not the subnet's network or broadcast address, and in
+// the subnet of `from`. Names become the prefix and a three-digit number.
+// Nothing, with the reason in problem, when the subnet runs out of addresses
+// or a name would not fit.
+std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
+                                         const AddressPlanRequest& request, std::string& problem);
+
+} // namespace tavolix::cli

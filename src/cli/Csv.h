@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolix::cli {
+
+using CsvRow = std::vector<std::string>;
+
+// One RFC 4180 field: quoted when it holds a comma, quote, CR or LF, or when
+// alwaysQuote is set; quotes inside are doubled.
+std::string csvField(std::string_view text, bool alwaysQuote = false);
+
+// Fields joined by commas and ended by CRLF.
+std::string csvLine(const std::vector<std::string>& fields);
+
+// A spreadsheet reads a cell that starts with = + - or @ as a formula. Such a
+// text, and one that already starts with the guard ', gets a leading ', so
+// unguardFormula can take exactly one away again.
+std::string guardFormula(std::string_view text);
+std::string_view unguardFormula(std::string_view text);
+
+// Parses RFC 4180 text (CRLF or LF line ends, a UTF-8 byte order mark at the
+// start skipped, blank lines skipped). Nothing, with the line in error, when
+// a quoted field is not closed or a quote stands inside an unquoted field.
+std::optional<std::vector<CsvRow>> parseCsv(std::string_view text, std::string& error);
+
+} // namespace tavolix::cli

@@ -1,0 +1,125 @@
+#include "DeviceListing.h"
+
+#include "Csv.h"
+#include "Settings.h"
+#include "TextEscape.h"
+#include "TextTable.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace tavolix::cli {
+namespace {
+
+Cell text(std::string_view deviceBytes)
+{
+    return {escapeDeviceText(deviceBytes), CellType::Text};
+}
+
+Cell boolean(bool value)
+{
+    return {value ? "true" : "false", CellType::Boolean};
+}
+
+} // namespace
+
+const std::vector<std::string>& listingColumns()
+{
+    static const std::vector<std::string> columns = {
+        "mac",     "name",          "ip",        "mask",   "gateway", "http_port",   "mode", "kind",
+        "version", "pppoe_account", "interface", "source", "on_link", "ip_conflict",
+    };
+    return columns;
+}
+
+std::vector<std::vector<Cell>> listingRows(const std::vector<FoundDevice>& devices)
+{
+    std::vector<std::vector<Cell>> rows;
+    for (const FoundDevice& device : devices) {
+        const DeviceRecord& r = device.record;
+        const std::string_view ip = fieldText(r.ipAddress);
+        const auto sameIp =
+            std::count_if(devices.begin(), devices.end(), [&](const FoundDevice& d) {
+                return fieldText(d.record.ipAddress) == ip;
+            });
+        rows.push_back({
+            {macToText(r.mac), CellType::Plain},
+            text(fieldText(r.name)),
+            {std::string(ip), CellType::Plain},
+            {std::string(fieldText(r.subnetMask)), CellType::Plain},
+            {std::string(fieldText(r.gateway)), CellType::Plain},
+            {std::to_string(r.httpPort), CellType::Number},
+            {std::string(modeName(addressMode(r.networkMode))), CellType::Plain},
+            {std::to_string(r.kind), CellType::Number},
+            text(fieldText(r.version)),
+            text(fieldText(r.pppoeAccount)),
+            text(device.interfaceName),
+            {ipv4Text(device.source), CellType::Plain},
+            boolean(device.onLink),
+            boolean(sameIp > 1),
+        });
+    }
+    return rows;
+}
+
+std::string csvListing(const std::vector<std::vector<Cell>>& rows)
+{
+    std::string out = csvLine(listingColumns());
+    for (const auto& row : rows) {
+        std::vector<std::string> fields;
+        for (const Cell& cell : row) {
+            fields.push_back(cell.type == CellType::Text ? csvField(guardFormula(cell.text), true)
+                                                         : csvField(cell.text));
+        }
+        out += csvLine(fields);
+    }
+    return out;
+}
+
+std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
+{
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    const auto& columns = listingColumns();
+    for (const auto& row : rows) {
+        nlohmann::ordered_json device = nlohmann::ordered_json::object();
+        for (std::size_t i = 0; i < row.size() && i < columns.size(); ++i) {
+            const Cell& cell = row[i];
+            if (cell.type == CellType::Number)
+                device[columns[i]] = std::stoll(cell.text);
+            else if (cell.type == CellType::Boolean)
+                device[columns[i]] = cell.text == "true";
+            else
+                device[columns[i]] = cell.text;
+        }
+        list.push_back(std::move(device));
+    }
+    return list.dump(2) + "\n";
+}
+
+std::string tableListing(const std::vector<std::vector<Cell>>& rows)
+{
+    std::vector<std::vector<std::string>> texts;
+    for (const auto& row : rows) {
+        std::vector<std::string> line;
+        for (const Cell& cell : row)
+            line.push_back(cell.text);
+        texts.push_back(std::move(line));
+    }
+    return renderTable(listingColumns(), texts);
+}
+
+std::string formatListing(OutputFormat format, const std::vector<FoundDevice>& devices)
+{
+    const auto rows = listingRows(devices);
+    switch (format) {
+    case OutputFormat::Csv:
+        return csvListing(rows);
+    case OutputFormat::Json:
+        return jsonListing(rows);
+    case OutputFormat::Table:
+        break;
+    }
+    return tableListing(rows);
+}
+
+} // namespace tavolix::cli

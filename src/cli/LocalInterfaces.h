@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Ipv4.h"
+
+#include <string>
+#include <vector>
+
+namespace tavolix::cli {
+
+struct InterfaceAddress
+{
+    Ipv4 address = 0;
+    Ipv4 mask = 0;
+};
+
+// A local interface a search can go out of: up, broadcast-capable, not
+// loopback, with at least one IPv4 address.
+struct LocalInterface
+{
+    std::string name;
+    unsigned index = 0;
+    std::vector<InterfaceAddress> addresses;
+
+    // True when address lies in one of the interface's own subnets.
+    bool isOnLink(Ipv4 address) const;
+};
+
+// Every such interface, in the kernel's order; empty when none or when the
+// list cannot be read.
+std::vector<LocalInterface> broadcastInterfaces();
+
+// The named ones among them (all of them when no name is given); the names
+// that are not usable go into unusable.
+std::vector<LocalInterface> selectInterfaces(const std::vector<std::string>& names,
+                                             std::vector<std::string>& unusable);
+
+} // namespace tavolix::cli

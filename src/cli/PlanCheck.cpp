@@ -1,0 +1,104 @@
+#include "PlanCheck.h"
+
+#include "Ipv4.h"
+
+#include <algorithm>
+#include <map>
+
+namespace tavolix::cli {
+namespace {
+
+const FoundDevice* deviceWith(const std::vector<FoundDevice>& found, const MacAddress& mac)
+{
+    const auto device = std::find_if(found.begin(), found.end(),
+                                     [&](const FoundDevice& d) { return d.record.mac == mac; });
+    return device == found.end() ? nullptr : &*device;
+}
+
+std::string rowLabel(const PlanRow& row)
+{
+    return "row " + std::to_string(row.row) + " (" + macToText(row.mac) + ")";
+}
+
+struct Placement
+{
+    MacAddress mac{};
+    std::string ip;
+    bool inPlan = false;
+    bool moves = false; // the plan gives it a new address
+};
+
+void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found,
+                    PlanVerdict& verdict)
+{
+    std::vector<Placement> placements;
+    for (const FoundDevice& device : found) {
+        Placement placement{device.record.mac, currentValue(device.record, Setting::Ip)};
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [&](const PlanRow& r) { return r.mac == device.record.mac; });
+        if (row != rows.end()) {
+            placement.inPlan = true;
+            placement.ip = resultingValue(device.record, row->asked, Setting::Ip);
+            placement.moves = placement.ip != currentValue(device.record, Setting::Ip);
+        }
+        placements.push_back(placement);
+    }
+    // Devices that already share an address and keep it are no new problem;
+    // a device that moves onto an address someone ends with is.
+    for (const Placement& moved : placements) {
+        if (!moved.moves)
+            continue;
+        for (const Placement& other : placements) {
+            if (other.mac == moved.mac || other.ip != moved.ip)
+                continue;
+            if (other.inPlan && (!other.moves || moved.mac < other.mac))
+                verdict.errors.push_back("two devices would end with IP " + moved.ip + ": " +
+                                         macToText(moved.mac) + " and " + macToText(other.mac));
+            else if (!other.inPlan)
+                verdict.errors.push_back("planned IP " + moved.ip + " for " + macToText(moved.mac) +
+                                         " is held by " + macToText(other.mac) +
+                                         ", which is not in the plan");
+        }
+    }
+}
+
+void checkGateway(const PlanRow& row, const DeviceRecord& device, PlanVerdict& verdict)
+{
+    const bool addressing = row.asked.contains(Setting::Ip) || row.asked.contains(Setting::Mask) ||
+                            row.asked.contains(Setting::Gateway);
+    const auto ip = parseIpv4(resultingValue(device, row.asked, Setting::Ip));
+    const auto mask = parseIpv4(resultingValue(device, row.asked, Setting::Mask));
+    const auto gateway = parseIpv4(resultingValue(device, row.asked, Setting::Gateway));
+    if (addressing && ip && mask && gateway && *gateway != 0 && !inSameSubnet(*ip, *gateway, *mask))
+        verdict.warnings.push_back(rowLabel(row) + ": gateway " + ipv4Text(*gateway) +
+                                   " lies outside " + ipv4Text(*ip & *mask) + "/" +
+                                   ipv4Text(*mask));
+}
+
+} // namespace
+
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found)
+{
+    PlanVerdict verdict;
+    std::map<MacAddress, int> firstRow;
+    for (const PlanRow& row : rows) {
+        const auto [first, isNew] = firstRow.emplace(row.mac, row.row);
+        if (!isNew) {
+            verdict.errors.push_back("rows " + std::to_string(first->second) + " and " +
+                                     std::to_string(row.row) + " both name " + macToText(row.mac));
+            continue;
+        }
+        const FoundDevice* device = deviceWith(found, row.mac);
+        if (device == nullptr) {
+            verdict.errors.push_back(rowLabel(row) + ": no such device answered the search");
+            continue;
+        }
+        for (const std::string& refusal : refusedChanges(device->record, row.asked))
+            verdict.errors.push_back(rowLabel(row) + ": " + refusal);
+        checkGateway(row, device->record, verdict);
+    }
+    checkAddresses(rows, found, verdict);
+    return verdict;
+}
+
+} // namespace tavolix::cli

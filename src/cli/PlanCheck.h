@@ -1,0 +1,23 @@
+#pragma once
+
+#include "PlanFile.h"
+#include "SearchSession.h"
+
+#include <string>
+#include <vector>
+
+namespace tavolix::cli {
+
+struct PlanVerdict
+{
+    std::vector<std::string> errors;   // any of them: nothing is sent
+    std::vector<std::string> warnings; // said, but the plan goes ahead
+};
+
+// Checks a whole plan against the devices a search found: unknown MACs, two
+// rows for one MAC, two devices ending with one IP, a planned IP that a
+// device outside the plan holds, what a device may not change, and (as a
+// warning) a gateway outside the planned subnet.
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found);
+
+} // namespace tavolix::cli

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Datagram.h"
+#include "DeviceRecord.h"
+#include "Settings.h"
+#include "WorkerUi.h"
+
+#include <optional>
+#include <string>
+
+namespace tavolix::cli {
+
+struct Login
+{
+    std::string account;
+    std::string password;
+};
+
+// The fields the window's Submit would hold for one device: the device's own
+// values (its own bytes, so nothing untouched differs), the asked values in
+// their place, and the login. The configuration composer reads them through
+// the same interface through which it reads the window.
+class RequestFields final : public WorkerUi
+{
+public:
+    RequestFields(const DeviceRecord& device, const SettingValues& asked, const Login& login);
+    RequestFields(const RequestFields&) = delete;
+    RequestFields& operator=(const RequestFields&) = delete;
+
+    std::string fieldText(WorkerField field) override;
+    bool isFieldVisible(WorkerField field) override;
+    bool isChoiceChecked(WorkerChoice choice) override;
+    void showMessageBox(std::string_view caption, std::string_view text) override;
+    // There is no window: nothing to show, reset or list.
+    void setStatusText(std::string_view) override {}
+    void resetDisplay() override {}
+    void addListRow(int, std::string_view) override {}
+
+    // The composer's complaint, when it refused a value.
+    const std::string& complaint() const { return m_complaint; }
+
+private:
+    std::string value(Setting setting) const;
+
+    const DeviceRecord& m_device;
+    const SettingValues& m_asked;
+    const Login& m_login;
+    std::string m_complaint;
+};
+
+// The configuration request that Submit would send for the device with the
+// asked values; nothing, with the composer's complaint in problem, when it
+// refuses one.
+std::optional<RequestBuffer> composeRequest(const DeviceRecord& device, const SettingValues& asked,
+                                            const Login& login, std::string& problem);
+
+} // namespace tavolix::cli

@@ -1,0 +1,225 @@
+#include "Settings.h"
+
+#include "Ipv4.h"
+
+#include <algorithm>
+
+namespace tavolix::cli {
+namespace {
+
+constexpr std::array<std::string_view, 7> keys = {
+    "name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account",
+};
+
+constexpr std::size_t nameCapacity = 31;
+constexpr std::size_t accountCapacity = 64;
+
+std::optional<std::string> canonicalText(std::string_view given, std::size_t capacity,
+                                         std::string& problem)
+{
+    if (given.empty()) {
+        problem = "must not be empty";
+        return std::nullopt;
+    }
+    if (given.size() > capacity) {
+        problem = "is " + std::to_string(given.size()) + " bytes long, at most " +
+                  std::to_string(capacity) + " fit";
+        return std::nullopt;
+    }
+    if (given.find('\0') != std::string_view::npos) {
+        problem = "holds a zero byte";
+        return std::nullopt;
+    }
+    return std::string(given);
+}
+
+std::optional<std::string> canonicalPort(std::string_view given, std::string& problem)
+{
+    unsigned value = 0;
+    const bool digits =
+        !given.empty() && given.size() <= 5 &&
+        std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) {
+        for (const char c : given)
+            value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (!digits || value > 65535) {
+        problem = "is not a port number from 1 to 65535";
+        return std::nullopt;
+    }
+    return std::to_string(value);
+}
+
+std::optional<std::string> canonicalAddress(Setting setting, std::string_view given,
+                                            std::string& problem)
+{
+    const auto address = parseIpv4(given);
+    if (!address) {
+        problem = "is not an IPv4 address in dotted decimal";
+        return std::nullopt;
+    }
+    if (setting == Setting::Mask && !isContiguousMask(*address)) {
+        problem = "is not a subnet mask";
+        return std::nullopt;
+    }
+    return ipv4Text(*address);
+}
+
+} // namespace
+
+std::string_view settingKey(Setting setting)
+{
+    return keys[static_cast<std::size_t>(setting)];
+}
+
+std::optional<Setting> settingForKey(std::string_view key)
+{
+    for (const Setting setting : allSettings) {
+        if (settingKey(setting) == key)
+            return setting;
+    }
+    return std::nullopt;
+}
+
+AddressMode addressMode(const std::array<uint8_t, 4>& networkMode)
+{
+    if (networkMode[0] != 0xFF)
+        return AddressMode::Pppoe;
+    if (networkMode[2] != 0xFF)
+        return AddressMode::Dhcp;
+    return AddressMode::Static;
+}
+
+std::string_view modeName(AddressMode mode)
+{
+    switch (mode) {
+    case AddressMode::Dhcp:
+        return "dhcp";
+    case AddressMode::Pppoe:
+        return "pppoe";
+    case AddressMode::Static:
+        break;
+    }
+    return "static";
+}
+
+std::string currentValue(const DeviceRecord& device, Setting setting)
+{
+    switch (setting) {
+    case Setting::Name:
+        return std::string(fieldText(device.name));
+    case Setting::Ip:
+        return std::string(fieldText(device.ipAddress));
+    case Setting::Mask:
+        return std::string(fieldText(device.subnetMask));
+    case Setting::Gateway:
+        return std::string(fieldText(device.gateway));
+    case Setting::HttpPort:
+        return std::to_string(device.httpPort);
+    case Setting::Mode:
+        return std::string(modeName(addressMode(device.networkMode)));
+    case Setting::PppoeAccount:
+        return std::string(fieldText(device.pppoeAccount));
+    }
+    return {};
+}
+
+std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
+                                          std::string& problem)
+{
+    switch (setting) {
+    case Setting::Name:
+        return canonicalText(given, nameCapacity, problem);
+    case Setting::PppoeAccount:
+        return canonicalText(given, accountCapacity, problem);
+    case Setting::Ip:
+    case Setting::Mask:
+    case Setting::Gateway:
+        return canonicalAddress(setting, given, problem);
+    case Setting::HttpPort:
+        return canonicalPort(given, problem);
+    case Setting::Mode:
+        if (given == "static" || given == "dhcp" || given == "pppoe")
+            return std::string(given);
+        problem = "is not static, dhcp or pppoe";
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked)
+{
+    std::vector<Setting> differing;
+    for (const auto& [setting, value] : asked) {
+        if (value != currentValue(device, setting))
+            differing.push_back(setting);
+    }
+    return differing;
+}
+
+AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked)
+{
+    const auto mode = asked.find(Setting::Mode);
+    if (mode == asked.end())
+        return addressMode(device.networkMode);
+    if (mode->second == "dhcp")
+        return AddressMode::Dhcp;
+    return mode->second == "pppoe" ? AddressMode::Pppoe : AddressMode::Static;
+}
+
+std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting)
+{
+    const auto value = asked.find(setting);
+    return value != asked.end() ? value->second : currentValue(device, setting);
+}
+
+namespace {
+
+// A new value the syntax allows but a device must not be given.
+std::optional<std::string> unusableValue(const DeviceRecord& device, const SettingValues& asked,
+                                         Setting setting)
+{
+    const std::string value = resultingValue(device, asked, setting);
+    if (setting == Setting::HttpPort && value == "0")
+        return "0 is not a port number from 1 to 65535";
+    if (setting != Setting::Ip)
+        return std::nullopt;
+    const Ipv4 ip = parseIpv4(value).value_or(0);
+    if (!isUnicastHostAddress(ip))
+        return value + " is not an address a device can hold";
+    const auto mask = parseIpv4(resultingValue(device, asked, Setting::Mask));
+    if (mask && isNetworkOrBroadcast(ip, *mask))
+        return value + " is the network or broadcast address of its subnet";
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked)
+{
+    std::vector<std::string> refusals;
+    const AddressMode mode = resultingMode(device, asked);
+    for (const Setting setting : differingSettings(device, asked)) {
+        const std::string key(settingKey(setting));
+        if (const auto problem = unusableValue(device, asked, setting)) {
+            refusals.push_back(key + ": " + *problem);
+            continue;
+        }
+        if (device.kind == 3) {
+            refusals.push_back(key + ": a kind 3 device lets nothing be changed");
+            continue;
+        }
+        const bool addressField =
+            setting == Setting::Ip || setting == Setting::Mask || setting == Setting::Gateway;
+        if (device.kind == 1 && (setting == Setting::PppoeAccount ||
+                                 (setting == Setting::Mode && mode == AddressMode::Pppoe)))
+            refusals.push_back(key + ": a kind 1 device cannot use PPPoE");
+        else if (addressField && mode == AddressMode::Dhcp)
+            refusals.push_back(key + ": cannot be set while the mode is dhcp");
+        else if (setting == Setting::PppoeAccount && mode != AddressMode::Pppoe)
+            refusals.push_back(key + ": can be set only in pppoe mode");
+    }
+    return refusals;
+}
+
+} // namespace tavolix::cli

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "DeviceRecord.h"
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolix::cli {
+
+// The settings tavolixctl can change, in the order of the CSV columns.
+enum class Setting
+{
+    Name,
+    Ip,
+    Mask,
+    Gateway,
+    HttpPort,
+    Mode,
+    PppoeAccount,
+};
+
+inline constexpr std::array<Setting, 7> allSettings = {
+    Setting::Name,     Setting::Ip,   Setting::Mask,         Setting::Gateway,
+    Setting::HttpPort, Setting::Mode, Setting::PppoeAccount,
+};
+
+// The CSV column and JSON key: "name", "ip", "mask", "gateway", "http_port",
+// "mode", "pppoe_account".
+std::string_view settingKey(Setting setting);
+std::optional<Setting> settingForKey(std::string_view key);
+
+enum class AddressMode
+{
+    Static,
+    Dhcp,
+    Pppoe,
+};
+
+// The mode as the window's choice buttons show it: PPPoE when byte 0 is not
+// 0xFF, else DHCP when byte 2 is not 0xFF, else static.
+AddressMode addressMode(const std::array<uint8_t, 4>& networkMode);
+std::string_view modeName(AddressMode mode);
+
+// Asked values, each in the canonical text that a device's reply reads back
+// as: names and accounts as raw bytes, addresses dotted, the port in decimal,
+// the mode as "static", "dhcp" or "pppoe".
+using SettingValues = std::map<Setting, std::string>;
+
+// A setting's value as the device reports it, in the same canonical text.
+std::string currentValue(const DeviceRecord& device, Setting setting);
+
+// Checks a value given for a setting and brings it into canonical text;
+// nothing, with the reason in problem, when it is not acceptable.
+std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
+                                          std::string& problem);
+
+// The asked settings whose value differs from what the device reports.
+std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked);
+
+// What may not change, one text per refused setting: a port of 0, an IP that
+// no device can hold or that is its subnet's network or broadcast address,
+// and what the device's kind and resulting mode forbid (kind 3: nothing;
+// kind 1: no PPPoE; addresses not in DHCP mode; the PPPoE account only in
+// PPPoE mode). Only values that differ from the device's count.
+std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked);
+
+// The value a setting will have: the asked one, else the device's.
+std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting);
+
+// The mode the device will be in once the asked values are applied.
+AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked);
+
+} // namespace tavolix::cli

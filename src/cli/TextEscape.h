@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavolix::cli {
+
+// Device texts are untrusted bytes. Before they reach a terminal, a CSV file
+// or JSON they become printable UTF-8: a backslash is written "\\", and every
+// byte of a control character (C0, DEL, C1), of a character that reorders or
+// breaks lines (bidirectional controls, line and paragraph separators) and
+// every byte that is not part of valid UTF-8 is written "\xHH". Nothing else
+// changes, so the escape is reversible.
+std::string escapeDeviceText(std::string_view bytes);
+
+// The bytes an escaped text stands for; nothing when a backslash starts
+// anything but "\\" or "\x" and two hex digits.
+std::optional<std::string> unescapeDeviceText(std::string_view text);
+
+// Columns a printable UTF-8 text takes on a terminal (wide East Asian
+// characters count two).
+std::size_t displayWidth(std::string_view text);
+
+} // namespace tavolix::cli

@@ -1,0 +1,53 @@
+#include "Verification.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tavolix::cli {
+namespace {
+
+constexpr std::chrono::seconds roundLength{1};
+
+} // namespace
+
+std::vector<Setting> VerificationTarget::unverified() const
+{
+    std::vector<Setting> missing;
+    for (const auto& [setting, value] : asked) {
+        if (!lastSeen || currentValue(*lastSeen, setting) != value)
+            missing.push_back(setting);
+    }
+    return missing;
+}
+
+void verifyTogether(SearchSession& session, std::vector<VerificationTarget>& targets,
+                    std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::size_t open = static_cast<std::size_t>(
+        std::count_if(targets.begin(), targets.end(), [](const auto& t) { return !t.verified; }));
+    while (open > 0 && Clock::now() < deadline) {
+        session.forget();
+        std::string error;
+        session.sendSearch(error); // a lost round only costs time: the next one tries again
+        const auto roundEnd = std::min(Clock::now() + roundLength, deadline);
+        session.collect(roundEnd, [&](const FoundDevice& device) {
+            const auto target =
+                std::find_if(targets.begin(), targets.end(), [&](const VerificationTarget& t) {
+                    return t.mac == device.record.mac;
+                });
+            if (target == targets.end() || target->verified)
+                return false;
+            target->lastSeen = device.record;
+            if (target->unverified().empty()) {
+                target->verified = true;
+                --open;
+            }
+            return open == 0;
+        });
+        // A round ends early only when everything is verified; otherwise
+        // collect has waited out the second before the next search.
+    }
+}
+
+} // namespace tavolix::cli

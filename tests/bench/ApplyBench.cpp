@@ -1,0 +1,134 @@
+// bench_apply [runs]: wall time of `tavolixctl apply` re-addressing 50 and
+// 200 factory-fresh simulated devices that apply at once, and how many
+// search rounds its verification took, against the floor of one search
+// round per device. Prints figures; asserts nothing.
+#include "BenchSupport.h"
+#include "ChildProcess.h"
+#include "ScopedNetns.h"
+#include "TemporaryDirectory.h"
+#include "WireText.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace tavolix;
+
+struct ApplyRun
+{
+    double planMs = 0;
+    double applyMs = 0;
+    int exitCode = -1;
+    std::size_t verified = 0;
+    std::size_t searches = 0; // search requests the devices received during the apply
+};
+
+std::string contents(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs tavolixctl in the namespace; its standard output goes to `output`.
+int runCtl(const std::string& namespaceName, const std::vector<std::string>& arguments,
+           const std::filesystem::path& output)
+{
+    test::LaunchOptions launch;
+    launch.arguments = {TAVOLIXCTL_PATH};
+    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
+    launch.environment = std::vector<std::string>{"PATH=/usr/bin:/bin", "TAVOLIX_PASSWORD=admin"};
+    launch.networkNamespace = namespaceName;
+    launch.outputFile = output;
+    launch.errorFile = output.string() + ".err";
+    test::ChildProcess process(launch);
+    return process.wait();
+}
+
+// Searches the simulator has answered so far. A marker sent from the host
+// first makes sure it has logged everything the host sent before.
+std::size_t answeredSearches(bench::SimulatedNetwork& network, const std::string& marker)
+{
+    e2e::DeviceSimProcess& sim = *network.sim;
+    {
+        const test::ScopedNetns inHost(network.topology.name("host"));
+        e2e::sendUnicast("198.18.0.2", 4000, std::vector<uint8_t>(marker.begin(), marker.end()));
+    }
+    const std::string hex = e2e::hexFromBytes(std::vector<uint8_t>(marker.begin(), marker.end()));
+    sim.waitUntil([&](const std::vector<std::string>& lines) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.ends_with(" " + hex); });
+    });
+    std::size_t count = 0;
+    for (const std::string& line : sim.lines())
+        count += line.starts_with("answered ") ? 1u : 0u;
+    return count;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+std::optional<ApplyRun> measure(int devices)
+{
+    const auto network =
+        bench::startSimulatedNetwork("bench_apply", {"--count", std::to_string(devices),
+                                                     "--same-ip", "--ip-base", "192.168.1.108"});
+    if (!network)
+        return std::nullopt;
+    const std::string host = network->topology.name("host");
+    const test::TemporaryDirectory folder;
+    ApplyRun run;
+
+    auto start = bench::Clock::now();
+    runCtl(host,
+           {"plan", "--ip-from", "198.18.0.10", "--mask", "255.255.255.0", "--gateway",
+            "198.18.0.1", "--name-prefix", "cam-"},
+           folder.path() / "plan.csv");
+    run.planMs = bench::millisecondsSince(start);
+
+    const std::size_t searchesBefore = answeredSearches(*network, "before-apply");
+    start = bench::Clock::now();
+    run.exitCode = runCtl(host, {"apply", (folder.path() / "plan.csv").string(), "--user", "admin"},
+                          folder.path() / "report.txt");
+    run.applyMs = bench::millisecondsSince(start);
+
+    run.searches = answeredSearches(*network, "after-apply") - searchesBefore;
+    run.verified = countOf(contents(folder.path() / "report.txt"), "  verified");
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = bench::argument(argc, argv, 1, 3);
+    // One verification search round lasts up to a second; the initial search 1.5 s.
+    constexpr double roundMs = 1000.0;
+    for (const int devices : {50, 200}) {
+        std::vector<double> applyTimes;
+        std::vector<double> planTimes;
+        for (int i = 0; i < runs; ++i) {
+            const auto run = measure(devices);
+            if (!run)
+                return 1;
+            std::printf("%d devices: apply exit %d, %zu verified, %zu search rounds "
+                        "(1 initial + %zu to verify), apply %.0f ms, plan %.0f ms\n",
+                        devices, run->exitCode, run->verified, run->searches,
+                        run->searches > 0 ? run->searches - 1 : 0, run->applyMs, run->planMs);
+            applyTimes.push_back(run->applyMs);
+            planTimes.push_back(run->planMs);
+        }
+        const std::string label = std::to_string(devices) + " devices, apply wall time";
+        bench::printSpread(label.c_str(), "ms", applyTimes);
+        std::printf("%d devices: floor of one search round per device: %.0f ms\n", devices,
+                    devices * roundMs);
+    }
+    return 0;
+}

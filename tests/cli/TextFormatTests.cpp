@@ -1,0 +1,123 @@
+// Untrusted device texts on their way to a terminal, a CSV file or JSON, and
+// back from a plan: escapes, RFC 4180 quoting and the formula guard.
+#include "Csv.h"
+#include "DeviceListing.h"
+#include "PlanFile.h"
+#include "TextEscape.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+
+namespace tavolix::cli {
+namespace {
+
+TEST(TextEscape, EscapesWhatATerminalMustNotSeeAndUndoesItExactly)
+{
+    const struct
+    {
+        std::string bytes;
+        std::string escaped;
+    } cases[] = {
+        {"Lobby-Cam 1", "Lobby-Cam 1"},
+        {"a\\b", "a\\\\b"},              // the escape character itself
+        {"\x1b[31mred", "\\x1b[31mred"}, // terminal control sequence
+        {"two\nlines\r\t", "two\\x0alines\\x0d\\x09"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xc2\x9b", "csi\\xc2\\x9b"}, // C1 control U+009B
+        {"\xe2\x80\xae"
+         "txt",
+         "\\xe2\\x80\\xaetxt"},                                   // right-to-left override
+        {"cam\xe9ra", "cam\\xe9ra"},                              // Latin-1, not UTF-8
+        {"cut\xe4\xb8", "cut\\xe4\\xb8"},                         // a character cut short
+        {"\xc0\xaf", "\\xc0\\xaf"},                               // overlong "/"
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},                      // a surrogate
+        {"\xe4\xb8\xad\xe6\x96\x87", "\xe4\xb8\xad\xe6\x96\x87"}, // valid CJK stays
+        {"\\x41", "\\\\x41"},                                     // looks like an escape, is text
+        {std::string("nul\0x", 5), "nul\\x00x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(escapeDeviceText(c.bytes), c.escaped) << c.escaped;
+        EXPECT_EQ(unescapeDeviceText(c.escaped), c.bytes) << c.escaped;
+    }
+    for (const char* bad : {"\\q", "\\x4", "end\\", "\\xZZ"})
+        EXPECT_FALSE(unescapeDeviceText(bad).has_value()) << bad;
+}
+
+TEST(TextEscape, MeasuresWideCharactersAsTwoColumns)
+{
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    EXPECT_EQ(displayWidth("abc"), 3u);
+    EXPECT_EQ(displayWidth("\xe4\xb8\xad\xe6\x96\x87"), 4u); // 中文
+    EXPECT_EQ(displayWidth("caf\xc3\xa9"), 4u);
+}
+
+TEST(Csv, QuotesAndReadsBackEveryField)
+{
+    const std::vector<std::vector<std::string>> tables[] = {
+        {{"mac", "name"}, {"02005e100001", "plain"}},
+        {{"a,b", "say \"hi\""}, {"", "last"}},      // comma, quotes, empty field
+        {{"x", "line\r\nbreak"}, {"trailing", ""}}, // CRLF inside, empty last field
+    };
+    for (const auto& table : tables) {
+        std::string text;
+        for (const auto& row : table) {
+            std::vector<std::string> fields;
+            for (const std::string& field : row)
+                fields.push_back(csvField(field));
+            text += csvLine(fields);
+        }
+        std::string error;
+        EXPECT_EQ(parseCsv(text, error), table) << text << error;
+    }
+    std::string error;
+    EXPECT_EQ(parseCsv("\xEF\xBB\xBFmac\n\n02005e100001\n", error),
+              (std::vector<CsvRow>{{"mac"}, {"02005e100001"}}))
+        << "byte order mark and blank line skipped";
+    for (const char* bad : {"a,\"open\n", "a,b\"c\n", "\"closed\"x\n"})
+        EXPECT_FALSE(parseCsv(bad, error).has_value()) << bad;
+}
+
+TEST(Csv, GuardsFormulasSoThatOneGuardComesOffAgain)
+{
+    const struct
+    {
+        std::string text;
+        std::string guarded;
+    } cases[] = {
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"'quoted", "''quoted"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(guardFormula(c.text), c.guarded);
+        EXPECT_EQ(unguardFormula(c.guarded), c.text);
+    }
+}
+
+// A hostile name leaves as CSV and comes back through the plan reader as the
+// very bytes the device holds, so that applying the listing changes nothing.
+TEST(Csv, HostileNameSurvivesTheRoundTripThroughAPlan)
+{
+    for (const std::string& name :
+         {std::string("=cmd|' /C calc'!A0"), std::string("a,\"b\"\\c"),
+          std::string("\x1b]0;t\x07\xe9\xe2\x80\xae"), std::string("'=x")}) {
+        FoundDevice device;
+        device.record.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x01};
+        setFieldText(device.record.name, name);
+        setFieldText(device.record.ipAddress, "198.18.1.1");
+        const std::string csv = csvListing(listingRows({device}));
+        for (const char c : csv)
+            EXPECT_TRUE(c == '\r' || c == '\n' || static_cast<unsigned char>(c) >= 0x20) << csv;
+        std::vector<std::string> errors;
+        const auto rows = readPlan(csv, errors);
+        ASSERT_EQ(rows.size(), 1u) << csv << (errors.empty() ? "" : errors.front());
+        EXPECT_EQ(rows.front().asked.at(Setting::Name), name) << csv;
+    }
+}
+
+} // namespace
+} // namespace tavolix::cli
