@@ -9,6 +9,8 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
+    # a window manager for the window's own tests
+    openbox
     # texts in Latin, Chinese and Japanese scripts
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies

@@ -5,8 +5,26 @@
 #include "X11WindowFinder.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QScreen>
 
 namespace tavolix {
+namespace {
+
+// The middle of the screen the pointer is on.
+QPoint centredPosition(const QWidget& window)
+{
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return window.pos();
+    const QRect available = screen->availableGeometry();
+    return available.topLeft() + QPoint((available.width() - window.width()) / 2,
+                                        (available.height() - window.height()) / 2);
+}
+
+} // namespace
 
 SearchApp::SearchApp() : m_qtArgv{m_programName.data(), nullptr} {}
 
@@ -32,6 +50,15 @@ void SearchApp::initInstance()
     QApplication::setWindowIcon(applicationIcon());
 
     m_mainDialog = std::make_unique<SearchDialog>();
+    // Made where it will stand. Left to the dialog, the window would be made
+    // at (0, 0) and moved just before it is mapped. Qt reads that move's
+    // notification by asking the X server where the window is; once the
+    // window manager has framed the window but not yet placed the frame, the
+    // answer is (0, 0), and as the window then ends where it asked to be, no
+    // later notice corrects it. Until its first move the window would take
+    // itself to stand at (0, 0), and the first drag by the title strip would
+    // ask the manager to move it from a point off by its own position.
+    m_mainDialog->move(centredPosition(*m_mainDialog));
     // The run's result carries nothing the program uses.
     m_mainDialog->exec();
 }
