@@ -9,8 +9,8 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
-    # a window manager for the window's own tests
-    openbox
+    # a window manager and a headless Wayland compositor for the window's tests
+    openbox weston qt6-wayland
     # texts in Latin, Chinese and Japanese scripts
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies
