@@ -72,8 +72,14 @@ InstanceLock::InstanceLock(const QString& runtimeFolder)
     if (runtimeFolder.isEmpty() || !QDir::isAbsolutePath(runtimeFolder))
         return;
     const QDir folder(runtimeFolder);
+    const QString socketPath = folder.filePath(QStringLiteral("tavolix.socket"));
+    // A socket path must fit its address; where it cannot, neither can a
+    // later start reach this one, so there is no lock either.
+    if (static_cast<std::size_t>(QFile::encodeName(socketPath).size()) >=
+        sizeof(sockaddr_un::sun_path))
+        return;
     m_lockPath = folder.filePath(QStringLiteral("tavolix.lock"));
-    m_socketPath = folder.filePath(QStringLiteral("tavolix.socket"));
+    m_socketPath = socketPath;
 }
 
 InstanceLock::~InstanceLock()
@@ -130,8 +136,6 @@ InstanceLock::HandOver InstanceLock::handOver(const QByteArray& activationToken)
     const QByteArray path = QFile::encodeName(m_socketPath);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path)
-        return HandOver::Unanswered;
     std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
 
     const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
