@@ -14,6 +14,8 @@ packages=(
     # tavolixctl doctor: JSON of the nftables ruleset, read by the doctor and
     # set up by its tests
     nlohmann-json3-dev nftables
+    # a window manager and a headless Wayland compositor for the window's tests
+    openbox weston qt6-wayland
     # texts in Latin, Chinese and Japanese scripts
     fonts-liberation2 fonts-noto-cjk
     # the Debian package: dpkg-shlibdeps finds its library dependencies

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <array>
 #include <memory>
@@ -9,6 +10,7 @@ class QApplication;
 
 namespace tavolix {
 
+class InstanceLock;
 class SearchDialog;
 
 // The application object: lets one instance run, and runs the main dialog.
@@ -25,19 +27,26 @@ public:
     // Brings a running instance to the front and returns at once, or
     // creates the main dialog and returns when its modal run has ended.
     void initInstance();
-    // Deletes the main dialog; the returned exit code is always 0.
+    // Deletes the main dialog; returns the exit code: 0, or 1 when a running
+    // instance could not be asked to come forward.
     int exitInstance();
 
     SearchDialog* mainDialog() const { return m_mainDialog.get(); }
 
 private:
     static bool activateRunningInstance();
+    // Where windows cannot be searched by title: true when this start is
+    // not the one to run.
+    bool handOverToRunningInstance();
+    void bringMainDialogForward(const QByteArray& activationToken);
 
     // QApplication keeps references to its argc and argv for its lifetime.
     // It gets only a fixed program name: the program reads no command line.
     int m_qtArgc = 1;
     std::array<char, 8> m_programName{"tavolix"};
     std::array<char*, 2> m_qtArgv{};
+    int m_exitCode = 0;
+    std::unique_ptr<InstanceLock> m_instanceLock;
     // Declared before the dialog so that it is destroyed after it.
     std::unique_ptr<QApplication> m_qtApplication;
     std::unique_ptr<SearchDialog> m_mainDialog;

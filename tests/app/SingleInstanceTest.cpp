@@ -1,17 +1,23 @@
-// Starts the real program twice on one X display inside a network namespace
-// of the test's own (the program broadcasts when it starts).
+// Starts the real program twice on one X display, or on a headless Wayland
+// compositor with or without an X server beside it, inside a network
+// namespace of the test's own (the program broadcasts when it starts).
 #include "ChildProcess.h"
 #include "NetnsTopology.h"
 #include "TemporaryDirectory.h"
 #include "XcbTestClient.h"
 #include "XvfbServer.h"
 
+#include <QLibraryInfo>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <poll.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace tavolix::test {
@@ -22,6 +28,18 @@ namespace fs = std::filesystem;
 constexpr std::string_view title = "Tavolix";
 // Only against a hang: far longer than a start or a shutdown takes.
 constexpr std::chrono::seconds hangGuard{60};
+
+// Checks the condition until it holds; false only if it never did.
+bool waitFor(const std::function<bool()>& condition)
+{
+    const auto guard = std::chrono::steady_clock::now() + hangGuard;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > guard)
+            return false;
+        ::usleep(20'000);
+    }
+    return true;
+}
 
 struct SqliteClose final
 {
@@ -64,21 +82,58 @@ protected:
 
     XcbTestClient& watcher() { return *m_watcher; }
 
-    ChildProcess& startProgram()
+    // The desktop a start finds.
+    struct Session
+    {
+        bool xServer = true;
+        bool wayland = false;
+        std::string platform = "xcb"; // QT_QPA_PLATFORM; empty: not set
+    };
+
+    ChildProcess& startProgram() { return startProgram(Session{}); }
+    ChildProcess& startProgram(const Session& session)
     {
         const std::string dir = m_directory.path().string();
-        LaunchOptions options;
-        options.arguments = {TAVOLIX_PROGRAM};
-        options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
-                                                       "HOME=" + dir,
-                                                       "XDG_RUNTIME_DIR=" + dir,
-                                                       "LANG=C.UTF-8",
-                                                       "DISPLAY=" + m_server->displayName(),
-                                                       "QT_QPA_PLATFORM=xcb"};
-        options.workingDirectory = dir;
-        options.networkNamespace = m_topology.name("app");
-        m_processes.push_back(std::make_unique<ChildProcess>(options));
-        return *m_processes.back();
+        std::vector<std::string> env{"PATH=/usr/bin:/bin", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir,
+                                     "LANG=C.UTF-8"};
+        if (session.xServer)
+            env.push_back("DISPLAY=" + m_server->displayName());
+        if (session.wayland) {
+            env.push_back("WAYLAND_DISPLAY=" + std::string(compositorSocket));
+            env.emplace_back("XDG_SESSION_TYPE=wayland");
+        }
+        if (!session.platform.empty())
+            env.push_back("QT_QPA_PLATFORM=" + session.platform);
+        return launch({TAVOLIX_PROGRAM}, env);
+    }
+
+    // Whether a program holds the per-user lock in the runtime folder.
+    bool lockIsHeld() const
+    {
+        const std::string path = (m_directory.path() / "tavolix.lock").string();
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd); // also lets go of the lock if this took it
+        return held;
+    }
+
+    // weston's headless compositor on the runtime folder the programs share.
+    void startCompositor()
+    {
+        if (findProgram("weston").empty())
+            GTEST_SKIP() << "weston is not installed";
+        const fs::path plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString();
+        if (!fs::exists(plugins / "platforms" / "libqwayland-generic.so"))
+            GTEST_SKIP() << "Qt's Wayland plugin is not installed";
+        // Wayland clients refuse a runtime folder that others may read.
+        fs::permissions(m_directory.path(), fs::perms::owner_all);
+        launch({"weston", "--backend=headless-backend.so", "--idle-time=0",
+                "--socket=" + std::string(compositorSocket)},
+               {"PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + m_directory.path().string()});
+        ASSERT_TRUE(waitFor([&] { return fs::exists(m_directory.path() / compositorSocket); }))
+            << "weston never listened";
     }
 
     struct Outcome
@@ -87,11 +142,13 @@ protected:
         std::optional<int> exitCode;        // or how it ended before it mapped one
     };
 
-    // Waits until the process maps a top-level window or ends.
+    // Waits until the process maps a top-level window or ends; neither when
+    // it does nothing of the two for far too long.
     Outcome awaitWindowOrExit(ChildProcess& process)
     {
         xcb_connection_t* c = watcher().get();
-        while (process.started()) {
+        const auto guard = std::chrono::steady_clock::now() + hangGuard;
+        while (process.started() && std::chrono::steady_clock::now() < guard) {
             while (xcb_generic_event_t* raw = xcb_poll_for_event(c)) {
                 const XcbReply<xcb_generic_event_t> event(raw);
                 if ((event->response_type & 0x7f) != XCB_MAP_NOTIFY)
@@ -119,6 +176,20 @@ protected:
     TemporaryDirectory m_directory;
 
 private:
+    static constexpr const char* compositorSocket = "tavolix-wayland";
+
+    ChildProcess& launch(const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& env)
+    {
+        LaunchOptions options;
+        options.arguments = arguments;
+        options.environment = env;
+        options.workingDirectory = m_directory.path().string();
+        options.networkNamespace = m_topology.name("app");
+        m_processes.push_back(std::make_unique<ChildProcess>(options));
+        return *m_processes.back();
+    }
+
     NetnsTopology m_topology;
     std::unique_ptr<XvfbServer> m_server;
     std::unique_ptr<XcbTestClient> m_watcher;
@@ -171,6 +242,54 @@ TEST_F(SingleInstanceTest, ASecondStartFindsTheFirstWindowInEveryLanguage)
         watcher().requestClose(*window);
         ASSERT_TRUE(watcher().sync());
         ASSERT_EQ(first.waitAtMost(hangGuard), 0);
+    }
+}
+
+// On Wayland the program runs on X11 whenever an X server is reachable (there
+// the title search holds), unless the user names another platform; without
+// X a lock in the runtime folder lets one instance run. Either way a second
+// start brings the first forward and ends with 0.
+TEST_F(SingleInstanceTest, OnWaylandTwoStartsLeaveOneProgramRunning)
+{
+    startCompositor();
+    ASSERT_FALSE(IsSkipped() || HasFatalFailure());
+    struct Row
+    {
+        const char* desktop;
+        Session session;
+        bool onX11;
+    };
+    const Row rows[] = {
+        {"Wayland alone", {.xServer = false, .wayland = true, .platform = ""}, false},
+        {"Wayland with an X server", {.xServer = true, .wayland = true, .platform = ""}, true},
+        {"Wayland named by the user, an X server beside",
+         {.xServer = true, .wayland = true, .platform = "wayland"},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.desktop);
+        ChildProcess& first = startProgram(row.session);
+        if (row.onX11) {
+            ASSERT_TRUE(windowOf(first)) << "ended with " << first.poll().value_or(-1);
+        } else {
+            ASSERT_TRUE(waitFor([&] { return lockIsHeld() || first.poll(); }))
+                << "the first start never took the lock";
+            ASSERT_EQ(first.poll(), std::nullopt) << "the first start ended";
+        }
+
+        // The second start ends once the first has answered, so the first has
+        // served its window by then: on X11 its window is on the display.
+        ChildProcess& second = startProgram(row.session);
+        const Outcome outcome = awaitWindowOrExit(second);
+        EXPECT_EQ(outcome.window, std::nullopt) << "the second start opened a window";
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(first.poll(), std::nullopt) << "the first instance ended";
+        bool firstOnX11 = false;
+        for (const xcb_window_t window : watcher().children(watcher().root()))
+            firstOnX11 |= watcher().pidOf(window) == static_cast<uint32_t>(first.pid()) &&
+                          watcher().isViewable(window);
+        EXPECT_EQ(firstOnX11, row.onX11);
+        first.terminate();
     }
 }
 

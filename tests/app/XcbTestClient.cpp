@@ -96,6 +96,20 @@ void XcbTestClient::requestClose(xcb_window_t window)
                    reinterpret_cast<const char*>(&message));
 }
 
+void XcbTestClient::requestActivation(xcb_window_t window)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("_NET_ACTIVE_WINDOW");
+    message.data.data32[0] = 2; // from a pager or task bar
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(get(), 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+}
+
 bool XcbTestClient::isViewable(xcb_window_t window) const
 {
     const auto attributes =
@@ -131,6 +145,39 @@ uint32_t XcbTestClient::pidOf(xcb_window_t window) const
     if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
         return 0;
     return *static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+}
+
+std::optional<WmState> XcbTestClient::wmState(xcb_window_t window) const
+{
+    const xcb_atom_t wmState = atom("WM_STATE");
+    const auto reply = xcbReply(xcb_get_property_reply, get(),
+                                xcb_get_property(get(), 0, window, wmState, wmState, 0, 2));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+        return std::nullopt;
+    return static_cast<WmState>(*static_cast<const uint32_t*>(xcb_get_property_value(reply.get())));
+}
+
+std::optional<RootPoint> XcbTestClient::rootPosition(xcb_window_t window) const
+{
+    const auto reply = xcbReply(xcb_translate_coordinates_reply, get(),
+                                xcb_translate_coordinates(get(), window, m_root, 0, 0));
+    if (!reply)
+        return std::nullopt;
+    return RootPoint{reply->dst_x, reply->dst_y};
+}
+
+std::vector<uint8_t> XcbTestClient::pixels(xcb_window_t window, int x, int y, int width,
+                                           int height) const
+{
+    const auto reply =
+        xcbReply(xcb_get_image_reply, get(),
+                 xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<int16_t>(x),
+                               static_cast<int16_t>(y), static_cast<uint16_t>(width),
+                               static_cast<uint16_t>(height), ~0u));
+    if (!reply)
+        return {};
+    const uint8_t* first = xcb_get_image_data(reply.get());
+    return {first, first + xcb_get_image_data_length(reply.get())};
 }
 
 void XcbTestClient::selectRootEvents(uint32_t eventMask)

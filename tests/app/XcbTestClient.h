@@ -4,6 +4,10 @@
 #include "XcbReply.h"
 
 #include <QtGlobal>
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +21,19 @@ enum class WmState : uint32_t
     Withdrawn = 0,
     Normal = 1,
     Iconic = 3
+};
+
+// A point on the root window.
+struct RootPoint final
+{
+    int x = 0;
+    int y = 0;
+    friend auto operator<=>(const RootPoint&, const RootPoint&) = default;
+    friend RootPoint operator+(RootPoint a, RootPoint b) { return {a.x + b.x, a.y + b.y}; }
+    friend std::ostream& operator<<(std::ostream& out, RootPoint p)
+    {
+        return out << '(' << p.x << ", " << p.y << ')';
+    }
 };
 
 // A test's own X client: makes and changes windows the way applications
@@ -44,12 +61,19 @@ public:
     void raise(xcb_window_t window);
     // What a window manager sends when the user closes a window.
     void requestClose(xcb_window_t window);
+    // What a task bar sends when the user picks a window.
+    void requestActivation(xcb_window_t window);
 
     bool isViewable(xcb_window_t window) const;
     // Children of `parent`, bottom of the stack first.
     std::vector<xcb_window_t> children(xcb_window_t parent) const;
     std::string netWmName(xcb_window_t window) const;
     uint32_t pidOf(xcb_window_t window) const;
+    std::optional<WmState> wmState(xcb_window_t window) const;
+    // Where the window's top-left corner is on the root window.
+    std::optional<RootPoint> rootPosition(xcb_window_t window) const;
+    // The pixels of a rectangle of a viewable window, as the server sends them.
+    std::vector<uint8_t> pixels(xcb_window_t window, int x, int y, int width, int height) const;
 
     void selectRootEvents(uint32_t eventMask);
     // Every event the server has sent so far.
