@@ -51,7 +51,9 @@ speaks English, Simplified Chinese, Traditional Chinese, French, German and\n\
 Japanese.")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
     "qt6-qpa-plugins, fonts-liberation2, fonts-noto-cjk, sqlite3")
-set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "xdg-utils")
+# Opening a device's web page goes through the desktop's URL handler; on a
+# Wayland desktop without XWayland the window needs Qt's Wayland plugin.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 # The ufw application profile lives in /etc, where the admin may edit it.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/conffiles)
 

@@ -11,9 +11,6 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
-    # tavolixctl doctor: JSON of the nftables ruleset, read by the doctor and
-    # set up by its tests
-    nlohmann-json3-dev nftables
     # a window manager and a headless Wayland compositor for the window's tests
     openbox weston qt6-wayland
     # texts in Latin, Chinese and Japanese scripts
@@ -23,7 +20,7 @@ packages=(
     # the installed packages' test: lintian, and the tools that read the
     # firewall profiles (ufw is added below)
     desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils lintian firewalld
-    # the firewall test in a network namespace
+    # packet filters set up by the firewall and doctor tests in namespaces
     nftables
 )
 
