@@ -1,5 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeviceEncoding.h"
 #include "PlanCheck.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
@@ -125,6 +126,28 @@ std::string report(const std::vector<DeviceWork>& work,
     return renderTable({"mac", "ip", "result", "detail"}, rows);
 }
 
+// The rows with their names and accounts in the bytes each device will
+// store; a text that its device cannot store goes into errors.
+std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
+                                       const std::vector<FoundDevice>& found, LegacyCodePage page,
+                                       std::vector<std::string>& errors)
+{
+    std::vector<PlanRow> encoded = rows;
+    for (PlanRow& row : encoded) {
+        const auto device = std::find_if(found.begin(), found.end(), [&](const FoundDevice& d) {
+            return d.record.mac == row.mac;
+        });
+        if (device == found.end())
+            continue;
+        std::string problem;
+        if (auto asked = inDeviceEncoding(device->record, row.asked, page, problem))
+            row.asked = std::move(*asked);
+        else
+            errors.push_back("row " + std::to_string(row.row) + ": " + problem);
+    }
+    return encoded;
+}
+
 } // namespace
 
 int runApply(const ApplyCommand& command)
@@ -157,7 +180,10 @@ int runApply(const ApplyCommand& command)
         return ExitSystem;
     if (found->empty())
         complain(session.silenceReport(searchListening));
-    const PlanVerdict verdict = checkPlan(rows, *found);
+    const std::vector<PlanRow> encodedRows =
+        encodedForDevices(rows, *found, command.codePage, errors);
+    PlanVerdict verdict = checkPlan(encodedRows, *found);
+    verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
     for (const std::string& warning : verdict.warnings)
         complain("warning: " + warning);
     for (const std::string& error : verdict.errors)
@@ -169,7 +195,7 @@ int runApply(const ApplyCommand& command)
     }
 
     std::vector<DeviceWork> work;
-    for (const PlanRow& row : rows) {
+    for (const PlanRow& row : encodedRows) {
         const auto device = std::find_if(found->begin(), found->end(), [&](const FoundDevice& d) {
             return d.record.mac == row.mac;
         });
@@ -191,8 +217,8 @@ int runApply(const ApplyCommand& command)
         if (!first)
             std::this_thread::sleep_for(sendGap);
         first = false;
-        const auto request =
-            composeRequest(item.device.record, item.row.asked, *login, item.failure);
+        const auto request = composeRequest(item.device.record, item.row.asked, *login,
+                                            command.codePage, item.failure);
         if (!request || !session.sendConfiguration(item.device, *request, item.failure)) {
             item.result = Result::Failed;
             continue;

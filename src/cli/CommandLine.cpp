@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "Commands.h"
+#include "DeviceEncoding.h"
 #include "ExitCode.h"
 
 #include <CLI/CLI.hpp>
@@ -51,6 +52,16 @@ void addLoginOptions(CLI::App& command, std::string& user, std::string& password
         .add_option("--password-file", passwordFile,
                     "read the login password from the first line of FILE (- for standard input)")
         ->type_name("FILE");
+}
+
+void addCodePageOption(CLI::App& command, std::string& codePage)
+{
+    command
+        .add_option("--code-page", codePage,
+                    "code page of device names that are not UTF-8, in which a changed name is "
+                    "written back: windows-1252, gb18030, big5 or shift-jis")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"windows-1252", "gb18030", "big5", "shift-jis"}));
 }
 
 struct SetValues
@@ -120,6 +131,8 @@ int runCommandLine(int argc, char** argv)
         ->capture_default_str()
         ->check(CLI::Range(1, longestWait));
     setApp->add_flag("--no-verify", set.noVerify, "send, but do not search for the result");
+    std::string setCodePage = "windows-1252";
+    addCodePageOption(*setApp, setCodePage);
     setApp->footer(exitCodeHelp);
 
     PlanCommand plan;
@@ -153,6 +166,8 @@ int runCommandLine(int argc, char** argv)
         ->capture_default_str()
         ->check(CLI::Range(1, longestWait));
     addInterfaceOption(*applyApp, apply.interfaces);
+    std::string applyCodePage = "windows-1252";
+    addCodePageOption(*applyApp, applyCodePage);
     applyApp->add_option("--format", applyFormat, "report as table or json")
         ->capture_default_str()
         ->check(CLI::IsMember({"table", "json"}));
@@ -182,6 +197,7 @@ int runCommandLine(int argc, char** argv)
             if (option->count() > 0)
                 set.given[setting] = setValues.typed[setting];
         }
+        set.codePage = *codePageNamed(setCodePage);
         return runSet(set);
     }
     if (planApp->parsed())
@@ -189,6 +205,7 @@ int runCommandLine(int argc, char** argv)
     if (doctorApp->parsed())
         return runDoctor(doctor);
     apply.format = formatNamed(applyFormat);
+    apply.codePage = *codePageNamed(applyCodePage);
     return runApply(apply);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceListing.h"
+#include "DeviceText.h"
 #include "Settings.h"
 
 #include <map>
@@ -28,6 +29,7 @@ struct SetCommand
     std::string passwordFile;
     int timeoutMs = 15000;
     bool noVerify = false;
+    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
 };
 
 struct PlanCommand
@@ -48,6 +50,7 @@ struct ApplyCommand
     int timeoutMs = 15000;
     std::vector<std::string> interfaces;
     OutputFormat format = OutputFormat::Table;
+    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
 };
 
 struct DoctorCommand

@@ -7,9 +7,14 @@
 namespace tavolix::cli {
 
 RequestFields::RequestFields(const DeviceRecord& device, const SettingValues& asked,
-                             const Login& login)
-    : m_device(device), m_asked(asked), m_login(login)
+                             const Login& login, LegacyCodePage page)
+    : m_device(device), m_asked(asked), m_login(login), m_page(page)
 {}
+
+std::string RequestFields::decoded(std::string_view deviceBytes) const
+{
+    return deviceTextToUtf8(deviceBytes, m_page);
+}
 
 std::string RequestFields::value(Setting setting) const
 {
@@ -29,7 +34,7 @@ std::string RequestFields::fieldText(WorkerField field)
     case WorkerField::Mac:
         return macToText(m_device.mac);
     case WorkerField::Name:
-        return value(Setting::Name);
+        return decoded(value(Setting::Name));
     case WorkerField::IpAddress:
         return value(Setting::Ip);
     case WorkerField::SubnetMask:
@@ -39,9 +44,9 @@ std::string RequestFields::fieldText(WorkerField field)
     case WorkerField::HttpPort:
         return value(Setting::HttpPort);
     case WorkerField::PppoeAccount:
-        return value(Setting::PppoeAccount);
+        return decoded(value(Setting::PppoeAccount));
     case WorkerField::PppoePassword:
-        return std::string(tavolix::fieldText(m_device.pppoePassword));
+        return decoded(tavolix::fieldText(m_device.pppoePassword));
     }
     return {};
 }
@@ -64,13 +69,14 @@ void RequestFields::showMessageBox(std::string_view, std::string_view text)
 }
 
 std::optional<RequestBuffer> composeRequest(const DeviceRecord& device, const SettingValues& asked,
-                                            const Login& login, std::string& problem)
+                                            const Login& login, LegacyCodePage page,
+                                            std::string& problem)
 {
     // The composer finds its target in a device table by the caption's MAC,
     // as the window's Submit does: a table that holds just this device.
     WorkerControl control;
     control.table.store(device);
-    RequestFields fields(device, asked, login);
+    RequestFields fields(device, asked, login, page);
     RequestBuffer request{};
     DatagramWriter writer(request);
     if (composeConfiguration(control, fields, writer) == ConfigurationOutcome::Composed)

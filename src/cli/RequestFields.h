@@ -2,6 +2,7 @@
 
 #include "Datagram.h"
 #include "DeviceRecord.h"
+#include "DeviceText.h"
 #include "Settings.h"
 #include "WorkerUi.h"
 
@@ -17,19 +18,23 @@ struct Login
 };
 
 // The fields the window's Submit would hold for one device: the device's own
-// values (its own bytes, so nothing untouched differs), the asked values in
-// their place, and the login. The configuration composer reads them through
+// values, the asked values in their place, and the login. Names and accounts
+// are shown as the window shows them, decoded in the code page, so that the
+// composer sends no untouched text and writes a changed one in the device's
+// own encoding. The configuration composer reads them through
 // the same interface through which it reads the window.
 class RequestFields final : public WorkerUi
 {
 public:
-    RequestFields(const DeviceRecord& device, const SettingValues& asked, const Login& login);
+    RequestFields(const DeviceRecord& device, const SettingValues& asked, const Login& login,
+                  LegacyCodePage page);
     RequestFields(const RequestFields&) = delete;
     RequestFields& operator=(const RequestFields&) = delete;
 
     std::string fieldText(WorkerField field) override;
     bool isFieldVisible(WorkerField field) override;
     bool isChoiceChecked(WorkerChoice choice) override;
+    LegacyCodePage textCodePage() override { return m_page; }
     void showMessageBox(std::string_view caption, std::string_view text) override;
     // There is no window: nothing to show, reset or list.
     void setStatusText(std::string_view) override {}
@@ -41,10 +46,12 @@ public:
 
 private:
     std::string value(Setting setting) const;
+    std::string decoded(std::string_view deviceBytes) const;
 
     const DeviceRecord& m_device;
     const SettingValues& m_asked;
     const Login& m_login;
+    LegacyCodePage m_page;
     std::string m_complaint;
 };
 
@@ -52,6 +59,7 @@ private:
 // asked values; nothing, with the composer's complaint in problem, when it
 // refuses one.
 std::optional<RequestBuffer> composeRequest(const DeviceRecord& device, const SettingValues& asked,
-                                            const Login& login, std::string& problem);
+                                            const Login& login, LegacyCodePage page,
+                                            std::string& problem);
 
 } // namespace tavolix::cli

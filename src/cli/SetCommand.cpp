@@ -1,5 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeviceEncoding.h"
 #include "Ipv4.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
@@ -99,20 +100,26 @@ int runSet(const SetCommand& command)
         complain("device " + macToText(*mac) + " did not answer the search");
         return ExitIncomplete;
     }
-    const auto refusals = refusedChanges(device->record, *asked);
+    std::string problem;
+    const auto encoded = inDeviceEncoding(device->record, *asked, command.codePage, problem);
+    if (!encoded) {
+        complain(problem);
+        return ExitRefused;
+    }
+    const auto refusals = refusedChanges(device->record, *encoded);
     for (const std::string& refusal : refusals)
         complain(refusal);
     if (!refusals.empty())
         return ExitRefused;
 
-    std::vector<VerificationTarget> targets = {{*mac, *asked, device->record, false}};
-    if (differingSettings(device->record, *asked).empty()) {
+    std::vector<VerificationTarget> targets = {{*mac, *encoded, device->record, false}};
+    if (differingSettings(device->record, *encoded).empty()) {
         writeOut(fieldReport(targets.front()));
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
-    std::string problem;
-    const auto request = composeRequest(device->record, *asked, *login, problem);
+    const auto request =
+        composeRequest(device->record, *encoded, *login, command.codePage, problem);
     if (!request) {
         complain(problem);
         return ExitRefused;

@@ -1,6 +1,7 @@
 // The configuration request tavolixctl sends is the one the window's Submit
 // composes for the same field values: byte images, laid out by offset.
 #include "ByteImage.h"
+#include "DeviceEncoding.h"
 #include "RequestFields.h"
 
 #include <gtest/gtest.h>
@@ -57,11 +58,26 @@ TEST(RequestFields, SendsOnlyWhatWasAskedInTheWindowsRecordOrder)
                        {80, {0x14, 0x05, '8', '0', '8', '0', 0x00}}, // HttpPort
                        {87, {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF}},   // NetworkMode DHCP
                    })},
+        // A name typed in UTF-8 goes out in the device's own Latin-1, as the window writes it.
+        {{{Setting::Name, "cam\xc3\xa9ra 2"}},
+         byteImage(256,
+                   {
+                       {0, ascii("VXL83")},
+                       {5, {0x32, 0x20}},
+                       {7, ascii("YWRtaW46YWRtaW4=")},
+                       {39, {0x10, 0x06, 0x02, 0x00, 0x5e, 0x10, 0x00, 0x07}},
+                       {47, {0x20, 0x1F}}, // Name, 49-79
+                       {49, {'c', 'a', 'm', 0xE9, 'r', 'a', ' ', '2'}},
+                       {80, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}},
+                   })},
     };
     const DeviceRecord device = latin1Camera();
     for (const auto& c : cases) {
         std::string problem;
-        const auto request = composeRequest(device, c.asked, login, problem);
+        const auto asked = inDeviceEncoding(device, c.asked, LegacyCodePage::Windows1252, problem);
+        ASSERT_TRUE(asked.has_value()) << problem;
+        const auto request =
+            composeRequest(device, *asked, login, LegacyCodePage::Windows1252, problem);
         ASSERT_TRUE(request.has_value()) << problem;
         EXPECT_EQ(e2e::describeDifference({request->begin(), request->end()}, c.expected), "");
     }
@@ -102,6 +118,28 @@ TEST(RequestFields, KindAndModeDecideWhatMayChange)
         }
         ASSERT_EQ(refusals.size(), 1u) << c.refusal;
         EXPECT_NE(refusals.front().find(c.refusal), std::string::npos) << refusals.front();
+    }
+}
+
+TEST(DeviceEncoding, RefusesWhatTheDevicesEncodingCannotHold)
+{
+    const DeviceRecord device = latin1Camera();
+    const struct
+    {
+        LegacyCodePage page;
+        SettingValues asked;
+        const char* problem;
+    } cases[] = {
+        {LegacyCodePage::Windows1252, {{Setting::Name, "\xe6\x91\x84"}}, "cannot store"},
+        // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
+        {LegacyCodePage::Gb18030,
+         {{Setting::Name, std::string(29, 'a') + "\xc3\x9f"}},
+         "does not fit"},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        EXPECT_FALSE(inDeviceEncoding(device, c.asked, c.page, problem).has_value());
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
     }
 }
 
