@@ -212,8 +212,8 @@ struct Figures
 // A program the bench starts: ours, or the bare dialog it is measured against.
 struct Contender
 {
-    const char* label;
-    const char* path;
+    std::string label;
+    std::vector<std::string> command;
     bool searches; // ours: wait until its first search has been taken in
     Figures figures;
 };
@@ -224,7 +224,7 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
                Contender& contender)
 {
     test::LaunchOptions options;
-    options.arguments = {contender.path};
+    options.arguments = contender.command;
     options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
                                                    "HOME=" + dir,
                                                    "XDG_RUNTIME_DIR=" + dir,
@@ -243,7 +243,7 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     const auto window = program.started() ? awaitMappedWindow(watcher, program) : std::nullopt;
     if (!window) {
         std::printf("start %d, %s: no window (program ended with %d); see %s/program.log\n", number,
-                    contender.label, program.poll().value_or(-1), dir.c_str());
+                    contender.label.c_str(), program.poll().value_or(-1), dir.c_str());
         return;
     }
     const double mappedMs = millisecondsSince(start);
@@ -259,8 +259,8 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const auto memory = residentMemory(program.pid());
 
-    std::printf("start %d, %-8s: window mapped after %6.1f ms, first painted after ", number,
-                contender.label, mappedMs);
+    std::printf("start %d, %-10s: window mapped after %6.1f ms, first painted after ", number,
+                contender.label.c_str(), mappedMs);
     if (paintedMs) {
         std::printf("%6.1f ms", *paintedMs);
         figures.paintedMs.push_back(*paintedMs);
@@ -285,9 +285,9 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     const auto exitCode = program.waitAtMost(giveUp);
     if (!exitCode)
         std::printf("start %d, %s: still running after a close request; ended by SIGTERM\n", number,
-                    contender.label);
+                    contender.label.c_str());
     else if (*exitCode != 0)
-        std::printf("start %d, %s: exit code %d\n", number, contender.label, *exitCode);
+        std::printf("start %d, %s: exit code %d\n", number, contender.label.c_str(), *exitCode);
 }
 
 double median(std::vector<double> values)
@@ -339,16 +339,16 @@ int main(int argc, char** argv)
                 "%d devices\n",
                 TAVOLIX_PROGRAM, TAVOLIX_BARE_DIALOG, server.displayName().c_str(), deviceCount);
 
-    // Further programs to weigh in the same run (an older build, say) take
-    // their turns like ours.
-    std::vector<Contender> contenders{{"tavolix", TAVOLIX_PROGRAM, true, {}},
-                                      {"bare", TAVOLIX_BARE_DIALOG, false, {}}};
-    std::vector<std::string> extraLabels;
-    for (int i = 3; i < argc; ++i)
-        extraLabels.push_back("extra " + std::to_string(i - 2));
+    // The bare dialog once more in the program's fonts, to tell what they
+    // cost in Qt and fontconfig. Further programs to weigh in the same run
+    // (an older build, say) take their turns like ours.
+    std::vector<Contender> contenders{
+        {"tavolix", {TAVOLIX_PROGRAM}, true, {}},
+        {"bare", {TAVOLIX_BARE_DIALOG}, false, {}},
+        {"bare+fonts", {TAVOLIX_BARE_DIALOG, "--program-fonts"}, false, {}}};
     for (int i = 3; i < argc; ++i) {
-        contenders.push_back({extraLabels[static_cast<size_t>(i - 3)].c_str(), argv[i], true, {}});
-        std::printf("%s: %s\n", contenders.back().label, argv[i]);
+        contenders.push_back({"extra " + std::to_string(i - 2), {argv[i]}, true, {}});
+        std::printf("%s: %s\n", contenders.back().label.c_str(), argv[i]);
     }
     const std::size_t count = contenders.size();
     for (int number = 1; number <= starts; ++number) {
@@ -363,16 +363,16 @@ int main(int argc, char** argv)
         }
     }
     for (const Contender& contender : contenders) {
-        std::printf("%s:\n", contender.label);
+        std::printf("%s:\n", contender.label.c_str());
         bench::printSpread("  start to window mapped", "ms", contender.figures.mappedMs);
         bench::printSpread("  start to first paint", "ms", contender.figures.paintedMs);
         bench::printSpread("  VmRSS one second after", "MiB", contender.figures.residentMib);
     }
     const Figures& bare = contenders[1].figures;
     for (const Contender& contender : contenders) {
-        if (!contender.searches)
+        if (&contender == &contenders[1])
             continue;
-        std::printf("%s against the bare dialog, medians:\n", contender.label);
+        std::printf("%s against the bare dialog, medians:\n", contender.label.c_str());
         printRatio("  start to first paint", contender.figures.paintedMs, bare.paintedMs);
         printRatio("  VmRSS", contender.figures.residentMib, bare.residentMib);
     }
