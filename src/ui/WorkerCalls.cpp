@@ -1,5 +1,5 @@
-// The window's side of the worker's calls. Each runs on the window's thread
-// while the worker waits for it.
+// The window's side of the worker's calls. Each runs on the window's thread;
+// the worker waits for all but its list rows.
 
 #include "ReplyParser.h"
 #include "SearchDialog.h"
