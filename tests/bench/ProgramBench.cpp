@@ -29,6 +29,8 @@ constexpr int deviceCount = 255;
 constexpr uint16_t programPort = 3566;
 // Only against a program that never gets there.
 constexpr auto giveUp = std::chrono::seconds(30);
+// Between one program's end and the next start.
+constexpr auto settle = std::chrono::milliseconds(500);
 
 // What /proc tells about the running program; nothing once it has gone.
 std::string procPath(pid_t pid, const char* entry)
@@ -353,13 +355,18 @@ int main(int argc, char** argv)
     const std::size_t count = contenders.size();
     for (int number = 1; number <= starts; ++number) {
         // Each goes first in turn, so that a trend in the machine's load
-        // weighs on all alike. Ours alone, on the last start, is watched
-        // while idle.
+        // weighs on all alike, and every other round runs backwards, so that
+        // none always follows the same one: a program just closed leaves the
+        // display and the kernel busy for a while. Ours alone, on the last
+        // start, is watched while idle.
+        const auto round = static_cast<std::size_t>(number - 1);
         for (std::size_t i = 0; i < count; ++i) {
-            Contender& contender = contenders[(static_cast<std::size_t>(number - 1) + i) % count];
+            const std::size_t step = round % 2 == 0 ? i : count - 1 - i;
+            Contender& contender = contenders[(round + step) % count];
             startOnce(*network, server, watcher, folder.path().string(), number,
                       &contender == &contenders[0] && number == starts ? idleSeconds : 0,
                       contender);
+            std::this_thread::sleep_for(settle);
         }
     }
     for (const Contender& contender : contenders) {
