@@ -45,7 +45,7 @@ std::optional<uint64_t> DeviceTable::generationHolding(int slotNumber) const
     if (slotNumber < 1 || slotNumber > slotCount)
         return std::nullopt;
     const std::lock_guard lock(m_mutex);
-    if (m_slots[slotNumber - 1].slot == 0)
+    if (m_slots[static_cast<std::size_t>(slotNumber - 1)].slot == 0)
         return std::nullopt;
     return m_generation;
 }
