@@ -31,6 +31,23 @@ void DeviceTable::clear()
 {
     const std::lock_guard lock(m_mutex);
     m_slots.fill(DeviceRecord{});
+    ++m_generation;
+}
+
+uint64_t DeviceTable::generation() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_generation;
+}
+
+std::optional<uint64_t> DeviceTable::generationHolding(int slotNumber) const
+{
+    if (slotNumber < 1 || slotNumber > slotCount)
+        return std::nullopt;
+    const std::lock_guard lock(m_mutex);
+    if (m_slots[static_cast<std::size_t>(slotNumber - 1)].slot == 0)
+        return std::nullopt;
+    return m_generation;
 }
 
 std::optional<DeviceRecord> DeviceTable::recordAt(int slotNumber) const

@@ -3,6 +3,7 @@
 #include "DeviceRecord.h"
 
 #include <array>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -27,8 +28,19 @@ public:
     // and the record was dropped.
     int store(const DeviceRecord& record);
 
-    // Empties every slot.
+    // Empties every slot and begins a new generation.
     void clear();
+
+    // How many times the table has been emptied. Slots are only ever freed
+    // all together, so within one generation a slot, once filled, keeps its
+    // device.
+    uint64_t generation() const;
+
+    // The generation, if slot 1..255 holds a device now; nothing otherwise.
+    // Right after storing a record its storer learns from this whether the
+    // table has been emptied since, and if not, in which generation the
+    // record lives.
+    std::optional<uint64_t> generationHolding(int slotNumber) const;
 
     // A copy of the record in slot 1..255; nothing for other numbers. An
     // empty slot yields a record whose slot field is 0.
@@ -40,6 +52,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::array<DeviceRecord, slotCount> m_slots{};
+    uint64_t m_generation = 0;
 };
 
 } // namespace tavolix

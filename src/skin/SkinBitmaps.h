@@ -24,7 +24,8 @@ enum SkinBitmap : int
 };
 
 // The bitmap with this resource number; only its low 16 bits count. A null
-// image when there is no such bitmap or it cannot be read.
+// image when there is no such bitmap or it cannot be read. Each is decoded
+// once, on first use, and kept for the program's life.
 QImage loadSkinBitmap(int resourceId);
 
 } // namespace tavolix

@@ -3,6 +3,7 @@
 #include "DialogControls.h"
 #include "DialogSkin.h"
 #include "LanguageSwitch.h"
+#include "PendingRows.h"
 #include "SearchDialogOptions.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
@@ -110,6 +111,7 @@ private:
     void beginStripMove();
     void showCaptionHover(QPoint clientPoint);
 
+    void listPendingRows();
     void stopWorker();
     void closeMessageBoxes();
     void messageBoxFinished();
@@ -139,6 +141,7 @@ private:
     };
     std::optional<StripPress> m_stripPress;
     std::atomic<bool> m_workerFinished{false};
+    PendingRows m_pendingRows;
 
     // A worker message box: the worker waits until it is dismissed or the
     // dialog asks the worker to stop.

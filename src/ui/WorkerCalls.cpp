@@ -1,5 +1,5 @@
-// The window's side of the worker's calls. Each runs on the window's thread
-// while the worker waits for it.
+// The window's side of the worker's calls. Each runs on the window's thread;
+// the worker waits for all but its list rows.
 
 #include "ReplyParser.h"
 #include "SearchDialog.h"
@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QThread>
+#include <bitset>
 #include <type_traits>
 
 namespace tavolix {
@@ -142,20 +143,44 @@ void SearchDialog::resetDisplay()
     callOnWindowThread([this] { clearDisplay(); });
 }
 
+// The worker does not wait for its rows: it goes on reading replies while the
+// window lists what it has been handed, many rows at a time.
 void SearchDialog::addListRow(int slotNumber, std::string_view rowText)
 {
-    callOnWindowThread([this, slotNumber, rowText] {
-        // An Update may have emptied the table since the worker stored the
-        // record; a row for it would name no device.
-        const std::optional<DeviceRecord> record = worker.table.recordAt(slotNumber);
-        if (!record || record->slot == 0)
-            return;
-        for (int row = 0; row < deviceList->count(); ++row) {
-            if (leadingNumber(deviceList->item(row)->text().toStdString()) == slotNumber)
-                return;
-        }
-        deviceList->addItem(QString::fromStdString(deviceTextToUtf8(rowText, codePageInEffect())));
-    });
+    // Only the worker fills slots, so a slot that holds a device right after
+    // the worker stored one has not been emptied since, and the generation is
+    // the record's. An emptied table gets no row for the record.
+    const std::optional<uint64_t> generation = worker.table.generationHolding(slotNumber);
+    if (!generation)
+        return;
+    const bool firstWaiting = m_pendingRows.add(slotNumber, std::string(rowText), *generation);
+    if (QThread::currentThread() == thread())
+        listPendingRows();
+    else if (firstWaiting)
+        QMetaObject::invokeMethod(this, &SearchDialog::listPendingRows, Qt::QueuedConnection);
+}
+
+void SearchDialog::listPendingRows()
+{
+    const PendingRows::Batch batch = m_pendingRows.take();
+    // Rows of a table emptied since (Update, a reset) would name no device.
+    if (batch.rows.empty() || batch.tableGeneration != worker.table.generation())
+        return;
+    // The slots the list names already, read once for the whole batch.
+    std::bitset<DeviceTable::slotCount + 1> listed;
+    for (int row = 0; row < deviceList->count(); ++row) {
+        const int number = leadingNumber(deviceList->item(row)->text().toStdString());
+        if (number >= 1 && number <= DeviceTable::slotCount)
+            listed.set(static_cast<std::size_t>(number));
+    }
+    const LegacyCodePage page = codePageInEffect();
+    for (const PendingRows::Row& row : batch.rows) {
+        const auto slot = static_cast<std::size_t>(row.slotNumber);
+        if (listed.test(slot))
+            continue; // the slot has its row; a later name does not replace it
+        listed.set(slot);
+        deviceList->addItem(QString::fromStdString(deviceTextToUtf8(row.text, page)));
+    }
 }
 
 LegacyCodePage SearchDialog::textCodePage()

@@ -2,7 +2,9 @@
 // devices in another: the time from its start to its window on the display
 // and to the window's first painted content, its resident memory once the
 // first search has been taken in, and its CPU time while idle afterwards.
-//   bench_program [starts=5] [idle seconds=10]
+// A bare Qt dialog of the same size is started in turn with it, under the
+// same display and with the same devices, as the yardstick.
+//   bench_program [starts=5] [idle seconds=10] [other program ...]
 #include "BenchSupport.h"
 #include "ChildProcess.h"
 #include "TemporaryDirectory.h"
@@ -27,6 +29,8 @@ constexpr int deviceCount = 255;
 constexpr uint16_t programPort = 3566;
 // Only against a program that never gets there.
 constexpr auto giveUp = std::chrono::seconds(30);
+// Between one program's end and the next start.
+constexpr auto settle = std::chrono::milliseconds(500);
 
 // What /proc tells about the running program; nothing once it has gone.
 std::string procPath(pid_t pid, const char* entry)
@@ -207,13 +211,22 @@ struct Figures
     std::vector<double> mappedMs, paintedMs, residentMib;
 };
 
+// A program the bench starts: ours, or the bare dialog it is measured against.
+struct Contender
+{
+    std::string label;
+    std::vector<std::string> command;
+    bool searches; // ours: wait until its first search has been taken in
+    Figures figures;
+};
+
 // Starts the program once, prints its figures and adds them to the others.
 void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
                test::XcbTestClient& watcher, const std::string& dir, int number, int idleSeconds,
-               Figures& figures)
+               Contender& contender)
 {
     test::LaunchOptions options;
-    options.arguments = {TAVOLIX_PROGRAM};
+    options.arguments = contender.command;
     options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin",
                                                    "HOME=" + dir,
                                                    "XDG_RUNTIME_DIR=" + dir,
@@ -223,6 +236,7 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     options.workingDirectory = dir;
     options.networkNamespace = network.topology.name("host");
     options.outputFile = dir + "/program.log";
+    Figures& figures = contender.figures;
 
     watcher.takeEvents();
     const std::size_t sentBefore = network.sim->datagrams("send").size();
@@ -230,8 +244,8 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     test::ChildProcess program(options);
     const auto window = program.started() ? awaitMappedWindow(watcher, program) : std::nullopt;
     if (!window) {
-        std::printf("start %d: no window (program ended with %d); see %s/program.log\n", number,
-                    program.poll().value_or(-1), dir.c_str());
+        std::printf("start %d, %s: no window (program ended with %d); see %s/program.log\n", number,
+                    contender.label.c_str(), program.poll().value_or(-1), dir.c_str());
         return;
     }
     const double mappedMs = millisecondsSince(start);
@@ -241,21 +255,25 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
         if (hasPaintedContent(watcher.get(), *window))
             paintedMs = millisecondsSince(start);
     }
-    const bool searched = awaitSearchTakenIn(*network.sim, sentBefore, program.pid());
+    const bool searched =
+        contender.searches && awaitSearchTakenIn(*network.sim, sentBefore, program.pid());
     // Let the window list the last rows and settle before memory is read.
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const auto memory = residentMemory(program.pid());
 
-    std::printf("start %d: window mapped after %.1f ms, first painted after ", number, mappedMs);
+    std::printf("start %d, %-10s: window mapped after %6.1f ms, first painted after ", number,
+                contender.label.c_str(), mappedMs);
     if (paintedMs) {
-        std::printf("%.1f ms", *paintedMs);
+        std::printf("%6.1f ms", *paintedMs);
         figures.paintedMs.push_back(*paintedMs);
     } else {
         std::printf("(never)");
     }
-    std::printf("; search %s", searched ? "taken in" : "NOT taken in");
-    if (const auto socket = udpSocket(program.pid(), programPort))
-        std::printf(" (%ld datagrams dropped by the socket)", socket->drops);
+    if (contender.searches) {
+        std::printf("; search %s", searched ? "taken in" : "NOT taken in");
+        if (const auto socket = udpSocket(program.pid(), programPort))
+            std::printf(" (%ld datagrams dropped by the socket)", socket->drops);
+    }
     if (memory) {
         std::printf("; VmRSS %ld KiB (peak %ld KiB)", memory->currentKib, memory->peakKib);
         figures.residentMib.push_back(static_cast<double>(memory->currentKib) / 1024.0);
@@ -268,9 +286,25 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     watcher.sync();
     const auto exitCode = program.waitAtMost(giveUp);
     if (!exitCode)
-        std::printf("start %d: still running after a close request; ended by SIGTERM\n", number);
+        std::printf("start %d, %s: still running after a close request; ended by SIGTERM\n", number,
+                    contender.label.c_str());
     else if (*exitCode != 0)
-        std::printf("start %d: exit code %d\n", number, *exitCode);
+        std::printf("start %d, %s: exit code %d\n", number, contender.label.c_str(), *exitCode);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void printRatio(const char* label, const std::vector<double>& ours,
+                const std::vector<double>& baseline)
+{
+    if (ours.empty() || baseline.empty())
+        return;
+    std::printf("%s: %.3f / %.3f = %.2f\n", label, median(ours), median(baseline),
+                median(ours) / median(baseline));
 }
 
 } // namespace
@@ -303,15 +337,51 @@ int main(int argc, char** argv)
     watcher.sync();
     const test::TemporaryDirectory folder;
     std::filesystem::copy_file(TAVOLIX_SHIPPED_LANGUAGE_DB, folder.path() / "language.db");
-    std::printf("program: %s under Xvfb %s (QT_QPA_PLATFORM=xcb), %d devices\n", TAVOLIX_PROGRAM,
-                server.displayName().c_str(), deviceCount);
+    std::printf("program: %s, against %s, started in turn under Xvfb %s (QT_QPA_PLATFORM=xcb), "
+                "%d devices\n",
+                TAVOLIX_PROGRAM, TAVOLIX_BARE_DIALOG, server.displayName().c_str(), deviceCount);
 
-    Figures figures;
-    for (int number = 1; number <= starts; ++number) // the idle figure on the last start only
-        startOnce(*network, server, watcher, folder.path().string(), number,
-                  number == starts ? idleSeconds : 0, figures);
-    bench::printSpread("start to window mapped", "ms", figures.mappedMs);
-    bench::printSpread("start to first paint", "ms", figures.paintedMs);
-    bench::printSpread("VmRSS after the first search", "MiB", figures.residentMib);
+    // The bare dialog once more in the program's fonts, to tell what they
+    // cost in Qt and fontconfig. Further programs to weigh in the same run
+    // (an older build, say) take their turns like ours.
+    std::vector<Contender> contenders{
+        {"tavolix", {TAVOLIX_PROGRAM}, true, {}},
+        {"bare", {TAVOLIX_BARE_DIALOG}, false, {}},
+        {"bare+fonts", {TAVOLIX_BARE_DIALOG, "--program-fonts"}, false, {}}};
+    for (int i = 3; i < argc; ++i) {
+        contenders.push_back({"extra " + std::to_string(i - 2), {argv[i]}, true, {}});
+        std::printf("%s: %s\n", contenders.back().label.c_str(), argv[i]);
+    }
+    const std::size_t count = contenders.size();
+    for (int number = 1; number <= starts; ++number) {
+        // Each goes first in turn, so that a trend in the machine's load
+        // weighs on all alike, and every other round runs backwards, so that
+        // none always follows the same one: a program just closed leaves the
+        // display and the kernel busy for a while. Ours alone, on the last
+        // start, is watched while idle.
+        const auto round = static_cast<std::size_t>(number - 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t step = round % 2 == 0 ? i : count - 1 - i;
+            Contender& contender = contenders[(round + step) % count];
+            startOnce(*network, server, watcher, folder.path().string(), number,
+                      &contender == &contenders[0] && number == starts ? idleSeconds : 0,
+                      contender);
+            std::this_thread::sleep_for(settle);
+        }
+    }
+    for (const Contender& contender : contenders) {
+        std::printf("%s:\n", contender.label.c_str());
+        bench::printSpread("  start to window mapped", "ms", contender.figures.mappedMs);
+        bench::printSpread("  start to first paint", "ms", contender.figures.paintedMs);
+        bench::printSpread("  VmRSS one second after", "MiB", contender.figures.residentMib);
+    }
+    const Figures& bare = contenders[1].figures;
+    for (const Contender& contender : contenders) {
+        if (&contender == &contenders[1])
+            continue;
+        std::printf("%s against the bare dialog, medians:\n", contender.label.c_str());
+        printRatio("  start to first paint", contender.figures.paintedMs, bare.paintedMs);
+        printRatio("  VmRSS", contender.figures.residentMib, bare.residentMib);
+    }
     return 0;
 }

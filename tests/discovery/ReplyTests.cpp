@@ -189,5 +189,21 @@ TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
     EXPECT_EQ(table.usedSlotCount(), 255);
 }
 
+TEST(DeviceTable, EachEmptyingBeginsAGenerationThatOnlyFilledSlotsReport)
+{
+    DeviceTable table;
+    const uint64_t first = table.generation();
+    ASSERT_EQ(table.store(deviceWithMac(0, 1)), 255);
+    EXPECT_EQ(table.generationHolding(255), first);
+    for (const int empty : {254, 1, 0, 256})
+        EXPECT_FALSE(table.generationHolding(empty)) << empty;
+
+    table.clear();
+    EXPECT_EQ(table.generation(), first + 1);
+    EXPECT_FALSE(table.generationHolding(255));
+    ASSERT_EQ(table.store(deviceWithMac(0, 2)), 255); // another device in the same slot
+    EXPECT_EQ(table.generationHolding(255), first + 1);
+}
+
 } // namespace
 } // namespace tavolix

@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -116,6 +118,62 @@ TEST(DeviceDisplay, RowsSortAsTextAndTheLeadingNumberNamesTheSlot)
 
     ASSERT_TRUE(harness.clickRowNamed("dev-2"));
     EXPECT_EQ(harness.controls().nameEdit->text(), u"dev-2"_s);
+}
+
+TEST(DeviceDisplay, WorkerRowsAreListedInTurnAndNeverForATableEmptiedSince)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    DeviceTable& table = dialog.workerControl().table;
+    const QListWidget* list = harness.controls().deviceList;
+    // Stores each device and hands its row over, as the worker does, from a
+    // thread of its own; true when that returned while the window's thread
+    // served nothing.
+    const auto handOver = [&](std::vector<std::pair<uint8_t, std::string>> devices) {
+        auto worker = std::async(std::launch::async, [&] {
+            for (const auto& [macByte, name] : devices) {
+                DeviceRecord device;
+                device.mac = {0x02, 0, 0, 0, 0, macByte};
+                setFieldText(device.name, name);
+                device.slot = table.store(device);
+                dialog.addListRow(device.slot, listRowText(device));
+            }
+        });
+        const bool returned = worker.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        waitUntil(
+            [&] { return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+        return returned;
+    };
+    const auto rows = [&] {
+        QStringList texts;
+        for (int row = 0; row < list->count(); ++row)
+            texts.append(list->item(row)->text());
+        return texts.join(u'|').toStdString();
+    };
+
+    // A device's first row stays when a later reply renames it.
+    ASSERT_TRUE(handOver({{1, "alpha"}, {2, "beta"}, {1, "alpha-renamed"}}));
+    ASSERT_TRUE(waitUntil([&] { return list->count() == 2; }));
+    EXPECT_EQ(rows(), "254 beta|255 alpha");
+
+    // Emptied as Update empties them while a row waits to be listed, and its
+    // slot taken by another device before the window comes to it: the row
+    // would misname that device.
+    const auto emptyListAndTable = [&] {
+        harness.controls().deviceList->clear();
+        table.clear();
+    };
+    emptyListAndTable();
+    ASSERT_TRUE(handOver({{3, "gone"}}));
+    emptyListAndTable();
+    DeviceRecord next;
+    next.mac = {0x02, 0, 0, 0, 0, 4};
+    ASSERT_EQ(table.store(next), 255);
+    QTest::qWait(50);
+    EXPECT_EQ(list->count(), 0);
+    ASSERT_TRUE(handOver({{4, "new"}})); // its own row follows
+    ASSERT_TRUE(waitUntil([&] { return list->count() != 0; }));
+    EXPECT_EQ(rows(), "255 new");
 }
 
 TEST(DeviceDisplay, DoubleClickOpensTheDevicePage)

@@ -109,9 +109,29 @@ TEST(Lifecycle, EscapeWhileTheWorkerWaitsInAWindowCallServesItAndEnds)
     SearchDialog& dialog = harness.dialog();
     QTimer::singleShot(0, &dialog, [&] {
         harness.device().reply(replyDatagram({0, "late"}));
-        // Without serving window events the worker is soon stuck in its
-        // call that adds the row, and is still there when Escape arrives.
+        // The worker hands the row over without waiting; Escape arrives
+        // while the window has not listed it yet.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.exec(), 0);
+    expectEnded(dialog);
+}
+
+TEST(Lifecycle, EscapeWhileTheWorkerWaitsInItsDisplayResetServesItAndEnds)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.workerControl().setCommand(SearchCommand);
+        // Window events are not served here: once the search has arrived,
+        // the worker is stuck in the display reset that follows the send.
+        std::optional<std::vector<uint8_t>> search;
+        for (int waited = 0; waited < 5000 && !search; waited += 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            search = harness.device().receive();
+        }
+        EXPECT_TRUE(isSearch(search));
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
     EXPECT_EQ(dialog.exec(), 0);
