@@ -68,14 +68,13 @@ void applyRecord(DeviceRecord& device, const ReceivedRecord& record)
     case Tag::PppoePassword:
         copyValue(device.pppoePassword, record.value, 16);
         break;
-    case Tag::DeviceKind:
-        if (byteAt(record.value, 0) == 0x00) {
-            if (byteAt(record.value, 1) == 0x01)
-                device.kind = 1;
-            else if (byteAt(record.value, 1) == 0x03)
-                device.kind = 3;
-        }
+    case Tag::DeviceKind: {
+        const auto stated = static_cast<DeviceKind>(byteAt(record.value, 1));
+        if (byteAt(record.value, 0) == 0x00 &&
+            (stated == DeviceKind::WithoutPppoe || stated == DeviceKind::ReadOnly))
+            device.kind = stated;
         break;
+    }
     default:
         break; // credentials and unknown tags carry nothing for the table
     }

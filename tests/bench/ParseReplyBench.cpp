@@ -33,7 +33,7 @@ std::vector<std::vector<uint8_t>> simulatedReplies(int padding = 0)
     devicesim::SimOptions options;
     options.count = DeviceTable::slotCount;
     options.networkMode = devicesim::pppoeMode;
-    options.kind = 3;
+    options.kind = DeviceKind::ReadOnly;
     options.namePrefix = "Warehouse-Camera";
     std::vector<std::vector<uint8_t>> replies;
     devicesim::ReplyBuffer buffer{};
