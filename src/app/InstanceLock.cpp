@@ -35,22 +35,6 @@ bool isPlausibleToken(const QByteArray& token)
     return std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
-class Descriptor final
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY_MOVE(Descriptor)
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 bool writeAll(int fd, const QByteArray& bytes)
 {
     for (qsizetype sent = 0; sent < bytes.size();) {
@@ -82,12 +66,7 @@ InstanceLock::InstanceLock(const QString& runtimeFolder)
     m_socketPath = socketPath;
 }
 
-InstanceLock::~InstanceLock()
-{
-    m_server.reset(); // removes the socket while the lock is still held
-    if (m_lockFd >= 0)
-        ::close(m_lockFd);
-}
+InstanceLock::~InstanceLock() = default;
 
 InstanceLock::Outcome InstanceLock::takeOrHandOver(const QByteArray& activationToken)
 {
@@ -119,15 +98,12 @@ bool InstanceLock::takeLock()
     if (m_lockPath.isEmpty())
         return true;
     const QByteArray path = QFile::encodeName(m_lockPath);
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    UniqueFd fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd)
         return true;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        return !held;
-    }
-    m_lockFd = fd;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    m_lockFd = std::move(fd);
     return true;
 }
 
@@ -138,8 +114,8 @@ InstanceLock::HandOver InstanceLock::handOver(const QByteArray& activationToken)
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
 
-    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.get() < 0 ||
+    const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket ||
         ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return HandOver::NotListening;
     if (!writeAll(socket.get(), activationToken + '\n'))
@@ -158,7 +134,7 @@ InstanceLock::HandOver InstanceLock::handOver(const QByteArray& activationToken)
 
 bool InstanceLock::listen()
 {
-    if (m_lockFd < 0)
+    if (!m_lockFd)
         return false;
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -54,7 +56,8 @@ private:
 
     QString m_lockPath;
     QString m_socketPath;
-    int m_lockFd = -1;
+    UniqueFd m_lockFd;
+    // Declared after the lock: the socket is removed while the lock is held.
     std::unique_ptr<QLocalServer> m_server;
 };
 

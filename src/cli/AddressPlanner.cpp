@@ -7,7 +7,7 @@
 namespace tavolix::cli {
 namespace {
 
-constexpr std::array<uint8_t, 4> staticModeBytes = {0xFF, 0xFF, 0xFF, 0xFF};
+constexpr std::array<uint8_t, 4> staticModeBytes = {modeOff, modeOff, modeOff, modeOff};
 constexpr std::size_t nameCapacity = 31;
 
 void setAddress(std::array<char, 16>& field, Ipv4 address)
@@ -34,7 +34,7 @@ std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
     int number = 0;
     for (FoundDevice& device : found) {
         DeviceRecord& record = device.record;
-        if (record.kind == 3) {
+        if (record.kind == DeviceKind::ReadOnly) {
             plan.notes.push_back(macToText(record.mac) +
                                  " left out: a kind 3 device lets nothing be changed");
             continue;

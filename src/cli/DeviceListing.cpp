@@ -50,7 +50,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<FoundDevice>& devic
             {std::string(fieldText(r.gateway)), CellType::Plain},
             {std::to_string(r.httpPort), CellType::Number},
             {std::string(modeName(addressMode(r.networkMode))), CellType::Plain},
-            {std::to_string(r.kind), CellType::Number},
+            {std::to_string(static_cast<int>(r.kind)), CellType::Number},
             text(fieldText(r.version)),
             text(fieldText(r.pppoeAccount)),
             text(device.interfaceName),

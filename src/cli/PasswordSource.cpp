@@ -1,5 +1,7 @@
 #include "PasswordSource.h"
 
+#include "UniqueFd.h"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -84,13 +86,12 @@ std::optional<std::string> readPassword(const std::string& passwordFile, const s
     if (passwordFile == "-") {
         password = readFirstLine(STDIN_FILENO, problem);
     } else if (!passwordFile.empty()) {
-        const int fd = ::open(passwordFile.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
+        const UniqueFd fd(::open(passwordFile.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
             problem = passwordFile + ": " + std::strerror(errno);
             return std::nullopt;
         }
-        password = readFirstLine(fd, problem);
-        ::close(fd);
+        password = readFirstLine(fd.get(), problem);
     } else if (const char* fromEnvironment = std::getenv("TAVOLIX_PASSWORD")) {
         password = std::string(fromEnvironment);
     } else {

@@ -83,9 +83,9 @@ std::optional<Setting> settingForKey(std::string_view key)
 
 AddressMode addressMode(const std::array<uint8_t, 4>& networkMode)
 {
-    if (networkMode[0] != 0xFF)
+    if (networkMode[0] != modeOff)
         return AddressMode::Pppoe;
-    if (networkMode[2] != 0xFF)
+    if (networkMode[2] != modeOff)
         return AddressMode::Dhcp;
     return AddressMode::Static;
 }
@@ -205,14 +205,15 @@ std::vector<std::string> refusedChanges(const DeviceRecord& device, const Settin
             refusals.push_back(key + ": " + *problem);
             continue;
         }
-        if (device.kind == 3) {
+        if (device.kind == DeviceKind::ReadOnly) {
             refusals.push_back(key + ": a kind 3 device lets nothing be changed");
             continue;
         }
         const bool addressField =
             setting == Setting::Ip || setting == Setting::Mask || setting == Setting::Gateway;
-        if (device.kind == 1 && (setting == Setting::PppoeAccount ||
-                                 (setting == Setting::Mode && mode == AddressMode::Pppoe)))
+        if (device.kind == DeviceKind::WithoutPppoe &&
+            (setting == Setting::PppoeAccount ||
+             (setting == Setting::Mode && mode == AddressMode::Pppoe)))
             refusals.push_back(key + ": a kind 1 device cannot use PPPoE");
         else if (addressField && mode == AddressMode::Dhcp)
             refusals.push_back(key + ": cannot be set while the mode is dhcp");

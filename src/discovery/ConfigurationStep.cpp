@@ -222,12 +222,11 @@ private:
 
     void appendNetworkMode()
     {
-        const uint8_t off = 0xFF;
         const std::array<uint8_t, 4> mode = {
-            m_ui.isChoiceChecked(WorkerChoice::Pppoe) ? uint8_t{0x01} : off,
-            off,
-            m_ui.isChoiceChecked(WorkerChoice::Dhcp) ? uint8_t{0x01} : off,
-            off,
+            m_ui.isChoiceChecked(WorkerChoice::Pppoe) ? modeOn : modeOff,
+            modeOff,
+            m_ui.isChoiceChecked(WorkerChoice::Dhcp) ? modeOn : modeOff,
+            modeOff,
         };
         m_writer.appendRecord(Tag::NetworkMode, mode);
     }

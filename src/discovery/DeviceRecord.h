@@ -8,12 +8,25 @@
 
 namespace tavolix {
 
+// What a device lets the user change, as the kind in its reply says.
+enum class DeviceKind : int32_t
+{
+    Unstated = 0,     // no kind in the reply: what the mode allows
+    WithoutPppoe = 1, // no PPPoE; addresses only in static mode
+    ReadOnly = 3,     // nothing
+};
+
+// A network-mode byte: bytes 0-1 stand for PPPoE, 2-3 for DHCP; static is
+// neither on.
+inline constexpr uint8_t modeOn = 0x01;
+inline constexpr uint8_t modeOff = 0xFF;
+
 // One discovered device. Texts are fixed-width, zero-padded byte strings as
 // they arrive on the wire; a text that fills its field has no terminator.
 struct DeviceRecord
 {
     int32_t slot = 0; // 1..255 once stored; 0 marks an empty slot
-    int32_t kind = 0; // 0, 1 or 3
+    DeviceKind kind = DeviceKind::Unstated;
     std::array<char, 32> name{};
     std::array<char, 16> version{};
     std::array<uint8_t, 6> mac{};

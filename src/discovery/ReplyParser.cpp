@@ -11,15 +11,15 @@
 namespace tavolix {
 namespace {
 
-// Copies the received value bytes into a fixed field; bytes the datagram did
-// not carry stay zero.
-template <typename Field>
-void copyValue(Field& field, std::span<const uint8_t> value, std::size_t count)
+// Copies the received value bytes, at most the tag's size, into a fixed field;
+// bytes the datagram did not carry stay zero.
+template <typename Field> void copyValue(Field& field, const ReceivedRecord& record)
 {
     field.fill(0);
-    const std::size_t n = std::min({value.size(), count, field.size()});
+    const std::size_t size = templateFor(static_cast<Tag>(record.tag)).size;
+    const std::size_t n = std::min({record.value.size(), size, field.size()});
     for (std::size_t i = 0; i < n; ++i)
-        field[i] = static_cast<typename Field::value_type>(value[i]);
+        field[i] = static_cast<typename Field::value_type>(record.value[i]);
 }
 
 uint8_t byteAt(std::span<const uint8_t> value, std::size_t index)
@@ -39,7 +39,7 @@ void applyRecord(DeviceRecord& device, const ReceivedRecord& record)
 {
     switch (static_cast<Tag>(record.tag)) {
     case Tag::Mac:
-        copyValue(device.mac, record.value, 6);
+        copyValue(device.mac, record);
         break;
     case Tag::IpAddress:
         setAddressText(device.ipAddress, record.value);
@@ -54,28 +54,27 @@ void applyRecord(DeviceRecord& device, const ReceivedRecord& record)
         device.httpPort = byteAt(record.value, 0) + 256 * byteAt(record.value, 1);
         break;
     case Tag::NetworkMode:
-        copyValue(device.networkMode, record.value, 4);
+        copyValue(device.networkMode, record);
         break;
     case Tag::Name:
-        copyValue(device.name, record.value, 31); // byte 31 stays the terminator
+        copyValue(device.name, record); // byte 31 stays the terminator
         break;
     case Tag::Version:
-        copyValue(device.version, record.value, 16);
+        copyValue(device.version, record);
         break;
     case Tag::PppoeAccount:
-        copyValue(device.pppoeAccount, record.value, 64);
+        copyValue(device.pppoeAccount, record);
         break;
     case Tag::PppoePassword:
-        copyValue(device.pppoePassword, record.value, 16);
+        copyValue(device.pppoePassword, record);
         break;
-    case Tag::DeviceKind:
-        if (byteAt(record.value, 0) == 0x00) {
-            if (byteAt(record.value, 1) == 0x01)
-                device.kind = 1;
-            else if (byteAt(record.value, 1) == 0x03)
-                device.kind = 3;
-        }
+    case Tag::DeviceKind: {
+        const auto stated = static_cast<DeviceKind>(byteAt(record.value, 1));
+        if (byteAt(record.value, 0) == 0x00 &&
+            (stated == DeviceKind::WithoutPppoe || stated == DeviceKind::ReadOnly))
+            device.kind = stated;
         break;
+    }
     default:
         break; // credentials and unknown tags carry nothing for the table
     }
@@ -94,7 +93,7 @@ std::optional<DeviceRecord> decodeReply(std::span<const uint8_t> bytes)
     return device;
 }
 
-int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, WorkerUi& ui)
+int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, ListRowSink& rows)
 {
     const auto device = decodeReply(bytes);
     if (!device)
@@ -104,7 +103,7 @@ int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, WorkerUi&
         return 0;
     DeviceRecord stored = *device;
     stored.slot = slotNumber;
-    ui.addListRow(slotNumber, listRowText(stored));
+    rows.addListRow(slotNumber, listRowText(stored));
     return slotNumber;
 }
 

@@ -11,7 +11,7 @@
 namespace tavolix {
 
 struct WorkerControl;
-class WorkerUi;
+class ListRowSink;
 
 // The record one reply describes; nothing when the bytes do not start with
 // the magic. A value cut off by the end of the datagram is taken as far as it
@@ -21,7 +21,7 @@ std::optional<DeviceRecord> decodeReply(std::span<const uint8_t> bytes);
 // Decodes one reply, merges it into the table by MAC address and asks the
 // window for its list row. Returns the slot it was stored in, 0 when it was
 // ignored or dropped.
-int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, WorkerUi& ui);
+int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, ListRowSink& rows);
 
 // The list row of a stored record: its slot number, a blank and its name.
 std::string listRowText(const DeviceRecord& record);

@@ -59,19 +59,11 @@ bool listBroadcastInterfaces(std::vector<unsigned>& indexes)
 
 } // namespace
 
-UdpSocket::~UdpSocket()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 bool UdpSocket::open()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
     // Close-on-exec: a browser or helper started later must not inherit the socket.
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) {
+    m_fd.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!m_fd) {
         m_lastError = errno;
         return false;
     }
@@ -81,7 +73,7 @@ bool UdpSocket::open()
 void UdpSocket::enableBroadcast()
 {
     const int on = 1;
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         m_lastError = errno;
 }
 
@@ -89,10 +81,10 @@ bool UdpSocket::bind(uint16_t port)
 {
     // A smaller buffer than asked for only means an earlier drop under load,
     // so the result is not a reason to fail.
-    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &requestedReceiveBuffer,
+    ::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVBUF, &requestedReceiveBuffer,
                  sizeof requestedReceiveBuffer);
     const sockaddr_in local = makeAddress(htonl(INADDR_ANY), port);
-    if (::bind(m_fd, asSocketAddress(local), sizeof local) != 0) {
+    if (::bind(m_fd.get(), asSocketAddress(local), sizeof local) != 0) {
         m_lastError = errno;
         return false;
     }
@@ -111,7 +103,7 @@ bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& addre
     std::vector<unsigned> interfaces;
     if (destination.s_addr != htonl(INADDR_BROADCAST) || !listBroadcastInterfaces(interfaces) ||
         interfaces.empty()) {
-        const ssize_t sent = ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+        const ssize_t sent = ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
                                       asSocketAddress(target), sizeof target);
         if (sent < 0) {
             m_lastError = errno;
@@ -122,7 +114,7 @@ bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& addre
 
     bool anySent = false;
     for (const unsigned index : interfaces) {
-        if (const int error = sendThroughInterface(m_fd, datagram, target, index); error != 0)
+        if (const int error = sendThroughInterface(m_fd.get(), datagram, target, index); error != 0)
             m_lastError = error;
         else
             anySent = true;
@@ -133,7 +125,8 @@ bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& addre
 ssize_t UdpSocket::receive(std::span<uint8_t> buffer)
 {
     // Replies are accepted from any sender, so the sender is not kept.
-    const ssize_t received = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0, nullptr, nullptr);
+    const ssize_t received =
+        ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0, nullptr, nullptr);
     if (received < 0)
         m_lastError = errno;
     return received;

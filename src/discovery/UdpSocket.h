@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -13,7 +15,6 @@ class UdpSocket final
 {
 public:
     UdpSocket() = default;
-    ~UdpSocket();
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
 
@@ -31,11 +32,11 @@ public:
     // Receives one datagram; returns its length, or -1 on failure.
     ssize_t receive(std::span<uint8_t> buffer);
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     int lastError() const { return m_lastError; }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     int m_lastError = 0;
 };
 

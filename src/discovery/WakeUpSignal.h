@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 namespace tavolix {
 
 // An eventfd that the window side signals when it hands the worker a command
@@ -9,16 +11,15 @@ class WakeUpSignal final
 {
 public:
     WakeUpSignal();
-    ~WakeUpSignal();
     WakeUpSignal(const WakeUpSignal&) = delete;
     WakeUpSignal& operator=(const WakeUpSignal&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     void signal() const;
     void drain() const;
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 } // namespace tavolix

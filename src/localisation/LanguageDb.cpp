@@ -6,23 +6,12 @@
 
 #include <QFile>
 #include <QWidget>
-#include <array>
 #include <cstdio>
 #include <limits>
 
 namespace tavolix {
 
 namespace {
-
-// Room for every statement composed here; the longest needs 67 bytes.
-using StatementBuffer = std::array<char, 100>;
-
-template <typename... Args>
-bool composeStatement(StatementBuffer& buffer, const char* format, Args... args)
-{
-    const int written = std::snprintf(buffer.data(), buffer.size(), format, args...);
-    return written >= 0 && static_cast<std::size_t>(written) < buffer.size();
-}
 
 const char* cellText(sqlite3_stmt* statement, int column)
 {
@@ -43,7 +32,7 @@ void LanguageDb::openLanguageDb(const QString& path)
     // SQLite hands out a handle even when the open fails; it must be closed.
     SqliteConnection connection(opened);
     if (result != SQLITE_OK) {
-        report(openFailedMessage());
+        report(openFailedMessage(), connection.get());
         return;
     }
     m_connection = std::move(connection);
@@ -104,16 +93,14 @@ std::optional<QStringList> LanguageDb::listLanguageNames(int displayLanguage)
 
 std::optional<QList<InterfaceText>> LanguageDb::readInterfaceTexts(int language)
 {
-    // The key comes from the fixed table of names, never from outside.
-    StatementBuffer query;
-    if (!composeStatement(query, "select * from interface where language='%s'",
-                          languageKeyName(language))) {
-        report(prepareFailedMessage());
-        return std::nullopt;
-    }
-    const SqliteStatement statement = prepare(query.data());
+    const SqliteStatement statement = prepare("select * from interface where language=?");
     if (!statement)
         return std::nullopt;
+    if (sqlite3_bind_text(statement.get(), 1, languageKeyName(language), -1, SQLITE_STATIC) !=
+        SQLITE_OK) {
+        report(prepareFailedMessage(), m_connection.get());
+        return std::nullopt;
+    }
     QList<InterfaceText> texts;
     TextBuffer text;
     int step = SQLITE_ROW;
@@ -134,24 +121,21 @@ std::optional<QList<InterfaceText>> LanguageDb::readInterfaceTexts(int language)
 
 bool LanguageDb::storeLanguage(int language, int storedLanguage)
 {
-    StatementBuffer update;
-    if (!m_connection ||
-        !composeStatement(update, "update current set language=%d where language=%d", language,
-                          storedLanguage)) {
-        report(updateFailedMessage());
-        return false;
-    }
-    const int result = sqlite3_exec(m_connection.get(), update.data(), nullptr, nullptr, nullptr);
+    const SqliteStatement update =
+        prepare("update current set language=?1 where language=?2", updateFailedMessage());
     // An update that finds no row stored nothing; calling it a success would
     // lose the choice without a word.
-    if (result != SQLITE_OK || sqlite3_changes(m_connection.get()) == 0) {
-        report(updateFailedMessage());
+    if (!update || sqlite3_bind_int(update.get(), 1, language) != SQLITE_OK ||
+        sqlite3_bind_int(update.get(), 2, storedLanguage) != SQLITE_OK ||
+        sqlite3_step(update.get()) != SQLITE_DONE || sqlite3_changes(m_connection.get()) == 0) {
+        if (update)
+            report(updateFailedMessage(), m_connection.get());
         return false;
     }
     return true;
 }
 
-SqliteStatement LanguageDb::prepare(const char* statementText)
+SqliteStatement LanguageDb::prepare(const char* statementText, const QString& failureMessage)
 {
     sqlite3_stmt* prepared = nullptr;
     // The v2 form prepares again by itself when another program has changed
@@ -162,7 +146,7 @@ SqliteStatement LanguageDb::prepare(const char* statementText)
                      : SQLITE_MISUSE;
     SqliteStatement statement(prepared);
     if (result != SQLITE_OK || !statement) {
-        report(prepareFailedMessage());
+        report(failureMessage, m_connection.get());
         return nullptr;
     }
     return statement;
@@ -173,12 +157,16 @@ bool LanguageDb::reachedEnd(int lastStepResult)
     if (lastStepResult == SQLITE_DONE)
         return true;
     // A damaged or locked file: what was read so far is incomplete.
-    report(prepareFailedMessage());
+    report(prepareFailedMessage(), m_connection.get());
     return false;
 }
 
-void LanguageDb::report(const QString& message)
+void LanguageDb::report(const QString& message, sqlite3* connection)
 {
+    // The box keeps the words its users know; SQLite's own reason is for
+    // whoever reads the log.
+    if (connection != nullptr)
+        std::fprintf(stderr, "language database: %s\n", sqlite3_errmsg(connection));
     showDatabaseMessage(m_messageAnchor.window(), message);
 }
 

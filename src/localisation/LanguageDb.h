@@ -5,6 +5,7 @@
 // failure is shown to the user in a message box before the call returns; a
 // query that fails while stepping counts as failed, never as "no rows".
 
+#include "DatabaseMessage.h"
 #include "SqliteHandles.h"
 
 #include <QStringList>
@@ -56,9 +57,12 @@ public:
     bool storeLanguage(int language, int storedLanguage);
 
 private:
-    SqliteStatement prepare(const char* statementText);
+    SqliteStatement prepare(const char* statementText,
+                            const QString& failureMessage = prepareFailedMessage());
     bool reachedEnd(int lastStepResult);
-    void report(const QString& message);
+    // Shows `message`; the reason SQLite gives for `connection`'s last
+    // failure, when there is a connection, goes to standard error.
+    void report(const QString& message, sqlite3* connection);
 
     QWidget& m_messageAnchor;
     SqliteConnection m_connection;

@@ -56,7 +56,7 @@ void LanguageSwitch::switchTo(int language)
     if (!texts)
         return;
     for (const InterfaceText& entry : *texts) {
-        for (const int controlId : controlsForColumn(entry.column))
+        for (const ControlId controlId : controlsForColumn(entry.column))
             m_target.setInterfaceText(controlId, entry.text);
     }
     m_currentLanguage = *chosen;

@@ -4,6 +4,8 @@
 // fills in the implementation and may add private members, but keeps these
 // public names.
 
+#include "ControlId.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <memory>
@@ -14,16 +16,12 @@ class QWidget;
 
 namespace tavolix {
 
-// Control id that stands for the main window's own title in the column table.
-inline constexpr int windowTitleControl = 0;
-
-// What the switch needs from the window: set a control's text by its id
-// (1001, 1012, 1019, ... or windowTitleControl), and repaint everything once
-// a switch has been applied.
+// What the switch needs from the window: set a control's text by its id, and
+// repaint everything once a switch has been applied.
 class LanguageTextTarget
 {
 public:
-    virtual void setInterfaceText(int controlId, const QString& text) = 0;
+    virtual void setInterfaceText(ControlId controlId, const QString& text) = 0;
     virtual void languageApplied() = 0;
 
 protected:

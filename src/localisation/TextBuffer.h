@@ -10,11 +10,6 @@
 
 namespace tavolix {
 
-// Length of the longest prefix of `text` that ends on a UTF-8 character
-// boundary and holds at most `limit` bytes. `text[limit]` must be readable
-// (the caller knows the text is longer than `limit`).
-std::size_t utf8PrefixLength(const char* text, std::size_t limit);
-
 class TextBuffer final
 {
 public:

@@ -39,6 +39,8 @@ enum ControlStyle : unsigned
 };
 
 constexpr unsigned editStyle = Border | TabStop;
+constexpr unsigned listStyle = Sorted | VScroll | Border | TabStop;
+constexpr unsigned passwordStyle = editStyle | Password;
 
 struct DialogUnitRect
 {
@@ -56,7 +58,7 @@ using ControlMember =
 
 struct ControlRow
 {
-    int id;
+    ControlId id;
     ControlClass controlClass;
     const char* templateText; // UTF-8
     DialogUnitRect position;
@@ -65,48 +67,49 @@ struct ControlRow
 };
 
 using C = ControlClass;
+using I = ControlId;
 using M = DialogControls;
 
 // The dialog template, in template order.
 constexpr std::array<ControlRow, 38> controlTable{{
-    {1000, C::ListBox, "", {9, 30, 136, 88}, Sorted | VScroll | Border | TabStop, &M::deviceList},
-    {1001, C::PushButton, "Update", {17, 121, 56, 21}, TabStop, &M::updateButton},
-    {1002, C::PushButton, "Exit", {82, 121, 58, 21}, TabStop, &M::exitButton},
-    {1003, C::Label, "", {150, 20, 150, 30}, Plain, &M::deviceInfoText},
-    {1004, C::Edit, "", {230, 73, 67, 14}, editStyle, &M::pppoeAccountEdit},
-    {1005, C::Edit, "", {230, 95, 67, 14}, editStyle | Password, &M::pppoePasswordEdit},
-    {1019, C::Label, "Account", {152, 77, 77, 17}, Plain, &M::pppoeAccountLabel},
-    {1020, C::Label, "Password", {152, 96, 80, 13}, Plain, &M::pppoePasswordLabel},
-    {1006, C::Edit, "", {213, 123, 81, 14}, editStyle, &M::macEdit},
-    {1021, C::Label, "Mac", {154, 126, 49, 15}, Plain, &M::macLabel},
-    {1022, C::Label, "Address:", {90, 145, 105, 14}, Plain, &M::addressLabel},
-    {1034, C::GroupBox, "ffffffffffff", {90, 159, 212, 108}, Plain, &M::macGroup},
-    {1007, C::Edit, "", {172, 167, 64, 14}, editStyle, &M::nameEdit},
-    {1008, C::Edit, "", {172, 185, 64, 14}, editStyle, &M::ipAddressEdit},
-    {1009, C::Edit, "", {172, 203, 64, 14}, editStyle, &M::subnetMaskEdit},
-    {1010, C::Edit, "", {172, 223, 64, 14}, editStyle, &M::gatewayEdit},
-    {1011, C::Edit, "", {172, 242, 40, 14}, editStyle, &M::httpPortEdit},
-    {1023, C::Label, "Name", {95, 171, 74, 14}, Plain, &M::nameLabel},
-    {1024, C::Label, "IP", {95, 188, 74, 16}, Plain, &M::ipAddressLabel},
-    {1025, C::Label, "Submask", {95, 205, 71, 16}, Plain, &M::subnetMaskLabel},
-    {1026, C::Label, "Gateway", {95, 226, 77, 17}, Plain, &M::gatewayLabel},
-    {1027, C::Label, "Http Port", {94, 245, 77, 16}, Plain, &M::httpPortLabel},
-    {1012, C::PushButton, "Submit", {228, 242, 65, 21}, TabStop, &M::submitButton},
-    {1013, C::RadioButton, "", {243, 173, 9, 8}, OwnGroup | TabStop, &M::pppoeRadio},
-    {1014, C::RadioButton, "", {243, 194, 9, 8}, OwnGroup, &M::dhcpRadio},
-    {1015, C::RadioButton, "", {243, 214, 9, 8}, OwnGroup, &M::staticRadio},
-    {1028, C::Label, "Status:", {5, 269, 86, 19}, Plain, &M::statusLabel},
-    {1029, C::Label, "", {68, 271, 212, 14}, Plain, &M::statusText},
-    {1030, C::Label, "PPPOE      ", {256, 172, 41, 16}, Plain, &M::pppoeLabel},
-    {1031, C::Label, "DHCP    ", {256, 193, 39, 15}, Plain, &M::dhcpLabel},
-    {1032, C::Label, "STATIC    ", {256, 214, 43, 13}, Plain, &M::staticLabel},
-    {1036, C::ComboBox, "", {177, 51, 125, 124}, VScroll | TabStop, &M::languageCombo},
-    {unnamedControl, C::GroupBox, "ADSL / DSL", {148, 63, 154, 53}, Plain, {}},
-    {unnamedControl, C::GroupBox, "", {8, 159, 76, 107}, Plain, {}},
-    {1016, C::Edit, "", {10, 197, 72, 14}, editStyle, &M::loginAccountEdit},
-    {1017, C::Edit, "", {10, 232, 72, 14}, editStyle | Password, &M::loginPasswordEdit},
-    {1038, C::Label, "Account", {11, 169, 71, 25}, Plain, &M::loginAccountLabel},
-    {1039, C::Label, "Password", {11, 215, 71, 16}, Plain, &M::loginPasswordLabel},
+    {I::DeviceList, C::ListBox, "", {9, 30, 136, 88}, listStyle, &M::deviceList},
+    {I::UpdateButton, C::PushButton, "Update", {17, 121, 56, 21}, TabStop, &M::updateButton},
+    {I::ExitButton, C::PushButton, "Exit", {82, 121, 58, 21}, TabStop, &M::exitButton},
+    {I::DeviceInfoText, C::Label, "", {150, 20, 150, 30}, Plain, &M::deviceInfoText},
+    {I::PppoeAccountEdit, C::Edit, "", {230, 73, 67, 14}, editStyle, &M::pppoeAccountEdit},
+    {I::PppoePasswordEdit, C::Edit, "", {230, 95, 67, 14}, passwordStyle, &M::pppoePasswordEdit},
+    {I::PppoeAccountLabel, C::Label, "Account", {152, 77, 77, 17}, Plain, &M::pppoeAccountLabel},
+    {I::PppoePasswordLabel, C::Label, "Password", {152, 96, 80, 13}, Plain, &M::pppoePasswordLabel},
+    {I::MacEdit, C::Edit, "", {213, 123, 81, 14}, editStyle, &M::macEdit},
+    {I::MacLabel, C::Label, "Mac", {154, 126, 49, 15}, Plain, &M::macLabel},
+    {I::AddressLabel, C::Label, "Address:", {90, 145, 105, 14}, Plain, &M::addressLabel},
+    {I::MacGroup, C::GroupBox, "ffffffffffff", {90, 159, 212, 108}, Plain, &M::macGroup},
+    {I::NameEdit, C::Edit, "", {172, 167, 64, 14}, editStyle, &M::nameEdit},
+    {I::IpAddressEdit, C::Edit, "", {172, 185, 64, 14}, editStyle, &M::ipAddressEdit},
+    {I::SubnetMaskEdit, C::Edit, "", {172, 203, 64, 14}, editStyle, &M::subnetMaskEdit},
+    {I::GatewayEdit, C::Edit, "", {172, 223, 64, 14}, editStyle, &M::gatewayEdit},
+    {I::HttpPortEdit, C::Edit, "", {172, 242, 40, 14}, editStyle, &M::httpPortEdit},
+    {I::NameLabel, C::Label, "Name", {95, 171, 74, 14}, Plain, &M::nameLabel},
+    {I::IpAddressLabel, C::Label, "IP", {95, 188, 74, 16}, Plain, &M::ipAddressLabel},
+    {I::SubnetMaskLabel, C::Label, "Submask", {95, 205, 71, 16}, Plain, &M::subnetMaskLabel},
+    {I::GatewayLabel, C::Label, "Gateway", {95, 226, 77, 17}, Plain, &M::gatewayLabel},
+    {I::HttpPortLabel, C::Label, "Http Port", {94, 245, 77, 16}, Plain, &M::httpPortLabel},
+    {I::SubmitButton, C::PushButton, "Submit", {228, 242, 65, 21}, TabStop, &M::submitButton},
+    {I::PppoeRadio, C::RadioButton, "", {243, 173, 9, 8}, OwnGroup | TabStop, &M::pppoeRadio},
+    {I::DhcpRadio, C::RadioButton, "", {243, 194, 9, 8}, OwnGroup, &M::dhcpRadio},
+    {I::StaticRadio, C::RadioButton, "", {243, 214, 9, 8}, OwnGroup, &M::staticRadio},
+    {I::StatusLabel, C::Label, "Status:", {5, 269, 86, 19}, Plain, &M::statusLabel},
+    {I::StatusText, C::Label, "", {68, 271, 212, 14}, Plain, &M::statusText},
+    {I::PppoeLabel, C::Label, "PPPOE      ", {256, 172, 41, 16}, Plain, &M::pppoeLabel},
+    {I::DhcpLabel, C::Label, "DHCP    ", {256, 193, 39, 15}, Plain, &M::dhcpLabel},
+    {I::StaticLabel, C::Label, "STATIC    ", {256, 214, 43, 13}, Plain, &M::staticLabel},
+    {I::LanguageCombo, C::ComboBox, "", {177, 51, 125, 124}, VScroll | TabStop, &M::languageCombo},
+    {I::Unnamed, C::GroupBox, "ADSL / DSL", {148, 63, 154, 53}, Plain, {}},
+    {I::Unnamed, C::GroupBox, "", {8, 159, 76, 107}, Plain, {}},
+    {I::LoginAccountEdit, C::Edit, "", {10, 197, 72, 14}, editStyle, &M::loginAccountEdit},
+    {I::LoginPasswordEdit, C::Edit, "", {10, 232, 72, 14}, passwordStyle, &M::loginPasswordEdit},
+    {I::LoginAccountLabel, C::Label, "Account", {11, 169, 71, 25}, Plain, &M::loginAccountLabel},
+    {I::LoginPasswordLabel, C::Label, "Password", {11, 215, 71, 16}, Plain, &M::loginPasswordLabel},
 }};
 
 template <typename Widget> constexpr bool memberHolds(const ControlMember& member)
@@ -263,9 +266,10 @@ void bindMember(DialogControls& members, const ControlMember& member, QWidget* w
 
 } // namespace
 
-QHash<int, QWidget*> buildControls(QWidget& dialog, QPoint clientOrigin, DialogControls& members)
+QMap<ControlId, QWidget*> buildControls(QWidget& dialog, QPoint clientOrigin,
+                                        DialogControls& members)
 {
-    QHash<int, QWidget*> byId;
+    QMap<ControlId, QWidget*> byId;
     for (const ControlRow& row : controlTable) {
         QWidget* widget = createControl(dialog, row);
         QRect geometry = pixelRect(row, clientOrigin);
@@ -277,7 +281,7 @@ QHash<int, QWidget*> buildControls(QWidget& dialog, QPoint clientOrigin, DialogC
         if (takesFocus(row.controlClass))
             widget->setFocusPolicy(focusPolicyFor(row.styles));
         bindMember(members, row.member, widget);
-        if (row.id != unnamedControl)
+        if (row.id != I::Unnamed)
             byId.insert(row.id, widget);
     }
     return byId;

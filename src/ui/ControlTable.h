@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QHash>
+#include "ControlId.h"
+
+#include <QMap>
 #include <QPoint>
 
 class QWidget;
@@ -9,14 +11,12 @@ namespace tavolix {
 
 struct DialogControls;
 
-// Id of the two group boxes that have no member.
-inline constexpr int unnamedControl = -1;
-
 // Builds the dialog's 38 controls from the control table, in template order
 // (which is also the tab order), places them inside the client area that
 // starts at clientOrigin, and binds the named ones to their members. Returns
 // every named control by its id.
-QHash<int, QWidget*> buildControls(QWidget& dialog, QPoint clientOrigin, DialogControls& members);
+QMap<ControlId, QWidget*> buildControls(QWidget& dialog, QPoint clientOrigin,
+                                        DialogControls& members);
 
 // Dialog units to pixels for the template font's fixed base units of 6 × 12
 // pixels, rounded as the platform's dialog manager rounds.

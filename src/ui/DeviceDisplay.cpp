@@ -108,20 +108,21 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
 void SearchDialog::enableForKind(const DeviceRecord& record)
 {
     switch (record.kind) {
-    case 1:
+    case DeviceKind::WithoutPppoe:
         setAllEnabled({pppoeAccountEdit, pppoePasswordEdit, macEdit, pppoeRadio}, false);
         setAllEnabled({nameEdit, httpPortEdit, staticRadio, dhcpRadio, loginAccountEdit,
                        loginPasswordEdit, submitButton},
                       true);
-        setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit}, record.networkMode[2] == 0xFF);
+        setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit},
+                      record.networkMode[2] == modeOff);
         break;
-    case 3:
+    case DeviceKind::ReadOnly:
         setAllEnabled({nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio,
                        submitButton, loginAccountEdit, loginPasswordEdit, ipAddressEdit,
                        subnetMaskEdit, gatewayEdit},
                       false);
         break;
-    default:
+    case DeviceKind::Unstated:
         // The address and PPPoE fields keep what the device's mode gave them.
         // Such devices take a login as kind 1 ones do: the login fields stay open.
         setAllEnabled({nameEdit, httpPortEdit, macEdit, staticRadio, dhcpRadio, pppoeRadio,

@@ -1,11 +1,6 @@
 #include "DeviceSummary.h"
 
 namespace tavolix {
-namespace {
-
-constexpr uint8_t modeOff = 0xFF;
-
-} // namespace
 
 ModeChoice summaryMode(const DeviceRecord& record)
 {

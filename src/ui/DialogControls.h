@@ -15,42 +15,42 @@ class TransparentLabel;
 // group boxes have no member.
 struct DialogControls
 {
-    TransparentLabel* loginPasswordLabel = nullptr; // 1039
-    TransparentLabel* loginAccountLabel = nullptr;  // 1038
-    QLineEdit* loginPasswordEdit = nullptr;         // 1017
-    QLineEdit* loginAccountEdit = nullptr;          // 1016
-    QGroupBox* macGroup = nullptr;                  // 1034, caption = selected device's MAC
-    QComboBox* languageCombo = nullptr;             // 1036
-    QRadioButton* dhcpRadio = nullptr;              // 1014
-    QRadioButton* staticRadio = nullptr;            // 1015
-    QRadioButton* pppoeRadio = nullptr;             // 1013
-    TransparentLabel* macLabel = nullptr;           // 1021
-    QListWidget* deviceList = nullptr;              // 1000
-    TransparentLabel* deviceInfoText = nullptr;     // 1003
-    TransparentLabel* statusText = nullptr;         // 1029
-    TransparentLabel* dhcpLabel = nullptr;          // 1031
-    TransparentLabel* staticLabel = nullptr;        // 1032
-    TransparentLabel* pppoeLabel = nullptr;         // 1030
-    QLineEdit* gatewayEdit = nullptr;               // 1010
-    QLineEdit* subnetMaskEdit = nullptr;            // 1009
-    QLineEdit* pppoePasswordEdit = nullptr;         // 1005
-    QLineEdit* pppoeAccountEdit = nullptr;          // 1004
-    QLineEdit* httpPortEdit = nullptr;              // 1011
-    QLineEdit* nameEdit = nullptr;                  // 1007
-    QLineEdit* macEdit = nullptr;                   // 1006
-    QLineEdit* ipAddressEdit = nullptr;             // 1008
-    TransparentLabel* subnetMaskLabel = nullptr;    // 1025
-    TransparentLabel* statusLabel = nullptr;        // 1028
-    TransparentLabel* pppoePasswordLabel = nullptr; // 1020
-    TransparentLabel* nameLabel = nullptr;          // 1023
-    TransparentLabel* addressLabel = nullptr;       // 1022
-    TransparentLabel* ipAddressLabel = nullptr;     // 1024
-    TransparentLabel* httpPortLabel = nullptr;      // 1027
-    TransparentLabel* gatewayLabel = nullptr;       // 1026
-    TransparentLabel* pppoeAccountLabel = nullptr;  // 1019
-    BitmapButton* updateButton = nullptr;           // 1001
-    BitmapButton* submitButton = nullptr;           // 1012
-    BitmapButton* exitButton = nullptr;             // 1002
+    TransparentLabel* loginPasswordLabel = nullptr;
+    TransparentLabel* loginAccountLabel = nullptr;
+    QLineEdit* loginPasswordEdit = nullptr;
+    QLineEdit* loginAccountEdit = nullptr;
+    QGroupBox* macGroup = nullptr;
+    QComboBox* languageCombo = nullptr;
+    QRadioButton* dhcpRadio = nullptr;
+    QRadioButton* staticRadio = nullptr;
+    QRadioButton* pppoeRadio = nullptr;
+    TransparentLabel* macLabel = nullptr;
+    QListWidget* deviceList = nullptr;
+    TransparentLabel* deviceInfoText = nullptr;
+    TransparentLabel* statusText = nullptr;
+    TransparentLabel* dhcpLabel = nullptr;
+    TransparentLabel* staticLabel = nullptr;
+    TransparentLabel* pppoeLabel = nullptr;
+    QLineEdit* gatewayEdit = nullptr;
+    QLineEdit* subnetMaskEdit = nullptr;
+    QLineEdit* pppoePasswordEdit = nullptr;
+    QLineEdit* pppoeAccountEdit = nullptr;
+    QLineEdit* httpPortEdit = nullptr;
+    QLineEdit* nameEdit = nullptr;
+    QLineEdit* macEdit = nullptr;
+    QLineEdit* ipAddressEdit = nullptr;
+    TransparentLabel* subnetMaskLabel = nullptr;
+    TransparentLabel* statusLabel = nullptr;
+    TransparentLabel* pppoePasswordLabel = nullptr;
+    TransparentLabel* nameLabel = nullptr;
+    TransparentLabel* addressLabel = nullptr;
+    TransparentLabel* ipAddressLabel = nullptr;
+    TransparentLabel* httpPortLabel = nullptr;
+    TransparentLabel* gatewayLabel = nullptr;
+    TransparentLabel* pppoeAccountLabel = nullptr;
+    BitmapButton* updateButton = nullptr;
+    BitmapButton* submitButton = nullptr;
+    BitmapButton* exitButton = nullptr;
 };
 
 } // namespace tavolix

@@ -11,14 +11,18 @@ namespace tavolix {
 namespace {
 
 // The controls whose captions follow the language; all others keep theirs.
-constexpr std::array<int, 14> languageControlIds{1019, 1038, 1020, 1039, 1022, 1023, 1024,
-                                                 1025, 1026, 1027, 1028, 1012, 1001, 1002};
+using I = ControlId;
+constexpr std::array languageControlIds{
+    I::PppoeAccountLabel, I::LoginAccountLabel, I::PppoePasswordLabel, I::LoginPasswordLabel,
+    I::AddressLabel,      I::NameLabel,         I::IpAddressLabel,     I::SubnetMaskLabel,
+    I::GatewayLabel,      I::HttpPortLabel,     I::StatusLabel,        I::SubmitButton,
+    I::UpdateButton,      I::ExitButton};
 
 } // namespace
 
-void SearchDialog::setInterfaceText(int controlId, const QString& text)
+void SearchDialog::setInterfaceText(ControlId controlId, const QString& text)
 {
-    if (controlId == windowTitleControl) {
+    if (controlId == ControlId::WindowTitle) {
         setWindowTitle(text); // the painted title strip shows it as well
         return;
     }

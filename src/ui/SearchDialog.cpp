@@ -42,9 +42,14 @@ QFont controlFont()
 }
 
 // The labels, the MAC group box and the three buttons draw in the control font.
-constexpr std::array controlFontIds{1019, 1020, 1038, 1039, 1021, 1034, 1023,
-                                    1024, 1025, 1026, 1027, 1030, 1031, 1032,
-                                    1022, 1028, 1029, 1003, 1002, 1012, 1001};
+using I = ControlId;
+constexpr std::array controlFontIds{
+    I::PppoeAccountLabel, I::PppoePasswordLabel, I::LoginAccountLabel, I::LoginPasswordLabel,
+    I::MacLabel,          I::MacGroup,           I::NameLabel,         I::IpAddressLabel,
+    I::SubnetMaskLabel,   I::GatewayLabel,       I::HttpPortLabel,     I::PppoeLabel,
+    I::DhcpLabel,         I::StaticLabel,        I::AddressLabel,      I::StatusLabel,
+    I::StatusText,        I::DeviceInfoText,     I::ExitButton,        I::SubmitButton,
+    I::UpdateButton};
 
 constexpr qsizetype loginBytes = 16;
 
@@ -118,7 +123,7 @@ void SearchDialog::applySkin()
 void SearchDialog::applyFonts()
 {
     const QFont font = controlFont();
-    for (int id : controlFontIds)
+    for (const ControlId id : controlFontIds)
         controlById(id)->setFont(font);
 }
 

@@ -9,8 +9,8 @@
 #include "WorkerUi.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <atomic>
 #include <condition_variable>
@@ -63,7 +63,7 @@ public:
     LegacyCodePage textCodePage() override;
 
     // LanguageTextTarget
-    void setInterfaceText(int controlId, const QString& text) override;
+    void setInterfaceText(ControlId controlId, const QString& text) override;
     void languageApplied() override;
 
 signals:
@@ -104,7 +104,7 @@ private:
     void applyModeRule(const ModeRule& rule);
     // The stored device the selected row names, if the row and the table agree.
     std::optional<DeviceRecord> selectedRecord() const;
-    QWidget* controlById(int id) const { return m_controlsById.value(id); }
+    QWidget* controlById(ControlId id) const { return m_controlsById.value(id); }
     // How device texts that are not UTF-8 read in the language now in effect.
     LegacyCodePage codePageInEffect() const;
 
@@ -120,7 +120,7 @@ private:
     const SearchDialogOptions m_options;
     WorkerControl worker;
     std::thread workerThread;
-    QHash<int, QWidget*> m_controlsById;
+    QMap<ControlId, QWidget*> m_controlsById;
     std::unique_ptr<LanguageSwitch> m_languageSwitch;
     bool m_shuttingDown = false;
     // The code page the selected device's texts were shown in.

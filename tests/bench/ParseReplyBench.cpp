@@ -13,16 +13,10 @@ namespace {
 
 using namespace tavolix;
 
-// Takes the worker's window calls and does nothing with them.
-class NullUi final : public WorkerUi
+// Takes the parser's list rows and does nothing with them.
+class NullUi final : public ListRowSink
 {
 public:
-    void setStatusText(std::string_view) override {}
-    std::string fieldText(WorkerField) override { return {}; }
-    bool isFieldVisible(WorkerField) override { return false; }
-    bool isChoiceChecked(WorkerChoice) override { return false; }
-    void showMessageBox(std::string_view, std::string_view) override {}
-    void resetDisplay() override {}
     void addListRow(int slot, std::string_view) override { benchmark::DoNotOptimize(slot); }
 };
 
@@ -33,7 +27,7 @@ std::vector<std::vector<uint8_t>> simulatedReplies(int padding = 0)
     devicesim::SimOptions options;
     options.count = DeviceTable::slotCount;
     options.networkMode = devicesim::pppoeMode;
-    options.kind = 3;
+    options.kind = DeviceKind::ReadOnly;
     options.namePrefix = "Warehouse-Camera";
     std::vector<std::vector<uint8_t>> replies;
     devicesim::ReplyBuffer buffer{};

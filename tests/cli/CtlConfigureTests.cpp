@@ -3,6 +3,7 @@
 #include "ByteImage.h"
 #include "Csv.h"
 #include "CtlTest.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -22,14 +23,13 @@ class CtlConfigureTest : public CtlTest
 std::string commandLineOf(const std::filesystem::path& process)
 {
     std::string text;
-    const int fd = ::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd fd(::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
         return text;
     std::array<char, 4096> chunk{};
     ssize_t got = 0;
-    while ((got = ::read(fd, chunk.data(), chunk.size())) > 0)
+    while ((got = ::read(fd.get(), chunk.data(), chunk.size())) > 0)
         text.append(chunk.data(), static_cast<std::size_t>(got));
-    ::close(fd);
     return text;
 }
 

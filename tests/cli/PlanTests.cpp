@@ -14,7 +14,7 @@ FoundDevice device(uint8_t last, const char* ip, int kind = 1,
 {
     FoundDevice found;
     found.record.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, last};
-    found.record.kind = kind;
+    found.record.kind = static_cast<DeviceKind>(kind);
     found.record.networkMode = mode;
     found.record.httpPort = 80;
     setFieldText(found.record.name, "CAM");

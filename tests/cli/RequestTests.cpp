@@ -15,7 +15,7 @@ using e2e::byteImage;
 DeviceRecord latin1Camera()
 {
     DeviceRecord device;
-    device.kind = 1;
+    device.kind = DeviceKind::WithoutPppoe;
     device.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07};
     setFieldText(device.name, "cam\xe9ra"); // Latin-1: not UTF-8
     setFieldText(device.ipAddress, "198.18.1.7");
@@ -86,11 +86,11 @@ TEST(RequestFields, SendsOnlyWhatWasAskedInTheWindowsRecordOrder)
 TEST(RequestFields, KindAndModeDecideWhatMayChange)
 {
     DeviceRecord kind3 = latin1Camera();
-    kind3.kind = 3;
+    kind3.kind = DeviceKind::ReadOnly;
     DeviceRecord dhcp = latin1Camera();
     dhcp.networkMode = {0xFF, 0xFF, 0x01, 0xFF};
     DeviceRecord kind0 = latin1Camera();
-    kind0.kind = 0;
+    kind0.kind = DeviceKind::Unstated;
     const struct
     {
         DeviceRecord device;

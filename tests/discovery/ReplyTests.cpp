@@ -45,7 +45,7 @@ TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
     EXPECT_EQ(fieldText(device->gateway), "192.168.1.1");
     EXPECT_EQ(device->httpPort, 8080);
     EXPECT_EQ(device->networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
-    EXPECT_EQ(device->kind, 1);
+    EXPECT_EQ(device->kind, DeviceKind::WithoutPppoe);
     EXPECT_EQ(fieldText(device->pppoeAccount), std::string(64, 'a'));
     EXPECT_EQ(fieldText(device->pppoePassword), "pw");
 }
@@ -98,7 +98,7 @@ TEST(ReplyParser, FieldRules)
     for (const auto& row : rows) {
         const auto device = decodeReply(WireBytes().text("VXL83").append(row.records).data());
         ASSERT_TRUE(device) << row.what;
-        EXPECT_EQ(device->kind, row.kind) << row.what;
+        EXPECT_EQ(static_cast<int>(device->kind), row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
         EXPECT_EQ(std::string(fieldText(device->name)), row.name) << row.what;
     }

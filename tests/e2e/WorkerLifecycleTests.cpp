@@ -27,7 +27,7 @@ protected:
 
 TEST_F(WorkerLifecycleTest, PortTakenEndsStartUpWithBindError)
 {
-    test::UniqueFd holder;
+    UniqueFd holder;
     {
         const test::ScopedNetns inHost(topology.name("host"));
         ASSERT_TRUE(inHost.entered()) << inHost.error();

@@ -44,7 +44,7 @@ TEST_F(WorkerSearchTest, SearchFillsTableAndListWithEveryDevice)
     EXPECT_EQ(fieldText(first->ipAddress), "198.18.1.1");
     EXPECT_EQ(first->httpPort, 8080);
     EXPECT_EQ(first->networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
-    EXPECT_EQ(first->kind, 3);
+    EXPECT_EQ(first->kind, DeviceKind::ReadOnly);
     EXPECT_EQ(fieldText(worker.control.table.recordAt(236)->name), "CAM-020");
 
     const WorkerUiState state = worker.ui.state();
@@ -72,7 +72,7 @@ TEST_F(WorkerSearchTest, LongBroadcastRepliesAreCollected)
     const auto first = worker.control.table.recordAt(255);
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(fieldText(first->name), "SIM-001");
-    EXPECT_EQ(first->kind, 0);
+    EXPECT_EQ(first->kind, DeviceKind::Unstated);
 }
 
 // Two interfaces and no default route: a plain send to 255.255.255.255 would

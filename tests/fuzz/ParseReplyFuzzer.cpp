@@ -12,15 +12,9 @@ namespace {
 
 // Checks what the parser hands the window: a slot in range and a row that
 // starts with that slot.
-class CheckingUi final : public tavolix::WorkerUi
+class CheckingUi final : public tavolix::ListRowSink
 {
 public:
-    void setStatusText(std::string_view) override {}
-    std::string fieldText(tavolix::WorkerField) override { return {}; }
-    bool isFieldVisible(tavolix::WorkerField) override { return false; }
-    bool isChoiceChecked(tavolix::WorkerChoice) override { return false; }
-    void showMessageBox(std::string_view, std::string_view) override {}
-    void resetDisplay() override {}
     void addListRow(int slotNumber, std::string_view rowText) override
     {
         if (slotNumber < 1 || slotNumber > 255 || rowText.size() > 35 ||

@@ -220,7 +220,7 @@ TEST(LanguageDbFailure, CellsThatAreNotTextAreSkipped)
     window.choose(3);
     EXPECT_EQ(window.entries().value(2), fixtureName(2, 2));
     // Password labels, name label and title keep their English texts.
-    for (const int control : {1020, 1039, 1023, int{windowTitleControl}})
+    for (const int control : {1020, 1039, 1023, static_cast<int>(ControlId::WindowTitle)})
         EXPECT_EQ(window.target.texts.value(control),
                   fixtureText(0, columnOfControl.value(control)))
             << control;
@@ -256,7 +256,7 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
     EXPECT_EQ(currentCells(path), "0");
 
     SwitchHarness window(path);
-    EXPECT_EQ(window.target.texts.value(windowTitleControl), u"Tavolix"_s);
+    EXPECT_EQ(window.target.texts.value(static_cast<int>(ControlId::WindowTitle)), u"Tavolix"_s);
     QSet<QString> titles;
     for (int language = 0; language < 6; ++language) {
         SCOPED_TRACE(language);
@@ -270,7 +270,7 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
         EXPECT_EQ(window.target.texts.keys(), columnOfControl.keys());
         for (const QString& text : std::as_const(window.target.texts))
             EXPECT_FALSE(text.trimmed().isEmpty());
-        titles.insert(window.target.texts.value(windowTitleControl));
+        titles.insert(window.target.texts.value(static_cast<int>(ControlId::WindowTitle)));
         EXPECT_EQ(currentCells(path), std::to_string(language));
     }
     // The product's name in every language: a second start finds the window by it.

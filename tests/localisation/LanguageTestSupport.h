@@ -48,11 +48,14 @@ struct FixtureFile
 inline const QMap<int, int> columnOfControl{
     {1019, 2},  {1038, 2},  {1020, 3},  {1039, 3},  {1022, 5},
     {1023, 6},  {1024, 7},  {1025, 8},  {1026, 9},  {1027, 10},
-    {1012, 11}, {1028, 12}, {1001, 14}, {1002, 15}, {windowTitleControl, 13}};
+    {1012, 11}, {1028, 12}, {1001, 14}, {1002, 15}, {static_cast<int>(ControlId::WindowTitle), 13}};
 
 struct RecordingTarget final : LanguageTextTarget
 {
-    void setInterfaceText(int controlId, const QString& text) override { texts[controlId] = text; }
+    void setInterfaceText(ControlId controlId, const QString& text) override
+    {
+        texts[static_cast<int>(controlId)] = text;
+    }
     void languageApplied() override { ++appliedCount; }
 
     QMap<int, QString> texts;

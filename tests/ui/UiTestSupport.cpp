@@ -48,15 +48,10 @@ LoopbackDevice::LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONB
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
     m_port = ntohs(address.sin_port);
-}
-
-LoopbackDevice::~LoopbackDevice()
-{
-    ::close(m_fd);
 }
 
 std::optional<std::vector<uint8_t>> LoopbackDevice::receive()
@@ -64,7 +59,7 @@ std::optional<std::vector<uint8_t>> LoopbackDevice::receive()
     std::vector<uint8_t> buffer(4096);
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t received = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0,
+    const ssize_t received = ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0,
                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (received < 0)
         return std::nullopt;
@@ -82,7 +77,7 @@ std::optional<std::vector<uint8_t>> LoopbackDevice::nextDatagram()
 
 void LoopbackDevice::reply(const std::vector<uint8_t>& datagram)
 {
-    ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+    ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
              reinterpret_cast<const sockaddr*>(&m_worker), sizeof m_worker);
 }
 

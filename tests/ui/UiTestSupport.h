@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SearchDialog.h"
+#include "UniqueFd.h"
 
 #include <QDesktopServices>
 #include <QObject>
@@ -33,7 +34,6 @@ class LoopbackDevice final
 {
 public:
     LoopbackDevice();
-    ~LoopbackDevice();
     Q_DISABLE_COPY_MOVE(LoopbackDevice)
 
     uint16_t port() const { return m_port; }
@@ -42,7 +42,7 @@ public:
     void reply(const std::vector<uint8_t>& datagram);   // to the last sender
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     uint16_t m_port = 0;
     sockaddr_in m_worker{};
 };

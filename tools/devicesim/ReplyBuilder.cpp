@@ -39,18 +39,19 @@ std::span<const uint8_t> buildReply(const SimulatedDevice& device, int paddingBy
     const std::array<uint8_t, 5> port = {static_cast<uint8_t>(device.httpPort & 0xFF),
                                          static_cast<uint8_t>(device.httpPort >> 8), 0, 0, 0};
     const std::array<uint8_t, 2> kind = {0x00, static_cast<uint8_t>(device.kind)};
-    const bool written = writer.appendRecord(Tag::Mac, device.mac) &&
-                         writer.appendRecord(Tag::IpAddress, device.ipAddress) &&
-                         writer.appendRecord(Tag::SubnetMask, device.subnetMask) &&
-                         writer.appendRecord(Tag::Gateway, device.gateway) &&
-                         writer.appendRecord(Tag::HttpPort, port) &&
-                         writer.appendRecord(Tag::NetworkMode, device.networkMode) &&
-                         writer.appendRecord(Tag::Name, textBytes(device.name)) &&
-                         writer.appendRecord(Tag::Version, textBytes(device.version)) &&
-                         writer.appendRecord(Tag::PppoeAccount, textBytes(device.pppoeAccount)) &&
-                         writer.appendRecord(Tag::PppoePassword, textBytes(device.pppoePassword)) &&
-                         (device.kind == 0 || writer.appendRecord(Tag::DeviceKind, kind)) &&
-                         appendPadding(writer, paddingBytes);
+    const bool written =
+        writer.appendRecord(Tag::Mac, device.mac) &&
+        writer.appendRecord(Tag::IpAddress, device.ipAddress) &&
+        writer.appendRecord(Tag::SubnetMask, device.subnetMask) &&
+        writer.appendRecord(Tag::Gateway, device.gateway) &&
+        writer.appendRecord(Tag::HttpPort, port) &&
+        writer.appendRecord(Tag::NetworkMode, device.networkMode) &&
+        writer.appendRecord(Tag::Name, textBytes(device.name)) &&
+        writer.appendRecord(Tag::Version, textBytes(device.version)) &&
+        writer.appendRecord(Tag::PppoeAccount, textBytes(device.pppoeAccount)) &&
+        writer.appendRecord(Tag::PppoePassword, textBytes(device.pppoePassword)) &&
+        (device.kind == DeviceKind::Unstated || writer.appendRecord(Tag::DeviceKind, kind)) &&
+        appendPadding(writer, paddingBytes);
     if (!written)
         return {};
     return writer.bytes();

@@ -4,6 +4,7 @@
 #include "ReplyBuilder.h"
 #include "SimSocket.h"
 #include "Transcript.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -30,27 +31,23 @@ public:
         sigaddset(&signals, SIGINT);
         sigaddset(&signals, SIGTERM);
         if (sigprocmask(SIG_BLOCK, &signals, nullptr) == 0)
-            m_fd = ::signalfd(-1, &signals, SFD_CLOEXEC);
-    }
-    ~TerminationSignals()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
+            m_fd.reset(::signalfd(-1, &signals, SFD_CLOEXEC));
     }
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
 
     int take() const
     {
         signalfd_siginfo info{};
-        return ::read(m_fd, &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo)
-                                                               : 0;
+        return ::read(m_fd.get(), &info, sizeof info) == sizeof info
+                   ? static_cast<int>(info.ssi_signo)
+                   : 0;
     }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 class SimulationLoop final

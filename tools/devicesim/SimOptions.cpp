@@ -70,8 +70,13 @@ bool applyOption(std::string_view name, const std::string& value, SimOptions& op
 {
     if (name == "--count")
         return parseNumber(value, 1, maximumDevices, options.count);
-    if (name == "--kind")
-        return parseNumber(value, 0, 3, options.kind) && options.kind != 2;
+    if (name == "--kind") {
+        int kind = 0;
+        if (!parseNumber(value, 0, 3, kind) || kind == 2)
+            return false;
+        options.kind = static_cast<DeviceKind>(kind);
+        return true;
+    }
     if (name == "--mode")
         return parseMode(value, options.networkMode);
     if (name == "--login")

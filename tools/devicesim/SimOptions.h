@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceRecord.h"
 #include "RawTexts.h"
 
 #include <array>
@@ -19,14 +20,14 @@ enum class ReplyMode
 
 using NetworkModeBytes = std::array<uint8_t, 4>;
 
-inline constexpr NetworkModeBytes staticMode = {0xFF, 0xFF, 0xFF, 0xFF};
-inline constexpr NetworkModeBytes dhcpMode = {0xFF, 0xFF, 0x01, 0xFF};
-inline constexpr NetworkModeBytes pppoeMode = {0x01, 0xFF, 0xFF, 0xFF};
+inline constexpr NetworkModeBytes staticMode = {modeOff, modeOff, modeOff, modeOff};
+inline constexpr NetworkModeBytes dhcpMode = {modeOff, modeOff, modeOn, modeOff};
+inline constexpr NetworkModeBytes pppoeMode = {modeOn, modeOff, modeOff, modeOff};
 
 struct SimOptions
 {
     int count = 1;
-    int kind = 1;
+    DeviceKind kind = DeviceKind::WithoutPppoe;
     NetworkModeBytes networkMode = staticMode;
     std::string loginAccount = "admin";
     std::string loginPassword = "admin";

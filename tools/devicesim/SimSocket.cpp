@@ -21,22 +21,16 @@ std::string failure(const char* call)
 
 } // namespace
 
-SimSocket::~SimSocket()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 bool SimSocket::open(uint16_t port, std::string& error)
 {
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) {
+    m_fd.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!m_fd) {
         error = failure("socket");
         return false;
     }
     const int on = 1;
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
-        ::setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+    if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::setsockopt(m_fd.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
         error = failure("setsockopt");
         return false;
     }
@@ -44,7 +38,7 @@ bool SimSocket::open(uint16_t port, std::string& error)
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(m_fd, static_cast<const sockaddr*>(static_cast<const void*>(&local)),
+    if (::bind(m_fd.get(), static_cast<const sockaddr*>(static_cast<const void*>(&local)),
                sizeof local) != 0) {
         error = failure("bind");
         return false;
@@ -64,7 +58,7 @@ std::optional<ReceivedDatagram> SimSocket::receive(std::span<uint8_t> buffer)
     message.msg_iovlen = 1;
     message.msg_control = control.data();
     message.msg_controllen = control.size();
-    const ssize_t length = ::recvmsg(m_fd, &message, 0);
+    const ssize_t length = ::recvmsg(m_fd.get(), &message, 0);
     if (length < 0)
         return std::nullopt;
     received.length = static_cast<std::size_t>(length);
@@ -81,7 +75,7 @@ std::optional<ReceivedDatagram> SimSocket::receive(std::span<uint8_t> buffer)
 
 bool SimSocket::sendTo(std::span<const uint8_t> datagram, const sockaddr_in& destination)
 {
-    return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+    return ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
                     static_cast<const sockaddr*>(static_cast<const void*>(&destination)),
                     sizeof destination) >= 0;
 }
@@ -95,7 +89,7 @@ bool SimSocket::sendBroadcast(std::span<const uint8_t> datagram, uint16_t port,
     destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     if (interfaceIndex == 0)
         return sendTo(datagram, destination);
-    return sendThroughInterface(m_fd, datagram, destination, interfaceIndex) == 0;
+    return sendThroughInterface(m_fd.get(), datagram, destination, interfaceIndex) == 0;
 }
 
 std::string addressText(const sockaddr_in& address)

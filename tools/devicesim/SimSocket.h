@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <netinet/in.h>
@@ -23,7 +25,6 @@ class SimSocket final
 {
 public:
     SimSocket() = default;
-    ~SimSocket();
     SimSocket(const SimSocket&) = delete;
     SimSocket& operator=(const SimSocket&) = delete;
 
@@ -35,10 +36,10 @@ public:
     // To 255.255.255.255:port out of the given interface (any, for 0).
     bool sendBroadcast(std::span<const uint8_t> datagram, uint16_t port, unsigned interfaceIndex);
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 std::string addressText(const sockaddr_in& address); // "198.18.0.1:3566"

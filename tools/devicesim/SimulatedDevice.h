@@ -25,7 +25,7 @@ struct SimulatedDevice
     std::array<char, 16> version{};
     std::array<char, 64> pppoeAccount{};
     std::array<char, 16> pppoePassword{};
-    int kind = 1;
+    DeviceKind kind = DeviceKind::WithoutPppoe;
     bool ignoresConfiguration = false;
 };
 

@@ -1,5 +1,7 @@
 #include "PortHolder.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <charconv>
 #include <dirent.h>
@@ -79,18 +81,16 @@ bool hasSocket(const std::string& pid, const std::string& link)
 
 int tryBindUdp(uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!fd)
         return errno;
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
-    const int result =
-        ::bind(fd, static_cast<const sockaddr*>(static_cast<const void*>(&local)), sizeof local);
-    const int error = result == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
+    const int result = ::bind(
+        fd.get(), static_cast<const sockaddr*>(static_cast<const void*>(&local)), sizeof local);
+    return result == 0 ? 0 : errno;
 }
 
 std::optional<PortHolder> findUdpPortHolder(uint16_t port)

@@ -1,5 +1,7 @@
 #include "ProgramOutput.h"
 
+#include "UniqueFd.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -19,29 +21,23 @@ namespace {
 class Pipe final
 {
 public:
-    Pipe() { m_ok = ::pipe2(m_fds.data(), O_CLOEXEC) == 0; }
-    ~Pipe()
+    Pipe()
     {
-        closeWrite();
-        if (m_fds[0] >= 0)
-            ::close(m_fds[0]);
+        std::array<int, 2> fds{-1, -1};
+        if (::pipe2(fds.data(), O_CLOEXEC) == 0) {
+            m_read.reset(fds[0]);
+            m_write.reset(fds[1]);
+        }
     }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
 
-    bool ok() const { return m_ok; }
-    int readEnd() const { return m_fds[0]; }
-    int writeEnd() const { return m_fds[1]; }
-    void closeWrite()
-    {
-        if (m_fds[1] >= 0)
-            ::close(m_fds[1]);
-        m_fds[1] = -1;
-    }
+    bool ok() const { return static_cast<bool>(m_read); }
+    int readEnd() const { return m_read.get(); }
+    int writeEnd() const { return m_write.get(); }
+    void closeWrite() { m_write.reset(); }
 
 private:
-    std::array<int, 2> m_fds{-1, -1};
-    bool m_ok = false;
+    UniqueFd m_read;
+    UniqueFd m_write;
 };
 
 // Reads both pipes to their ends together, so that neither can fill up and

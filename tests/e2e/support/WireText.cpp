@@ -1,5 +1,7 @@
 #include "WireText.h"
 
+#include "UniqueFd.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -73,13 +75,12 @@ bool sendUnicast(const std::string& address, uint16_t port, std::span<const uint
     destination.sin_port = htons(port);
     if (::inet_pton(AF_INET, address.c_str(), &destination.sin_addr) != 1)
         return false;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!fd)
         return false;
     const ssize_t sent = ::sendto(
-        fd, bytes.data(), bytes.size(), 0,
+        fd.get(), bytes.data(), bytes.size(), 0,
         static_cast<const sockaddr*>(static_cast<const void*>(&destination)), sizeof destination);
-    ::close(fd);
     return sent == static_cast<ssize_t>(bytes.size());
 }
 
