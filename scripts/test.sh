@@ -7,6 +7,7 @@
 #   4. the reply-parser fuzzer for a bounded time;
 #   5. the Debian packages, checked with lintian, installed with apt-get and
 #      used as a user would.
+# Every build treats compiler warnings as errors (TAVOLIX_WERROR).
 # Any failure stops the run with a non-zero exit code.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,12 +19,12 @@ fuzz_seconds=${TAVOLIX_FUZZ_SECONDS:-60}
 stage() { printf '\n=== %s ===\n' "$*"; }
 
 stage "build and test"
-cmake -S "$top" -B "$top/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$top" -B "$top/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIX_WERROR=ON
 cmake --build "$top/build-test" -j"$jobs"
 ctest --test-dir "$top/build-test" --output-on-failure
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S "$top" -B "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug \
+cmake -S "$top" -B "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVOLIX_WERROR=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 cmake --build "$top/build-asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -33,6 +34,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 
 stage "ThreadSanitizer (worker)"
 cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTAVOLIX_BUILD_GUI=OFF \
+    -DTAVOLIX_WERROR=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
 cmake --build "$top/build-tsan" -j"$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
@@ -40,7 +42,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 
 stage "fuzzing the reply parser for ${fuzz_seconds}s"
 CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAVOLIX_BUILD_GUI=OFF -DTAVOLIX_BUILD_TESTS=OFF -DTAVOLIX_BUILD_FUZZERS=ON \
+    -DTAVOLIX_WERROR=ON -DTAVOLIX_BUILD_GUI=OFF -DTAVOLIX_BUILD_TESTS=OFF -DTAVOLIX_BUILD_FUZZERS=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 cmake --build "$top/build-fuzz" -j"$jobs" --target fuzz_parse_reply
 corpus=$(mktemp -d)

@@ -14,6 +14,13 @@ constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 // never happens from the window).
 constexpr std::size_t joinedCapacity = 127;
 
+// A text byte as an unsigned 32-bit value, so the 24-bit groups below are
+// shifted together without going through int.
+uint32_t octet(char c)
+{
+    return static_cast<uint8_t>(c);
+}
+
 } // namespace
 
 void base64Encode(std::string_view input, std::string& output)
@@ -22,9 +29,8 @@ void base64Encode(std::string_view input, std::string& output)
     output.reserve((input.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 3 <= input.size(); i += 3) {
-        const uint32_t group = static_cast<uint8_t>(input[i]) << 16 |
-                               static_cast<uint8_t>(input[i + 1]) << 8 |
-                               static_cast<uint8_t>(input[i + 2]);
+        const uint32_t group =
+            octet(input[i]) << 16 | octet(input[i + 1]) << 8 | octet(input[i + 2]);
         output += alphabet[group >> 18 & 0x3f];
         output += alphabet[group >> 12 & 0x3f];
         output += alphabet[group >> 6 & 0x3f];
@@ -32,13 +38,12 @@ void base64Encode(std::string_view input, std::string& output)
     }
     const std::size_t remaining = input.size() - i;
     if (remaining == 1) {
-        const uint32_t group = static_cast<uint8_t>(input[i]) << 16;
+        const uint32_t group = octet(input[i]) << 16;
         output += alphabet[group >> 18 & 0x3f];
         output += alphabet[group >> 12 & 0x3f];
         output += "==";
     } else if (remaining == 2) {
-        const uint32_t group =
-            static_cast<uint8_t>(input[i]) << 16 | static_cast<uint8_t>(input[i + 1]) << 8;
+        const uint32_t group = octet(input[i]) << 16 | octet(input[i + 1]) << 8;
         output += alphabet[group >> 18 & 0x3f];
         output += alphabet[group >> 12 & 0x3f];
         output += alphabet[group >> 6 & 0x3f];

@@ -8,7 +8,7 @@ int DeviceTable::store(const DeviceRecord& record)
     int freeSlot = 0;
     int matchingSlot = 0;
     for (int number = 1; number <= slotCount; ++number) {
-        const DeviceRecord& held = m_slots[number - 1];
+        const DeviceRecord& held = m_slots[static_cast<std::size_t>(number - 1)];
         if (held.slot == 0)
             freeSlot = number; // the last empty slot seen: the highest-numbered one
         if (held.mac == record.mac) {
@@ -21,7 +21,7 @@ int DeviceTable::store(const DeviceRecord& record)
     const int number = matchingSlot != 0 ? matchingSlot : freeSlot;
     if (number == 0)
         return 0;
-    DeviceRecord& target = m_slots[number - 1];
+    DeviceRecord& target = m_slots[static_cast<std::size_t>(number - 1)];
     target = record;
     target.slot = number;
     return number;
@@ -55,7 +55,7 @@ std::optional<DeviceRecord> DeviceTable::recordAt(int slotNumber) const
     if (slotNumber < 1 || slotNumber > slotCount)
         return std::nullopt;
     const std::lock_guard lock(m_mutex);
-    return m_slots[slotNumber - 1];
+    return m_slots[static_cast<std::size_t>(slotNumber - 1)];
 }
 
 int DeviceTable::usedSlotCount() const

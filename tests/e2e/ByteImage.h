@@ -33,7 +33,7 @@ inline std::vector<uint8_t> byteImage(std::size_t size, std::initializer_list<Wi
     for (const WirePiece& piece : pieces) {
         if (piece.offset < nextFree || piece.offset + piece.bytes.size() > size)
             return {};
-        std::copy(piece.bytes.begin(), piece.bytes.end(), image.begin() + piece.offset);
+        std::copy(piece.bytes.begin(), piece.bytes.end(), image.data() + piece.offset);
         nextFree = piece.offset + piece.bytes.size();
     }
     return image;

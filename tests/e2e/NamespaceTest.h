@@ -48,7 +48,8 @@ protected:
     // Sends a marker from the host to the simulator and waits until it has
     // logged it. The kernel delivers a datagram on a veth before the sending
     // call returns, so whatever the host sent earlier has been logged by then.
-    void syncWith(DeviceSimProcess& sim, const std::string& simAddress, const std::string& marker)
+    void syncWith(DeviceSimProcess& simulator, const std::string& simAddress,
+                  const std::string& marker)
     {
         const std::vector<uint8_t> bytes(marker.begin(), marker.end());
         {
@@ -57,7 +58,7 @@ protected:
             ASSERT_TRUE(sendUnicast(simAddress, 4000, bytes));
         }
         const std::string hex = hexFromBytes(bytes);
-        ASSERT_TRUE(sim.waitUntil([&](const std::vector<std::string>& lines) {
+        ASSERT_TRUE(simulator.waitUntil([&](const std::vector<std::string>& lines) {
             for (const std::string& line : lines) {
                 if (line.starts_with("recv ") && line.ends_with(" " + hex))
                     return true;

@@ -29,7 +29,7 @@ std::optional<uint16_t> portFromDigits(std::span<const uint8_t> value)
             return std::nullopt;
         port = port * 10 + (value[digits] - '0');
     }
-    if (std::any_of(value.begin() + digits, value.begin() + 5, [](uint8_t b) { return b != 0; }))
+    if (std::ranges::any_of(value.first(5).subspan(digits), [](uint8_t b) { return b != 0; }))
         return std::nullopt;
     if (digits == 0 || port == 0 || port > 65535)
         return std::nullopt;

@@ -330,8 +330,9 @@ std::variant<std::vector<FilterTable>, std::string> readNftRuleset(const std::st
             }
         } else if (const json& rule = member(item, "rule"); ipv4Family(rule)) {
             FilterTable& table = tables[tableKey(rule)];
-            const std::string chain = text(rule, "chain");
-            addRule(table.chains[chain], tableKey(rule) + " " + chain, member(rule, "expr"));
+            const std::string chainName = text(rule, "chain");
+            addRule(table.chains[chainName], tableKey(rule) + " " + chainName,
+                    member(rule, "expr"));
         }
     }
     std::vector<FilterTable> result;
