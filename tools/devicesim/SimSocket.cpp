@@ -12,8 +12,6 @@
 namespace tavolix::devicesim {
 namespace {
 
-using PacketInfoSpace = std::array<unsigned char, CMSG_SPACE(sizeof(in_pktinfo))>;
-
 std::string failure(const char* call)
 {
     return std::string(call) + ": " + std::strerror(errno);
@@ -48,29 +46,8 @@ bool SimSocket::open(uint16_t port, std::string& error)
 
 std::optional<ReceivedDatagram> SimSocket::receive(std::span<uint8_t> buffer)
 {
-    ReceivedDatagram received;
-    iovec payload{buffer.data(), buffer.size()};
-    alignas(cmsghdr) PacketInfoSpace control{};
-    msghdr message{};
-    message.msg_name = &received.sender;
-    message.msg_namelen = sizeof received.sender;
-    message.msg_iov = &payload;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    const ssize_t length = ::recvmsg(m_fd.get(), &message, 0);
-    if (length < 0)
-        return std::nullopt;
-    received.length = static_cast<std::size_t>(length);
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
-         header = CMSG_NXTHDR(&message, header)) {
-        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
-            in_pktinfo info{};
-            std::memcpy(&info, CMSG_DATA(header), sizeof info);
-            received.interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
-        }
-    }
-    return received;
+    int error = 0;
+    return receiveWithOrigin(m_fd.get(), buffer, error);
 }
 
 bool SimSocket::sendTo(std::span<const uint8_t> datagram, const sockaddr_in& destination)

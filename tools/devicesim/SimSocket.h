@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InterfaceReceive.h"
 #include "UniqueFd.h"
 
 #include <cstddef>
@@ -11,12 +12,8 @@
 
 namespace tavolix::devicesim {
 
-struct ReceivedDatagram
-{
-    std::size_t length = 0;
-    sockaddr_in sender{};
-    unsigned interfaceIndex = 0; // the interface it came in on; 0 when unknown
-};
+// A datagram's length, sender and the interface it came in on.
+using ReceivedDatagram = ReceivedDatagramOrigin;
 
 // The simulator's UDP socket: bound to all addresses, broadcast enabled, and
 // told on which interface each datagram arrived so a broadcast answer can
