@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Non-blank lines of text in the code (src/, tools/, resources/) and in the
+# tests that run in CI (tests/ without bench/ and package/), and their ratio.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+nonblank() { git ls-files -- "$@" | xargs -d '\n' grep -Ihv '^[[:space:]]*$' | wc -l; }
+
+code=$(nonblank src tools resources)
+tests=$(nonblank tests ':!tests/bench' ':!tests/package')
+printf 'code   %6d  (src, tools, resources)\n' "$code"
+printf 'tests  %6d  (tests without bench and package)\n' "$tests"
+printf 'ratio  %5d %%\n' $((100 * tests / code))
+for dir in tests/*/; do
+    case $dir in tests/bench/ | tests/package/) continue ;; esac
+    printf '  %-20s %5d\n' "$dir" "$(nonblank "$dir")"
+done
