@@ -40,7 +40,7 @@ std::optional<std::string> readFirstLine(int fd, std::string& problem)
 }
 
 // Echo stays off only while the prompt waits; an interrupt restores it
-// before the program ends.
+// before the program ends. The handler reaches the terminal through this.
 int promptFd = -1;
 termios savedTerminal{};
 
@@ -53,14 +53,13 @@ extern "C" void restoreTerminalAndExit(int signalNumber)
 
 std::optional<std::string> prompt(const std::string& user, std::string& problem)
 {
-    promptFd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (promptFd < 0 || ::tcgetattr(promptFd, &savedTerminal) != 0) {
+    const UniqueFd terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC));
+    if (!terminal || ::tcgetattr(terminal.get(), &savedTerminal) != 0) {
         problem = "no password: give --password-file FILE (- for standard input), set "
                   "TAVOLIX_PASSWORD, or run on a terminal";
-        if (promptFd >= 0)
-            ::close(promptFd);
         return std::nullopt;
     }
+    promptFd = terminal.get();
     const std::string question = "Password for " + user + ": ";
     (void)!::write(promptFd, question.data(), question.size());
     termios quiet = savedTerminal;
@@ -73,7 +72,7 @@ std::optional<std::string> prompt(const std::string& user, std::string& problem)
     ::tcsetattr(promptFd, TCSAFLUSH, &savedTerminal);
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
-    ::close(promptFd);
+    promptFd = -1;
     return password;
 }
 
