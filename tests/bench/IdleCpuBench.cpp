@@ -4,6 +4,7 @@
 //   bench_idle_cpu [seconds=10]
 #include "BenchSupport.h"
 #include "ScopedNetns.h"
+#include "UniqueFd.h"
 
 #include <ctime>
 #include <poll.h>
@@ -51,19 +52,17 @@ int main(int argc, char** argv)
     // Waits on a quiet UDP socket and an eventfd in turns of at most 200 µs, on
     // this thread and in the host namespace too, though it sends nothing.
     const test::ScopedNetns inHost(network->topology.name("host"));
-    const int socketFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const int wakeFd = ::eventfd(0, EFD_CLOEXEC);
+    const tavolix::UniqueFd quietSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const tavolix::UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
     long turns = 0;
     const double cpuStart = cpuMilliseconds(CLOCK_THREAD_CPUTIME_ID);
     const auto end = bench::Clock::now() + std::chrono::seconds(seconds);
     const timespec turn{0, 200'000};
     for (; bench::Clock::now() < end; ++turns) {
-        pollfd watched[] = {{socketFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        pollfd watched[] = {{quietSocket.get(), POLLIN, 0}, {wake.get(), POLLIN, 0}};
         ::ppoll(watched, 2, &turn, nullptr);
     }
     printCpu("200 us poll loop:", cpuMilliseconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart, seconds);
     std::printf(", %ld turns (%.0f per second)\n", turns, static_cast<double>(turns) / seconds);
-    ::close(socketFd);
-    ::close(wakeFd);
     return 0;
 }
