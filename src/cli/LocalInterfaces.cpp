@@ -1,20 +1,10 @@
 #include "LocalInterfaces.h"
 
+#include "Ipv4Interfaces.h"
+
 #include <algorithm>
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 
 namespace tavolix::cli {
-namespace {
-
-Ipv4 addressOf(const sockaddr* address)
-{
-    const auto* inet = static_cast<const sockaddr_in*>(static_cast<const void*>(address));
-    return ntohl(inet->sin_addr.s_addr);
-}
-
-} // namespace
 
 bool LocalInterface::isOnLink(Ipv4 address) const
 {
@@ -26,26 +16,19 @@ bool LocalInterface::isOnLink(Ipv4 address) const
 std::vector<LocalInterface> broadcastInterfaces()
 {
     std::vector<LocalInterface> interfaces;
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0)
+    const auto addresses = listIpv4Addresses();
+    if (!addresses)
         return interfaces;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            entry->ifa_netmask == nullptr)
-            continue;
-        const unsigned flags = entry->ifa_flags;
-        if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
-            continue;
-        const unsigned index = ::if_nametoindex(entry->ifa_name);
-        if (index == 0)
+    for (const Ipv4InterfaceAddress& entry : *addresses) {
+        if (!entry.canBroadcast())
             continue;
         auto known = std::find_if(interfaces.begin(), interfaces.end(),
-                                  [&](const LocalInterface& i) { return i.index == index; });
+                                  [&](const LocalInterface& i) { return i.index == entry.index; });
         if (known == interfaces.end())
-            known = interfaces.insert(interfaces.end(), LocalInterface{entry->ifa_name, index, {}});
-        known->addresses.push_back({addressOf(entry->ifa_addr), addressOf(entry->ifa_netmask)});
+            known =
+                interfaces.insert(interfaces.end(), LocalInterface{entry.name, entry.index, {}});
+        known->addresses.push_back({entry.address, entry.mask});
     }
-    ::freeifaddrs(list);
     return interfaces;
 }
 

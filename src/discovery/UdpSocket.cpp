@@ -1,14 +1,13 @@
 #include "UdpSocket.h"
 
 #include "InterfaceSend.h"
+#include "Ipv4Interfaces.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,25 +34,18 @@ sockaddr_in makeAddress(in_addr_t networkOrderAddress, uint16_t port)
     return address;
 }
 
-// Interfaces on which a limited broadcast can go out: up, broadcast-capable,
-// not loopback, with an IPv4 address. Each index once, however many
-// addresses the interface has. False when the list cannot be read.
+// Interfaces on which a limited broadcast can go out, each index once
+// however many addresses the interface has. False when the list cannot be read.
 bool listBroadcastInterfaces(std::vector<unsigned>& indexes)
 {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0)
+    const auto addresses = listIpv4Addresses();
+    if (!addresses)
         return false;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
-            continue;
-        const unsigned flags = entry->ifa_flags;
-        if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
-            continue;
-        const unsigned index = ::if_nametoindex(entry->ifa_name);
-        if (index != 0 && std::find(indexes.begin(), indexes.end(), index) == indexes.end())
-            indexes.push_back(index);
+    for (const Ipv4InterfaceAddress& entry : *addresses) {
+        if (entry.canBroadcast() &&
+            std::find(indexes.begin(), indexes.end(), entry.index) == indexes.end())
+            indexes.push_back(entry.index);
     }
-    ::freeifaddrs(list);
     return true;
 }
 
