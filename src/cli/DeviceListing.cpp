@@ -49,7 +49,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<FoundDevice>& devic
             {std::string(fieldText(r.subnetMask)), CellType::Plain},
             {std::string(fieldText(r.gateway)), CellType::Plain},
             {std::to_string(r.httpPort), CellType::Number},
-            {std::string(modeName(addressMode(r.networkMode))), CellType::Plain},
+            {std::string(modeName(chosenAddressMode(r.networkMode))), CellType::Plain},
             {std::to_string(static_cast<int>(r.kind)), CellType::Number},
             text(fieldText(r.version)),
             text(fieldText(r.pppoeAccount)),

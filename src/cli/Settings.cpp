@@ -81,15 +81,6 @@ std::optional<Setting> settingForKey(std::string_view key)
     return std::nullopt;
 }
 
-AddressMode addressMode(const std::array<uint8_t, 4>& networkMode)
-{
-    if (networkMode[0] != modeOff)
-        return AddressMode::Pppoe;
-    if (networkMode[2] != modeOff)
-        return AddressMode::Dhcp;
-    return AddressMode::Static;
-}
-
 std::string_view modeName(AddressMode mode)
 {
     switch (mode) {
@@ -117,7 +108,7 @@ std::string currentValue(const DeviceRecord& device, Setting setting)
     case Setting::HttpPort:
         return std::to_string(device.httpPort);
     case Setting::Mode:
-        return std::string(modeName(addressMode(device.networkMode)));
+        return std::string(modeName(chosenAddressMode(device.networkMode)));
     case Setting::PppoeAccount:
         return std::string(fieldText(device.pppoeAccount));
     }
@@ -161,7 +152,7 @@ AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked
 {
     const auto mode = asked.find(Setting::Mode);
     if (mode == asked.end())
-        return addressMode(device.networkMode);
+        return chosenAddressMode(device.networkMode);
     if (mode->second == "dhcp")
         return AddressMode::Dhcp;
     return mode->second == "pppoe" ? AddressMode::Pppoe : AddressMode::Static;

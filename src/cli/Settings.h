@@ -33,16 +33,6 @@ inline constexpr std::array<Setting, 7> allSettings = {
 std::string_view settingKey(Setting setting);
 std::optional<Setting> settingForKey(std::string_view key);
 
-enum class AddressMode
-{
-    Static,
-    Dhcp,
-    Pppoe,
-};
-
-// The mode as the window's choice buttons show it: PPPoE when byte 0 is not
-// 0xFF, else DHCP when byte 2 is not 0xFF, else static.
-AddressMode addressMode(const std::array<uint8_t, 4>& networkMode);
 std::string_view modeName(AddressMode mode);
 
 // Asked values, each in the canonical text that a device's reply reads back

@@ -21,6 +21,24 @@ enum class DeviceKind : int32_t
 inline constexpr uint8_t modeOn = 0x01;
 inline constexpr uint8_t modeOff = 0xFF;
 
+enum class AddressMode
+{
+    Static,
+    Dhcp,
+    Pppoe,
+};
+
+// The mode the window's choice buttons show for a device: PPPoE when byte 0
+// is on, else DHCP when byte 2 is, else static.
+constexpr AddressMode chosenAddressMode(const std::array<uint8_t, 4>& networkMode)
+{
+    if (networkMode[0] != modeOff)
+        return AddressMode::Pppoe;
+    if (networkMode[2] != modeOff)
+        return AddressMode::Dhcp;
+    return AddressMode::Static;
+}
+
 // One discovered device. Texts are fixed-width, zero-padded byte strings as
 // they arrive on the wire; a text that fills its field has no terminator.
 struct DeviceRecord

@@ -88,14 +88,14 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
     dhcpRadio->setChecked(false);
     pppoeRadio->setChecked(false);
     staticRadio->setChecked(false);
-    switch (radioMode(record)) {
-    case ModeChoice::Pppoe:
+    switch (chosenAddressMode(record.networkMode)) {
+    case AddressMode::Pppoe:
         pppoeRadio->setChecked(true);
         break;
-    case ModeChoice::Dhcp:
+    case AddressMode::Dhcp:
         dhcpRadio->setChecked(true);
         break;
-    case ModeChoice::Static:
+    case AddressMode::Static:
         setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit}, true);
         setAllEnabled({pppoeAccountEdit, pppoePasswordEdit}, false);
         staticRadio->setChecked(true);

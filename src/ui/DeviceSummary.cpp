@@ -2,36 +2,27 @@
 
 namespace tavolix {
 
-ModeChoice summaryMode(const DeviceRecord& record)
+AddressMode summaryMode(const DeviceRecord& record)
 {
     const auto& mode = record.networkMode;
     if (mode[0] != modeOff && mode[1] != modeOff)
-        return ModeChoice::Pppoe;
+        return AddressMode::Pppoe;
     if (mode[2] != modeOff && mode[3] != modeOff)
-        return ModeChoice::Dhcp;
-    return ModeChoice::Static;
-}
-
-ModeChoice radioMode(const DeviceRecord& record)
-{
-    if (record.networkMode[0] != modeOff)
-        return ModeChoice::Pppoe;
-    if (record.networkMode[2] != modeOff)
-        return ModeChoice::Dhcp;
-    return ModeChoice::Static;
+        return AddressMode::Dhcp;
+    return AddressMode::Static;
 }
 
 std::string summaryText(const DeviceRecord& record)
 {
     std::string text = "IP Get:";
     switch (summaryMode(record)) {
-    case ModeChoice::Pppoe:
+    case AddressMode::Pppoe:
         text += "PPPOE\r\n";
         break;
-    case ModeChoice::Dhcp:
+    case AddressMode::Dhcp:
         text += "DHCP\r\n";
         break;
-    case ModeChoice::Static:
+    case AddressMode::Static:
         text += "STATIC\r\n";
         break;
     }
