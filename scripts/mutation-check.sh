@@ -82,9 +82,9 @@ while IFS=$'\t' read -r file from to what; do
     else
         total=$((total + 1))
         killed=$((killed + 1))
-        caught=$(grep -m1 -oE '\*\*\*(Failed|Timeout|Exception)[^ ]*|[0-9]+ - [^ ]+ \((Failed|Timeout|Subprocess aborted|SEGFAULT)\)' "$log.tests" | head -1 || true)
-        first=$(grep -m1 -E 'Test +#[0-9]+: .* \*\*\*' "$log.tests" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' || true)
-        say "KILLED   $label by ${first:-?} ${caught:+($caught)}"
+        first=$(grep -m1 -E 'Test +#[0-9]+: .*\*\*\*' "$log.tests" |
+            sed -E 's/.*Test +#[0-9]+: ([^ ]+) .*\*\*\*([A-Za-z]+).*/\1 (\2)/' || true)
+        say "KILLED   $label, by ${first:-a failing build step}"
     fi
     # A fresh copy (new time stamp) so the next build recompiles the file.
     cp "$work/original" "$work/tree/$file"
