@@ -14,6 +14,7 @@ namespace tavolix::e2e {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 struct CtlResult
 {
