@@ -9,7 +9,7 @@
 namespace tavolix::cli {
 namespace {
 
-TEST(TextEscape, EscapesWhatATerminalMustNotSeeAndUndoesItExactly)
+TEST(TextEscape, EscapesWhatATerminalMustNotSeeUndoesItExactlyAndMeasuresWidth)
 {
     const struct
     {
@@ -39,10 +39,7 @@ TEST(TextEscape, EscapesWhatATerminalMustNotSeeAndUndoesItExactly)
     }
     for (const char* bad : {"\\q", "\\x4", "end\\", "\\xZZ"})
         EXPECT_FALSE(unescapeDeviceText(bad).has_value()) << bad;
-}
-
-TEST(TextEscape, MeasuresWideCharactersAsTwoColumns)
-{
+    // Wide characters take two columns in a table.
     std::setlocale(LC_CTYPE, "C.UTF-8");
     EXPECT_EQ(displayWidth("abc"), 3u);
     EXPECT_EQ(displayWidth("\xe4\xb8\xad\xe6\x96\x87"), 4u); // 中文
@@ -77,24 +74,18 @@ TEST(Csv, QuotesAndReadsBackEveryField)
 
 TEST(Csv, GuardsFormulasSoThatOneGuardComesOffAgain)
 {
-    const struct
-    {
-        std::string text;
-        std::string guarded;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
         {"+1", "'+1"},
         {"-1", "'-1"},
         {"@SUM(A1)", "'@SUM(A1)"},
         {"'quoted", "''quoted"},
         {"a=b", "a=b"},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(guardFormula(c.text), c.guarded);
-        EXPECT_EQ(unguardFormula(c.guarded), c.text);
+        {"", ""}};
+    for (const auto& [text, guarded] : cases) {
+        EXPECT_EQ(guardFormula(text), guarded);
+        EXPECT_EQ(unguardFormula(guarded), text);
     }
 }
-
 } // namespace
 } // namespace tavolix::cli
