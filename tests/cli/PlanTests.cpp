@@ -88,6 +88,7 @@ TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
         {"mac,mode,pppoe_account\n02005e100004,pppoe,dsl\n", "", ""},
         {"mac,name\n02005e100003,New\n", "a kind 3 device lets nothing be changed", ""},
         {"mac,ip\n02005e100004,10.0.0.24\n", "cannot be set while the mode is dhcp", ""},
+        {"mac,gateway\n02005e100004,10.0.0.254\n", "cannot be set while the mode is dhcp", ""},
         {"mac,ip,mode\n02005e100004,10.0.0.24,static\n", "", ""},
         {"mac,ip\n02005e100001,10.0.0.255\n", "network or broadcast", ""},
         {"mac,ip\n02005e100001,224.0.0.1\n", "not an address a device can hold", ""},
