@@ -1,15 +1,9 @@
 // tavolixctl set, plan and apply against simulated devices: what goes on the
 // wire, what is verified, and what is refused before anything is sent.
-#include "ByteImage.h"
-#include "Csv.h"
 #include "CtlTest.h"
-#include "UniqueFd.h"
 
 #include <algorithm>
-#include <array>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 namespace tavolix::e2e {
 namespace {
@@ -18,20 +12,6 @@ using nlohmann::json;
 
 class CtlConfigureTest : public CtlTest
 {};
-
-// A process's command line; empty once it has gone.
-std::string commandLineOf(const std::filesystem::path& process)
-{
-    std::string text;
-    const UniqueFd fd(::open((process / "cmdline").c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
-        return text;
-    std::array<char, 4096> chunk{};
-    ssize_t got = 0;
-    while ((got = ::read(fd.get(), chunk.data(), chunk.size())) > 0)
-        text.append(chunk.data(), static_cast<std::size_t>(got));
-    return text;
-}
 
 TEST_F(CtlConfigureTest, SetSendsTheWindowsRequestAndWaitsUntilItReadsBack)
 {
@@ -71,90 +51,129 @@ TEST_F(CtlConfigureTest, SetSendsTheWindowsRequestAndWaitsUntilItReadsBack)
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
-TEST_F(CtlConfigureTest, SetRefusesBadValuesBeforeSendingThem)
+TEST_F(CtlConfigureTest, BadValuesAndPlansWithProblemsAreRefusedBeforeAnythingIsSent)
 {
     startDevices({"--count", "1", "--ip-base", "198.18.0.10"});
     ASSERT_FALSE(HasFatalFailure());
+    // Malformed cells and values bad whatever the device are named before any
+    // search; the rest after one.
+    const std::string bad = writeFile("bad.csv", "mac,ip\r\n02005e10000,999.1.1.1\r\n");
+    const std::string unknown = writeFile(
+        "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
+    const std::string mac = "02005e100001";
     const struct
     {
-        std::vector<std::string> change;
-        const char* complaint;
-        std::size_t searches; // a value that is bad whatever the device needs no search
+        std::vector<std::string> arguments;
+        std::vector<std::string> complaints;
+        std::size_t searches;
     } cases[] = {
-        {{"--ip", "198.18.0.300"}, "--ip \"198.18.0.300\" is not an IPv4 address", 0},
-        {{"--ip", "224.0.0.9"}, "--ip \"224.0.0.9\" is not an address a device can hold", 0},
-        {{"--mask", "255.0.255.0"}, "--mask \"255.0.255.0\" is not a subnet mask", 0},
-        {{"--gateway", "gw"}, "--gateway \"gw\" is not an IPv4 address", 0},
-        {{"--http-port", "0"}, "--http-port \"0\" is not a port number from 1 to 65535", 0},
-        {{"--http-port", "70000"}, "is not a port number from 1 to 65535", 0},
-        {{"--name", "12345678901234567890123456789012"}, "32 bytes long, at most 31 fit", 0},
-        {{"--mode", "pppoe"}, "mode: a kind 1 device cannot use PPPoE", 1},
-        {{"--ip", "198.18.0.0", "--mask", "255.255.255.0"}, "network or broadcast address", 1},
+        {{"set", mac, "--ip", "198.18.0.300"}, {"--ip \"198.18.0.300\" is not an IPv4 address"}, 0},
+        {{"set", mac, "--ip", "224.0.0.9"},
+         {"--ip \"224.0.0.9\" is not an address a device can hold"},
+         0},
+        {{"set", mac, "--http-port", "0"},
+         {"--http-port \"0\" is not a port number from 1 to 65535"},
+         0},
+        {{"set", mac, "--mode", "pppoe"}, {"mode: a kind 1 device cannot use PPPoE"}, 1},
+        {{"set", mac, "--ip", "198.18.0.0", "--mask", "255.255.255.0"},
+         {"network or broadcast address"},
+         1},
+        {{"apply", bad},
+         {"row 2: mac \"02005e10000\" is not a MAC address",
+          "row 2: ip \"999.1.1.1\" is not an IPv4"},
+         0},
+        {{"apply", unknown},
+         {"row 3 (02005e100009): no such device answered the search",
+          "1 problem(s) in the plan; nothing was sent"},
+         1},
     };
     std::size_t searches = 0;
     for (const auto& c : cases) {
-        std::vector<std::string> arguments = {"set", "02005e100001", "--user", "admin"};
-        arguments.insert(arguments.end(), c.change.begin(), c.change.end());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--user", "admin"});
         const CtlResult result = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
-        EXPECT_EQ(result.exitCode, 2) << c.complaint;
-        EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
+        EXPECT_EQ(result.exitCode, 2) << c.complaints.front();
+        EXPECT_EQ(result.out, "");
+        for (const std::string& complaint : c.complaints)
+            EXPECT_THAT(result.err, HasSubstr(complaint));
         searches += c.searches;
     }
-    syncWith(*sim, devicesAddress, "after-refusals");
-    const auto received = sim->datagrams("recv");
-    ASSERT_EQ(received.size(), searches + 1) << "the searches and the marker, nothing else";
-    for (std::size_t i = 0; i < searches; ++i)
-        EXPECT_EQ(received[i].bytes, searchRequestImage());
+    expectSearchesThenMarker(searches, "after-refusals");
 }
 
-TEST_F(CtlConfigureTest, ADeviceThatDoesNotTakeTheChangeIsNotVerified)
+// A device that does not take the change leaves it unverified (exit 1); and
+// whatever the password's source, no process's command line, output or error
+// text ever holds it.
+TEST_F(CtlConfigureTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
 {
-    startDevices({"--count", "2", "--ignore-config", "1", "--ip-base", "198.18.0.10"});
+    startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
+                  "198.18.0.10"});
     ASSERT_FALSE(HasFatalFailure());
+    const std::string password = "S3cret-Pw";
+    const std::string file = writeFile("password", password + "\r\n");
     const struct
     {
         const char* mac;
-        const char* password;
-        const char* simLine;
+        std::vector<std::string> options;
+        std::vector<std::string> environment;
+        std::string input;
     } cases[] = {
-        {"02005e100002", "wrong", "drop bad-login 02005e100002"},
-        {"02005e100001", "admin", "drop ignored 02005e100001"},
+        {"02005e100001", {"--password-file", file}, {}, ""},
+        {"02005e100001", {"--password-file", "-"}, {}, password + "\n"},
+        {"02005e100001", {}, {"TAVOLIX_PASSWORD=" + password}, ""},
+        {"02005e100002", {}, {"TAVOLIX_PASSWORD=wrong"}, ""},
     };
     for (const auto& c : cases) {
-        const CtlResult result =
-            ctl({"set", c.mac, "--name", "Renamed", "--user", "admin", "--timeout", "2500"},
-                {std::string("TAVOLIX_PASSWORD=") + c.password});
+        std::vector<std::string> arguments = {"set",    c.mac,   "--name",    "Renamed",
+                                              "--user", "admin", "--timeout", "1500"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        CtlProcess process(topology.name("host"), arguments, c.environment, c.input);
+        int looks = 0;
+        while (process.running()) {
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                const std::string text = fileText(entry.path() / "cmdline");
+                // Simulators, this test's and any other run's on the machine, are
+                // told their devices' login on their own command lines.
+                if (text.find("devicesim") == std::string::npos) {
+                    EXPECT_THAT(text, Not(HasSubstr(password))) << entry.path();
+                }
+            }
+            ++looks;
+        }
+        const CtlResult result = process.finish();
+        EXPECT_GT(looks, 0);
         EXPECT_EQ(result.exitCode, 1) << result.err;
-        EXPECT_NE(result.err.find("not verified within 2500 ms: name"), std::string::npos)
-            << result.err;
-        EXPECT_NE(result.out.find("name   Renamed  SIM-00"), std::string::npos) << result.out;
+        EXPECT_THAT(result.err, HasSubstr("not verified within 1500 ms: name"));
+        EXPECT_THAT(result.out, HasSubstr("name   Renamed  SIM-00"));
         EXPECT_TRUE(result.out.ends_with("  no\n")) << result.out;
-        EXPECT_TRUE(sim->waitForLine(c.simLine));
+        EXPECT_THAT(result.out, Not(HasSubstr(password)));
+        EXPECT_THAT(result.err, Not(HasSubstr(password)));
     }
+    // The right password went out from every source: the device names each ignored change.
+    EXPECT_TRUE(sim->waitForLine("drop bad-login 02005e100002"));
+    const auto lines = sim->lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "drop ignored 02005e100001"), 3);
 }
 
-TEST_F(CtlConfigureTest, FiftyFactoryFreshDevicesArePlannedDryRunAndApplied)
+TEST_F(CtlConfigureTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
 {
     startDevices({"--count", "50", "--same-ip", "--ip-base", "192.168.1.108"});
     ASSERT_FALSE(HasFatalFailure());
     const CtlResult planned = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0",
                                    "--gateway", "198.18.0.1", "--name-prefix", "cam-"});
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
-    std::string error;
-    const auto planRows = cli::parseCsv(planned.out, error);
-    ASSERT_TRUE(planRows && planRows->size() == 51) << planned.out;
-    EXPECT_EQ((*planRows)[1][12], "true") << "reachable at the planned address";
+    EXPECT_EQ(std::count(planned.out.begin(), planned.out.end(), '\n'), 51);
+    // On link, so reachable at the planned address.
+    EXPECT_THAT(planned.out, HasSubstr("\n02005e100001,\"cam-001\",198.18.0.100,255.255.255.0,"
+                                       "198.18.0.1,80,static,1,\"2.4.1-sim\",\"\",\"veth0a\","
+                                       "198.18.0.2,true,false\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
     ASSERT_EQ(dryRun.exitCode, 0) << dryRun.err;
-    EXPECT_NE(dryRun.out.find("02005e100001: ip: 192.168.1.108 -> 198.18.0.100\n"),
-              std::string::npos);
-    EXPECT_NE(dryRun.out.find("02005e100032: name: SIM-050 -> cam-050\n"), std::string::npos);
-    syncWith(*sim, devicesAddress, "after-dry-run");
-    const auto received = sim->datagrams("recv");
-    ASSERT_EQ(received.size(), 3u) << "the plan's search, the dry run's search, the marker";
-    EXPECT_EQ(received[1].bytes, searchRequestImage());
+    EXPECT_THAT(dryRun.out, HasSubstr("02005e100001: ip: 192.168.1.108 -> 198.18.0.100\n"));
+    EXPECT_THAT(dryRun.out, HasSubstr("02005e100032: name: SIM-050 -> cam-050\n"));
+    expectSearchesThenMarker(2, "after-dry-run");
 
     const std::string password = writeFile("password", "admin\n");
     const CtlResult applied =
@@ -166,104 +185,35 @@ TEST_F(CtlConfigureTest, FiftyFactoryFreshDevicesArePlannedDryRunAndApplied)
         EXPECT_EQ(report[i]["result"], "verified") << report[i].dump();
         EXPECT_EQ(report[i]["ip"], "198.18.0." + std::to_string(100 + i));
     }
-    const CtlResult after = ctl({"search", "--format", "json", "--timeout", "800"});
-    for (const json& device : json::parse(after.out)) {
-        EXPECT_EQ(device["on_link"], true);
-        EXPECT_EQ(device["ip_conflict"], false);
-        EXPECT_EQ(device["gateway"], "198.18.0.1");
-    }
-}
 
-TEST_F(CtlConfigureTest, APlanWithProblemsIsRefusedWholeAndNothingIsSent)
-{
-    startDevices({"--count", "5", "--ip-base", "198.18.0.10"});
-    ASSERT_FALSE(HasFatalFailure());
-    const std::string plan = writeFile("plan.csv", "mac,ip,mode,note\r\n"
-                                                   "02005e100001,198.18.0.30,,\r\n"
-                                                   "02005e100001,198.18.0.31,,twice\r\n"
-                                                   "02005e100002,198.18.0.30,,\r\n"
-                                                   "02005e100003,198.18.0.13,,outside's\r\n"
-                                                   "02005e100009,198.18.0.40,,unknown\r\n"
-                                                   "02005e100003,,pppoe,kind 1\r\n"
-                                                   "02005e10000,999.1.1.1,,\r\n");
-    const CtlResult result = ctl({"apply", plan, "--user", "admin"}, {"TAVOLIX_PASSWORD=admin"});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.out, "");
-    // Malformed cells are named first; the rest is checked once they are fixed.
-    EXPECT_NE(result.err.find("row 8: mac \"02005e10000\" is not a MAC address"), std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find("row 8: ip \"999.1.1.1\" is not an IPv4"), std::string::npos);
-
-    const std::string fixed = writeFile("fixed.csv", "mac,ip,mode\r\n"
-                                                     "02005e100001,198.18.0.30,\r\n"
-                                                     "02005e100001,198.18.0.31,\r\n"
-                                                     "02005e100002,198.18.0.30,\r\n"
-                                                     "02005e100003,198.18.0.14,\r\n"
-                                                     "02005e100009,198.18.0.40,\r\n"
-                                                     "02005e100004,,pppoe\r\n");
-    const CtlResult checked = ctl({"apply", fixed, "--user", "admin"}, {"TAVOLIX_PASSWORD=admin"});
-    EXPECT_EQ(checked.exitCode, 2);
-    for (const char* problem : {
-             "rows 2 and 3 both name 02005e100001",
-             "two devices would end with IP 198.18.0.30: 02005e100001 and 02005e100002",
-             "planned IP 198.18.0.14 for 02005e100003 is held by 02005e100005, which is not in "
-             "the plan",
-             "row 6 (02005e100009): no such device answered the search",
-             "row 7 (02005e100004): mode: a kind 1 device cannot use PPPoE",
-             "problem(s) in the plan; nothing was sent",
-         })
-        EXPECT_NE(checked.err.find(problem), std::string::npos) << problem << "\n" << checked.err;
-    syncWith(*sim, devicesAddress, "after-refusals");
-    const auto received = sim->datagrams("recv");
-    ASSERT_EQ(received.size(), 2u) << "one search (the malformed plan sends nothing), the marker";
-    EXPECT_EQ(received[0].bytes, searchRequestImage());
-}
-
-// Whatever the password's source, no process's command line, output or
-// error text ever holds it.
-TEST_F(CtlConfigureTest, ThePasswordIsOnNoCommandLineAndInNoOutput)
-{
-    startDevices({"--count", "1", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
-                  "198.18.0.10"});
-    ASSERT_FALSE(HasFatalFailure());
-    const std::string password = "S3cret-Pw";
-    const std::string file = writeFile("password", password + "\r\n");
-    const struct
-    {
-        std::vector<std::string> options;
-        std::vector<std::string> environment;
-        std::string input;
-    } sources[] = {
-        {{"--password-file", file}, {}, ""},
-        {{"--password-file", "-"}, {}, password + "\n"},
-        {{}, {"TAVOLIX_PASSWORD=" + password}, ""},
-    };
-    for (const auto& source : sources) {
-        std::vector<std::string> arguments = {"set",    "02005e100001", "--name",    "X",
-                                              "--user", "admin",        "--timeout", "1500"};
-        arguments.insert(arguments.end(), source.options.begin(), source.options.end());
-        CtlProcess process(topology.name("host"), arguments, source.environment, source.input);
-        int looks = 0;
-        while (process.running()) {
-            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-                const std::string text = commandLineOf(entry.path());
-                // Simulators, this test's and any other run's on the machine, are
-                // told their devices' login on their own command lines.
-                if (text.find("devicesim") != std::string::npos)
-                    continue;
-                EXPECT_EQ(text.find(password), std::string::npos) << entry.path();
-            }
-            ++looks;
-        }
-        const CtlResult result = process.finish();
-        EXPECT_GT(looks, 0);
-        EXPECT_EQ(result.exitCode, 1) << result.err; // the device ignores it: not verified
-        EXPECT_EQ(result.out.find(password), std::string::npos);
-        EXPECT_EQ(result.err.find(password), std::string::npos);
-    }
-    // The right password went out each time: the device names it in the transcript.
-    const auto lines = sim->lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "drop ignored 02005e100001"), 3);
+    // Listed sorted by IP in every format; not a terminal, so CSV unless told otherwise.
+    const CtlResult csv = ctl({"search", "--timeout", "1000"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 51);
+    EXPECT_THAT(csv.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
+                                    "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
+    EXPECT_THAT(csv.out,
+                HasSubstr("\n02005e100008,\"cam-008\",198.18.0.107,255.255.255.0,"
+                          "198.18.0.1,80,static,1,\"2.4.1-sim\",\"\",\"veth0a\",198.18.0.2,"
+                          "true,false\r\n"));
+    const CtlResult asJson = ctl({"search", "--timeout", "1000", "--format", "json"});
+    ASSERT_EQ(asJson.exitCode, 0) << asJson.err;
+    const auto list = nlohmann::ordered_json::parse(asJson.out);
+    ASSERT_EQ(list.size(), 50u);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(list[i]["ip"], "198.18.0." + std::to_string(100 + i));
+    // Every column, in the listing's order; never a password.
+    EXPECT_EQ(
+        list[7].dump(),
+        R"({"mac":"02005e100008","name":"cam-008","ip":"198.18.0.107","mask":"255.255.255.0",)"
+        R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
+        R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
+        R"("ip_conflict":false})");
+    const CtlResult asTable = ctl({"search", "--timeout", "1000", "--format", "table"});
+    ASSERT_EQ(asTable.exitCode, 0) << asTable.err;
+    EXPECT_EQ(std::count(asTable.out.begin(), asTable.out.end(), '\n'), 51);
+    EXPECT_THAT(asTable.out, StartsWith("mac           name     ip"));
+    EXPECT_THAT(asTable.out, HasSubstr("\n02005e100032  cam-050  198.18.0.149 "));
 }
 
 } // namespace
