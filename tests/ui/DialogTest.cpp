@@ -42,7 +42,7 @@ TEST(DeviceDisplay, WindowFollowsTheChosenLanguage)
     EXPECT_EQ(c.macLabel->text(), u"Mac"_s); // no language changes it
 }
 
-TEST(DeviceDisplay, SelectionShowsRecordAndEnablesWhatTheKindAndModeAllow)
+TEST(DeviceDisplay, SelectionAndModeButtonsEnableWhatTheKindAndModeAllowAndUpdateEmptiesAll)
 {
     // Mode bytes 0-1 are PPPoE, 2-3 DHCP, 0xFF is off: the summary's word needs
     // both bytes of a pair, the radio buttons only the first.
@@ -62,8 +62,8 @@ TEST(DeviceDisplay, SelectionShowsRecordAndEnablesWhatTheKindAndModeAllow)
         {"k1-zeros",      1, {0x00, 0x00, 0x00, 0x00}, "PPPOE",  "P", "EE DDD DD D D EE EE E"},
         {"k0-half-pppoe", 0, {0x01, 0xFF, 0xFF, 0xFF}, "STATIC", "P", "EE DDD DD E E EE EE E"},
         {"k0-half-dhcp",  0, {0xFF, 0xFF, 0x01, 0xFF}, "STATIC", "D", "EE DDD DD E E EE EE E"},
-        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD E E EE EE E"},
         {"k3-static",     3, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "DD DDD DD D D DD DD D"},
+        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, "STATIC", "S", "EE EEE DD E E EE EE E"},
         // clang-format on
     };
     DialogHarness harness;
@@ -92,6 +92,47 @@ TEST(DeviceDisplay, SelectionShowsRecordAndEnablesWhatTheKindAndModeAllow)
     EXPECT_FALSE(c.macEdit->isVisibleTo(&harness.dialog()));
     EXPECT_FALSE(c.macLabel->isVisibleTo(&harness.dialog()));
     EXPECT_TRUE(c.macEdit->text().isEmpty());
+
+    // The mode buttons of the last device, which allows all three.
+    const struct
+    {
+        QRadioButton* clicked;
+        const char* checked;
+        const char* enabled;
+    } steps[] = {
+        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"},
+        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"}, // a button that is on stays on
+        {c.dhcpRadio, "D", "EE DDD DD E E EE EE E"},
+        {c.staticRadio, "S", "EE EEE DD E E EE EE E"},
+    };
+    for (const auto& step : steps) {
+        QTest::mouseClick(step.clicked, Qt::LeftButton, {}, step.clicked->rect().center());
+        EXPECT_EQ(checkedModes(c), step.checked);
+        EXPECT_EQ(enabledState(c), step.enabled);
+        EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
+    }
+
+    // The reset after the search empties and disables every field.
+    const std::initializer_list<QLineEdit*> fields = {
+        c.nameEdit,         c.macEdit,          c.ipAddressEdit,    c.subnetMaskEdit,
+        c.gatewayEdit,      c.httpPortEdit,     c.pppoeAccountEdit, c.pppoePasswordEdit,
+        c.loginAccountEdit, c.loginPasswordEdit};
+    for (QLineEdit* edit : fields) {
+        edit->setEnabled(true);
+        edit->setText(u"typed"_s);
+    }
+    QTest::mouseClick(c.updateButton, Qt::LeftButton);
+    EXPECT_EQ(c.deviceList->count(), 0); // emptied at once, before the worker's reset
+    EXPECT_TRUE(isSearch(harness.device().nextDatagram()));
+    ASSERT_TRUE(waitUntil([&] { return c.macGroup->title() == u"ffffffffffff"_s; }));
+    int field = 0;
+    for (QLineEdit* edit : fields)
+        EXPECT_TRUE(edit->text().isEmpty() && !edit->isEnabled()) << "field " << field++;
+    EXPECT_TRUE(c.deviceInfoText->text().isEmpty());
+    EXPECT_EQ(checkedModes(c), "");
+    EXPECT_EQ(enabledState(c), "DD DDD DD D E EE DD E"); // the buttons are left as they were
+    EXPECT_EQ(harness.dialog().workerControl().table.usedSlotCount(), 0);
+    ASSERT_TRUE(harness.deliver({0, "camera"})); // the next replies fill the list again
 }
 
 TEST(DeviceDisplay, RowsSortAsTextAndTheLeadingNumberNamesTheSlot)
@@ -210,101 +251,12 @@ TEST(DeviceDisplay, DoubleClickOpensTheDevicePage)
     }
 }
 
-TEST(Commands, ModeButtonsOpenTheirFieldsAndUpdateEmptiesTheDisplay)
-{
-    DialogHarness harness;
-    const DialogControls& c = harness.controls();
-    const FakeDevice camera{0, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
-    ASSERT_TRUE(harness.deliver(camera));
-    ASSERT_TRUE(harness.clickRowNamed("camera"));
-    ASSERT_EQ(enabledState(c), "EE EEE DD E E EE EE E");
-
-    const struct
-    {
-        QRadioButton* clicked;
-        const char* checked;
-        const char* enabled;
-    } steps[] = {
-        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"},
-        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"}, // a button that is on stays on
-        {c.dhcpRadio, "D", "EE DDD DD E E EE EE E"},
-        {c.staticRadio, "S", "EE EEE DD E E EE EE E"},
-    };
-    for (const auto& step : steps) {
-        QTest::mouseClick(step.clicked, Qt::LeftButton, {}, step.clicked->rect().center());
-        EXPECT_EQ(checkedModes(c), step.checked);
-        EXPECT_EQ(enabledState(c), step.enabled);
-        EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
-    }
-
-    // The reset after the search empties and disables every field.
-    const std::initializer_list<QLineEdit*> fields = {
-        c.nameEdit,         c.macEdit,          c.ipAddressEdit,    c.subnetMaskEdit,
-        c.gatewayEdit,      c.httpPortEdit,     c.pppoeAccountEdit, c.pppoePasswordEdit,
-        c.loginAccountEdit, c.loginPasswordEdit};
-    for (QLineEdit* edit : fields) {
-        edit->setEnabled(true);
-        edit->setText(u"typed"_s);
-    }
-    QTest::mouseClick(c.updateButton, Qt::LeftButton);
-    EXPECT_EQ(c.deviceList->count(), 0); // emptied at once, before the worker's reset
-    EXPECT_TRUE(isSearch(harness.device().nextDatagram()));
-    ASSERT_TRUE(waitUntil([&] { return c.macGroup->title() == u"ffffffffffff"_s; }));
-    int field = 0;
-    for (QLineEdit* edit : fields)
-        EXPECT_TRUE(edit->text().isEmpty() && !edit->isEnabled()) << "field " << field++;
-    EXPECT_TRUE(c.deviceInfoText->text().isEmpty());
-    EXPECT_EQ(checkedModes(c), "");
-    EXPECT_EQ(enabledState(c), "DD DDD DD D E EE DD E"); // the buttons are left as they were
-    EXPECT_EQ(harness.dialog().workerControl().table.usedSlotCount(), 0);
-    ASSERT_TRUE(harness.deliver(camera)); // the next replies fill the list again
-}
-
-TEST(Commands, SubmitSendsTheEditedSettingsOfTheSelectedDevice)
+TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSettings)
 {
     DialogHarness harness(true); // with the marker file: the MAC field shows
     const DialogControls& c = harness.controls();
     ASSERT_TRUE(harness.deliver({1, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}));
     ASSERT_TRUE(harness.deliver({1, "doorbell", {0x00, 0x11, 0x22, 0x33, 0x44, 0x66}}));
-    ASSERT_TRUE(harness.clickRowNamed("camera"));
-
-    // The login fields take 16 characters, and keep them through the next selection.
-    QTest::keyClicks(c.loginAccountEdit, u"abcdefghijklmnopqrst"_s);
-    QTest::keyClicks(c.loginPasswordEdit, u"ABCDEFGHIJKLMNOPQRST"_s);
-    ASSERT_TRUE(harness.clickRowNamed("doorbell"));
-    EXPECT_EQ(c.loginAccountEdit->text(), u"abcdefghijklmnop"_s);
-    EXPECT_EQ(c.loginPasswordEdit->text(), u"ABCDEFGHIJKLMNOP"_s);
-    EXPECT_TRUE(c.macLabel->isVisible());
-    EXPECT_EQ(c.macEdit->text(), u"001122334466"_s);
-
-    c.nameEdit->selectAll();
-    QTest::keyClicks(c.nameEdit, u"porch"_s);
-    QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
-    QTest::mouseClick(c.submitButton, Qt::LeftButton);
-
-    const std::optional<std::vector<uint8_t>> sent = harness.device().nextDatagram();
-    ASSERT_TRUE(sent.has_value() && hasMagic(*sent));
-    std::map<uint8_t, std::vector<uint8_t>> records;
-    RecordReader reader(*sent);
-    while (const std::optional<ReceivedRecord> record = reader.next())
-        records[record->tag].assign(record->value.begin(), record->value.end());
-    const QByteArray login = QByteArray("abcdefghijklmnop:ABCDEFGHIJKLMNOP").toBase64().left(32);
-    EXPECT_EQ(records[0x32], std::vector<uint8_t>(login.begin(), login.end()));
-    EXPECT_EQ(records[0x10], (std::vector<uint8_t>{0x00, 0x11, 0x22, 0x33, 0x44, 0x66}));
-    ASSERT_EQ(records[0x20].size(), 31u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(records[0x20].data())), "porch");
-    EXPECT_EQ(records[0x1f], (std::vector<uint8_t>{0xFF, 0xFF, 0x01, 0xFF}));
-    EXPECT_FALSE(records.contains(0x11)); // the IP address was not changed
-
-    // After the send the display is reset as after a search.
-    EXPECT_TRUE(waitUntil([&] { return c.deviceList->count() == 0; }));
-}
-
-TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
-{
-    DialogHarness harness;
-    const DialogControls& c = harness.controls();
-    ASSERT_TRUE(harness.deliver({0, "camera", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}));
     ASSERT_TRUE(harness.clickRowNamed("camera"));
 
     // Counted in UTF-8 bytes as typed: a 17th byte is not taken, whatever character brings it.
@@ -326,12 +278,16 @@ TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
     }
 
     // A missing login: the box, nothing sent, and everything stays as typed.
-    c.nameEdit->selectAll();
-    QTest::keyClicks(c.nameEdit, u"porch"_s);
-    QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
+    const auto edit = [&] {
+        c.nameEdit->selectAll();
+        QTest::keyClicks(c.nameEdit, u"porch"_s);
+        QTest::mouseClick(c.dhcpRadio, Qt::LeftButton, {}, c.dhcpRadio->rect().center());
+    };
+    edit();
     const auto shown = [&] {
-        return QStringList{c.nameEdit->text(), c.ipAddressEdit->text(), c.loginAccountEdit->text(),
-                           c.loginPasswordEdit->text(), c.macGroup->title()};
+        return QStringList{c.nameEdit->text(),         c.ipAddressEdit->text(),
+                           c.loginAccountEdit->text(), c.loginPasswordEdit->text(),
+                           c.macGroup->title(),        c.macEdit->text()};
     };
     const struct
     {
@@ -343,20 +299,46 @@ TEST(Commands, LoginFieldsTakeSixteenBytesAndAFailedLoginCheckKeepsTheEdits)
         c.loginPasswordEdit->setText(password);
         const QStringList typed = shown();
         QTest::mouseClick(c.submitButton, Qt::LeftButton);
-        QMessageBox* box = nullptr;
-        ASSERT_TRUE(waitUntil([&] {
-            for (QMessageBox* open : harness.dialog().findChildren<QMessageBox*>())
-                box = open->isVisible() ? open : box;
-            return box != nullptr;
-        }));
+        QMessageBox* box = waitForMessageBox(harness.dialog());
+        ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->text(), message);
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         ASSERT_TRUE(waitUntil([&] { return harness.dialog().workerControl().command == 0; }));
         EXPECT_FALSE(harness.device().receive().has_value()) << "sent after the box";
         EXPECT_EQ(shown(), typed);
         EXPECT_EQ(checkedModes(c), "D");
-        EXPECT_EQ(c.deviceList->count(), 1);
+        EXPECT_EQ(c.deviceList->count(), 2);
     }
+
+    // The login fields keep what was typed through the next selection.
+    c.loginAccountEdit->clear();
+    c.loginPasswordEdit->clear();
+    QTest::keyClicks(c.loginAccountEdit, u"abcdefghijklmnopqrst"_s);
+    QTest::keyClicks(c.loginPasswordEdit, u"ABCDEFGHIJKLMNOPQRST"_s);
+    ASSERT_TRUE(harness.clickRowNamed("doorbell"));
+    EXPECT_EQ(c.loginAccountEdit->text(), u"abcdefghijklmnop"_s);
+    EXPECT_EQ(c.loginPasswordEdit->text(), u"ABCDEFGHIJKLMNOP"_s);
+    EXPECT_TRUE(c.macLabel->isVisible());
+    EXPECT_EQ(c.macEdit->text(), u"001122334466"_s);
+    edit();
+    QTest::mouseClick(c.submitButton, Qt::LeftButton);
+
+    const std::optional<std::vector<uint8_t>> sent = harness.device().nextDatagram();
+    ASSERT_TRUE(sent.has_value() && hasMagic(*sent));
+    std::map<uint8_t, std::vector<uint8_t>> records;
+    RecordReader reader(*sent);
+    while (const std::optional<ReceivedRecord> record = reader.next())
+        records[record->tag].assign(record->value.begin(), record->value.end());
+    const QByteArray login = QByteArray("abcdefghijklmnop:ABCDEFGHIJKLMNOP").toBase64().left(32);
+    EXPECT_EQ(records[0x32], std::vector<uint8_t>(login.begin(), login.end()));
+    EXPECT_EQ(records[0x10], (std::vector<uint8_t>{0x00, 0x11, 0x22, 0x33, 0x44, 0x66}));
+    ASSERT_EQ(records[0x20].size(), 31u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(records[0x20].data())), "porch");
+    EXPECT_EQ(records[0x1f], (std::vector<uint8_t>{0xFF, 0xFF, 0x01, 0xFF}));
+    EXPECT_FALSE(records.contains(0x11)); // the IP address was not changed
+
+    // After the send the display is reset as after a search.
+    EXPECT_TRUE(waitUntil([&] { return c.deviceList->count() == 0; }));
 }
 
 } // namespace

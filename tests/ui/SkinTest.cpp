@@ -1,6 +1,8 @@
 // The skinned window as it shows on the screen: the title strip's layout,
-// the caption buttons' hover look, the caption's clip, and labels drawn
-// straight on the background.
+// the caption buttons' hover look, the caption's clip, labels drawn straight
+// on the background; and presses on the strip: the close and minimise buttons
+// act in every window state, the rest of the strip moves the window, and
+// nothing below it does.
 
 #include "DialogGeometry.h"
 #include "SkinBitmaps.h"
@@ -9,6 +11,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -68,6 +72,22 @@ void moveMouseOver(SearchDialog& dialog, QPoint clientPoint)
     QMouseEvent move(QEvent::MouseMove, pos, dialog.mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(&dialog, &move);
+}
+
+constexpr int clientWidth = 468;
+
+// Presses at a client point, drags by `drag` and releases; returns how far
+// the window moved.
+QPoint pressAndDrag(SearchDialog& dialog, QPoint clientPoint, QPoint drag = {30, 20})
+{
+    QCoreApplication::processEvents();
+    const QPoint start = dialog.pos();
+    const QPoint pos = clientPoint + clientOrigin;
+    QTest::mousePress(&dialog, Qt::LeftButton, {}, pos);
+    QCoreApplication::processEvents(); // the move starts after the press
+    QTest::mouseMove(&dialog, pos + drag);
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, pos + drag);
+    return dialog.pos() - start;
 }
 
 TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
@@ -181,6 +201,44 @@ TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
     EXPECT_EQ(leftOver, 0);
     EXPECT_EQ(outside, 0) << "a label touches only its own rectangle";
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+TEST(TitleStrip, RightOfTheMinimiseButtonAndLeftOfItTheStripMovesTheWindow)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(30, 20));
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 29}, {-10, 5}), QPoint(-10, 5));
+    EXPECT_EQ(pressAndDrag(dialog, {120, 10}), QPoint(30, 20)); // on the caption
+    EXPECT_EQ(pressAndDrag(dialog, {120, 30}), QPoint(0, 0));   // below the strip
+    EXPECT_EQ(pressAndDrag(dialog, {120, 200}), QPoint(0, 0));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.isMinimized());
+
+    dialog.setWindowState(Qt::WindowMaximized);
+    ASSERT_TRUE(waitUntil([&] { return dialog.isMaximized(); }));
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(0, 0));
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST(TitleStrip, MinimiseButtonMinimisesAndRestoringKeepsWhatWasShown)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    ASSERT_TRUE(harness.deliver({.kind = 1, .name = "cam", .mac = {0, 1, 2, 3, 4, 5}}));
+    harness.controls().loginAccountEdit->setEnabled(true);
+    harness.controls().loginAccountEdit->setText(u"typed"_s);
+    const QString title = dialog.windowTitle();
+
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(clientWidth - 53, 5) + clientOrigin);
+    EXPECT_TRUE(dialog.isMinimized());
+    EXPECT_TRUE(dialog.isWorkerRunning());
+
+    dialog.showNormal();
+    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_EQ(dialog.windowTitle(), title);
+    EXPECT_EQ(harness.controls().deviceList->count(), 1);
+    EXPECT_EQ(harness.controls().loginAccountEdit->text(), u"typed"_s);
 }
 
 } // namespace
