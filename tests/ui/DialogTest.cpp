@@ -3,19 +3,12 @@
 // web page a double click opens. Then what its commands do, observed where
 // they end up: in the datagrams the worker sends to the device on loopback.
 
-#include "BitmapButton.h"
-#include "Datagram.h"
 #include "ReplyParser.h"
 #include "TransparentLabel.h"
 #include "UiTestSupport.h"
 
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QRadioButton>
-#include <QTest>
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
@@ -135,33 +128,7 @@ TEST(DeviceDisplay, SelectionAndModeButtonsEnableWhatTheKindAndModeAllowAndUpdat
     ASSERT_TRUE(harness.deliver({0, "camera"})); // the next replies fill the list again
 }
 
-TEST(DeviceDisplay, RowsSortAsTextAndTheLeadingNumberNamesTheSlot)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    // New devices fill the table from slot 255 down; 254 of them reach slot 2.
-    for (int slot = 255; slot >= 2; --slot) {
-        DeviceRecord device;
-        setFieldText(device.name, "dev-" + std::to_string(slot));
-        device.mac = {0x02, 0, 0, 0, 0, static_cast<uint8_t>(slot)};
-        ASSERT_EQ(dialog.workerControl().table.store(device), slot);
-    }
-    dialog.addListRow(2, "2 dev-2");
-    dialog.addListRow(12, "12 dev-12");
-    dialog.addListRow(10, "10 dev-10");
-    dialog.addListRow(10, "10 renamed"); // the slot has its row already
-    dialog.addListRow(1, "1 ghost");     // slot 1 holds no device
-    const QListWidget* list = harness.controls().deviceList;
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(0)->text(), u"10 dev-10"_s);
-    EXPECT_EQ(list->item(1)->text(), u"12 dev-12"_s);
-    EXPECT_EQ(list->item(2)->text(), u"2 dev-2"_s);
-
-    ASSERT_TRUE(harness.clickRowNamed("dev-2"));
-    EXPECT_EQ(harness.controls().nameEdit->text(), u"dev-2"_s);
-}
-
-TEST(DeviceDisplay, WorkerRowsAreListedInTurnAndNeverForATableEmptiedSince)
+TEST(DeviceDisplay, RowsAreListedInTurnSortedAsTextAndNeverForATableEmptiedSince)
 {
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
@@ -215,6 +182,23 @@ TEST(DeviceDisplay, WorkerRowsAreListedInTurnAndNeverForATableEmptiedSince)
     ASSERT_TRUE(handOver({{4, "new"}})); // its own row follows
     ASSERT_TRUE(waitUntil([&] { return list->count() != 0; }));
     EXPECT_EQ(rows(), "255 new");
+
+    // New devices fill the table from slot 255 down; 254 of them reach slot 2.
+    emptyListAndTable();
+    for (int slot = 255; slot >= 2; --slot) {
+        DeviceRecord device;
+        setFieldText(device.name, "dev-" + std::to_string(slot));
+        device.mac = {0x02, 0, 0, 0, 0, static_cast<uint8_t>(slot)};
+        ASSERT_EQ(table.store(device), slot);
+    }
+    dialog.addListRow(2, "2 dev-2");
+    dialog.addListRow(12, "12 dev-12");
+    dialog.addListRow(10, "10 dev-10");
+    dialog.addListRow(10, "10 renamed"); // the slot has its row already
+    dialog.addListRow(1, "1 ghost");     // slot 1 holds no device
+    EXPECT_EQ(rows(), "10 dev-10|12 dev-12|2 dev-2");
+    ASSERT_TRUE(harness.clickRowNamed("dev-2"));
+    EXPECT_EQ(harness.controls().nameEdit->text(), u"dev-2"_s);
 }
 
 TEST(DeviceDisplay, DoubleClickOpensTheDevicePage)
@@ -230,24 +214,19 @@ TEST(DeviceDisplay, DoubleClickOpensTheDevicePage)
     EXPECT_EQ(c.macGroup->title(), u"ffffffffffff"_s);
     EXPECT_EQ(c.loginAccountEdit->maxLength(), 16);
 
-    const struct
-    {
-        const char* name;
-        int port;
-        QString address;
-    } cases[] = {
+    const std::tuple<const char*, int, QString> cases[] = {
         {"port-80", 80, u"http://192.168.1.10"_s},
         {"port-8080", 8080, u"http://192.168.1.10:8080/"_s},
         {"no-port", 0, u"http://192.168.1.10:0/"_s},
     };
     uint8_t number = 1;
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.name);
-        ASSERT_TRUE(harness.deliver({0, row.name, {0x02, 0, 0, 0, 0, number++}, row.port}));
+    for (const auto& [name, port, address] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(harness.deliver({0, name, {0x02, 0, 0, 0, 0, number++}, port}));
         const qsizetype before = urls.opened.size();
-        ASSERT_TRUE(harness.clickRowNamed(row.name, true));
+        ASSERT_TRUE(harness.clickRowNamed(name, true));
         ASSERT_TRUE(waitUntil([&] { return urls.opened.size() > before; }));
-        EXPECT_EQ(urls.opened.last().toString(QUrl::None), row.address);
+        EXPECT_EQ(urls.opened.last().toString(QUrl::None), address);
     }
 }
 

@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -90,11 +88,11 @@ QPoint pressAndDrag(SearchDialog& dialog, QPoint clientPoint, QPoint drag = {30,
     return dialog.pos() - start;
 }
 
-TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
+TEST(Skin, TitleStripIsLaidOutFromTheRightEdgeAndEveryMoveRedrawsItsButtonsAPixelLeft)
 {
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
-    const QImage window = onScreen(dialog);
+    QImage window = onScreen(dialog);
     ASSERT_EQ(window.size(), QSize(470, 440));
     EXPECT_EQ(window.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(window.pixel(469, 439), qRgb(0, 0, 0));
@@ -107,67 +105,47 @@ TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
     const QImage close = loadSkinBitmap(closeNormalBitmap);
     const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
     const QImage frameLeft = loadSkinBitmap(frameLeftBitmap);
-    const QImage stripEnd = loadSkinBitmap(stripEndBitmap);
     const QImage fill = loadSkinBitmap(titleFillBitmap);
+    const QRect firstColumn(0, 0, 1, 30);
     EXPECT_EQ(mismatches(window, {3, 0}, logo, logo.rect()), 0);
     EXPECT_EQ(mismatches(window, {416, 0}, close, close.rect()), 0);
     // Minimise reaches a row below the strip.
     EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
     EXPECT_NE(clientPixel(window, 387, 30), minimise.pixel(27, 29));
     // The 24-pixel frame ends are stretched to 28: first and last columns.
-    EXPECT_EQ(mismatches(window, {360, 0}, frameLeft, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {360, 0}, frameLeft, firstColumn), 0);
     EXPECT_EQ(mismatches(window, {387, 0}, frameLeft, QRect(23, 0, 1, 30)), 0);
-    EXPECT_EQ(mismatches(window, {444, 0}, stripEnd, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {444, 0}, loadSkinBitmap(stripEndBitmap), firstColumn), 0);
     // Between the caption's clip and the frame: the title fill.
-    EXPECT_EQ(mismatches(window, {355, 0}, fill, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {355, 0}, fill, firstColumn), 0);
 
     // Below the strip: the grey-to-white background.
     const QImage background = loadSkinBitmap(backgroundBitmap);
     EXPECT_NEAR(qGray(clientPixel(window, 300, 35)), qGray(background.pixel(0, 22)), 2);
     EXPECT_NEAR(qGray(clientPixel(window, 460, 437)), 255, 1);
-}
-
-TEST(Skin, CaptionIsClippedAtX350)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    const QImage fill = loadSkinBitmap(titleFillBitmap);
-    dialog.setWindowTitle(QString(80, u'W'));
-    dialog.repaint();
-    const QImage window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {350, 0}, fill, QRect(0, 0, 1, 30)), 0);
-    EXPECT_EQ(mismatches(window, {359, 0}, fill, QRect(0, 0, 1, 30)), 0);
-    int captionPixels = 0;
-    for (int x = 330; x < 350; ++x)
-        captionPixels += mismatches(window, {x, 0}, fill, QRect(0, 0, 1, 30));
-    EXPECT_GT(captionPixels, 10);
-}
-
-TEST(Skin, EveryMoveRedrawsBothCaptionButtonsAPixelLeft)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    const QImage closeHot = loadSkinBitmap(closeHotBitmap);
-    const QImage close = loadSkinBitmap(closeNormalBitmap);
-    const QImage minimiseHot = loadSkinBitmap(minimiseHotBitmap);
-    const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
-    const QRect all(0, 0, 28, 30);
 
     moveMouseOver(dialog, {420, 10}); // close
-    QImage window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {415, 0}, closeHot, all), 0);
+    window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {415, 0}, loadSkinBitmap(closeHotBitmap), close.rect()), 0);
     EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimise), 0);
-
     moveMouseOver(dialog, {400, 10}); // minimise
     window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {415, 0}, close, all), 0);
-    EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimiseHot), 0);
+    EXPECT_EQ(mismatches(window, {415, 0}, close, close.rect()), 0);
+    EXPECT_EQ(minimiseMismatches(window, {387, 0}, loadSkinBitmap(minimiseHotBitmap)), 0);
 
-    // A full paint puts the plain buttons back in their own places.
+    // A full paint puts the plain buttons back in their own places, and clips
+    // a long caption at x 350.
+    dialog.setWindowTitle(QString(80, u'W'));
     dialog.repaint();
     window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {416, 0}, close, all), 0);
+    EXPECT_EQ(mismatches(window, {416, 0}, close, close.rect()), 0);
     EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
+    EXPECT_EQ(mismatches(window, {350, 0}, fill, firstColumn), 0);
+    EXPECT_EQ(mismatches(window, {359, 0}, fill, firstColumn), 0);
+    int captionPixels = 0;
+    for (int x = 330; x < 350; ++x)
+        captionPixels += mismatches(window, {x, 0}, fill, firstColumn);
+    EXPECT_GT(captionPixels, 10);
 }
 
 TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
@@ -203,10 +181,24 @@ TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::black));
 }
 
-TEST(TitleStrip, RightOfTheMinimiseButtonAndLeftOfItTheStripMovesTheWindow)
+TEST(TitleStrip, MinimiseKeepsWhatWasShownAndTheRestOfTheStripMovesTheWindowUnlessMaximised)
 {
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
+    ASSERT_TRUE(harness.deliver({.kind = 1, .name = "cam", .mac = {0, 1, 2, 3, 4, 5}}));
+    harness.controls().loginAccountEdit->setEnabled(true);
+    harness.controls().loginAccountEdit->setText(u"typed"_s);
+    const QString title = dialog.windowTitle();
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(clientWidth - 53, 5) + clientOrigin);
+    EXPECT_TRUE(dialog.isMinimized());
+    EXPECT_TRUE(dialog.isWorkerRunning());
+    dialog.showNormal();
+    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_EQ(dialog.windowTitle(), title);
+    EXPECT_EQ(harness.controls().deviceList->count(), 1);
+    EXPECT_EQ(harness.controls().loginAccountEdit->text(), u"typed"_s);
+
+    // Right of the minimise button and left of it.
     EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(30, 20));
     EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 29}, {-10, 5}), QPoint(-10, 5));
     EXPECT_EQ(pressAndDrag(dialog, {120, 10}), QPoint(30, 20)); // on the caption
@@ -219,26 +211,6 @@ TEST(TitleStrip, RightOfTheMinimiseButtonAndLeftOfItTheStripMovesTheWindow)
     ASSERT_TRUE(waitUntil([&] { return dialog.isMaximized(); }));
     EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(0, 0));
     EXPECT_TRUE(dialog.isVisible());
-}
-
-TEST(TitleStrip, MinimiseButtonMinimisesAndRestoringKeepsWhatWasShown)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    ASSERT_TRUE(harness.deliver({.kind = 1, .name = "cam", .mac = {0, 1, 2, 3, 4, 5}}));
-    harness.controls().loginAccountEdit->setEnabled(true);
-    harness.controls().loginAccountEdit->setText(u"typed"_s);
-    const QString title = dialog.windowTitle();
-
-    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(clientWidth - 53, 5) + clientOrigin);
-    EXPECT_TRUE(dialog.isMinimized());
-    EXPECT_TRUE(dialog.isWorkerRunning());
-
-    dialog.showNormal();
-    EXPECT_FALSE(dialog.isMinimized());
-    EXPECT_EQ(dialog.windowTitle(), title);
-    EXPECT_EQ(harness.controls().deviceList->count(), 1);
-    EXPECT_EQ(harness.controls().loginAccountEdit->text(), u"typed"_s);
 }
 
 } // namespace
