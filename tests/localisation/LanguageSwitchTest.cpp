@@ -288,12 +288,8 @@ TEST(LanguageSwitch, LongTextsAreCutTo259BytesBetweenCharacters)
 {
     const std::string euro = "\xE2\x82\xAC", grin = "\xF0\x9F\x98\x80";
     const std::string sun300 = QString(100, u'\u65E5').toStdString(); // 3 bytes each
-    const struct
-    {
-        int control;
-        std::string text;
-        std::size_t kept;
-    } cases[] = {
+    const std::tuple<int, std::string, std::size_t> cases[] = {
+        // control, text, bytes kept
         // clang-format off
         {1022, std::string(256, 'a') + euro, 259},       // ends at the limit
         {1024, std::string(258, 'a') + "\xC3\xA9", 258}, // 2 bytes across it
@@ -306,17 +302,15 @@ TEST(LanguageSwitch, LongTextsAreCutTo259BytesBetweenCharacters)
     };
     FixtureFile db(0);
     std::string statements = "update language set c0='" + sun300 + "' where rowid=6;";
-    for (const auto& testCase : cases)
-        statements += "update interface set t" +
-                      std::to_string(columnOfControl.value(testCase.control)) + "='" +
-                      testCase.text + "' where language='English';";
+    for (const auto& [control, text, kept] : cases)
+        statements += "update interface set t" + std::to_string(columnOfControl.value(control)) +
+                      "='" + text + "' where language='English';";
     ASSERT_TRUE(runSql(db.path, statements));
     SwitchHarness window(db.path);
 
-    for (const auto& testCase : cases)
-        EXPECT_EQ(window.target.texts.value(testCase.control),
-                  QString::fromStdString(testCase.text.substr(0, testCase.kept)))
-            << testCase.control;
+    for (const auto& [control, text, kept] : cases)
+        EXPECT_EQ(window.target.texts.value(control), QString::fromStdString(text.substr(0, kept)))
+            << control;
     EXPECT_EQ(window.entries().value(5), QString::fromStdString(sun300.substr(0, 258)));
 }
 

@@ -104,21 +104,16 @@ TEST(DeviceDisplay, SelectionShowsTheRecordOpensItsPageAndEnablesWhatKindAndMode
     EXPECT_TRUE(c.macEdit->text().isEmpty());
 
     // The mode buttons of the last device, which allows all three.
-    const struct
-    {
-        QRadioButton* clicked;
-        const char* checked;
-        const char* enabled;
-    } steps[] = {
+    const std::tuple<QRadioButton*, const char*, const char*> steps[] = {
         {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"},
         {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"}, // a button that is on stays on
         {c.dhcpRadio, "D", "EE DDD DD E E EE EE E"},
         {c.staticRadio, "S", "EE EEE DD E E EE EE E"},
     };
-    for (const auto& step : steps) {
-        QTest::mouseClick(step.clicked, Qt::LeftButton, {}, step.clicked->rect().center());
-        EXPECT_EQ(checkedModes(c), step.checked);
-        EXPECT_EQ(enabledState(c), step.enabled);
+    for (const auto& [clicked, checked, enabled] : steps) {
+        QTest::mouseClick(clicked, Qt::LeftButton, {}, clicked->rect().center());
+        EXPECT_EQ(checkedModes(c), checked);
+        EXPECT_EQ(enabledState(c), enabled);
         EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
     }
 
@@ -227,20 +222,16 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
     ASSERT_TRUE(harness.clickRowNamed("camera"));
 
     // Counted in UTF-8 bytes as typed: a 17th byte is not taken, whatever character brings it.
-    const struct
-    {
-        QString typed;
-        QString kept;
-    } logins[] = {
+    const std::pair<QString, QString> logins[] = {
         {u"abcdefghijklmnopq"_s, u"abcdefghijklmnop"_s},
         {u"äääääääää"_s, u"ääääääää"_s},
         {u"abcdefghijklmnoäp"_s, u"abcdefghijklmnop"_s}, // "ä" would make 17
     };
-    for (const auto& row : logins) {
+    for (const auto& [typed, kept] : logins) {
         for (QLineEdit* login : {c.loginAccountEdit, c.loginPasswordEdit}) {
             login->clear();
-            typeText(login, row.typed);
-            EXPECT_EQ(login->text(), row.kept);
+            typeText(login, typed);
+            EXPECT_EQ(login->text(), kept);
         }
     }
 
@@ -256,11 +247,8 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
                            c.loginAccountEdit->text(), c.loginPasswordEdit->text(),
                            c.macGroup->title(),        c.macEdit->text()};
     };
-    const struct
-    {
-        QString account, password, message;
-    } checks[] = {{u""_s, u"secret"_s, u"No Account !!"_s},
-                  {u"admin"_s, u""_s, u"No Password !!"_s}};
+    const std::tuple<QString, QString, QString> checks[] = {
+        {u""_s, u"secret"_s, u"No Account !!"_s}, {u"admin"_s, u""_s, u"No Password !!"_s}};
     for (const auto& [account, password, message] : checks) {
         c.loginAccountEdit->setText(account);
         c.loginPasswordEdit->setText(password);
