@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace tavolix {
 namespace {
