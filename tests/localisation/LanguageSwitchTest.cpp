@@ -1,21 +1,198 @@
-// The language switch over real database files: start-up, switching, storing
-// the choice, falling back from numbers without a language, texts too long for
-// a control, bad files, and the database that ships with the program.
+// The language switch over real database files made on the spot, a real combo
+// box and real message boxes: start-up, switching, storing the choice, falling
+// back, texts too long for a control, bad files, and the shipped database.
 
-#include "LanguageTestSupport.h"
+#include "LanguageSwitch.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sqlite3.h>
+
+// Readable failure output for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tavolix::test {
 namespace {
 
+using namespace Qt::StringLiterals;
+using Spoil = std::function<bool(const QString&)>;
+
 const QString prepareFailed = u"Sqlite Prepare false"_s;
 const QString updateFailed = u"Update database fall"_s;
+const char* const keyNames[] = {"English", "ChinaGB", "ChinaBG", "French", "German", "Japan"};
+constexpr int title = static_cast<int>(ControlId::WindowTitle);
+
+// Each control that takes its text from an interface column, with the column.
+const QMap<int, int> columnOfControl{{1019, 2},  {1038, 2},  {1020, 3},  {1039, 3},  {1022, 5},
+                                     {1023, 6},  {1024, 7},  {1025, 8},  {1026, 9},  {1027, 10},
+                                     {1012, 11}, {1028, 12}, {1001, 14}, {1002, 15}, {title, 13}};
+
+// Runs SQL through a connection of its own; `firstCell` takes the first
+// column of the last row. A refusal is a test failure.
+bool runSql(const QString& path, const std::string& sql, std::string* firstCell = nullptr)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &raw);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> connection(raw, sqlite3_close);
+    const auto keep = [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0];
+        return 0;
+    };
+    char* error = nullptr;
+    if (sqlite3_exec(raw, sql.c_str(), firstCell ? +keep : nullptr, firstCell, &error) == SQLITE_OK)
+        return true;
+    ADD_FAILURE() << "SQL failed: " << (error ? error : "?") << "\n" << sql;
+    sqlite3_free(error);
+    return false;
+}
+
+Spoil sql(const std::string& statements)
+{
+    return [statements](const QString& path) { return runSql(path, statements); };
+}
+
+// The cells of table `current` as SQL literals, joined by commas ("3,'x'").
+std::string currentCells(const QString& path)
+{
+    std::string cells;
+    runSql(path, "select ifnull(group_concat(quote(language)), '') from current", &cells);
+    return cells;
+}
+
+// The test database: six languages whose names and texts say where they come
+// from, interface columns 2..17 after an id and the key.
+QString fixtureName(int language, int displayLanguage)
+{
+    return u"lang%1 in %2 ·"_s.arg(language).arg(displayLanguage);
+}
+QString fixtureText(int language, int column)
+{
+    return u"%1·%2"_s.arg(QString::fromUtf8(keyNames[language])).arg(column);
+}
+QStringList fixtureNamesIn(int displayLanguage)
+{
+    QStringList names;
+    for (int language = 0; language < 6; ++language)
+        names.append(fixtureName(language, displayLanguage));
+    return names;
+}
+
+struct FixtureFile
+{
+    explicit FixtureFile(int storedLanguage = 0)
+    {
+        const auto quoted = [](const QString& text) { return "'" + text.toStdString() + "'"; };
+        std::string statements = "create table current (language integer);"
+                                 "insert into current values (" +
+                                 std::to_string(storedLanguage) +
+                                 ");"
+                                 "create table language (c0, c1, c2, c3, c4, c5);"
+                                 "create table interface (id integer primary key, language text";
+        for (int column = 2; column <= 17; ++column)
+            statements += ", t" + std::to_string(column); // no type: cells keep theirs
+        statements += ");";
+        for (int language = 0; language < 6; ++language) {
+            statements += "insert into language values (";
+            for (int column = 0; column < 6; ++column)
+                statements += (column ? "," : "") + quoted(fixtureName(language, column));
+            statements +=
+                std::string(");insert into interface values (null, '") + keyNames[language] + "'";
+            for (int column = 2; column <= 17; ++column)
+                statements += "," + quoted(fixtureText(language, column));
+            statements += ");";
+        }
+        EXPECT_TRUE(runSql(path, statements));
+    }
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"language.db"_s);
+};
+
+struct RecordingTarget final : LanguageTextTarget
+{
+    void setInterfaceText(ControlId controlId, const QString& text) override
+    {
+        texts[static_cast<int>(controlId)] = text;
+    }
+    void languageApplied() override { ++appliedCount; }
+
+    QMap<int, QString> texts;
+    int appliedCount = 0;
+};
+
+// Every control of the column table shows `language`'s text of its column,
+// and no other control was touched.
+void expectTextsOf(const RecordingTarget& target, int language)
+{
+    ASSERT_EQ(target.texts.keys(), columnOfControl.keys());
+    for (auto entry = columnOfControl.cbegin(); entry != columnOfControl.cend(); ++entry)
+        EXPECT_EQ(target.texts.value(entry.key()), fixtureText(language, entry.value()))
+            << "control " << entry.key();
+}
+
+// While it lives, checks the form of every modal message box that opens (a
+// warning with OK, captioned with the program's name), notes its text and
+// closes it.
+struct MessageBoxCatcher
+{
+    MessageBoxCatcher()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            texts.append(box->text());
+            EXPECT_EQ(box->windowTitle(),
+                      QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+            EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            box->done(QMessageBox::Ok);
+        });
+        timer.start(5);
+    }
+    QStringList texts;
+    QTimer timer;
+};
+
+// A language switch over a real combo box and a recording window, started
+// from the database file at `dbPath`.
+struct SwitchHarness
+{
+    explicit SwitchHarness(const QString& dbPath)
+    {
+        languageSwitch.openLanguageDb(dbPath);
+        languageSwitch.initLanguageTexts();
+    }
+    void choose(int entry) // what the window does when the user picks an entry
+    {
+        box.setCurrentIndex(entry);
+        languageSwitch.applyLanguage();
+    }
+    QStringList entries() const
+    {
+        QStringList entries;
+        for (int index = 0; index < box.count(); ++index)
+            entries.append(box.itemText(index));
+        return entries;
+    }
+
+    MessageBoxCatcher messages;
+    QComboBox box;
+    RecordingTarget target;
+    LanguageSwitch languageSwitch{box, target};
+};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -50,54 +227,59 @@ TEST(LanguageSwitch, StartsInTheStoredLanguageAndStoresEverySwitch)
     EXPECT_TRUE(window.messages.texts.isEmpty());
 }
 
-TEST(LanguageSwitch, LanguageWithoutInterfaceRowRebuildsTheBoxAndStillStores)
+TEST(LanguageSwitch, OddStoredNumbersMissingRowsAndFailedStoresFromStartToAChoice)
 {
-    FixtureFile db(0);
-    ASSERT_TRUE(runSql(db.path, "delete from interface where language='ChinaBG';"));
-    SwitchHarness window(db.path);
-    window.choose(2);
-
-    expectTextsOf(window.target, 0);
-    EXPECT_EQ(window.entries(), fixtureNamesIn(2));
-    EXPECT_EQ(window.box.currentIndex(), 2);
-    EXPECT_EQ(currentCells(db.path), "2");
-    EXPECT_TRUE(window.messages.texts.isEmpty());
-}
-
-TEST(LanguageSwitch, StoredNumberWithoutALanguageStartsInTheFirstLanguage)
-{
-    // The fixture stores 3 before the change; the user then chooses 5. Without
-    // a 32-bit integer cell the choice cannot replace a number that is not there.
+    // The file stores 3 before the change; the user then chooses 5. Without a
+    // 32-bit integer cell the choice cannot replace a number that is not there.
+    const Spoil readOnly = [](const QString& path) {
+        QFile file(path); // a write version above 2: SQLite only reads
+        return file.open(QIODevice::ReadWrite) && file.seek(18) && file.write("\x03", 1) == 1;
+    };
     const struct
     {
-        const char* change;
-        int startsIn;
+        Spoil before;
+        const char* afterStart;
+        int startsIn, textsAfter;
         QStringList messages;
         const char* cellsAfterChoice;
     } cases[] = {
         // clang-format off
-        {"update current set language=6;", 0, {}, "5"},
-        {"update current set language=-1;", 0, {}, "5"},
-        {"update current set language='French';", 0, {updateFailed}, "'French'"},
-        {"update current set language=4294967299;", 0, {updateFailed}, "4294967299"},
-        {"update current set language=null;", 0, {updateFailed}, "NULL"},
-        {"delete from current;", 0, {updateFailed}, ""},
+        {sql("update current set language=6;"), nullptr, 0, 5, {}, "5"},
+        {sql("update current set language=-1;"), nullptr, 0, 5, {}, "5"},
+        {sql("update current set language='French';"), nullptr, 0, 5, {updateFailed}, "'French'"},
+        {sql("update current set language=4294967299;"), nullptr, 0, 5, {updateFailed}, "4294967299"},
+        {sql("update current set language=null;"), nullptr, 0, 5, {updateFailed}, "NULL"},
+        {sql("delete from current;"), nullptr, 0, 5, {updateFailed}, ""},
         // The last integer cell counts, and only its row changes.
-        {"insert into current values ('x'), (4), (2.5);", 4, {}, "3,'x',5,2.5"},
+        {sql("insert into current values ('x'), (4), (2.5);"), nullptr, 4, 5, {}, "3,'x',5,2.5"},
+        // A language without an interface row: the box and the number still follow.
+        {sql("delete from interface where language='Japan';"), nullptr, 3, 3, {}, "5"},
+        // Start-up does not rewrite the number it read, so only the store fails.
+        {readOnly, nullptr, 3, 5, {updateFailed}, "3"},
+        {[](const QString&) { return true; }, "drop table interface;", 3, 3, {prepareFailed}, "3"},
         // clang-format on
     };
     for (const auto& testCase : cases) {
-        SCOPED_TRACE(testCase.change);
+        SCOPED_TRACE(&testCase - cases);
         FixtureFile db(3);
-        ASSERT_TRUE(runSql(db.path, testCase.change));
+        ASSERT_TRUE(testCase.before(db.path));
         SwitchHarness window(db.path);
         expectTextsOf(window.target, testCase.startsIn);
         EXPECT_EQ(window.box.currentIndex(), testCase.startsIn);
         EXPECT_TRUE(window.messages.texts.isEmpty());
+        ASSERT_TRUE(!testCase.afterStart || runSql(db.path, testCase.afterStart));
 
         window.choose(5);
-        expectTextsOf(window.target, 5);
+        expectTextsOf(window.target, testCase.textsAfter);
+        EXPECT_EQ(window.entries(), fixtureNamesIn(5));
+        EXPECT_EQ(window.box.currentIndex(), 5);
         EXPECT_EQ(window.messages.texts, testCase.messages);
+        // A failed read applies nothing; a failed store keeps the number read at start-up.
+        EXPECT_EQ(window.target.appliedCount,
+                  testCase.messages == QStringList{prepareFailed} ? 1 : 2);
+        EXPECT_EQ(window.languageSwitch.storedLanguage(),
+                  testCase.messages.isEmpty() ? 5 : testCase.startsIn);
+        window.languageSwitch.closeLanguageDb();
         EXPECT_EQ(currentCells(db.path), testCase.cellsAfterChoice);
     }
 }
@@ -106,12 +288,8 @@ TEST(LanguageSwitch, LongTextsAreCutTo259BytesBetweenCharacters)
 {
     const std::string euro = "\xE2\x82\xAC", grin = "\xF0\x9F\x98\x80";
     const std::string sun300 = QString(100, u'\u65E5').toStdString(); // 3 bytes each
-    const struct
-    {
-        int control;
-        std::string text;
-        std::size_t kept;
-    } cases[] = {
+    const std::tuple<int, std::string, std::size_t> cases[] = {
+        // control, text, bytes kept
         // clang-format off
         {1022, std::string(256, 'a') + euro, 259},       // ends at the limit
         {1024, std::string(258, 'a') + "\xC3\xA9", 258}, // 2 bytes across it
@@ -123,35 +301,30 @@ TEST(LanguageSwitch, LongTextsAreCutTo259BytesBetweenCharacters)
         // clang-format on
     };
     FixtureFile db(0);
-    std::string sql = "update language set c0='" + sun300 + "' where rowid=6;";
-    for (const auto& testCase : cases)
-        sql += "update interface set t" + std::to_string(columnOfControl.value(testCase.control)) +
-               "='" + testCase.text + "' where language='English';";
-    ASSERT_TRUE(runSql(db.path, sql));
+    std::string statements = "update language set c0='" + sun300 + "' where rowid=6;";
+    for (const auto& [control, text, kept] : cases)
+        statements += "update interface set t" + std::to_string(columnOfControl.value(control)) +
+                      "='" + text + "' where language='English';";
+    ASSERT_TRUE(runSql(db.path, statements));
     SwitchHarness window(db.path);
 
-    for (const auto& testCase : cases)
-        EXPECT_EQ(window.target.texts.value(testCase.control),
-                  QString::fromStdString(testCase.text.substr(0, testCase.kept)))
-            << testCase.control;
+    for (const auto& [control, text, kept] : cases)
+        EXPECT_EQ(window.target.texts.value(control), QString::fromStdString(text.substr(0, kept)))
+            << control;
     EXPECT_EQ(window.entries().value(5), QString::fromStdString(sun300.substr(0, 258)));
 }
 
 TEST(LanguageDbFailure, BadFileAtStartUpLeavesTheTemplateTextsAndTheFile)
 {
-    const auto removed = [](const QString& path) { return QFile::remove(path); };
-    const auto folder = [](const QString& path) {
+    const Spoil folder = [](const QString& path) {
         return QFile::remove(path) && QDir().mkdir(path);
     };
-    const auto notes = [](const QString& path) {
+    const Spoil notes = [](const QString& path) {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(QByteArray("notes\n").repeated(200));
     };
-    const auto sql = [](const std::string& statements) {
-        return [statements](const QString& path) { return runSql(path, statements); };
-    };
     // Points the table at an index's pages: its schema still reads, its rows do not.
-    const auto damage = [&](const std::string& table) {
+    const auto damage = [](const std::string& table) {
         return sql("create index spare on current(language); pragma writable_schema=on;"
                    "update sqlite_master set rootpage=(select rootpage from sqlite_master where "
                    "name='spare') where name='" +
@@ -160,12 +333,12 @@ TEST(LanguageDbFailure, BadFileAtStartUpLeavesTheTemplateTextsAndTheFile)
     const struct
     {
         const char* name;
-        std::function<bool(const QString&)> spoil;
+        Spoil spoil;
         QStringList messages;
         int boxEntries; // what start-up had done before it stopped
     } cases[] = {
         // clang-format off
-        {"missing file, created empty", removed, {prepareFailed}, 0},
+        {"missing file, created empty", [](const QString& path) { return QFile::remove(path); }, {prepareFailed}, 0},
         {"a folder, cannot be opened", folder, {u"open datebase false"_s, prepareFailed}, 0},
         {"not a database", notes, {prepareFailed}, 0},
         {"no table current", sql("drop table current;"), {prepareFailed}, 0},
@@ -190,20 +363,6 @@ TEST(LanguageDbFailure, BadFileAtStartUpLeavesTheTemplateTextsAndTheFile)
     }
 }
 
-TEST(LanguageDbFailure, TableLostWhileRunningRebuildsTheBoxButChangesAndStoresNothing)
-{
-    FixtureFile db;
-    SwitchHarness window(db.path);
-    ASSERT_TRUE(runSql(db.path, "drop table interface;"));
-    window.choose(5);
-
-    EXPECT_EQ(window.messages.texts, QStringList{prepareFailed});
-    expectTextsOf(window.target, 0);
-    EXPECT_EQ(window.entries(), fixtureNamesIn(5));
-    EXPECT_EQ(window.target.appliedCount, 1);
-    EXPECT_EQ(currentCells(db.path), "0");
-}
-
 TEST(LanguageDbFailure, CellsThatAreNotTextAreSkipped)
 {
     FixtureFile db;
@@ -220,31 +379,13 @@ TEST(LanguageDbFailure, CellsThatAreNotTextAreSkipped)
     window.choose(3);
     EXPECT_EQ(window.entries().value(2), fixtureName(2, 2));
     // Password labels, name label and title keep their English texts.
-    for (const int control : {1020, 1039, 1023, static_cast<int>(ControlId::WindowTitle)})
+    for (const int control : {1020, 1039, 1023, title})
         EXPECT_EQ(window.target.texts.value(control),
                   fixtureText(0, columnOfControl.value(control)))
             << control;
     EXPECT_EQ(window.target.texts.value(1024), fixtureText(3, 7));
     EXPECT_EQ(currentCells(db.path), "3");
     EXPECT_TRUE(window.messages.texts.isEmpty());
-}
-
-TEST(LanguageDbFailure, ReadOnlyFileStillSwitchesButStoresNothing)
-{
-    FixtureFile db;
-    QFile file(db.path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(18)); // the write version:
-    ASSERT_EQ(file.write("\x03", 1), 1);                           // above 2 SQLite only reads
-    file.close();
-
-    SwitchHarness window(db.path);
-    EXPECT_TRUE(window.messages.texts.isEmpty()) << "start-up must not rewrite the stored number";
-    window.choose(4);
-    EXPECT_EQ(window.messages.texts, QStringList{updateFailed});
-    expectTextsOf(window.target, 4);
-    EXPECT_EQ(window.languageSwitch.storedLanguage(), 0);
-    window.languageSwitch.closeLanguageDb();
-    EXPECT_EQ(currentCells(db.path), "0");
 }
 
 TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
@@ -256,7 +397,6 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
     EXPECT_EQ(currentCells(path), "0");
 
     SwitchHarness window(path);
-    EXPECT_EQ(window.target.texts.value(static_cast<int>(ControlId::WindowTitle)), u"Tavolix"_s);
     QSet<QString> titles;
     for (int language = 0; language < 6; ++language) {
         SCOPED_TRACE(language);
@@ -266,11 +406,10 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
         EXPECT_EQ(QSet<QString>(names.cbegin(), names.cend()).size(), 6);
         EXPECT_EQ(names.size(), 6);
         EXPECT_FALSE(names.contains(QString()));
-        // Every control of the column table gets a text.
         EXPECT_EQ(window.target.texts.keys(), columnOfControl.keys());
         for (const QString& text : std::as_const(window.target.texts))
             EXPECT_FALSE(text.trimmed().isEmpty());
-        titles.insert(window.target.texts.value(static_cast<int>(ControlId::WindowTitle)));
+        titles.insert(window.target.texts.value(title));
         EXPECT_EQ(currentCells(path), std::to_string(language));
     }
     // The product's name in every language: a second start finds the window by it.

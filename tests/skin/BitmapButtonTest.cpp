@@ -7,8 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <map>
-#include <memory>
 
 namespace tavolix {
 namespace {
@@ -28,41 +26,32 @@ enum TestBitmap : int
     missingId,
 };
 
-const std::map<int, QRgb> faceColours{{normalId, qRgb(255, 200, 200)},
-                                      {pressedId, qRgb(200, 255, 200)},
-                                      {hoverId, qRgb(200, 200, 255)},
-                                      {disabledId, qRgb(255, 160, 255)},
-                                      {focusId, qRgb(255, 255, 160)}};
-
-QImage solid(QSize size, QRgb colour)
+// A face colour of its own for each state image.
+QRgb faceColour(int id)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
+    return qRgb(255, 150 + 20 * (id - normalId), 200);
 }
 
+// State images in one colour; masks black, the striped one with white
+// columns 40-54 in the top 29 rows; stripes: five columns red, five blue.
 QImage testBitmap(int id)
 {
-    if (faceColours.contains(id))
-        return solid({55, 29}, faceColours.at(id));
-    if (id == maskId)
-        return solid({104, 34}, qRgb(0, 0, 0));
-    if (id == stripedMaskId) { // black with white columns 40-54 in the top 29 rows
-        QImage mask = solid({104, 34}, qRgb(0, 0, 0));
-        for (int y = 0; y < 29; ++y) {
-            for (int x = 40; x < 55; ++x)
-                mask.setPixel(x, y, qRgb(255, 255, 255));
+    const auto image = [](QSize size, QRgb colour, QRect other = {}, QRgb otherColour = 0) {
+        QImage bitmap(size, QImage::Format_RGB32);
+        bitmap.fill(colour);
+        for (int y = other.top(); y <= other.bottom(); ++y) {
+            for (int x = other.left(); x <= other.right(); ++x)
+                bitmap.setPixel(x, y, otherColour);
         }
-        return mask;
-    }
-    if (id == stripesId) { // five columns red, five blue
-        QImage image = solid({10, 10}, qRgb(255, 0, 0));
-        for (int y = 0; y < 10; ++y) {
-            for (int x = 5; x < 10; ++x)
-                image.setPixel(x, y, qRgb(0, 0, 255));
-        }
-        return image;
-    }
+        return bitmap;
+    };
+    if (id >= normalId && id <= focusId)
+        return image({55, 29}, faceColour(id));
+    if (id == maskId || id == stripedMaskId)
+        return image({104, 34}, qRgb(0, 0, 0), id == maskId ? QRect() : QRect(40, 0, 15, 29),
+                     qRgb(255, 255, 255));
+    if (id == stripesId)
+        return image({10, 10}, qRgb(255, 0, 0), QRect(5, 0, 5, 10), qRgb(0, 0, 255));
     return {};
 }
 
@@ -111,11 +100,11 @@ struct Bench
         return corner - area.topLeft();
     }
 
-    void moveMouse(BitmapButton* target, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
+    void hover(QPoint pos) // a move with no button held, as the platform sends it
     {
-        QMouseEvent move(QEvent::MouseMove, pos, target->mapToGlobal(pos), Qt::NoButton, buttons,
-                         Qt::NoModifier);
-        QApplication::sendEvent(target, &move);
+        QMouseEvent move(QEvent::MouseMove, pos, button->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &move);
     }
 
     QWidget parent;
@@ -126,29 +115,19 @@ const ButtonBitmaps allFaces{normalId, pressedId, hoverId, disabledId, focusId, 
 
 TEST(BitmapButton, KindComesFromTheStyleAndAPushButtonIsNeverChecked)
 {
-    const struct
-    {
-        unsigned style;
-        ButtonKind kind;
-    } styles[] = {
-        {ButtonStyle::pushButton, ButtonKind::push},
-        {ButtonStyle::defPushButton, ButtonKind::push},
-        {ButtonStyle::checkBox, ButtonKind::push},
-        {ButtonStyle::autoCheckBox, ButtonKind::check},
-        {ButtonStyle::radioButton, ButtonKind::push},
-        {ButtonStyle::auto3State, ButtonKind::push},
-        {ButtonStyle::groupBox, ButtonKind::check},
-        {ButtonStyle::autoRadioButton, ButtonKind::radio},
-        {ButtonStyle::ownerDraw, ButtonKind::check},
-        {0x109, ButtonKind::radio},
-        {ButtonStyle::group | 0x3, ButtonKind::check},
+    using namespace ButtonStyle;
+    using enum ButtonKind;
+    const std::pair<unsigned, ButtonKind> styles[] = {
+        {pushButton, push},  {defPushButton, push}, {checkBox, push},     {autoCheckBox, check},
+        {radioButton, push}, {auto3State, push},    {groupBox, check},    {autoRadioButton, radio},
+        {ownerDraw, check},  {0x109, radio},        {group | 0x3, check}, // the low byte counts
     };
-    for (const auto& row : styles) {
-        SCOPED_TRACE(row.style);
-        BitmapButton button(row.style);
-        EXPECT_EQ(button.buttonKind(), row.kind);
+    for (const auto& [style, kind] : styles) {
+        SCOPED_TRACE(style);
+        BitmapButton button(style);
+        EXPECT_EQ(button.buttonKind(), kind);
         button.setCheck(true);
-        EXPECT_EQ(button.check(), row.kind != ButtonKind::push);
+        EXPECT_EQ(button.check(), kind != push);
     }
 }
 
@@ -194,7 +173,7 @@ TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
     button.resize(80, 30);
     button.setBitmaps({.normal = normalId, .mask = stripedMaskId}, 1, 0, 0);
     const QImage shot = bench.shot();
-    EXPECT_EQ(shot.pixel(10 + 20, 13), faceColours.at(normalId));
+    EXPECT_EQ(shot.pixel(10 + 20, 13), faceColour(normalId));
     EXPECT_EQ(shot.pixel(10 + 45, 13), parentColour); // outside the shape
     EXPECT_EQ(shot.pixel(10 + 70, 13), parentColour); // the mask's white
     button.setBitmaps({.mask = maskId}, 1, 0, 0);
@@ -219,20 +198,20 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
 
     button.setBitmaps(allFaces, 1, 0, 0);
     bench.parent.setFocus();
-    EXPECT_EQ(bench.face(), faceColours.at(normalId));
+    EXPECT_EQ(bench.face(), faceColour(normalId));
     const QPoint normalCaption = bench.captionCorner();
     EXPECT_GE(normalCaption.x(), 2); // the caption stays 2 pixels inside
 
     button.setFocus();
-    EXPECT_EQ(bench.face(), faceColours.at(focusId));
-    bench.moveMouse(&button, {40, 15});
+    EXPECT_EQ(bench.face(), faceColour(focusId));
+    bench.hover({40, 15});
     EXPECT_TRUE(button.isHover());
-    EXPECT_EQ(bench.face(), faceColours.at(hoverId));
+    EXPECT_EQ(bench.face(), faceColour(hoverId));
 
     QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
     EXPECT_FALSE(button.isHover());
     EXPECT_TRUE(button.isHeld());
-    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    EXPECT_EQ(bench.face(), faceColour(pressedId));
     EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
 
     // Stems wide enough to have pixels of the exact caption colours.
@@ -241,7 +220,7 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
     bold.setBold(true);
     button.setFont(bold);
     button.setEnabled(false); // while pushed
-    EXPECT_EQ(bench.face(), faceColours.at(disabledId));
+    EXPECT_EQ(bench.face(), faceColour(disabledId));
     const QImage disabled = bench.shot();
     int light = 0, grey = 0, black = 0;
     const QRgb lightColour = button.palette().color(QPalette::Light).rgb();
@@ -262,19 +241,19 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
     // A disabled id of 0 reuses the normal image; a missing one leaves a plain face.
     button.setBitmaps({.normal = normalId, .disabled = 0}, 1, 0, 0);
     button.setEnabled(false);
-    EXPECT_EQ(bench.face(), faceColours.at(normalId));
+    EXPECT_EQ(bench.face(), faceColour(normalId));
     button.setBitmaps({.normal = normalId, .disabled = missingId}, 1, 0, 0);
     EXPECT_EQ(bench.face(), buttonFace.rgb());
 }
 
-TEST(BitmapButton, ACheckedButtonLooksPushedAndAFocusInsetDrawsTheFocusFrame)
+TEST(BitmapButton, CheckedLooksPushedAndAPushFollowsTheCursorUntilARelease)
 {
     Bench bench(ButtonStyle::autoCheckBox);
     BitmapButton& button = *bench.button;
     button.setBitmaps(allFaces, 1, 0, 0);
     const QPoint normalCaption = bench.captionCorner();
     button.setCheck(true);
-    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    EXPECT_EQ(bench.face(), faceColour(pressedId));
     EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
 
     // With an inset, a focused face gets a dotted frame there and the caption
@@ -288,20 +267,14 @@ TEST(BitmapButton, ACheckedButtonLooksPushedAndAFocusInsetDrawsTheFocusFrame)
     for (int y = 14; y < 36; ++y)
         changed += framed.pixel(10 + 4, y) != frameless;
     EXPECT_GT(changed, 5);
-}
-
-TEST(BitmapButton, PushedLookFollowsTheCursorAndOnlyAReleaseOverTheButtonClicks)
-{
-    Bench bench(ButtonStyle::autoCheckBox);
-    BitmapButton& button = *bench.button;
     button.setBitmaps(allFaces, 1, 0, 0);
-    QSignalSpy clicks(&button, &QAbstractButton::clicked);
 
+    QSignalSpy clicks(&button, &QAbstractButton::clicked);
     QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
     QTest::mouseMove(&button, {120, 15}); // out: unpushed, with the focus the press gave
-    EXPECT_EQ(bench.face(), faceColours.at(focusId));
+    EXPECT_EQ(bench.face(), faceColour(focusId));
     QTest::mouseMove(&button, {40, 15}); // back in
-    EXPECT_EQ(bench.face(), faceColours.at(pressedId));
+    EXPECT_EQ(bench.face(), faceColour(pressedId));
     QTest::mouseMove(&button, {120, 15});
     QTest::mouseRelease(&button, Qt::LeftButton, {}, {120, 15});
     EXPECT_EQ(clicks.count(), 0);
@@ -325,15 +298,12 @@ TEST(BitmapButton, PushedLookFollowsTheCursorAndOnlyAReleaseOverTheButtonClicks)
     bench.parent.setFocus();
     EXPECT_FALSE(button.isHeld());
     QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
-}
 
-TEST(BitmapButton, ADoubleClickIsASecondPress)
-{
-    Bench bench;
-    QSignalSpy clicks(bench.button, &QAbstractButton::clicked);
-    QTest::mouseClick(bench.button, Qt::LeftButton, {}, {40, 15});
-    QTest::mouseDClick(bench.button, Qt::LeftButton, {}, {40, 15});
-    QTest::mouseRelease(bench.button, Qt::LeftButton, {}, {40, 15});
+    // A double click is a second press.
+    clicks.clear();
+    QTest::mouseClick(&button, Qt::LeftButton, {}, {40, 15});
+    QTest::mouseDClick(&button, Qt::LeftButton, {}, {40, 15});
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
     EXPECT_EQ(clicks.count(), 2);
 }
 

@@ -5,50 +5,74 @@
 #include "UiTestSupport.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace tavolix::test {
 namespace {
 
-QMessageBox* openMessageBox(SearchDialog& dialog)
+void escape(DialogHarness& harness)
 {
-    for (QMessageBox* box : dialog.findChildren<QMessageBox*>()) {
-        if (box->isVisible())
-            return box;
-    }
-    return nullptr;
+    QTest::keyClick(&harness.dialog(), Qt::Key_Escape);
 }
 
-void expectEnded(SearchDialog& dialog)
+TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWorkerWaits)
 {
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_FALSE(dialog.isWorkerRunning());
-}
-
-TEST(Lifecycle, EnterDoesNothingAndEscapeExitAndCloseRequestAllEndTheRunWithZero)
-{
+    QPointer<QMessageBox> workerBox;
     const struct
     {
         const char* name;
-        void (*perform)(SearchDialog&);
-        bool workerCannotBind; // the worker has ended already
+        std::function<void(DialogHarness&)> leave;
+        bool workerCannotBind = false; // the worker has ended already
     } exits[] = {
-        {"Escape", [](SearchDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, false},
+        {"Escape", escape},
         {"Exit button",
-         [](SearchDialog& d) { QTest::mouseClick(d.controls().exitButton, Qt::LeftButton); },
-         false},
-        {"close request", [](SearchDialog& d) { d.close(); }, false},
+         [](DialogHarness& h) { QTest::mouseClick(h.controls().exitButton, Qt::LeftButton); }},
+        {"close request", [](DialogHarness& h) { h.dialog().close(); }},
         {"close button, left edge",
-         [](SearchDialog& d) {
-             QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(468 - 52, 0) + clientOrigin);
-         },
-         false},
-        {"Escape, worker ended", [](SearchDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
-         true},
+         [](DialogHarness& h) {
+             QTest::mouseClick(&h.dialog(), Qt::LeftButton, {}, QPoint(468 - 52, 0) + clientOrigin);
+         }},
+        {"Escape, worker ended", escape, true},
+        // Nothing selected and no login: the worker refuses to configure and
+        // waits on its box, which leaves the window usable meanwhile.
+        {"Escape, worker waits on its message box",
+         [&](DialogHarness& h) {
+             QTest::mouseClick(h.controls().submitButton, Qt::LeftButton);
+             workerBox = waitForMessageBox(h.dialog());
+             ASSERT_FALSE(workerBox.isNull()) << "the worker's message box never opened";
+             EXPECT_EQ(workerBox->windowTitle(), u"NVR"_s);
+             EXPECT_EQ(workerBox->text(), u"No Account !!"_s);
+             EXPECT_EQ(workerBox->icon(), QMessageBox::Critical);
+             EXPECT_FALSE(workerBox->isModal());
+             escape(h);
+         }},
+        // The worker hands the row over without waiting; Escape arrives while
+        // the window has not listed it yet.
+        {"Escape, worker waits in a window call",
+         [](DialogHarness& h) {
+             h.device().reply(replyDatagram({0, "late"}));
+             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+             escape(h);
+         }},
+        // Window events are not served here: once the search has arrived, the
+        // worker is stuck in the display reset that follows the send.
+        {"Escape, worker waits in its display reset",
+         [](DialogHarness& h) {
+             h.dialog().workerControl().setCommand(SearchCommand);
+             std::optional<std::vector<uint8_t>> search;
+             for (int waited = 0; waited < 5000 && !search; waited += 2) {
+                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                 search = h.device().receive();
+             }
+             EXPECT_TRUE(isSearch(search));
+             escape(h);
+         }},
     };
     for (const auto& exit : exits) {
         SCOPED_TRACE(exit.name);
@@ -62,80 +86,16 @@ TEST(Lifecycle, EnterDoesNothingAndEscapeExitAndCloseRequestAllEndTheRunWithZero
             QTest::keyClick(&dialog, Qt::Key_Enter);
             QTest::qWait(20);
             runningAfterEnter = dialog.isVisible();
-            exit.perform(dialog);
+            exit.leave(harness);
         });
         EXPECT_EQ(dialog.exec(), 0);
         EXPECT_TRUE(runningAfterEnter);
-        expectEnded(dialog);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_FALSE(dialog.isWorkerRunning());
+        EXPECT_TRUE(workerBox.isNull() || !workerBox->isVisible());
+        // With the worker joined, anything it sent would be here already.
+        EXPECT_FALSE(harness.device().receive().has_value());
     }
-}
-
-TEST(Lifecycle, EscapeWhileTheWorkerWaitsOnItsMessageBoxEndsEverything)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    // Nothing selected and no login typed: the worker refuses to configure,
-    // and sends nothing once its box is dismissed.
-    QTest::mouseClick(harness.controls().submitButton, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return openMessageBox(dialog) != nullptr; }));
-    QMessageBox* box = openMessageBox(dialog);
-    EXPECT_EQ(box->windowTitle(), u"NVR"_s);
-    EXPECT_EQ(box->text(), u"No Account !!"_s);
-    EXPECT_EQ(box->icon(), QMessageBox::Critical);
-    EXPECT_FALSE(box->isModal()); // the window stays usable meanwhile
-    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return dialog.workerControl().command == NoCommand; }));
-
-    // The same again, but Escape while the box is open.
-    QPointer<QMessageBox> secondBox;
-    QTimer::singleShot(0, &dialog, [&] {
-        QTest::mouseClick(harness.controls().submitButton, Qt::LeftButton);
-        if (waitUntil([&] { return openMessageBox(dialog) != nullptr; }))
-            secondBox = openMessageBox(dialog);
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    EXPECT_EQ(dialog.exec(), 0);
-    ASSERT_FALSE(secondBox.isNull()) << "the worker's message box never opened";
-    EXPECT_FALSE(secondBox->isVisible());
-    expectEnded(dialog);
-    // The worker sent nothing after either box; with it joined, anything it
-    // sent would be here already.
-    EXPECT_FALSE(harness.device().receive().has_value());
-}
-
-TEST(Lifecycle, EscapeWhileTheWorkerWaitsInAWindowCallServesItAndEnds)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    QTimer::singleShot(0, &dialog, [&] {
-        harness.device().reply(replyDatagram({0, "late"}));
-        // The worker hands the row over without waiting; Escape arrives
-        // while the window has not listed it yet.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    EXPECT_EQ(dialog.exec(), 0);
-    expectEnded(dialog);
-}
-
-TEST(Lifecycle, EscapeWhileTheWorkerWaitsInItsDisplayResetServesItAndEnds)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    QTimer::singleShot(0, &dialog, [&] {
-        dialog.workerControl().setCommand(SearchCommand);
-        // Window events are not served here: once the search has arrived,
-        // the worker is stuck in the display reset that follows the send.
-        std::optional<std::vector<uint8_t>> search;
-        for (int waited = 0; waited < 5000 && !search; waited += 2) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            search = harness.device().receive();
-        }
-        EXPECT_TRUE(isSearch(search));
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    EXPECT_EQ(dialog.exec(), 0);
-    expectEnded(dialog);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The skinned window as it shows on the screen: the title strip's layout,
-// the caption buttons' hover look, the caption's clip, and labels drawn
-// straight on the background.
+// the caption buttons' hover look, the caption's clip, labels drawn straight
+// on the background; and presses on the strip: the close and minimise buttons
+// act in every window state, the rest of the strip moves the window, and
+// nothing below it does.
 
 #include "DialogGeometry.h"
 #include "SkinBitmaps.h"
@@ -70,11 +72,27 @@ void moveMouseOver(SearchDialog& dialog, QPoint clientPoint)
     QApplication::sendEvent(&dialog, &move);
 }
 
-TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
+constexpr int clientWidth = 468;
+
+// Presses at a client point, drags by `drag` and releases; returns how far
+// the window moved.
+QPoint pressAndDrag(SearchDialog& dialog, QPoint clientPoint, QPoint drag = {30, 20})
+{
+    QCoreApplication::processEvents();
+    const QPoint start = dialog.pos();
+    const QPoint pos = clientPoint + clientOrigin;
+    QTest::mousePress(&dialog, Qt::LeftButton, {}, pos);
+    QCoreApplication::processEvents(); // the move starts after the press
+    QTest::mouseMove(&dialog, pos + drag);
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, pos + drag);
+    return dialog.pos() - start;
+}
+
+TEST(Skin, TitleStripIsLaidOutFromTheRightEdgeAndEveryMoveRedrawsItsButtonsAPixelLeft)
 {
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
-    const QImage window = onScreen(dialog);
+    QImage window = onScreen(dialog);
     ASSERT_EQ(window.size(), QSize(470, 440));
     EXPECT_EQ(window.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(window.pixel(469, 439), qRgb(0, 0, 0));
@@ -87,67 +105,47 @@ TEST(Skin, TitleStripIsLaidOutFromTheRightEdge)
     const QImage close = loadSkinBitmap(closeNormalBitmap);
     const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
     const QImage frameLeft = loadSkinBitmap(frameLeftBitmap);
-    const QImage stripEnd = loadSkinBitmap(stripEndBitmap);
     const QImage fill = loadSkinBitmap(titleFillBitmap);
+    const QRect firstColumn(0, 0, 1, 30);
     EXPECT_EQ(mismatches(window, {3, 0}, logo, logo.rect()), 0);
     EXPECT_EQ(mismatches(window, {416, 0}, close, close.rect()), 0);
     // Minimise reaches a row below the strip.
     EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
     EXPECT_NE(clientPixel(window, 387, 30), minimise.pixel(27, 29));
     // The 24-pixel frame ends are stretched to 28: first and last columns.
-    EXPECT_EQ(mismatches(window, {360, 0}, frameLeft, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {360, 0}, frameLeft, firstColumn), 0);
     EXPECT_EQ(mismatches(window, {387, 0}, frameLeft, QRect(23, 0, 1, 30)), 0);
-    EXPECT_EQ(mismatches(window, {444, 0}, stripEnd, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {444, 0}, loadSkinBitmap(stripEndBitmap), firstColumn), 0);
     // Between the caption's clip and the frame: the title fill.
-    EXPECT_EQ(mismatches(window, {355, 0}, fill, QRect(0, 0, 1, 30)), 0);
+    EXPECT_EQ(mismatches(window, {355, 0}, fill, firstColumn), 0);
 
     // Below the strip: the grey-to-white background.
     const QImage background = loadSkinBitmap(backgroundBitmap);
     EXPECT_NEAR(qGray(clientPixel(window, 300, 35)), qGray(background.pixel(0, 22)), 2);
     EXPECT_NEAR(qGray(clientPixel(window, 460, 437)), 255, 1);
-}
-
-TEST(Skin, CaptionIsClippedAtX350)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    const QImage fill = loadSkinBitmap(titleFillBitmap);
-    dialog.setWindowTitle(QString(80, u'W'));
-    dialog.repaint();
-    const QImage window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {350, 0}, fill, QRect(0, 0, 1, 30)), 0);
-    EXPECT_EQ(mismatches(window, {359, 0}, fill, QRect(0, 0, 1, 30)), 0);
-    int captionPixels = 0;
-    for (int x = 330; x < 350; ++x)
-        captionPixels += mismatches(window, {x, 0}, fill, QRect(0, 0, 1, 30));
-    EXPECT_GT(captionPixels, 10);
-}
-
-TEST(Skin, EveryMoveRedrawsBothCaptionButtonsAPixelLeft)
-{
-    DialogHarness harness;
-    SearchDialog& dialog = harness.dialog();
-    const QImage closeHot = loadSkinBitmap(closeHotBitmap);
-    const QImage close = loadSkinBitmap(closeNormalBitmap);
-    const QImage minimiseHot = loadSkinBitmap(minimiseHotBitmap);
-    const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
-    const QRect all(0, 0, 28, 30);
 
     moveMouseOver(dialog, {420, 10}); // close
-    QImage window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {415, 0}, closeHot, all), 0);
+    window = onScreen(dialog);
+    EXPECT_EQ(mismatches(window, {415, 0}, loadSkinBitmap(closeHotBitmap), close.rect()), 0);
     EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimise), 0);
-
     moveMouseOver(dialog, {400, 10}); // minimise
     window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {415, 0}, close, all), 0);
-    EXPECT_EQ(minimiseMismatches(window, {387, 0}, minimiseHot), 0);
+    EXPECT_EQ(mismatches(window, {415, 0}, close, close.rect()), 0);
+    EXPECT_EQ(minimiseMismatches(window, {387, 0}, loadSkinBitmap(minimiseHotBitmap)), 0);
 
-    // A full paint puts the plain buttons back in their own places.
+    // A full paint puts the plain buttons back in their own places, and clips
+    // a long caption at x 350.
+    dialog.setWindowTitle(QString(80, u'W'));
     dialog.repaint();
     window = onScreen(dialog);
-    EXPECT_EQ(mismatches(window, {416, 0}, close, all), 0);
+    EXPECT_EQ(mismatches(window, {416, 0}, close, close.rect()), 0);
     EXPECT_EQ(minimiseMismatches(window, {388, 0}, minimise), 0);
+    EXPECT_EQ(mismatches(window, {350, 0}, fill, firstColumn), 0);
+    EXPECT_EQ(mismatches(window, {359, 0}, fill, firstColumn), 0);
+    int captionPixels = 0;
+    for (int x = 330; x < 350; ++x)
+        captionPixels += mismatches(window, {x, 0}, fill, firstColumn);
+    EXPECT_GT(captionPixels, 10);
 }
 
 TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
@@ -181,6 +179,33 @@ TEST(Skin, LabelsShowTheBackgroundAndNoTraceOfAnEarlierText)
     EXPECT_EQ(leftOver, 0);
     EXPECT_EQ(outside, 0) << "a label touches only its own rectangle";
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+TEST(TitleStrip, MinimiseButtonMinimisesAndTheRestOfTheStripMovesTheWindowUnlessMaximised)
+{
+    DialogHarness harness;
+    SearchDialog& dialog = harness.dialog();
+    // The minimise button's last column; that the window comes back as it was
+    // is seen on a real display in the app tests.
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(clientWidth - 53, 5) + clientOrigin);
+    EXPECT_TRUE(dialog.isMinimized());
+    EXPECT_TRUE(dialog.isWorkerRunning());
+    dialog.showNormal();
+    EXPECT_FALSE(dialog.isMinimized());
+
+    // Right of the minimise button and left of it.
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(30, 20));
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 29}, {-10, 5}), QPoint(-10, 5));
+    EXPECT_EQ(pressAndDrag(dialog, {120, 10}), QPoint(30, 20)); // on the caption
+    EXPECT_EQ(pressAndDrag(dialog, {120, 30}), QPoint(0, 0));   // below the strip
+    EXPECT_EQ(pressAndDrag(dialog, {120, 200}), QPoint(0, 0));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.isMinimized());
+
+    dialog.setWindowState(Qt::WindowMaximized);
+    ASSERT_TRUE(waitUntil([&] { return dialog.isMaximized(); }));
+    EXPECT_EQ(pressAndDrag(dialog, {clientWidth - 24, 5}), QPoint(0, 0));
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 } // namespace

@@ -1,19 +1,31 @@
 #pragma once
 
+// The widget tests' one fixture: a shown and started SearchDialog whose worker
+// talks to a device stand-in on loopback, with a copy of the shipped language
+// database, and the helpers that drive and read it.
+
+#include "BitmapButton.h"
+#include "Datagram.h"
 #include "SearchDialog.h"
 #include "UniqueFd.h"
 
 #include <QDesktopServices>
-#include <QObject>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
+#include <arpa/inet.h>
 #include <array>
-#include <cstdint>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
-#include <netinet/in.h>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
 #include <vector>
 
 namespace tavolix::test {
@@ -23,23 +35,76 @@ using namespace std::string_literals;
 
 // Serves window events until the condition holds; false after a generous
 // limit, which only ever means it never came true.
-bool waitUntil(const std::function<bool()>& condition, int limitMs = 10000);
+inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 10000)
+{
+    for (int waited = 0; waited < limitMs; waited += 2) {
+        if (condition())
+            return true;
+        QTest::qWait(2);
+    }
+    return condition();
+}
+
+// The message box the dialog shows, once it shows one; null if it never does.
+inline QMessageBox* waitForMessageBox(const SearchDialog& dialog)
+{
+    QMessageBox* shown = nullptr;
+    waitUntil([&] {
+        for (QMessageBox* box : dialog.findChildren<QMessageBox*>())
+            shown = box->isVisible() ? box : shown;
+        return shown != nullptr;
+    });
+    return shown;
+}
 
 // Types the text key by key, letters beyond ASCII included (QTest::keyClicks
 // takes ASCII only), as a keyboard that has them would.
-void typeText(QWidget* widget, const QString& text);
+inline void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar character : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
+                            Qt::NoModifier);
+}
 
 // A device on loopback: receives what the worker sends and answers it.
 class LoopbackDevice final
 {
 public:
-    LoopbackDevice();
+    LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
     Q_DISABLE_COPY_MOVE(LoopbackDevice)
 
     uint16_t port() const { return m_port; }
-    std::optional<std::vector<uint8_t>> receive();      // what has arrived, if anything
-    std::optional<std::vector<uint8_t>> nextDatagram(); // serves the window while it waits
-    void reply(const std::vector<uint8_t>& datagram);   // to the last sender
+    std::optional<std::vector<uint8_t>> receive() // what has arrived, if anything
+    {
+        std::vector<uint8_t> buffer(4096);
+        socklen_t length = sizeof m_worker;
+        const ssize_t received = ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0,
+                                            reinterpret_cast<sockaddr*>(&m_worker), &length);
+        if (received < 0)
+            return std::nullopt;
+        buffer.resize(static_cast<size_t>(received));
+        return buffer;
+    }
+    std::optional<std::vector<uint8_t>> nextDatagram() // serves the window while it waits
+    {
+        std::optional<std::vector<uint8_t>> datagram;
+        waitUntil([&] { return (datagram = receive()).has_value(); });
+        return datagram;
+    }
+    void reply(const std::vector<uint8_t>& datagram) // to the last sender
+    {
+        ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&m_worker), sizeof m_worker);
+    }
 
 private:
     UniqueFd m_fd;
@@ -58,31 +123,128 @@ struct FakeDevice
 
 // The reply such a device sends: IP address 192.168.1.10, mask 255.255.255.0,
 // gateway 192.168.1.1, PPPoE account "dsl-user", version "1.2".
-std::vector<uint8_t> replyDatagram(const FakeDevice& device);
-bool isSearch(const std::optional<std::vector<uint8_t>>& datagram);
+inline std::vector<uint8_t> replyDatagram(const FakeDevice& device)
+{
+    std::vector<uint8_t> out = {'V', 'X', 'L', '8', '3'};
+    const auto append = [&](uint8_t tag, std::vector<uint8_t> value, size_t size) {
+        value.resize(size, 0);
+        out.push_back(tag);
+        out.push_back(static_cast<uint8_t>(size));
+        out.insert(out.end(), value.begin(), value.end());
+    };
+    const auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
+    append(0x10, {device.mac.begin(), device.mac.end()}, 6);
+    append(0x11, {192, 168, 1, 10}, 4);
+    append(0x12, {255, 255, 255, 0}, 4);
+    append(0x13, {192, 168, 1, 1}, 4);
+    append(0x14,
+           {static_cast<uint8_t>(device.httpPort), static_cast<uint8_t>(device.httpPort >> 8)}, 5);
+    append(0x1f, {device.networkMode.begin(), device.networkMode.end()}, 4);
+    append(0x20, text(device.name), 31);
+    append(0x21, text("1.2"), 16);
+    append(0x22, text("dsl-user"), 64);
+    append(0x30, {0x00, static_cast<uint8_t>(device.kind)}, 2);
+    return out;
+}
+
+inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
+{
+    const RequestBuffer search = searchRequest();
+    return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
+}
 
 // Enabled (E) or disabled (D), in groups: name and HTTP port; IP, mask and
 // gateway; PPPoE account and password; MAC edit; PPPoE radio; DHCP and static
 // radios; login account and password; Submit.
-std::string enabledState(const DialogControls& c);
-// The checked mode buttons: "P" (PPPoE), "D" (DHCP), "S" (static), "" for none.
-std::string checkedModes(const DialogControls& c);
+inline std::string enabledState(const DialogControls& c)
+{
+    const std::initializer_list<QWidget*> groups[] = {
+        {c.nameEdit, c.httpPortEdit},
+        {c.ipAddressEdit, c.subnetMaskEdit, c.gatewayEdit},
+        {c.pppoeAccountEdit, c.pppoePasswordEdit},
+        {c.macEdit},
+        {c.pppoeRadio},
+        {c.dhcpRadio, c.staticRadio},
+        {c.loginAccountEdit, c.loginPasswordEdit},
+        {c.submitButton},
+    };
+    std::string state;
+    for (const auto& group : groups) {
+        state += state.empty() ? "" : " ";
+        for (QWidget* widget : group)
+            state += widget->isEnabled() ? 'E' : 'D';
+    }
+    return state;
+}
 
-// A shown and started SearchDialog whose worker talks to a LoopbackDevice, with
-// a temp copy of the shipped language database and a temp marker path.
+// The checked mode buttons: "P" (PPPoE), "D" (DHCP), "S" (static), "" for none.
+inline std::string checkedModes(const DialogControls& c)
+{
+    return std::string(c.pppoeRadio->isChecked() ? "P" : "") +
+           (c.dhcpRadio->isChecked() ? "D" : "") + (c.staticRadio->isChecked() ? "S" : "");
+}
+
 class DialogHarness final
 {
 public:
-    explicit DialogHarness(bool withMarkerFile = false, bool workerCannotBind = false);
+    explicit DialogHarness(bool withMarkerFile = false, bool workerCannotBind = false)
+    {
+        const QString languageDb = m_folder.filePath(u"language.db"_s);
+        QFile::copy(QStringLiteral(TAVOLIX_SHIPPED_LANGUAGE_DB), languageDb);
+        QFile::setPermissions(languageDb, QFile::ReadOwner | QFile::WriteOwner);
+        const QString marker = m_folder.filePath(u"Search.conf"_s);
+        if (withMarkerFile)
+            QFile(marker).open(QIODevice::WriteOnly);
+
+        SearchDialogOptions options;
+        // The device's own port is taken: the worker cannot bind it.
+        options.endpoints = WorkerEndpoints{workerCannotBind ? m_device.port() : uint16_t{0},
+                                            m_device.port(), "127.0.0.1"};
+        options.markerFile = marker;
+        options.languageDbPath = languageDb;
+        m_dialog = std::make_unique<SearchDialog>(options);
+        m_dialog->show();
+        // The first search and the display reset after it, or the worker's end.
+        EXPECT_TRUE(workerCannotBind
+                        ? waitUntil([this] { return m_dialog->workerControl().stop.load() != 0; })
+                        : m_device.nextDatagram() && waitUntil([this] {
+                              return !controls().loginAccountEdit->isEnabled();
+                          }))
+            << "the dialog did not start";
+    }
 
     SearchDialog& dialog() { return *m_dialog; }
     const DialogControls& controls() const { return m_dialog->controls(); }
     LoopbackDevice& device() { return m_device; }
 
-    bool deliver(const FakeDevice& device); // its reply, and then its row
-    bool clickRowNamed(const std::string& name, bool doubleClick = false);
+    bool deliver(const FakeDevice& device) // its reply, and then its row
+    {
+        m_device.reply(replyDatagram(device));
+        return waitUntil([&] { return rowNamed(device.name) != nullptr; });
+    }
+    bool clickRowNamed(const std::string& name, bool doubleClick = false)
+    {
+        QListWidget* list = controls().deviceList;
+        QListWidgetItem* row = rowNamed(name);
+        if (row == nullptr)
+            return false;
+        list->scrollToItem(row);
+        const QPoint centre = list->visualItemRect(row).center();
+        // The list opens a row only when the double click lands where the press did.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+        if (doubleClick)
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+        return row->isSelected();
+    }
 
 private:
+    QListWidgetItem* rowNamed(const std::string& name) const
+    {
+        const QList<QListWidgetItem*> rows = controls().deviceList->findItems(
+            u" "_s + QString::fromStdString(name), Qt::MatchEndsWith);
+        return rows.isEmpty() ? nullptr : rows.first();
+    }
+
     QTemporaryDir m_folder;
     LoopbackDevice m_device;
     std::unique_ptr<SearchDialog> m_dialog;
