@@ -390,7 +390,7 @@ TEST_F(WindowManagerTest, MinimisingIconifiesAndActivatingBringsTheWindowBackUnc
         << "WM_STATE " << static_cast<int>(x().wmState(window).value_or(WmState::Withdrawn));
     EXPECT_FALSE(x().isViewable(window));
 
-    x().requestActivation(window);
+    xdotool({"windowactivate", std::to_string(window)}); // as a task bar does
     EXPECT_TRUE(eventually([&] { return x().wmState(window) == WmState::Normal; }));
     EXPECT_TRUE(eventually([&] { return x().isViewable(window); }));
     EXPECT_TRUE(eventually([&] { return picture(window, belowStrip) == before; }))

@@ -110,13 +110,6 @@ public:
         sendMessage(window, window, XCB_EVENT_MASK_NO_EVENT, "WM_PROTOCOLS",
                     atom("WM_DELETE_WINDOW"));
     }
-    // What a task bar (source 2) sends when the user picks a window.
-    void requestActivation(xcb_window_t window)
-    {
-        sendMessage(m_root, window,
-                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                    "_NET_ACTIVE_WINDOW", 2);
-    }
 
     bool isViewable(xcb_window_t window) const
     {
