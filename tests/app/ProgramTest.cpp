@@ -98,8 +98,12 @@ protected:
     {
         for (const auto& event : x().takeEvents()) {
             const auto* made = reinterpret_cast<const xcb_create_notify_event_t*>(event.get());
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(made);
             if ((event->response_type & 0x7f) == XCB_CREATE_NOTIFY)
                 madeAt[made->window] = {made->x, made->y};
+            else if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&
+                     message->type == x().atom("_NET_ACTIVE_WINDOW"))
+                activations.emplace_back(message->window, message->data.data32[0]);
         }
         for (const auto& [window, where] : madeAt) {
             if (x().pidOf(window) == static_cast<uint32_t>(process.pid()) && x().isViewable(window))
@@ -115,8 +119,10 @@ protected:
         return window;
     }
 
-    // Where each top-level window was made, as its creation was announced.
+    // Where each top-level window was made, as its creation was announced,
+    // and the requests to activate one: window and source (2: for the user).
     std::map<xcb_window_t, RootPoint> madeAt;
+    std::vector<std::pair<xcb_window_t, uint32_t>> activations;
 
 private:
     TemporaryDirectory m_directory;
@@ -182,11 +188,16 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguag
         const auto window = awaitWindow(first);
         ASSERT_TRUE(window) << "the first instance ended with " << first.poll().value_or(-1);
         EXPECT_EQ(x().netWmName(*window), "Tavolix");
-        x().map(x().createWindow()); // a cover
+        // Minimised the way a window manager does it, and covered.
+        x().unmap(*window);
+        x().setWmState(*window, WmState::Iconic);
+        x().map(x().createWindow());
 
         expectSecondStartHandsOver(first);
-        EXPECT_TRUE(x().isViewable(*window));
+        EXPECT_EQ(shownWindowOf(first), window) << "not mapped";
         EXPECT_EQ(x().children(x().root()).back(), *window) << "not raised";
+        const std::pair<xcb_window_t, uint32_t> forUser{*window, 2};
+        EXPECT_EQ(std::exchange(activations, {}), std::vector{forUser});
 
         // Closing the window ends the program, and its worker, with 0.
         x().requestClose(*window);

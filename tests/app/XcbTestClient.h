@@ -99,6 +99,7 @@ public:
         m_clientListSet = true;
     }
     void map(xcb_window_t window) { xcb_map_window(get(), window); }
+    void unmap(xcb_window_t window) { xcb_unmap_window(get(), window); }
     void raise(xcb_window_t window)
     {
         const uint32_t above = XCB_STACK_MODE_ABOVE;
