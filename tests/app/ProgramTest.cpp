@@ -70,13 +70,13 @@ protected:
     XcbTestClient& x() { return *m_x; }
     const fs::path& folder() const { return m_directory.path(); }
 
-    // Starts a program with the X display, or with this environment instead.
+    // Starts a program on the X display, or on the desktop `env` names.
     ChildProcess& launch(const std::vector<std::string>& arguments,
-                         std::optional<std::vector<std::string>> desktop = std::nullopt)
+                         std::vector<std::string> env = {})
     {
         const std::string dir = folder().string();
-        std::vector<std::string> env =
-            desktop.value_or(std::vector<std::string>{onX11(), "QT_QPA_PLATFORM=xcb"});
+        if (env.empty())
+            env = {onX11(), "QT_QPA_PLATFORM=xcb"};
         env.insert(env.end(),
                    {"PATH=/usr/bin:/bin", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "LANG=C.UTF-8"});
         LaunchOptions options;
@@ -87,9 +87,9 @@ protected:
         m_processes.push_back(std::make_unique<ChildProcess>(options));
         return *m_processes.back();
     }
-    ChildProcess& startProgram(std::optional<std::vector<std::string>> desktop = std::nullopt)
+    ChildProcess& startProgram(const std::vector<std::string>& env = {})
     {
-        return launch({TAVOLIX_PROGRAM}, std::move(desktop));
+        return launch({TAVOLIX_PROGRAM}, env);
     }
     std::string onX11() const { return "DISPLAY=" + m_server->displayName(); }
 
@@ -160,17 +160,15 @@ protected:
         // Wayland clients refuse a runtime folder that others may read.
         fs::permissions(folder(), fs::perms::owner_all);
         launch({"weston", "--backend=headless-backend.so", "--idle-time=0",
-                "--socket=tavolix-wayland"},
-               std::vector<std::string>{});
+                "--socket=tavolix-wayland"});
         ASSERT_TRUE(eventually([&] { return fs::exists(folder() / "tavolix-wayland"); }))
             << "weston never listened";
     }
 
     // A second start ends with 0 without a window while the first runs on.
-    void expectSecondStartHandsOver(ChildProcess& first,
-                                    std::optional<std::vector<std::string>> desktop = {})
+    void expectSecondStartHandsOver(ChildProcess& first, const std::vector<std::string>& env = {})
     {
-        ChildProcess& second = startProgram(std::move(desktop));
+        ChildProcess& second = startProgram(env);
         EXPECT_EQ(awaitWindow(second), std::nullopt) << "the second start opened a window";
         EXPECT_EQ(second.poll(), 0);
         EXPECT_EQ(first.poll(), std::nullopt) << "the first instance ended";
@@ -254,10 +252,6 @@ constexpr RootPoint onUpdate{68, 197};   // the Update button
 constexpr RootPoint onFirstRow{100, 53}; // the device list's first row
 constexpr RootPoint onLoginAccount{70, 306};
 
-struct Area
-{
-    int x, y, width, height;
-};
 constexpr Area deviceList{14, 46, 204, 132};
 // The list, the fields and the status line: the client area from two rows
 // below the title strip, clear of the caption buttons' hover look.
@@ -334,17 +328,13 @@ protected:
         EXPECT_EQ(x().rootPosition(window), shownAt + first + second) << "the second drag";
     }
 
-    std::vector<uint8_t> picture(xcb_window_t window, Area area)
-    {
-        return x().pixels(window, area.x, area.y, area.width, area.height);
-    }
     // The picture once two looks a moment apart agree.
     std::vector<uint8_t> settledPicture(xcb_window_t window, Area area)
     {
-        std::vector<uint8_t> last = picture(window, area);
+        std::vector<uint8_t> last = x().pixels(window, area);
         eventually([&] {
             std::this_thread::sleep_for(100ms);
-            const std::vector<uint8_t> before = std::exchange(last, picture(window, area));
+            const std::vector<uint8_t> before = std::exchange(last, x().pixels(window, area));
             return before == last;
         });
         return last;
@@ -386,7 +376,7 @@ TEST_F(WindowManagerTest, MinimisingIconifiesAndActivatingBringsTheWindowBackUnc
                 std::vector<std::string>{"--count", "5", "--kind", "1", "--name", "CAM"});
     ASSERT_TRUE(sim->waitReady());
     click(window, onUpdate);
-    ASSERT_TRUE(eventually([&] { return picture(window, deviceList) != emptyList; }))
+    ASSERT_TRUE(eventually([&] { return x().pixels(window, deviceList) != emptyList; }))
         << "nothing listed";
     // Select a device, type a login, and leave the focus in the list, where
     // no cursor blinks.
@@ -404,7 +394,7 @@ TEST_F(WindowManagerTest, MinimisingIconifiesAndActivatingBringsTheWindowBackUnc
     xdotool({"windowactivate", std::to_string(window)}); // as a task bar does
     EXPECT_TRUE(eventually([&] { return x().wmState(window) == WmState::Normal; }));
     EXPECT_TRUE(eventually([&] { return x().isViewable(window); }));
-    EXPECT_TRUE(eventually([&] { return picture(window, belowStrip) == before; }))
+    EXPECT_TRUE(eventually([&] { return x().pixels(window, belowStrip) == before; }))
         << "the list or the fields changed";
 }
 

@@ -34,6 +34,12 @@ struct RootPoint final
     }
 };
 
+// A rectangle of a window.
+struct Area final
+{
+    int x, y, width, height;
+};
+
 // A test's own X client: makes and changes windows the way applications
 // and window managers do, and reads back what the server holds. Every
 // window it made and every root property it set is gone after destruction.
@@ -148,13 +154,13 @@ public:
         return reply ? std::optional(RootPoint{reply->dst_x, reply->dst_y}) : std::nullopt;
     }
     // The pixels of a rectangle of a viewable window, as the server sends them.
-    std::vector<uint8_t> pixels(xcb_window_t window, int x, int y, int width, int height) const
+    std::vector<uint8_t> pixels(xcb_window_t window, Area area) const
     {
-        const auto reply = xcbReply(xcb_get_image_reply, get(),
-                                    xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window,
-                                                  static_cast<int16_t>(x), static_cast<int16_t>(y),
-                                                  static_cast<uint16_t>(width),
-                                                  static_cast<uint16_t>(height), ~0u));
+        const auto reply = xcbReply(
+            xcb_get_image_reply, get(),
+            xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<int16_t>(area.x),
+                          static_cast<int16_t>(area.y), static_cast<uint16_t>(area.width),
+                          static_cast<uint16_t>(area.height), ~0u));
         if (!reply)
             return {};
         const uint8_t* first = xcb_get_image_data(reply.get());
