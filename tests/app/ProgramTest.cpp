@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <map>
 #include <sys/file.h>
 #include <thread>
@@ -106,24 +105,9 @@ protected:
             if ((event->response_type & 0x7f) == XCB_CREATE_NOTIFY)
                 madeAt[made->window] = {made->x, made->y};
             else if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE)
-                m_requests.push_back(*message);
+                requests.push_back({message->type, message->window, message->data.data32[0],
+                                    message->data.data32[1], message->data.data32[2]});
         }
-    }
-    // The window and first three words of each request of this type since
-    // the last call.
-    using Request = std::array<uint32_t, 4>;
-    std::vector<Request> requestsOf(std::string_view type)
-    {
-        noteEvents();
-        std::vector<Request> taken;
-        const xcb_atom_t wanted = x().atom(type);
-        std::erase_if(m_requests, [&](const xcb_client_message_event_t& message) {
-            const uint32_t* words = message.data.data32;
-            if (message.type == wanted)
-                taken.push_back({message.window, words[0], words[1], words[2]});
-            return message.type == wanted;
-        });
-        return taken;
     }
     // A top-level window of the process that is on screen.
     std::optional<xcb_window_t> shownWindowOf(const ChildProcess& process)
@@ -143,14 +127,16 @@ protected:
         return window;
     }
 
-    // Where each top-level window was made, as its creation was announced.
+    // Where each top-level window was made, as its creation was announced,
+    // and the requests sent to the window manager: type, window, three words.
     std::map<xcb_window_t, RootPoint> madeAt;
+    using Request = std::array<uint32_t, 5>;
+    std::vector<Request> requests;
 
 private:
     TemporaryDirectory m_directory;
     std::unique_ptr<XvfbServer> m_server;
     std::unique_ptr<XcbTestClient> m_x;
-    std::vector<xcb_client_message_event_t> m_requests;
     // Declared last: the programs end before their display goes.
     std::vector<std::unique_ptr<ChildProcess>> m_processes;
 };
@@ -218,7 +204,8 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguag
         EXPECT_EQ(shownWindowOf(first), window) << "not mapped";
         EXPECT_EQ(x().children(x().root()).back(), *window) << "not raised";
         // On the user's behalf (2), at no particular time, from no window.
-        EXPECT_EQ(requestsOf("_NET_ACTIVE_WINDOW"), (std::vector<Request>{{*window, 2, 0, 0}}));
+        const Request activation{x().atom("_NET_ACTIVE_WINDOW"), *window, 2, 0, 0};
+        EXPECT_EQ(std::exchange(requests, {}), std::vector{activation});
 
         // Closing the window ends the program, and its worker, with 0.
         x().requestClose(*window);
@@ -322,19 +309,20 @@ protected:
         const RootPoint start = *x().rootPosition(window);
         const RootPoint from = start + onCaption;
         moveTo(from);
+        noteEvents();
+        requests.clear();
         xdotool({"mousedown", "1"});
         if (m_managed) {
-            // The manager moves the window by how far the pointer gets from
-            // the point the request names: that must be where the pointer is.
-            // 8: a move; the cancel (11) that ended the drag before may come first.
-            std::vector<Request> moves;
-            ASSERT_TRUE(eventually([&] {
-                std::ranges::copy_if(requestsOf(moveResize), std::back_inserter(moves),
-                                     [](const Request& request) { return request[3] == 8; });
-                return !moves.empty();
-            })) << "the move never began";
+            // The manager moves the window (8: a move) by how far the pointer gets
+            // from the point the request names: that must be where the pointer is.
             const auto word = [](int value) { return static_cast<uint32_t>(value); };
-            EXPECT_EQ(moves.front(), (Request{window, word(from.x), word(from.y), 8}));
+            const Request move{x().atom("_NET_WM_MOVERESIZE"), window, word(from.x), word(from.y),
+                               8};
+            ASSERT_TRUE(eventually([&] {
+                noteEvents();
+                return std::ranges::find(requests, move) != requests.end();
+            })) << "no move from the pointer's place: "
+                << testing::PrintToString(requests);
         } else {
             // The window follows once the program has handled the press:
             // nudge the pointer by one and two pixels in turn until it does.
@@ -377,7 +365,6 @@ protected:
     }
 
 private:
-    static constexpr const char* moveResize = "_NET_WM_MOVERESIZE";
     bool m_managed = false;
 };
 
