@@ -309,8 +309,6 @@ protected:
         const RootPoint start = *x().rootPosition(window);
         const RootPoint from = start + onCaption;
         moveTo(from);
-        noteEvents();
-        requests.clear();
         xdotool({"mousedown", "1"});
         if (m_managed) {
             // The manager moves the window (8: a move) by how far the pointer gets
