@@ -17,15 +17,10 @@ namespace {
 
 using Outcome = InstanceLock::Outcome;
 
-QString folderOf(const TemporaryDirectory& directory)
-{
-    return QString::fromStdString(directory.path().string());
-}
-
 // Runs a later start on a thread of its own while this one serves the holder.
-Outcome laterStart(const TemporaryDirectory& directory, const QByteArray& token)
+Outcome laterStart(const QString& folder, const QByteArray& token)
 {
-    InstanceLock later(folderOf(directory));
+    InstanceLock later(folder);
     auto outcome = std::async(std::launch::async, [&] { return later.takeOrHandOver(token); });
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
@@ -37,12 +32,13 @@ TEST(InstanceLock, LaterStartsHandTheirTokenToTheHolderUntilItEnds)
 {
     TemporaryDirectory directory;
     ASSERT_FALSE(directory.path().empty());
+    const QString folder = QString::fromStdString(directory.path().string());
     // A socket file left by a holder that crashed.
     std::ofstream(directory.path() / "tavolix.socket") << "stale";
 
     QList<QByteArray> heard;
     {
-        InstanceLock first(folderOf(directory));
+        InstanceLock first(folder);
         ASSERT_EQ(first.takeOrHandOver("first-token"), Outcome::First);
         ASSERT_TRUE(first.listen());
         QObject::connect(&first, &InstanceLock::comeForwardRequested,
@@ -61,13 +57,13 @@ TEST(InstanceLock, LaterStartsHandTheirTokenToTheHolderUntilItEnds)
         };
         for (const Row& row : rows) {
             SCOPED_TRACE(row.sent.left(20).toStdString());
-            EXPECT_EQ(laterStart(directory, row.sent), Outcome::HandedOver);
+            EXPECT_EQ(laterStart(folder, row.sent), Outcome::HandedOver);
             ASSERT_FALSE(heard.isEmpty());
             EXPECT_EQ(heard.takeLast(), row.passedOn);
         }
     }
     // The holder has ended: the next start is the first again.
-    InstanceLock next(folderOf(directory));
+    InstanceLock next(folder);
     EXPECT_EQ(next.takeOrHandOver({}), Outcome::First);
     EXPECT_TRUE(heard.isEmpty());
 }

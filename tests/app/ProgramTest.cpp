@@ -1,0 +1,427 @@
+// The real program on an X display of the test's own, in a network namespace
+// beside one for simulated devices (it broadcasts when it starts): started
+// twice, also under a headless Wayland compositor, and moved, minimised and
+// brought back with and without a window manager (openbox).
+#include "ChildProcess.h"
+#include "NamespaceTest.h"
+#include "TemporaryDirectory.h"
+#include "UniqueFd.h"
+#include "XcbTestClient.h"
+#include "XvfbServer.h"
+
+#include <QLibraryInfo>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace tavolix::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Only against a hang: far longer than any step takes.
+constexpr auto hangGuard = 60s;
+
+// Checks the condition until it holds; false only if it never did.
+bool eventually(const std::function<bool()>& condition)
+{
+    const auto end = std::chrono::steady_clock::now() + hangGuard;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+class ProgramTest : public e2e::NamespaceTest
+{
+protected:
+    void SetUp() override
+    {
+        NamespaceTest::SetUp();
+        if (IsSkipped())
+            return;
+        makeHostAndDevices();
+        ASSERT_FALSE(HasFatalFailure());
+        m_server = std::make_unique<XvfbServer>(topology.name("host"));
+        if (!m_server->isRunning())
+            GTEST_SKIP() << "no X server for the test: " << m_server->problem();
+        m_x = std::make_unique<XcbTestClient>(m_server->displayName());
+        ASSERT_TRUE(m_x->isConnected());
+        // Sees top-level windows being made, and the requests that clients
+        // send to the window manager.
+        m_x->selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        ASSERT_FALSE(folder().empty());
+        // The program writes the language choice into its database: a copy.
+        ASSERT_TRUE(fs::exists(TAVOLIX_LANGUAGE_DB)) << "build language.db first";
+        fs::copy_file(TAVOLIX_LANGUAGE_DB, folder() / "language.db");
+    }
+
+    XcbTestClient& x() { return *m_x; }
+    const fs::path& folder() const { return m_directory.path(); }
+
+    // Starts a program on the X display, or on the desktop `env` names.
+    ChildProcess& launch(const std::vector<std::string>& arguments,
+                         std::vector<std::string> env = {})
+    {
+        const std::string dir = folder().string();
+        if (env.empty())
+            env = {onX11(), "QT_QPA_PLATFORM=xcb"};
+        env.insert(env.end(),
+                   {"PATH=/usr/bin:/bin", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "LANG=C.UTF-8"});
+        LaunchOptions options;
+        options.arguments = arguments;
+        options.environment = env;
+        options.workingDirectory = dir;
+        options.networkNamespace = topology.name("host");
+        m_processes.push_back(std::make_unique<ChildProcess>(options));
+        return *m_processes.back();
+    }
+    ChildProcess& startProgram(const std::vector<std::string>& env = {})
+    {
+        return launch({TAVOLIX_PROGRAM}, env);
+    }
+    std::string onX11() const { return "DISPLAY=" + m_server->displayName(); }
+
+    // Notes where top-level windows are made and what clients ask of the
+    // window manager.
+    void noteEvents()
+    {
+        for (const auto& event : x().takeEvents()) {
+            const auto* made = reinterpret_cast<const xcb_create_notify_event_t*>(event.get());
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(made);
+            if ((event->response_type & 0x7f) == XCB_CREATE_NOTIFY)
+                madeAt[made->window] = {made->x, made->y};
+            else if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE)
+                requests.push_back({message->type, message->window, message->data.data32[0],
+                                    message->data.data32[1], message->data.data32[2]});
+        }
+    }
+    // A top-level window of the process that is on screen.
+    std::optional<xcb_window_t> shownWindowOf(const ChildProcess& process)
+    {
+        noteEvents();
+        for (const auto& [window, where] : madeAt) {
+            if (x().pidOf(window) == static_cast<uint32_t>(process.pid()) && x().isViewable(window))
+                return window;
+        }
+        return std::nullopt;
+    }
+    // Waits until the process shows a top-level window, or ends.
+    std::optional<xcb_window_t> awaitWindow(ChildProcess& process)
+    {
+        std::optional<xcb_window_t> window;
+        eventually([&] { return (window = shownWindowOf(process)) || process.poll(); });
+        return window;
+    }
+
+    // Where each top-level window was made, as its creation was announced,
+    // and the requests sent to the window manager: type, window, three words.
+    std::map<xcb_window_t, RootPoint> madeAt;
+    using Request = std::array<uint32_t, 5>;
+    std::vector<Request> requests;
+
+private:
+    TemporaryDirectory m_directory;
+    std::unique_ptr<XvfbServer> m_server;
+    std::unique_ptr<XcbTestClient> m_x;
+    // Declared last: the programs end before their display goes.
+    std::vector<std::unique_ptr<ChildProcess>> m_processes;
+};
+
+class SingleInstanceTest : public ProgramTest
+{
+protected:
+    bool storeLanguage(int language)
+    {
+        const std::string sql = "update current set language = " + std::to_string(language);
+        return runCommand({"sqlite3", folder() / "language.db", sql}).exitCode == 0;
+    }
+
+    // Whether a program holds the per-user lock in the runtime folder.
+    bool lockIsHeld() const
+    {
+        // Closing it lets go of the lock if this took it.
+        const UniqueFd fd(::open((folder() / "tavolix.lock").c_str(), O_RDWR | O_CLOEXEC));
+        return fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    }
+
+    // weston's headless compositor on the runtime folder the programs share.
+    void startCompositor()
+    {
+        if (findProgram("weston").empty())
+            GTEST_SKIP() << "weston is not installed";
+        const fs::path plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString();
+        if (!fs::exists(plugins / "platforms" / "libqwayland-generic.so"))
+            GTEST_SKIP() << "Qt's Wayland plugin is not installed";
+        // Wayland clients refuse a runtime folder that others may read.
+        fs::permissions(folder(), fs::perms::owner_all);
+        launch({"weston", "--backend=headless-backend.so", "--idle-time=0",
+                "--socket=tavolix-wayland"});
+        ASSERT_TRUE(eventually([&] { return fs::exists(folder() / "tavolix-wayland"); }))
+            << "weston never listened";
+    }
+
+    // A second start ends with 0 without a window while the first runs on.
+    void expectSecondStartHandsOver(ChildProcess& first, const std::vector<std::string>& env = {})
+    {
+        ChildProcess& second = startProgram(env);
+        EXPECT_EQ(awaitWindow(second), std::nullopt) << "the second start opened a window";
+        EXPECT_EQ(second.poll(), 0);
+        EXPECT_EQ(first.poll(), std::nullopt) << "the first instance ended";
+    }
+};
+
+// The window title, the instance key, stays the same in every language.
+TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguage)
+{
+    const char* const languages[] = {"English", "ChinaGB", "ChinaBG", "French", "German", "Japan"};
+    for (int language = 0; language < 6; ++language) {
+        SCOPED_TRACE(languages[language]);
+        ASSERT_TRUE(storeLanguage(language));
+        ChildProcess& first = startProgram();
+        const auto window = awaitWindow(first);
+        ASSERT_TRUE(window) << "the first instance ended with " << first.poll().value_or(-1);
+        EXPECT_EQ(x().netWmName(*window), "Tavolix");
+        // Minimised the way a window manager does it, and covered.
+        x().unmap(*window);
+        x().setWmState(*window, WmState::Iconic);
+        x().map(x().createWindow());
+
+        expectSecondStartHandsOver(first);
+        EXPECT_EQ(shownWindowOf(first), window) << "not mapped";
+        EXPECT_EQ(x().children(x().root()).back(), *window) << "not raised";
+        // On the user's behalf (2), at no particular time, from no window.
+        const Request activation{x().atom("_NET_ACTIVE_WINDOW"), *window, 2, 0, 0};
+        EXPECT_EQ(std::exchange(requests, {}), std::vector{activation});
+
+        // Closing the window ends the program, and its worker, with 0.
+        x().requestClose(*window);
+        ASSERT_TRUE(x().sync());
+        ASSERT_EQ(first.waitAtMost(hangGuard), 0);
+    }
+}
+
+// On Wayland the program runs on X11 whenever an X server is reachable (there
+// the title search holds), unless the user names another platform; without
+// X a lock in the runtime folder lets one instance run.
+TEST_F(SingleInstanceTest, OnWaylandTwoStartsLeaveOneProgramRunning)
+{
+    startCompositor();
+    ASSERT_FALSE(IsSkipped() || HasFatalFailure());
+    struct Row
+    {
+        const char* what;
+        std::vector<std::string> desktop;
+        bool onX11;
+    };
+    const std::string wayland = "WAYLAND_DISPLAY=tavolix-wayland";
+    const std::string session = "XDG_SESSION_TYPE=wayland";
+    const Row rows[] = {
+        {"Wayland alone", {wayland, session}, false},
+        {"Wayland with an X server", {wayland, session, onX11()}, true},
+        {"Wayland named by the user, an X server beside",
+         {wayland, session, onX11(), "QT_QPA_PLATFORM=wayland"},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ChildProcess& first = startProgram(row.desktop);
+        if (row.onX11) {
+            ASSERT_TRUE(awaitWindow(first)) << "ended with " << first.poll().value_or(-1);
+        } else {
+            ASSERT_TRUE(eventually([&] { return lockIsHeld() || first.poll(); }))
+                << "the first start never took the lock";
+            ASSERT_EQ(first.poll(), std::nullopt) << "the first start ended";
+        }
+        // The second start ends once the first has answered, so the first has
+        // served its window by then: on X11 its window is on the display.
+        expectSecondStartHandsOver(first, row.desktop);
+        EXPECT_EQ(shownWindowOf(first).has_value(), row.onX11);
+        first.terminate();
+    }
+}
+
+// Points of the window, from its top-left corner: a one-pixel border, then
+// the 468 × 438 client area with the 30-pixel title strip at its top.
+constexpr RootPoint onCaption{121, 11};  // left of the caption buttons
+constexpr RootPoint onMinimise{401, 11}; // the minimise glyph, client x 388 to 415
+constexpr RootPoint onUpdate{68, 197};   // the Update button
+constexpr RootPoint onFirstRow{100, 53}; // the device list's first row
+constexpr RootPoint onLoginAccount{70, 306};
+
+constexpr Area deviceList{14, 46, 204, 132};
+// The list, the fields and the status line: the client area from two rows
+// below the title strip, clear of the caption buttons' hover look.
+constexpr Area belowStrip{1, 33, 468, 406};
+
+class WindowManagerTest : public ProgramTest
+{
+protected:
+    void startWindowManager()
+    {
+        if (findProgram("openbox").empty())
+            GTEST_SKIP() << "openbox is not installed";
+        launch({"openbox", "--sm-disable"});
+        // It announces itself before it handles every request to map a
+        // window: it is ready once it has framed a window of the test's own.
+        const xcb_window_t probe = x().createWindow();
+        ASSERT_TRUE(eventually([&] {
+            x().map(probe);
+            return x().wmState(probe) == WmState::Normal;
+        })) << "openbox never took over the display";
+        m_managed = true;
+    }
+
+    // Moves the pointer, presses or releases the left button, or types.
+    void xdotool(const std::vector<std::string>& command)
+    {
+        std::vector<std::string> arguments{"env", onX11(), "xdotool"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const CommandResult result = runCommand(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+    }
+    void moveTo(RootPoint to)
+    {
+        xdotool({"mousemove", std::to_string(to.x), std::to_string(to.y)});
+    }
+    void click(xcb_window_t window, RootPoint at)
+    {
+        moveTo(*x().rootPosition(window) + at);
+        xdotool({"click", "1"});
+    }
+
+    // Presses on the title strip, drags by `travel` in five steps and lets go.
+    void dragStrip(xcb_window_t window, RootPoint travel)
+    {
+        const RootPoint start = *x().rootPosition(window);
+        const RootPoint from = start + onCaption;
+        moveTo(from);
+        xdotool({"mousedown", "1"});
+        if (m_managed) {
+            // The manager moves the window (8: a move) by how far the pointer gets
+            // from the point the request names: that must be where the pointer is.
+            const auto word = [](int value) { return static_cast<uint32_t>(value); };
+            const Request move{x().atom("_NET_WM_MOVERESIZE"), window, word(from.x), word(from.y),
+                               8};
+            ASSERT_TRUE(eventually([&] {
+                noteEvents();
+                return std::ranges::find(requests, move) != requests.end();
+            })) << "no move from the pointer's place: "
+                << testing::PrintToString(requests);
+        } else {
+            // The window follows once the program has handled the press:
+            // nudge the pointer by one and two pixels in turn until it does.
+            int nudge = 0;
+            ASSERT_TRUE(eventually([&] {
+                nudge = nudge == 1 ? 2 : 1;
+                moveTo(from + RootPoint{nudge, 0});
+                const auto at = x().rootPosition(window);
+                return at == start + RootPoint{1, 0} || at == start + RootPoint{2, 0};
+            })) << "the move never began";
+        }
+        for (int step = 1; step <= 5; ++step)
+            moveTo(from + RootPoint{travel.x * step / 5, travel.y * step / 5});
+        xdotool({"mouseup", "1"});
+        eventually([&] { return x().rootPosition(window) == start + travel; });
+    }
+
+    // Two drags in a row each move the window by exactly the pointer's travel.
+    void expectDragsFollowThePointer(xcb_window_t window)
+    {
+        const RootPoint shownAt = *x().rootPosition(window);
+        const RootPoint first{50, 40};
+        const RootPoint second{-30, 25};
+        dragStrip(window, first);
+        EXPECT_EQ(x().rootPosition(window), shownAt + first) << "the first drag from " << shownAt;
+        dragStrip(window, second);
+        EXPECT_EQ(x().rootPosition(window), shownAt + first + second) << "the second drag";
+    }
+
+    // The picture once two looks a moment apart agree.
+    std::vector<uint8_t> settledPicture(xcb_window_t window, Area area)
+    {
+        std::vector<uint8_t> last = x().pixels(window, area);
+        eventually([&] {
+            std::this_thread::sleep_for(100ms);
+            const std::vector<uint8_t> before = std::exchange(last, x().pixels(window, area));
+            return before == last;
+        });
+        return last;
+    }
+
+private:
+    bool m_managed = false;
+};
+
+TEST_F(WindowManagerTest, TheStripMovesTheWindowByThePointersTravelFromTheFirstDrag)
+{
+    startWindowManager();
+    ASSERT_FALSE(IsSkipped() || HasFatalFailure());
+    const auto window = awaitWindow(startProgram());
+    ASSERT_TRUE(window) << "the program showed no window";
+    // Moved between being made and being mapped, the window's place is
+    // learnt from a notification that Qt may read while the manager is
+    // still framing the window.
+    EXPECT_EQ(madeAt.at(*window), x().rootPosition(*window)) << "not made where it is shown";
+    expectDragsFollowThePointer(*window);
+}
+
+TEST_F(WindowManagerTest, WithoutAManagerTheWindowFollowsThePointerItself)
+{
+    const auto window = awaitWindow(startProgram());
+    ASSERT_TRUE(window) << "the program showed no window";
+    expectDragsFollowThePointer(*window);
+}
+
+TEST_F(WindowManagerTest, MinimisingIconifiesAndActivatingBringsTheWindowBackUnchanged)
+{
+    startWindowManager();
+    ASSERT_FALSE(IsSkipped() || HasFatalFailure());
+    // No devices answer the first search, so the list starts empty.
+    const auto shown = awaitWindow(startProgram());
+    ASSERT_TRUE(shown) << "the program showed no window";
+    const xcb_window_t window = *shown;
+    const std::vector<uint8_t> emptyList = settledPicture(window, deviceList);
+
+    // CAM-001 to CAM-005, kind 1: the login fields open once one is selected.
+    sim.emplace(topology.name("devices"),
+                std::vector<std::string>{"--count", "5", "--kind", "1", "--name", "CAM"});
+    ASSERT_TRUE(sim->waitReady());
+    click(window, onUpdate);
+    ASSERT_TRUE(eventually([&] { return x().pixels(window, deviceList) != emptyList; }))
+        << "nothing listed";
+    // Select a device, type a login, and leave the focus in the list, where
+    // no cursor blinks.
+    click(window, onFirstRow);
+    click(window, onLoginAccount);
+    xdotool({"type", "typed"});
+    click(window, onFirstRow);
+    const std::vector<uint8_t> before = settledPicture(window, belowStrip);
+
+    click(window, onMinimise);
+    EXPECT_TRUE(eventually([&] { return x().wmState(window) == WmState::Iconic; }))
+        << "WM_STATE " << static_cast<int>(x().wmState(window).value_or(WmState::Withdrawn));
+    EXPECT_FALSE(x().isViewable(window));
+
+    xdotool({"windowactivate", std::to_string(window)}); // as a task bar does
+    EXPECT_TRUE(eventually([&] { return x().wmState(window) == WmState::Normal; }));
+    EXPECT_TRUE(eventually([&] { return x().isViewable(window); }));
+    EXPECT_TRUE(eventually([&] { return x().pixels(window, belowStrip) == before; }))
+        << "the list or the fields changed";
+}
+
+} // namespace
+} // namespace tavolix::test
