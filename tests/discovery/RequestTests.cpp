@@ -70,18 +70,8 @@ protected:
         device.networkMode = {0xFF, 0xFF, 0x01, 0xFF};
         control.table.store(device);
 
-        // The window as a selection of that device leaves it (PPPoE fields empty).
-        ui.setFields({
-            {WorkerField::MacGroupCaption, "001a2b3c4d5e"},
-            {WorkerField::LoginAccount, "admin"},
-            {WorkerField::LoginPassword, "admin"},
-            {WorkerField::Mac, "001a2b3c4d5e"},
-            {WorkerField::Name, "cam-1"},
-            {WorkerField::IpAddress, "192.168.1.10"},
-            {WorkerField::SubnetMask, "255.255.255.0"},
-            {WorkerField::Gateway, "192.168.1.1"},
-            {WorkerField::HttpPort, "80"},
-        });
+        ui.select(device);
+        ui.setFields({{WorkerField::LoginAccount, "admin"}, {WorkerField::LoginPassword, "admin"}});
         ui.setChoiceChecked(WorkerChoice::Dhcp, true);
     }
 

@@ -14,18 +14,12 @@
 namespace tavolix::e2e {
 namespace {
 
-// The protocol and port a shipped profile opens; empty when none is named.
-std::pair<std::string, std::string> openedPort(const char* file, const char* pattern,
-                                               std::size_t protocolGroup)
+std::string packagingFile(const char* name)
 {
-    std::ifstream in(std::string(TAVOLIX_PACKAGING_DIR "/") + file);
+    std::ifstream in(std::string(TAVOLIX_PACKAGING_DIR "/") + name);
     std::ostringstream text;
     text << in.rdbuf();
-    const std::string content = text.str();
-    std::smatch match;
-    if (!std::regex_search(content, match, std::regex(pattern)))
-        return {};
-    return {match.str(protocolGroup), match.str(3u - protocolGroup)};
+    return text.str();
 }
 
 class FirewallTest : public NamespaceTest
@@ -65,11 +59,10 @@ private:
 
 TEST_F(FirewallTest, RepliesAreListedOnlyOnceTheProfilesPortIsAccepted)
 {
-    const auto ufwPort = openedPort("ufw-tavolix", R"(\nports=(\d+)/(udp|tcp)\s*\n)", 2);
-    const auto firewalldPort =
-        openedPort("firewalld-tavolix.xml", R"re(<port\s+protocol="(\w+)"\s+port="(\d+)")re", 1);
-    ASSERT_FALSE(ufwPort.first.empty()) << "no ports= line in the ufw profile";
-    ASSERT_EQ(ufwPort, firewalldPort) << "the two profiles open different ports";
+    // The port the rule below opens is the one both profiles name.
+    EXPECT_NE(packagingFile("ufw-tavolix").find("\nports=3566/udp\n"), std::string::npos);
+    EXPECT_NE(packagingFile("firewalld-tavolix.xml").find(R"(<port protocol="udp" port="3566"/>)"),
+              std::string::npos);
 
     startDevices({"--count", "8", "--mac-base", "02005e400001"});
     ASSERT_FALSE(HasFatalFailure());
@@ -94,8 +87,7 @@ TEST_F(FirewallTest, RepliesAreListedOnlyOnceTheProfilesPortIsAccepted)
 
     // The profiles' rule, ahead of the drop.
     const test::CommandResult accepted =
-        nft("insert rule inet tavolix_test input " + ufwPort.first + " dport " + ufwPort.second +
-            " accept");
+        nft("insert rule inet tavolix_test input udp dport 3566 accept");
     ASSERT_EQ(accepted.exitCode, 0) << accepted.output;
     worker.control.setCommand(SearchCommand);
     EXPECT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return s.rows.size() == 8; }))

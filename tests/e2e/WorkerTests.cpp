@@ -148,18 +148,9 @@ TEST_F(WorkerTest, OnlyTheRightLoginChangesTheDevice)
                                std::initializer_list<std::pair<WorkerField, std::string>> edits) {
         const auto record = deviceWithMac(target);
         ASSERT_TRUE(record.has_value());
-        worker.ui.setFields({
-            {WorkerField::MacGroupCaption, macToText(record->mac)},
-            {WorkerField::Name, std::string(fieldText(record->name))},
-            {WorkerField::IpAddress, std::string(fieldText(record->ipAddress))},
-            {WorkerField::SubnetMask, std::string(fieldText(record->subnetMask))},
-            {WorkerField::Gateway, std::string(fieldText(record->gateway))},
-            {WorkerField::HttpPort, std::to_string(record->httpPort)},
-            {WorkerField::PppoeAccount, std::string(fieldText(record->pppoeAccount))},
-            {WorkerField::PppoePassword, std::string(fieldText(record->pppoePassword))},
-            {WorkerField::LoginAccount, "maintenance"},
-            {WorkerField::LoginPassword, password},
-        });
+        worker.ui.select(*record);
+        worker.ui.setFields(
+            {{WorkerField::LoginAccount, "maintenance"}, {WorkerField::LoginPassword, password}});
         worker.ui.setFields(edits);
         worker.control.setCommand(ConfigureCommand);
     };

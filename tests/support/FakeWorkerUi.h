@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MacCodec.h"
 #include "ReplyParser.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
@@ -47,6 +48,21 @@ public:
             for (const auto& [field, text] : fields)
                 m_fields[field] = text;
         });
+    }
+    // The fields as the window fills them when the device is selected.
+    void select(const DeviceRecord& device)
+    {
+        using enum WorkerField;
+        const auto text = [](const auto& field) { return std::string(tavolix::fieldText(field)); };
+        setFields({{MacGroupCaption, macToText(device.mac)},
+                   {Mac, macToText(device.mac)},
+                   {Name, text(device.name)},
+                   {IpAddress, text(device.ipAddress)},
+                   {SubnetMask, text(device.subnetMask)},
+                   {Gateway, text(device.gateway)},
+                   {HttpPort, std::to_string(device.httpPort)},
+                   {PppoeAccount, text(device.pppoeAccount)},
+                   {PppoePassword, text(device.pppoePassword)}});
     }
     void setFieldVisible(WorkerField field, bool shown)
     {
