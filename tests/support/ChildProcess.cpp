@@ -60,12 +60,13 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
     m_pid = ::fork();
     if (m_pid != 0)
         return;
+    if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
+        (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0))
+        ::_exit(126);
     const int out = options.outputFd >= 0 ? options.outputFd : openForAppend(output);
     const int in = ::open(input.c_str(), O_RDONLY);
     const int errors = options.errorFile.empty() ? out : openForAppend(options.errorFile);
-    if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
-        (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) ||
-        out < 0 || in < 0 || errors < 0)
+    if (out < 0 || in < 0 || errors < 0)
         ::_exit(126);
     ::dup2(in, STDIN_FILENO);
     ::dup2(out, STDOUT_FILENO);

@@ -85,20 +85,17 @@ bool DeviceSimProcess::waitUntil(
 bool DeviceSimProcess::waitReady(std::chrono::milliseconds timeout)
 {
     return waitUntil(
-        [](const std::vector<std::string>& lines) {
-            return std::any_of(lines.begin(), lines.end(),
-                               [](const std::string& line) { return line.starts_with("ready "); });
+        [](const auto& lines) {
+            return std::ranges::any_of(lines,
+                                       [](auto& line) { return line.starts_with("ready "); });
         },
         timeout);
 }
 
 bool DeviceSimProcess::waitForLine(const std::string& line, std::chrono::milliseconds timeout)
 {
-    return waitUntil(
-        [&](const std::vector<std::string>& lines) {
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        },
-        timeout);
+    return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; },
+                     timeout);
 }
 
 std::vector<SimDatagram> DeviceSimProcess::datagrams(const std::string& direction) const
