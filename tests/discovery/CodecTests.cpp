@@ -62,7 +62,6 @@ TEST(Credentials, JoinsAccountAndPasswordWithAColon)
     EXPECT_EQ(encodeCredentials("", ""), "Og==");
     // Two 16-byte logins: 33 joined bytes, 44 Base64 characters.
     const std::string longest = encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(longest.size(), 44u);
     EXPECT_EQ(longest, "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");
     // Input beyond the joined area is cut, not written past it.
     EXPECT_EQ(encodeCredentials(std::string(500, 'a'), "b").size(), 172u); // 127 bytes encoded
@@ -95,13 +94,9 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
         {"\xE8\xAE\xBE\xE5\xA4", Windows1252, "设\uFFFD"}, // UTF-8 cut inside its last character
         {"cam\xE9ra", Windows1252, "caméra"},              // Latin-1
         {"caf\xE9", Windows1252, "café"},                  // a lone high byte at the end
-        {"a\x81"
-         "b",
-         Windows1252,
-         "a\uFFFD"
-         "b"},                                           // no character in Windows-1252
-        {"\xC9\xE3\xCF\xF1\xBB\xFA", Gb18030, "摄像机"}, // GBK
-        {"\xC9\xE3\xCF\xF1\xBB", Gb18030, "摄像\uFFFD"}, // GBK cut inside a character
+        {"a\x81\x62", Windows1252, "a\uFFFDb"},            // 81: no character in Windows-1252
+        {"\xC9\xE3\xCF\xF1\xBB\xFA", Gb18030, "摄像机"},   // GBK
+        {"\xC9\xE3\xCF\xF1\xBB", Gb18030, "摄像\uFFFD"},   // GBK cut inside a character
         {"\xC4\xE1\xBC\x76\xBE\xF7", Big5, "攝影機"},
         {"\x83\x4A\x83\x81\x83\x89\x5C", ShiftJis, "カメラ\\"}, // 5C stays a backslash
     };
@@ -117,9 +112,7 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
         std::optional<std::string> sent;
     } writes[] = {
         {"caméras", "cam\xE9ra", Windows1252, 31, "cam\xE9ras"},
-        {"摄像机2", "\xC9\xE3", Gb18030, 31,
-         "\xC9\xE3\xCF\xF1\xBB\xFA"
-         "2"},
+        {"摄像机2", "\xC9\xE3", Gb18030, 31, "\xC9\xE3\xCF\xF1\xBB\xFA\x32"},
         {"摄像机", "\xC9\xE3", Gb18030, 5, "\xC9\xE3\xCF\xF1"}, // never half a character
         {"攝影機", "\xA5\x78", Big5, 16, "\xC4\xE1\xBC\x76\xBE\xF7"},
         {"カメラ", "\x83\x4A", ShiftJis, 64, "\x83\x4A\x83\x81\x83\x89"},

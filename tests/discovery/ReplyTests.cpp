@@ -1,7 +1,7 @@
+#include "ByteImage.h"
 #include "DeviceTable.h"
+#include "FakeWorkerUi.h"
 #include "ReplyParser.h"
-#include "ScriptedWorkerUi.h"
-#include "WireBytes.h"
 #include "WorkerControl.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,11 @@ DeviceRecord deviceWithMac(uint8_t a, uint8_t b, const char* name = "")
     device.mac = {0x00, 0x11, 0x22, 0x33, a, b};
     setFieldText(device.name, name);
     return device;
+}
+
+WireBytes afterMagic()
+{
+    return WireBytes().text("VXL83");
 }
 
 TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
@@ -55,24 +60,24 @@ TEST(ReplyParser, FieldRules)
     const struct
     {
         const char* what;
-        WireBytes records; // after the magic
+        WireBytes reply;
         int kind;
         int port;
         std::string name;
     } rows[] = {
-        {"kind 00 02 leaves 0", WireBytes().bytes({0x30, 0x02, 0x00, 0x02}), 0, 0, ""},
-        {"kind 01 01 leaves 0", WireBytes().bytes({0x30, 0x02, 0x01, 0x01}), 0, 0, ""},
-        {"kind 00 03 gives 3", WireBytes().bytes({0x30, 0x02, 0x00, 0x03}), 3, 0, ""},
+        {"kind 00 02 leaves 0", afterMagic().bytes({0x30, 0x02, 0x00, 0x02}), 0, 0, ""},
+        {"kind 01 01 leaves 0", afterMagic().bytes({0x30, 0x02, 0x01, 0x01}), 0, 0, ""},
+        {"kind 00 03 gives 3", afterMagic().bytes({0x30, 0x02, 0x00, 0x03}), 3, 0, ""},
         {"kind 03 then 02 keeps 3",
-         WireBytes().bytes({0x30, 0x02, 0x00, 0x03, 0x30, 0x02, 0x00, 0x02}), 3, 0, ""},
-        {"port 50 00 gives 80", WireBytes().bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"port FF FF gives 65535", WireBytes().bytes({0x14, 0x05, 0xFF, 0xFF, 0, 0, 0}), 0, 65535,
+         afterMagic().bytes({0x30, 0x02, 0x00, 0x03, 0x30, 0x02, 0x00, 0x02}), 3, 0, ""},
+        {"port 50 00 gives 80", afterMagic().bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
+        {"port FF FF gives 65535", afterMagic().bytes({0x14, 0x05, 0xFF, 0xFF, 0, 0, 0}), 0, 65535,
          ""},
         {"31-byte name is terminated",
-         WireBytes().bytes({0x20, 0x1F}).text(std::string(31, 'x')).bytes({0x21, 0x10}).text("v"),
+         afterMagic().bytes({0x20, 0x1F}).text(std::string(31, 'x')).bytes({0x21, 0x10}).text("v"),
          0, 0, std::string(31, 'x')},
         {"later record overwrites",
-         WireBytes()
+         afterMagic()
              .bytes({0x20, 0x1F})
              .text("old")
              .zeros(28)
@@ -81,22 +86,23 @@ TEST(ReplyParser, FieldRules)
              .zeros(28),
          0, 0, "new"},
         {"value taken at the fixed size whatever the length says",
-         WireBytes().bytes({0x20, 0x03}).text("abc").bytes({0x14, 0x05, 0x50, 0, 0, 0, 0}), 0, 80,
+         afterMagic().bytes({0x20, 0x03}).text("abc").bytes({0x14, 0x05, 0x50, 0, 0, 0, 0}), 0, 80,
          std::string("abc\x14\x05\x50", 6)},
         {"unknown tag skipped by its length",
-         WireBytes().bytes({0x77, 0x03, 1, 2, 3, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"tag 00 ends the walk", WireBytes().bytes({0x00, 0x00, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}),
+         afterMagic().bytes({0x77, 0x03, 1, 2, 3, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
+        {"tag 00 ends the walk", afterMagic().bytes({0x00, 0x00, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}),
          0, 0, ""},
         {"length FF moves on by 257",
-         WireBytes().bytes({0x77, 0xFF}).zeros(255).bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80,
+         afterMagic().bytes({0x77, 0xFF}).zeros(255).bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0,
+         80, ""},
+        {"cut-off port counts missing bytes as zero", afterMagic().bytes({0x14, 0x05, 0x50}), 0, 80,
          ""},
-        {"cut-off port counts missing bytes as zero", WireBytes().bytes({0x14, 0x05, 0x50}), 0, 80,
-         ""},
-        {"cut-off name keeps what arrived", WireBytes().bytes({0x20, 0x1F}).text("ab"), 0, 0, "ab"},
-        {"lone tag byte at the end", WireBytes().bytes({0x20}), 0, 0, ""},
+        {"cut-off name keeps what arrived", afterMagic().bytes({0x20, 0x1F}).text("ab"), 0, 0,
+         "ab"},
+        {"lone tag byte at the end", afterMagic().bytes({0x20}), 0, 0, ""},
     };
     for (const auto& row : rows) {
-        const auto device = decodeReply(WireBytes().text("VXL83").append(row.records).data());
+        const auto device = decodeReply(row.reply.data());
         ASSERT_TRUE(device) << row.what;
         EXPECT_EQ(static_cast<int>(device->kind), row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
@@ -139,7 +145,7 @@ TEST(ListRows, TextAndLeadingNumber)
 TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
 {
     WorkerControl control;
-    test::ScriptedWorkerUi ui;
+    test::FakeWorkerUi ui;
     const auto reply = [](uint8_t macByte, const char* name) {
         return WireBytes()
             .text("VXL83")
@@ -154,7 +160,8 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
     EXPECT_EQ(parseReply(control, noise, ui), 0);
     // The window gets one row request per stored reply; keeping the first row is its rule.
-    EXPECT_EQ(ui.rows, (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
+    EXPECT_EQ(ui.state().rowRequests,
+              (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
 
     DeviceTable& table = control.table;
     EXPECT_EQ(table.usedSlotCount(), 2);

@@ -1,7 +1,7 @@
+#include "ByteImage.h"
 #include "ConfigurationStep.h"
 #include "Datagram.h"
-#include "ScriptedWorkerUi.h"
-#include "WireBytes.h"
+#include "FakeWorkerUi.h"
 #include "WorkerControl.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +18,7 @@ std::vector<uint8_t> bytesOf(const RequestBuffer& buffer)
 
 TEST(SearchRequest, IsTheConstantTwoHundredFiftySixByteImage)
 {
-    const auto expected = WireBytes()
-                              .text("VXL83")      // 0-4     magic
-                              .record(0x20, 0x1F) // 5-37    Name
-                              .record(0x10, 0x06) // 38-45   Mac
-                              .record(0x21, 0x10) // 46-63   Version
-                              .record(0x11, 0x04) // 64-69   IpAddress
-                              .record(0x12, 0x04) // 70-75   SubnetMask
-                              .record(0x13, 0x04) // 76-81   Gateway
-                              .record(0x14, 0x05) // 82-88   HttpPort
-                              .record(0x1F, 0x04) // 89-94   NetworkMode
-                              .record(0x30, 0x02) // 95-98   DeviceKind
-                              .record(0x22, 0x40) // 99-164  PppoeAccount
-                              .record(0x23, 0x10) // 165-182 PppoePassword
-                              .padTo(256);        // 183-255 fill
-    EXPECT_EQ(bytesOf(searchRequest()), expected.data());
+    EXPECT_EQ(bytesOf(searchRequest()), test::searchRequestImage());
 }
 
 TEST(DatagramWriter, WritesFixedSizesAndChecksCapacity)
@@ -84,19 +70,9 @@ protected:
         device.networkMode = {0xFF, 0xFF, 0x01, 0xFF};
         control.table.store(device);
 
-        // The window as a selection of that device leaves it (PPPoE fields empty).
-        ui.fields = {
-            {WorkerField::MacGroupCaption, "001a2b3c4d5e"},
-            {WorkerField::LoginAccount, "admin"},
-            {WorkerField::LoginPassword, "admin"},
-            {WorkerField::Mac, "001a2b3c4d5e"},
-            {WorkerField::Name, "cam-1"},
-            {WorkerField::IpAddress, "192.168.1.10"},
-            {WorkerField::SubnetMask, "255.255.255.0"},
-            {WorkerField::Gateway, "192.168.1.1"},
-            {WorkerField::HttpPort, "80"},
-        };
-        ui.dhcpChecked = true;
+        ui.select(device);
+        ui.setFields({{WorkerField::LoginAccount, "admin"}, {WorkerField::LoginPassword, "admin"}});
+        ui.setChoiceChecked(WorkerChoice::Dhcp, true);
     }
 
     ConfigurationOutcome compose()
@@ -106,7 +82,7 @@ protected:
     }
 
     WorkerControl control;
-    test::ScriptedWorkerUi ui;
+    test::FakeWorkerUi ui;
     RequestBuffer buffer{};
 };
 
@@ -120,11 +96,11 @@ TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
                               .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 47-52
                               .padTo(256); // "admin:admin", target Mac, DHCP
     EXPECT_EQ(bytesOf(buffer), expected.data());
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.state().messageBoxes.empty());
 
     // Without login fields on the window no credentials are sent.
-    ui.loginVisible = false;
-    ui.fields[WorkerField::LoginAccount] = "";
+    ui.setFieldVisible(WorkerField::LoginAccount, false);
+    ui.setField(WorkerField::LoginAccount, "");
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     const auto withoutLogin = WireBytes()
                                   .text("VXL83")                                            // 0-4
@@ -137,17 +113,19 @@ TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
 TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
 {
     // 20-byte logins are held as their first 16 bytes: 44 Base64 characters, 32 sent.
-    ui.fields[WorkerField::LoginAccount] = "abcdefghijklmnopqrst";
-    ui.fields[WorkerField::LoginPassword] = "ABCDEFGHIJKLMNOPQRST";
-    ui.fields[WorkerField::Name] = "front-door-camera-0123456789abcd"; // 32 bytes: 31 are sent
-    ui.fields[WorkerField::PppoeAccount] = "user@isp";
-    ui.fields[WorkerField::PppoePassword] = "secret";
-    ui.fields[WorkerField::IpAddress] = "10.0.0.7";
-    ui.fields[WorkerField::SubnetMask] = "255.0.0.0";
-    ui.fields[WorkerField::Gateway] = "10.0.0.1";
-    ui.fields[WorkerField::HttpPort] = "8080";
-    ui.pppoeChecked = true;
-    ui.dhcpChecked = false;
+    ui.setFields({
+        {WorkerField::LoginAccount, "abcdefghijklmnopqrst"},
+        {WorkerField::LoginPassword, "ABCDEFGHIJKLMNOPQRST"},
+        {WorkerField::Name, "front-door-camera-0123456789abcd"}, // 32 bytes: 31 are sent
+        {WorkerField::PppoeAccount, "user@isp"},
+        {WorkerField::PppoePassword, "secret"},
+        {WorkerField::IpAddress, "10.0.0.7"},
+        {WorkerField::SubnetMask, "255.0.0.0"},
+        {WorkerField::Gateway, "10.0.0.1"},
+        {WorkerField::HttpPort, "8080"},
+    });
+    ui.setChoiceChecked(WorkerChoice::Pppoe, true);
+    ui.setChoiceChecked(WorkerChoice::Dhcp, false);
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
 
     const auto expected = WireBytes()
@@ -184,9 +162,9 @@ TEST_F(ConfigurationRequest, PortTextAndModeBytes)
         {"81", true, true, {0x14, 0x05, '8', '1', 0, 0, 0, 0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF}},
     };
     for (const auto& row : rows) {
-        ui.fields[WorkerField::HttpPort] = row.port;
-        ui.pppoeChecked = row.pppoe;
-        ui.dhcpChecked = row.dhcp;
+        ui.setField(WorkerField::HttpPort, row.port);
+        ui.setChoiceChecked(WorkerChoice::Pppoe, row.pppoe);
+        ui.setChoiceChecked(WorkerChoice::Dhcp, row.dhcp);
         ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.port;
         const std::vector<uint8_t> tail(buffer.begin() + 47, buffer.begin() + 47 + row.tail.size());
         EXPECT_EQ(tail, row.tail) << row.port;
@@ -212,8 +190,8 @@ TEST_F(ConfigurationRequest, SecondMacOnlyForAVisibleFieldWithANewAddress)
         {true, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}}, // as bytes
     };
     for (const auto& row : rows) {
-        ui.macVisible = row.visible;
-        ui.fields[WorkerField::Mac] = row.text;
+        ui.setFieldVisible(WorkerField::Mac, row.visible);
+        ui.setField(WorkerField::Mac, row.text);
         ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.text;
         if (row.sent.empty())
             EXPECT_EQ(buffer[47], 0x1F) << row.text; // the mode record follows the target
@@ -250,14 +228,14 @@ TEST_F(ConfigurationRequest, NoSelectionFallsBackToASearchAndFailedChecksSendNot
     };
     for (const auto& row : rows) {
         SetUp();
-        ui.messages.clear();
-        ui.fields[row.field] = row.text;
+        ui.clearState();
+        ui.setField(row.field, row.text);
         EXPECT_EQ(compose(), row.outcome) << row.text;
-        EXPECT_EQ(ui.messages, row.messages) << row.text;
+        EXPECT_EQ(ui.state().messageBoxes, row.messages) << row.text;
     }
 
     // Stopping while the box is up ends the step: nothing is to be sent.
-    ui.fields[LoginPassword] = "";
+    ui.setField(LoginPassword, "");
     control.stop = 1;
     EXPECT_EQ(compose(), Stopped);
 }
@@ -265,7 +243,7 @@ TEST_F(ConfigurationRequest, NoSelectionFallsBackToASearchAndFailedChecksSendNot
 TEST_F(ConfigurationRequest, TextsAreCutAtACharacterBoundary)
 {
     // 30 ASCII bytes and a two-byte character: 32 bytes, the character does not fit 31.
-    ui.fields[WorkerField::Name] = std::string(30, 'n') + "\xc3\xa9";
+    ui.setField(WorkerField::Name, std::string(30, 'n') + "\xc3\xa9");
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     EXPECT_EQ(buffer[47], 0x20);
     EXPECT_EQ(std::string(buffer.begin() + 49, buffer.begin() + 80), std::string(30, 'n') + '\0');
@@ -287,12 +265,12 @@ TEST_F(ConfigurationRequest, ALatin1NameIsSentOnlyWhenEditedAndThenInLatin1)
         {"摄像机", ConfigurationOutcome::Refused, {}}, // Windows-1252 cannot write it
     };
     for (const auto& row : rows) {
-        ui.fields[WorkerField::Name] = row.typed;
+        ui.setField(WorkerField::Name, row.typed);
         buffer.fill(0);
         EXPECT_EQ(compose(), row.outcome) << row.typed;
         EXPECT_TRUE(std::equal(row.sent.begin(), row.sent.end(), buffer.begin() + 47)) << row.typed;
     }
-    EXPECT_EQ(ui.messages,
+    EXPECT_EQ(ui.state().messageBoxes,
               std::vector<std::string>{"NVR: The name has characters the device cannot store !!"});
 }
 

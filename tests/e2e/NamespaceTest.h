@@ -3,8 +3,8 @@
 #include "DeviceSimProcess.h"
 #include "NetnsTopology.h"
 #include "ScopedNetns.h"
-#include "WireText.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -29,14 +29,13 @@ protected:
     // "host" 198.18.0.1/24 <-> "devices" 198.18.0.2/24, no default route.
     void makeHostAndDevices()
     {
-        ASSERT_TRUE(topology.addNamespace("host")) << topology.error();
-        ASSERT_TRUE(topology.addNamespace("devices")) << topology.error();
-        ASSERT_TRUE(topology.link("host", "198.18.0.1/24", "devices", "198.18.0.2/24"))
+        ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("devices") &&
+                    topology.link("host", "198.18.0.1/24", "devices", "198.18.0.2/24"))
             << topology.error();
     }
 
-    // The host and devices namespaces, and in the latter a simulator started
-    // with these options and ready to answer. Callers check HasFatalFailure().
+    // makeHostAndDevices, and in "devices" a simulator with these options,
+    // ready to answer. Callers check HasFatalFailure().
     void startDevices(const std::vector<std::string>& simOptions)
     {
         makeHostAndDevices();
@@ -45,9 +44,9 @@ protected:
         ASSERT_TRUE(sim->waitReady());
     }
 
-    // Sends a marker from the host to the simulator and waits until it has
-    // logged it. The kernel delivers a datagram on a veth before the sending
-    // call returns, so whatever the host sent earlier has been logged by then.
+    // Sends a marker from the host and waits until the simulator has logged
+    // it. A veth delivers a datagram before the send returns, so whatever the
+    // host sent earlier has been logged by then.
     void syncWith(DeviceSimProcess& simulator, const std::string& simAddress,
                   const std::string& marker)
     {
@@ -57,13 +56,11 @@ protected:
             ASSERT_TRUE(inHost.entered()) << inHost.error();
             ASSERT_TRUE(sendUnicast(simAddress, 4000, bytes));
         }
-        const std::string hex = hexFromBytes(bytes);
+        const std::string ending = " " + hexFromBytes(bytes);
         ASSERT_TRUE(simulator.waitUntil([&](const std::vector<std::string>& lines) {
-            for (const std::string& line : lines) {
-                if (line.starts_with("recv ") && line.ends_with(" " + hex))
-                    return true;
-            }
-            return false;
+            return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.starts_with("recv ") && line.ends_with(ending);
+            });
         })) << "the simulator never logged the marker";
     }
 

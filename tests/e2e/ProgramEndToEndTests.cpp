@@ -111,6 +111,12 @@ protected:
         return sim->datagrams("recv").back().bytes;
     }
 
+    void logIn()
+    {
+        replaceText(controls().loginAccountEdit, QStringLiteral("admin"));
+        replaceText(controls().loginPasswordEdit, QStringLiteral("admin"));
+    }
+
     bool waitForRows(int count)
     {
         return QTest::qWaitFor([&] { return controls().deviceList->count() == count; },
@@ -137,16 +143,11 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     replaceText(controls().ipAddressEdit, QStringLiteral("198.18.1.77"));
     replaceText(controls().nameEdit, QStringLiteral("Gate-East"));
     replaceText(controls().httpPortEdit, QStringLiteral("8081"));
-    replaceText(controls().loginAccountEdit, QStringLiteral("admin"));
-    replaceText(controls().loginPasswordEdit, QStringLiteral("admin"));
-    QTest::mouseClick(controls().submitButton, Qt::LeftButton);
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->datagrams("recv").size() >= 2; }, hangGuardMs))
-        << "no configuration request reached the devices";
+    logIn();
+    const std::vector<uint8_t> configuration = submitAndReceive();
     const auto received = sim->datagrams("recv");
     ASSERT_EQ(received.size(), 2u) << "the search, then the configuration";
-    EXPECT_EQ(received[0].peer, std::string(hostAddress) + ":3566");
-    EXPECT_EQ(describeDifference(received[0].bytes, searchRequestImage()), "");
+    EXPECT_EQ(received[1].peer, std::string(hostAddress) + ":3566");
     // Mask, gateway and the PPPoE texts are as stored, so they have no record.
     const std::vector<uint8_t> expected =
         byteImage(256, {
@@ -161,8 +162,7 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
                            {86, {0x14, 0x05, '8', '0', '8', '1', 0x00}}, // HttpPort as typed, 88-92
                            {93, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}}, // NetworkMode static, 95-98
                        });                                             // 99-255 zero
-    EXPECT_EQ(received[1].peer, std::string(hostAddress) + ":3566");
-    EXPECT_EQ(describeDifference(received[1].bytes, expected), "");
+    EXPECT_EQ(describeDifference(configuration, expected), "");
 
     // After the send the window is reset; Update then lists the device
     // under its new name, with its new settings.
@@ -173,12 +173,6 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     EXPECT_EQ(controls().macGroup->title(), QStringLiteral("02005e200003"));
     EXPECT_EQ(controls().ipAddressEdit->text(), QStringLiteral("198.18.1.77"));
     EXPECT_EQ(controls().httpPortEdit->text(), QStringLiteral("8081"));
-
-    // Escape closes the window and ends its worker.
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    EXPECT_FALSE(dialog->isWorkerRunning());
-    EXPECT_EQ(dialog->workerControl().stop.load(), 1);
-    EXPECT_FALSE(dialog->isVisible());
 }
 
 // Four kind-0 devices whose name and PPPoE texts are neither ASCII nor UTF-8:
@@ -206,8 +200,7 @@ protected:
         QTest::mouseClick(controls().updateButton, Qt::LeftButton);
         ASSERT_TRUE(waitForRows(4));
         ASSERT_TRUE(clickRowNamed(*controls().deviceList, name)) << name.toStdString();
-        replaceText(controls().loginAccountEdit, QStringLiteral("admin"));
-        replaceText(controls().loginPasswordEdit, QStringLiteral("admin"));
+        logIn();
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "UniqueFd.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <signal.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -20,121 +22,88 @@ namespace {
 std::vector<char*> pointersTo(std::vector<std::string>& texts)
 {
     std::vector<char*> pointers;
-    pointers.reserve(texts.size() + 1);
     for (std::string& text : texts)
         pointers.push_back(text.data());
     pointers.push_back(nullptr);
     return pointers;
 }
 
-int exitCodeOf(int status)
+int openForAppend(const std::string& path)
 {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
-    return -1;
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
 }
 
 } // namespace
 
 ChildProcess::ChildProcess(const LaunchOptions& options)
 {
-    if (options.arguments.empty())
-        return;
     // Everything the child needs is prepared before fork: the test may run
     // threads, and after fork only async-signal-safe calls are allowed.
     std::vector<std::string> arguments = options.arguments;
-    if (arguments[0].find('/') == std::string::npos)
+    if (!arguments.empty() && arguments[0].find('/') == std::string::npos)
         arguments[0] = findProgram(arguments[0]);
-    if (arguments[0].empty())
+    if (arguments.empty() || arguments[0].empty())
         return;
-    std::vector<std::string> environment;
-    if (options.environment)
-        environment = *options.environment;
+    std::vector<std::string> environment = options.environment.value_or(std::vector<std::string>{});
     std::vector<char*> argv = pointersTo(arguments);
     std::vector<char*> envp = pointersTo(environment);
-    char** const childEnvironment = options.environment ? envp.data() : environ;
-    const std::string outputPath = options.outputFile.empty() ? "/dev/null" : options.outputFile;
-    const std::string inputPath = options.inputFile.empty() ? "/dev/null" : options.inputFile;
-
-    UniqueFd namespaceFd;
+    const std::string output = options.outputFile.empty() ? "/dev/null" : options.outputFile;
+    const std::string input = options.inputFile.empty() ? "/dev/null" : options.inputFile;
+    UniqueFd netns;
     if (!options.networkNamespace.empty()) {
-        const std::string path = "/run/netns/" + options.networkNamespace;
-        namespaceFd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (namespaceFd.get() < 0)
+        netns.reset(
+            ::open(("/run/netns/" + options.networkNamespace).c_str(), O_RDONLY | O_CLOEXEC));
+        if (!netns)
             return;
     }
 
     m_pid = ::fork();
-    if (m_pid == 0) {
-        if (namespaceFd.get() >= 0 && ::setns(namespaceFd.get(), CLONE_NEWNET) != 0)
-            ::_exit(126);
-        if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
-            ::_exit(126);
-        const int output = options.outputFd >= 0
-                               ? options.outputFd
-                               : ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        const int input = ::open(inputPath.c_str(), O_RDONLY);
-        const int errors = options.errorFile.empty() ? output
-                                                     : ::open(options.errorFile.c_str(),
-                                                              O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (output < 0 || input < 0 || errors < 0)
-            ::_exit(126);
-        ::dup2(input, STDIN_FILENO);
-        ::dup2(output, STDOUT_FILENO);
-        if (options.errorsToOutput || !options.errorFile.empty())
-            ::dup2(errors, STDERR_FILENO);
-        if (options.inheritedDescriptor >= 0)
-            ::fcntl(options.inheritedDescriptor, F_SETFD, 0);
-        ::execve(argv[0], argv.data(), childEnvironment);
-        ::_exit(127);
-    }
+    if (m_pid != 0)
+        return;
+    if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
+        (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0))
+        ::_exit(126);
+    const int out = options.outputFd >= 0 ? options.outputFd : openForAppend(output);
+    const int in = ::open(input.c_str(), O_RDONLY);
+    const int errors = options.errorFile.empty() ? out : openForAppend(options.errorFile);
+    if (out < 0 || in < 0 || errors < 0)
+        ::_exit(126);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    if (options.errorsToOutput || !options.errorFile.empty())
+        ::dup2(errors, STDERR_FILENO);
+    if (options.inheritedDescriptor >= 0)
+        ::fcntl(options.inheritedDescriptor, F_SETFD, 0);
+    ::execve(argv[0], argv.data(), options.environment ? envp.data() : environ);
+    ::_exit(127);
 }
 
-ChildProcess::~ChildProcess()
+std::optional<int> ChildProcess::reap(int flags)
 {
-    terminate();
-}
-
-std::optional<int> ChildProcess::poll()
-{
-    if (m_status || m_pid <= 0)
-        return m_status;
     int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
-        m_status = exitCodeOf(status);
-    return m_status;
-}
-
-int ChildProcess::wait()
-{
-    if (m_pid <= 0)
-        return -1;
-    while (!m_status) {
-        int status = 0;
-        const pid_t result = ::waitpid(m_pid, &status, 0);
-        if (result == m_pid)
-            m_status = exitCodeOf(status);
-        else if (result < 0 && errno != EINTR)
+    while (!m_status && m_pid > 0) {
+        const pid_t got = ::waitpid(m_pid, &status, flags);
+        if (got == m_pid)
+            m_status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        else if (got == 0)
+            break; // still running
+        else if (errno != EINTR)
             m_status = -1;
     }
-    return *m_status;
+    return m_status;
 }
 
 std::optional<int> ChildProcess::waitAtMost(std::chrono::milliseconds guard)
 {
     const auto end = std::chrono::steady_clock::now() + guard;
     while (!poll() && m_pid > 0 && std::chrono::steady_clock::now() < end)
-        ::usleep(20'000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return poll();
 }
 
 int ChildProcess::terminate()
 {
-    if (m_pid <= 0)
-        return -1;
-    if (!poll())
+    if (m_pid > 0 && !poll())
         ::kill(m_pid, SIGTERM);
     return wait();
 }
@@ -145,25 +114,18 @@ CommandResult runCommand(const std::vector<std::string>& arguments)
     std::array<int, 2> ends{};
     if (::pipe2(ends.data(), O_CLOEXEC) != 0)
         return result;
-    UniqueFd readEnd(ends[0]);
+    const UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
     LaunchOptions options;
     options.arguments = arguments;
     options.outputFd = writeEnd.get();
     ChildProcess process(options);
-    // Only the child holds the write end now, so the read ends when it does.
-    writeEnd.reset();
-    if (!process.started())
-        return result;
+    writeEnd.reset(); // only the child holds it now: the read ends when the child does
     std::array<char, 4096> chunk{};
-    for (;;) {
-        const ssize_t got = ::read(readEnd.get(), chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        result.output.append(chunk.data(), static_cast<std::size_t>(got));
-    }
+    ssize_t got = 0;
+    while ((got = ::read(readEnd.get(), chunk.data(), chunk.size())) > 0 ||
+           (got < 0 && errno == EINTR))
+        result.output.append(chunk.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     result.exitCode = process.wait();
     return result;
 }
@@ -172,13 +134,9 @@ std::string findProgram(const std::string& name)
 {
     const char* path = std::getenv("PATH");
     std::istringstream folders(std::string(path ? path : "") + ":/usr/sbin:/sbin:/usr/bin:/bin");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (folder.empty())
-            continue;
-        const std::string candidate = folder + '/' + name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && ::access((folder + '/' + name).c_str(), X_OK) == 0)
+            return folder + '/' + name;
     }
     return {};
 }

@@ -4,20 +4,18 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <vector>
 
 namespace tavolix::test {
 
 struct LaunchOptions final
 {
-    // arguments[0] is the program: a path, or a name looked up in PATH.
-    std::vector<std::string> arguments;
-    // Nothing: the test's own environment.
-    std::optional<std::vector<std::string>> environment;
-    std::string workingDirectory; // empty: the test's own
+    std::vector<std::string> arguments;                  // [0]: a path, or a name looked up in PATH
+    std::optional<std::vector<std::string>> environment; // nothing: the test's own
+    std::string workingDirectory;                        // empty: the test's own
     std::string networkNamespace; // a name under /run/netns; empty: the calling thread's
-    // Standard output goes to outputFd when it is set, else is appended to
-    // outputFile, else to /dev/null.
+    // Standard output goes to outputFd if set, else is appended to outputFile, else dropped.
     int outputFd = -1;
     std::string outputFile;
     bool errorsToOutput = true;   // false: standard error stays the test's own
@@ -26,30 +24,29 @@ struct LaunchOptions final
     int inheritedDescriptor = -1; // kept open across exec
 };
 
-// A process the test started. Ended (SIGTERM) and reaped on destruction,
-// so no test leaves a process behind.
+// A process the test started, ended (SIGTERM) and reaped on destruction so
+// that no test leaves one behind. Exit codes are 128 + the signal number
+// after a signal.
 class ChildProcess final
 {
 public:
     explicit ChildProcess(const LaunchOptions& options);
-    ~ChildProcess();
+    ~ChildProcess() { terminate(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return m_pid > 0; }
     pid_t pid() const { return m_pid; }
-    // The exit code if it has ended (128 + signal number after a signal).
-    std::optional<int> poll();
-    // Blocks until it has ended; -1 if it never started.
-    int wait();
-    // Blocks until it has ended or `guard` has passed: a guard against a
-    // hanging process, so that a test fails and cleans up instead of
-    // being killed from outside.
+    std::optional<int> poll() { return reap(WNOHANG); } // the exit code once it has ended
+    int wait() { return reap(0).value_or(-1); }         // -1 if it never started
+    // A guard against a hanging process: the test fails and cleans up
+    // instead of being killed from outside.
     std::optional<int> waitAtMost(std::chrono::milliseconds guard);
-    // SIGTERM unless it has ended already, then its exit code.
-    int terminate();
+    int terminate(); // SIGTERM unless it has ended, then wait()
 
 private:
+    std::optional<int> reap(int flags);
+
     pid_t m_pid = -1;
     std::optional<int> m_status;
 };
@@ -63,7 +60,7 @@ struct CommandResult final
 // Runs a program to its end and collects what it printed.
 CommandResult runCommand(const std::vector<std::string>& arguments);
 
-// The full path of a program found in $PATH or the sbin folders; empty if none.
+// The full path of a program in $PATH or the sbin folders; empty if none.
 std::string findProgram(const std::string& name);
 
 } // namespace tavolix::test

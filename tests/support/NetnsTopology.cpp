@@ -15,8 +15,7 @@ std::atomic<int> topologyCounter{0};
 std::optional<std::string> probeNamespaces()
 {
     if (::geteuid() != 0)
-        return std::string("network namespaces need root (running as uid ") +
-               std::to_string(::geteuid()) + ")";
+        return "network namespaces need root (running as uid " + std::to_string(::geteuid()) + ")";
     const std::string probe = "tvx" + std::to_string(::getpid()) + "-probe";
     const CommandResult added = runCommand({"ip", "netns", "add", probe});
     if (added.exitCode != 0)
@@ -74,12 +73,10 @@ bool NetnsTopology::link(const std::string& roleA, const std::string& addressA,
         m_error = "link between unknown roles " + roleA + " and " + roleB;
         return false;
     }
-    // Made from inside nsA with the peer placed straight into nsB: nothing
-    // ever appears in the machine's own namespace, and the names need only be
-    // unique within our own namespaces.
-    const std::string index = std::to_string(m_linkCount++);
-    const std::string endA = "veth" + index + "a";
-    const std::string endB = "veth" + index + "b";
+    // Made inside nsA with the peer placed straight into nsB: nothing ever
+    // appears in the machine's own namespace.
+    const std::string endA = "veth" + std::to_string(m_linkCount) + "a";
+    const std::string endB = "veth" + std::to_string(m_linkCount++) + "b";
     return run({"ip", "-n", nsA, "link", "add", "name", endA, "type", "veth", "peer", "name", endB,
                 "netns", nsB}) &&
            run({"ip", "-n", nsA, "addr", "add", addressA, "brd", "+", "dev", endA}) &&
@@ -90,12 +87,10 @@ bool NetnsTopology::link(const std::string& roleA, const std::string& addressA,
 }
 
 // A veth end drops what is sent through it until the kernel's link watcher
-// has seen the carrier and attached the queue, which it does shortly after
-// "up" (and marks by the operational state UP).
+// has attached its queue, shortly after "up" (marked by operational state UP).
 bool NetnsTopology::waitUntilUp(const std::string& namespaceName, const std::string& interface)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (int attempt = 0; attempt < 500; ++attempt) {
         const CommandResult shown =
             runCommand({"ip", "-n", namespaceName, "-o", "link", "show", "dev", interface});
         if (shown.exitCode == 0 && shown.output.find(" state UP ") != std::string::npos)

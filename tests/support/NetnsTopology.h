@@ -7,16 +7,14 @@
 
 namespace tavolix::test {
 
-// Network namespaces joined by veth pairs, for tests that put datagrams on
-// a wire: nothing they send can reach the machine's own network. Names carry
-// the pid and a counter so parallel runs never clash. The destructor deletes
-// every namespace it made (and with them their veth ends), also when a test
-// fails half way.
+// Network namespaces joined by veth pairs, for tests that put datagrams on a
+// wire: nothing they send can reach the machine's own network. Names carry the
+// pid and a counter so parallel runs never clash. The destructor deletes every
+// namespace it made, and with them their veth ends, also after a failure.
 class NetnsTopology final
 {
 public:
-    // Nothing when namespaces can be made here, else the reason why not
-    // (not root, or `ip netns` refused).
+    // Nothing when namespaces can be made here, else why not.
     static std::optional<std::string> unavailableReason();
 
     NetnsTopology();
@@ -24,20 +22,14 @@ public:
     NetnsTopology(const NetnsTopology&) = delete;
     NetnsTopology& operator=(const NetnsTopology&) = delete;
 
-    // Creates the namespace for a role ("host", "devices") with its loopback up.
+    // The namespace for a role ("host", "devices"), its loopback up.
     bool addNamespace(const std::string& role);
-
-    // A veth pair between two roles' namespaces, with an IPv4 address and
-    // prefix on each end ("198.18.0.1/24"), both ends up. No routes besides
-    // the connected ones.
+    // A veth pair between two roles' namespaces, an address with prefix on
+    // each end ("198.18.0.1/24"), both up; no routes but the connected ones.
     bool link(const std::string& roleA, const std::string& addressA, const std::string& roleB,
               const std::string& addressB);
-
-    // The namespace name of a role; empty for an unknown role.
-    std::string name(const std::string& role) const;
-
-    // What the last failing step reported.
-    const std::string& error() const { return m_error; }
+    std::string name(const std::string& role) const;     // empty for an unknown role
+    const std::string& error() const { return m_error; } // of the last failing step
 
 private:
     bool run(const std::vector<std::string>& arguments);
@@ -45,7 +37,7 @@ private:
 
     std::string m_prefix;
     std::map<std::string, std::string> m_namespaces;
-    std::vector<std::string> m_created; // in creation order, deleted in reverse
+    std::vector<std::string> m_created; // deleted in reverse order
     int m_linkCount = 0;
     std::string m_error;
 };

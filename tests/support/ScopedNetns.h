@@ -1,5 +1,13 @@
 #pragma once
 
+#include "UniqueFd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sched.h>
 #include <string>
 
 namespace tavolix::test {
@@ -10,8 +18,24 @@ namespace tavolix::test {
 class ScopedNetns final
 {
 public:
-    explicit ScopedNetns(const std::string& namespaceName);
-    ~ScopedNetns();
+    explicit ScopedNetns(const std::string& namespaceName)
+        : m_original(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
+    {
+        const UniqueFd target(
+            ::open(("/run/netns/" + namespaceName).c_str(), O_RDONLY | O_CLOEXEC));
+        m_entered = m_original && target && ::setns(target.get(), CLONE_NEWNET) == 0;
+        if (!m_entered)
+            m_error = "cannot enter " + namespaceName + ": " + std::strerror(errno);
+    }
+    ~ScopedNetns()
+    {
+        // A thread left in a test namespace would send where nobody expects
+        // it: better to stop the run than to go on there.
+        if (m_entered && ::setns(m_original.get(), CLONE_NEWNET) != 0) {
+            std::perror("setns back to the original namespace");
+            std::abort();
+        }
+    }
     ScopedNetns(const ScopedNetns&) = delete;
     ScopedNetns& operator=(const ScopedNetns&) = delete;
 
@@ -19,7 +43,7 @@ public:
     const std::string& error() const { return m_error; }
 
 private:
-    int m_originalFd = -1;
+    UniqueFd m_original;
     bool m_entered = false;
     std::string m_error;
 };

@@ -2,11 +2,42 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
+#include <charconv>
+#include <sstream>
+#include <sys/mman.h>
+#include <thread>
 
 namespace tavolix::e2e {
+namespace {
+
+test::LaunchOptions launchOptions(const std::string& namespaceName,
+                                  const std::vector<std::string>& options, int transcript)
+{
+    test::LaunchOptions launch;
+    launch.arguments = {"ip", "netns", "exec", namespaceName, devicesimPath()};
+    launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
+    launch.outputFd = transcript;
+    launch.errorsToOutput = false; // its complaints belong in the test's own output
+    return launch;
+}
+
+std::optional<SimDatagram> parseDatagram(const std::string& line)
+{
+    SimDatagram datagram;
+    std::string hex;
+    std::istringstream(line) >> datagram.direction >> datagram.peer >> hex;
+    if ((datagram.direction != "recv" && datagram.direction != "send") || hex.size() % 2 != 0)
+        return std::nullopt;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        uint8_t byte = 0;
+        if (std::from_chars(&hex[i], &hex[i] + 2, byte, 16).ptr != &hex[i] + 2)
+            return std::nullopt;
+        datagram.bytes.push_back(byte);
+    }
+    return datagram;
+}
+
+} // namespace
 
 std::string devicesimPath()
 {
@@ -15,114 +46,67 @@ std::string devicesimPath()
 
 DeviceSimProcess::DeviceSimProcess(const std::string& namespaceName,
                                    const std::vector<std::string>& options)
-{
-    std::array<int, 2> pipeEnds{};
-    if (::pipe2(pipeEnds.data(), O_CLOEXEC) != 0) {
-        m_outputEnded = true;
-        return;
-    }
-    test::LaunchOptions launch;
-    launch.arguments = {"ip", "netns", "exec", namespaceName, devicesimPath()};
-    launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
-    // Its complaints about options belong in the test's own output.
-    launch.outputFd = pipeEnds[1];
-    launch.errorsToOutput = false;
-    m_process = std::make_unique<test::ChildProcess>(launch);
-    ::close(pipeEnds[1]);
-    m_reader = std::thread([this, fd = pipeEnds[0]] { readTranscript(fd); });
-}
+    : m_transcript(::memfd_create("devicesim-transcript", MFD_CLOEXEC)),
+      m_process(launchOptions(namespaceName, options, m_transcript.get()))
+{}
 
-DeviceSimProcess::~DeviceSimProcess()
+std::vector<std::string> DeviceSimProcess::lines() const
 {
-    terminate();
-}
-
-void DeviceSimProcess::readTranscript(int fd)
-{
-    std::string pending;
+    // pread leaves the offset the simulator writes at alone.
+    std::string text;
     std::array<char, 8192> chunk{};
-    while (true) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        pending.append(chunk.data(), static_cast<std::size_t>(got));
-        std::size_t start = 0;
-        std::size_t end = 0;
-        std::vector<std::string> complete;
-        while ((end = pending.find('\n', start)) != std::string::npos) {
-            complete.push_back(pending.substr(start, end - start));
-            start = end + 1;
-        }
-        pending.erase(0, start);
-        if (!complete.empty()) {
-            const std::lock_guard lock(m_mutex);
-            m_lines.insert(m_lines.end(), std::make_move_iterator(complete.begin()),
-                           std::make_move_iterator(complete.end()));
-            m_changed.notify_all();
-        }
-    }
-    ::close(fd);
-    const std::lock_guard lock(m_mutex);
-    m_outputEnded = true;
-    m_changed.notify_all();
+    ssize_t got = 0;
+    while ((got = ::pread(m_transcript.get(), chunk.data(), chunk.size(),
+                          static_cast<off_t>(text.size()))) > 0)
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end = 0; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
 }
 
 bool DeviceSimProcess::waitUntil(
     const std::function<bool(const std::vector<std::string>&)>& condition,
     std::chrono::milliseconds timeout)
 {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return condition(m_lines) || m_outputEnded; }) &&
-           condition(m_lines);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        // Looked at before the transcript, so the last lines of an ended run count.
+        const bool ended = m_process.poll().has_value();
+        if (condition(lines()))
+            return true;
+        if (ended || std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool DeviceSimProcess::waitReady(std::chrono::milliseconds timeout)
 {
     return waitUntil(
-        [](const std::vector<std::string>& lines) {
-            return std::any_of(lines.begin(), lines.end(),
-                               [](const std::string& line) { return line.starts_with("ready "); });
+        [](const auto& lines) {
+            return std::ranges::any_of(lines,
+                                       [](auto& line) { return line.starts_with("ready "); });
         },
         timeout);
 }
 
 bool DeviceSimProcess::waitForLine(const std::string& line, std::chrono::milliseconds timeout)
 {
-    return waitUntil(
-        [&](const std::vector<std::string>& lines) {
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        },
-        timeout);
-}
-
-std::vector<std::string> DeviceSimProcess::lines() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_lines;
+    return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; },
+                     timeout);
 }
 
 std::vector<SimDatagram> DeviceSimProcess::datagrams(const std::string& direction) const
 {
     std::vector<SimDatagram> found;
     for (const std::string& line : lines()) {
-        auto datagram = parseSimDatagram(line);
+        auto datagram = parseDatagram(line);
         if (datagram && datagram->direction == direction)
             found.push_back(std::move(*datagram));
     }
     return found;
-}
-
-int DeviceSimProcess::terminate()
-{
-    if (m_process) {
-        m_exitCode = m_process->terminate();
-        m_process.reset();
-    }
-    if (m_reader.joinable())
-        m_reader.join();
-    return m_exitCode;
 }
 
 } // namespace tavolix::e2e

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "UniqueFd.h"
+
+#include <arpa/inet.h>
 #include <cstdint>
-#include <optional>
+#include <netinet/in.h>
 #include <span>
 #include <string>
-#include <string_view>
+#include <sys/socket.h>
 #include <vector>
 
 namespace tavolix::e2e {
@@ -18,13 +21,27 @@ struct SimDatagram
     std::vector<uint8_t> bytes;
 };
 
-// Nothing for other lines or malformed hex.
-std::optional<SimDatagram> parseSimDatagram(std::string_view line);
-
-std::optional<std::vector<uint8_t>> bytesFromHex(std::string_view hex);
-std::string hexFromBytes(std::span<const uint8_t> bytes); // lower-case, as devicesim prints
+// Lower-case, as devicesim prints.
+inline std::string hexFromBytes(std::span<const uint8_t> bytes)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const uint8_t byte : bytes)
+        hex += {digits[byte >> 4], digits[byte & 0x0f]};
+    return hex;
+}
 
 // A plain unicast datagram from the calling thread's namespace.
-bool sendUnicast(const std::string& address, uint16_t port, std::span<const uint8_t> bytes);
+inline bool sendUnicast(const std::string& address, uint16_t port, std::span<const uint8_t> bytes)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    return ::inet_pton(AF_INET, address.c_str(), &to.sin_addr) == 1 && fd &&
+           ::sendto(fd.get(), bytes.data(), bytes.size(), 0,
+                    static_cast<const sockaddr*>(static_cast<const void*>(&to)),
+                    sizeof to) == static_cast<ssize_t>(bytes.size());
+}
 
 } // namespace tavolix::e2e

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "FakeWorkerUi.h"
 #include "NetworkWorker.h"
-#include "RecordingWorkerUi.h"
-#include "WorkerControl.h"
+#include "ScopedNetns.h"
 
 #include <chrono>
 #include <future>
@@ -12,34 +12,57 @@
 
 namespace tavolix::e2e {
 
+using test::WorkerUiState;
+
 // A network worker on its own thread inside a test namespace, talking to a
-// RecordingWorkerUi. The destructor stops the worker and joins its thread.
+// FakeWorkerUi. The destructor stops the worker and joins its thread.
 class WorkerHarness final
 {
 public:
     WorkerHarness() = default;
-    ~WorkerHarness();
+    ~WorkerHarness() { stop(); }
     WorkerHarness(const WorkerHarness&) = delete;
     WorkerHarness& operator=(const WorkerHarness&) = delete;
 
-    // Sets the first command to a search (as the window does before it starts
-    // the worker) and starts the thread while the calling thread stands in the
-    // namespace, so the worker and its socket live there. False with error()
-    // set when the namespace cannot be entered.
-    bool start(const std::string& namespaceName);
+    // Starts with a search, as the window does, while the calling thread
+    // stands in the namespace, so the worker and its socket live there.
+    bool start(const std::string& namespaceName)
+    {
+        const test::ScopedNetns inNamespace(namespaceName);
+        if (!inNamespace.entered()) {
+            m_error = inNamespace.error();
+            return false;
+        }
+        control.command.store(SearchCommand);
+        std::packaged_task<int()> task([this] { return runNetworkWorker(control, ui, {}); });
+        m_result = task.get_future().share();
+        m_thread = std::thread(std::move(task));
+        return true;
+    }
 
-    // The worker's result once it has ended, nothing when it has not within timeout.
-    std::optional<int> waitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The worker's result once it has ended by itself within the timeout.
+    std::optional<int> waitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        if (!m_result.valid() || m_result.wait_for(timeout) != std::future_status::ready)
+            return std::nullopt;
+        return m_result.get();
+    }
 
     // requestStop and join; the worker's result (or -1 when it never ran).
-    int stop();
+    int stop()
+    {
+        if (!m_thread.joinable())
+            return -1;
+        control.requestStop();
+        m_thread.join();
+        return m_result.get();
+    }
 
-    // The native handle, for reading the thread's CPU clock.
     std::thread::native_handle_type nativeHandle() { return m_thread.native_handle(); }
     const std::string& error() const { return m_error; }
 
     WorkerControl control;
-    RecordingWorkerUi ui{control};
+    test::FakeWorkerUi ui{&control};
 
 private:
     std::shared_future<int> m_result;

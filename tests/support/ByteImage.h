@@ -1,0 +1,116 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Expected datagrams written as annotated byte arrays, in two forms: a chain
+// of pieces in wire order, or pieces laid at stated offsets.
+namespace tavolix::test {
+
+// A record is its tag, its length byte and a value zero-filled to that length.
+class WireBytes final
+{
+public:
+    WireBytes& bytes(std::initializer_list<uint8_t> values)
+    {
+        m_data.insert(m_data.end(), values);
+        return *this;
+    }
+    WireBytes& text(std::string_view value)
+    {
+        m_data.insert(m_data.end(), value.begin(), value.end());
+        return *this;
+    }
+    WireBytes& zeros(std::size_t count) { return padTo(m_data.size() + count); }
+    WireBytes& record(uint8_t tag, uint8_t length, std::initializer_list<uint8_t> value = {})
+    {
+        return bytes({tag, length}).bytes(value).zeros(length - value.size());
+    }
+    WireBytes& textRecord(uint8_t tag, uint8_t length, std::string_view value)
+    {
+        return bytes({tag, length}).text(value).zeros(length - value.size());
+    }
+    WireBytes& padTo(std::size_t size) // every request is 256 bytes
+    {
+        m_data.resize(std::max(size, m_data.size()), 0);
+        return *this;
+    }
+    const std::vector<uint8_t>& data() const { return m_data; }
+
+private:
+    std::vector<uint8_t> m_data;
+};
+
+struct WirePiece
+{
+    std::size_t offset;
+    std::vector<uint8_t> bytes;
+};
+
+inline std::vector<uint8_t> ascii(std::string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+// A zero-filled datagram with the pieces laid in. A table whose pieces are not
+// ascending and apart yields an empty image: a mistyped offset fails the test.
+inline std::vector<uint8_t> byteImage(std::size_t size, std::initializer_list<WirePiece> pieces)
+{
+    std::vector<uint8_t> image(size, 0);
+    std::size_t nextFree = 0;
+    for (const WirePiece& piece : pieces) {
+        if (piece.offset < nextFree || piece.offset + piece.bytes.size() > size)
+            return {};
+        std::copy(piece.bytes.begin(), piece.bytes.end(), image.data() + piece.offset);
+        nextFree = piece.offset + piece.bytes.size();
+    }
+    return image;
+}
+
+// The search request: each record with a zero value.
+inline std::vector<uint8_t> searchRequestImage()
+{
+    return WireBytes()
+        .text("VXL83")      // 0-4     magic
+        .record(0x20, 0x1F) // 5-37    Name
+        .record(0x10, 0x06) // 38-45   Mac
+        .record(0x21, 0x10) // 46-63   Version
+        .record(0x11, 0x04) // 64-69   IpAddress
+        .record(0x12, 0x04) // 70-75   SubnetMask
+        .record(0x13, 0x04) // 76-81   Gateway
+        .record(0x14, 0x05) // 82-88   HttpPort
+        .record(0x1F, 0x04) // 89-94   NetworkMode
+        .record(0x30, 0x02) // 95-98   DeviceKind
+        .record(0x22, 0x40) // 99-164  PppoeAccount
+        .record(0x23, 0x10) // 165-182 PppoePassword
+        .padTo(256)         // 183-255 fill
+        .data();
+}
+
+// Empty when equal, else the first place where they part.
+inline std::string describeDifference(const std::vector<uint8_t>& actual,
+                                      const std::vector<uint8_t>& expected)
+{
+    const auto [a, e] =
+        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    if (a != actual.end() && e != expected.end())
+        return "offset " + std::to_string(a - actual.begin()) + ": got " + std::to_string(*a) +
+               ", expected " + std::to_string(*e);
+    if (actual.size() != expected.size())
+        return "length " + std::to_string(actual.size()) + ", expected " +
+               std::to_string(expected.size());
+    return {};
+}
+
+} // namespace tavolix::test
+
+namespace tavolix::e2e {
+using test::ascii;
+using test::byteImage;
+using test::describeDifference;
+using test::searchRequestImage;
+} // namespace tavolix::e2e

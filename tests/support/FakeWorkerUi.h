@@ -1,0 +1,155 @@
+#pragma once
+
+#include "MacCodec.h"
+#include "ReplyParser.h"
+#include "WorkerControl.h"
+#include "WorkerUi.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavolix::test {
+
+// Everything the worker has shown so far.
+struct WorkerUiState
+{
+    std::vector<std::string> statusTexts;  // every text in order
+    std::vector<std::string> messageBoxes; // "caption: text"
+    std::vector<std::string> rowRequests;  // every addListRow, in order
+    std::vector<std::string> rows;         // the list: one row per slot, sorted by text
+    int resetCount = 0;
+};
+
+// The window as the worker sees it, without Qt. It starts as the window does
+// (no device selected, the MAC field hidden); the test sets what the fields
+// hold and reads what was shown. Thread-safe, for a worker on its own thread.
+// Given the worker's control it acts as the real window: a box stays up until
+// the stop flag is set (nobody dismisses it), and resetDisplay empties the
+// device table. Without one, a box is dismissed at once.
+class FakeWorkerUi final : public WorkerUi
+{
+public:
+    explicit FakeWorkerUi(WorkerControl* control = nullptr) : m_control(control) {}
+    FakeWorkerUi(const FakeWorkerUi&) = delete;
+    FakeWorkerUi& operator=(const FakeWorkerUi&) = delete;
+
+    void setField(WorkerField field, std::string text) { setFields({{field, std::move(text)}}); }
+    void setFields(std::initializer_list<std::pair<WorkerField, std::string>> fields)
+    {
+        locked([&] {
+            for (const auto& [field, text] : fields)
+                m_fields[field] = text;
+        });
+    }
+    // The fields as the window fills them when the device is selected.
+    void select(const DeviceRecord& device)
+    {
+        using enum WorkerField;
+        const auto text = [](const auto& field) { return std::string(tavolix::fieldText(field)); };
+        setFields({{MacGroupCaption, macToText(device.mac)},
+                   {Mac, macToText(device.mac)},
+                   {Name, text(device.name)},
+                   {IpAddress, text(device.ipAddress)},
+                   {SubnetMask, text(device.subnetMask)},
+                   {Gateway, text(device.gateway)},
+                   {HttpPort, std::to_string(device.httpPort)},
+                   {PppoeAccount, text(device.pppoeAccount)},
+                   {PppoePassword, text(device.pppoePassword)}});
+    }
+    void setFieldVisible(WorkerField field, bool shown)
+    {
+        locked([&] { m_shown[field] = shown; });
+    }
+    void setChoiceChecked(WorkerChoice choice, bool on)
+    {
+        locked([&] { m_checked[choice] = on; });
+    }
+    WorkerUiState state() const
+    {
+        return locked([&] { return m_state; });
+    }
+    void clearState()
+    {
+        locked([&] { m_state = {}; });
+    }
+    // The condition runs under the lock and must not call back into this object.
+    bool waitUntil(const std::function<bool(const WorkerUiState&)>& condition,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return condition(m_state); });
+    }
+
+    void setStatusText(std::string_view text) override
+    {
+        locked([&] { m_state.statusTexts.emplace_back(text); });
+    }
+    std::string fieldText(WorkerField field) override
+    {
+        return locked([&] { return m_fields[field]; });
+    }
+    bool isFieldVisible(WorkerField field) override
+    {
+        return locked([&] { return !m_shown.contains(field) || m_shown[field]; });
+    }
+    bool isChoiceChecked(WorkerChoice choice) override
+    {
+        return locked([&] { return m_checked[choice]; });
+    }
+    void showMessageBox(std::string_view caption, std::string_view text) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_state.messageBoxes.push_back(std::string(caption) + ": " + std::string(text));
+        m_changed.notify_all();
+        // The stop flag is not ours to be told about, so it is polled.
+        while (m_control && m_control->stop.load() == 0)
+            m_changed.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    void resetDisplay() override
+    {
+        if (m_control)
+            m_control->table.clear();
+        locked([&] {
+            m_state.rows.clear();
+            ++m_state.resetCount;
+        });
+    }
+    void addListRow(int slot, std::string_view rowText) override
+    {
+        locked([&] {
+            m_state.rowRequests.emplace_back(rowText);
+            auto& rows = m_state.rows;
+            if (std::none_of(rows.begin(), rows.end(),
+                             [&](const std::string& row) { return leadingNumber(row) == slot; }))
+                rows.insert(std::upper_bound(rows.begin(), rows.end(), rowText),
+                            std::string(rowText));
+        });
+    }
+
+private:
+    // Runs f under the lock and wakes the waits.
+    template <typename F> auto locked(F f) const -> decltype(f())
+    {
+        const std::lock_guard lock(m_mutex);
+        m_changed.notify_all();
+        return f();
+    }
+
+    WorkerControl* const m_control;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    WorkerUiState m_state;
+    std::map<WorkerField, std::string> m_fields{{WorkerField::MacGroupCaption, "ffffffffffff"}};
+    std::map<WorkerField, bool> m_shown{{WorkerField::Mac, false}};
+    std::map<WorkerChoice, bool> m_checked;
+};
+
+} // namespace tavolix::test
