@@ -2,8 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +49,62 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+sockaddr_un socketAddress(const QByteArray& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    return address;
+}
+
+// One later start's request: one line, its activation token or nothing. The
+// answer tells the later start that it may end; then the socket is closed.
+class Request final : public QObject
+{
+public:
+    Request(UniqueFd fd, InstanceLock& lock)
+        : QObject(&lock), m_fd(std::move(fd)), m_notifier(m_fd.get(), QSocketNotifier::Read)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this, &lock] { readFrom(lock); });
+    }
+    Q_DISABLE_COPY_MOVE(Request)
+
+private:
+    void readFrom(InstanceLock& lock)
+    {
+        char chunk[longestRequest];
+        ssize_t n = 0;
+        while ((n = ::recv(m_fd.get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+            m_received.append(chunk, n);
+        const bool ended = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        const qsizetype newline = m_received.indexOf('\n');
+        if (newline < 0) {
+            // Nothing more will come, or too much: the start gets no answer.
+            if (ended || m_received.size() >= static_cast<qsizetype>(longestRequest))
+                finish();
+            return;
+        }
+        // As a line read with room for longestRequest - 1 bytes.
+        const QByteArray token =
+            m_received.left(std::min(newline + 1, static_cast<qsizetype>(longestRequest) - 1))
+                .trimmed();
+        emit lock.comeForwardRequested(isPlausibleToken(token) ? token : QByteArray());
+        writeAll(m_fd.get(), QByteArray::fromRawData(answer, sizeof answer - 1));
+        finish();
+    }
+
+    void finish()
+    {
+        m_notifier.setEnabled(false);
+        deleteLater();
+    }
+
+    UniqueFd m_fd;
+    // Declared after the socket, so it goes first.
+    QSocketNotifier m_notifier;
+    QByteArray m_received;
+};
+
 } // namespace
 
 InstanceLock::InstanceLock(const QString& runtimeFolder)
@@ -66,7 +122,13 @@ InstanceLock::InstanceLock(const QString& runtimeFolder)
     m_socketPath = socketPath;
 }
 
-InstanceLock::~InstanceLock() = default;
+// The socket is removed while the lock is still held.
+InstanceLock::~InstanceLock()
+{
+    m_serverNotifier.reset();
+    if (m_serverFd)
+        ::unlink(QFile::encodeName(m_socketPath).constData());
+}
 
 InstanceLock::Outcome InstanceLock::takeOrHandOver(const QByteArray& activationToken)
 {
@@ -109,11 +171,7 @@ bool InstanceLock::takeLock()
 
 InstanceLock::HandOver InstanceLock::handOver(const QByteArray& activationToken) const
 {
-    const QByteArray path = QFile::encodeName(m_socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
-
+    const sockaddr_un address = socketAddress(QFile::encodeName(m_socketPath));
     const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!socket ||
         ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
@@ -136,31 +194,35 @@ bool InstanceLock::listen()
 {
     if (!m_lockFd)
         return false;
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    const QByteArray path = QFile::encodeName(m_socketPath);
+    const sockaddr_un address = socketAddress(path);
+    UniqueFd server(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     // Left behind by a holder that crashed; the lock says none is running.
-    QLocalServer::removeServer(m_socketPath);
-    connect(m_server.get(), &QLocalServer::newConnection, this, &InstanceLock::serveRequests);
-    return m_server->listen(m_socketPath);
+    ::unlink(path.constData());
+    if (!server ||
+        ::bind(server.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    // Only this user may connect.
+    if (::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 ||
+        ::listen(server.get(), SOMAXCONN) != 0) {
+        ::unlink(path.constData());
+        return false;
+    }
+    m_serverFd = std::move(server);
+    m_serverNotifier = std::make_unique<QSocketNotifier>(m_serverFd.get(), QSocketNotifier::Read);
+    connect(m_serverNotifier.get(), &QSocketNotifier::activated, this,
+            &InstanceLock::acceptRequests);
+    return true;
 }
 
-// A request is one line: the activation token, or nothing. The answer tells
-// the later start that it may end.
-void InstanceLock::serveRequests()
+void InstanceLock::acceptRequests()
 {
-    while (QLocalSocket* client = m_server->nextPendingConnection()) {
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        connect(client, &QLocalSocket::readyRead, this, [this, client] {
-            if (!client->canReadLine()) {
-                if (client->bytesAvailable() >= static_cast<qint64>(longestRequest))
-                    client->abort();
-                return;
-            }
-            const QByteArray token = client->readLine(longestRequest).trimmed();
-            emit comeForwardRequested(isPlausibleToken(token) ? token : QByteArray());
-            client->write(answer, sizeof answer - 1);
-            client->disconnectFromServer();
-        });
+    for (;;) {
+        UniqueFd client(
+            ::accept4(m_serverFd.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!client)
+            return;
+        new Request(std::move(client), *this); // owned by this lock, ends itself
     }
 }
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <memory>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace tavolix {
 
@@ -52,13 +52,16 @@ private:
 
     bool takeLock();
     HandOver handOver(const QByteArray& activationToken) const;
-    void serveRequests();
+    void acceptRequests();
 
     QString m_lockPath;
     QString m_socketPath;
     UniqueFd m_lockFd;
-    // Declared after the lock: the socket is removed while the lock is held.
-    std::unique_ptr<QLocalServer> m_server;
+    // A plain listening socket rather than QLocalServer: Qt Network and the
+    // libraries it brings would be loaded at every start, on X11 too, where
+    // this lock is never taken.
+    UniqueFd m_serverFd;
+    std::unique_ptr<QSocketNotifier> m_serverNotifier;
 };
 
 } // namespace tavolix

@@ -261,7 +261,7 @@ void startOnce(bench::SimulatedNetwork& network, test::XvfbServer& server,
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const auto memory = residentMemory(program.pid());
 
-    std::printf("start %d, %-10s: window mapped after %6.1f ms, first painted after ", number,
+    std::printf("start %d, %-20s: window mapped after %6.1f ms, first painted after ", number,
                 contender.label.c_str(), mappedMs);
     if (paintedMs) {
         std::printf("%6.1f ms", *paintedMs);
@@ -342,12 +342,16 @@ int main(int argc, char** argv)
                 TAVOLIX_PROGRAM, TAVOLIX_BARE_DIALOG, server.displayName().c_str(), deviceCount);
 
     // The bare dialog once more in the program's fonts, to tell what they
-    // cost in Qt and fontconfig. Further programs to weigh in the same run
-    // (an older build, say) take their turns like ours.
+    // cost in Qt and fontconfig; then with the program's controls made by
+    // plain Qt calls, and those plus SQLite reading the language database:
+    // what is left beyond these is the program's own. Further programs to
+    // weigh in the same run (an older build, say) take their turns like ours.
     std::vector<Contender> contenders{
         {"tavolix", {TAVOLIX_PROGRAM}, true, {}},
         {"bare", {TAVOLIX_BARE_DIALOG}, false, {}},
-        {"bare+fonts", {TAVOLIX_BARE_DIALOG, "--program-fonts"}, false, {}}};
+        {"bare+fonts", {TAVOLIX_BARE_DIALOG, "--program-fonts"}, false, {}},
+        {"bare+controls", {TAVOLIX_BARE_DIALOG, "--program-controls"}, false, {}},
+        {"bare+controls+sqlite", {TAVOLIX_BARE_DIALOG_SQLITE, "--program-controls"}, false, {}}};
     for (int i = 3; i < argc; ++i) {
         contenders.push_back({"extra " + std::to_string(i - 2), {argv[i]}, true, {}});
         std::printf("%s: %s\n", contenders.back().label.c_str(), argv[i]);
@@ -382,6 +386,14 @@ int main(int argc, char** argv)
         std::printf("%s against the bare dialog, medians:\n", contender.label.c_str());
         printRatio("  start to first paint", contender.figures.paintedMs, bare.paintedMs);
         printRatio("  VmRSS", contender.figures.residentMib, bare.residentMib);
+    }
+    // What is the program's own beyond the same controls, fonts and SQLite.
+    for (const std::size_t yardstick : {std::size_t{3}, std::size_t{4}}) {
+        std::printf("tavolix against %s, medians:\n", contenders[yardstick].label.c_str());
+        printRatio("  start to first paint", contenders[0].figures.paintedMs,
+                   contenders[yardstick].figures.paintedMs);
+        printRatio("  VmRSS", contenders[0].figures.residentMib,
+                   contenders[yardstick].figures.residentMib);
     }
     return 0;
 }
