@@ -78,6 +78,8 @@ TEST(TextLimits, CutsNeverSplitACharacter)
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 2), "a");
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 3), "a");
     EXPECT_EQ(cutAtCharacterBoundary("\xe8\xa8\xad", 0), "");
+    // A stray continuation byte after the limit does not cost the whole character before it.
+    EXPECT_EQ(cutAtCharacterBoundary("a\xc3\xa9\x80", 3), "a\xc3\xa9");
 }
 
 TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
@@ -94,6 +96,7 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
         {"\xE8\xAE\xBE\xE5\xA4", Windows1252, "设\uFFFD"}, // UTF-8 cut inside its last character
         {"cam\xE9ra", Windows1252, "caméra"},              // Latin-1
         {"caf\xE9", Windows1252, "café"},                  // a lone high byte at the end
+        {"\xC1\xBF", Windows1252, "Á¿"},                   // overlong "?": not UTF-8
         {"a\x81\x62", Windows1252, "a\uFFFDb"},            // 81: no character in Windows-1252
         {"\xC9\xE3\xCF\xF1\xBB\xFA", Gb18030, "摄像机"},   // GBK
         {"\xC9\xE3\xCF\xF1\xBB", Gb18030, "摄像\uFFFD"},   // GBK cut inside a character
