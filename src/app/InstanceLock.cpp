@@ -73,10 +73,13 @@ private:
     void readFrom(InstanceLock& lock)
     {
         char chunk[longestRequest];
-        ssize_t n = 0;
-        while ((n = ::recv(m_fd.get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+        ssize_t n = 1;
+        // Never more than one request's worth, whatever a client keeps sending.
+        while (m_received.size() < static_cast<qsizetype>(longestRequest) &&
+               (n = ::recv(m_fd.get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
             m_received.append(chunk, n);
-        const bool ended = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        const bool ended =
+            n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
         const qsizetype newline = m_received.indexOf('\n');
         if (newline < 0) {
             // Nothing more will come, or too much: the start gets no answer.
