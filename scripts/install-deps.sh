@@ -20,8 +20,8 @@ packages=(
     # the installed packages' test: lintian, and the tools that read the
     # firewall profiles (ufw is added below)
     desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils lintian firewalld
-    # packet filters set up by the firewall and doctor tests in namespaces
-    nftables
+    # packet filters set up by the doctor tests in namespaces
+    nftables iptables
 )
 
 if [ "$(id -u)" -ne 0 ]; then
