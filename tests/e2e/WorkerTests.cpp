@@ -6,7 +6,10 @@
 #include "NamespaceTest.h"
 #include "WorkerHarness.h"
 
+#include <chrono>
 #include <map>
+#include <poll.h>
+#include <thread>
 
 namespace tavolix::e2e {
 namespace {
@@ -36,6 +39,12 @@ protected:
         ASSERT_TRUE(worker.ui.waitUntil([&](const WorkerUiState& s) {
             return s.resetCount > resets && s.rows.size() == count;
         }));
+        // The wake-up that brought the command is drained, or the worker would spin.
+        pollfd wakeUp{worker.control.wakeUp.fd(), POLLIN, 0};
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (::poll(&wakeUp, 1, 0) != 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(::poll(&wakeUp, 1, 0), 0) << "the wake-up signal stays set";
     }
 
     std::optional<DeviceRecord> deviceWithMac(const MacAddress& mac)

@@ -234,6 +234,11 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
             EXPECT_EQ(login->text(), kept);
         }
     }
+    // Both password fields hide what is typed; the others show it.
+    for (const QLineEdit* secret : {c.pppoePasswordEdit, c.loginPasswordEdit})
+        EXPECT_EQ(secret->echoMode(), QLineEdit::Password);
+    for (const QLineEdit* shown : {c.pppoeAccountEdit, c.loginAccountEdit, c.nameEdit})
+        EXPECT_EQ(shown->echoMode(), QLineEdit::Normal);
 
     // A missing login: the box, nothing sent, and everything stays as typed.
     const auto edit = [&] {
