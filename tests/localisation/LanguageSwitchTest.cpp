@@ -266,6 +266,7 @@ TEST(LanguageSwitch, OddStoredNumbersMissingRowsAndFailedStoresFromStartToAChoic
         SwitchHarness window(db.path);
         expectTextsOf(window.target, testCase.startsIn);
         EXPECT_EQ(window.box.currentIndex(), testCase.startsIn);
+        EXPECT_EQ(window.languageSwitch.currentLanguage(), testCase.startsIn); // as shown
         EXPECT_TRUE(window.messages.texts.isEmpty());
         ASSERT_TRUE(!testCase.afterStart || runSql(db.path, testCase.afterStart));
 
