@@ -1,5 +1,7 @@
 #include "TextEscape.h"
 
+#include "MacCodec.h"
+
 #include <cwchar>
 
 namespace tavolix::cli {
@@ -54,21 +56,9 @@ bool mustEscape(char32_t c)
 
 void appendHexEscape(std::string& out, unsigned char byte)
 {
-    static constexpr char digits[] = "0123456789abcdef";
     out += "\\x";
-    out += digits[byte >> 4];
-    out += digits[byte & 0x0F];
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    out += hexDigits[byte >> 4];
+    out += hexDigits[byte & 0x0F];
 }
 
 } // namespace
@@ -113,9 +103,9 @@ std::optional<std::string> unescapeDeviceText(std::string_view text)
         }
         if (i + 3 >= text.size())
             return std::nullopt;
-        if (text[i + 1] != 'x' || hexValue(text[i + 2]) < 0 || hexValue(text[i + 3]) < 0)
+        if (text[i + 1] != 'x' || hexDigitValue(text[i + 2]) < 0 || hexDigitValue(text[i + 3]) < 0)
             return std::nullopt;
-        bytes += static_cast<char>(hexValue(text[i + 2]) * 16 + hexValue(text[i + 3]));
+        bytes += static_cast<char>(hexDigitValue(text[i + 2]) * 16 + hexDigitValue(text[i + 3]));
         i += 3;
     }
     return bytes;

@@ -1,11 +1,8 @@
 #include "MacCodec.h"
 
 namespace tavolix {
-namespace {
 
-constexpr char hexDigits[] = "0123456789abcdef";
-
-int hexValue(char c)
+int hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -15,8 +12,6 @@ int hexValue(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 std::string macToText(const MacAddress& mac)
 {
@@ -34,8 +29,8 @@ std::optional<MacAddress> textToMac(std::string_view text)
         return std::nullopt;
     MacAddress mac{};
     for (std::size_t i = 0; i < mac.size(); ++i) {
-        const int high = hexValue(text[2 * i]);
-        const int low = hexValue(text[2 * i + 1]);
+        const int high = hexDigitValue(text[2 * i]);
+        const int low = hexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         mac[i] = static_cast<uint8_t>(high * 16 + low);

@@ -10,6 +10,11 @@ namespace tavolix {
 
 using MacAddress = std::array<uint8_t, 6>;
 
+inline constexpr char hexDigits[] = "0123456789abcdef";
+
+// The value of one hex digit, either case; -1 for any other character.
+int hexDigitValue(char c);
+
 // Six address bytes as twelve lower-case hex digits, "001a2b3c4d5e".
 std::string macToText(const MacAddress& mac);
 
