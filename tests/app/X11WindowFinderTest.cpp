@@ -1,11 +1,11 @@
-// The window search against windows that the test leaves on a private Xvfb
-// the way applications and window managers do. Activation is checked where
-// the program's second start brings its first window back.
+// The window search on a private Xvfb. Activation is checked where the
+// program's second start brings its first window back (ProgramTest).
 #include "X11WindowFinder.h"
 
 #include "XcbTestClient.h"
 #include "XvfbServer.h"
 
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -65,9 +65,10 @@ TEST(X11WindowFinder, FindsTheTopmostShownOrMinimisedWindowWithExactlyTheTitle)
          {{.mapped = false, .state = WmState::Iconic}, frame, {.parent = 1}},
          2},
         {"deeper than a frame's client", {frame, frameIn0, {.parent = 1}}, none},
-        {"deeper, but in the client list", {frame, frameIn0, {.parent = 1}}, 2, title, 2},
         {"the topmost of two", {{}, {}}, 1},
         {"the raised one of two", {{}, {}}, 0, title, none, 0},
+        // Last: the list stays on the root.
+        {"deeper, but in the client list", {frame, frameIn0, {.parent = 1}}, 2, title, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -77,16 +78,25 @@ TEST(X11WindowFinder, FindsTheTopmostShownOrMinimisedWindowWithExactlyTheTitle)
         for (const Window& window : row.windows) {
             made.push_back(
                 client.createWindow(window.parent == none ? noWindow : made[window.parent]));
-            client.setTitles(made.back(), window.netWmName, window.wmName);
+            if (window.netWmName)
+                client.setProperty(made.back(), client.atom("_NET_WM_NAME"),
+                                   client.atom("UTF8_STRING"), 8, std::strlen(window.netWmName),
+                                   window.netWmName);
+            if (window.wmName)
+                client.setProperty(made.back(), XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                                   std::strlen(window.wmName), window.wmName);
             if (window.state)
                 client.setWmState(made.back(), *window.state);
             if (window.mapped)
                 client.map(made.back());
         }
         if (row.listedClient != none)
-            client.setClientList(made[row.listedClient]);
+            client.setProperty(client.root(), client.atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32,
+                               1, &made[row.listedClient]);
+        const uint32_t above = XCB_STACK_MODE_ABOVE;
         if (row.raised != none)
-            client.raise(made[row.raised]);
+            xcb_configure_window(client.get(), made[row.raised], XCB_CONFIG_WINDOW_STACK_MODE,
+                                 &above);
         ASSERT_TRUE(client.sync());
         // What another program sees once the server has handled all that.
         const X11WindowFinder finder(server.displayName().c_str());

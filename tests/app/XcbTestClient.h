@@ -13,7 +13,6 @@
 
 namespace tavolix::test {
 
-// The ICCCM WM_STATE values a window manager sets.
 enum class WmState : uint32_t
 {
     Withdrawn = 0,
@@ -21,7 +20,6 @@ enum class WmState : uint32_t
     Iconic = 3
 };
 
-// A point on the root window.
 struct RootPoint final
 {
     int x = 0;
@@ -34,15 +32,14 @@ struct RootPoint final
     }
 };
 
-// A rectangle of a window.
 struct Area final
 {
     int x, y, width, height;
 };
 
-// A test's own X client: makes and changes windows the way applications
-// and window managers do, and reads back what the server holds. Every
-// window it made and every root property it set is gone after destruction.
+// Makes and changes windows the way applications and window managers do, and
+// reads back what the server holds. The server destroys its windows once it
+// has disconnected.
 class XcbTestClient final
 {
 public:
@@ -50,17 +47,6 @@ public:
     {
         if (isConnected())
             m_root = xcb_setup_roots_iterator(xcb_get_setup(get())).data->root;
-    }
-    ~XcbTestClient()
-    {
-        if (!isConnected())
-            return;
-        // Gone before the next test, which may share the server; children first.
-        for (auto window = m_windows.rbegin(); window != m_windows.rend(); ++window)
-            xcb_destroy_window(get(), *window);
-        if (m_clientListSet)
-            xcb_delete_property(get(), m_root, atom("_NET_CLIENT_LIST"));
-        sync();
     }
     Q_DISABLE_COPY_MOVE(XcbTestClient)
 
@@ -79,43 +65,31 @@ public:
     // An unmapped 100×80 window; the root's child by default.
     xcb_window_t createWindow(xcb_window_t parent = XCB_WINDOW_NONE)
     {
-        m_windows.push_back(xcb_generate_id(get()));
-        xcb_create_window(get(), XCB_COPY_FROM_PARENT, m_windows.back(), parent ? parent : m_root,
-                          10, 10, 100, 80, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                          0, nullptr);
-        return m_windows.back();
-    }
-    // _NET_WM_NAME and WM_NAME; a null title leaves that property out.
-    void setTitles(xcb_window_t window, const char* netWmName, const char* wmName)
-    {
-        if (netWmName)
-            setProperty(window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                        std::strlen(netWmName), netWmName);
-        if (wmName)
-            setProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, std::strlen(wmName), wmName);
+        const xcb_window_t window = xcb_generate_id(get());
+        xcb_create_window(get(), XCB_COPY_FROM_PARENT, window, parent ? parent : m_root, 10, 10,
+                          100, 80, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0,
+                          nullptr);
+        return window;
     }
     void setWmState(xcb_window_t window, WmState state)
     {
         const uint32_t value[] = {static_cast<uint32_t>(state), XCB_WINDOW_NONE};
         setProperty(window, atom("WM_STATE"), atom("WM_STATE"), 32, 2, value);
     }
-    void setClientList(xcb_window_t window)
-    {
-        setProperty(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 32, 1, &window);
-        m_clientListSet = true;
-    }
     void map(xcb_window_t window) { xcb_map_window(get(), window); }
     void unmap(xcb_window_t window) { xcb_unmap_window(get(), window); }
-    void raise(xcb_window_t window)
-    {
-        const uint32_t above = XCB_STACK_MODE_ABOVE;
-        xcb_configure_window(get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    }
     // What a window manager sends when the user closes a window.
     void requestClose(xcb_window_t window)
     {
-        sendMessage(window, window, XCB_EVENT_MASK_NO_EVENT, "WM_PROTOCOLS",
-                    atom("WM_DELETE_WINDOW"));
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = atom("WM_PROTOCOLS");
+        message.data.data32[0] = atom("WM_DELETE_WINDOW");
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&message));
     }
 
     bool isViewable(xcb_window_t window) const
@@ -133,10 +107,6 @@ public:
         const xcb_window_t* first = xcb_query_tree_children(tree.get());
         return {first, first + xcb_query_tree_children_length(tree.get())};
     }
-    std::string netWmName(xcb_window_t window) const
-    {
-        return property(window, atom("_NET_WM_NAME"), atom("UTF8_STRING"));
-    }
     uint32_t pidOf(xcb_window_t window) const
     {
         return firstWord(property(window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL)).value_or(0);
@@ -146,7 +116,6 @@ public:
         const auto word = firstWord(property(window, atom("WM_STATE"), atom("WM_STATE")));
         return word ? std::optional(static_cast<WmState>(*word)) : std::nullopt;
     }
-    // Where the window's top-left corner is on the root window.
     std::optional<RootPoint> rootPosition(xcb_window_t window) const
     {
         const auto reply = xcbReply(xcb_translate_coordinates_reply, get(),
@@ -171,7 +140,6 @@ public:
     {
         xcb_change_window_attributes(get(), m_root, XCB_CW_EVENT_MASK, &eventMask);
     }
-    // Every event the server has sent so far.
     std::vector<XcbReply<xcb_generic_event_t>> takeEvents()
     {
         sync(); // its reply comes after every event sent before it
@@ -180,25 +148,11 @@ public:
             events.emplace_back(event);
         return events;
     }
-
-private:
     void setProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type, uint8_t format,
                      std::size_t count, const void* data)
     {
         xcb_change_property(get(), XCB_PROP_MODE_REPLACE, window, name, type, format,
                             static_cast<uint32_t>(count), data);
-    }
-    void sendMessage(xcb_window_t to, xcb_window_t window, uint32_t eventMask,
-                     std::string_view type, uint32_t first)
-    {
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = window;
-        message.type = atom(type);
-        message.data.data32[0] = first;
-        message.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(get(), 0, to, eventMask, reinterpret_cast<const char*>(&message));
     }
     // A property's value as the server sends it; empty if of another type.
     std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const
@@ -210,6 +164,8 @@ private:
         const auto* value = static_cast<const char*>(xcb_get_property_value(reply.get()));
         return {value, value + xcb_get_property_value_length(reply.get())};
     }
+
+private:
     static std::optional<uint32_t> firstWord(const std::string& value)
     {
         uint32_t word = 0;
@@ -221,8 +177,6 @@ private:
 
     XcbConnection m_connection;
     xcb_window_t m_root = XCB_WINDOW_NONE;
-    std::vector<xcb_window_t> m_windows;
-    bool m_clientListSet = false;
 };
 
 } // namespace tavolix::test

@@ -3,7 +3,6 @@
 #include "UniqueFd.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -28,11 +27,6 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts)
     return pointers;
 }
 
-int openForAppend(const std::string& path)
-{
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-}
-
 } // namespace
 
 ChildProcess::ChildProcess(const LaunchOptions& options)
@@ -49,6 +43,7 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
     std::vector<char*> envp = pointersTo(environment);
     const std::string output = options.outputFile.empty() ? "/dev/null" : options.outputFile;
     const std::string input = options.inputFile.empty() ? "/dev/null" : options.inputFile;
+    constexpr int append = O_WRONLY | O_CREAT | O_APPEND;
     UniqueFd netns;
     if (!options.networkNamespace.empty()) {
         netns.reset(
@@ -63,9 +58,10 @@ ChildProcess::ChildProcess(const LaunchOptions& options)
     if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
         (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0))
         ::_exit(126);
-    const int out = options.outputFd >= 0 ? options.outputFd : openForAppend(output);
+    const int out = options.outputFd >= 0 ? options.outputFd : ::open(output.c_str(), append, 0644);
     const int in = ::open(input.c_str(), O_RDONLY);
-    const int errors = options.errorFile.empty() ? out : openForAppend(options.errorFile);
+    const int errors =
+        options.errorFile.empty() ? out : ::open(options.errorFile.c_str(), append, 0644);
     if (out < 0 || in < 0 || errors < 0)
         ::_exit(126);
     ::dup2(in, STDIN_FILENO);
@@ -111,8 +107,8 @@ int ChildProcess::terminate()
 CommandResult runCommand(const std::vector<std::string>& arguments)
 {
     CommandResult result;
-    std::array<int, 2> ends{};
-    if (::pipe2(ends.data(), O_CLOEXEC) != 0)
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC) != 0)
         return result;
     const UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
@@ -121,11 +117,10 @@ CommandResult runCommand(const std::vector<std::string>& arguments)
     options.outputFd = writeEnd.get();
     ChildProcess process(options);
     writeEnd.reset(); // only the child holds it now: the read ends when the child does
-    std::array<char, 4096> chunk{};
+    char chunk[4096];
     ssize_t got = 0;
-    while ((got = ::read(readEnd.get(), chunk.data(), chunk.size())) > 0 ||
-           (got < 0 && errno == EINTR))
-        result.output.append(chunk.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    while ((got = ::read(readEnd.get(), chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR))
+        result.output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     result.exitCode = process.wait();
     return result;
 }

@@ -25,8 +25,7 @@ struct LaunchOptions final
 };
 
 // A process the test started, ended (SIGTERM) and reaped on destruction so
-// that no test leaves one behind. Exit codes are 128 + the signal number
-// after a signal.
+// that no test leaves one behind. After a signal, the exit code is 128 + it.
 class ChildProcess final
 {
 public:
@@ -39,8 +38,8 @@ public:
     pid_t pid() const { return m_pid; }
     std::optional<int> poll() { return reap(WNOHANG); } // the exit code once it has ended
     int wait() { return reap(0).value_or(-1); }         // -1 if it never started
-    // A guard against a hanging process: the test fails and cleans up
-    // instead of being killed from outside.
+    // Against a hanging process: the test fails and cleans up instead of
+    // being killed from outside.
     std::optional<int> waitAtMost(std::chrono::milliseconds guard);
     int terminate(); // SIGTERM unless it has ended, then wait()
 
@@ -57,7 +56,6 @@ struct CommandResult final
     std::string output; // standard output and standard error together
 };
 
-// Runs a program to its end and collects what it printed.
 CommandResult runCommand(const std::vector<std::string>& arguments);
 
 // The full path of a program in $PATH or the sbin folders; empty if none.

@@ -3,7 +3,6 @@
 #include "UniqueFd.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -12,9 +11,8 @@
 
 namespace tavolix::test {
 
-// Moves the calling thread into a named network namespace and back again when
-// it goes out of scope. Sockets made and threads started meanwhile belong to
-// that namespace.
+// Moves the calling thread into a named network namespace until the end of
+// the scope; sockets made and threads started meanwhile belong to it.
 class ScopedNetns final
 {
 public:
@@ -31,10 +29,8 @@ public:
     {
         // A thread left in a test namespace would send where nobody expects
         // it: better to stop the run than to go on there.
-        if (m_entered && ::setns(m_original.get(), CLONE_NEWNET) != 0) {
-            std::perror("setns back to the original namespace");
+        if (m_entered && ::setns(m_original.get(), CLONE_NEWNET) != 0)
             std::abort();
-        }
     }
     ScopedNetns(const ScopedNetns&) = delete;
     ScopedNetns& operator=(const ScopedNetns&) = delete;

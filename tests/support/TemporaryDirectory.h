@@ -6,8 +6,8 @@
 
 namespace tavolix::test {
 
-// A fresh directory under the system's temp folder, removed with its
-// contents on destruction. The path is empty if none could be made.
+// A fresh directory, removed with its contents on destruction; the path is
+// empty if none could be made.
 class TemporaryDirectory final
 {
 public:
@@ -20,8 +20,7 @@ public:
     ~TemporaryDirectory()
     {
         std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
