@@ -98,7 +98,6 @@ TEST(X11WindowFinder, FindsTheTopmostShownOrMinimisedWindowWithExactlyTheTitle)
             xcb_configure_window(client.get(), made[row.raised], XCB_CONFIG_WINDOW_STACK_MODE,
                                  &above);
         ASSERT_TRUE(client.sync());
-        // What another program sees once the server has handled all that.
         const X11WindowFinder finder(server.displayName().c_str());
         ASSERT_TRUE(finder.isConnected());
         const auto found = finder.find(row.searched);

@@ -37,9 +37,8 @@ struct Area final
     int x, y, width, height;
 };
 
-// Makes and changes windows the way applications and window managers do, and
-// reads back what the server holds. The server destroys its windows once it
-// has disconnected.
+// Makes and changes windows as applications and window managers do, and reads
+// back what the server holds. Its windows go when it disconnects.
 class XcbTestClient final
 {
 public:
@@ -122,7 +121,6 @@ public:
                                     xcb_translate_coordinates(get(), window, m_root, 0, 0));
         return reply ? std::optional(RootPoint{reply->dst_x, reply->dst_y}) : std::nullopt;
     }
-    // The pixels of a rectangle of a viewable window, as the server sends them.
     std::vector<uint8_t> pixels(xcb_window_t window, Area area) const
     {
         const auto reply = xcbReply(

@@ -1,10 +1,21 @@
 #pragma once
 
+#include "UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <optional>
+#include <sched.h>
+#include <signal.h>
+#include <sstream>
 #include <string>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace tavolix::test {
@@ -24,12 +35,76 @@ struct LaunchOptions final
     int inheritedDescriptor = -1; // kept open across exec
 };
 
+// The full path of a program in $PATH or the sbin folders; empty if none.
+inline std::string findProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(std::string(path ? path : "") + ":/usr/sbin:/sbin:/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && ::access((folder + '/' + name).c_str(), X_OK) == 0)
+            return folder + '/' + name;
+    }
+    return {};
+}
+
 // A process the test started, ended (SIGTERM) and reaped on destruction so
 // that no test leaves one behind. After a signal, the exit code is 128 + it.
 class ChildProcess final
 {
 public:
-    explicit ChildProcess(const LaunchOptions& options);
+    explicit ChildProcess(const LaunchOptions& options)
+    {
+        // Everything the child needs is prepared before fork: the test may run
+        // threads, and after fork only async-signal-safe calls are allowed.
+        std::vector<std::string> arguments = options.arguments;
+        if (!arguments.empty() && arguments[0].find('/') == std::string::npos)
+            arguments[0] = findProgram(arguments[0]);
+        if (arguments.empty() || arguments[0].empty())
+            return;
+        std::vector<std::string> environment =
+            options.environment.value_or(std::vector<std::string>{});
+        const auto pointersTo = [](std::vector<std::string>& texts) {
+            std::vector<char*> pointers;
+            for (std::string& text : texts)
+                pointers.push_back(text.data());
+            pointers.push_back(nullptr);
+            return pointers;
+        };
+        std::vector<char*> argv = pointersTo(arguments);
+        std::vector<char*> envp = pointersTo(environment);
+        const std::string output = options.outputFile.empty() ? "/dev/null" : options.outputFile;
+        const std::string input = options.inputFile.empty() ? "/dev/null" : options.inputFile;
+        constexpr int append = O_WRONLY | O_CREAT | O_APPEND;
+        UniqueFd netns;
+        if (!options.networkNamespace.empty()) {
+            netns.reset(
+                ::open(("/run/netns/" + options.networkNamespace).c_str(), O_RDONLY | O_CLOEXEC));
+            if (!netns)
+                return;
+        }
+
+        m_pid = ::fork();
+        if (m_pid != 0)
+            return;
+        if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
+            (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0))
+            ::_exit(126);
+        const int out =
+            options.outputFd >= 0 ? options.outputFd : ::open(output.c_str(), append, 0644);
+        const int in = ::open(input.c_str(), O_RDONLY);
+        const int errors =
+            options.errorFile.empty() ? out : ::open(options.errorFile.c_str(), append, 0644);
+        if (out < 0 || in < 0 || errors < 0)
+            ::_exit(126);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(out, STDOUT_FILENO);
+        if (options.errorsToOutput || !options.errorFile.empty())
+            ::dup2(errors, STDERR_FILENO);
+        if (options.inheritedDescriptor >= 0)
+            ::fcntl(options.inheritedDescriptor, F_SETFD, 0);
+        ::execve(argv[0], argv.data(), options.environment ? envp.data() : environ);
+        ::_exit(127);
+    }
     ~ChildProcess() { terminate(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -38,13 +113,36 @@ public:
     pid_t pid() const { return m_pid; }
     std::optional<int> poll() { return reap(WNOHANG); } // the exit code once it has ended
     int wait() { return reap(0).value_or(-1); }         // -1 if it never started
-    // Against a hanging process: the test fails and cleans up instead of
-    // being killed from outside.
-    std::optional<int> waitAtMost(std::chrono::milliseconds guard);
-    int terminate(); // SIGTERM unless it has ended, then wait()
+    // Against a hang: the test fails and cleans up instead of being killed.
+    std::optional<int> waitAtMost(std::chrono::milliseconds guard)
+    {
+        const auto end = std::chrono::steady_clock::now() + guard;
+        while (!poll() && m_pid > 0 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return poll();
+    }
+    int terminate() // SIGTERM unless it has ended, then wait()
+    {
+        if (m_pid > 0 && !poll())
+            ::kill(m_pid, SIGTERM);
+        return wait();
+    }
 
 private:
-    std::optional<int> reap(int flags);
+    std::optional<int> reap(int flags)
+    {
+        int status = 0;
+        while (!m_status && m_pid > 0) {
+            const pid_t got = ::waitpid(m_pid, &status, flags);
+            if (got == m_pid)
+                m_status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+            else if (got == 0)
+                break; // still running
+            else if (errno != EINTR)
+                m_status = -1;
+        }
+        return m_status;
+    }
 
     pid_t m_pid = -1;
     std::optional<int> m_status;
@@ -56,9 +154,25 @@ struct CommandResult final
     std::string output; // standard output and standard error together
 };
 
-CommandResult runCommand(const std::vector<std::string>& arguments);
-
-// The full path of a program in $PATH or the sbin folders; empty if none.
-std::string findProgram(const std::string& name);
+inline CommandResult runCommand(const std::vector<std::string>& arguments)
+{
+    CommandResult result;
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return result;
+    const UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    LaunchOptions options;
+    options.arguments = arguments;
+    options.outputFd = writeEnd.get();
+    ChildProcess process(options);
+    writeEnd.reset(); // only the child holds it now: the read ends when the child does
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(readEnd.get(), chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR))
+        result.output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    result.exitCode = process.wait();
+    return result;
+}
 
 } // namespace tavolix::test

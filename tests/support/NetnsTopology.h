@@ -13,10 +13,8 @@
 
 namespace tavolix::test {
 
-// Network namespaces joined by veth pairs, for tests that put datagrams on a
-// wire: nothing they send can reach the machine's own network. Names carry the
-// pid and a counter so parallel runs never clash. The destructor deletes every
-// namespace it made, and with them their veth ends, also after a failure.
+// Network namespaces joined by veth pairs, so that nothing a test sends reaches the
+// machine's own network; named by pid and counter, deleted with their veth ends.
 class NetnsTopology final
 {
 public:

@@ -6,8 +6,7 @@
 
 namespace tavolix::test {
 
-// A fresh directory, removed with its contents on destruction; the path is
-// empty if none could be made.
+// A fresh directory, removed with its contents; the path is empty if none was made.
 class TemporaryDirectory final
 {
 public:
