@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScopedNetns.h"
 #include "UniqueFd.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <sched.h>
 #include <signal.h>
 #include <sstream>
 #include <string>
@@ -75,19 +75,15 @@ public:
         const std::string output = options.outputFile.empty() ? "/dev/null" : options.outputFile;
         const std::string input = options.inputFile.empty() ? "/dev/null" : options.inputFile;
         constexpr int append = O_WRONLY | O_CREAT | O_APPEND;
-        UniqueFd netns;
-        if (!options.networkNamespace.empty()) {
-            netns.reset(
-                ::open(("/run/netns/" + options.networkNamespace).c_str(), O_RDONLY | O_CLOEXEC));
-            if (!netns)
-                return;
-        }
-
+        // The child starts in the namespace of the thread that forks it.
+        std::optional<ScopedNetns> inNamespace;
+        if (!options.networkNamespace.empty() &&
+            !inNamespace.emplace(options.networkNamespace).entered())
+            return;
         m_pid = ::fork();
         if (m_pid != 0)
             return;
-        if ((netns && ::setns(netns.get(), CLONE_NEWNET) != 0) ||
-            (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0))
+        if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
             ::_exit(126);
         const int out =
             options.outputFd >= 0 ? options.outputFd : ::open(output.c_str(), append, 0644);
