@@ -160,7 +160,7 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
     EXPECT_EQ(parseReply(control, noise, ui), 0);
     // The window gets one row request per stored reply; keeping the first row is its rule.
-    EXPECT_EQ(ui.state().rowRequests,
+    EXPECT_EQ(ui.state().rows,
               (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
 
     DeviceTable& table = control.table;

@@ -11,12 +11,8 @@
 
 namespace tavolix::e2e {
 
-// The devicesim program built with this tree.
-std::string devicesimPath();
-
-// devicesim running inside a network namespace (`ip netns exec`). Its
+// The devicesim built with this tree, inside a network namespace. Its
 // transcript goes to an in-memory file that the waits read again as it grows.
-// The destructor ends and reaps the process.
 class DeviceSimProcess final
 {
 public:
@@ -34,9 +30,6 @@ public:
     std::vector<std::string> lines() const; // the complete lines so far
     // The datagram lines of one direction ("recv" or "send"), in order.
     std::vector<SimDatagram> datagrams(const std::string& direction) const;
-
-    // SIGTERM, then the exit code (128 + signal when a signal ended it).
-    int terminate() { return m_process.terminate(); }
 
 private:
     UniqueFd m_transcript;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MacCodec.h"
 #include "UniqueFd.h"
 
 #include <arpa/inet.h>
@@ -12,8 +13,7 @@
 
 namespace tavolix::e2e {
 
-// One datagram line of the simulator's transcript:
-// "recv 198.18.0.1:3566 56584c3833..." or "send ...".
+// A transcript line "recv 198.18.0.1:3566 56584c3833..." or "send ...".
 struct SimDatagram
 {
     std::string direction; // "recv" or "send"
@@ -24,10 +24,9 @@ struct SimDatagram
 // Lower-case, as devicesim prints.
 inline std::string hexFromBytes(std::span<const uint8_t> bytes)
 {
-    static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
     for (const uint8_t byte : bytes)
-        hex += {digits[byte >> 4], digits[byte & 0x0f]};
+        hex += {hexDigits[byte >> 4], hexDigits[byte & 0x0f]};
     return hex;
 }
 
