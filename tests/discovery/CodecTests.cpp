@@ -105,6 +105,11 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
     };
     for (const auto& row : reads)
         EXPECT_EQ(deviceTextToUtf8(row.bytes, row.page), row.shown) << row.shown;
+    // English, ChinaGB, ChinaBG, French, German, Japan; any other number.
+    const LegacyCodePage byLanguage[] = {Windows1252, Gb18030,  Big5,       Windows1252,
+                                         Windows1252, ShiftJis, Windows1252};
+    for (int language = 0; language < 7; ++language)
+        EXPECT_EQ(codePageOfLanguage(language), byLanguage[language]) << language;
 
     const struct
     {

@@ -66,15 +66,11 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        // Kind 0, static addressing, MACs 02005e200001 upwards, addresses
-        // 198.18.1.1 upwards, port 80. The first four hold their name and PPPoE
-        // texts in Latin-1, GBK, Big5 and Shift-JIS, as devices set up on such
-        // systems hold them; the fifth is CAM-005.
+        // Kind 0 (a login taken), static addressing, MACs 02005e200001 and
+        // addresses 198.18.1.1 upwards. The first holds its name and PPPoE
+        // texts in GBK, as devices set up on Chinese systems do.
         startDevices({"--count", "5", "--kind", "0", "--name", "CAM", "--mac-base", "02005e200001",
-                      "--raw-texts", "63616de97261,616e6472e9,7365f1616c", // caméra, andré, señal
-                      "--raw-texts", "c9e3cff1bbfa,d3c3bba7,c3dcc2eb", // 摄像机, 用户, 密码
-                      "--raw-texts", "c4e1bc76bef7,b162b8b9,b14bbd58", // 攝影機, 帳號, 密碼
-                      "--raw-texts", "834a83818389,8386815b8355,94e996a7"}); // カメラ, ユーザ, 秘密
+                      "--raw-texts", "c9e3cff1bbfa,d3c3bba7,c3dcc2eb"}); // 摄像机, 用户, 密码
         ASSERT_FALSE(HasFatalFailure());
 
         // The window writes the language choice into its database: a copy.
@@ -154,7 +150,7 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
 
     // After the send the window is reset; Update then lists the device
     // under its new name, with its new settings.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controls().deviceList->count() == 0; }, hangGuardMs));
+    ASSERT_TRUE(waitForRows(0));
     QTest::mouseClick(controls().updateButton, Qt::LeftButton);
     ASSERT_TRUE(waitForRows()) << "listed: " << controls().deviceList->count();
     ASSERT_TRUE(clickRowNamed(*controls().deviceList, QStringLiteral("Gate-East")));
@@ -164,37 +160,21 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     EXPECT_TRUE(controls().dhcpRadio->isChecked()) << "the mode read from the window's buttons";
 }
 
+// Which code page each language implies is the unit tests' concern; here
+// the window reads and writes a device's texts in the one in effect.
 TEST_F(ProgramEndToEndTest, UntouchedTextsStayOffTheWireAndAnEditGoesOutInTheDevicesCodePage)
 {
-    const struct
-    {
-        int language;
-        QString name;
-        QString account;
-    } rows[] = {
-        {3, QStringLiteral("caméra"), QStringLiteral("andré")},  // French: Windows-1252
-        {1, QStringLiteral("摄像机"), QStringLiteral("用户")},   // ChinaGB: GB18030
-        {2, QStringLiteral("攝影機"), QStringLiteral("帳號")},   // ChinaBG: Big5
-        {5, QStringLiteral("カメラ"), QStringLiteral("ユーザ")}, // Japan: Shift-JIS
-    };
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(rows[i].language);
-        listUnderLanguage(rows[i].language);
-        selectAndLogIn(rows[i].name);
-        ASSERT_FALSE(HasFatalFailure());
-        EXPECT_EQ(controls().nameEdit->text(), rows[i].name);
-        EXPECT_EQ(controls().pppoeAccountEdit->text(), rows[i].account);
-        EXPECT_TRUE(controls().loginAccountEdit->isEnabled()) << "a kind-0 device takes a login";
-        // The login, the target and the mode: no Name, no PPPoE record.
-        EXPECT_TRUE(submitAndApply("02005e20000" + std::to_string(i + 1) + " mode"));
-    }
+    listUnderLanguage(1); // ChinaGB: GB18030
+    selectAndLogIn(QStringLiteral("摄像机"));
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(controls().pppoeAccountEdit->text(), QStringLiteral("用户"));
+    ASSERT_TRUE(submitAndApply("02005e200001 mode")) << "no Name, no PPPoE record";
 
-    // A name edited under ChinaGB goes out in GBK, and the device takes it.
     listUnderLanguage(1);
     selectAndLogIn(QStringLiteral("摄像机"));
     ASSERT_FALSE(HasFatalFailure());
     replaceText(controls().nameEdit, QStringLiteral("摄像机2号"));
-    ASSERT_TRUE(submitAndApply("02005e200002 name mode")) << sim->lines().back();
+    ASSERT_TRUE(submitAndApply("02005e200001 name mode")) << sim->lines().back();
     const std::vector<uint8_t> received = sim->datagrams("recv").back().bytes;
     ASSERT_EQ(received.size(), 256u);
     const std::vector<uint8_t> name = {0x20, 0x1F, 0xC9, 0xE3, 0xCF, 0xF1,
