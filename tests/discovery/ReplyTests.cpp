@@ -172,15 +172,6 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     EXPECT_FALSE(table.recordAt(0));
     EXPECT_FALSE(table.recordAt(256));
     EXPECT_EQ(table.recordAt(1)->slot, 0); // empty
-
-    // Every search starts from the top again; an all-zero address takes the lowest empty
-    // slot, and a second one matches that listed device.
-    table.clear();
-    EXPECT_EQ(table.usedSlotCount(), 0);
-    EXPECT_EQ(table.store(DeviceRecord{}), 1);
-    EXPECT_EQ(table.store(DeviceRecord{}), 1);
-    EXPECT_EQ(table.store(deviceWithMac(0, 2)), 255);
-    EXPECT_EQ(table.usedSlotCount(), 2);
 }
 
 TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
@@ -196,7 +187,7 @@ TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
     EXPECT_EQ(table.usedSlotCount(), 255);
 }
 
-TEST(DeviceTable, EachEmptyingBeginsAGenerationThatOnlyFilledSlotsReport)
+TEST(DeviceTable, EachEmptyingBeginsAGenerationFilledFromTheTop)
 {
     DeviceTable table;
     const uint64_t first = table.generation();
@@ -205,11 +196,17 @@ TEST(DeviceTable, EachEmptyingBeginsAGenerationThatOnlyFilledSlotsReport)
     for (const int empty : {254, 1, 0, 256})
         EXPECT_FALSE(table.generationHolding(empty)) << empty;
 
+    // Every search starts from the top again; an all-zero address takes the
+    // lowest empty slot, and a second one matches that listed device.
     table.clear();
     EXPECT_EQ(table.generation(), first + 1);
+    EXPECT_EQ(table.usedSlotCount(), 0);
     EXPECT_FALSE(table.generationHolding(255));
     ASSERT_EQ(table.store(deviceWithMac(0, 2)), 255); // another device in the same slot
     EXPECT_EQ(table.generationHolding(255), first + 1);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.usedSlotCount(), 2);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ protected:
     {
         DeviceRecord device;
         device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        setFieldText(device.name, "cam-1");
+        setFieldText(device.name, "cam\xE9ra"); // Latin-1: shown as "caméra"
         setFieldText(device.ipAddress, "192.168.1.10");
         device.httpPort = 80;
         control.table.store(device);
@@ -85,7 +85,8 @@ protected:
 
 TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
 {
-    ui.setField(WorkerField::Mac, "112233445566"); // the field is hidden: never read
+    // The name as shown is unchanged; the MAC field is hidden, so never read.
+    ui.setField(WorkerField::Mac, "112233445566");
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     const auto expected = WireBytes()
                               .text("VXL83")                                            // 0-4
@@ -184,6 +185,8 @@ TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
         {Mac, "11223344556g", {}}, // not an address
         {Mac, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
         {Mac, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
+        {Name, "camér", WireBytes().textRecord(0x20, 0x1F, "cam\xE9r").data()}, // in Latin-1
+        {Name, "摄像机", {}, {"NVR: The name has characters the device cannot store !!"}},
         {LoginAccount, "", {}, {"NVR: No Account !!"}}, // the edits wait for the login
         {LoginPassword, "", {}, {"NVR: No Password !!"}},
         {IpAddress, "192.168.1", {}, {"NVR: Invalid IP address !!"}},
@@ -222,31 +225,6 @@ TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
     ui.setField(LoginPassword, "");
     control.stop = 1;
     EXPECT_EQ(compose(), ConfigurationOutcome::Stopped);
-}
-
-TEST_F(ConfigurationRequest, ALatin1NameIsSentOnlyWhenEditedAndThenInLatin1)
-{
-    DeviceRecord device = *control.table.recordAt(255);
-    setFieldText(device.name, "cam\xE9ra"); // not UTF-8: read in Windows-1252
-    control.table.store(device);
-    const struct
-    {
-        const char* typed;
-        ConfigurationOutcome outcome;
-        std::vector<uint8_t> sent; // from byte 47: the record after the target
-    } rows[] = {
-        {"caméra", ConfigurationOutcome::Composed, {0x1F, 0x04}}, // as shown: no Name record
-        {"camér", ConfigurationOutcome::Composed, {0x20, 0x1F, 'c', 'a', 'm', 0xE9, 'r', 0}},
-        {"摄像机", ConfigurationOutcome::Refused, {}}, // Windows-1252 cannot write it
-    };
-    for (const auto& row : rows) {
-        ui.setField(WorkerField::Name, row.typed);
-        buffer.fill(0);
-        EXPECT_EQ(compose(), row.outcome) << row.typed;
-        EXPECT_TRUE(std::equal(row.sent.begin(), row.sent.end(), buffer.begin() + 47)) << row.typed;
-    }
-    EXPECT_EQ(ui.state().messageBoxes,
-              std::vector<std::string>{"NVR: The name has characters the device cannot store !!"});
 }
 
 } // namespace

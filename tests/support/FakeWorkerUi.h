@@ -23,11 +23,9 @@ struct WorkerUiState
     int resetCount = 0;
 };
 
-// The window as the worker sees it, without Qt and thread-safe. It starts as
-// the window does: no device selected, the MAC field hidden. Given the
-// worker's control it acts as the real window: a box stays up until the stop
-// flag is set, and resetDisplay empties the device table. Without one, a box
-// is dismissed at once.
+// The window as the worker sees it, thread-safe; it starts with no device
+// selected and the MAC field hidden. Given the worker's control, a box stays
+// up until the stop flag is set and resetDisplay empties the table.
 class FakeWorkerUi final : public WorkerUi
 {
 public:
@@ -47,7 +45,9 @@ public:
     void select(const DeviceRecord& device)
     {
         using enum WorkerField;
-        const auto text = [](const auto& field) { return std::string(tavolix::fieldText(field)); };
+        const auto text = [this](const auto& field) {
+            return deviceTextToUtf8(tavolix::fieldText(field), textCodePage());
+        };
         setFields({{MacGroupCaption, macToText(device.mac)},
                    {Mac, macToText(device.mac)},
                    {Name, text(device.name)},

@@ -1,6 +1,5 @@
 #include "DeviceSimProcess.h"
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <sys/mman.h>
@@ -53,22 +52,6 @@ bool DeviceSimProcess::waitUntil(
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-}
-
-bool DeviceSimProcess::waitReady(std::chrono::milliseconds timeout)
-{
-    return waitUntil(
-        [](const auto& lines) {
-            return std::ranges::any_of(lines,
-                                       [](auto& line) { return line.starts_with("ready "); });
-        },
-        timeout);
-}
-
-bool DeviceSimProcess::waitForLine(const std::string& line, std::chrono::milliseconds timeout)
-{
-    return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; },
-                     timeout);
 }
 
 std::vector<SimDatagram> DeviceSimProcess::datagrams(const std::string& direction) const

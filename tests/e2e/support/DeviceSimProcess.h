@@ -4,6 +4,7 @@
 #include "UniqueFd.h"
 #include "WireText.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -21,11 +22,19 @@ public:
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
 
     // Each wait is false when the program ended or the time ran out first.
-    bool waitReady(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool waitUntil(const std::function<bool(const std::vector<std::string>&)>& condition,
                    std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    bool waitForLine(const std::string& line,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool waitForLine(const std::string& line)
+    {
+        return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; });
+    }
+    bool waitReady()
+    {
+        return waitUntil([](const std::vector<std::string>& lines) {
+            return std::ranges::any_of(lines,
+                                       [](auto& line) { return line.starts_with("ready "); });
+        });
+    }
 
     std::vector<std::string> lines() const; // the complete lines so far
     // The datagram lines of one direction ("recv" or "send"), in order.
