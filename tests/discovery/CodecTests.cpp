@@ -24,8 +24,7 @@ TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
         EXPECT_EQ(macToText(row.bytes), row.text);
         EXPECT_EQ(textToMac(row.text), row.bytes) << row.text;
     }
-    // Upper-case digits name the same bytes; anything but twelve hex digits is refused.
-    EXPECT_EQ(textToMac("001A2B3C4D5E"), (MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
+    // Anything but twelve hex digits is refused; upper case is in RequestTests.
     for (const char* text : {"", "001a2b3c4d5", "001a2b3c4d5e0", "001a2b3c4d5g", "00:1a:2b:3c:4d",
                              " 01a2b3c4d5e", "001a2b3c4d5\n"})
         EXPECT_FALSE(textToMac(text).has_value()) << '"' << text << '"';
@@ -58,7 +57,6 @@ TEST(Base64, PaddingFollowsTheRemainder)
 
 TEST(Credentials, JoinsAccountAndPasswordWithAColon)
 {
-    EXPECT_EQ(encodeCredentials("admin", "12345"), "YWRtaW46MTIzNDU=");
     EXPECT_EQ(encodeCredentials("", ""), "Og==");
     // Two 16-byte logins: 33 joined bytes, 44 Base64 characters.
     const std::string longest = encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP");

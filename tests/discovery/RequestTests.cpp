@@ -152,9 +152,7 @@ TEST_F(ConfigurationRequest, ModeBytesFollowTheTwoChoices)
         std::vector<uint8_t> sent; // the NetworkMode record at 47-52
     } rows[] = {
         {false, false, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}}, // static
-        {true, false, {0x1F, 0x04, 0x01, 0xFF, 0xFF, 0xFF}},
-        {false, true, {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF}},
-        {true, true, {0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF}},
+        {true, true, {0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF}},   // PPPoE alone, DHCP alone: above
     };
     for (const auto& row : rows) {
         ui.setChoiceChecked(WorkerChoice::Pppoe, row.pppoe);
