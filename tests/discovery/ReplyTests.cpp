@@ -63,43 +63,33 @@ TEST(ReplyParser, FieldRules)
         WireBytes reply;
         int kind;
         int port;
-        std::string name;
+        std::string name = "";
     } rows[] = {
-        {"kind 00 02 leaves 0", afterMagic().bytes({0x30, 0x02, 0x00, 0x02}), 0, 0, ""},
-        {"kind 01 01 leaves 0", afterMagic().bytes({0x30, 0x02, 0x01, 0x01}), 0, 0, ""},
-        {"kind 00 03 gives 3", afterMagic().bytes({0x30, 0x02, 0x00, 0x03}), 3, 0, ""},
+        {"kind 00 02 leaves 0", afterMagic().record(0x30, 0x02, {0x00, 0x02}), 0, 0},
+        {"kind 01 01 leaves 0", afterMagic().record(0x30, 0x02, {0x01, 0x01}), 0, 0},
+        {"kind 00 03 gives 3", afterMagic().record(0x30, 0x02, {0x00, 0x03}), 3, 0},
         {"kind 03 then 02 keeps 3",
-         afterMagic().bytes({0x30, 0x02, 0x00, 0x03, 0x30, 0x02, 0x00, 0x02}), 3, 0, ""},
-        {"port 50 00 gives 80", afterMagic().bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"port FF FF gives 65535", afterMagic().bytes({0x14, 0x05, 0xFF, 0xFF, 0, 0, 0}), 0, 65535,
-         ""},
+         afterMagic().record(0x30, 0x02, {0x00, 0x03}).record(0x30, 0x02, {0x00, 0x02}), 3, 0},
+        {"port 50 00 gives 80", afterMagic().record(0x14, 0x05, {0x50, 0x00}), 0, 80},
+        {"port FF FF gives 65535", afterMagic().record(0x14, 0x05, {0xFF, 0xFF}), 0, 65535},
         {"31-byte name is terminated",
-         afterMagic().bytes({0x20, 0x1F}).text(std::string(31, 'x')).bytes({0x21, 0x10}).text("v"),
-         0, 0, std::string(31, 'x')},
+         afterMagic().textRecord(0x20, 0x1F, std::string(31, 'x')).bytes({0x21, 0x10}).text("v"), 0,
+         0, std::string(31, 'x')},
         {"later record overwrites",
-         afterMagic()
-             .bytes({0x20, 0x1F})
-             .text("old")
-             .zeros(28)
-             .bytes({0x20, 0x1F})
-             .text("new")
-             .zeros(28),
-         0, 0, "new"},
+         afterMagic().textRecord(0x20, 0x1F, "old").textRecord(0x20, 0x1F, "new"), 0, 0, "new"},
         {"value taken at the fixed size whatever the length says",
-         afterMagic().bytes({0x20, 0x03}).text("abc").bytes({0x14, 0x05, 0x50, 0, 0, 0, 0}), 0, 80,
+         afterMagic().textRecord(0x20, 0x03, "abc").record(0x14, 0x05, {0x50}), 0, 80,
          std::string("abc\x14\x05\x50", 6)},
         {"unknown tag skipped by its length",
-         afterMagic().bytes({0x77, 0x03, 1, 2, 3, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"tag 00 ends the walk", afterMagic().bytes({0x00, 0x00, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}),
-         0, 0, ""},
-        {"length FF moves on by 257",
-         afterMagic().bytes({0x77, 0xFF}).zeros(255).bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0,
-         80, ""},
-        {"cut-off port counts missing bytes as zero", afterMagic().bytes({0x14, 0x05, 0x50}), 0, 80,
-         ""},
+         afterMagic().record(0x77, 0x03, {1, 2, 3}).record(0x14, 0x05, {0x50}), 0, 80},
+        {"tag 00 ends the walk", afterMagic().record(0x00, 0x00).record(0x14, 0x05, {0x50}), 0, 0},
+        {"length FF moves on by 257", afterMagic().record(0x77, 0xFF).record(0x14, 0x05, {0x50}), 0,
+         80},
+        {"cut-off port counts missing bytes as zero", afterMagic().bytes({0x14, 0x05, 0x50}), 0,
+         80},
         {"cut-off name keeps what arrived", afterMagic().bytes({0x20, 0x1F}).text("ab"), 0, 0,
          "ab"},
-        {"lone tag byte at the end", afterMagic().bytes({0x20}), 0, 0, ""},
+        {"lone tag byte at the end", afterMagic().bytes({0x20}), 0, 0},
     };
     for (const auto& row : rows) {
         const auto device = decodeReply(row.reply.data());

@@ -24,8 +24,8 @@ struct WorkerUiState
 };
 
 // The window as the worker sees it, thread-safe; it starts with no device
-// selected and the MAC field hidden. Given the worker's control, a box stays
-// up until the stop flag is set and resetDisplay empties the table.
+// selected and the MAC field hidden, and a box is dismissed at once. Given
+// the worker's control, resetDisplay empties the table as the window does.
 class FakeWorkerUi final : public WorkerUi
 {
 public:
@@ -100,12 +100,9 @@ public:
     }
     void showMessageBox(std::string_view caption, std::string_view text) override
     {
-        std::unique_lock lock(m_mutex);
-        m_state.messageBoxes.push_back(std::string(caption) + ": " + std::string(text));
-        m_changed.notify_all();
-        // The stop flag is not ours to be told about, so it is polled.
-        while (m_control && m_control->stop.load() == 0)
-            m_changed.wait_for(lock, std::chrono::milliseconds(5));
+        locked([&] {
+            m_state.messageBoxes.push_back(std::string(caption).append(": ").append(text));
+        });
     }
     void resetDisplay() override
     {
