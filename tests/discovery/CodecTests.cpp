@@ -30,7 +30,7 @@ TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
         EXPECT_FALSE(textToMac(text).has_value()) << '"' << text << '"';
 }
 
-TEST(Base64, PaddingFollowsTheRemainder)
+TEST(Base64, PaddingFollowsTheRemainderAndCredentialsAreBase64)
 {
     const struct
     {
@@ -44,23 +44,20 @@ TEST(Base64, PaddingFollowsTheRemainder)
         {"foob", "Zm9vYg=="},
         {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
-        {std::string_view("\x80\xff\x00", 3),
-         "gP8A"},             // bytes above 0x7F (and a zero byte) as unsigned values
-        {"\xfb\xff", "+/8="}, // the last two alphabet characters
+        {std::string_view("\x80\xff\x00", 3), "gP8A"}, // high bytes unsigned, a zero byte kept
+        {"\xfb\xff", "+/8="},                          // the last two alphabet characters
     };
     std::string output = "stale text";
     for (const auto& row : rows) {
         base64Encode(row.input, output);
         EXPECT_EQ(output, row.encoded);
     }
-}
 
-TEST(Credentials, JoinsAccountAndPasswordWithAColon)
-{
+    // Credentials join account and password with a colon. Two 16-byte logins:
+    // 33 joined bytes, 44 Base64 characters.
     EXPECT_EQ(encodeCredentials("", ""), "Og==");
-    // Two 16-byte logins: 33 joined bytes, 44 Base64 characters.
-    const std::string longest = encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(longest, "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");
+    EXPECT_EQ(encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP"),
+              "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");
     // Input beyond the joined area is cut, not written past it.
     EXPECT_EQ(encodeCredentials(std::string(500, 'a'), "b").size(), 172u); // 127 bytes encoded
 }

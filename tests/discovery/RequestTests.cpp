@@ -16,13 +16,9 @@ std::vector<uint8_t> bytesOf(const RequestBuffer& buffer)
     return {buffer.begin(), buffer.end()};
 }
 
-TEST(SearchRequest, IsTheConstantTwoHundredFiftySixByteImage)
+TEST(DatagramWriter, WritesTheSearchAndFixedSizesAndChecksCapacity)
 {
     EXPECT_EQ(bytesOf(searchRequest()), test::searchRequestImage());
-}
-
-TEST(DatagramWriter, WritesFixedSizesAndChecksCapacity)
-{
     RequestBuffer buffer;
     buffer.fill(0xAA);
     DatagramWriter writer(buffer);

@@ -2,6 +2,7 @@
 // another network namespace. The window uses its default ports, so the test
 // thread (and with it the worker it starts) stands in a namespace of its own.
 #include "BitmapButton.h"
+#include "ByteImage.h"
 #include "NamespaceTest.h"
 #include "SearchDialog.h"
 #include "TemporaryDirectory.h"
@@ -11,7 +12,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <algorithm>
@@ -71,7 +71,6 @@ protected:
         ASSERT_FALSE(HasFatalFailure());
 
         // The window writes the language choice into its database: a copy.
-        ASSERT_FALSE(folder.path().empty());
         std::filesystem::copy_file(TAVOLIX_SHIPPED_LANGUAGE_DB, folder.path() / "language.db");
         SearchDialogOptions options; // the program's own ports and address
         options.languageDbPath = QString::fromStdString(folder.path() / "language.db");
@@ -163,9 +162,10 @@ TEST_F(ProgramEndToEndTest, UntouchedTextsStayOffTheWireAndAnEditGoesOutInTheDev
     ASSERT_TRUE(submitAndApply("02005e200001 name mode")) << sim->lines().back();
     const std::vector<uint8_t> received = sim->datagrams("recv").back().bytes;
     ASSERT_EQ(received.size(), 256u);
-    const std::vector<uint8_t> name = {0x20, 0x1F, 0xC9, 0xE3, 0xCF, 0xF1,
-                                       0xBB, 0xFA, 0x32, 0xBA, 0xC5, 0};
-    EXPECT_EQ(std::vector<uint8_t>(received.begin() + 47, received.begin() + 59), name);
+    EXPECT_EQ(
+        std::vector<uint8_t>(received.begin() + 47, received.begin() + 80),
+        test::WireBytes().textRecord(0x20, 0x1F, "\xC9\xE3\xCF\xF1\xBB\xFA\x32\xBA\xC5").data())
+        << "the Name record: 摄像机2号 in GBK";
     QTest::mouseClick(controls().updateButton, Qt::LeftButton);
     ASSERT_TRUE(waitForRows());
     EXPECT_TRUE(clickRowNamed(*controls().deviceList, QStringLiteral("摄像机2号")));
