@@ -110,9 +110,7 @@ TEST(ReplyParser, IgnoresDatagramsWithoutTheMagic)
     };
     for (const auto& bytes : rejected)
         EXPECT_FALSE(decodeReply(bytes)) << bytes.size();
-    // Just the magic is a device with every field zero.
-    const std::vector<uint8_t> magicOnly = {'V', 'X', 'L', '8', '3'};
-    EXPECT_EQ(decodeReply(magicOnly), DeviceRecord{});
+    EXPECT_EQ(decodeReply(afterMagic().data()), DeviceRecord{}); // just the magic: all zero
 }
 
 TEST(ListRows, TextAndLeadingNumber)
@@ -137,8 +135,7 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     WorkerControl control;
     test::FakeWorkerUi ui;
     const auto reply = [](uint8_t macByte, const char* name) {
-        return WireBytes()
-            .text("VXL83")
+        return afterMagic()
             .record(0x10, 0x06, {0, 0, 0, 0, 0, macByte})
             .textRecord(0x20, 0x1F, name)
             .data();

@@ -1,6 +1,5 @@
-// The real window, driven by a user's input, against simulated devices in
-// another network namespace. The window uses its default ports, so the test
-// thread (and with it the worker it starts) stands in a namespace of its own.
+// The real window, driven by a user's input, against simulated devices. It uses its default
+// ports, so the test thread (and the worker it starts) stands in a network namespace of its own.
 #include "BitmapButton.h"
 #include "ByteImage.h"
 #include "NamespaceTest.h"
@@ -31,8 +30,7 @@ namespace {
 // Only against a hang; the waits end as soon as their condition holds.
 constexpr int hangGuardMs = 20000;
 
-// Clicks the middle of the row that lists a device of this name
-// ("<slot> <name>"); false when there is no such row.
+// Clicks the middle of the row "<slot> <name>" of this name; false when there is none.
 bool clickRowNamed(QListWidget& list, const QString& name)
 {
     const auto rows = list.findItems(QLatin1Char(' ') + name, Qt::MatchEndsWith);

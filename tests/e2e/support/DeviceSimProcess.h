@@ -37,8 +37,7 @@ public:
     }
 
     std::vector<std::string> lines() const; // the complete lines so far
-    // The datagram lines of one direction ("recv" or "send"), in order.
-    std::vector<SimDatagram> datagrams(const std::string& direction) const;
+    std::vector<SimDatagram> datagrams(const std::string& direction) const; // "recv" or "send"
 
 private:
     UniqueFd m_transcript;
