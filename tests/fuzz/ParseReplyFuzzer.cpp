@@ -1,6 +1,7 @@
 #include "Datagram.h"
 #include "ReplyParser.h"
 #include "WorkerControl.h"
+#include "WorkerUi.h"
 
 #include <cstdlib>
 #include <vector>
