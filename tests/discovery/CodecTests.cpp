@@ -24,14 +24,13 @@ TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
         EXPECT_EQ(macToText(row.bytes), row.text);
         EXPECT_EQ(textToMac(row.text), row.bytes) << row.text;
     }
-    // Upper-case digits name the same bytes; anything but twelve hex digits is refused.
-    EXPECT_EQ(textToMac("001A2B3C4D5E"), (MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
+    // Anything but twelve hex digits is refused; upper case is in RequestTests.
     for (const char* text : {"", "001a2b3c4d5", "001a2b3c4d5e0", "001a2b3c4d5g", "00:1a:2b:3c:4d",
                              " 01a2b3c4d5e", "001a2b3c4d5\n"})
         EXPECT_FALSE(textToMac(text).has_value()) << '"' << text << '"';
 }
 
-TEST(Base64, PaddingFollowsTheRemainder)
+TEST(Base64, PaddingFollowsTheRemainderAndCredentialsAreBase64)
 {
     const struct
     {
@@ -45,24 +44,20 @@ TEST(Base64, PaddingFollowsTheRemainder)
         {"foob", "Zm9vYg=="},
         {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
-        {std::string_view("\x80\xff\x00", 3),
-         "gP8A"},             // bytes above 0x7F (and a zero byte) as unsigned values
-        {"\xfb\xff", "+/8="}, // the last two alphabet characters
+        {std::string_view("\x80\xff\x00", 3), "gP8A"}, // high bytes unsigned, a zero byte kept
+        {"\xfb\xff", "+/8="},                          // the last two alphabet characters
     };
     std::string output = "stale text";
     for (const auto& row : rows) {
         base64Encode(row.input, output);
         EXPECT_EQ(output, row.encoded);
     }
-}
 
-TEST(Credentials, JoinsAccountAndPasswordWithAColon)
-{
-    EXPECT_EQ(encodeCredentials("admin", "12345"), "YWRtaW46MTIzNDU=");
+    // Credentials join account and password with a colon. Two 16-byte logins:
+    // 33 joined bytes, 44 Base64 characters.
     EXPECT_EQ(encodeCredentials("", ""), "Og==");
-    // Two 16-byte logins: 33 joined bytes, 44 Base64 characters.
-    const std::string longest = encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(longest, "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");
+    EXPECT_EQ(encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP"),
+              "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");
     // Input beyond the joined area is cut, not written past it.
     EXPECT_EQ(encodeCredentials(std::string(500, 'a'), "b").size(), 172u); // 127 bytes encoded
 }
@@ -105,6 +100,11 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
     };
     for (const auto& row : reads)
         EXPECT_EQ(deviceTextToUtf8(row.bytes, row.page), row.shown) << row.shown;
+    // English, ChinaGB, ChinaBG, French, German, Japan; any other number.
+    const LegacyCodePage byLanguage[] = {Windows1252, Gb18030,  Big5,       Windows1252,
+                                         Windows1252, ShiftJis, Windows1252};
+    for (int language = 0; language < 7; ++language)
+        EXPECT_EQ(codePageOfLanguage(language), byLanguage[language]) << language;
 
     const struct
     {

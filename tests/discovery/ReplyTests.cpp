@@ -63,43 +63,33 @@ TEST(ReplyParser, FieldRules)
         WireBytes reply;
         int kind;
         int port;
-        std::string name;
+        std::string name = "";
     } rows[] = {
-        {"kind 00 02 leaves 0", afterMagic().bytes({0x30, 0x02, 0x00, 0x02}), 0, 0, ""},
-        {"kind 01 01 leaves 0", afterMagic().bytes({0x30, 0x02, 0x01, 0x01}), 0, 0, ""},
-        {"kind 00 03 gives 3", afterMagic().bytes({0x30, 0x02, 0x00, 0x03}), 3, 0, ""},
+        {"kind 00 02 leaves 0", afterMagic().record(0x30, 0x02, {0x00, 0x02}), 0, 0},
+        {"kind 01 01 leaves 0", afterMagic().record(0x30, 0x02, {0x01, 0x01}), 0, 0},
+        {"kind 00 03 gives 3", afterMagic().record(0x30, 0x02, {0x00, 0x03}), 3, 0},
         {"kind 03 then 02 keeps 3",
-         afterMagic().bytes({0x30, 0x02, 0x00, 0x03, 0x30, 0x02, 0x00, 0x02}), 3, 0, ""},
-        {"port 50 00 gives 80", afterMagic().bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"port FF FF gives 65535", afterMagic().bytes({0x14, 0x05, 0xFF, 0xFF, 0, 0, 0}), 0, 65535,
-         ""},
+         afterMagic().record(0x30, 0x02, {0x00, 0x03}).record(0x30, 0x02, {0x00, 0x02}), 3, 0},
+        {"port 50 00 gives 80", afterMagic().record(0x14, 0x05, {0x50, 0x00}), 0, 80},
+        {"port FF FF gives 65535", afterMagic().record(0x14, 0x05, {0xFF, 0xFF}), 0, 65535},
         {"31-byte name is terminated",
-         afterMagic().bytes({0x20, 0x1F}).text(std::string(31, 'x')).bytes({0x21, 0x10}).text("v"),
-         0, 0, std::string(31, 'x')},
+         afterMagic().textRecord(0x20, 0x1F, std::string(31, 'x')).bytes({0x21, 0x10}).text("v"), 0,
+         0, std::string(31, 'x')},
         {"later record overwrites",
-         afterMagic()
-             .bytes({0x20, 0x1F})
-             .text("old")
-             .zeros(28)
-             .bytes({0x20, 0x1F})
-             .text("new")
-             .zeros(28),
-         0, 0, "new"},
+         afterMagic().textRecord(0x20, 0x1F, "old").textRecord(0x20, 0x1F, "new"), 0, 0, "new"},
         {"value taken at the fixed size whatever the length says",
-         afterMagic().bytes({0x20, 0x03}).text("abc").bytes({0x14, 0x05, 0x50, 0, 0, 0, 0}), 0, 80,
+         afterMagic().textRecord(0x20, 0x03, "abc").record(0x14, 0x05, {0x50}), 0, 80,
          std::string("abc\x14\x05\x50", 6)},
         {"unknown tag skipped by its length",
-         afterMagic().bytes({0x77, 0x03, 1, 2, 3, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0, 80, ""},
-        {"tag 00 ends the walk", afterMagic().bytes({0x00, 0x00, 0x14, 0x05, 0x50, 0x00, 0, 0, 0}),
-         0, 0, ""},
-        {"length FF moves on by 257",
-         afterMagic().bytes({0x77, 0xFF}).zeros(255).bytes({0x14, 0x05, 0x50, 0x00, 0, 0, 0}), 0,
-         80, ""},
-        {"cut-off port counts missing bytes as zero", afterMagic().bytes({0x14, 0x05, 0x50}), 0, 80,
-         ""},
+         afterMagic().record(0x77, 0x03, {1, 2, 3}).record(0x14, 0x05, {0x50}), 0, 80},
+        {"tag 00 ends the walk", afterMagic().record(0x00, 0x00).record(0x14, 0x05, {0x50}), 0, 0},
+        {"length FF moves on by 257", afterMagic().record(0x77, 0xFF).record(0x14, 0x05, {0x50}), 0,
+         80},
+        {"cut-off port counts missing bytes as zero", afterMagic().bytes({0x14, 0x05, 0x50}), 0,
+         80},
         {"cut-off name keeps what arrived", afterMagic().bytes({0x20, 0x1F}).text("ab"), 0, 0,
          "ab"},
-        {"lone tag byte at the end", afterMagic().bytes({0x20}), 0, 0, ""},
+        {"lone tag byte at the end", afterMagic().bytes({0x20}), 0, 0},
     };
     for (const auto& row : rows) {
         const auto device = decodeReply(row.reply.data());
@@ -120,9 +110,7 @@ TEST(ReplyParser, IgnoresDatagramsWithoutTheMagic)
     };
     for (const auto& bytes : rejected)
         EXPECT_FALSE(decodeReply(bytes)) << bytes.size();
-    // Just the magic is a device with every field zero.
-    const std::vector<uint8_t> magicOnly = {'V', 'X', 'L', '8', '3'};
-    EXPECT_EQ(decodeReply(magicOnly), DeviceRecord{});
+    EXPECT_EQ(decodeReply(afterMagic().data()), DeviceRecord{}); // just the magic: all zero
 }
 
 TEST(ListRows, TextAndLeadingNumber)
@@ -147,8 +135,7 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     WorkerControl control;
     test::FakeWorkerUi ui;
     const auto reply = [](uint8_t macByte, const char* name) {
-        return WireBytes()
-            .text("VXL83")
+        return afterMagic()
             .record(0x10, 0x06, {0, 0, 0, 0, 0, macByte})
             .textRecord(0x20, 0x1F, name)
             .data();
@@ -160,27 +147,15 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
     EXPECT_EQ(parseReply(control, noise, ui), 0);
     // The window gets one row request per stored reply; keeping the first row is its rule.
-    EXPECT_EQ(ui.state().rowRequests,
+    EXPECT_EQ(ui.state().rows,
               (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
 
     DeviceTable& table = control.table;
     EXPECT_EQ(table.usedSlotCount(), 2);
-    const auto record = table.recordAt(255);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->slot, 255);
-    EXPECT_EQ(fieldText(record->name), "alpha-renamed"); // replaced whole
+    EXPECT_EQ(fieldText(table.recordAt(255)->name), "alpha-renamed"); // replaced whole
     EXPECT_FALSE(table.recordAt(0));
     EXPECT_FALSE(table.recordAt(256));
     EXPECT_EQ(table.recordAt(1)->slot, 0); // empty
-
-    // Every search starts from the top again; an all-zero address takes the lowest empty
-    // slot, and a second one matches that listed device.
-    table.clear();
-    EXPECT_EQ(table.usedSlotCount(), 0);
-    EXPECT_EQ(table.store(DeviceRecord{}), 1);
-    EXPECT_EQ(table.store(DeviceRecord{}), 1);
-    EXPECT_EQ(table.store(deviceWithMac(0, 2)), 255);
-    EXPECT_EQ(table.usedSlotCount(), 2);
 }
 
 TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
@@ -196,7 +171,7 @@ TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
     EXPECT_EQ(table.usedSlotCount(), 255);
 }
 
-TEST(DeviceTable, EachEmptyingBeginsAGenerationThatOnlyFilledSlotsReport)
+TEST(DeviceTable, EachEmptyingBeginsAGenerationFilledFromTheTop)
 {
     DeviceTable table;
     const uint64_t first = table.generation();
@@ -205,11 +180,17 @@ TEST(DeviceTable, EachEmptyingBeginsAGenerationThatOnlyFilledSlotsReport)
     for (const int empty : {254, 1, 0, 256})
         EXPECT_FALSE(table.generationHolding(empty)) << empty;
 
+    // Every search starts from the top again; an all-zero address takes the
+    // lowest empty slot, and a second one matches that listed device.
     table.clear();
     EXPECT_EQ(table.generation(), first + 1);
+    EXPECT_EQ(table.usedSlotCount(), 0);
     EXPECT_FALSE(table.generationHolding(255));
     ASSERT_EQ(table.store(deviceWithMac(0, 2)), 255); // another device in the same slot
     EXPECT_EQ(table.generationHolding(255), first + 1);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.store(DeviceRecord{}), 1);
+    EXPECT_EQ(table.usedSlotCount(), 2);
 }
 
 } // namespace

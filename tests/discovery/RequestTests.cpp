@@ -16,13 +16,9 @@ std::vector<uint8_t> bytesOf(const RequestBuffer& buffer)
     return {buffer.begin(), buffer.end()};
 }
 
-TEST(SearchRequest, IsTheConstantTwoHundredFiftySixByteImage)
+TEST(DatagramWriter, WritesTheSearchAndFixedSizesAndChecksCapacity)
 {
     EXPECT_EQ(bytesOf(searchRequest()), test::searchRequestImage());
-}
-
-TEST(DatagramWriter, WritesFixedSizesAndChecksCapacity)
-{
     RequestBuffer buffer;
     buffer.fill(0xAA);
     DatagramWriter writer(buffer);
@@ -62,12 +58,9 @@ protected:
     {
         DeviceRecord device;
         device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        setFieldText(device.name, "cam-1");
+        setFieldText(device.name, "cam\xE9ra"); // Latin-1: shown as "caméra"
         setFieldText(device.ipAddress, "192.168.1.10");
-        setFieldText(device.subnetMask, "255.255.255.0");
-        setFieldText(device.gateway, "192.168.1.1");
         device.httpPort = 80;
-        device.networkMode = {0xFF, 0xFF, 0x01, 0xFF};
         control.table.store(device);
 
         ui.select(device);
@@ -88,6 +81,8 @@ protected:
 
 TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
 {
+    // The name as shown is unchanged; the MAC field is hidden, so never read.
+    ui.setField(WorkerField::Mac, "112233445566");
     ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
     const auto expected = WireBytes()
                               .text("VXL83")                                            // 0-4
@@ -96,7 +91,6 @@ TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
                               .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 47-52
                               .padTo(256); // "admin:admin", target Mac, DHCP
     EXPECT_EQ(bytesOf(buffer), expected.data());
-    EXPECT_TRUE(ui.state().messageBoxes.empty());
 
     // Without login fields on the window no credentials are sent.
     ui.setFieldVisible(WorkerField::LoginAccount, false);
@@ -108,6 +102,17 @@ TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
                                   .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 13-18
                                   .padTo(256);
     EXPECT_EQ(bytesOf(buffer), withoutLogin.data());
+
+    // Neither choice is static; both set both bytes (each alone is in the images).
+    const std::vector<uint8_t> neither = {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}; // at 13-18
+    const std::vector<uint8_t> both = {0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF};
+    for (const bool on : {false, true}) {
+        ui.setChoiceChecked(WorkerChoice::Pppoe, on);
+        ui.setChoiceChecked(WorkerChoice::Dhcp, on);
+        ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 13, buffer.begin() + 19),
+                  on ? both : neither);
+    }
 }
 
 TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
@@ -144,134 +149,67 @@ TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
     EXPECT_EQ(bytesOf(buffer), expected.data());
 }
 
-TEST_F(ConfigurationRequest, PortTextAndModeBytes)
-{
-    const struct
-    {
-        const char* port;
-        bool pppoe;
-        bool dhcp;
-        std::vector<uint8_t> tail; // records after the target Mac, from offset 47
-    } rows[] = {
-        {"80", false, false, {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}},  // unchanged, static
-        {"0080", false, true, {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF}}, // same number as 80
-        {"65535",
-         true,
-         false,
-         {0x14, 0x05, '6', '5', '5', '3', '5', 0x1F, 0x04, 0x01, 0xFF, 0xFF, 0xFF}},
-        {"81", true, true, {0x14, 0x05, '8', '1', 0, 0, 0, 0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF}},
-    };
-    for (const auto& row : rows) {
-        ui.setField(WorkerField::HttpPort, row.port);
-        ui.setChoiceChecked(WorkerChoice::Pppoe, row.pppoe);
-        ui.setChoiceChecked(WorkerChoice::Dhcp, row.dhcp);
-        ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.port;
-        const std::vector<uint8_t> tail(buffer.begin() + 47, buffer.begin() + 47 + row.tail.size());
-        EXPECT_EQ(tail, row.tail) << row.port;
-        EXPECT_EQ(buffer[47 + row.tail.size()], 0) << row.port; // nothing follows
-    }
-}
-
-TEST_F(ConfigurationRequest, SecondMacOnlyForAVisibleFieldWithANewAddress)
-{
-    const struct
-    {
-        bool visible;
-        const char* text;
-        std::vector<uint8_t> sent; // the Mac record at 47-54, if any
-    } rows[] = {
-        {false, "112233445566", {}}, // hidden field is never read
-        {true, "001a2b3c4d5e", {}},  // the device's own address
-        {true, "001A2B3C4D5E", {}},  // the same address in capitals
-        {true, "11223344556", {}},   // 11 characters
-        {true, "1122334455667", {}}, // 13 characters
-        {true, "11223344556g", {}},  // not hex
-        {true, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
-        {true, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}}, // as bytes
-    };
-    for (const auto& row : rows) {
-        ui.setFieldVisible(WorkerField::Mac, row.visible);
-        ui.setField(WorkerField::Mac, row.text);
-        ASSERT_EQ(compose(), ConfigurationOutcome::Composed) << row.text;
-        if (row.sent.empty())
-            EXPECT_EQ(buffer[47], 0x1F) << row.text; // the mode record follows the target
-        else
-            EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 47, buffer.begin() + 55), row.sent)
-                << row.text;
-    }
-}
-
-TEST_F(ConfigurationRequest, NoSelectionFallsBackToASearchAndFailedChecksSendNothing)
+// One field typed, the others as the device holds them. A text that passes
+// its check decides what follows the target; one that does not is refused
+// with a box, and nothing is sent.
+TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
 {
     using enum WorkerField;
-    using enum ConfigurationOutcome;
     const struct
     {
         WorkerField field;
         const char* text;
-        ConfigurationOutcome outcome;
-        std::vector<std::string> messages;
+        std::vector<uint8_t> sent; // between the target's Mac record and the mode, at 47
+        std::vector<std::string> messages = {};
     } rows[] = {
-        {MacGroupCaption, "ffffffffffff", FallBackToSearch, {}}, // no device selected
-        {LoginAccount, "", Refused, {"NVR: No Account !!"}},     // the edits wait for the login
-        {LoginPassword, "", Refused, {"NVR: No Password !!"}},
-        {IpAddress, "192.168.1", Refused, {"NVR: Invalid IP address !!"}},
-        {IpAddress, "192.168.1.256", Refused, {"NVR: Invalid IP address !!"}},
-        {IpAddress, "", Refused, {"NVR: Invalid IP address !!"}},
-        {SubnetMask, "255.255.255.0 ", Refused, {"NVR: Invalid subnet mask !!"}},
-        {Gateway, "gateway", Refused, {"NVR: Invalid gateway !!"}},
-        {HttpPort, "8080x", Refused, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "0", Refused, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "65536", Refused, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "000081", Refused, {"NVR: Invalid HTTP port !!"}}, // does not fit 5 bytes
-        {HttpPort, "", Refused, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "0080", {}}, // the same number as the device's 80
+        {HttpPort, "65535", {0x14, 0x05, '6', '5', '5', '3', '5'}},
+        {HttpPort, "81", {0x14, 0x05, '8', '1', 0, 0, 0}},
+        {Mac, "001a2b3c4d5e", {}}, // the device's own address
+        {Mac, "001A2B3C4D5E", {}}, // the same in capitals
+        {Mac, "11223344556g", {}}, // not an address
+        {Mac, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
+        {Mac, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
+        {Name, "camér", WireBytes().textRecord(0x20, 0x1F, "cam\xE9r").data()}, // in Latin-1
+        {Name, "摄像机", {}, {"NVR: The name has characters the device cannot store !!"}},
+        {LoginAccount, "", {}, {"NVR: No Account !!"}}, // the edits wait for the login
+        {LoginPassword, "", {}, {"NVR: No Password !!"}},
+        {IpAddress, "192.168.1", {}, {"NVR: Invalid IP address !!"}},
+        {IpAddress, "192.168.1.256", {}, {"NVR: Invalid IP address !!"}},
+        {IpAddress, "", {}, {"NVR: Invalid IP address !!"}},
+        {SubnetMask, "255.255.255.0 ", {}, {"NVR: Invalid subnet mask !!"}},
+        {Gateway, "gateway", {}, {"NVR: Invalid gateway !!"}},
+        {HttpPort, "8080x", {}, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "0", {}, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "65536", {}, {"NVR: Invalid HTTP port !!"}},
+        {HttpPort, "000081", {}, {"NVR: Invalid HTTP port !!"}}, // does not fit 5 bytes
+        {HttpPort, "", {}, {"NVR: Invalid HTTP port !!"}},
     };
+    ui.setFieldVisible(Mac, true);
     for (const auto& row : rows) {
         SetUp();
         ui.clearState();
         ui.setField(row.field, row.text);
-        EXPECT_EQ(compose(), row.outcome) << row.text;
+        const bool refused = !row.messages.empty();
+        EXPECT_EQ(compose(),
+                  refused ? ConfigurationOutcome::Refused : ConfigurationOutcome::Composed)
+            << row.text;
         EXPECT_EQ(ui.state().messageBoxes, row.messages) << row.text;
+        if (refused)
+            continue;
+        std::vector<uint8_t> rest = row.sent; // then DHCP, then zeros
+        rest.insert(rest.end(), {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF});
+        rest.resize(256 - 47);
+        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 47, buffer.end()), rest) << row.text;
     }
 
-    // Stopping while the box is up ends the step: nothing is to be sent.
+    SetUp();
+    ui.setField(MacGroupCaption, "ffffffffffff"); // no device selected
+    EXPECT_EQ(compose(), ConfigurationOutcome::FallBackToSearch);
+    // Stopping while a box is up ends the step: nothing is to be sent.
     ui.setField(LoginPassword, "");
     control.stop = 1;
-    EXPECT_EQ(compose(), Stopped);
-}
-
-TEST_F(ConfigurationRequest, TextsAreCutAtACharacterBoundary)
-{
-    // 30 ASCII bytes and a two-byte character: 32 bytes, the character does not fit 31.
-    ui.setField(WorkerField::Name, std::string(30, 'n') + "\xc3\xa9");
-    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
-    EXPECT_EQ(buffer[47], 0x20);
-    EXPECT_EQ(std::string(buffer.begin() + 49, buffer.begin() + 80), std::string(30, 'n') + '\0');
-}
-
-TEST_F(ConfigurationRequest, ALatin1NameIsSentOnlyWhenEditedAndThenInLatin1)
-{
-    DeviceRecord device = *control.table.recordAt(255);
-    setFieldText(device.name, "cam\xE9ra"); // not UTF-8: read in Windows-1252
-    control.table.store(device);
-    const struct
-    {
-        const char* typed;
-        ConfigurationOutcome outcome;
-        std::vector<uint8_t> sent; // from byte 47: the record after the target
-    } rows[] = {
-        {"caméra", ConfigurationOutcome::Composed, {0x1F, 0x04}}, // as shown: no Name record
-        {"camér", ConfigurationOutcome::Composed, {0x20, 0x1F, 'c', 'a', 'm', 0xE9, 'r', 0}},
-        {"摄像机", ConfigurationOutcome::Refused, {}}, // Windows-1252 cannot write it
-    };
-    for (const auto& row : rows) {
-        ui.setField(WorkerField::Name, row.typed);
-        buffer.fill(0);
-        EXPECT_EQ(compose(), row.outcome) << row.typed;
-        EXPECT_TRUE(std::equal(row.sent.begin(), row.sent.end(), buffer.begin() + 47)) << row.typed;
-    }
-    EXPECT_EQ(ui.state().messageBoxes,
-              std::vector<std::string>{"NVR: The name has characters the device cannot store !!"});
+    EXPECT_EQ(compose(), ConfigurationOutcome::Stopped);
 }
 
 } // namespace

@@ -12,8 +12,7 @@
 
 namespace tavolix::e2e {
 
-// Base of the tests that put datagrams on a wire between namespaces; they
-// skip, saying why, where namespaces cannot be made.
+// Base of the tests that put datagrams on a wire between namespaces.
 class NamespaceTest : public ::testing::Test
 {
 protected:
@@ -34,8 +33,7 @@ protected:
             << topology.error();
     }
 
-    // makeHostAndDevices, and in "devices" a simulator with these options,
-    // ready to answer. Callers check HasFatalFailure().
+    // And in "devices" a simulator, ready. Callers check HasFatalFailure().
     void startDevices(const std::vector<std::string>& simOptions)
     {
         makeHostAndDevices();
@@ -53,8 +51,7 @@ protected:
         const std::vector<uint8_t> bytes(marker.begin(), marker.end());
         {
             const test::ScopedNetns inHost(topology.name("host"));
-            ASSERT_TRUE(inHost.entered()) << inHost.error();
-            ASSERT_TRUE(sendUnicast(simAddress, 4000, bytes));
+            ASSERT_TRUE(inHost.entered() && sendUnicast(simAddress, 4000, bytes)) << inHost.error();
         }
         const std::string ending = " " + hexFromBytes(bytes);
         ASSERT_TRUE(simulator.waitUntil([&](const std::vector<std::string>& lines) {

@@ -3,15 +3,12 @@
 #include "WorkerControl.h"
 #include "WorkerUi.h"
 
-#include <cstdint>
 #include <cstdlib>
-#include <span>
 #include <vector>
 
 namespace {
 
-// Checks what the parser hands the window: a slot in range and a row that
-// starts with that slot.
+// What the parser hands the window: a slot in range and a row that starts with it.
 class CheckingUi final : public tavolix::ListRowSink
 {
 public:
@@ -29,12 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > tavolix::replyCapacity)
         return 0;
-    // Copy into an exact-size heap block so any read past the received bytes
-    // is caught by the address sanitizer.
+    // An exact-size heap copy: a read past the received bytes is caught.
     const std::vector<uint8_t> received(data, data + size);
     static tavolix::WorkerControl control;
     static CheckingUi ui;
-    tavolix::parseReply(control, std::span<const uint8_t>(received.data(), received.size()), ui);
+    tavolix::parseReply(control, received, ui);
     if (control.table.usedSlotCount() == tavolix::DeviceTable::slotCount)
         control.table.clear();
     return 0;

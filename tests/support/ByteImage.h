@@ -7,11 +7,10 @@
 #include <string_view>
 #include <vector>
 
-// Expected datagrams written as annotated byte arrays, in two forms: a chain
-// of pieces in wire order, or pieces laid at stated offsets.
 namespace tavolix::test {
 
-// A record is its tag, its length byte and a value zero-filled to that length.
+// An expected datagram as a chain of pieces in wire order. A record is its
+// tag, its length byte and a value zero-filled to that length.
 class WireBytes final
 {
 public:
@@ -56,8 +55,8 @@ inline std::vector<uint8_t> ascii(std::string_view text)
     return {text.begin(), text.end()};
 }
 
-// A zero-filled datagram with the pieces laid in. A table whose pieces are not
-// ascending and apart yields an empty image: a mistyped offset fails the test.
+// An expected datagram with pieces laid at stated offsets, the rest zero. Pieces
+// not ascending and apart yield an empty image: a mistyped offset fails the test.
 inline std::vector<uint8_t> byteImage(std::size_t size, std::initializer_list<WirePiece> pieces)
 {
     std::vector<uint8_t> image(size, 0);

@@ -1,19 +1,15 @@
 #pragma once
 
 #include "MacCodec.h"
-#include "ReplyParser.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tavolix::test {
@@ -23,17 +19,13 @@ struct WorkerUiState
 {
     std::vector<std::string> statusTexts;  // every text in order
     std::vector<std::string> messageBoxes; // "caption: text"
-    std::vector<std::string> rowRequests;  // every addListRow, in order
-    std::vector<std::string> rows;         // the list: one row per slot, sorted by text
+    std::vector<std::string> rows;         // every addListRow since the last reset, in order
     int resetCount = 0;
 };
 
-// The window as the worker sees it, without Qt. It starts as the window does
-// (no device selected, the MAC field hidden); the test sets what the fields
-// hold and reads what was shown. Thread-safe, for a worker on its own thread.
-// Given the worker's control it acts as the real window: a box stays up until
-// the stop flag is set (nobody dismisses it), and resetDisplay empties the
-// device table. Without one, a box is dismissed at once.
+// The window as the worker sees it, thread-safe; it starts with no device
+// selected and the MAC field hidden, and a box is dismissed at once. Given
+// the worker's control, resetDisplay empties the table as the window does.
 class FakeWorkerUi final : public WorkerUi
 {
 public:
@@ -53,7 +45,9 @@ public:
     void select(const DeviceRecord& device)
     {
         using enum WorkerField;
-        const auto text = [](const auto& field) { return std::string(tavolix::fieldText(field)); };
+        const auto text = [this](const auto& field) {
+            return deviceTextToUtf8(tavolix::fieldText(field), textCodePage());
+        };
         setFields({{MacGroupCaption, macToText(device.mac)},
                    {Mac, macToText(device.mac)},
                    {Name, text(device.name)},
@@ -106,12 +100,9 @@ public:
     }
     void showMessageBox(std::string_view caption, std::string_view text) override
     {
-        std::unique_lock lock(m_mutex);
-        m_state.messageBoxes.push_back(std::string(caption) + ": " + std::string(text));
-        m_changed.notify_all();
-        // The stop flag is not ours to be told about, so it is polled.
-        while (m_control && m_control->stop.load() == 0)
-            m_changed.wait_for(lock, std::chrono::milliseconds(5));
+        locked([&] {
+            m_state.messageBoxes.push_back(std::string(caption).append(": ").append(text));
+        });
     }
     void resetDisplay() override
     {
@@ -122,16 +113,9 @@ public:
             ++m_state.resetCount;
         });
     }
-    void addListRow(int slot, std::string_view rowText) override
+    void addListRow(int, std::string_view rowText) override
     {
-        locked([&] {
-            m_state.rowRequests.emplace_back(rowText);
-            auto& rows = m_state.rows;
-            if (std::none_of(rows.begin(), rows.end(),
-                             [&](const std::string& row) { return leadingNumber(row) == slot; }))
-                rows.insert(std::upper_bound(rows.begin(), rows.end(), rowText),
-                            std::string(rowText));
-        });
+        locked([&] { m_state.rows.emplace_back(rowText); });
     }
 
 private:

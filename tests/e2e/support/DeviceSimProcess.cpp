@@ -1,8 +1,6 @@
 #include "DeviceSimProcess.h"
 
-#include <algorithm>
-#include <array>
-#include <charconv>
+#include <fstream>
 #include <sstream>
 #include <sys/mman.h>
 #include <thread>
@@ -14,35 +12,14 @@ test::LaunchOptions launchOptions(const std::string& namespaceName,
                                   const std::vector<std::string>& options, int transcript)
 {
     test::LaunchOptions launch;
-    launch.arguments = {"ip", "netns", "exec", namespaceName, devicesimPath()};
+    launch.arguments = {"ip", "netns", "exec", namespaceName, TAVOLIX_DEVICESIM_PATH};
     launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
     launch.outputFd = transcript;
     launch.errorsToOutput = false; // its complaints belong in the test's own output
     return launch;
 }
 
-std::optional<SimDatagram> parseDatagram(const std::string& line)
-{
-    SimDatagram datagram;
-    std::string hex;
-    std::istringstream(line) >> datagram.direction >> datagram.peer >> hex;
-    if ((datagram.direction != "recv" && datagram.direction != "send") || hex.size() % 2 != 0)
-        return std::nullopt;
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        uint8_t byte = 0;
-        if (std::from_chars(&hex[i], &hex[i] + 2, byte, 16).ptr != &hex[i] + 2)
-            return std::nullopt;
-        datagram.bytes.push_back(byte);
-    }
-    return datagram;
-}
-
 } // namespace
-
-std::string devicesimPath()
-{
-    return TAVOLIX_DEVICESIM_PATH;
-}
 
 DeviceSimProcess::DeviceSimProcess(const std::string& namespaceName,
                                    const std::vector<std::string>& options)
@@ -52,17 +29,12 @@ DeviceSimProcess::DeviceSimProcess(const std::string& namespaceName,
 
 std::vector<std::string> DeviceSimProcess::lines() const
 {
-    // pread leaves the offset the simulator writes at alone.
-    std::string text;
-    std::array<char, 8192> chunk{};
-    ssize_t got = 0;
-    while ((got = ::pread(m_transcript.get(), chunk.data(), chunk.size(),
-                          static_cast<off_t>(text.size()))) > 0)
-        text.append(chunk.data(), static_cast<std::size_t>(got));
+    // Opened afresh, so the offset the simulator writes at is left alone; a
+    // line still being written (no end of line yet) is not taken.
+    std::ifstream transcript("/proc/self/fd/" + std::to_string(m_transcript.get()));
     std::vector<std::string> lines;
-    for (std::size_t start = 0, end = 0; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        lines.push_back(text.substr(start, end - start));
+    for (std::string line; std::getline(transcript, line) && !transcript.eof();)
+        lines.push_back(line);
     return lines;
 }
 
@@ -82,29 +54,19 @@ bool DeviceSimProcess::waitUntil(
     }
 }
 
-bool DeviceSimProcess::waitReady(std::chrono::milliseconds timeout)
-{
-    return waitUntil(
-        [](const auto& lines) {
-            return std::ranges::any_of(lines,
-                                       [](auto& line) { return line.starts_with("ready "); });
-        },
-        timeout);
-}
-
-bool DeviceSimProcess::waitForLine(const std::string& line, std::chrono::milliseconds timeout)
-{
-    return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; },
-                     timeout);
-}
-
 std::vector<SimDatagram> DeviceSimProcess::datagrams(const std::string& direction) const
 {
     std::vector<SimDatagram> found;
     for (const std::string& line : lines()) {
-        auto datagram = parseDatagram(line);
-        if (datagram && datagram->direction == direction)
-            found.push_back(std::move(*datagram));
+        SimDatagram datagram;
+        std::string hex;
+        std::istringstream(line) >> datagram.direction >> datagram.peer >> hex;
+        if (datagram.direction != direction)
+            continue;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            datagram.bytes.push_back(
+                static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        found.push_back(std::move(datagram));
     }
     return found;
 }

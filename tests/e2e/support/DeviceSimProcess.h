@@ -4,6 +4,7 @@
 #include "UniqueFd.h"
 #include "WireText.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -11,12 +12,8 @@
 
 namespace tavolix::e2e {
 
-// The devicesim program built with this tree.
-std::string devicesimPath();
-
-// devicesim running inside a network namespace (`ip netns exec`). Its
+// The devicesim built with this tree, inside a network namespace. Its
 // transcript goes to an in-memory file that the waits read again as it grows.
-// The destructor ends and reaps the process.
 class DeviceSimProcess final
 {
 public:
@@ -25,18 +22,22 @@ public:
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
 
     // Each wait is false when the program ended or the time ran out first.
-    bool waitReady(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool waitUntil(const std::function<bool(const std::vector<std::string>&)>& condition,
                    std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    bool waitForLine(const std::string& line,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool waitForLine(const std::string& line)
+    {
+        return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; });
+    }
+    bool waitReady()
+    {
+        return waitUntil([](const std::vector<std::string>& lines) {
+            return std::ranges::any_of(lines,
+                                       [](auto& line) { return line.starts_with("ready "); });
+        });
+    }
 
     std::vector<std::string> lines() const; // the complete lines so far
-    // The datagram lines of one direction ("recv" or "send"), in order.
-    std::vector<SimDatagram> datagrams(const std::string& direction) const;
-
-    // SIGTERM, then the exit code (128 + signal when a signal ended it).
-    int terminate() { return m_process.terminate(); }
+    std::vector<SimDatagram> datagrams(const std::string& direction) const; // "recv" or "send"
 
 private:
     UniqueFd m_transcript;

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "UniqueFd.h"
+#include "MacCodec.h"
+#include "UdpSocket.h"
 
-#include <arpa/inet.h>
 #include <cstdint>
-#include <netinet/in.h>
 #include <span>
 #include <string>
-#include <sys/socket.h>
 #include <vector>
 
 namespace tavolix::e2e {
 
-// One datagram line of the simulator's transcript:
-// "recv 198.18.0.1:3566 56584c3833..." or "send ...".
+// A transcript line "recv 198.18.0.1:3566 56584c3833..." or "send ...".
 struct SimDatagram
 {
     std::string direction; // "recv" or "send"
@@ -24,24 +21,17 @@ struct SimDatagram
 // Lower-case, as devicesim prints.
 inline std::string hexFromBytes(std::span<const uint8_t> bytes)
 {
-    static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
     for (const uint8_t byte : bytes)
-        hex += {digits[byte >> 4], digits[byte & 0x0f]};
+        hex += {hexDigits[byte >> 4], hexDigits[byte & 0x0f]};
     return hex;
 }
 
 // A plain unicast datagram from the calling thread's namespace.
 inline bool sendUnicast(const std::string& address, uint16_t port, std::span<const uint8_t> bytes)
 {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    return ::inet_pton(AF_INET, address.c_str(), &to.sin_addr) == 1 && fd &&
-           ::sendto(fd.get(), bytes.data(), bytes.size(), 0,
-                    static_cast<const sockaddr*>(static_cast<const void*>(&to)),
-                    sizeof to) == static_cast<ssize_t>(bytes.size());
+    UdpSocket socket;
+    return socket.open() && socket.send(bytes, address, port);
 }
 
 } // namespace tavolix::e2e

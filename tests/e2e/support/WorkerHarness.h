@@ -15,27 +15,32 @@ namespace tavolix::e2e {
 using test::WorkerUiState;
 
 // A network worker on its own thread inside a test namespace, talking to a
-// FakeWorkerUi. The destructor stops the worker and joins its thread.
+// FakeWorkerUi; stopped and joined on destruction.
 class WorkerHarness final
 {
 public:
     WorkerHarness() = default;
-    ~WorkerHarness() { stop(); }
+    ~WorkerHarness()
+    {
+        if (m_thread.joinable()) {
+            control.requestStop();
+            m_thread.join();
+        }
+    }
     WorkerHarness(const WorkerHarness&) = delete;
     WorkerHarness& operator=(const WorkerHarness&) = delete;
 
-    // Starts with a search, as the window does, while the calling thread
-    // stands in the namespace, so the worker and its socket live there.
+    // Starts with a search, as the window does, from inside the namespace:
+    // the worker's thread and socket live there.
     bool start(const std::string& namespaceName)
     {
         const test::ScopedNetns inNamespace(namespaceName);
-        if (!inNamespace.entered()) {
-            m_error = inNamespace.error();
+        m_error = inNamespace.error();
+        if (!inNamespace.entered())
             return false;
-        }
         control.command.store(SearchCommand);
         std::packaged_task<int()> task([this] { return runNetworkWorker(control, ui, {}); });
-        m_result = task.get_future().share();
+        m_result = task.get_future();
         m_thread = std::thread(std::move(task));
         return true;
     }
@@ -43,18 +48,8 @@ public:
     // The worker's result once it has ended by itself within the timeout.
     std::optional<int> waitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
-        if (!m_result.valid() || m_result.wait_for(timeout) != std::future_status::ready)
+        if (m_result.wait_for(timeout) != std::future_status::ready)
             return std::nullopt;
-        return m_result.get();
-    }
-
-    // requestStop and join; the worker's result (or -1 when it never ran).
-    int stop()
-    {
-        if (!m_thread.joinable())
-            return -1;
-        control.requestStop();
-        m_thread.join();
         return m_result.get();
     }
 
@@ -65,7 +60,7 @@ public:
     test::FakeWorkerUi ui{&control};
 
 private:
-    std::shared_future<int> m_result;
+    std::future<int> m_result;
     std::thread m_thread;
     std::string m_error;
 };
