@@ -1,6 +1,4 @@
-// The skin bitmaps compiled into the program: 24-bit uncompressed bottom-up
-// BMP files of the sizes the dialog and its buttons are laid out for; and the
-// regions cut from bitmaps by a key colour: exactly the non-key pixels.
+// The skin bitmaps compiled into the program, and regions cut from bitmaps by a key colour.
 
 #include "SkinBitmaps.h"
 #include "WindowRegion.h"
@@ -30,12 +28,11 @@ TEST(SkinArt, EveryBitmapIsAnUncompressedBottomUp24BitBmpOfItsSize)
         QFile file(QStringLiteral(":/skin/%1.bmp").arg(id));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        ASSERT_GE(bytes.size(), 54);
+        ASSERT_GE(bytes.size(), 54); // the headers
         EXPECT_EQ(bytes.left(2), QByteArrayLiteral("BM"));
-        EXPECT_EQ(field<qint32>(bytes, 18), size.width());
-        EXPECT_EQ(field<qint32>(bytes, 22), size.height()); // positive: bottom-up
-        EXPECT_EQ(field<quint16>(bytes, 28), 24);           // bits per pixel
-        EXPECT_EQ(field<quint32>(bytes, 30), 0u);           // no compression
+        EXPECT_GT(field<qint32>(bytes, 22), 0);   // bottom-up
+        EXPECT_EQ(field<quint16>(bytes, 28), 24); // bits per pixel
+        EXPECT_EQ(field<quint32>(bytes, 30), 0u); // no compression
         EXPECT_EQ(loadSkinBitmap(id).size(), size);
     }
     EXPECT_TRUE(loadSkinBitmap(noBitmap).isNull());

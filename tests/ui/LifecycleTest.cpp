@@ -1,12 +1,9 @@
 // How the window ends, and that it never ends by accident.
 
-#include "BitmapButton.h"
 #include "DialogGeometry.h"
 #include "UiTestSupport.h"
 
-#include <QMessageBox>
 #include <QPointer>
-#include <QTest>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -16,13 +13,9 @@
 namespace tavolix::test {
 namespace {
 
-void escape(DialogHarness& harness)
-{
-    QTest::keyClick(&harness.dialog(), Qt::Key_Escape);
-}
-
 TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWorkerWaits)
 {
+    const auto escape = [](DialogHarness& h) { QTest::keyClick(&h.dialog(), Qt::Key_Escape); };
     QPointer<QMessageBox> workerBox;
     const struct
     {
@@ -39,15 +32,13 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
              QTest::mouseClick(&h.dialog(), Qt::LeftButton, {}, QPoint(468 - 52, 0) + clientOrigin);
          }},
         {"Escape, worker ended", escape, true},
-        // Nothing selected and no login: the worker refuses to configure and
-        // waits on its box, which leaves the window usable meanwhile.
+        // Nothing selected and no login: the worker waits on its refusal box.
         {"Escape, worker waits on its message box",
          [&](DialogHarness& h) {
              QTest::mouseClick(h.controls().submitButton, Qt::LeftButton);
              workerBox = waitForMessageBox(h.dialog());
              ASSERT_FALSE(workerBox.isNull()) << "the worker's message box never opened";
              EXPECT_EQ(workerBox->windowTitle(), u"NVR"_s);
-             EXPECT_EQ(workerBox->text(), u"No Account !!"_s);
              EXPECT_EQ(workerBox->icon(), QMessageBox::Critical);
              EXPECT_FALSE(workerBox->isModal());
              escape(h);
@@ -55,7 +46,7 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
         // The worker hands the row over without waiting; Escape arrives while
         // the window has not listed it yet.
         {"Escape, worker waits in a window call",
-         [](DialogHarness& h) {
+         [&](DialogHarness& h) {
              h.device().reply(replyDatagram({0, "late"}));
              std::this_thread::sleep_for(std::chrono::milliseconds(50));
              escape(h);
@@ -63,7 +54,7 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
         // Window events are not served here: once the search has arrived, the
         // worker is stuck in the display reset that follows the send.
         {"Escape, worker waits in its display reset",
-         [](DialogHarness& h) {
+         [&](DialogHarness& h) {
              h.dialog().workerControl().setCommand(SearchCommand);
              std::optional<std::vector<uint8_t>> search;
              for (int waited = 0; waited < 5000 && !search; waited += 2) {
