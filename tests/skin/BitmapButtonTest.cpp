@@ -156,9 +156,9 @@ TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
     EXPECT_EQ(tiled.pixel(10 + 79, 10 + 29), qRgb(0, 0, 255));
 }
 
-TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
+TEST(BitmapButton, LooksFollowTheStateACheckedOneLooksPushedAndAPushFollowsTheCursor)
 {
-    Bench bench;
+    Bench bench(ButtonStyle::autoCheckBox);
     BitmapButton& button = *bench.button;
     const QColor buttonFace = button.palette().color(QPalette::Button);
     button.setBitmaps({}, 1, 0, 0);
@@ -214,17 +214,13 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
     EXPECT_EQ(bench.face(), faceColour(normalId));
     button.setBitmaps({.normal = normalId, .disabled = missingId}, 1, 0, 0);
     EXPECT_EQ(bench.face(), buttonFace.rgb());
-}
 
-TEST(BitmapButton, CheckedLooksPushedAndAPushFollowsTheCursorUntilARelease)
-{
-    Bench bench(ButtonStyle::autoCheckBox);
-    BitmapButton& button = *bench.button;
+    button.setEnabled(true);
     button.setBitmaps(allFaces, 1, 0, 0);
-    const QPoint normalCaption = bench.captionCorner();
+    const QPoint boldCaption = bench.captionCorner();
     button.setCheck(true);
     EXPECT_EQ(bench.face(), faceColour(pressedId));
-    EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
+    EXPECT_EQ(bench.captionCorner(), boldCaption + QPoint(1, 1));
 
     // With an inset, a focused face gets a dotted frame there.
     button.setCheck(false);
