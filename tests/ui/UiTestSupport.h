@@ -6,23 +6,22 @@
 #include "BitmapButton.h"
 #include "ReplyBuilder.h"
 #include "SearchDialog.h"
-#include "UniqueFd.h"
 
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QNetworkDatagram>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 #include <QUrl>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/socket.h>
 #include <vector>
 
 namespace tavolix::test {
@@ -44,29 +43,16 @@ inline QMessageBox* waitForMessageBox(const SearchDialog& dialog)
 class LoopbackDevice final
 {
 public:
-    LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    Q_DISABLE_COPY_MOVE(LoopbackDevice)
+    LoopbackDevice() { m_socket.bind(QHostAddress::LocalHost); }
 
-    uint16_t port() const { return m_port; }
+    uint16_t port() const { return m_socket.localPort(); }
     std::optional<std::vector<uint8_t>> receive() // what has arrived, if anything
     {
-        std::vector<uint8_t> buffer(4096);
-        socklen_t length = sizeof m_worker;
-        const ssize_t received = ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0,
-                                            reinterpret_cast<sockaddr*>(&m_worker), &length);
-        if (received < 0)
+        if (!m_socket.hasPendingDatagrams())
             return std::nullopt;
-        buffer.resize(static_cast<size_t>(received));
-        return buffer;
+        m_worker = m_socket.receiveDatagram();
+        const QByteArray data = m_worker.data();
+        return std::vector<uint8_t>(data.begin(), data.end());
     }
     std::optional<std::vector<uint8_t>> nextDatagram() // serves the window while it waits
     {
@@ -76,14 +62,13 @@ public:
     }
     void reply(std::span<const uint8_t> datagram) // to the last sender
     {
-        ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&m_worker), sizeof m_worker);
+        m_socket.writeDatagram(m_worker.makeReply(
+            QByteArray(reinterpret_cast<const char*>(datagram.data()), std::ssize(datagram))));
     }
 
 private:
-    UniqueFd m_fd;
-    uint16_t m_port = 0;
-    sockaddr_in m_worker{};
+    QUdpSocket m_socket;
+    QNetworkDatagram m_worker;
 };
 
 struct FakeDevice
