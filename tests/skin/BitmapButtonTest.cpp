@@ -17,7 +17,6 @@ constexpr QRgb parentColour = qRgb(0, 128, 128);
 constexpr int normalId = 901, pressedId = 902, hoverId = 903, disabledId = 904, focusId = 905,
               maskId = 906, stripedMaskId = 907, stripesId = 908, missingId = 909;
 
-// A face colour of its own for each state image.
 QRgb faceColour(int id)
 {
     return qRgb(255, 150 + 20 * (id - normalId), 200);
@@ -108,7 +107,7 @@ TEST(BitmapButton, KindComesFromTheStyleAndAPushButtonIsNeverChecked)
     }
 }
 
-TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
+TEST(BitmapButton, SetBitmapsClampsAndShapesLooksFollowTheStateAndAPushFollowsTheCursor)
 {
     // mode, edges and inset given; draw mode, edges drawn and inset taken
     const std::tuple<int, int, int, DrawMode, bool, int> rows[] = {
@@ -121,12 +120,11 @@ TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
         BitmapButton button(ButtonStyle::pushButton);
         button.setBitmapSource(testBitmap);
         button.setBitmaps({}, mode, edges, inset);
-        EXPECT_EQ(button.drawMode(), drawMode);
-        EXPECT_EQ(button.drawsEdges(), drawsEdges);
-        EXPECT_EQ(button.focusInset(), focusInset);
+        EXPECT_EQ(std::tuple(button.drawMode(), button.drawsEdges(), button.focusInset()),
+                  std::tuple(drawMode, drawsEdges, focusInset));
     }
 
-    Bench bench;
+    Bench bench(ButtonStyle::autoCheckBox);
     BitmapButton& button = *bench.button;
     EXPECT_FALSE(button.region().has_value());
     button.setBitmaps({.normal = normalId, .mask = 0x10000 + maskId}, 1, 0, 0);
@@ -154,12 +152,7 @@ TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
     EXPECT_EQ(tiled.pixel(10 + 5, 12), qRgb(0, 0, 255));
     EXPECT_EQ(tiled.pixel(10 + 12, 12), qRgb(255, 0, 0));
     EXPECT_EQ(tiled.pixel(10 + 79, 10 + 29), qRgb(0, 0, 255));
-}
 
-TEST(BitmapButton, LooksFollowTheStateACheckedOneLooksPushedAndAPushFollowsTheCursor)
-{
-    Bench bench(ButtonStyle::autoCheckBox);
-    BitmapButton& button = *bench.button;
     const QColor buttonFace = button.palette().color(QPalette::Button);
     button.setBitmaps({}, 1, 0, 0);
     EXPECT_EQ(bench.face(), buttonFace.rgb()) << "no images: a plain face";

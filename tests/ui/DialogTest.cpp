@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <chrono>
 #include <future>
-#include <gtest/gtest.h>
 #include <map>
 
 namespace tavolix::test {

@@ -1,13 +1,11 @@
 // How the window ends, and that it never ends by accident.
 
-#include "DialogGeometry.h"
 #include "UiTestSupport.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <functional>
-#include <gtest/gtest.h>
 #include <thread>
 
 namespace tavolix::test {

@@ -4,6 +4,7 @@
 // to a device stand-in on loopback, with a copy of the shipped language file.
 
 #include "BitmapButton.h"
+#include "DialogGeometry.h"
 #include "ReplyBuilder.h"
 #include "SearchDialog.h"
 
