@@ -43,11 +43,11 @@ bool runSql(const QString& path, const std::string& sql, std::string* firstCell 
         return 0;
     };
     char* error = nullptr;
-    if (sqlite3_exec(raw, sql.c_str(), firstCell ? +keep : nullptr, firstCell, &error) == SQLITE_OK)
-        return true;
-    ADD_FAILURE() << "SQL failed: " << (error ? error : "?") << "\n" << sql;
+    const int result =
+        sqlite3_exec(raw, sql.c_str(), firstCell ? +keep : nullptr, firstCell, &error);
+    EXPECT_EQ(result, SQLITE_OK) << (error ? error : "?") << "\n" << sql;
     sqlite3_free(error);
-    return false;
+    return result == SQLITE_OK;
 }
 
 Spoil sql(const std::string& statements)
@@ -73,39 +73,28 @@ QString fixtureText(int language, int column)
 {
     return u"%1·%2"_s.arg(QString::fromUtf8(keyNames[language])).arg(column);
 }
-QStringList fixtureNamesIn(int displayLanguage)
-{
-    QStringList names;
-    for (int language = 0; language < 6; ++language)
-        names.append(fixtureName(language, displayLanguage));
-    return names;
-}
 
 struct FixtureFile
 {
     explicit FixtureFile(int storedLanguage = 0)
     {
-        const auto quoted = [](const QString& text) { return "'" + text.toStdString() + "'"; };
-        std::string statements = "create table current (language integer);"
-                                 "insert into current values (" +
-                                 std::to_string(storedLanguage) +
-                                 ");"
-                                 "create table language (c0, c1, c2, c3, c4, c5);"
-                                 "create table interface (id integer primary key, language text";
+        QString statements =
+            u"create table current (language integer); insert into current values (%1);"
+            "create table language (c0, c1, c2, c3, c4, c5);"
+            "create table interface (id integer primary key, language text"_s.arg(storedLanguage);
         for (int column = 2; column <= 17; ++column)
-            statements += ", t" + std::to_string(column); // no type: cells keep theirs
-        statements += ");";
+            statements += u", t%1"_s.arg(column); // no type: cells keep theirs
         for (int language = 0; language < 6; ++language) {
-            statements += "insert into language values (";
+            QStringList names, texts{QString::fromUtf8(keyNames[language])};
             for (int column = 0; column < 6; ++column)
-                statements += (column ? "," : "") + quoted(fixtureName(language, column));
-            statements +=
-                std::string(");insert into interface values (null, '") + keyNames[language] + "'";
+                names.append(fixtureName(language, column));
             for (int column = 2; column <= 17; ++column)
-                statements += "," + quoted(fixtureText(language, column));
-            statements += ");";
+                texts.append(fixtureText(language, column));
+            statements += u"); insert into language values ('%1');"
+                          "insert into interface values (null, '%2'"_s.arg(names.join(u"','"),
+                                                                           texts.join(u"','"));
         }
-        EXPECT_TRUE(runSql(path, statements));
+        EXPECT_TRUE(runSql(path, statements.toStdString() + ");"));
     }
     QTemporaryDir dir;
     QString path = dir.filePath(u"language.db"_s);
@@ -158,12 +147,18 @@ struct SwitchHarness final : LanguageTextTarget
     LanguageSwitch languageSwitch{box, *this};
 };
 
-void expectTextsOf(const SwitchHarness& window, int language)
+// The texts of language `textsOf`, and the box's entries in language `entry` with that one chosen.
+void expectShown(const SwitchHarness& window, int textsOf, int entry)
 {
     ASSERT_EQ(window.texts.keys(), columnOfControl.keys());
-    for (auto entry = columnOfControl.cbegin(); entry != columnOfControl.cend(); ++entry)
-        EXPECT_EQ(window.texts.value(entry.key()), fixtureText(language, entry.value()))
-            << "control " << entry.key();
+    for (auto cell = columnOfControl.cbegin(); cell != columnOfControl.cend(); ++cell)
+        EXPECT_EQ(window.texts.value(cell.key()), fixtureText(textsOf, cell.value()))
+            << "control " << cell.key();
+    QStringList names;
+    for (int language = 0; language < 6; ++language)
+        names.append(fixtureName(language, entry));
+    EXPECT_EQ(window.entries(), names);
+    EXPECT_EQ(window.box.currentIndex(), entry);
 }
 
 QByteArray fileBytes(const QString& path)
@@ -206,17 +201,13 @@ TEST(LanguageSwitch, OddStoredNumbersMissingRowsAndFailedStoresFromStartToAChoic
         FixtureFile db(3);
         ASSERT_TRUE(before(db.path));
         SwitchHarness window(db.path);
-        expectTextsOf(window, startsIn);
-        EXPECT_EQ(window.entries(), fixtureNamesIn(startsIn));
-        EXPECT_EQ(window.box.currentIndex(), startsIn);
+        expectShown(window, startsIn, startsIn);
         EXPECT_EQ(window.languageSwitch.currentLanguage(), startsIn); // as shown
         EXPECT_TRUE(window.messages.isEmpty());
         ASSERT_TRUE(!afterStart || runSql(db.path, afterStart));
 
         window.choose(5);
-        expectTextsOf(window, textsAfter);
-        EXPECT_EQ(window.entries(), fixtureNamesIn(5));
-        EXPECT_EQ(window.box.currentIndex(), 5);
+        expectShown(window, textsAfter, 5);
         EXPECT_EQ(window.messages, messages);
         // A failed read applies nothing; a failed store keeps the number read at start-up.
         EXPECT_EQ(window.appliedCount, messages == QStringList{prepareFailed} ? 1 : 2);
