@@ -325,7 +325,6 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
     EXPECT_EQ(currentCells(path), "0");
 
     SwitchHarness window(path);
-    QSet<QString> titles;
     for (int language = 0; language < 6; ++language) {
         SCOPED_TRACE(language);
         window.texts.clear();
@@ -336,12 +335,8 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
         EXPECT_EQ(window.texts.keys(), columnOfControl.keys());
         for (const QString& text : names + window.texts.values())
             EXPECT_FALSE(text.trimmed().isEmpty());
-        titles.insert(window.texts.value(title));
         EXPECT_EQ(currentCells(path), std::to_string(language));
     }
-    // The product's name in every language: a second start finds the window by it.
-    EXPECT_EQ(titles, QSet<QString>{u"Tavolix"_s});
-
     // Rows are languages and columns the language they are written in.
     window.choose(3);
     EXPECT_EQ(window.entries().value(3), u"Français"_s);
