@@ -18,19 +18,18 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
 {
     // Mode bytes 0-1 are PPPoE, 2-3 DHCP, 0xFF is off: the summary's word needs
     // both bytes of a pair, the radio buttons only the first.
-    // name, kind, mode, HTTP port, summary word, checked modes, enabledState()
-    const std::tuple<std::string, int, std::array<uint8_t, 4>, int, const char*, const char*,
-                     const char*>
+    // name, kind, mode, HTTP port, summary word, controlState()
+    const std::tuple<std::string, int, std::array<uint8_t, 4>, int, const char*, const char*>
         cases[] = {
             // clang-format off
-        {"k1-pppoe",      1, {1, 1, 0xFF, 0xFF},    80,   "PPPOE",  "P", "EE EEE DD D D EE EE E"},
-        {"k1-dhcp",       1, {0xFF, 0xFF, 1, 1},    8080, "DHCP",   "D", "EE DDD DD D D EE EE E"},
-        {"k1-static",     1, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S", "EE EEE DD D D EE EE E"},
-        {"k1-zeros",      1, {0, 0, 0, 0},          0,    "PPPOE",  "P", "EE DDD DD D D EE EE E"},
-        {"k0-half-pppoe", 0, {1, 0xFF, 0xFF, 0xFF}, 80,   "STATIC", "P", "EE DDD DD E E EE EE E"},
-        {"k0-half-dhcp",  0, {0xFF, 0xFF, 1, 0xFF}, 80,   "STATIC", "D", "EE DDD DD E E EE EE E"},
-        {"k3-static",     3, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S", "DD DDD DD D D DD DD D"},
-        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S", "EE EEE DD E E EE EE E"},
+        {"k1-pppoe",      1, {1, 1, 0xFF, 0xFF},    80,   "PPPOE",  "P EE EEE DD D D EE EE E"},
+        {"k1-dhcp",       1, {0xFF, 0xFF, 1, 1},    8080, "DHCP",   "D EE DDD DD D D EE EE E"},
+        {"k1-static",     1, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S EE EEE DD D D EE EE E"},
+        {"k1-zeros",      1, {0, 0, 0, 0},          0,    "PPPOE",  "P EE DDD DD D D EE EE E"},
+        {"k0-half-pppoe", 0, {1, 0xFF, 0xFF, 0xFF}, 80,   "STATIC", "P EE DDD DD E E EE EE E"},
+        {"k0-half-dhcp",  0, {0xFF, 0xFF, 1, 0xFF}, 80,   "STATIC", "D EE DDD DD E E EE EE E"},
+        {"k3-static",     3, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S DD DDD DD D D DD DD D"},
+        {"k0-static",     0, {0xFF, 0xFF, 0xFF, 0xFF}, 80, "STATIC", "S EE EEE DD E E EE EE E"},
             // clang-format on
         };
     DialogHarness harness;
@@ -54,10 +53,10 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
     EXPECT_EQ(c.loginAccountEdit->maxLength(), 16);
 
     uint8_t number = 0;
-    for (const auto& [name, kind, mode, httpPort, word, checked, enabled] : cases)
+    for (const auto& [name, kind, mode, httpPort, word, state] : cases)
         ASSERT_TRUE(harness.deliver({kind, name, {2, 0, 0, 0, 0, ++number}, httpPort, mode}));
     number = 0;
-    for (const auto& [name, kind, mode, httpPort, word, checked, enabled] : cases) {
+    for (const auto& [name, kind, mode, httpPort, word, state] : cases) {
         SCOPED_TRACE(name);
         c.staticRadio->setChecked(true); // a button set by hand is set again from the record
         const qsizetype opened = urls.opened.size();
@@ -70,8 +69,7 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
                   name + " 192.168.1.10 255.255.255.0 192.168.1.1 " + std::to_string(httpPort) +
                       " dsl-user 02000000000" + std::to_string(++number));
         EXPECT_EQ(c.deviceInfoText->text().toStdString(), "IP Get:"s + word + "\r\nV:1.2\r\n");
-        EXPECT_EQ(checkedModes(c), checked);
-        EXPECT_EQ(enabledState(c), enabled);
+        EXPECT_EQ(controlState(c), state);
         ASSERT_TRUE(QTest::qWaitFor([&] { return urls.opened.size() > opened; }));
         EXPECT_EQ(urls.opened.last().toString(QUrl::None),
                   httpPort == 80 ? u"http://192.168.1.10"_s
@@ -82,16 +80,15 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
     EXPECT_TRUE(c.macEdit->text().isEmpty());
 
     // The mode buttons of the last device, which allows all three.
-    const std::tuple<QRadioButton*, const char*, const char*> steps[] = {
-        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"},
-        {c.pppoeRadio, "P", "EE DDD EE E E EE EE E"}, // a button that is on stays on
-        {c.dhcpRadio, "D", "EE DDD DD E E EE EE E"},
-        {c.staticRadio, "S", "EE EEE DD E E EE EE E"},
+    const std::pair<QRadioButton*, const char*> steps[] = {
+        {c.pppoeRadio, "P EE DDD EE E E EE EE E"},
+        {c.pppoeRadio, "P EE DDD EE E E EE EE E"}, // a button that is on stays on
+        {c.dhcpRadio, "D EE DDD DD E E EE EE E"},
+        {c.staticRadio, "S EE EEE DD E E EE EE E"},
     };
-    for (const auto& [clicked, checked, enabled] : steps) {
+    for (const auto& [clicked, state] : steps) {
         QTest::mouseClick(clicked, Qt::LeftButton, {}, clicked->rect().center());
-        EXPECT_EQ(checkedModes(c), checked);
-        EXPECT_EQ(enabledState(c), enabled);
+        EXPECT_EQ(controlState(c), state);
         EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
     }
 
@@ -110,8 +107,7 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
     for (QLineEdit* edit : fields)
         EXPECT_TRUE(edit->text().isEmpty() && !edit->isEnabled()) << edit->x() << ',' << edit->y();
     EXPECT_TRUE(c.deviceInfoText->text().isEmpty());
-    EXPECT_EQ(checkedModes(c), "");
-    EXPECT_EQ(enabledState(c), "DD DDD DD D E EE DD E"); // the buttons are left as they were
+    EXPECT_EQ(controlState(c), " DD DDD DD D E EE DD E"); // the buttons are left as they were
     EXPECT_EQ(harness.dialog().workerControl().table.usedSlotCount(), 0);
     ASSERT_TRUE(harness.deliver({0, "camera"})); // the next replies fill the list again
 
@@ -236,7 +232,7 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
         ASSERT_TRUE(QTest::qWaitFor([&] { return harness.dialog().workerControl().command == 0; }));
         EXPECT_FALSE(harness.device().receive().has_value()) << "sent after the box";
         EXPECT_EQ(shown(), typed);
-        EXPECT_EQ(checkedModes(c), "D");
+        EXPECT_EQ(controlState(c), "D EE DDD DD D D EE EE E");
         EXPECT_EQ(c.deviceList->count(), 2);
     }
 

@@ -106,10 +106,10 @@ inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
     return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
 }
 
-// Enabled (E) or disabled (D), in groups: name and HTTP port; IP, mask and
-// gateway; PPPoE account and password; MAC edit; PPPoE radio; DHCP and static
-// radios; login account and password; Submit.
-inline std::string enabledState(const DialogControls& c)
+// The checked mode buttons ("P" PPPoE, "D" DHCP, "S" static), then enabled (E) or
+// disabled (D) in groups: name and HTTP port; IP, mask and gateway; PPPoE account and
+// password; MAC edit; PPPoE radio; DHCP and static radios; login account and password; Submit.
+inline std::string controlState(const DialogControls& c)
 {
     const std::initializer_list<QWidget*> groups[] = {
         {c.nameEdit, c.httpPortEdit},
@@ -120,20 +120,15 @@ inline std::string enabledState(const DialogControls& c)
         {c.dhcpRadio, c.staticRadio},
         {c.loginAccountEdit, c.loginPasswordEdit},
         {c.submitButton}};
-    std::string state;
+    std::string state = std::string(c.pppoeRadio->isChecked() ? "P" : "") +
+                        (c.dhcpRadio->isChecked() ? "D" : "") +
+                        (c.staticRadio->isChecked() ? "S" : "");
     for (const auto& group : groups) {
-        state += state.empty() ? "" : " ";
+        state += ' ';
         for (QWidget* widget : group)
             state += widget->isEnabled() ? 'E' : 'D';
     }
     return state;
-}
-
-// The checked mode buttons: "P" (PPPoE), "D" (DHCP), "S" (static), "" for none.
-inline std::string checkedModes(const DialogControls& c)
-{
-    return std::string(c.pppoeRadio->isChecked() ? "P" : "") +
-           (c.dhcpRadio->isChecked() ? "D" : "") + (c.staticRadio->isChecked() ? "S" : "");
 }
 
 class DialogHarness final
