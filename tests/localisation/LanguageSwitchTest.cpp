@@ -100,8 +100,7 @@ struct FixtureFile
     QString path = dir.filePath(u"language.db"_s);
 };
 
-// A language switch over a real combo box, recording the texts it sets and
-// the message boxes it shows, whose form it checks before closing them.
+// Records the texts set and the message boxes shown, whose form it checks before closing them.
 struct SwitchHarness final : LanguageTextTarget
 {
     explicit SwitchHarness(const QString& dbPath)
@@ -175,8 +174,7 @@ TEST(LanguageSwitch, OddStoredNumbersMissingRowsAndFailedStoresFromStartToAChoic
         QFile file(path); // a write version above 2: SQLite only reads
         return file.open(QIODevice::ReadWrite) && file.seek(18) && file.write("\x03", 1) == 1;
     };
-    // before start-up, after it, language shown at start, texts after the choice, messages,
-    // cells after it
+    // spoil before start-up, SQL after it, shown at start, texts after choosing, messages, cells
     const std::tuple<Spoil, const char*, int, int, QStringList, const char*> cases[] = {
         // clang-format off
         {sql(""), nullptr, 3, 5, {}, "5"},
@@ -316,7 +314,6 @@ TEST(LanguageDbFailure, BadFileAtStartUpLeavesTheTemplateTextsAndTheFile)
 TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
 {
     QTemporaryDir dir; // a copy: the test never changes the shipped file
-
     const QString path = dir.filePath(u"language.db"_s);
     ASSERT_TRUE(QFile::copy(QString::fromUtf8(TAVOLIX_SHIPPED_LANGUAGE_DB), path));
     EXPECT_EQ(currentCells(path), "0");
