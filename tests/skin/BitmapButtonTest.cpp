@@ -1,11 +1,20 @@
-// The bitmap button on a bare widget, state by state: its looks are read from
-// the pixels of the parent's grab(), with single-colour test images.
+// The skin bitmaps compiled into the program, regions cut from bitmaps by a key colour, and
+// the bitmap button on a bare widget, its looks read from the parent's grab() with test images.
 
 #include "BitmapButton.h"
 
+#include "SkinBitmaps.h"
+#include "WindowRegion.h"
+
 #include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtEndian>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tavolix {
@@ -13,36 +22,21 @@ namespace {
 
 constexpr QRgb parentColour = qRgb(0, 128, 128);
 
-enum TestBitmap : int
-{
-    normalId = 901,
-    pressedId,
-    hoverId,
-    disabledId,
-    focusId,
-    maskId,
-    stripedMaskId,
-    stripesId,
-    missingId,
-};
+constexpr int normalId = 901, pressedId = 902, hoverId = 903, disabledId = 904, focusId = 905,
+              maskId = 906, stripedMaskId = 907, stripesId = 908, missingId = 909;
 
-// A face colour of its own for each state image.
 QRgb faceColour(int id)
 {
     return qRgb(255, 150 + 20 * (id - normalId), 200);
 }
 
-// State images in one colour; masks black, the striped one with white
-// columns 40-54 in the top 29 rows; stripes: five columns red, five blue.
+// Masks black, the striped one with white columns 40-54 in the top 29 rows.
 QImage testBitmap(int id)
 {
     const auto image = [](QSize size, QRgb colour, QRect other = {}, QRgb otherColour = 0) {
         QImage bitmap(size, QImage::Format_RGB32);
         bitmap.fill(colour);
-        for (int y = other.top(); y <= other.bottom(); ++y) {
-            for (int x = other.left(); x <= other.right(); ++x)
-                bitmap.setPixel(x, y, otherColour);
-        }
+        QPainter(&bitmap).fillRect(other, QColor(otherColour));
         return bitmap;
     };
     if (id >= normalId && id <= focusId)
@@ -55,8 +49,7 @@ QImage testBitmap(int id)
     return {};
 }
 
-// A shown, active parent filled with one colour, holding one button at
-// (10, 10), 80 × 30.
+// A shown, active parent of one colour, with a button at (10, 10), 80 × 30.
 struct Bench
 {
     explicit Bench(unsigned style = ButtonStyle::pushButton, const char* caption = "Go")
@@ -83,9 +76,7 @@ struct Bench
     }
 
     QImage shot() { return parent.grab().toImage(); }
-    // The face's colour away from the caption.
     QRgb face() { return shot().pixel(button->geometry().topLeft() + QPoint(3, 3)); }
-    // The top-left corner of the caption's dark pixels, in button coordinates.
     QPoint captionCorner()
     {
         const QImage image = shot();
@@ -98,13 +89,6 @@ struct Bench
             }
         }
         return corner - area.topLeft();
-    }
-
-    void hover(QPoint pos) // a move with no button held, as the platform sends it
-    {
-        QMouseEvent move(QEvent::MouseMove, pos, button->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(button, &move);
     }
 
     QWidget parent;
@@ -131,39 +115,31 @@ TEST(BitmapButton, KindComesFromTheStyleAndAPushButtonIsNeverChecked)
     }
 }
 
-TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
+TEST(BitmapButton, SetBitmapsClampsAndShapesLooksFollowTheStateAndAPushFollowsTheCursor)
 {
-    const struct
-    {
-        int mode, edges, inset;
-        DrawMode drawMode;
-        bool drawsEdges;
-        int focusInset;
-    } rows[] = {
+    // mode, edges and inset given; draw mode, edges drawn and inset taken
+    const std::tuple<int, int, int, DrawMode, bool, int> rows[] = {
         {7, 0, -3, DrawMode::tile, false, 0},
         {-1, 1, 5, DrawMode::copy, true, 5},
         {1, 0xFFFF, 0, DrawMode::stretch, true, 0},
         {0x10002, 0x10000, 0x10003, DrawMode::tile, false, 3},
     };
-    for (const auto& row : rows) {
+    for (const auto& [mode, edges, inset, drawMode, drawsEdges, focusInset] : rows) {
         BitmapButton button(ButtonStyle::pushButton);
         button.setBitmapSource(testBitmap);
-        button.setBitmaps({}, row.mode, row.edges, row.inset);
-        EXPECT_EQ(button.drawMode(), row.drawMode);
-        EXPECT_EQ(button.drawsEdges(), row.drawsEdges);
-        EXPECT_EQ(button.focusInset(), row.focusInset);
+        button.setBitmaps({}, mode, edges, inset);
+        EXPECT_EQ(std::tuple(button.drawMode(), button.drawsEdges(), button.focusInset()),
+                  std::tuple(drawMode, drawsEdges, focusInset));
     }
 
-    // The mask gives the shape; in copy mode also the size.
-    Bench bench;
+    Bench bench(ButtonStyle::autoCheckBox);
     BitmapButton& button = *bench.button;
     EXPECT_FALSE(button.region().has_value());
     button.setBitmaps({.normal = normalId, .mask = 0x10000 + maskId}, 1, 0, 0);
-    ASSERT_TRUE(button.region().has_value());
-    EXPECT_EQ(*button.region(), QRegion(0, 0, 104, 34));
+    EXPECT_EQ(button.region(), QRegion(0, 0, 104, 34));
     EXPECT_EQ(button.size(), QSize(80, 30));
     button.setBitmaps({.normal = normalId}, 1, 0, 0); // no mask: the shape stays
-    EXPECT_EQ(*button.region(), QRegion(0, 0, 104, 34));
+    EXPECT_EQ(button.region(), QRegion(0, 0, 104, 34));
     button.setBitmaps({.normal = normalId, .mask = maskId}, 0, 0, 0);
     EXPECT_EQ(button.size(), QSize(104, 34));
 
@@ -178,19 +154,13 @@ TEST(BitmapButton, SetBitmapsClampsItsArgumentsAndShapesTheButton)
     EXPECT_EQ(shot.pixel(10 + 70, 13), parentColour); // the mask's white
     button.setBitmaps({.mask = maskId}, 1, 0, 0);
 
-    // Tiles from the top-left corner at 1:1.
     button.setBitmaps({.normal = stripesId}, 2, 0, 0);
     const QImage tiled = bench.shot();
     EXPECT_EQ(tiled.pixel(10 + 4, 12), qRgb(255, 0, 0));
     EXPECT_EQ(tiled.pixel(10 + 5, 12), qRgb(0, 0, 255));
     EXPECT_EQ(tiled.pixel(10 + 12, 12), qRgb(255, 0, 0));
     EXPECT_EQ(tiled.pixel(10 + 79, 10 + 29), qRgb(0, 0, 255));
-}
 
-TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
-{
-    Bench bench;
-    BitmapButton& button = *bench.button;
     const QColor buttonFace = button.palette().color(QPalette::Button);
     button.setBitmaps({}, 1, 0, 0);
     EXPECT_EQ(bench.face(), buttonFace.rgb()) << "no images: a plain face";
@@ -204,7 +174,9 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
 
     button.setFocus();
     EXPECT_EQ(bench.face(), faceColour(focusId));
-    bench.hover({40, 15});
+    QMouseEvent move(QEvent::MouseMove, QPoint(40, 15), button.mapToGlobal(QPoint(40, 15)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier); // as the platform sends a hover
+    QApplication::sendEvent(&button, &move);
     EXPECT_TRUE(button.isHover());
     EXPECT_EQ(bench.face(), faceColour(hoverId));
 
@@ -222,42 +194,32 @@ TEST(BitmapButton, LooksGoFromDisabledThroughPushedHoverAndFocusToNormal)
     button.setEnabled(false); // while pushed
     EXPECT_EQ(bench.face(), faceColour(disabledId));
     const QImage disabled = bench.shot();
-    int light = 0, grey = 0, black = 0;
-    const QRgb lightColour = button.palette().color(QPalette::Light).rgb();
-    const QRgb greyColour = button.palette().color(QPalette::Disabled, QPalette::ButtonText).rgb();
+    QSet<QRgb> colours;
     for (int y = 10; y < 40; ++y) {
-        for (int x = 10; x < 90; ++x) {
-            light += disabled.pixel(x, y) == lightColour;
-            grey += disabled.pixel(x, y) == greyColour;
-            black += disabled.pixel(x, y) == qRgb(0, 0, 0);
-        }
+        for (int x = 10; x < 90; ++x)
+            colours.insert(disabled.pixel(x, y));
     }
-    EXPECT_GT(light, 0);
-    EXPECT_GT(grey, 0);
-    EXPECT_EQ(black, 0) << "the text colour is not used when disabled";
+    EXPECT_TRUE(colours.contains(button.palette().color(QPalette::Light).rgb()));
+    EXPECT_TRUE(
+        colours.contains(button.palette().color(QPalette::Disabled, QPalette::ButtonText).rgb()));
+    EXPECT_FALSE(colours.contains(qRgb(0, 0, 0))) << "the text colour is not used when disabled";
     QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
     button.setEnabled(true);
 
-    // A disabled id of 0 reuses the normal image; a missing one leaves a plain face.
     button.setBitmaps({.normal = normalId, .disabled = 0}, 1, 0, 0);
     button.setEnabled(false);
     EXPECT_EQ(bench.face(), faceColour(normalId));
     button.setBitmaps({.normal = normalId, .disabled = missingId}, 1, 0, 0);
     EXPECT_EQ(bench.face(), buttonFace.rgb());
-}
 
-TEST(BitmapButton, CheckedLooksPushedAndAPushFollowsTheCursorUntilARelease)
-{
-    Bench bench(ButtonStyle::autoCheckBox);
-    BitmapButton& button = *bench.button;
+    button.setEnabled(true);
     button.setBitmaps(allFaces, 1, 0, 0);
-    const QPoint normalCaption = bench.captionCorner();
+    const QPoint boldCaption = bench.captionCorner();
     button.setCheck(true);
     EXPECT_EQ(bench.face(), faceColour(pressedId));
-    EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
+    EXPECT_EQ(bench.captionCorner(), boldCaption + QPoint(1, 1));
 
-    // With an inset, a focused face gets a dotted frame there and the caption
-    // area shrinks; without one, no frame ever.
+    // With an inset, a focused face gets a dotted frame there.
     button.setCheck(false);
     button.setFocus();
     const QRgb frameless = bench.shot().pixel(10 + 4, 10 + 15);
@@ -281,25 +243,21 @@ TEST(BitmapButton, CheckedLooksPushedAndAPushFollowsTheCursorUntilARelease)
     EXPECT_FALSE(button.check());
     EXPECT_FALSE(button.isHeld());
 
-    // A click toggles before the click is reported.
     bool checkedWhenClicked = false;
     QObject::connect(&button, &QAbstractButton::clicked, &button,
                      [&] { checkedWhenClicked = button.check(); });
     QTest::mouseClick(&button, Qt::LeftButton, {}, {40, 15});
     EXPECT_TRUE(checkedWhenClicked);
 
-    // Space toggles on the key press.
     QTest::keyPress(&button, Qt::Key_Space);
     EXPECT_FALSE(button.check());
     QTest::keyRelease(&button, Qt::Key_Space);
 
-    // A held button that loses the focus is no longer held.
     QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
     bench.parent.setFocus();
     EXPECT_FALSE(button.isHeld());
     QTest::mouseRelease(&button, Qt::LeftButton, {}, {40, 15});
 
-    // A double click is a second press.
     clicks.clear();
     QTest::mouseClick(&button, Qt::LeftButton, {}, {40, 15});
     QTest::mouseDClick(&button, Qt::LeftButton, {}, {40, 15});
@@ -333,6 +291,70 @@ TEST(BitmapButton, CheckingARadioButtonUnchecksTheRestOfItsGroupAfterwards)
     QCoreApplication::processEvents();
     EXPECT_TRUE(first->check());
     EXPECT_FALSE(second->check());
+}
+
+template <typename T> T field(const QByteArray& file, int offset)
+{
+    return qFromLittleEndian<T>(file.constData() + offset);
+}
+
+TEST(SkinArt, EveryBitmapIsAnUncompressedBottomUp24BitBmpOfItsSize)
+{
+    const std::pair<int, QSize> bitmaps[] = {
+        {129, {28, 30}},  {130, {312, 281}}, {132, {55, 29}}, {134, {55, 29}}, {135, {55, 29}},
+        {136, {28, 30}},  {137, {28, 30}},   {140, {28, 30}}, {174, {24, 30}}, {177, {77, 30}},
+        {178, {104, 34}}, {179, {24, 30}},   {180, {24, 30}}};
+    for (const auto& [id, size] : bitmaps) {
+        SCOPED_TRACE(id);
+        QFile file(QStringLiteral(":/skin/%1.bmp").arg(id));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        ASSERT_GE(bytes.size(), 54); // the headers
+        EXPECT_EQ(bytes.left(2), QByteArrayLiteral("BM"));
+        EXPECT_GT(field<qint32>(bytes, 22), 0);   // bottom-up
+        EXPECT_EQ(field<quint16>(bytes, 28), 24); // bits per pixel
+        EXPECT_EQ(field<quint32>(bytes, 30), 0u); // no compression
+        EXPECT_EQ(loadSkinBitmap(id).size(), size);
+    }
+    EXPECT_TRUE(loadSkinBitmap(noBitmap).isNull());
+    EXPECT_TRUE(loadSkinBitmap(0).isNull());
+    EXPECT_EQ(loadSkinBitmap(0x10000 + logoBitmap).size(), QSize(77, 30)); // low 16 bits count
+    // The buttons' mask is black all over: their shape is the whole rectangle.
+    EXPECT_EQ(regionFromBitmap(loadSkinBitmap(buttonMaskBitmap), Qt::white),
+              QRegion(0, 0, 104, 34));
+}
+
+TEST(RegionFromBitmap, EqualsTheSetOfNonKeyPixelsWhateverTheKey)
+{
+    // Other pixels differ from the key in one channel only.
+    const QRgb key = qRgb(10, 20, 30);
+    const auto image = [&](int width, int height, const std::function<bool(int, int)>& isKey) {
+        QImage bitmap(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                bitmap.setPixel(x, y, isKey(x, y) ? key : qRgb(10, 20, 31));
+        }
+        return bitmap;
+    };
+    const QImage cases[] = {
+        // Runs of every length, at both edges and across rows.
+        image(23, 17, [](int x, int y) { return (x * 7 + y * 3) % 5 < 2 || (x + y) % 11 == 0; }),
+        image(104, 34, [](int, int) { return false; }),
+        image(3, 2, [](int, int) { return true; }),
+        image(4, 1, [](int x, int) { return x < 3; }),
+        image(4, 1, [](int x, int) { return x == 3; }),
+        image(3, 2, [](int x, int y) { return x == 1 || (x == 2 && y == 1); }),
+    };
+    for (const QImage& bitmap : cases) {
+        const std::optional<QRegion> region = regionFromBitmap(bitmap, QColor(key));
+        ASSERT_TRUE(region.has_value());
+        for (int y = 0; y < bitmap.height(); ++y) {
+            for (int x = 0; x < bitmap.width(); ++x)
+                EXPECT_EQ(region->contains(QPoint(x, y)), bitmap.pixel(x, y) != key)
+                    << bitmap.width() << " x " << bitmap.height() << " at " << x << ',' << y;
+        }
+    }
+    EXPECT_FALSE(regionFromBitmap(QImage(), QColor(key)).has_value());
 }
 
 } // namespace

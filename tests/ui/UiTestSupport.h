@@ -1,31 +1,28 @@
 #pragma once
 
-// The widget tests' one fixture: a shown and started SearchDialog whose worker
-// talks to a device stand-in on loopback, with a copy of the shipped language
-// database, and the helpers that drive and read it.
+// The widget tests' fixture: a shown, started SearchDialog whose worker talks
+// to a device stand-in on loopback, with a copy of the shipped language file.
 
 #include "BitmapButton.h"
-#include "Datagram.h"
+#include "DialogGeometry.h"
+#include "ReplyBuilder.h"
 #include "SearchDialog.h"
-#include "UniqueFd.h"
 
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QNetworkDatagram>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 #include <QUrl>
-#include <arpa/inet.h>
-#include <array>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/socket.h>
 #include <vector>
 
 namespace tavolix::test {
@@ -33,83 +30,46 @@ namespace tavolix::test {
 using namespace Qt::StringLiterals;
 using namespace std::string_literals;
 
-// Serves window events until the condition holds; false after a generous
-// limit, which only ever means it never came true.
-inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 10000)
-{
-    for (int waited = 0; waited < limitMs; waited += 2) {
-        if (condition())
-            return true;
-        QTest::qWait(2);
-    }
-    return condition();
-}
-
-// The message box the dialog shows, once it shows one; null if it never does.
 inline QMessageBox* waitForMessageBox(const SearchDialog& dialog)
 {
     QMessageBox* shown = nullptr;
-    waitUntil([&] {
+    static_cast<void>(QTest::qWaitFor([&] {
         for (QMessageBox* box : dialog.findChildren<QMessageBox*>())
             shown = box->isVisible() ? box : shown;
         return shown != nullptr;
-    });
+    }));
     return shown;
 }
 
-// Types the text key by key, letters beyond ASCII included (QTest::keyClicks
-// takes ASCII only), as a keyboard that has them would.
-inline void typeText(QWidget* widget, const QString& text)
-{
-    for (const QChar character : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
-                            Qt::NoModifier);
-}
-
-// A device on loopback: receives what the worker sends and answers it.
 class LoopbackDevice final
 {
 public:
-    LoopbackDevice() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    Q_DISABLE_COPY_MOVE(LoopbackDevice)
+    LoopbackDevice() { m_socket.bind(QHostAddress::LocalHost); }
 
-    uint16_t port() const { return m_port; }
+    uint16_t port() const { return m_socket.localPort(); }
     std::optional<std::vector<uint8_t>> receive() // what has arrived, if anything
     {
-        std::vector<uint8_t> buffer(4096);
-        socklen_t length = sizeof m_worker;
-        const ssize_t received = ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0,
-                                            reinterpret_cast<sockaddr*>(&m_worker), &length);
-        if (received < 0)
+        if (!m_socket.hasPendingDatagrams())
             return std::nullopt;
-        buffer.resize(static_cast<size_t>(received));
-        return buffer;
+        m_worker = m_socket.receiveDatagram();
+        const QByteArray data = m_worker.data();
+        return std::vector<uint8_t>(data.begin(), data.end());
     }
     std::optional<std::vector<uint8_t>> nextDatagram() // serves the window while it waits
     {
         std::optional<std::vector<uint8_t>> datagram;
-        waitUntil([&] { return (datagram = receive()).has_value(); });
-        return datagram;
+        return QTest::qWaitFor([&] { return (datagram = receive()).has_value(); }) ? datagram
+                                                                                   : std::nullopt;
     }
-    void reply(const std::vector<uint8_t>& datagram) // to the last sender
+    void reply(std::span<const uint8_t> datagram) // to the last sender
     {
-        ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&m_worker), sizeof m_worker);
+        m_socket.writeDatagram(m_worker.makeReply(
+            QByteArray(reinterpret_cast<const char*>(datagram.data()), std::ssize(datagram))));
     }
 
 private:
-    UniqueFd m_fd;
-    uint16_t m_port = 0;
-    sockaddr_in m_worker{};
+    QUdpSocket m_socket;
+    QNetworkDatagram m_worker;
 };
 
 struct FakeDevice
@@ -121,30 +81,23 @@ struct FakeDevice
     std::array<uint8_t, 4> networkMode{0xFF, 0xFF, 0xFF, 0xFF};
 };
 
-// The reply such a device sends: IP address 192.168.1.10, mask 255.255.255.0,
-// gateway 192.168.1.1, PPPoE account "dsl-user", version "1.2".
-inline std::vector<uint8_t> replyDatagram(const FakeDevice& device)
+// Its reply: IP address 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1,
+// PPPoE account "dsl-user", version "1.2".
+inline std::vector<uint8_t> replyDatagram(const FakeDevice& fake)
 {
-    std::vector<uint8_t> out = {'V', 'X', 'L', '8', '3'};
-    const auto append = [&](uint8_t tag, std::vector<uint8_t> value, size_t size) {
-        value.resize(size, 0);
-        out.push_back(tag);
-        out.push_back(static_cast<uint8_t>(size));
-        out.insert(out.end(), value.begin(), value.end());
-    };
-    const auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
-    append(0x10, {device.mac.begin(), device.mac.end()}, 6);
-    append(0x11, {192, 168, 1, 10}, 4);
-    append(0x12, {255, 255, 255, 0}, 4);
-    append(0x13, {192, 168, 1, 1}, 4);
-    append(0x14,
-           {static_cast<uint8_t>(device.httpPort), static_cast<uint8_t>(device.httpPort >> 8)}, 5);
-    append(0x1f, {device.networkMode.begin(), device.networkMode.end()}, 4);
-    append(0x20, text(device.name), 31);
-    append(0x21, text("1.2"), 16);
-    append(0x22, text("dsl-user"), 64);
-    append(0x30, {0x00, static_cast<uint8_t>(device.kind)}, 2);
-    return out;
+    devicesim::SimulatedDevice device{fake.mac,
+                                      {192, 168, 1, 10},
+                                      {255, 255, 255, 0},
+                                      {192, 168, 1, 1},
+                                      static_cast<uint16_t>(fake.httpPort),
+                                      fake.networkMode};
+    device.kind = static_cast<DeviceKind>(fake.kind);
+    fake.name.copy(device.name.data(), device.name.size());
+    std::string_view("1.2").copy(device.version.data(), device.version.size());
+    std::string_view("dsl-user").copy(device.pppoeAccount.data(), device.pppoeAccount.size());
+    devicesim::ReplyBuffer buffer;
+    const std::span<const uint8_t> reply = devicesim::buildReply(device, 0, buffer);
+    return {reply.begin(), reply.end()};
 }
 
 inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
@@ -153,10 +106,10 @@ inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
     return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
 }
 
-// Enabled (E) or disabled (D), in groups: name and HTTP port; IP, mask and
-// gateway; PPPoE account and password; MAC edit; PPPoE radio; DHCP and static
-// radios; login account and password; Submit.
-inline std::string enabledState(const DialogControls& c)
+// The checked mode buttons ("P" PPPoE, "D" DHCP, "S" static), then enabled (E) or
+// disabled (D) in groups: name and HTTP port; IP, mask and gateway; PPPoE account and
+// password; MAC edit; PPPoE radio; DHCP and static radios; login account and password; Submit.
+inline std::string controlState(const DialogControls& c)
 {
     const std::initializer_list<QWidget*> groups[] = {
         {c.nameEdit, c.httpPortEdit},
@@ -166,22 +119,16 @@ inline std::string enabledState(const DialogControls& c)
         {c.pppoeRadio},
         {c.dhcpRadio, c.staticRadio},
         {c.loginAccountEdit, c.loginPasswordEdit},
-        {c.submitButton},
-    };
-    std::string state;
+        {c.submitButton}};
+    std::string state = std::string(c.pppoeRadio->isChecked() ? "P" : "") +
+                        (c.dhcpRadio->isChecked() ? "D" : "") +
+                        (c.staticRadio->isChecked() ? "S" : "");
     for (const auto& group : groups) {
-        state += state.empty() ? "" : " ";
+        state += ' ';
         for (QWidget* widget : group)
             state += widget->isEnabled() ? 'E' : 'D';
     }
     return state;
-}
-
-// The checked mode buttons: "P" (PPPoE), "D" (DHCP), "S" (static), "" for none.
-inline std::string checkedModes(const DialogControls& c)
-{
-    return std::string(c.pppoeRadio->isChecked() ? "P" : "") +
-           (c.dhcpRadio->isChecked() ? "D" : "") + (c.staticRadio->isChecked() ? "S" : "");
 }
 
 class DialogHarness final
@@ -206,8 +153,8 @@ public:
         m_dialog->show();
         // The first search and the display reset after it, or the worker's end.
         EXPECT_TRUE(workerCannotBind
-                        ? waitUntil([this] { return m_dialog->workerControl().stop.load() != 0; })
-                        : m_device.nextDatagram() && waitUntil([this] {
+                        ? QTest::qWaitFor([this] { return m_dialog->workerControl().stop != 0; })
+                        : m_device.nextDatagram() && QTest::qWaitFor([this] {
                               return !controls().loginAccountEdit->isEnabled();
                           }))
             << "the dialog did not start";
@@ -220,7 +167,7 @@ public:
     bool deliver(const FakeDevice& device) // its reply, and then its row
     {
         m_device.reply(replyDatagram(device));
-        return waitUntil([&] { return rowNamed(device.name) != nullptr; });
+        return QTest::qWaitFor([&] { return rowNamed(device.name) != nullptr; });
     }
     bool clickRowNamed(const std::string& name, bool doubleClick = false)
     {
@@ -250,7 +197,6 @@ private:
     std::unique_ptr<SearchDialog> m_dialog;
 };
 
-// Collects the web addresses the dialog asks the desktop to open.
 class UrlCatcher final : public QObject
 {
     Q_OBJECT
