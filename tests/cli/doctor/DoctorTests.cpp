@@ -187,9 +187,12 @@ const FaultCase faultCases[] = {
       "PASS  packet filter        .*let replies to UDP 3566 in",
       "PASS  reverse-path filter  no interface filters strictly",
       "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
-    {"InterfaceDown",
-     "ip link add veth1a type veth peer name veth1b && ip addr add 198.18.2.1/24 dev veth1a",
+    {"InterfaceDownAndStrictReversePathFilter",
+     "ip link add veth1a type veth peer name veth1b && ip addr add 198.18.2.1/24 dev veth1a && "
+     "echo 1 > /proc/sys/net/ipv4/conf/veth0a/rp_filter",
      {"FAIL  interface veth1a     198.18.2.1/24 is down: a search does not use it",
+      "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a "
+      "foreign subnet are dropped",
       "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
     {"PortHeldByAnotherProgram",
      "",
@@ -214,11 +217,6 @@ const FaultCase faultCases[] = {
      "iptables -A INPUT -p udp --dport 3566 -j REJECT",
      {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]ip filter INPUT: ",
       "FAIL  search               no device answered in 1500 ms"}},
-    {"StrictReversePathFilter",
-     "echo 1 > /proc/sys/net/ipv4/conf/veth0a/rp_filter",
-     {"FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a "
-      "foreign subnet are dropped",
-      "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
 };
 
 TEST_P(DoctorFaultTest, ChecksNameTheFault)
