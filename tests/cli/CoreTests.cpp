@@ -198,8 +198,7 @@ TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
     EXPECT_THAT(problem, HasSubstr("no free address"));
 }
 
-// The configuration request for device 02005e100007 with the login
-// "admin:admin", up to its MAC record; the asked records follow from offset 47.
+// The request to device 02005e100007 with login "admin:admin", up to offset 47.
 test::WireBytes requestPrefix()
 {
     return test::WireBytes()
