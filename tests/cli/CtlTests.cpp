@@ -23,27 +23,27 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     const std::string unknown = writeFile(
         "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
     const std::string mac = "02005e100001";
-    // The arguments, what stderr names, and the searches made before refusing.
-    const std::tuple<std::vector<std::string>, std::vector<std::string>, std::size_t> cases[] = {
-        {{"set", mac, "--ip", "198.18.0.300"}, {"--ip \"198.18.0.300\" is not an IPv4 address"}, 0},
-        {{"set", mac, "--ip", "224.0.0.9"},
-         {"--ip \"224.0.0.9\" is not an address a device can hold"},
-         0},
-        {{"set", mac, "--http-port", "0"},
-         {"--http-port \"0\" is not a port number from 1 to 65535"},
-         0},
-        {{"set", mac, "--mode", "pppoe"}, {"mode: a kind 1 device cannot use PPPoE"}, 1},
-        {{"apply", bad},
+    // The searches made before refusing, the arguments, and what stderr names.
+    const std::tuple<std::size_t, std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {0, {"set", mac, "--ip", "198.18.0.300"}, {"--ip \"198.18.0.300\" is not an IPv4 address"}},
+        {0,
+         {"set", mac, "--ip", "224.0.0.9"},
+         {"--ip \"224.0.0.9\" is not an address a device can hold"}},
+        {0,
+         {"set", mac, "--http-port", "0"},
+         {"--http-port \"0\" is not a port number from 1 to 65535"}},
+        {1, {"set", mac, "--mode", "pppoe"}, {"mode: a kind 1 device cannot use PPPoE"}},
+        {0,
+         {"apply", bad},
          {"row 2: mac \"02005e10000\" is not a MAC address",
-          "row 2: ip \"999.1.1.1\" is not an IPv4"},
-         0},
-        {{"apply", unknown},
+          "row 2: ip \"999.1.1.1\" is not an IPv4"}},
+        {1,
+         {"apply", unknown},
          {"row 3 (02005e100009): no such device answered the search",
-          "1 problem(s) in the plan; nothing was sent"},
-         1},
+          "1 problem(s) in the plan; nothing was sent"}},
     };
     std::size_t searches = 0;
-    for (auto [arguments, complaints, searchesMade] : cases) {
+    for (auto [searchesMade, arguments, complaints] : cases) {
         arguments.insert(arguments.end(), {"--user", "admin"});
         const CtlResult result = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
         EXPECT_EQ(result.exitCode, 2) << complaints.front();
@@ -123,7 +123,6 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     const CtlResult planned = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0",
                                    "--gateway", "198.18.0.1", "--name-prefix", "cam-"});
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
-    EXPECT_EQ(std::count(planned.out.begin(), planned.out.end(), '\n'), 51);
     EXPECT_THAT(planned.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
                                         "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
     EXPECT_THAT(planned.out, HasSubstr("\n02005e100001,\"cam-001\",198.18.0.100,255.255.255.0,"
@@ -161,13 +160,27 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"("ip_conflict":false})");
 }
 
-TEST_F(CtlTest, NamesTheInterfaceEachReplyCameInOnAndWhetherTheDeviceIsOnLink)
+TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
 {
     ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("site") &&
-                topology.addNamespace("bench") &&
+                topology.addNamespace("bench") && topology.addNamespace("unlinked") &&
                 topology.link("host", "198.18.0.1/24", "site", "198.18.0.2/24") &&
                 topology.link("host", "198.19.0.1/24", "bench", "198.19.0.2/24"))
         << topology.error();
+    CtlResult result = ctl({"search", "--timeout", "300", "--format", "json"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "[]\n");
+    EXPECT_THAT(result.err, HasSubstr("within 300 ms on veth0a 198.18.0.1"));
+    EXPECT_THAT(result.err, HasSubstr("firewall must let UDP port 3566 in"));
+
+    result = ctl({"search"}, {}, "", {}, "unlinked");
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("no usable interface"));
+
+    result = ctl({"plan", "--ip-from", "198.18.0.10", "--interface", "eth9"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("eth9"));
+
     DeviceSimProcess site(topology.name("site"), {"--count", "2", "--ip-base", "198.18.0.20"});
     // Fresh out of the box: every device on one factory address, off link.
     DeviceSimProcess bench(topology.name("bench"), {"--count", "2", "--mac-base", "02005e200001",
@@ -191,6 +204,15 @@ TEST_F(CtlTest, NamesTheInterfaceEachReplyCameInOnAndWhetherTheDeviceIsOnLink)
     EXPECT_EQ(listed({"--interface", "veth0a"}),
               R"([["02005e100001","veth0a","198.18.0.2",true,false],)"
               R"(["02005e100002","veth0a","198.18.0.2",true,false]])");
+
+    // Another program, such as the window, holds the port.
+    DeviceSimProcess holder(topology.name("host"), {"--port", "3566"});
+    ASSERT_TRUE(holder.waitReady());
+    result = ctl({"search"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("cannot bind UDP port 3566"));
+    EXPECT_THAT(result.err, HasSubstr("is a Tavolix window open?"));
+    EXPECT_EQ(result.out, "");
 }
 
 TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
@@ -222,36 +244,6 @@ TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
     EXPECT_EQ(std::count(applied.out.begin(), applied.out.end(), '\n'), 3) << applied.out;
     EXPECT_THAT(applied.out, HasSubstr("unchanged"));
     expectSearchesThenMarker(5, "after-apply");
-}
-
-TEST_F(CtlTest, SystemAndSilenceFailuresGiveTheirExitCodesAndSayWhy)
-{
-    makeHostAndDevices();
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(topology.addNamespace("unlinked")) << topology.error();
-
-    CtlResult result = ctl({"search", "--timeout", "300", "--format", "json"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "[]\n");
-    EXPECT_THAT(result.err, HasSubstr("within 300 ms on veth0a 198.18.0.1"));
-    EXPECT_THAT(result.err, HasSubstr("firewall must let UDP port 3566 in"));
-
-    result = ctl({"search"}, {}, "", {}, "unlinked");
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_THAT(result.err, HasSubstr("no usable interface"));
-
-    result = ctl({"plan", "--ip-from", "198.18.0.10", "--interface", "eth9"});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_THAT(result.err, HasSubstr("eth9"));
-
-    // Another program, such as the window, holds the port.
-    DeviceSimProcess holder(topology.name("host"), {"--port", "3566"});
-    ASSERT_TRUE(holder.waitReady());
-    result = ctl({"search"});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_THAT(result.err, HasSubstr("cannot bind UDP port 3566"));
-    EXPECT_THAT(result.err, HasSubstr("is a Tavolix window open?"));
-    EXPECT_EQ(result.out, "");
 }
 
 } // namespace
