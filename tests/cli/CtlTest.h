@@ -34,8 +34,7 @@ inline std::string fileText(const std::filesystem::path& path)
 class CtlTest : public NamespaceTest
 {
 protected:
-    // The built tavolixctl with only the environment given, standard output and
-    // error kept apart; `whileRunning` is called over and over until it ends.
+    // tavolixctl with only the environment given; `whileRunning` runs until it ends.
     CtlResult ctl(std::vector<std::string> arguments, std::vector<std::string> environment = {},
                   const std::string& input = "", const std::function<void()>& whileRunning = {},
                   const std::string& netns = "host")

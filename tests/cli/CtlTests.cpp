@@ -136,9 +136,8 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     EXPECT_THAT(dryRun.out, HasSubstr("02005e100032: name: SIM-050 -> cam-050\n"));
     expectSearchesThenMarker(2, "after-dry-run");
 
-    const std::string password = writeFile("password", "admin\n");
     const CtlResult applied =
-        ctl({"apply", plan, "--user", "admin", "--password-file", password, "--format", "json"});
+        ctl({"apply", plan, "--user", "admin", "--format", "json"}, {"TAVOLIX_PASSWORD=admin"});
     ASSERT_EQ(applied.exitCode, 0) << applied.err;
     const json report = json::parse(applied.out);
     ASSERT_EQ(report.size(), 50u);
