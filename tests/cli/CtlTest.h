@@ -6,6 +6,7 @@
 #include "TemporaryDirectory.h"
 
 #include <fstream>
+#include <functional>
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -14,75 +15,49 @@ namespace tavolix::e2e {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-using ::testing::StartsWith;
 
 struct CtlResult
 {
     int exitCode = -1;
-    std::string out; // standard output
-    std::string err; // standard error
+    std::string out;
+    std::string err;
 };
 
 inline std::string fileText(const std::filesystem::path& path)
 {
-    std::ostringstream text;
+    std::ostringstream text; // not an iterator: a process's /proc file may vanish mid-read
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
-
-// The built tavolixctl in a network namespace, standard output and error kept
-// apart, only the environment given (nothing of the test's own), standard
-// input read from `input`.
-class CtlProcess final
-{
-public:
-    CtlProcess(const std::string& netns, const std::vector<std::string>& arguments,
-               std::vector<std::string> environment = {}, const std::string& input = "")
-        : m_process(launch(netns, arguments, std::move(environment), input))
-    {}
-
-    bool running() { return m_process.started() && !m_process.poll(); }
-
-    // Waits for its end (at most a minute, then it is ended) and collects what it printed.
-    CtlResult finish()
-    {
-        const auto ended = m_process.waitAtMost(std::chrono::minutes(1));
-        return {ended ? *ended : m_process.terminate(), fileText(m_folder.path() / "out"),
-                fileText(m_folder.path() / "err")};
-    }
-
-private:
-    test::LaunchOptions launch(const std::string& netns, const std::vector<std::string>& arguments,
-                               std::vector<std::string> environment, const std::string& input)
-    {
-        std::ofstream(m_folder.path() / "in", std::ios::binary) << input;
-        environment.push_back("PATH=/usr/bin:/bin");
-        test::LaunchOptions options;
-        options.arguments = {TAVOLIXCTL_PATH};
-        options.environment = std::move(environment);
-        options.networkNamespace = netns;
-        options.outputFile = m_folder.path() / "out";
-        options.errorFile = m_folder.path() / "err";
-        options.inputFile = m_folder.path() / "in";
-        options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
-        return options;
-    }
-
-    test::TemporaryDirectory m_folder;
-    test::ChildProcess m_process;
-};
 
 // tavolixctl in the "host" namespace, simulated devices in "devices".
 class CtlTest : public NamespaceTest
 {
 protected:
-    CtlResult ctl(const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& environment = {}, const std::string& input = "")
+    // tavolixctl with only the environment given; `whileRunning` runs until it ends.
+    CtlResult ctl(std::vector<std::string> arguments, std::vector<std::string> environment = {},
+                  const std::string& input = "", const std::function<void()>& whileRunning = {},
+                  const std::string& netns = "host")
     {
-        return CtlProcess(topology.name("host"), arguments, environment, input).finish();
+        const test::TemporaryDirectory io;
+        std::ofstream(io.path() / "in", std::ios::binary) << input;
+        arguments.insert(arguments.begin(), TAVOLIXCTL_PATH);
+        environment.push_back("PATH=/usr/bin:/bin");
+        test::LaunchOptions options;
+        options.arguments = std::move(arguments);
+        options.environment = std::move(environment);
+        options.networkNamespace = topology.name(netns);
+        options.outputFile = io.path() / "out";
+        options.errorFile = io.path() / "err";
+        options.inputFile = io.path() / "in";
+        test::ChildProcess process(options);
+        while (whileRunning && process.started() && !process.poll())
+            whileRunning();
+        const auto ended = process.waitAtMost(std::chrono::minutes(1));
+        return {ended ? *ended : process.terminate(), fileText(io.path() / "out"),
+                fileText(io.path() / "err")};
     }
 
-    // A file of the test's own, for plans and passwords.
     std::string writeFile(const std::string& name, const std::string& text)
     {
         const std::filesystem::path path = folder.path() / name;

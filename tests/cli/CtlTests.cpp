@@ -1,0 +1,249 @@
+// tavolixctl against simulated devices: what goes on the wire, what is printed
+// and verified, what is refused before anything is sent, and its exit codes.
+#include "CtlTest.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tavolix::e2e {
+namespace {
+
+using nlohmann::json;
+using ::testing::StartsWith;
+
+TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
+{
+    // The devices take a configuration only 1.2 s after it arrives, so the
+    // first verification rounds still see the old settings.
+    startDevices({"--count", "3", "--login", "maint:Secret-1", "--apply-delay", "1200", "--ip-base",
+                  "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    // Values bad whatever the device are named before any search, the rest after one.
+    const std::string bad = writeFile("bad.csv", "mac,ip\r\n02005e10000,999.1.1.1\r\n");
+    const std::string unknown = writeFile(
+        "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
+    const std::string mac = "02005e100001";
+    // The searches made before refusing, the arguments, and what stderr names.
+    const std::tuple<std::size_t, std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {0, {"set", mac, "--ip", "198.18.0.300"}, {"--ip \"198.18.0.300\" is not an IPv4 address"}},
+        {0,
+         {"set", mac, "--ip", "224.0.0.9"},
+         {"--ip \"224.0.0.9\" is not an address a device can hold"}},
+        {0,
+         {"set", mac, "--http-port", "0"},
+         {"--http-port \"0\" is not a port number from 1 to 65535"}},
+        {1, {"set", mac, "--mode", "pppoe"}, {"mode: a kind 1 device cannot use PPPoE"}},
+        {0,
+         {"apply", bad},
+         {"row 2: mac \"02005e10000\" is not a MAC address",
+          "row 2: ip \"999.1.1.1\" is not an IPv4"}},
+        {1,
+         {"apply", unknown},
+         {"row 3 (02005e100009): no such device answered the search",
+          "1 problem(s) in the plan; nothing was sent"}},
+    };
+    std::size_t searches = 0;
+    for (auto [searchesMade, arguments, complaints] : cases) {
+        arguments.insert(arguments.end(), {"--user", "admin"});
+        const CtlResult result = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
+        EXPECT_EQ(result.exitCode, 2) << complaints.front();
+        EXPECT_EQ(result.out, "");
+        for (const std::string& complaint : complaints)
+            EXPECT_THAT(result.err, HasSubstr(complaint));
+        searches += searchesMade;
+    }
+    expectSearchesThenMarker(searches, "after-refusals");
+
+    const CtlResult result = ctl({"set", "02:00:5e:10:00:02", "--name", "Lobby", "--ip",
+                                  "198.18.0.77", "--http-port", "8080", "--user", "maint"},
+                                 {"TAVOLIX_PASSWORD=Secret-1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "field      asked        now          ok\n"
+                          "name       Lobby        Lobby        yes\n"
+                          "ip         198.18.0.77  198.18.0.77  yes\n"
+                          "http_port  8080         8080         yes\n");
+    const auto received = sim->datagrams("recv");
+    ASSERT_GE(received.size(), searches + 5)
+        << "then search, configuration, searches until read back";
+    for (const std::size_t i : {1u, 3u, 4u})
+        EXPECT_EQ(received[searches + i].bytes, searchRequestImage()) << i;
+    // Its bytes are checked in CoreTests; here, the device took the login and the fields.
+    EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
+}
+
+// A change the device does not take is unverified (exit 1); and whatever its
+// source, the password is in no process's command line, output or error text.
+TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
+{
+    startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
+                  "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string password = "S3cret-Pw";
+    const std::string file = writeFile("password", password + "\r\n");
+    // The MAC, the password's source, and standard input.
+    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>, std::string>
+        cases[] = {
+            {"02005e100001", {"--password-file", file}, {}, ""},
+            {"02005e100001", {"--password-file", "-"}, {}, password + "\n"},
+            {"02005e100001", {}, {"TAVOLIX_PASSWORD=" + password}, ""},
+            {"02005e100002", {}, {"TAVOLIX_PASSWORD=wrong"}, ""},
+        };
+    for (const auto& [mac, options, environment, input] : cases) {
+        std::vector<std::string> arguments = {"set",    mac,     "--name",    "Renamed",
+                                              "--user", "admin", "--timeout", "1500"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        int looks = 0;
+        const CtlResult result = ctl(arguments, environment, input, [&] {
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                const std::string text = fileText(entry.path() / "cmdline");
+                // Simulators (any run's) are told their devices' login.
+                if (text.find("devicesim") == std::string::npos) {
+                    EXPECT_THAT(text, Not(HasSubstr(password))) << entry.path();
+                }
+            }
+            ++looks;
+        });
+        EXPECT_GT(looks, 0);
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_THAT(result.err, HasSubstr("not verified within 1500 ms: name"));
+        EXPECT_THAT(result.out, HasSubstr("name   Renamed  SIM-00"));
+        EXPECT_TRUE(result.out.ends_with("  no\n")) << result.out;
+        EXPECT_THAT(result.out + result.err, Not(HasSubstr(password)));
+    }
+    // The right password went out from every source: the device names each ignored change.
+    EXPECT_TRUE(sim->waitForLine("drop bad-login 02005e100002"));
+    const auto lines = sim->lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "drop ignored 02005e100001"), 3);
+}
+
+TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
+{
+    startDevices({"--count", "50", "--same-ip", "--ip-base", "192.168.1.108"});
+    ASSERT_FALSE(HasFatalFailure());
+    const CtlResult planned = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0",
+                                   "--gateway", "198.18.0.1", "--name-prefix", "cam-"});
+    ASSERT_EQ(planned.exitCode, 0) << planned.err;
+    EXPECT_THAT(planned.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
+                                        "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
+    EXPECT_THAT(planned.out, HasSubstr("\n02005e100001,\"cam-001\",198.18.0.100,255.255.255.0,"
+                                       "198.18.0.1,80,static,1,\"2.4.1-sim\",\"\",\"veth0a\","
+                                       "198.18.0.2,true,false\r\n"));
+    const std::string plan = writeFile("plan.csv", planned.out);
+
+    const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
+    ASSERT_EQ(dryRun.exitCode, 0) << dryRun.err;
+    EXPECT_THAT(dryRun.out, HasSubstr("02005e100001: ip: 192.168.1.108 -> 198.18.0.100\n"));
+    EXPECT_THAT(dryRun.out, HasSubstr("02005e100032: name: SIM-050 -> cam-050\n"));
+    expectSearchesThenMarker(2, "after-dry-run");
+
+    const CtlResult applied =
+        ctl({"apply", plan, "--user", "admin", "--format", "json"}, {"TAVOLIX_PASSWORD=admin"});
+    ASSERT_EQ(applied.exitCode, 0) << applied.err;
+    const json report = json::parse(applied.out);
+    ASSERT_EQ(report.size(), 50u);
+    for (std::size_t i = 0; i < report.size(); ++i) {
+        EXPECT_EQ(report[i]["result"], "verified") << report[i].dump();
+        EXPECT_EQ(report[i]["ip"], "198.18.0." + std::to_string(100 + i));
+    }
+
+    const CtlResult asJson = ctl({"search", "--timeout", "1000", "--format", "json"});
+    ASSERT_EQ(asJson.exitCode, 0) << asJson.err;
+    const auto list = nlohmann::ordered_json::parse(asJson.out);
+    ASSERT_EQ(list.size(), 50u);
+    // Every column, in the listing's order, never a password; the eighth by IP.
+    EXPECT_EQ(
+        list[7].dump(),
+        R"({"mac":"02005e100008","name":"cam-008","ip":"198.18.0.107","mask":"255.255.255.0",)"
+        R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
+        R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
+        R"("ip_conflict":false})");
+}
+
+TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
+{
+    ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("site") &&
+                topology.addNamespace("bench") && topology.addNamespace("unlinked") &&
+                topology.link("host", "198.18.0.1/24", "site", "198.18.0.2/24") &&
+                topology.link("host", "198.19.0.1/24", "bench", "198.19.0.2/24"))
+        << topology.error();
+    CtlResult result = ctl({"search", "--timeout", "300", "--format", "json"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "[]\n");
+    EXPECT_THAT(result.err, HasSubstr("within 300 ms on veth0a 198.18.0.1"));
+    EXPECT_THAT(result.err, HasSubstr("firewall must let UDP port 3566 in"));
+
+    result = ctl({"search"}, {}, "", {}, "unlinked");
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("no usable interface"));
+
+    result = ctl({"plan", "--ip-from", "198.18.0.10", "--interface", "eth9"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("eth9"));
+
+    DeviceSimProcess site(topology.name("site"), {"--count", "2", "--ip-base", "198.18.0.20"});
+    // Fresh out of the box: every device on one factory address, off link.
+    DeviceSimProcess bench(topology.name("bench"), {"--count", "2", "--mac-base", "02005e200001",
+                                                    "--ip-base", "192.168.1.108", "--same-ip"});
+    ASSERT_TRUE(site.waitReady() && bench.waitReady());
+
+    // Per device: mac, interface, source, on_link and ip_conflict, in IP order.
+    const auto listed = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"search", "--format", "json", "--timeout", "800"});
+        json rows = json::array();
+        for (json device : json::parse(ctl(arguments).out)) {
+            rows.push_back({device["mac"], device["interface"], device["source"], device["on_link"],
+                            device["ip_conflict"]});
+        }
+        return rows.dump();
+    };
+    EXPECT_EQ(listed({}), R"([["02005e200001","veth1a","198.19.0.2",false,true],)"
+                          R"(["02005e200002","veth1a","198.19.0.2",false,true],)"
+                          R"(["02005e100001","veth0a","198.18.0.2",true,false],)"
+                          R"(["02005e100002","veth0a","198.18.0.2",true,false]])");
+    EXPECT_EQ(listed({"--interface", "veth0a"}),
+              R"([["02005e100001","veth0a","198.18.0.2",true,false],)"
+              R"(["02005e100002","veth0a","198.18.0.2",true,false]])");
+
+    // Another program, such as the window, holds the port.
+    DeviceSimProcess holder(topology.name("host"), {"--port", "3566"});
+    ASSERT_TRUE(holder.waitReady());
+    result = ctl({"search"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, HasSubstr("cannot bind UDP port 3566"));
+    EXPECT_THAT(result.err, HasSubstr("is a Tavolix window open?"));
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
+{
+    // A formula, quotes, an escape, Latin-1, a right-to-left override, a backslash.
+    const std::string hostile = "=1+2,\"q\"\x1b[2J\xe9\xe2\x80\xae\\";
+    startDevices({"--count", "2", "--name", hostile, "--ip-base", "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    // The escaped name as each format quotes it, in CSV behind the formula guard.
+    const std::pair<std::string, std::string> formats[] = {
+        {"table", R"(02005e100001  =1+2,"q"\x1b[2J\xe9\xe2\x80\xae\\-001  198.18.0.10 )"},
+        {"csv", R"(02005e100001,"'=1+2,""q""\x1b[2J\xe9\xe2\x80\xae\\-001",)"},
+        {"json", R"("name": "=1+2,\"q\"\\x1b[2J\\xe9\\xe2\\x80\\xae\\\\-001")"},
+    };
+    for (const auto& [format, expected] : formats) {
+        const CtlResult result = ctl({"search", "--timeout", "800", "--format", format});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        // Printable ASCII only: no control character, no Latin-1 byte, no override.
+        EXPECT_TRUE(std::all_of(result.out.begin(), result.out.end(), [](char c) {
+            return c == '\n' || c == '\r' || (c >= 0x20 && c < 0x7f);
+        })) << format;
+        EXPECT_THAT(result.out, HasSubstr(expected));
+    }
+    // The listing is a plan: read back, the names equal the devices' own
+    // bytes, so applying it unchanged sends nothing but the search.
+    const std::string plan = writeFile("plan.csv", ctl({"search", "--timeout", "800"}).out);
+    const CtlResult applied = ctl({"apply", plan, "--user", "admin"}, {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(applied.exitCode, 0) << applied.err;
+    EXPECT_EQ(std::count(applied.out.begin(), applied.out.end(), '\n'), 3) << applied.out;
+    EXPECT_THAT(applied.out, HasSubstr("unchanged"));
+    expectSearchesThenMarker(5, "after-apply");
+}
+
+} // namespace
+} // namespace tavolix::e2e
