@@ -72,7 +72,7 @@ protected:
         const auto received = sim->datagrams("recv");
         ASSERT_EQ(received.size(), searches + 1) << "the searches and the marker, nothing else";
         for (std::size_t i = 0; i < searches; ++i)
-            EXPECT_EQ(received[i].bytes, searchRequestImage()) << i;
+            EXPECT_EQ(received[i].bytes, test::searchRequestImage()) << i;
     }
 
     test::TemporaryDirectory folder;

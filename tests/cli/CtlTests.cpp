@@ -66,7 +66,7 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     ASSERT_GE(received.size(), searches + 5)
         << "then search, configuration, searches until read back";
     for (const std::size_t i : {1u, 3u, 4u})
-        EXPECT_EQ(received[searches + i].bytes, searchRequestImage()) << i;
+        EXPECT_EQ(received[searches + i].bytes, test::searchRequestImage()) << i;
     // Its bytes are checked in CoreTests; here, the device took the login and the fields.
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }

@@ -63,7 +63,7 @@ TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
         const auto received = side->datagrams("recv");
         ASSERT_EQ(received.size(), 1u) << peer;
         EXPECT_EQ(received[0].peer, peer);
-        EXPECT_EQ(received[0].bytes, searchRequestImage()) << peer;
+        EXPECT_EQ(received[0].bytes, test::searchRequestImage()) << peer;
     }
     EXPECT_EQ(west.datagrams("send")[0].peer, "255.255.255.255:3566");
     EXPECT_EQ(west.datagrams("send")[0].bytes.size(), 179u + 1500u);

@@ -44,32 +44,6 @@ private:
     std::vector<uint8_t> m_data;
 };
 
-struct WirePiece
-{
-    std::size_t offset;
-    std::vector<uint8_t> bytes;
-};
-
-inline std::vector<uint8_t> ascii(std::string_view text)
-{
-    return {text.begin(), text.end()};
-}
-
-// An expected datagram with pieces laid at stated offsets, the rest zero. Pieces
-// not ascending and apart yield an empty image: a mistyped offset fails the test.
-inline std::vector<uint8_t> byteImage(std::size_t size, std::initializer_list<WirePiece> pieces)
-{
-    std::vector<uint8_t> image(size, 0);
-    std::size_t nextFree = 0;
-    for (const WirePiece& piece : pieces) {
-        if (piece.offset < nextFree || piece.offset + piece.bytes.size() > size)
-            return {};
-        std::copy(piece.bytes.begin(), piece.bytes.end(), image.data() + piece.offset);
-        nextFree = piece.offset + piece.bytes.size();
-    }
-    return image;
-}
-
 // The search request: each record with a zero value.
 inline std::vector<uint8_t> searchRequestImage()
 {
@@ -106,10 +80,3 @@ inline std::string describeDifference(const std::vector<uint8_t>& actual,
 }
 
 } // namespace tavolix::test
-
-namespace tavolix::e2e {
-using test::ascii;
-using test::byteImage;
-using test::describeDifference;
-using test::searchRequestImage;
-} // namespace tavolix::e2e
