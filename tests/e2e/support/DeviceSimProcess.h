@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <sys/mman.h>
+#include <thread>
 #include <vector>
 
 namespace tavolix::e2e {
@@ -17,13 +21,28 @@ namespace tavolix::e2e {
 class DeviceSimProcess final
 {
 public:
-    DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options);
+    DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options)
+        : m_transcript(::memfd_create("devicesim-transcript", MFD_CLOEXEC)),
+          m_process(launchOptions(namespaceName, options, m_transcript.get()))
+    {}
     DeviceSimProcess(const DeviceSimProcess&) = delete;
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
 
     // Each wait is false when the program ended or the time ran out first.
     bool waitUntil(const std::function<bool(const std::vector<std::string>&)>& condition,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (true) {
+            // Looked at before the transcript, so the last lines of an ended run count.
+            const bool ended = m_process.poll().has_value();
+            if (condition(lines()))
+                return true;
+            if (ended || std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     bool waitForLine(const std::string& line)
     {
         return waitUntil([&](const auto& lines) { return std::ranges::count(lines, line) > 0; });
@@ -36,10 +55,46 @@ public:
         });
     }
 
-    std::vector<std::string> lines() const; // the complete lines so far
-    std::vector<SimDatagram> datagrams(const std::string& direction) const; // "recv" or "send"
+    // The complete lines so far. Opened afresh, so the offset the simulator
+    // writes at is left alone; a line without its end of line is not taken.
+    std::vector<std::string> lines() const
+    {
+        std::ifstream transcript("/proc/self/fd/" + std::to_string(m_transcript.get()));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(transcript, line) && !transcript.eof();)
+            lines.push_back(line);
+        return lines;
+    }
+    std::vector<SimDatagram> datagrams(const std::string& direction) const // "recv" or "send"
+    {
+        std::vector<SimDatagram> found;
+        for (const std::string& line : lines()) {
+            SimDatagram datagram;
+            std::string hex;
+            std::istringstream(line) >> datagram.direction >> datagram.peer >> hex;
+            if (datagram.direction != direction)
+                continue;
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+                datagram.bytes.push_back(
+                    static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            found.push_back(std::move(datagram));
+        }
+        return found;
+    }
 
 private:
+    static test::LaunchOptions launchOptions(const std::string& namespaceName,
+                                             const std::vector<std::string>& options,
+                                             int transcript)
+    {
+        test::LaunchOptions launch;
+        launch.arguments = {"ip", "netns", "exec", namespaceName, TAVOLIX_DEVICESIM_PATH};
+        launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
+        launch.outputFd = transcript;
+        launch.errorsToOutput = false; // its complaints belong in the test's own output
+        return launch;
+    }
+
     UniqueFd m_transcript;
     test::ChildProcess m_process;
 };
