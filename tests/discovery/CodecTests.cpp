@@ -4,25 +4,22 @@
 #include "TextLimits.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tavolix {
 namespace {
 
 TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
 {
-    const struct
-    {
-        MacAddress bytes;
-        const char* text;
-    } rows[] = {
+    const std::pair<MacAddress, const char*> rows[] = {
         {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, "001a2b3c4d5e"},
         {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "ffffffffffff"}, // the "none selected" caption
         {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "000000000000"},
         {{0x80, 0x09, 0xA0, 0x0F, 0xF0, 0x01}, "8009a00ff001"},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(macToText(row.bytes), row.text);
-        EXPECT_EQ(textToMac(row.text), row.bytes) << row.text;
+    for (const auto& [bytes, text] : rows) {
+        EXPECT_EQ(macToText(bytes), text);
+        EXPECT_EQ(textToMac(text), bytes) << text;
     }
     // Anything but twelve hex digits is refused; upper case is in RequestTests.
     for (const char* text : {"", "001a2b3c4d5", "001a2b3c4d5e0", "001a2b3c4d5g", "00:1a:2b:3c:4d",
@@ -32,11 +29,7 @@ TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
 
 TEST(Base64, PaddingFollowsTheRemainderAndCredentialsAreBase64)
 {
-    const struct
-    {
-        std::string_view input;
-        const char* encoded;
-    } rows[] = {
+    const std::pair<std::string_view, const char*> rows[] = {
         {"", ""},
         {"f", "Zg=="},
         {"fo", "Zm8="},
@@ -48,9 +41,9 @@ TEST(Base64, PaddingFollowsTheRemainderAndCredentialsAreBase64)
         {"\xfb\xff", "+/8="},                          // the last two alphabet characters
     };
     std::string output = "stale text";
-    for (const auto& row : rows) {
-        base64Encode(row.input, output);
-        EXPECT_EQ(output, row.encoded);
+    for (const auto& [input, encoded] : rows) {
+        base64Encode(input, output);
+        EXPECT_EQ(output, encoded);
     }
 
     // Credentials join account and password with a colon. Two 16-byte logins:
@@ -80,12 +73,8 @@ TEST(TextLimits, CutsNeverSplitACharacter)
 TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
 {
     using enum LegacyCodePage;
-    const struct
-    {
-        const char* bytes; // as the device holds them
-        LegacyCodePage page;
-        const char* shown;
-    } reads[] = {
+    // bytes as the device holds them, code page, text shown
+    const std::tuple<const char*, LegacyCodePage, const char*> reads[] = {
         {"cam-1", ShiftJis, "cam-1"},                      // ASCII reads alike everywhere
         {"c\xC3\xA1mara", Gb18030, "cámara"},              // UTF-8 stays UTF-8
         {"\xE8\xAE\xBE\xE5\xA4", Windows1252, "设\uFFFD"}, // UTF-8 cut inside its last character
@@ -98,22 +87,17 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
         {"\xC4\xE1\xBC\x76\xBE\xF7", Big5, "攝影機"},
         {"\x83\x4A\x83\x81\x83\x89\x5C", ShiftJis, "カメラ\\"}, // 5C stays a backslash
     };
-    for (const auto& row : reads)
-        EXPECT_EQ(deviceTextToUtf8(row.bytes, row.page), row.shown) << row.shown;
+    for (const auto& [bytes, page, shown] : reads)
+        EXPECT_EQ(deviceTextToUtf8(bytes, page), shown) << shown;
     // English, ChinaGB, ChinaBG, French, German, Japan; any other number.
     const LegacyCodePage byLanguage[] = {Windows1252, Gb18030,  Big5,       Windows1252,
                                          Windows1252, ShiftJis, Windows1252};
     for (int language = 0; language < 7; ++language)
         EXPECT_EQ(codePageOfLanguage(language), byLanguage[language]) << language;
 
-    const struct
-    {
-        const char* typed;
-        const char* stored;
-        LegacyCodePage page;
-        std::size_t maxBytes;
-        std::optional<std::string> sent;
-    } writes[] = {
+    // typed, as stored, code page, bytes at most, sent
+    using Sent = std::optional<std::string>;
+    const std::tuple<const char*, const char*, LegacyCodePage, std::size_t, Sent> writes[] = {
         {"caméras", "cam\xE9ra", Windows1252, 31, "cam\xE9ras"},
         {"摄像机2", "\xC9\xE3", Gb18030, 31, "\xC9\xE3\xCF\xF1\xBB\xFA\x32"},
         {"摄像机", "\xC9\xE3", Gb18030, 5, "\xC9\xE3\xCF\xF1"}, // never half a character
@@ -124,9 +108,8 @@ TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)
         {"摄像机", "cam", Windows1252, 8, "摄像"},             // an ASCII device takes UTF-8
         {"设备", "\xE8\xAE\xBE\xE5\xA4", Gb18030, 31, "设备"}, // and so does a cut UTF-8 one
     };
-    for (const auto& row : writes)
-        EXPECT_EQ(utf8ToDeviceText(row.typed, row.stored, row.page, row.maxBytes), row.sent)
-            << row.typed;
+    for (const auto& [typed, stored, page, maxBytes, sent] : writes)
+        EXPECT_EQ(utf8ToDeviceText(typed, stored, page, maxBytes), sent) << typed;
 }
 
 } // namespace

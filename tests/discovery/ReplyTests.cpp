@@ -120,14 +120,11 @@ TEST(ListRows, TextAndLeadingNumber)
     setFieldText(record.name, std::string(31, 'n'));
     EXPECT_EQ(listRowText(record), "255 " + std::string(31, 'n')); // 35 bytes at most
 
-    const struct
-    {
-        const char* text;
-        int number;
-    } rows[] = {{"12 cam", 12}, {"255 x", 255}, {"  7 y", 7}, {"+3 z", 3},
-                {"-4 z", -4},   {"cam 12", 0},  {"", 0},      {"99999999999999 big", 2147483647}};
-    for (const auto& row : rows)
-        EXPECT_EQ(leadingNumber(row.text), row.number) << row.text;
+    const std::pair<const char*, int> rows[] = {
+        {"12 cam", 12}, {"255 x", 255}, {"  7 y", 7}, {"+3 z", 3},
+        {"-4 z", -4},   {"cam 12", 0},  {"", 0},      {"99999999999999 big", 2147483647}};
+    for (const auto& [text, number] : rows)
+        EXPECT_EQ(leadingNumber(text), number) << text;
 }
 
 TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
