@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,21 +61,6 @@ inline std::vector<uint8_t> searchRequestImage()
         .record(0x23, 0x10) // 165-182 PppoePassword
         .padTo(256)         // 183-255 fill
         .data();
-}
-
-// Empty when equal, else the first place where they part.
-inline std::string describeDifference(const std::vector<uint8_t>& actual,
-                                      const std::vector<uint8_t>& expected)
-{
-    const auto [a, e] =
-        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-    if (a != actual.end() && e != expected.end())
-        return "offset " + std::to_string(a - actual.begin()) + ": got " + std::to_string(*a) +
-               ", expected " + std::to_string(*e);
-    if (actual.size() != expected.size())
-        return "length " + std::to_string(actual.size()) + ", expected " +
-               std::to_string(expected.size());
-    return {};
 }
 
 } // namespace tavolix::test

@@ -58,10 +58,6 @@ public:
     {
         const std::string nsA = name(roleA);
         const std::string nsB = name(roleB);
-        if (nsA.empty() || nsB.empty()) {
-            m_error = "link between unknown roles " + roleA + " and " + roleB;
-            return false;
-        }
         // Made inside nsA with the peer placed straight into nsB: nothing ever
         // appears in the machine's own namespace.
         const std::string endA = "veth" + std::to_string(m_linkCount) + "a";
