@@ -1,5 +1,4 @@
-// The real program on an X display of its own in a network namespace (it
-// broadcasts when it starts): started twice, moved, minimised and restored.
+// The real program on its own X display in a network namespace: started twice, moved, minimised.
 #include "ChildProcess.h"
 #include "NamespaceTest.h"
 #include "TemporaryDirectory.h"
@@ -231,9 +230,8 @@ TEST_F(ProgramTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguage)
     }
 }
 
-// On Wayland the program runs on X11 whenever an X server is reachable (there
-// the title search holds), unless the user names another platform; without
-// X a lock in the runtime folder lets one instance run.
+// On Wayland the program runs on X11 (where the title search holds) unless a platform is named;
+// without X, a lock in the runtime folder lets one instance run.
 TEST_F(ProgramTest, OnWaylandTwoStartsLeaveOneProgramRunning)
 {
     if (findProgram("weston").empty())
@@ -268,8 +266,7 @@ TEST_F(ProgramTest, OnWaylandTwoStartsLeaveOneProgramRunning)
         else // should it end instead, the second start's check says so
             ASSERT_TRUE(eventually([&] { return lockIsHeld() || first.poll(); }))
                 << "the first start never took the lock";
-        // The second start ends once the first has answered, so the first has
-        // served its window by then: on X11 its window is on the display.
+        // The second start ends once the first has answered: on X11 its window is shown by then.
         expectSecondStartHandsOver(first, desktop);
         EXPECT_EQ(shownWindowOf(first).has_value(), x11);
         first.terminate();
@@ -285,8 +282,7 @@ TEST_F(ProgramTest, WithoutAManagerTheWindowFollowsThePointerItself)
 
 TEST_F(ProgramTest, UnderAManagerTheWindowMovesMinimisesAndComesBackUnchanged)
 {
-    // Points from the window's top-left corner: a one-pixel border, then the
-    // client area with its 30-pixel title strip.
+    // From the window's top-left corner: a one-pixel border, then the client's 30-pixel strip.
     constexpr RootPoint onMinimise{401, 11}, onUpdate{68, 197}, onFirstRow{100, 53},
         onLoginAccount{70, 306};
     constexpr Area deviceList{14, 46, 204, 132};
@@ -295,8 +291,7 @@ TEST_F(ProgramTest, UnderAManagerTheWindowMovesMinimisesAndComesBackUnchanged)
     if (findProgram("openbox").empty())
         GTEST_SKIP() << "openbox is not installed";
     launch({}, {"openbox", "--sm-disable"});
-    // It announces itself before it handles every request to map a window:
-    // it is ready once it has framed a window of the test's own.
+    // openbox announces itself early: it is ready once it has framed a window of the test's.
     const xcb_window_t probe = x().createWindow();
     ASSERT_TRUE(eventually([&] {
         x().map(probe);
@@ -306,9 +301,8 @@ TEST_F(ProgramTest, UnderAManagerTheWindowMovesMinimisesAndComesBackUnchanged)
     const auto shown = awaitWindow(launch());
     ASSERT_TRUE(shown) << "the program showed no window";
     const xcb_window_t window = *shown;
-    // Moved between being made and being mapped, the window's place is
-    // learnt from a notification that Qt may read while the manager is
-    // still framing the window.
+    // Moved between being made and mapped, the window learns its place from a notification
+    // that Qt may read while the manager is still framing it.
     EXPECT_EQ(madeAt.at(window), x().rootPosition(window)) << "not made where it is shown";
     expectDragsFollowThePointer(window, true);
     const std::vector<uint8_t> emptyList = settledPicture(window, deviceList);

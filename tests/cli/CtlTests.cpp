@@ -71,8 +71,7 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
-// A change the device does not take is unverified (exit 1); and whatever its
-// source, the password is in no process's command line, output or error text.
+// An untaken change is unverified (exit 1); the password is in no command line, output or error.
 TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
 {
     startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",

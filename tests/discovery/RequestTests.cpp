@@ -149,9 +149,8 @@ TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
     EXPECT_EQ(bytesOf(buffer), expected.data());
 }
 
-// One field typed, the others as the device holds them. A text that passes
-// its check decides what follows the target; one that does not is refused
-// with a box, and nothing is sent.
+// One field typed, the others as the device holds them: a text that passes its check decides
+// what follows the target; one that does not is refused with a box, and nothing is sent.
 TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
 {
     using enum WorkerField;

@@ -42,8 +42,7 @@ bool clickRowNamed(QListWidget& list, const QString& name)
     return true;
 }
 
-// Clicks into the field, selects everything in it and types the text key by
-// key, letters beyond ASCII included (QTest::keyClicks takes ASCII only).
+// Selects all in the field and types over it key by key: QTest::keyClicks takes ASCII only.
 void replaceText(QLineEdit* field, const QString& text)
 {
     QTest::mouseClick(field, Qt::LeftButton);
@@ -61,9 +60,8 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        // Kind 0 (a login taken), static addressing, MACs 02005e200001 and
-        // addresses 198.18.1.1 upwards. The first holds its name and PPPoE
-        // texts in GBK, as devices set up on Chinese systems do.
+        // Kind 0 (a login taken), static, MACs 02005e200001 and 198.18.1.1 upwards; the first
+        // holds its name and PPPoE texts in GBK, as devices set up on Chinese systems do.
         startDevices({"--count", "5", "--kind", "0", "--name", "CAM", "--mac-base", "02005e200001",
                       "--raw-texts", "c9e3cff1bbfa,d3c3bba7,c3dcc2eb"}); // 摄像机, 用户, 密码
         ASSERT_FALSE(HasFatalFailure());
@@ -98,8 +96,7 @@ protected:
         replaceText(controls().loginPasswordEdit, QStringLiteral("admin"));
     }
 
-    // Submits, and waits until the device says which settings it took: the
-    // bytes of the request are the unit tests' concern.
+    // Submits and waits until the device says which settings it took (the bytes: unit tests).
     bool submitAndApply(const std::string& applied)
     {
         QTest::mouseClick(controls().submitButton, Qt::LeftButton);
@@ -130,8 +127,7 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     ASSERT_EQ(received.size(), 2u) << "the search, then the configuration";
     EXPECT_EQ(received[1].peer, std::string(hostAddress) + ":3566");
 
-    // After the send the window is reset; Update then lists the device
-    // under its new name, with its new settings.
+    // The send resets the window; Update then lists the device with its new name and settings.
     ASSERT_TRUE(waitForRows(0));
     QTest::mouseClick(controls().updateButton, Qt::LeftButton);
     ASSERT_TRUE(waitForRows()) << "listed: " << controls().deviceList->count();
@@ -142,12 +138,10 @@ TEST_F(ProgramEndToEndTest, SubmitSendsTheEditedSettingsAndUpdateListsTheNewName
     EXPECT_TRUE(controls().dhcpRadio->isChecked()) << "the mode read from the window's buttons";
 }
 
-// Which code page each language implies is the unit tests' concern; here
-// the window reads and writes a device's texts in the one in effect.
+// Texts read and written in the code page in effect (which one each language implies: unit tests).
 TEST_F(ProgramEndToEndTest, UntouchedTextsStayOffTheWireAndAnEditGoesOutInTheDevicesCodePage)
 {
-    // ChinaGB (GB18030) picked as a user does, with an arrow key; Update
-    // lists the devices again, their texts read in its code page.
+    // ChinaGB picked with an arrow key, as a user does; Update reads the texts in GB18030.
     controls().languageCombo->setCurrentIndex(0);
     QTest::keyClick(controls().languageCombo, Qt::Key_Down);
     QTest::mouseClick(controls().updateButton, Qt::LeftButton);

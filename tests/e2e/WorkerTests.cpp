@@ -1,5 +1,4 @@
-// The network worker in a host namespace against simulated devices in
-// another: what only real sockets, a real thread and a real device show.
+// The worker against simulated devices: what only real sockets, threads and devices show.
 #include "ByteImage.h"
 #include "NamespaceTest.h"
 #include "WorkerHarness.h"
@@ -82,8 +81,7 @@ TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
     EXPECT_EQ(byName["WEST-001"].kind, DeviceKind::Unstated);
 }
 
-// The request's bytes are the unit tests' concern; here the device itself
-// says which settings it took, and a new search shows them.
+// The device itself says which settings it took, and a new search shows them.
 TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
 {
     startDevices({"--count", "3", "--name", "CAM", "--login", "maintenance:Pass-word-2024",

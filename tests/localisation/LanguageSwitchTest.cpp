@@ -1,5 +1,4 @@
-// The language switch over real database files made on the spot, a real combo
-// box and real message boxes.
+// The language switch over database files made on the spot, a real combo box and message boxes.
 
 #include "LanguageSwitch.h"
 
@@ -63,8 +62,7 @@ std::string currentCells(const QString& path)
     return cells;
 }
 
-// Six languages whose names and texts say where they come from, interface
-// columns 2..17 after an id and the key.
+// Six languages whose names and texts say where they come from; interface columns 2..17.
 QString fixtureName(int language, int displayLanguage)
 {
     return u"lang%1 in %2 ·"_s.arg(language).arg(displayLanguage);
@@ -243,8 +241,7 @@ TEST(LanguageSwitch, LongTextsAreCutNonTextCellsSkippedAndEverySwitchReadsTheFil
         EXPECT_EQ(window.texts.value(control), QString::fromStdString(text.substr(0, kept)))
             << control;
     EXPECT_EQ(window.entries().value(5), QString::fromStdString(sun300.substr(0, 258)));
-    // A name cell that is not text never borrows another language's name:
-    // only a name of the same row, or nothing.
+    // A name cell that is not text borrows no other language's name: its row's, or nothing.
     EXPECT_EQ(window.entries().value(1), QString());
     EXPECT_EQ(window.entries().value(2), fixtureName(2, 0));
 

@@ -1,5 +1,4 @@
-// What the window shows and lets the user change, what its commands send to the
-// device on loopback, and how the window ends (never by accident).
+// What the window shows and lets change, what it sends to a device on loopback, and how it ends.
 
 #include "ReplyParser.h"
 #include "TransparentLabel.h"

@@ -1,7 +1,6 @@
 #pragma once
 
-// The widget tests' fixture: a shown, started SearchDialog whose worker talks
-// to a device stand-in on loopback, with a copy of the shipped language file.
+// A shown SearchDialog, a copy of the shipped language file, and a device stand-in on loopback.
 
 #include "BitmapButton.h"
 #include "DialogGeometry.h"
@@ -81,8 +80,7 @@ struct FakeDevice
     std::array<uint8_t, 4> networkMode{0xFF, 0xFF, 0xFF, 0xFF};
 };
 
-// Its reply: IP address 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1,
-// PPPoE account "dsl-user", version "1.2".
+// Its reply: 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1, "dsl-user", version "1.2".
 inline std::vector<uint8_t> replyDatagram(const FakeDevice& fake)
 {
     devicesim::SimulatedDevice device{fake.mac,
