@@ -104,7 +104,9 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
         edit->setText(u"typed"_s);
     }
     QTest::mouseClick(c.updateButton, Qt::LeftButton);
-    EXPECT_EQ(c.deviceList->count(), 0); // emptied at once, before the worker's reset
+    // Emptied at once, before the worker's reset: rows and the table they index.
+    EXPECT_EQ(c.deviceList->count(), 0);
+    EXPECT_EQ(harness.dialog().workerControl().table.usedSlotCount(), 0);
     EXPECT_TRUE(isSearch(harness.device().nextDatagram()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return c.macGroup->title() == u"ffffffffffff"_s; }));
     for (QLineEdit* edit : fields)
