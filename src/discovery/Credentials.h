@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tavolix {
+
+// The login account and password are kept in copies of this many bytes; the
+// window's login fields take no more, and tavolixctl refuses a longer --user.
+inline constexpr std::size_t loginFieldSize = 16;
 
 // Standard Base64 (RFC 4648 alphabet, "=" padding, no line breaks). Clears
 // output, then appends the encoding of input.

@@ -54,6 +54,17 @@ inline constexpr std::array<TagTemplate, 12> tagTable = {{
     {Tag::Credentials, 32},
 }};
 
+// The fixed value size of a tag on the wire: the one place every limit of a
+// device setting (name 31 bytes, PPPoE account 64, credentials 32, ...) comes from.
+constexpr std::size_t valueSize(Tag tag)
+{
+    for (const TagTemplate& entry : tagTable) {
+        if (entry.tag == tag)
+            return entry.size;
+    }
+    return 0;
+}
+
 // The template of a known tag; nothing for a tag the table does not list.
 std::optional<TagTemplate> templateFor(uint8_t tag);
 TagTemplate templateFor(Tag tag);
