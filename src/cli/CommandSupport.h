@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExitCode.h"
-#include "RequestFields.h"
+#include "DeviceRequest.h"
 #include "SearchSession.h"
 
 #include <chrono>
