@@ -64,6 +64,7 @@ TEST(ReplyParser, FieldRules)
         int kind;
         int port;
         std::string name = "";
+        std::string address = "";
     } rows[] = {
         {"kind 00 02 leaves 0", afterMagic().record(0x30, 0x02, {0x00, 0x02}), 0, 0},
         {"kind 01 01 leaves 0", afterMagic().record(0x30, 0x02, {0x01, 0x01}), 0, 0},
@@ -80,6 +81,18 @@ TEST(ReplyParser, FieldRules)
         {"value taken at the fixed size whatever the length says",
          afterMagic().textRecord(0x20, 0x03, "abc").record(0x14, 0x05, {0x50}), 0, 80,
          std::string("abc\x14\x05\x50", 6)},
+        // Length bytes above the tag's size: values cut to it, the walk goes on by the length.
+        {"long name cut to 31",
+         afterMagic().textRecord(0x20, 0x28, std::string(40, 'x')).bytes({0x14, 0x05, 0x50}), 0, 80,
+         std::string(31, 'x')},
+        {"long address: its first four bytes",
+         afterMagic().record(0x11, 0x08, {10, 0, 0, 1, 99, 99, 99, 99}).bytes({0x14, 0x05, 0x51}),
+         0, 81, "", "10.0.0.1"},
+        {"long port: its first two bytes",
+         afterMagic()
+             .record(0x14, 0x09, {0x50, 0, 0, 0, 0, 0x90, 0x1F})
+             .textRecord(0x20, 0x1F, "n"),
+         0, 80, "n"},
         {"unknown tag skipped by its length",
          afterMagic().record(0x77, 0x03, {1, 2, 3}).record(0x14, 0x05, {0x50}), 0, 80},
         {"tag 00 ends the walk", afterMagic().record(0x00, 0x00).record(0x14, 0x05, {0x50}), 0, 0},
@@ -97,6 +110,7 @@ TEST(ReplyParser, FieldRules)
         EXPECT_EQ(static_cast<int>(device->kind), row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
         EXPECT_EQ(std::string(fieldText(device->name)), row.name) << row.what;
+        EXPECT_EQ(std::string(fieldText(device->ipAddress)), row.address) << row.what;
     }
 }
 
