@@ -12,11 +12,12 @@ namespace {
 class WorkerTest : public NamespaceTest
 {
 protected:
-    // Update, and wait until every device has answered again.
-    void searchAgain(std::size_t count)
+    // Update (or a command that falls back to a search), and wait until every device has
+    // answered again.
+    void searchAgain(std::size_t count, int32_t command = SearchCommand)
     {
         const int resets = worker.ui.state().resetCount;
-        worker.control.setCommand(SearchCommand);
+        worker.control.setCommand(command);
         ASSERT_TRUE(worker.ui.waitUntil([&](const WorkerUiState& s) {
             return s.resetCount > resets && s.rows.size() == count;
         }));
@@ -107,12 +108,14 @@ TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
         << sim->lines().back();
     EXPECT_EQ(sim->datagrams("recv").size(), 2u) << "the search and the configuration";
 
-    // After the send the command is cleared and the display reset; a new
-    // search shows the new settings on the target only.
+    // After the send the command is cleared and the display reset. Submit with no device
+    // selected sends the whole search instead, which shows the new settings on the target only.
     ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return s.resetCount == 2; }));
     EXPECT_EQ(worker.control.command.load(), NoCommand);
-    searchAgain(3);
+    worker.ui.setField(WorkerField::MacGroupCaption, "ffffffffffff");
+    searchAgain(3, ConfigureCommand);
     ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(sim->datagrams("recv").at(2).bytes, test::searchRequestImage());
     const auto changed = worker.control.table.recordAt(254);
     ASSERT_EQ(changed->mac, target);
     EXPECT_EQ(fieldText(changed->name), "Lobby-Cam");
