@@ -68,17 +68,15 @@ TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
     EXPECT_EQ(west.datagrams("send")[0].peer, "255.255.255.255:3566");
     EXPECT_EQ(west.datagrams("send")[0].bytes.size(), 179u + 1500u);
 
-    // Ten names for ten slots: every device of both sides is stored once.
+    // Ten names for ten slots: every device of both sides is stored once, as it describes itself.
     std::map<std::string, DeviceRecord> byName;
-    for (int slot = 246; slot <= 255; ++slot) {
-        const auto record = worker.control.table.recordAt(slot);
-        byName.emplace(fieldText(record->name), *record);
-    }
-    EXPECT_EQ(byName.size(), 10u);
-    const DeviceRecord& eastFirst = byName["EAST-001"];
-    EXPECT_EQ(eastFirst.httpPort, 8080);
-    EXPECT_EQ(eastFirst.networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
-    EXPECT_EQ(eastFirst.kind, DeviceKind::ReadOnly);
+    for (int slot = 246; slot <= 255; ++slot)
+        byName.emplace(fieldText(worker.control.table.recordAt(slot)->name),
+                       *worker.control.table.recordAt(slot));
+    ASSERT_EQ(byName.size(), 10u);
+    EXPECT_EQ(byName["EAST-001"].httpPort, 8080);
+    EXPECT_EQ(byName["EAST-001"].networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
+    EXPECT_EQ(byName["EAST-001"].kind, DeviceKind::ReadOnly);
     EXPECT_EQ(byName["WEST-001"].kind, DeviceKind::Unstated);
 }
 
