@@ -169,34 +169,27 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     EXPECT_EQ(table.recordAt(1)->slot, 0); // empty
 }
 
-TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
+// New devices fill the table from the top and a full table drops them; a known MAC keeps its
+// slot. Every search empties the table, which begins a generation and fills from the top again;
+// an all-zero address takes the lowest empty slot, and a second one matches that listed device.
+TEST(DeviceTable, FillsFromTheTopKeepsKnownDevicesAndCountsGenerations)
 {
     DeviceTable table;
+    const uint64_t first = table.generation();
     for (int i = 0; i < DeviceTable::slotCount; ++i)
         ASSERT_EQ(table.store(deviceWithMac(static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i))),
                   255 - i);
-    EXPECT_EQ(table.usedSlotCount(), 255);
+    EXPECT_EQ(table.generationHolding(255), first);
     EXPECT_EQ(table.store(deviceWithMac(0xEE, 0xEE)), 0);
     EXPECT_EQ(table.store(deviceWithMac(0, 7, "again")), 248);
     EXPECT_EQ(fieldText(table.recordAt(248)->name), "again");
     EXPECT_EQ(table.usedSlotCount(), 255);
-}
 
-TEST(DeviceTable, EachEmptyingBeginsAGenerationFilledFromTheTop)
-{
-    DeviceTable table;
-    const uint64_t first = table.generation();
-    ASSERT_EQ(table.store(deviceWithMac(0, 1)), 255);
-    EXPECT_EQ(table.generationHolding(255), first);
-    for (const int empty : {254, 1, 0, 256})
-        EXPECT_FALSE(table.generationHolding(empty)) << empty;
-
-    // Every search starts from the top again; an all-zero address takes the
-    // lowest empty slot, and a second one matches that listed device.
     table.clear();
     EXPECT_EQ(table.generation(), first + 1);
     EXPECT_EQ(table.usedSlotCount(), 0);
-    EXPECT_FALSE(table.generationHolding(255));
+    for (const int empty : {255, 1, 0, 256})
+        EXPECT_FALSE(table.generationHolding(empty)) << empty;
     ASSERT_EQ(table.store(deviceWithMac(0, 2)), 255); // another device in the same slot
     EXPECT_EQ(table.generationHolding(255), first + 1);
     EXPECT_EQ(table.store(DeviceRecord{}), 1);
