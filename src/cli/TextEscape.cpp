@@ -1,52 +1,12 @@
 #include "TextEscape.h"
 
 #include "MacCodec.h"
+#include "Utf8.h"
 
 #include <cwchar>
 
 namespace tavolix::cli {
 namespace {
-
-// Length of the well-formed UTF-8 sequence at the start of bytes and its code
-// point; 0 when it is not one (overlong, surrogate, beyond U+10FFFF, cut).
-std::size_t decodeSequence(std::string_view bytes, char32_t& codePoint)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        value = lead & 0x1Fu;
-        least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        value = lead & 0x0Fu;
-        least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        value = lead & 0x07u;
-        least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (byte(i) & 0x3Fu);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    codePoint = value;
-    return length;
-}
 
 bool mustEscape(char32_t c)
 {
@@ -68,21 +28,20 @@ std::string escapeDeviceText(std::string_view bytes)
     std::string out;
     out.reserve(bytes.size());
     while (!bytes.empty()) {
-        char32_t codePoint = 0;
-        const std::size_t length = decodeSequence(bytes, codePoint);
-        if (length == 0) {
+        const Utf8Sequence sequence = utf8SequenceAt(bytes);
+        if (!sequence.isWhole()) {
             appendHexEscape(out, static_cast<unsigned char>(bytes.front()));
             bytes.remove_prefix(1);
             continue;
         }
-        if (codePoint == '\\')
+        if (sequence.codePoint == '\\')
             out += "\\\\";
-        else if (mustEscape(codePoint))
-            for (std::size_t i = 0; i < length; ++i)
+        else if (mustEscape(sequence.codePoint))
+            for (std::size_t i = 0; i < sequence.length; ++i)
                 appendHexEscape(out, static_cast<unsigned char>(bytes[i]));
         else
-            out.append(bytes.substr(0, length));
-        bytes.remove_prefix(length);
+            out.append(bytes.substr(0, sequence.length));
+        bytes.remove_prefix(sequence.length);
     }
     return out;
 }
@@ -115,12 +74,9 @@ std::size_t displayWidth(std::string_view text)
 {
     std::size_t width = 0;
     while (!text.empty()) {
-        char32_t codePoint = 0;
-        std::size_t length = decodeSequence(text, codePoint);
-        if (length == 0) {
-            length = 1;
-            codePoint = U'?';
-        }
+        const Utf8Sequence sequence = utf8SequenceAt(text);
+        const std::size_t length = sequence.isWhole() ? sequence.length : 1;
+        const char32_t codePoint = sequence.isWhole() ? sequence.codePoint : U'?';
         // wcwidth knows the wide and the zero-width characters once the
         // program runs under a UTF-8 character type (main sets C.UTF-8).
         const int columns = ::wcwidth(static_cast<wchar_t>(codePoint));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Datagram.h"
+#include "MacCodec.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -30,7 +33,8 @@ enum class AddressMode
 
 // The mode the window's choice buttons show for a device: PPPoE when byte 0
 // is on, else DHCP when byte 2 is, else static.
-constexpr AddressMode chosenAddressMode(const std::array<uint8_t, 4>& networkMode)
+constexpr AddressMode
+chosenAddressMode(const std::array<uint8_t, valueSize(Tag::NetworkMode)>& networkMode)
 {
     if (networkMode[0] != modeOff)
         return AddressMode::Pppoe;
@@ -40,21 +44,23 @@ constexpr AddressMode chosenAddressMode(const std::array<uint8_t, 4>& networkMod
 }
 
 // One discovered device. Texts are fixed-width, zero-padded byte strings as
-// they arrive on the wire; a text that fills its field has no terminator.
+// they arrive on the wire, each as wide as its tag's value; a text that fills
+// its field has no terminator, apart from the name, which always has one.
+// Addresses are dotted texts ("255.255.255.255" and a terminator).
 struct DeviceRecord
 {
     int32_t slot = 0; // 1..255 once stored; 0 marks an empty slot
     DeviceKind kind = DeviceKind::Unstated;
-    std::array<char, 32> name{};
-    std::array<char, 16> version{};
-    std::array<uint8_t, 6> mac{};
+    std::array<char, valueSize(Tag::Name) + 1> name{};
+    std::array<char, valueSize(Tag::Version)> version{};
+    MacAddress mac{};
     std::array<char, 16> ipAddress{};
     std::array<char, 16> subnetMask{};
     std::array<char, 16> gateway{};
     int32_t httpPort = 0;
-    std::array<uint8_t, 4> networkMode{};
-    std::array<char, 64> pppoeAccount{};
-    std::array<char, 16> pppoePassword{};
+    std::array<uint8_t, valueSize(Tag::NetworkMode)> networkMode{};
+    std::array<char, valueSize(Tag::PppoeAccount)> pppoeAccount{};
+    std::array<char, valueSize(Tag::PppoePassword)> pppoePassword{};
 
     bool operator==(const DeviceRecord&) const = default;
 };

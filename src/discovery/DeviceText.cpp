@@ -1,6 +1,7 @@
 #include "DeviceText.h"
 
 #include "TextLimits.h"
+#include "Utf8.h"
 
 #include <array>
 #include <cerrno>
@@ -76,61 +77,6 @@ private:
     iconv_t m_handle;
 };
 
-// The length of the UTF-8 sequence a lead byte starts, 0 for a byte that
-// cannot lead one (a continuation byte, C0, C1, F5 and above).
-std::size_t sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 0;
-}
-
-// Whether byte `index` (1-based) of a sequence led by `lead` may be `byte`:
-// no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidContinuation(unsigned char lead, std::size_t index, unsigned char byte)
-{
-    if (index == 1) {
-        if (lead == 0xE0)
-            return byte >= 0xA0 && byte <= 0xBF;
-        if (lead == 0xED)
-            return byte >= 0x80 && byte <= 0x9F;
-        if (lead == 0xF0)
-            return byte >= 0x90 && byte <= 0xBF;
-        if (lead == 0xF4)
-            return byte >= 0x80 && byte <= 0x8F;
-    }
-    return (byte & 0xC0) == 0x80;
-}
-
-// How many leading bytes of text form whole, valid UTF-8 characters.
-std::size_t validUtf8Prefix(std::string_view text, std::size_t& stoppedSequenceBytes)
-{
-    std::size_t at = 0;
-    stoppedSequenceBytes = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = sequenceLength(lead);
-        if (length == 0)
-            return at;
-        std::size_t index = 1;
-        while (index < length && at + index < text.size() &&
-               isValidContinuation(lead, index, static_cast<unsigned char>(text[at + index])))
-            ++index;
-        if (index < length) {
-            stoppedSequenceBytes = index;
-            return at;
-        }
-        at += length;
-    }
-    return at;
-}
-
 // The longest part of a UTF-8 text that is valid, and how it ends.
 struct Utf8Shape
 {
@@ -140,12 +86,18 @@ struct Utf8Shape
 
 Utf8Shape utf8Shape(std::string_view text)
 {
-    std::size_t stopped = 0;
-    const std::size_t valid = validUtf8Prefix(text, stopped);
-    // A lead byte and at least one continuation byte that reach the end are
-    // a character cut by the device's field width; a lone high byte at the
-    // end is as likely an accented letter of a code page ("caf\xE9").
-    return {valid, stopped >= 2 && valid + stopped == text.size()};
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const Utf8Sequence sequence = utf8SequenceAt(text.substr(at));
+        if (!sequence.isWhole()) {
+            // A lead byte and at least one continuation byte that reach the end are
+            // a character cut by the device's field width; a lone high byte at the
+            // end is as likely an accented letter of a code page ("caf\xE9").
+            return {at, sequence.wellFormed >= 2 && at + sequence.wellFormed == text.size()};
+        }
+        at += sequence.length;
+    }
+    return {at, false};
 }
 
 // Decodes with the code page, showing each byte it cannot decode as U+FFFD.
@@ -182,17 +134,17 @@ std::optional<std::string> encodeLegacy(std::string_view text, LegacyCodePage pa
     std::string encoded;
     std::string character;
     while (!text.empty()) {
-        const std::size_t length = sequenceLength(static_cast<unsigned char>(text.front()));
-        if (length == 0 || length > text.size())
+        const Utf8Sequence sequence = utf8SequenceAt(text);
+        if (!sequence.isWhole())
             return std::nullopt;
-        std::string_view one = text.substr(0, length);
+        std::string_view one = text.substr(0, sequence.length);
         character.clear();
         if (one == replacementCharacter || !converter.convert(one, character))
             return std::nullopt;
         if (encoded.size() + character.size() > maxBytes)
             break;
         encoded += character;
-        text.remove_prefix(length);
+        text.remove_prefix(sequence.length);
     }
     return encoded;
 }

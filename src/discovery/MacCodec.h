@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Datagram.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -8,7 +10,7 @@
 
 namespace tavolix {
 
-using MacAddress = std::array<uint8_t, 6>;
+using MacAddress = std::array<uint8_t, valueSize(Tag::Mac)>;
 
 inline constexpr char hexDigits[] = "0123456789abcdef";
 

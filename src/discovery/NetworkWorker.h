@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Ports.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,8 +14,8 @@ class WorkerUi;
 // defaults; tests may point a worker elsewhere.
 struct WorkerEndpoints
 {
-    uint16_t localPort = 3566;
-    uint16_t devicePort = 4000;
+    uint16_t localPort = searchPort;
+    uint16_t devicePort = tavolix::devicePort;
     std::string broadcastAddress = "255.255.255.255";
 };
 

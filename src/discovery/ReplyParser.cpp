@@ -11,13 +11,13 @@
 namespace tavolix {
 namespace {
 
-// Copies the received value bytes, at most the tag's size, into a fixed field;
-// bytes the datagram did not carry stay zero.
+// Copies the received value bytes into a fixed field; bytes the datagram did
+// not carry stay zero. RecordReader has already cut the value to the tag's
+// size, which every field holds (the name with room for its terminator).
 template <typename Field> void copyValue(Field& field, const ReceivedRecord& record)
 {
     field.fill(0);
-    const std::size_t size = templateFor(static_cast<Tag>(record.tag)).size;
-    const std::size_t n = std::min({record.value.size(), size, field.size()});
+    const std::size_t n = std::min(record.value.size(), field.size());
     for (std::size_t i = 0; i < n; ++i)
         field[i] = static_cast<typename Field::value_type>(record.value[i]);
 }
@@ -57,7 +57,7 @@ void applyRecord(DeviceRecord& device, const ReceivedRecord& record)
         copyValue(device.networkMode, record);
         break;
     case Tag::Name:
-        copyValue(device.name, record); // byte 31 stays the terminator
+        copyValue(device.name, record);
         break;
     case Tag::Version:
         copyValue(device.version, record);
@@ -109,7 +109,7 @@ int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, ListRowSi
 
 std::string listRowText(const DeviceRecord& record)
 {
-    // At most "255 " and a 31-byte name.
+    // At most "255 " and a whole name field.
     std::string text = std::to_string(record.slot);
     text += ' ';
     text += fieldText(record.name);

@@ -66,8 +66,9 @@ TEST(TextLimits, CutsNeverSplitACharacter)
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 2), "a");
     EXPECT_EQ(cutAtCharacterBoundary("a\xe8\xa8\xad", 3), "a");
     EXPECT_EQ(cutAtCharacterBoundary("\xe8\xa8\xad", 0), "");
-    // A stray continuation byte after the limit does not cost the whole character before it.
+    // Stray bytes after the limit do not cost the character before them; C0 leads nothing.
     EXPECT_EQ(cutAtCharacterBoundary("a\xc3\xa9\x80", 3), "a\xc3\xa9");
+    EXPECT_EQ(cutAtCharacterBoundary("a\xc0\x80", 2), "a\xc0");
 }
 
 TEST(DeviceText, UnknownBytesReadInTheLanguagesCodePageAndWriteBackTheSame)

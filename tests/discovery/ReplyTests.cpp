@@ -64,6 +64,7 @@ TEST(ReplyParser, FieldRules)
         int kind;
         int port;
         std::string name = "";
+        std::string address = "";
     } rows[] = {
         {"kind 00 02 leaves 0", afterMagic().record(0x30, 0x02, {0x00, 0x02}), 0, 0},
         {"kind 01 01 leaves 0", afterMagic().record(0x30, 0x02, {0x01, 0x01}), 0, 0},
@@ -80,6 +81,18 @@ TEST(ReplyParser, FieldRules)
         {"value taken at the fixed size whatever the length says",
          afterMagic().textRecord(0x20, 0x03, "abc").record(0x14, 0x05, {0x50}), 0, 80,
          std::string("abc\x14\x05\x50", 6)},
+        // Length bytes above the tag's size: values cut to it, the walk goes on by the length.
+        {"long name cut to 31",
+         afterMagic().textRecord(0x20, 0x28, std::string(40, 'x')).bytes({0x14, 0x05, 0x50}), 0, 80,
+         std::string(31, 'x')},
+        {"long address: its first four bytes",
+         afterMagic().record(0x11, 0x08, {10, 0, 0, 1, 99, 99, 99, 99}).bytes({0x14, 0x05, 0x51}),
+         0, 81, "", "10.0.0.1"},
+        {"long port: its first two bytes",
+         afterMagic()
+             .record(0x14, 0x09, {0x50, 0, 0, 0, 0, 0x90, 0x1F})
+             .textRecord(0x20, 0x1F, "n"),
+         0, 80, "n"},
         {"unknown tag skipped by its length",
          afterMagic().record(0x77, 0x03, {1, 2, 3}).record(0x14, 0x05, {0x50}), 0, 80},
         {"tag 00 ends the walk", afterMagic().record(0x00, 0x00).record(0x14, 0x05, {0x50}), 0, 0},
@@ -97,6 +110,7 @@ TEST(ReplyParser, FieldRules)
         EXPECT_EQ(static_cast<int>(device->kind), row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
         EXPECT_EQ(std::string(fieldText(device->name)), row.name) << row.what;
+        EXPECT_EQ(std::string(fieldText(device->ipAddress)), row.address) << row.what;
     }
 }
 
@@ -155,34 +169,27 @@ TEST(ReplyParser, StoresListsAndKeepsEachDeviceInItsSlot)
     EXPECT_EQ(table.recordAt(1)->slot, 0); // empty
 }
 
-TEST(DeviceTable, AFullTableDropsNewDevicesButRefreshesKnownOnes)
+// New devices fill the table from the top and a full table drops them; a known MAC keeps its
+// slot. Every search empties the table, which begins a generation and fills from the top again;
+// an all-zero address takes the lowest empty slot, and a second one matches that listed device.
+TEST(DeviceTable, FillsFromTheTopKeepsKnownDevicesAndCountsGenerations)
 {
     DeviceTable table;
+    const uint64_t first = table.generation();
     for (int i = 0; i < DeviceTable::slotCount; ++i)
         ASSERT_EQ(table.store(deviceWithMac(static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i))),
                   255 - i);
-    EXPECT_EQ(table.usedSlotCount(), 255);
+    EXPECT_EQ(table.generationHolding(255), first);
     EXPECT_EQ(table.store(deviceWithMac(0xEE, 0xEE)), 0);
     EXPECT_EQ(table.store(deviceWithMac(0, 7, "again")), 248);
     EXPECT_EQ(fieldText(table.recordAt(248)->name), "again");
     EXPECT_EQ(table.usedSlotCount(), 255);
-}
 
-TEST(DeviceTable, EachEmptyingBeginsAGenerationFilledFromTheTop)
-{
-    DeviceTable table;
-    const uint64_t first = table.generation();
-    ASSERT_EQ(table.store(deviceWithMac(0, 1)), 255);
-    EXPECT_EQ(table.generationHolding(255), first);
-    for (const int empty : {254, 1, 0, 256})
-        EXPECT_FALSE(table.generationHolding(empty)) << empty;
-
-    // Every search starts from the top again; an all-zero address takes the
-    // lowest empty slot, and a second one matches that listed device.
     table.clear();
     EXPECT_EQ(table.generation(), first + 1);
     EXPECT_EQ(table.usedSlotCount(), 0);
-    EXPECT_FALSE(table.generationHolding(255));
+    for (const int empty : {255, 1, 0, 256})
+        EXPECT_FALSE(table.generationHolding(empty)) << empty;
     ASSERT_EQ(table.store(deviceWithMac(0, 2)), 255); // another device in the same slot
     EXPECT_EQ(table.generationHolding(255), first + 1);
     EXPECT_EQ(table.store(DeviceRecord{}), 1);

@@ -8,13 +8,15 @@
 
 namespace {
 
-// What the parser hands the window: a slot in range and a row that starts with it.
+// What the parser hands the window: a slot in range and a row that starts with it, its name
+// no longer than the tag allows ("255 " and the name).
 class CheckingUi final : public tavolix::ListRowSink
 {
 public:
     void addListRow(int slotNumber, std::string_view rowText) override
     {
-        if (slotNumber < 1 || slotNumber > 255 || rowText.size() > 35 ||
+        if (slotNumber < 1 || slotNumber > 255 ||
+            rowText.size() > 4 + tavolix::valueSize(tavolix::Tag::Name) ||
             tavolix::leadingNumber(rowText) != slotNumber)
             std::abort();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceRecord.h"
+#include "Ports.h"
 #include "RawTexts.h"
 
 #include <array>
@@ -36,8 +37,8 @@ struct SimOptions
     uint32_t ipBase = 0xC6120101;      // 198.18.1.1 in host order; device i gets base + i
     uint16_t httpPort = 80;
     ReplyMode replyMode = ReplyMode::Unicast;
-    uint16_t listenPort = 4000;
-    uint16_t replyPort = 3566;
+    uint16_t listenPort = devicePort;
+    uint16_t replyPort = searchPort;
     int paddingBytes = 0;           // extra unknown-tag bytes per reply, to make replies long
     bool quiet = false;             // no line per datagram, for bursts
     std::vector<RawTexts> rawTexts; // device i's texts as raw bytes, from --raw-texts

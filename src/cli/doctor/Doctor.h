@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Ports.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -28,8 +30,8 @@ struct DoctorCheck
 struct DoctorOptions
 {
     std::vector<std::string> interfaces; // only these; empty: every interface
-    uint16_t localPort = 3566;
-    uint16_t devicePort = 4000;
+    uint16_t localPort = searchPort;
+    uint16_t devicePort = tavolix::devicePort;
 };
 
 // What one search found, as the caller's search reports it.

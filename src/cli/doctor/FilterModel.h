@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Ports.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -17,8 +19,8 @@ struct ReplyPacket
 {
     std::optional<std::string> interface; // nothing: not known
     bool broadcast = false;
-    uint16_t sourcePort = 4000;
-    uint16_t destinationPort = 3566;
+    uint16_t sourcePort = devicePort;
+    uint16_t destinationPort = searchPort;
 };
 
 // Whether a rule's condition holds for a packet. Maybe where it depends on
