@@ -12,7 +12,9 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tavolix::test {
 namespace {
@@ -332,6 +334,37 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
         // With the worker joined, anything it sent would be here already.
         EXPECT_FALSE(harness.device().receive().has_value());
     }
+}
+
+// A worker that cannot be woken would sleep through its stop, and Exit would wait for it forever.
+TEST(Lifecycle, AWorkerWithoutItsWakeUpSignalSaysSoAndEndsAtOnce)
+{
+    QWidget window;
+    TransparentLabel status(&window);
+    DialogControls controls;
+    controls.statusText = &status;
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    rlimit full = limit;
+    full.rlim_cur = static_cast<rlim_t>(lowestFree); // no descriptor left for the eventfd
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
+    WorkerBridge bridge(window, controls, {[] {}, [] { return LegacyCodePage::Windows1252; }});
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    LoopbackDevice device;
+    bridge.control().command.store(SearchCommand);
+    bridge.start({0, device.port(), "127.0.0.1"});
+    const bool reported = QTest::qWaitFor(
+        [&] { return status.text() == u"ERR: eventfd() error! Errorcode =%1\n"_s.arg(EMFILE); });
+    EXPECT_TRUE(reported) << status.text().toStdString();
+    if (!reported) { // a reply wakes it to see its stop, so that this test ends
+        bridge.control().requestStop();
+        if (device.nextDatagram())
+            device.reply(replyDatagram({}));
+    }
+    bridge.stop();
+    EXPECT_FALSE(device.receive().has_value()) << "searched without a way to stop";
 }
 
 } // namespace
