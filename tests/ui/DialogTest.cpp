@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <chrono>
+#include <fcntl.h>
 #include <functional>
 #include <future>
 #include <map>
@@ -339,8 +340,9 @@ TEST(Lifecycle, AWorkerWithoutItsWakeUpSignalSaysSoAndEndsAtOnce)
     controls.statusText = &status;
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    const int lowestFree = dup(0);
-    close(lowestFree);
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
     rlimit full = limit;
     full.rlim_cur = static_cast<rlim_t>(lowestFree); // no descriptor left for the eventfd
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
