@@ -186,7 +186,6 @@ int main(int argc, char** argv)
         {140, captionButton(&minimiseHot, minimiseSign)},
         {174, stripImage(24, [](QPainter&) {})},
         {177, logo()},
-        {178, canvas(104, 34)},
         {179, stripImage(24, [](QPainter& painter) { frameEnd(painter, false); })},
         {180, stripImage(24, [](QPainter& painter) { frameEnd(painter, true); })},
     };

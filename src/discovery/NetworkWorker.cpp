@@ -46,19 +46,22 @@ private:
     bool start()
     {
         showStatus(okText);
+        if (m_control.wakeUp.creationError() != 0)
+            return failStart("ERR: eventfd() error! Errorcode =%d\n",
+                             m_control.wakeUp.creationError());
         if (!m_socket.open())
-            return failStart("ERR: socket() error! Errorcode =%d\n");
+            return failStart("ERR: socket() error! Errorcode =%d\n", m_socket.lastError());
         showStatus(okText);
         m_socket.enableBroadcast();
         if (!m_socket.bind(m_endpoints.localPort))
-            return failStart("ERR: bind() error! Errorcode =%d\n");
+            return failStart("ERR: bind() error! Errorcode =%d\n", m_socket.lastError());
         showStatus(okText);
         return true;
     }
 
-    bool failStart(const char* format)
+    bool failStart(const char* format, int errorCode)
     {
-        showError(format, m_socket.lastError());
+        showError(format, errorCode);
         m_control.stop.store(1);
         return false;
     }

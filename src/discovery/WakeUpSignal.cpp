@@ -1,12 +1,17 @@
 #include "WakeUpSignal.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace tavolix {
 
-WakeUpSignal::WakeUpSignal() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+WakeUpSignal::WakeUpSignal() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    if (!m_fd)
+        m_creationError = errno;
+}
 
 void WakeUpSignal::signal() const
 {

@@ -15,11 +15,15 @@ public:
     WakeUpSignal& operator=(const WakeUpSignal&) = delete;
 
     int fd() const { return m_fd.get(); }
+    // The errno of a failed creation, 0 when the signal works. Without it the
+    // worker could never be woken, not even to stop.
+    int creationError() const { return m_creationError; }
     void signal() const;
     void drain() const;
 
 private:
     UniqueFd m_fd;
+    int m_creationError = 0;
 };
 
 } // namespace tavolix

@@ -1,154 +1,70 @@
 #include "BitmapButton.h"
 
-#include "SkinBitmaps.h"
-#include "WindowRegion.h"
-
-#include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <algorithm>
-#include <cstdint>
 
 namespace tavolix {
 namespace {
 
-// Qt treats an empty mask as no mask at all; a mask that lies wholly outside
-// the widget hides it and lets no click through, as an empty region should.
-const QRegion nothingVisible(-1, -1, 1, 1);
-
-// The siblings of a widget's dialog group, in creation order: from the last
-// group start at or before it to the next group start after it.
-QList<QWidget*> dialogGroupOf(QWidget& member)
+void drawCaption(QPainter& painter, QRect area, const QColor& colour, const QString& text)
 {
-    QWidget* parent = member.parentWidget();
-    if (!parent)
-        return {};
-    const QList<QWidget*> siblings = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    const auto startsGroup = [](const QWidget* w) {
-        return w->property(startsGroupProperty).toBool();
-    };
-    const qsizetype own = siblings.indexOf(&member);
-    qsizetype first = own;
-    while (first > 0 && !startsGroup(siblings[first]))
-        --first;
-    qsizetype end = own + 1;
-    while (end < siblings.size() && !startsGroup(siblings[end]))
-        ++end;
-    return siblings.mid(first, end - first);
+    painter.setPen(colour);
+    painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip, text);
 }
 
 } // namespace
 
-ButtonKind buttonKindForStyle(unsigned windowStyle)
+BitmapButton::BitmapButton(QWidget* parent)
+    : QAbstractButton(parent), m_textColor(palette().color(QPalette::ButtonText))
 {
-    const unsigned lowByte = windowStyle & 0xFF;
-    if ((lowByte & 3) == 3)
-        return ButtonKind::check;
-    if ((lowByte & 9) == 9)
-        return ButtonKind::radio;
-    return ButtonKind::push;
-}
-
-BitmapButton::BitmapButton(unsigned windowStyle, QWidget* parent)
-    : QAbstractButton(parent), m_buttonKind(buttonKindForStyle(windowStyle)),
-      m_textColor(palette().color(QPalette::ButtonText)), m_loadBitmap(loadSkinBitmap)
-{
-    setProperty(startsGroupProperty, (windowStyle & ButtonStyle::group) != 0);
     // Mouse moves without a button pressed register the hover look.
     setMouseTracking(true);
 }
 
-void BitmapButton::setBitmaps(const ButtonBitmaps& ids, int mode, int edges, int inset)
+void BitmapButton::setFaces(ButtonFaces faces)
 {
-    const auto load = [this](int id) {
-        const auto number = static_cast<uint16_t>(id);
-        return number == 0 ? QImage() : m_loadBitmap(number);
+    m_faces = std::move(faces);
+    update();
+}
+
+void BitmapButton::setTextColor(const QColor& colour)
+{
+    m_textColor = colour;
+}
+
+void BitmapButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    const QRect face = rect();
+    QRect caption = face.adjusted(2, 0, -2, 0);
+    const auto drawFace = [&](const QImage& image) {
+        if (image.isNull())
+            painter.fillRect(face, palette().color(QPalette::Active, QPalette::Button));
+        else
+            painter.drawImage(QPoint(0, 0), image.scaled(face.size(), Qt::IgnoreAspectRatio,
+                                                         Qt::FastTransformation));
     };
-    m_face = {};
-    m_face.normal = load(ids.normal);
-    m_face.pressed = load(ids.pressed);
-    m_face.hover = load(ids.hover);
-    m_face.focus = load(ids.focus);
-    const bool disabledReusesNormal =
-        static_cast<uint16_t>(ids.disabled) == 0 && static_cast<uint16_t>(ids.normal) != 0;
-    m_face.disabled = load(disabledReusesNormal ? ids.normal : ids.disabled);
 
-    const int drawMode = std::clamp<int>(static_cast<int16_t>(mode), 0, 2);
-    m_face.mode = static_cast<DrawMode>(drawMode);
-    m_drawEdges = static_cast<int16_t>(edges);
-    m_focusInset = std::max<int>(0, static_cast<int16_t>(inset));
-
-    if (static_cast<uint16_t>(ids.mask) != 0) {
-        m_face.mask = load(ids.mask);
-        m_region = regionFromBitmap(m_face.mask, Qt::white);
-        if (m_region)
-            applyRegion(*m_region);
-        if (!m_face.mask.isNull() && m_face.mode == DrawMode::copy)
-            resize(m_face.mask.size());
+    if (!isEnabled()) {
+        drawFace(QImage());
+        // Embossed: a light caption, and the grey one a pixel up and left.
+        drawCaption(painter, caption, palette().color(QPalette::Light), text());
+        caption.translate(-1, -1);
+        drawCaption(painter, caption, palette().color(QPalette::Disabled, QPalette::ButtonText),
+                    text());
+        return;
     }
-    update();
-}
-
-void BitmapButton::applyRegion(const QRegion& region)
-{
-    setMask(region.isEmpty() ? nothingVisible : region);
-    update();
-}
-
-QColor BitmapButton::setTextColor(const QColor& colour)
-{
-    return std::exchange(m_textColor, colour);
-}
-
-void BitmapButton::setTooltipText(const QString& text)
-{
-    setToolTip(text);
-}
-
-void BitmapButton::setCheck(bool checked)
-{
-    m_isChecked = checked && m_buttonKind != ButtonKind::push;
-    if (m_isChecked && m_buttonKind == ButtonKind::radio)
-        uncheckGroup();
-    update();
-}
-
-// Walks the group forward from this button, wrapping round, past hidden and
-// disabled members; the others clear their check once this event is done.
-void BitmapButton::uncheckGroup()
-{
-    const QList<QWidget*> group = dialogGroupOf(*this);
-    const qsizetype own = group.indexOf(this);
-    for (qsizetype step = 1; step < group.size(); ++step) {
-        QWidget* member = group[(own + step) % group.size()];
-        if (member->isVisibleTo(parentWidget()) && member->isEnabled())
-            QCoreApplication::postEvent(member, new QEvent(bbmUncheck));
+    if (isDown()) {
+        drawFace(m_faces.pressed);
+        caption.translate(1, 1);
+    } else {
+        // Without a normal image the face stays plain, whatever else is loaded.
+        const bool highlighted = !m_faces.normal.isNull() && (m_hover || hasFocus());
+        drawFace(highlighted && !m_faces.highlighted.isNull() ? m_faces.highlighted
+                                                              : m_faces.normal);
     }
-}
-
-bool BitmapButton::event(QEvent* event)
-{
-    if (event->type() == bbmUncheck) {
-        if (m_isChecked) {
-            m_isChecked = false;
-            update();
-        }
-        return true;
-    }
-    return QAbstractButton::event(event);
-}
-
-// The window shape decides what is "on" the button, as it decides where
-// clicks land.
-bool BitmapButton::hitButton(const QPoint& pos) const
-{
-    return rect().contains(pos) && (mask().isEmpty() || mask().contains(pos));
-}
-
-void BitmapButton::toggleFromUser()
-{
-    setCheck(m_buttonKind == ButtonKind::check ? !m_isChecked : true);
+    drawCaption(painter, caption, m_textColor, text());
 }
 
 void BitmapButton::mousePressEvent(QMouseEvent* event)
@@ -164,13 +80,8 @@ void BitmapButton::mousePressEvent(QMouseEvent* event)
 
 void BitmapButton::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        // The check changes before the click reaches anyone, and only for a
-        // release over the button.
-        if (m_buttonKind != ButtonKind::push && hitButton(event->position().toPoint()))
-            toggleFromUser();
+    if (event->button() == Qt::LeftButton)
         m_held = false;
-    }
     QAbstractButton::mouseReleaseEvent(event);
 }
 
@@ -207,14 +118,6 @@ void BitmapButton::focusOutEvent(QFocusEvent* event)
 {
     m_held = false;
     QAbstractButton::focusOutEvent(event);
-}
-
-void BitmapButton::keyPressEvent(QKeyEvent* event)
-{
-    // A held space bar repeats its key presses; only the first one toggles.
-    if (m_buttonKind != ButtonKind::push && event->key() == Qt::Key_Space && !event->isAutoRepeat())
-        toggleFromUser();
-    QAbstractButton::keyPressEvent(event);
 }
 
 } // namespace tavolix

@@ -9,7 +9,6 @@ enum SkinBitmap : int
 {
     minimiseNormalBitmap = 129,
     backgroundBitmap = 130,
-    noBitmap = 131, // a number with no bitmap behind it
     buttonHoverBitmap = 132,
     buttonNormalBitmap = 134,
     buttonPressedBitmap = 135,
@@ -18,7 +17,6 @@ enum SkinBitmap : int
     minimiseHotBitmap = 140,
     titleFillBitmap = 174,
     logoBitmap = 177,
-    buttonMaskBitmap = 178,
     stripEndBitmap = 179,
     frameLeftBitmap = 180,
 };

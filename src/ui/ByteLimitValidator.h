@@ -6,7 +6,7 @@ namespace tavolix {
 
 // Accepts a text only while its UTF-8 form has at most a given number of
 // bytes, so an edit that would go beyond that is never taken: the worker keeps
-// the login in fixed 16-byte copies, and "ä" alone takes two of them.
+// the login in fixed-size copies (loginFieldSize), and "ä" alone takes two bytes.
 class ByteLimitValidator final : public QValidator
 {
     Q_OBJECT

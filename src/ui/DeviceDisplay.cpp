@@ -2,6 +2,7 @@
 // empties them.
 
 #include "BitmapButton.h"
+#include "Credentials.h"
 #include "DeviceSummary.h"
 #include "MacCodec.h"
 #include "ReplyParser.h"
@@ -18,7 +19,7 @@ namespace tavolix {
 namespace {
 
 // What a device may never exceed in the login fields.
-constexpr int loginFieldLimit = 16;
+constexpr int loginFieldLimit = static_cast<int>(loginFieldSize);
 const QString noDeviceCaption = QStringLiteral("ffffffffffff");
 
 QString shownText(std::string_view deviceBytes, LegacyCodePage page)
@@ -66,8 +67,9 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
 {
     // The worker reads the texts back in the same code page, so what the
     // user leaves untouched is never sent, whatever bytes the device holds.
-    m_detailsCodePage = codePageInEffect();
-    const auto toQString = [page = m_detailsCodePage](const auto& field) {
+    const LegacyCodePage page = codePageInEffect();
+    m_bridge.setFieldCodePage(page);
+    const auto toQString = [page](const auto& field) {
         return shownText(tavolix::fieldText(field), page);
     };
     setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit, pppoeAccountEdit, pppoePasswordEdit},
@@ -101,7 +103,7 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
         staticRadio->setChecked(true);
         break;
     }
-    deviceInfoText->setText(shownText(summaryText(record), m_detailsCodePage));
+    deviceInfoText->setText(shownText(summaryText(record), page));
 }
 
 // What the device's kind lets the user change.

@@ -3,21 +3,17 @@
 #include "BitmapButton.h"
 #include "ByteLimitValidator.h"
 #include "ControlTable.h"
+#include "Credentials.h"
 #include "DialogGeometry.h"
 #include "SkinBitmaps.h"
 #include "TransparentLabel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <array>
-#include <system_error>
-#include <utility>
 
 namespace tavolix {
 namespace {
@@ -51,12 +47,13 @@ constexpr std::array controlFontIds{
     I::StatusText,        I::DeviceInfoText,     I::ExitButton,        I::SubmitButton,
     I::UpdateButton};
 
-constexpr qsizetype loginBytes = 16;
-
 } // namespace
 
 SearchDialog::SearchDialog(const SearchDialogOptions& options, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_options(options)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_options(options),
+      m_bridge(*this, *this,
+               {.clearDisplay = [this] { clearDisplay(); },
+                .languageCodePage = [this] { return codePageInEffect(); }})
 {
     createControls();
     connectEvents();
@@ -68,14 +65,14 @@ SearchDialog::SearchDialog(const SearchDialogOptions& options, QWidget* parent)
     worker.table.clear();
     worker.command.store(SearchCommand);
     worker.stop.store(0);
-    startWorker();
+    m_bridge.start(m_options.endpoints);
     showMacFieldIfMarked();
 }
 
 SearchDialog::~SearchDialog()
 {
     m_shuttingDown = true;
-    stopWorker();
+    m_bridge.stop();
     m_languageSwitch->closeLanguageDb();
 }
 
@@ -87,9 +84,9 @@ void SearchDialog::createControls()
     // Mouse moves over the title strip redraw the caption buttons' hover look.
     setMouseTracking(true);
     m_controlsById = buildControls(*this, clientOrigin, *this);
-    // The worker keeps the login in 16-byte copies: the fields take no more.
+    // The worker keeps the login in fixed-size copies: the fields take no more bytes.
     for (QLineEdit* login : {loginAccountEdit, loginPasswordEdit})
-        login->setValidator(new ByteLimitValidator(loginBytes, login));
+        login->setValidator(new ByteLimitValidator(static_cast<qsizetype>(loginFieldSize), login));
     m_languageSwitch = std::make_unique<LanguageSwitch>(*languageCombo, *this);
 }
 
@@ -102,20 +99,15 @@ void SearchDialog::setIcons()
         setWindowIcon(appIcon);
 }
 
-// The buttons show their template size: the state images are stretched onto
-// it, and the all-black mask lets the whole face show. No disabled image, so
-// a disabled button is a plain face with an embossed caption.
+// The buttons keep their template size; the state images are stretched onto it.
 void SearchDialog::applySkin()
 {
     m_skin.load();
-    const ButtonBitmaps bitmaps{.normal = buttonNormalBitmap,
-                                .pressed = buttonPressedBitmap,
-                                .hover = buttonHoverBitmap,
-                                .disabled = noBitmap,
-                                .focus = buttonHoverBitmap,
-                                .mask = buttonMaskBitmap};
+    const ButtonFaces faces{.normal = loadSkinBitmap(buttonNormalBitmap),
+                            .pressed = loadSkinBitmap(buttonPressedBitmap),
+                            .highlighted = loadSkinBitmap(buttonHoverBitmap)};
     for (BitmapButton* button : {exitButton, submitButton, updateButton}) {
-        button->setBitmaps(bitmaps, static_cast<int>(DrawMode::stretch), 0, 0);
+        button->setFaces(faces);
         button->setTextColor(Qt::black);
     }
 }
@@ -125,20 +117,6 @@ void SearchDialog::applyFonts()
     const QFont font = controlFont();
     for (const ControlId id : controlFontIds)
         controlById(id)->setFont(font);
-}
-
-void SearchDialog::startWorker()
-{
-    try {
-        workerThread = std::thread([this] {
-            runNetworkWorker(worker, *this, m_options.endpoints);
-            m_workerFinished.store(true);
-            QMetaObject::invokeMethod(
-                this, [this] { emit workerEnded(QPrivateSignal()); }, Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
-        // Without its thread the window still works, only without a network.
-    }
 }
 
 // The marker file is looked for once; creating it later has no effect.
@@ -170,39 +148,8 @@ void SearchDialog::onCancel()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    stopWorker();
+    m_bridge.stop();
     done(0);
-}
-
-void SearchDialog::stopWorker()
-{
-    worker.requestStop();
-    {
-        // A worker between its stop check and its wait must not miss the wake-up.
-        std::lock_guard lock(m_messageBoxMutex);
-    }
-    m_messageBoxDone.notify_all();
-    closeMessageBoxes();
-    if (!workerThread.joinable())
-        return;
-    // The worker may be in the middle of a window call, or about to make one:
-    // keep serving them until it has ended. The user's input waits meanwhile.
-    if (!m_workerFinished.load()) {
-        QEventLoop serveUntilEnded;
-        connect(this, &SearchDialog::workerEnded, &serveUntilEnded, &QEventLoop::quit);
-        if (!m_workerFinished.load())
-            serveUntilEnded.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    workerThread.join();
-}
-
-void SearchDialog::closeMessageBoxes()
-{
-    const QList<QPointer<QMessageBox>> boxes = std::exchange(m_messageBoxes, {});
-    for (const QPointer<QMessageBox>& box : boxes) {
-        if (box)
-            box->done(QMessageBox::Ok);
-    }
 }
 
 void SearchDialog::paintEvent(QPaintEvent*)

@@ -3,33 +3,20 @@
 #include "DialogControls.h"
 #include "DialogSkin.h"
 #include "LanguageSwitch.h"
-#include "PendingRows.h"
 #include "SearchDialogOptions.h"
-#include "WorkerControl.h"
-#include "WorkerUi.h"
+#include "WorkerBridge.h"
 
 #include <QDialog>
-#include <QList>
 #include <QMap>
-#include <QPointer>
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
-
-class QMessageBox;
 
 namespace tavolix {
 
 // The program's one window: the device list, the detail fields and the
-// commands. It starts the network worker, serves the worker's window calls
-// on its own thread and stops the worker before it goes away.
-class SearchDialog final : public QDialog,
-                           public WorkerUi,
-                           public LanguageTextTarget,
-                           private DialogControls
+// commands. Its worker bridge runs the network worker and stops it before the
+// window goes away.
+class SearchDialog final : public QDialog, public LanguageTextTarget, private DialogControls
 {
     Q_OBJECT
 
@@ -39,8 +26,9 @@ public:
     Q_DISABLE_COPY_MOVE(SearchDialog)
 
     const DialogControls& controls() const { return *this; }
+    WorkerBridge& workerBridge() { return m_bridge; }
     WorkerControl& workerControl() { return worker; }
-    bool isWorkerRunning() const { return workerThread.joinable(); }
+    bool isWorkerRunning() const { return m_bridge.isRunning(); }
     CaptionZones captionZones() const { return {closeZone, minimiseZone}; }
 
     // Enter: nothing at all, so the window neither closes nor changes.
@@ -52,22 +40,9 @@ public:
     // dialog's run with 0.
     void onCancel();
 
-    // WorkerUi: called on the worker's thread, carried out on the window's.
-    void setStatusText(std::string_view text) override;
-    std::string fieldText(WorkerField field) override;
-    bool isFieldVisible(WorkerField field) override;
-    bool isChoiceChecked(WorkerChoice choice) override;
-    void showMessageBox(std::string_view caption, std::string_view text) override;
-    void resetDisplay() override;
-    void addListRow(int slotNumber, std::string_view rowText) override;
-    LegacyCodePage textCodePage() override;
-
     // LanguageTextTarget
     void setInterfaceText(ControlId controlId, const QString& text) override;
     void languageApplied() override;
-
-signals:
-    void workerEnded(QPrivateSignal);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -85,7 +60,6 @@ private:
     void setIcons();
     void applySkin();
     void applyFonts();
-    void startWorker();
     void showMacFieldIfMarked();
 
     // Event handlers.
@@ -111,20 +85,12 @@ private:
     void beginStripMove();
     void showCaptionHover(QPoint clientPoint);
 
-    void listPendingRows();
-    void stopWorker();
-    void closeMessageBoxes();
-    void messageBoxFinished();
-    template <typename Call> auto callOnWindowThread(Call&& call);
-
     const SearchDialogOptions m_options;
-    WorkerControl worker;
-    std::thread workerThread;
+    WorkerBridge m_bridge;
+    WorkerControl& worker = m_bridge.control();
     QMap<ControlId, QWidget*> m_controlsById;
     std::unique_ptr<LanguageSwitch> m_languageSwitch;
     bool m_shuttingDown = false;
-    // The code page the selected device's texts were shown in.
-    LegacyCodePage m_detailsCodePage = LegacyCodePage::Windows1252;
 
     // Where the caption buttons were last painted; empty before the first paint.
     QRect closeZone;
@@ -140,15 +106,6 @@ private:
         bool movingByHand = false;
     };
     std::optional<StripPress> m_stripPress;
-    std::atomic<bool> m_workerFinished{false};
-    PendingRows m_pendingRows;
-
-    // A worker message box: the worker waits until it is dismissed or the
-    // dialog asks the worker to stop.
-    std::mutex m_messageBoxMutex;
-    std::condition_variable m_messageBoxDone;
-    bool m_messageBoxOpen = false;
-    QList<QPointer<QMessageBox>> m_messageBoxes; // window thread only
 };
 
 } // namespace tavolix

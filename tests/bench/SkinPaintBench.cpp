@@ -57,12 +57,11 @@ void BM_BitmapButtonFace(benchmark::State& state)
 {
     QWidget parent;
     parent.resize(200, 60);
-    BitmapButton button(ButtonStyle::pushButton, &parent);
+    BitmapButton button(&parent);
     button.setGeometry(10, 10, 84, 32);
     button.setText(QStringLiteral("Update"));
-    button.setBitmaps({buttonNormalBitmap, buttonPressedBitmap, buttonHoverBitmap, noBitmap,
-                       buttonHoverBitmap, buttonMaskBitmap},
-                      1, 0, 0);
+    button.setFaces({loadSkinBitmap(buttonNormalBitmap), loadSkinBitmap(buttonPressedBitmap),
+                     loadSkinBitmap(buttonHoverBitmap)});
     QImage surface(button.size(), QImage::Format_RGB32);
     for (auto _ : state)
         button.render(&surface);

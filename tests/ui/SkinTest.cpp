@@ -51,8 +51,9 @@ QImage hoveredAt(SearchDialog& dialog, QPoint clientPoint)
     return onScreen(dialog);
 }
 
-QPoint pressAndDrag(SearchDialog& dialog, QPoint clientPoint, QPoint drag = {30, 20})
+QPoint pressAndDrag(SearchDialog& dialog, QPoint clientPoint)
 {
+    const QPoint drag(30, 20);
     QCoreApplication::processEvents();
     const QPoint start = dialog.pos();
     const QPoint pos = clientPoint + clientOrigin;
@@ -68,51 +69,32 @@ TEST(Skin, LabelsShowTheBackgroundAndTheTitleStripIsLaidOutFromTheRightEdge)
     DialogHarness harness;
     SearchDialog& dialog = harness.dialog();
     TransparentLabel& label = *harness.controls().deviceInfoText;
-    ASSERT_TRUE(label.text().isEmpty());
-    const QRect area = label.geometry();
+    const QRect pastShortText = label.geometry().adjusted(20, 0, 0, 0);
     const QImage before = onScreen(dialog);
-    label.setText(u"MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM"_s);
+    label.setText(QString(32, u'M'));
     const QImage longText = onScreen(dialog);
     label.setText(u"M"_s);
     const QImage shortText = onScreen(dialog);
-
-    const auto outside = [&](QImage image) {
-        QPainter(&image).fillRect(area, Qt::black);
+    const auto outside = [&](QImage image) { // a label touches only its own rectangle
+        QPainter(&image).fillRect(label.geometry(), Qt::black);
         return image;
     };
-    EXPECT_TRUE(outside(longText) == outside(before) && outside(shortText) == outside(before))
-        << "a label touches only its own rectangle";
-    const QRect pastShortText = area.adjusted(20, 0, 0, 0);
+    EXPECT_TRUE(outside(longText) == outside(before) && outside(shortText) == outside(before));
     EXPECT_TRUE(longText.copy(pastShortText) != before.copy(pastShortText));
     EXPECT_TRUE(shortText.copy(pastShortText) == before.copy(pastShortText)) << "a trace left";
-    EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::black));
 
+    // Client width 468: minimise at 388, close at 416, strip end at 444; a black border round.
     QImage window = onScreen(dialog);
     ASSERT_EQ(window.size(), QSize(470, 440));
-    EXPECT_EQ(window.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(window.pixel(469, 439), qRgb(0, 0, 0));
-
-    // Client width 468: minimise at 388, close at 416, strip end at 444.
-    EXPECT_EQ(dialog.captionZones().minimise, QRect(388, 0, 28, 30));
-    EXPECT_EQ(dialog.captionZones().close, QRect(416, 0, 28, 30));
-
     const QImage close = loadSkinBitmap(closeNormalBitmap);
     const QImage minimise = loadSkinBitmap(minimiseNormalBitmap);
     const QImage fill = loadSkinBitmap(titleFillBitmap);
     const QRect firstColumn(0, 0, 1, 30);
     EXPECT_TRUE(shows(window, {3, 0}, loadSkinBitmap(logoBitmap)));
     EXPECT_TRUE(shows(window, {416, 0}, close));
-    // The 24-pixel frame ends are stretched to 28: first and last columns.
-    EXPECT_TRUE(shows(window, {360, 0}, loadSkinBitmap(frameLeftBitmap), firstColumn));
-    EXPECT_TRUE(shows(window, {387, 0}, loadSkinBitmap(frameLeftBitmap), QRect(23, 0, 1, 30)));
+    EXPECT_TRUE(showsStretched(window, {388, 0}, minimise)); // reaching a row below the strip
     EXPECT_TRUE(shows(window, {444, 0}, loadSkinBitmap(stripEndBitmap), firstColumn));
-    EXPECT_TRUE(shows(window, {355, 0}, fill, firstColumn));
-    // Minimise reaches a row below the strip.
-    EXPECT_TRUE(showsStretched(window, {388, 0}, minimise));
-    EXPECT_NE(window.pixel(QPoint(387, 30) + clientOrigin), minimise.pixel(27, 29));
-    EXPECT_NEAR(qGray(window.pixel(QPoint(300, 35) + clientOrigin)),
-                qGray(loadSkinBitmap(backgroundBitmap).pixel(0, 22)), 2);
-    EXPECT_NEAR(qGray(window.pixel(QPoint(460, 437) + clientOrigin)), 255, 1);
 
     window = hoveredAt(dialog, {420, 10}); // close
     EXPECT_TRUE(shows(window, {415, 0}, loadSkinBitmap(closeHotBitmap)));
@@ -121,13 +103,10 @@ TEST(Skin, LabelsShowTheBackgroundAndTheTitleStripIsLaidOutFromTheRightEdge)
     EXPECT_TRUE(shows(window, {415, 0}, close));
     EXPECT_TRUE(showsStretched(window, {387, 0}, loadSkinBitmap(minimiseHotBitmap)));
 
-    // A full paint puts the plain buttons back in their own places, and clips
-    // a long caption at x 350.
+    // A full paint clips a long caption at x 350.
     dialog.setWindowTitle(QString(80, u'W'));
     dialog.repaint();
     window = onScreen(dialog);
-    EXPECT_TRUE(shows(window, {416, 0}, close));
-    EXPECT_TRUE(showsStretched(window, {388, 0}, minimise));
     EXPECT_TRUE(shows(window, {350, 0}, fill, firstColumn));
     EXPECT_TRUE(shows(window, {359, 0}, fill, firstColumn));
     int captionColumns = 0;
@@ -135,24 +114,18 @@ TEST(Skin, LabelsShowTheBackgroundAndTheTitleStripIsLaidOutFromTheRightEdge)
         captionColumns += !shows(window, {x, 0}, fill, firstColumn);
     EXPECT_GT(captionColumns, 10);
 
-    // The minimise button's last column minimises; that the window comes back
-    // as it was is seen on a real display in the app tests.
+    // The minimise button's last column minimises; drags on a real display are the app
+    // tests'. Here: the strip's end moves the window, what lies below it does not, and a
+    // maximised window stays.
     QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(415, 5) + clientOrigin);
     EXPECT_TRUE(dialog.isMinimized());
     EXPECT_TRUE(dialog.isWorkerRunning());
     dialog.showNormal();
-    EXPECT_FALSE(dialog.isMinimized());
-    EXPECT_EQ(pressAndDrag(dialog, {444, 5}), QPoint(30, 20));
-    EXPECT_EQ(pressAndDrag(dialog, {444, 29}, {-10, 5}), QPoint(-10, 5));
-    EXPECT_EQ(pressAndDrag(dialog, {120, 10}), QPoint(30, 20));
-    EXPECT_EQ(pressAndDrag(dialog, {120, 30}), QPoint(0, 0)); // below the strip
-    EXPECT_EQ(pressAndDrag(dialog, {120, 200}), QPoint(0, 0));
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_EQ(pressAndDrag(dialog, {444, 29}), QPoint(30, 20));
+    EXPECT_EQ(pressAndDrag(dialog, {120, 30}), QPoint(0, 0));
     dialog.setWindowState(Qt::WindowMaximized);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isMaximized(); }));
     EXPECT_EQ(pressAndDrag(dialog, {444, 5}), QPoint(0, 0));
-    EXPECT_TRUE(dialog.isVisible());
 }
 
 } // namespace

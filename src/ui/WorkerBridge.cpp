@@ -1,18 +1,21 @@
-// The window's side of the worker's calls. Each runs on the window's thread;
-// the worker waits for all but its list rows.
+#include "WorkerBridge.h"
 
+#include "NetworkWorker.h"
 #include "ReplyParser.h"
-#include "SearchDialog.h"
 #include "TransparentLabel.h"
 
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QThread>
+#include <array>
 #include <bitset>
+#include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace tavolix {
 namespace {
@@ -41,18 +44,72 @@ constexpr std::array<FieldEdit, 10> fieldEdits{{
     {WorkerField::PppoePassword, &DialogControls::pppoePasswordEdit},
 }};
 
-QLineEdit* DialogControls::*editFor(WorkerField field)
+QLineEdit* editFor(const DialogControls& controls, WorkerField field)
 {
     for (const FieldEdit& entry : fieldEdits) {
         if (entry.field == field)
-            return entry.edit;
+            return controls.*entry.edit;
     }
     return nullptr;
 }
 
 } // namespace
 
-template <typename Call> auto SearchDialog::callOnWindowThread(Call&& call)
+WorkerBridge::WorkerBridge(QWidget& window, const DialogControls& controls, WindowSide side)
+    : m_window(window), m_controls(controls), m_side(std::move(side))
+{}
+
+WorkerBridge::~WorkerBridge()
+{
+    stop();
+}
+
+void WorkerBridge::start(const WorkerEndpoints& endpoints)
+{
+    try {
+        m_thread = std::thread([this, endpoints] {
+            runNetworkWorker(m_control, *this, endpoints);
+            m_finished.store(true);
+            QMetaObject::invokeMethod(
+                this, [this] { emit workerEnded(QPrivateSignal()); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        m_finished.store(true);
+    }
+}
+
+void WorkerBridge::stop()
+{
+    m_control.requestStop();
+    {
+        // A worker between its stop check and its wait must not miss the wake-up.
+        std::lock_guard lock(m_messageBoxMutex);
+    }
+    m_messageBoxDone.notify_all();
+    closeMessageBoxes();
+    if (!m_thread.joinable())
+        return;
+    // The worker may be in the middle of a window call, or about to make one:
+    // keep serving them until it has ended. The user's input waits meanwhile.
+    if (!m_finished.load()) {
+        QEventLoop serveUntilEnded;
+        connect(this, &WorkerBridge::workerEnded, &serveUntilEnded, &QEventLoop::quit);
+        if (!m_finished.load())
+            serveUntilEnded.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_thread.join();
+}
+
+void WorkerBridge::closeMessageBoxes()
+{
+    const QList<QPointer<QMessageBox>> boxes = std::exchange(m_messageBoxes, {});
+    for (const QPointer<QMessageBox>& box : boxes) {
+        if (box)
+            box->done(QMessageBox::Ok);
+    }
+}
+
+template <typename Call> auto WorkerBridge::callOnWindowThread(Call&& call)
 {
     using Result = std::invoke_result_t<Call&>;
     if (QThread::currentThread() == thread())
@@ -67,41 +124,42 @@ template <typename Call> auto SearchDialog::callOnWindowThread(Call&& call)
     }
 }
 
-void SearchDialog::setStatusText(std::string_view text)
+void WorkerBridge::setStatusText(std::string_view text)
 {
-    callOnWindowThread([this, shown = toQString(text)] { statusText->setText(shown); });
+    callOnWindowThread([this, shown = toQString(text)] { m_controls.statusText->setText(shown); });
 }
 
-std::string SearchDialog::fieldText(WorkerField field)
+std::string WorkerBridge::fieldText(WorkerField field)
 {
     return callOnWindowThread([this, field]() -> std::string {
         if (field == WorkerField::MacGroupCaption)
-            return macGroup->title().toStdString();
-        QLineEdit* DialogControls::*edit = editFor(field);
-        return edit != nullptr ? (this->*edit)->text().toStdString() : std::string();
+            return m_controls.macGroup->title().toStdString();
+        const QLineEdit* edit = editFor(m_controls, field);
+        return edit != nullptr ? edit->text().toStdString() : std::string();
     });
 }
 
-// Visible means not hidden by the dialog: the answer does not depend on
+// Visible means not hidden by the window: the answer does not depend on
 // whether the window itself is on screen yet.
-bool SearchDialog::isFieldVisible(WorkerField field)
+bool WorkerBridge::isFieldVisible(WorkerField field)
 {
     return callOnWindowThread([this, field] {
-        QLineEdit* DialogControls::*edit = editFor(field);
-        return edit != nullptr && (this->*edit)->isVisibleTo(this);
+        const QLineEdit* edit = editFor(m_controls, field);
+        return edit != nullptr && edit->isVisibleTo(&m_window);
     });
 }
 
-bool SearchDialog::isChoiceChecked(WorkerChoice choice)
+bool WorkerBridge::isChoiceChecked(WorkerChoice choice)
 {
     return callOnWindowThread([this, choice] {
-        return (choice == WorkerChoice::Pppoe ? pppoeRadio : dhcpRadio)->isChecked();
+        return (choice == WorkerChoice::Pppoe ? m_controls.pppoeRadio : m_controls.dhcpRadio)
+            ->isChecked();
     });
 }
 
 // The box does not block the window: the user may still press Exit, and the
 // shutdown then closes the box and releases the waiting worker.
-void SearchDialog::showMessageBox(std::string_view caption, std::string_view text)
+void WorkerBridge::showMessageBox(std::string_view caption, std::string_view text)
 {
     const bool onWindowThread = QThread::currentThread() == thread();
     {
@@ -110,12 +168,13 @@ void SearchDialog::showMessageBox(std::string_view caption, std::string_view tex
     }
     const bool shown = callOnWindowThread([this, title = toQString(caption),
                                            message = toQString(text)] {
-        if (worker.stop.load() != 0)
+        if (m_control.stop.load() != 0)
             return false;
-        auto* box = new QMessageBox(QMessageBox::Critical, title, message, QMessageBox::Ok, this);
+        auto* box =
+            new QMessageBox(QMessageBox::Critical, title, message, QMessageBox::Ok, &m_window);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
-        connect(box, &QDialog::finished, this, &SearchDialog::messageBoxFinished);
+        connect(box, &QDialog::finished, this, &WorkerBridge::messageBoxFinished);
         m_messageBoxes.removeIf([](const QPointer<QMessageBox>& open) { return open.isNull(); });
         m_messageBoxes.append(box);
         box->show();
@@ -125,11 +184,11 @@ void SearchDialog::showMessageBox(std::string_view caption, std::string_view tex
     // The window's thread cannot wait for its own box.
     if (shown && !onWindowThread)
         m_messageBoxDone.wait(lock,
-                              [this] { return !m_messageBoxOpen || worker.stop.load() != 0; });
+                              [this] { return !m_messageBoxOpen || m_control.stop.load() != 0; });
     m_messageBoxOpen = false;
 }
 
-void SearchDialog::messageBoxFinished()
+void WorkerBridge::messageBoxFinished()
 {
     {
         std::lock_guard lock(m_messageBoxMutex);
@@ -138,54 +197,55 @@ void SearchDialog::messageBoxFinished()
     m_messageBoxDone.notify_all();
 }
 
-void SearchDialog::resetDisplay()
+void WorkerBridge::resetDisplay()
 {
-    callOnWindowThread([this] { clearDisplay(); });
+    callOnWindowThread([this] { m_side.clearDisplay(); });
 }
 
 // The worker does not wait for its rows: it goes on reading replies while the
 // window lists what it has been handed, many rows at a time.
-void SearchDialog::addListRow(int slotNumber, std::string_view rowText)
+void WorkerBridge::addListRow(int slotNumber, std::string_view rowText)
 {
     // Only the worker fills slots, so a slot that holds a device right after
     // the worker stored one has not been emptied since, and the generation is
     // the record's. An emptied table gets no row for the record.
-    const std::optional<uint64_t> generation = worker.table.generationHolding(slotNumber);
+    const std::optional<uint64_t> generation = m_control.table.generationHolding(slotNumber);
     if (!generation)
         return;
     const bool firstWaiting = m_pendingRows.add(slotNumber, std::string(rowText), *generation);
     if (QThread::currentThread() == thread())
         listPendingRows();
     else if (firstWaiting)
-        QMetaObject::invokeMethod(this, &SearchDialog::listPendingRows, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &WorkerBridge::listPendingRows, Qt::QueuedConnection);
 }
 
-void SearchDialog::listPendingRows()
+void WorkerBridge::listPendingRows()
 {
     const PendingRows::Batch batch = m_pendingRows.take();
     // Rows of a table emptied since (Update, a reset) would name no device.
-    if (batch.rows.empty() || batch.tableGeneration != worker.table.generation())
+    if (batch.rows.empty() || batch.tableGeneration != m_control.table.generation())
         return;
+    QListWidget& list = *m_controls.deviceList;
     // The slots the list names already, read once for the whole batch.
     std::bitset<DeviceTable::slotCount + 1> listed;
-    for (int row = 0; row < deviceList->count(); ++row) {
-        const int number = leadingNumber(deviceList->item(row)->text().toStdString());
+    for (int row = 0; row < list.count(); ++row) {
+        const int number = leadingNumber(list.item(row)->text().toStdString());
         if (number >= 1 && number <= DeviceTable::slotCount)
             listed.set(static_cast<std::size_t>(number));
     }
-    const LegacyCodePage page = codePageInEffect();
+    const LegacyCodePage page = m_side.languageCodePage();
     for (const PendingRows::Row& row : batch.rows) {
         const auto slot = static_cast<std::size_t>(row.slotNumber);
         if (listed.test(slot))
             continue; // the slot has its row; a later name does not replace it
         listed.set(slot);
-        deviceList->addItem(QString::fromStdString(deviceTextToUtf8(row.text, page)));
+        list.addItem(QString::fromStdString(deviceTextToUtf8(row.text, page)));
     }
 }
 
-LegacyCodePage SearchDialog::textCodePage()
+LegacyCodePage WorkerBridge::textCodePage()
 {
-    return callOnWindowThread([this] { return m_detailsCodePage; });
+    return callOnWindowThread([this] { return m_fieldCodePage; });
 }
 
 } // namespace tavolix
