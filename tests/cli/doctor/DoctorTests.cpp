@@ -138,19 +138,20 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
     EXPECT_TRUE(std::holds_alternative<std::string>(unreadable));
 }
 
-// A process may name itself with terminal escapes; they are shown, not obeyed.
+// A process may name itself with terminal escapes (C0, C1, bidi); they are shown, not obeyed.
 TEST(DoctorPrintTest, AlignsNamesEscapesControlCharactersAndOnlyAFailureFails)
 {
     const std::vector<DoctorCheck> checks{
         {"interface eth0", Verdict::Pass, "192.0.2.1/24, up, can broadcast"},
-        {"port 3566", Verdict::Fail, "held by \x1b[2Jevil\n (pid 7)"},
+        {"port 3566", Verdict::Fail, "held by \x1b[2J\xc2\x9b[Jevil\xe2\x80\xae\n (pid 7)"},
         {"packet filter", Verdict::Unknown, "could not tell"},
     };
     std::ostringstream out;
     printDoctorChecks(out, checks);
-    EXPECT_EQ(out.str(), "PASS  interface eth0  192.0.2.1/24, up, can broadcast\n"
-                         "FAIL  port 3566       held by \\x1b[2Jevil\\x0a (pid 7)\n"
-                         "????  packet filter   could not tell\n");
+    EXPECT_EQ(out.str(),
+              "PASS  interface eth0  192.0.2.1/24, up, can broadcast\n"
+              "FAIL  port 3566       held by \\x1b[2J\\xc2\\x9b[Jevil\\xe2\\x80\\xae\\x0a (pid 7)\n"
+              "????  packet filter   could not tell\n");
     EXPECT_EQ(doctorExitCode({checks[0], checks[2]}), 0);
     EXPECT_EQ(doctorExitCode(checks), 1);
 }
@@ -186,10 +187,12 @@ const FaultCase faultCases[] = {
       "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a "
       "foreign subnet are dropped",
       "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
-    {"PortHeldByAnotherProgram",
-     "",
+    // The kernel takes the larger of "all" and the interface's own value.
+    {"PortHeldByAnotherProgramAndStrictReversePathFilterOnAll",
+     "echo 1 > /proc/sys/net/ipv4/conf/all/rp_filter",
      {"FAIL  port 3566            UDP 3566 cannot be bound: Address already in use; held by "
       "devicesim [(]pid ",
+      "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: ",
       "[?]{4}  search               not run: the local port is not free"},
      true},
     {"NftablesDropsThePort",
