@@ -117,10 +117,7 @@ struct SwitchHarness final : LanguageTextTarget
         languageSwitch.openLanguageDb(dbPath);
         languageSwitch.initLanguageTexts();
     }
-    void setInterfaceText(ControlId controlId, const QString& text) override
-    {
-        texts[static_cast<int>(controlId)] = text;
-    }
+    void setInterfaceText(ControlId id, const QString& text) override { texts[int(id)] = text; }
     void languageApplied() override { ++appliedCount; }
     void choose(int entry) // as the window does
     {
