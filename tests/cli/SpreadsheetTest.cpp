@@ -5,13 +5,14 @@
 namespace tavolix::e2e {
 namespace {
 
-class SpreadsheetTest : public CtlTest
+TEST_F(CtlTest, MacsAndNamesLikeNumbersSurviveASpreadsheetAndItsEditsAreApplied)
 {
-protected:
+    const std::string soffice = test::findProgram("soffice");
+    if (soffice.empty())
+        GTEST_SKIP() << "no soffice (package libreoffice-calc-nogui)";
     // Opens the CSV, saves it as a workbook, opens that and saves it as CSV,
     // each by one headless start with a private profile, in the host namespace.
-    std::string throughSpreadsheet(const std::string& csv)
-    {
+    const auto throughSpreadsheet = [&](const std::string& csv) {
         writeFile("site.csv", csv);
         for (const auto& [from, to] : {std::pair{"site.csv", "xlsx"}, {"site.xlsx", "csv"}}) {
             const auto converted = test::runCommand(
@@ -22,29 +23,13 @@ protected:
             EXPECT_EQ(converted.exitCode, 0) << converted.output;
         }
         return fileText(folder.path() / "site.csv");
-    }
-
-    // Each device's result as apply reports it, in the listing's order.
-    std::string apply(const std::string& csv)
-    {
-        const CtlResult result =
-            ctl({"apply", writeFile("plan.csv", csv), "--user", "admin", "--format", "json"},
-                {"TAVOLIX_PASSWORD=admin"});
+    };
+    const auto apply = [&](const std::string& csv) {
+        const CtlResult result = ctl({"apply", writeFile("plan.csv", csv), "--user", "admin"},
+                                     {"TAVOLIX_PASSWORD=admin"});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        std::string results;
-        const auto report = nlohmann::json::parse(result.out, nullptr, false);
-        for (const auto& device : report.is_array() ? report : nlohmann::json::array())
-            results += device.value("result", result.err) + " ";
-        return results;
-    }
-
-    const std::string soffice = test::findProgram("soffice");
-};
-
-TEST_F(SpreadsheetTest, NamesAndMacsLikeNumbersSurviveAndEditsAreApplied)
-{
-    if (soffice.empty())
-        GTEST_SKIP() << "no soffice (package libreoffice-calc-nogui)";
+        return result.out;
+    };
     // MACs of digits only; names "0042" and "1e5", which a spreadsheet reads as numbers.
     startDevices({"--count", "3", "--mac-base", "001122334401", "--ip-base", "198.18.0.10",
                   "--raw-texts", "30303432", "--raw-texts", "316535"});
@@ -54,14 +39,18 @@ TEST_F(SpreadsheetTest, NamesAndMacsLikeNumbersSurviveAndEditsAreApplied)
     std::string sheet = throughSpreadsheet(listed.out);
     EXPECT_THAT(sheet, HasSubstr("\n'001122334401,'0042,198.18.0.10,")) << sheet;
     EXPECT_THAT(sheet, HasSubstr("\n'001122334402,'1e5,198.18.0.11,")) << sheet;
-    EXPECT_EQ(apply(sheet), "unchanged unchanged unchanged ");
+    const std::string unchanged = apply(sheet);
+    EXPECT_THAT(unchanged, HasSubstr("01  198.18.0.10  unchanged\n"));
+    EXPECT_THAT(unchanged, HasSubstr("02  198.18.0.11  unchanged\n"));
+    EXPECT_THAT(unchanged, HasSubstr("03  198.18.0.12  unchanged\n"));
     expectSearchesThenMarker(2, "after-unchanged");
 
     // The third device renamed and moved as a user would, then opened and saved again.
     for (const auto& [was, now] : {std::pair{"SIM-003", "Lobby"}, {"198.18.0.12", "198.18.0.40"}})
         sheet.replace(sheet.find(was), std::string_view(was).size(), now);
-    sheet = throughSpreadsheet(sheet);
-    EXPECT_EQ(apply(sheet), "unchanged unchanged verified ");
+    const std::string edited = apply(throughSpreadsheet(sheet));
+    EXPECT_THAT(edited, HasSubstr("02  198.18.0.11  unchanged\n"));
+    EXPECT_THAT(edited, HasSubstr("03  198.18.0.40  verified"));
     EXPECT_THAT(sim->lines(),
                 ::testing::Contains(::testing::StartsWith("apply 001122334403 name ip")));
 }
