@@ -11,7 +11,7 @@ code=$(nonblank src tools resources)
 tests=$(nonblank tests ':!tests/bench' ':!tests/package')
 printf 'code   %6d  (src, tools, resources)\n' "$code"
 printf 'tests  %6d  (tests without bench and package)\n' "$tests"
-printf 'ratio  %5d %%\n' $((100 * tests / code))
+awk -v tests="$tests" -v code="$code" 'BEGIN { printf "ratio  %6.1f %%\n", 100 * tests / code }'
 for dir in tests/*/; do
     case $dir in tests/bench/ | tests/package/) continue ;; esac
     printf '  %-20s %5d\n' "$dir" "$(nonblank "$dir")"

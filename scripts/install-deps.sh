@@ -22,6 +22,8 @@ packages=(
     desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils lintian firewalld
     # packet filters set up by the doctor tests in namespaces
     nftables iptables
+    # a real spreadsheet for the CSV round trip of tavolixctl's listing
+    libreoffice-calc-nogui
 )
 
 if [ "$(id -u)" -ne 0 ]; then

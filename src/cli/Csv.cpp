@@ -1,5 +1,8 @@
 #include "Csv.h"
 
+#include <cctype>
+#include <charconv>
+
 namespace tavolix::cli {
 
 std::string csvField(std::string_view text, bool alwaysQuote)
@@ -28,14 +31,35 @@ std::string csvLine(const std::vector<std::string>& fields)
     return line;
 }
 
-std::string guardFormula(std::string_view text)
+namespace {
+
+// A decimal number a spreadsheet can hold; one too large for it ("02005e100001",
+// a MAC address) stays text there.
+bool readsAsNumber(std::string_view text)
 {
-    if (!text.empty() && std::string_view("=+-@'").find(text.front()) != std::string_view::npos)
+    const auto first = text.find_first_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t");
+    if (first == std::string_view::npos)
+        return false;
+    text = text.substr(first, last - first + 1);
+    if (!std::isdigit(static_cast<unsigned char>(text.front())) && text.front() != '.')
+        return false; // not "inf" or "nan", which stay text
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+} // namespace
+
+std::string guardCell(std::string_view text)
+{
+    if ((!text.empty() && std::string_view("=+-@'").find(text.front()) != std::string_view::npos) ||
+        readsAsNumber(text))
         return "'" + std::string(text);
     return std::string(text);
 }
 
-std::string_view unguardFormula(std::string_view text)
+std::string_view unguardCell(std::string_view text)
 {
     if (!text.empty() && text.front() == '\'')
         text.remove_prefix(1);

@@ -16,11 +16,13 @@ std::string csvField(std::string_view text, bool alwaysQuote = false);
 // Fields joined by commas and ended by CRLF.
 std::string csvLine(const std::vector<std::string>& fields);
 
-// A spreadsheet reads a cell that starts with = + - or @ as a formula. Such a
-// text, and one that already starts with the guard ', gets a leading ', so
-// unguardFormula can take exactly one away again.
-std::string guardFormula(std::string_view text);
-std::string_view unguardFormula(std::string_view text);
+// A spreadsheet reads a cell that starts with = + - or @ as a formula, and one
+// that reads as a number ("0042", "1e5", ".5", blanks around it or not) as that
+// number, which it then saves as "42", "100000" or "0.5". Such a text, and one
+// that already starts with the guard ', gets a leading ', which a spreadsheet
+// keeps as part of the text, so unguardCell can take exactly one away again.
+std::string guardCell(std::string_view text);
+std::string_view unguardCell(std::string_view text);
 
 // Parses RFC 4180 text (CRLF or LF line ends, a UTF-8 byte order mark at the
 // start skipped, blank lines skipped). Nothing, with the line in error, when

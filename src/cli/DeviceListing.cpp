@@ -68,8 +68,9 @@ std::string csvListing(const std::vector<std::vector<Cell>>& rows)
     for (const auto& row : rows) {
         std::vector<std::string> fields;
         for (const Cell& cell : row) {
-            fields.push_back(cell.type == CellType::Text ? csvField(guardFormula(cell.text), true)
-                                                         : csvField(cell.text));
+            fields.push_back(cell.type == CellType::Text    ? csvField(guardCell(cell.text), true)
+                             : cell.type == CellType::Plain ? csvField(guardCell(cell.text))
+                                                            : csvField(cell.text));
         }
         out += csvLine(fields);
     }

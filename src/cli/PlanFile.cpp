@@ -28,7 +28,7 @@ std::optional<std::string> cellValue(Setting setting, std::string_view cell, std
 {
     if (!isDeviceText(setting))
         return canonicalValue(setting, trimmed(cell), problem);
-    const auto bytes = unescapeDeviceText(unguardFormula(cell));
+    const auto bytes = unescapeDeviceText(unguardCell(cell));
     if (!bytes) {
         problem = "has a backslash that starts no \\\\ or \\xHH escape";
         return std::nullopt;
@@ -83,7 +83,7 @@ std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& er
         const std::string where = "row " + std::to_string(row.row) + ": ";
         bool good = true;
         const std::string macText =
-            *macColumn < cells.size() ? std::string(trimmed(cells[*macColumn])) : std::string();
+            *macColumn < cells.size() ? std::string(unguardCell(trimmed(cells[*macColumn]))) : "";
         if (const auto mac = parseMacText(macText)) {
             row.mac = *mac;
         } else {

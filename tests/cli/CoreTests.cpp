@@ -80,8 +80,8 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
         {"a=b", "a=b"},
         {"", ""}};
     for (const auto& [text, guarded] : cases) {
-        EXPECT_EQ(guardFormula(text), guarded);
-        EXPECT_EQ(unguardFormula(guarded), text);
+        EXPECT_EQ(guardCell(text), guarded);
+        EXPECT_EQ(unguardCell(guarded), text);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "InterfaceStates.h"
 #include "PacketFilterCheck.h"
 #include "PortHolder.h"
+#include "TextEscape.h"
 
 #include <algorithm>
 #include <cstring>
@@ -146,25 +147,6 @@ DoctorCheck checkSearch(const SearchProbe& probe, bool portFree)
     return check;
 }
 
-// Interface and process names are chosen by whoever made them; a name must
-// not move the terminal's cursor or change its colours.
-std::string printable(const std::string& text)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            shown += "\\x";
-            shown += hex[byte >> 4];
-            shown += hex[byte & 0xf];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 const char* verdictText(Verdict verdict)
 {
     switch (verdict) {
@@ -194,13 +176,18 @@ std::vector<DoctorCheck> runDoctorChecks(const DoctorOptions& options, const Sea
 
 void printDoctorChecks(std::ostream& out, const std::vector<DoctorCheck>& checks)
 {
+    // Interface and process names are chosen by whoever made them; a name must
+    // not move the terminal's cursor, change its colours or reorder the line.
+    using cli::displayWidth;
+    using cli::escapeDeviceText;
     std::size_t width = 0;
     for (const DoctorCheck& check : checks)
-        width = std::max(width, printable(check.name).size());
+        width = std::max(width, displayWidth(escapeDeviceText(check.name)));
     for (const DoctorCheck& check : checks) {
-        const std::string name = printable(check.name);
-        out << verdictText(check.verdict) << "  " << name << std::string(width - name.size(), ' ')
-            << "  " << printable(check.detail) << '\n';
+        const std::string name = escapeDeviceText(check.name);
+        out << verdictText(check.verdict) << "  " << name
+            << std::string(width - displayWidth(name), ' ') << "  "
+            << escapeDeviceText(check.detail) << '\n';
     }
 }
 

@@ -11,8 +11,7 @@
 namespace tavolix::doctor {
 namespace {
 
-// Pieces of nft -j output: an expression, a rule of chain "input" or "sub"
-// of table "inet t", and a ruleset with input's policy.
+// nft -j pieces: an expression, a rule of chain input or sub of inet t, a ruleset with a policy.
 std::string match(const std::string& left, const std::string& right)
 {
     return R"({"match": {"op": "==", "left": )" + left + R"(, "right": )" + right + "}}";
@@ -54,15 +53,21 @@ const std::string jumpSub = R"({"jump": {"target": "sub"}})";
 TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies)
 {
     using enum FilterVerdict;
-    // The verdicts on a unicast and on a broadcast reply, and the ruleset as
-    // nft -j (starting with '{') or iptables-save prints it.
-    const std::tuple<FilterVerdict, FilterVerdict, std::string> cases[] = {
+    const auto protocol = [](const char* name) { return match(key("meta", "l4proto"), name); };
+    const std::string byState = R"({"vmap": {"key": )" + key("ct", "state") +
+                                R"(, "data": {"set": [["invalid", {"drop": null}],
+                                 ["established", {"accept": null}],
+                                 ["new", {"goto": {"target": "sub"}}]]}}})";
+    const std::string ufw = "*filter\n:INPUT DROP [0:0]\n:ufw-user-input - [0:0]\n"
+                            "-A INPUT -j ufw-user-input\n";
+    const std::string open = "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT ";
+    // Unicast and broadcast verdicts, and a ruleset as nft -j ('{') or iptables-save prints it.
+    std::vector<std::tuple<FilterVerdict, FilterVerdict, std::string>> cases = {
         // A dropped port and an established-only drop policy: see DoctorFaultTest.
         {Accepted, Accepted, R"({"nftables": [{"metainfo": {}}]})"},
         {Accepted, Accepted,
          nft("accept", rule("input", {match(field("tcp", "dport"), "3566"), drop}))},
-        {Accepted, Accepted,
-         nft("accept", rule("input", {match(key("meta", "l4proto"), R"("tcp")"), drop}))},
+        {Accepted, Accepted, nft("accept", rule("input", {protocol(R"("tcp")"), drop}))},
         {Accepted, Accepted,
          nft("drop", rule("input", {match(field("udp", "dport"),
                                           R"({"set": [53, {"range": [3000, 4000]}]})"),
@@ -81,11 +86,7 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
          nft("drop", rule("input", {jumpSub}) + rule("input", {accept}) +
                          rule("sub", {R"({"return": null})"}) + rule("sub", {drop}))},
         {Accepted, Accepted,
-         nft("drop", rule("input", {R"({"vmap": {"key": )" + key("ct", "state") +
-                                    R"(, "data": {"set": [["invalid", {"drop": null}],
-                                 ["established", {"accept": null}],
-                                 ["new", {"goto": {"target": "sub"}}]]}}})"}) +
-                         rule("sub", {udp3566, accept}))},
+         nft("drop", rule("input", {byState}) + rule("sub", {udp3566, accept}))},
         {Accepted, Dropped,
          nft("accept", rule("input", {match(R"({"fib": {"result": "type", "flags": ["daddr"]}})",
                                             R"("broadcast")"),
@@ -102,65 +103,62 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
          "-A ufw-not-local -m limit --limit 3/min -j LOG --log-prefix \"[UFW BLOCK] \"\n"
          "-A ufw-not-local -j DROP\nCOMMIT\n"},
         {Accepted, Accepted,
-         "*filter\n:INPUT DROP [0:0]\n:ufw-user-input - [0:0]\n-A INPUT -j ufw-user-input\n"
-         "-A ufw-user-input -p udp -m udp --dport 3566 -j ACCEPT\nCOMMIT\n"},
+         ufw + "-A ufw-user-input -p udp -m udp --dport 3566 -j ACCEPT\nCOMMIT\n"},
         {Dropped, Dropped,
-         "*filter\n:INPUT ACCEPT [0:0]\n"
-         "-A INPUT ! -i lo -p udp -m multiport --dports 53,3500:3600 -j REJECT --reject-with "
-         "icmp-port-unreachable\nCOMMIT\n"},
-        {Unclear, Unclear,
-         "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT -s 10.0.0.0/8 -j DROP\nCOMMIT\n"},
-        {Unclear, Unclear,
-         "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT -m set --match-set blocked src -j DROP\nCOMMIT\n"},
+         open + "! -i lo -p udp -m multiport --dports 53,3500:3600 -j REJECT --reject-with "
+                "icmp-port-unreachable\nCOMMIT\n"},
+        {Unclear, Unclear, open + "-s 10.0.0.0/8 -j DROP\nCOMMIT\n"},
+        {Unclear, Unclear, open + "-m set --match-set blocked src -j DROP\nCOMMIT\n"},
     };
+    // The rulesets above that let replies in, each with the rule that does so
+    // left out or made to match: a reader that loses that rule fails one of the two.
+    for (const std::string& dropsBoth :
+         {nft("accept", rule("input", {udp3566, drop})),
+          nft("accept", rule("input", {protocol(R"("udp")"), drop})), nft("drop", ""),
+          nft("accept", rule("input", {jumpSub}) + rule("sub", {drop})),
+          nft("drop", rule("input", {jumpSub}) + rule("input", {accept}) + rule("sub", {drop})),
+          nft("drop", rule("input", {byState})), ufw + "COMMIT\n"})
+        cases.emplace_back(Dropped, Dropped, dropsBoth);
     for (const auto& [unicast, broadcast, rules] : cases) {
         SCOPED_TRACE(rules);
-        std::vector<FilterTable> tables;
-        if (rules.starts_with('{')) {
-            auto read = readNftRuleset(rules);
-            ASSERT_TRUE(std::holds_alternative<std::vector<FilterTable>>(read))
-                << std::get<std::string>(read);
-            tables = std::get<std::vector<FilterTable>>(read);
-        } else {
-            tables.push_back(readIptablesSave(rules));
-        }
-        ASSERT_LE(tables.size(), 1u);
+        const auto read =
+            rules.starts_with('{') ? readNftRuleset(rules) : std::vector{readIptablesSave(rules)};
+        const auto* tables = std::get_if<std::vector<FilterTable>>(&read);
+        ASSERT_TRUE(tables && tables->size() <= 1u);
+        const FilterTable table = tables->empty() ? FilterTable{} : tables->front();
         for (const bool toBroadcast : {false, true}) {
-            const FilterFinding found =
-                tables.empty() ? FilterFinding{}
-                               : evaluateTable(tables[0], {"veth0a", toBroadcast, 4000, 3566});
+            const FilterFinding found = evaluateTable(table, {"veth0a", toBroadcast, 4000, 3566});
             EXPECT_EQ(found.verdict, toBroadcast ? broadcast : unicast)
                 << (toBroadcast ? "broadcast" : "unicast") << " reply: " << found.because;
         }
     }
-    const auto unreadable =
-        readNftRuleset("Error: Could not process rule: Operation not permitted");
-    EXPECT_TRUE(std::holds_alternative<std::string>(unreadable));
+    EXPECT_TRUE(
+        std::holds_alternative<std::string>(readNftRuleset("Error: Operation not permitted")));
 }
 
-// A process may name itself with terminal escapes; they are shown, not obeyed.
+// A process may name itself with terminal escapes (C0, C1, bidi); they are shown, not obeyed.
 TEST(DoctorPrintTest, AlignsNamesEscapesControlCharactersAndOnlyAFailureFails)
 {
     const std::vector<DoctorCheck> checks{
         {"interface eth0", Verdict::Pass, "192.0.2.1/24, up, can broadcast"},
-        {"port 3566", Verdict::Fail, "held by \x1b[2Jevil\n (pid 7)"},
+        {"port 3566", Verdict::Fail, "held by \x1b[2J\xc2\x9b[Jevil\xe2\x80\xae\n (pid 7)"},
         {"packet filter", Verdict::Unknown, "could not tell"},
     };
     std::ostringstream out;
     printDoctorChecks(out, checks);
-    EXPECT_EQ(out.str(), "PASS  interface eth0  192.0.2.1/24, up, can broadcast\n"
-                         "FAIL  port 3566       held by \\x1b[2Jevil\\x0a (pid 7)\n"
-                         "????  packet filter   could not tell\n");
+    EXPECT_EQ(out.str(),
+              "PASS  interface eth0  192.0.2.1/24, up, can broadcast\n"
+              "FAIL  port 3566       held by \\x1b[2J\\xc2\\x9b[Jevil\\xe2\\x80\\xae\\x0a (pid 7)\n"
+              "????  packet filter   could not tell\n");
     EXPECT_EQ(doctorExitCode({checks[0], checks[2]}), 0);
     EXPECT_EQ(doctorExitCode(checks), 1);
 }
 
-// One fault, set up in the host namespace, and the lines the doctor must print
-// for it, as regular expressions: names padded to the longest, "reverse-path filter".
+// One fault set up in the host namespace, and the lines (regular expressions) the doctor prints.
 struct FaultCase
 {
     std::string name;
-    std::string shellCommand; // run in the host namespace
+    std::string shellCommand;
     std::vector<std::string> lines;
     bool holdPort = false; // a second simulator in the host namespace holds UDP 3566
 };
@@ -183,13 +181,14 @@ const FaultCase faultCases[] = {
      "ip link add veth1a type veth peer name veth1b && ip addr add 198.18.2.1/24 dev veth1a && "
      "echo 1 > /proc/sys/net/ipv4/conf/veth0a/rp_filter",
      {"FAIL  interface veth1a     198.18.2.1/24 is down: a search does not use it",
-      "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a "
-      "foreign subnet are dropped",
+      "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a ",
       "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
-    {"PortHeldByAnotherProgram",
-     "",
+    // The kernel takes the larger of "all" and the interface's own value.
+    {"PortHeldByAnotherProgramAndStrictReversePathFilterOnAll",
+     "echo 1 > /proc/sys/net/ipv4/conf/all/rp_filter",
      {"FAIL  port 3566            UDP 3566 cannot be bound: Address already in use; held by "
       "devicesim [(]pid ",
+      "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: ",
       "[?]{4}  search               not run: the local port is not free"},
      true},
     {"NftablesDropsThePort",
@@ -203,8 +202,8 @@ const FaultCase faultCases[] = {
      {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: policy "
       "drop[)]",
       "FAIL  search               no device answered in 1500 ms"}},
-    // iptables-nft puts the rule into nftables as well, its REJECT as a
-    // compat target: both readers must see the drop.
+    // iptables-nft also puts the rule into nftables (REJECT as a compat target): both readers see
+    // it.
     {"IptablesRejectsThePort",
      "iptables -A INPUT -p udp --dport 3566 -j REJECT",
      {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]ip filter INPUT: ",
