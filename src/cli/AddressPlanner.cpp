@@ -8,7 +8,6 @@ namespace tavolix::cli {
 namespace {
 
 constexpr std::array<uint8_t, 4> staticModeBytes = {modeOff, modeOff, modeOff, modeOff};
-constexpr std::size_t nameCapacity = 31;
 
 void setAddress(std::array<char, 16>& field, Ipv4 address)
 {
@@ -17,8 +16,7 @@ void setAddress(std::array<char, 16>& field, Ipv4 address)
 
 } // namespace
 
-std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
-                                         const AddressPlanRequest& request, std::string& problem)
+Result<AddressPlan> planAddresses(std::vector<FoundDevice> found, const AddressPlanRequest& request)
 {
     std::set<Ipv4> used;
     for (const FoundDevice& device : found) {
@@ -44,11 +42,9 @@ std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
         while (next <= 0xFFFFFFFF && (used.contains(static_cast<Ipv4>(next)) ||
                                       isNetworkOrBroadcast(static_cast<Ipv4>(next), mask)))
             ++next;
-        if (next > 0xFFFFFFFF || !inSameSubnet(static_cast<Ipv4>(next), request.from, mask)) {
-            problem = "the subnet of " + ipv4Text(request.from) + "/" + ipv4Text(mask) +
-                      " has no free address left for " + macToText(record.mac);
-            return std::nullopt;
-        }
+        if (next > 0xFFFFFFFF || !inSameSubnet(static_cast<Ipv4>(next), request.from, mask))
+            return refused("the subnet of " + ipv4Text(request.from) + "/" + ipv4Text(mask) +
+                           " has no free address left for " + macToText(record.mac));
         const Ipv4 address = static_cast<Ipv4>(next++);
         setAddress(record.ipAddress, address);
         setAddress(record.subnetMask, mask);
@@ -59,10 +55,9 @@ std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
             std::array<char, 16> digits{};
             std::snprintf(digits.data(), digits.size(), "%03d", ++number);
             const std::string name = request.namePrefix + digits.data();
-            if (name.size() > nameCapacity) {
-                problem = "the name " + name + " is longer than 31 bytes";
-                return std::nullopt;
-            }
+            if (name.size() > valueSize(Tag::Name))
+                return refused("the name " + name + " is longer than " +
+                               std::to_string(valueSize(Tag::Name)) + " bytes");
             setFieldText(record.name, name);
         }
         plan.devices.push_back(device);

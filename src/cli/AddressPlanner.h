@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ipv4.h"
+#include "Result.h"
 #include "SearchSession.h"
 
 #include <optional>
@@ -27,9 +28,8 @@ struct AddressPlan
 // order, the next free static address from `from` upwards: not one that any
 // found device uses, not the subnet's network or broadcast address, and in
 // the subnet of `from`. Names become the prefix and a three-digit number.
-// Nothing, with the reason in problem, when the subnet runs out of addresses
-// or a name would not fit.
-std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
-                                         const AddressPlanRequest& request, std::string& problem);
+// Refused when the subnet runs out of addresses or a name would not fit.
+Result<AddressPlan> planAddresses(std::vector<FoundDevice> found,
+                                  const AddressPlanRequest& request);
 
 } // namespace tavolix::cli

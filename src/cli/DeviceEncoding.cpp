@@ -1,38 +1,11 @@
 #include "DeviceEncoding.h"
 
-#include <array>
-#include <utility>
+#include "Datagram.h"
 
 namespace tavolix::cli {
-namespace {
 
-constexpr std::array<std::pair<std::string_view, LegacyCodePage>, 4> codePageNames = {{
-    {"windows-1252", LegacyCodePage::Windows1252},
-    {"gb18030", LegacyCodePage::Gb18030},
-    {"big5", LegacyCodePage::Big5},
-    {"shift-jis", LegacyCodePage::ShiftJis},
-}};
-
-// Room for text in the device's fields, as the configuration request carries it.
-std::size_t capacityOf(Setting setting)
-{
-    return setting == Setting::Name ? 31 : 64;
-}
-
-} // namespace
-
-std::optional<LegacyCodePage> codePageNamed(std::string_view name)
-{
-    for (const auto& [pageName, page] : codePageNames) {
-        if (pageName == name)
-            return page;
-    }
-    return std::nullopt;
-}
-
-std::optional<SettingValues> inDeviceEncoding(const DeviceRecord& device,
-                                              const SettingValues& asked, LegacyCodePage page,
-                                              std::string& problem)
+Result<SettingValues> inDeviceEncoding(const DeviceRecord& device, const SettingValues& asked,
+                                       LegacyCodePage page)
 {
     SettingValues encoded = asked;
     for (const Setting setting : {Setting::Name, Setting::PppoeAccount}) {
@@ -41,18 +14,15 @@ std::optional<SettingValues> inDeviceEncoding(const DeviceRecord& device,
         if (value == encoded.end() || deviceTextToUtf8(value->second, page) != value->second)
             continue;
         const std::string stored = currentValue(device, setting);
-        const std::size_t capacity = capacityOf(setting);
+        const std::size_t capacity =
+            valueSize(setting == Setting::Name ? Tag::Name : Tag::PppoeAccount);
         const auto bytes = utf8ToDeviceText(value->second, stored, page, capacity);
         const std::string key(settingKey(setting));
-        if (!bytes) {
-            problem = key + ": holds characters that the device's encoding cannot store";
-            return std::nullopt;
-        }
-        if (deviceTextToUtf8(*bytes, page) != value->second) {
-            problem = key + ": does not fit in " + std::to_string(capacity) +
-                      " bytes in the device's encoding";
-            return std::nullopt;
-        }
+        if (!bytes)
+            return refused(key + ": holds characters that the device's encoding cannot store");
+        if (deviceTextToUtf8(*bytes, page) != value->second)
+            return refused(key + ": does not fit in " + std::to_string(capacity) +
+                           " bytes in the device's encoding");
         value->second = *bytes;
     }
     return encoded;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MacCodec.h"
+#include "Result.h"
 #include "Settings.h"
 
 #include <optional>
@@ -20,9 +21,9 @@ struct PlanRow
 
 // Reads plan CSV: a "mac" column and any of the setting columns; other
 // columns are ignored, so a search listing is a plan. Device texts lose the
-// formula guard and their escapes again. Every problem found goes into
-// errors; rows with a problem are left out.
-std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& errors);
+// formula guard and their escapes again. Refused with every problem found,
+// one per line.
+Result<std::vector<PlanRow>> readPlan(std::string_view csv);
 
 // Twelve hex digits in either case, optionally in pairs joined by ':' or '-'.
 std::optional<MacAddress> parseMacText(std::string_view text);

@@ -20,74 +20,59 @@ std::string systemText(const std::string& what, int error)
 
 } // namespace
 
-bool SearchSession::open(const std::vector<std::string>& interfaceNames, SessionFailure& failure)
+Result<> SearchSession::open(const std::vector<std::string>& interfaceNames)
 {
-    std::vector<std::string> unusable;
-    m_interfaces = selectInterfaces(interfaceNames, unusable);
-    failure.code = ExitSystem;
-    if (!unusable.empty()) {
-        failure.message = "not an up, broadcast-capable IPv4 interface:";
-        for (const std::string& name : unusable)
-            failure.message += " " + name;
-        return false;
-    }
-    if (m_interfaces.empty()) {
-        failure.message = "no usable interface: none is up, broadcast-capable and has an IPv4 "
-                          "address";
-        return false;
-    }
-    if (!m_socket.open()) {
-        failure.message = systemText("cannot make a UDP socket", m_socket.lastError());
-        return false;
-    }
+    auto interfaces = selectInterfaces(interfaceNames);
+    if (!interfaces)
+        return interfaces.failure();
+    m_interfaces = std::move(*interfaces);
+    if (!m_socket.open())
+        return systemFailure(systemText("cannot make a UDP socket", m_socket.lastError()));
     m_socket.enableBroadcast();
-    if (const int error = enableArrivalInterface(m_socket.fd()); error != 0) {
-        failure.message = systemText("cannot ask for the arrival interface", error);
-        return false;
-    }
-    if (!m_socket.bind(localPort)) {
+    if (const int error = enableArrivalInterface(m_socket.fd()); error != 0)
+        return systemFailure(systemText("cannot ask for the arrival interface", error));
+    if (!m_socket.bind(searchPort)) {
         const int error = m_socket.lastError();
-        failure.message = systemText("cannot bind UDP port " + std::to_string(localPort), error);
+        std::string message =
+            systemText("cannot bind UDP port " + std::to_string(searchPort), error);
         if (error == EADDRINUSE)
-            failure.message += " (another program holds it; is a Tavolix window open?)";
-        return false;
+            message += " (another program holds it; is a Tavolix window open?)";
+        return systemFailure(message);
     }
-    return true;
+    return Done{};
 }
 
-bool SearchSession::sendThrough(unsigned interfaceIndex, const RequestBuffer& request,
-                                std::string& error)
+Result<> SearchSession::sendThrough(unsigned interfaceIndex, const RequestBuffer& request)
 {
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(devicePort);
     target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     if (const int failed = sendThroughInterface(m_socket.fd(), request, target, interfaceIndex);
-        failed != 0) {
-        error = systemText("cannot send", failed);
-        return false;
-    }
-    return true;
+        failed != 0)
+        return systemFailure(systemText("cannot send", failed));
+    return Done{};
 }
 
-bool SearchSession::sendSearch(std::string& error)
+Result<> SearchSession::sendSearch()
 {
     static const RequestBuffer request = searchRequest();
     bool anySent = false;
+    std::string error;
     for (const LocalInterface& interface : m_interfaces) {
-        std::string failed;
-        if (sendThrough(interface.index, request, failed))
+        if (auto sent = sendThrough(interface.index, request))
             anySent = true;
         else
-            error = failed + " on " + interface.name;
+            error = sent.failure().message + " on " + interface.name;
     }
-    return anySent;
+    if (anySent)
+        return Done{};
+    return systemFailure(error);
 }
 
-bool SearchSession::sendConfiguration(const FoundDevice& device, const RequestBuffer& request,
-                                      std::string& error)
+Result<> SearchSession::sendConfiguration(const FoundDevice& device, const RequestBuffer& request)
 {
-    return sendThrough(device.interfaceIndex, request, error);
+    return sendThrough(device.interfaceIndex, request);
 }
 
 void SearchSession::collect(Clock::time_point until,
@@ -190,7 +175,7 @@ std::string SearchSession::silenceReport(std::chrono::milliseconds listened) con
         for (const InterfaceAddress& own : m_interfaces[i].addresses)
             report += " " + ipv4Text(own.address);
     }
-    report += "; a firewall must let UDP port " + std::to_string(localPort) +
+    report += "; a firewall must let UDP port " + std::to_string(searchPort) +
               " in (replies come from port " + std::to_string(devicePort) + ")";
     return report;
 }

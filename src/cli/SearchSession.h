@@ -2,9 +2,10 @@
 
 #include "Datagram.h"
 #include "DeviceTable.h"
-#include "ExitCode.h"
 #include "LocalInterfaces.h"
 #include "MacCodec.h"
+#include "Ports.h"
+#include "Result.h"
 #include "UdpSocket.h"
 
 #include <array>
@@ -18,9 +19,6 @@ namespace tavolix::cli {
 
 using Clock = std::chrono::steady_clock;
 
-inline constexpr uint16_t localPort = 3566;
-inline constexpr uint16_t devicePort = 4000;
-
 // A device as its latest reply describes it, and where that reply came from.
 struct FoundDevice
 {
@@ -29,12 +27,6 @@ struct FoundDevice
     unsigned interfaceIndex = 0;
     Ipv4 source = 0;     // the reply's sender
     bool onLink = false; // the reported address lies in that interface's subnet
-};
-
-struct SessionFailure
-{
-    ExitCode code = ExitSystem;
-    std::string message;
 };
 
 // The program's UDP socket on port 3566 and the interfaces it works on.
@@ -48,14 +40,14 @@ public:
     SearchSession& operator=(const SearchSession&) = delete;
 
     // Binds the socket for the named interfaces (every usable one when none
-    // is named). False, with failure set, when that cannot be done.
-    bool open(const std::vector<std::string>& interfaceNames, SessionFailure& failure);
+    // is named).
+    Result<> open(const std::vector<std::string>& interfaceNames);
 
-    // A search request out of every chosen interface.
-    bool sendSearch(std::string& error);
+    // A search request out of every chosen interface; a failure only when it
+    // went out of none.
+    Result<> sendSearch();
     // A configuration request out of the interface the device answered on.
-    bool sendConfiguration(const FoundDevice& device, const RequestBuffer& request,
-                           std::string& error);
+    Result<> sendConfiguration(const FoundDevice& device, const RequestBuffer& request);
 
     // Takes replies until `until`, or until the handler, called with each
     // merged reply, returns true.
@@ -82,7 +74,7 @@ private:
     };
 
     FoundDevice describe(const DeviceRecord& record) const;
-    bool sendThrough(unsigned interfaceIndex, const RequestBuffer& request, std::string& error);
+    Result<> sendThrough(unsigned interfaceIndex, const RequestBuffer& request);
 
     UdpSocket m_socket;
     std::vector<LocalInterface> m_interfaces;

@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "Datagram.h"
 #include "Ipv4.h"
 
 #include <algorithm>
@@ -11,29 +12,19 @@ constexpr std::array<std::string_view, 7> keys = {
     "name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account",
 };
 
-constexpr std::size_t nameCapacity = 31;
-constexpr std::size_t accountCapacity = 64;
-
-std::optional<std::string> canonicalText(std::string_view given, std::size_t capacity,
-                                         std::string& problem)
+Result<std::string> canonicalText(std::string_view given, std::size_t capacity)
 {
-    if (given.empty()) {
-        problem = "must not be empty";
-        return std::nullopt;
-    }
-    if (given.size() > capacity) {
-        problem = "is " + std::to_string(given.size()) + " bytes long, at most " +
-                  std::to_string(capacity) + " fit";
-        return std::nullopt;
-    }
-    if (given.find('\0') != std::string_view::npos) {
-        problem = "holds a zero byte";
-        return std::nullopt;
-    }
+    if (given.empty())
+        return refused("must not be empty");
+    if (given.size() > capacity)
+        return refused("is " + std::to_string(given.size()) + " bytes long, at most " +
+                       std::to_string(capacity) + " fit");
+    if (given.find('\0') != std::string_view::npos)
+        return refused("holds a zero byte");
     return std::string(given);
 }
 
-std::optional<std::string> canonicalPort(std::string_view given, std::string& problem)
+Result<std::string> canonicalPort(std::string_view given)
 {
     unsigned value = 0;
     const bool digits =
@@ -43,25 +34,18 @@ std::optional<std::string> canonicalPort(std::string_view given, std::string& pr
         for (const char c : given)
             value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    if (!digits || value > 65535) {
-        problem = "is not a port number from 1 to 65535";
-        return std::nullopt;
-    }
+    if (!digits || value > 65535)
+        return refused("is not a port number from 1 to 65535");
     return std::to_string(value);
 }
 
-std::optional<std::string> canonicalAddress(Setting setting, std::string_view given,
-                                            std::string& problem)
+Result<std::string> canonicalAddress(Setting setting, std::string_view given)
 {
     const auto address = parseIpv4(given);
-    if (!address) {
-        problem = "is not an IPv4 address in dotted decimal";
-        return std::nullopt;
-    }
-    if (setting == Setting::Mask && !isContiguousMask(*address)) {
-        problem = "is not a subnet mask";
-        return std::nullopt;
-    }
+    if (!address)
+        return refused("is not an IPv4 address in dotted decimal");
+    if (setting == Setting::Mask && !isContiguousMask(*address))
+        return refused("is not a subnet mask");
     return ipv4Text(*address);
 }
 
@@ -115,27 +99,25 @@ std::string currentValue(const DeviceRecord& device, Setting setting)
     return {};
 }
 
-std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
-                                          std::string& problem)
+Result<std::string> canonicalValue(Setting setting, std::string_view given)
 {
     switch (setting) {
     case Setting::Name:
-        return canonicalText(given, nameCapacity, problem);
+        return canonicalText(given, valueSize(Tag::Name));
     case Setting::PppoeAccount:
-        return canonicalText(given, accountCapacity, problem);
+        return canonicalText(given, valueSize(Tag::PppoeAccount));
     case Setting::Ip:
     case Setting::Mask:
     case Setting::Gateway:
-        return canonicalAddress(setting, given, problem);
+        return canonicalAddress(setting, given);
     case Setting::HttpPort:
-        return canonicalPort(given, problem);
+        return canonicalPort(given);
     case Setting::Mode:
-        if (given == "static" || given == "dhcp" || given == "pppoe")
-            return std::string(given);
-        problem = "is not static, dhcp or pppoe";
-        return std::nullopt;
+        break;
     }
-    return std::nullopt;
+    if (given == "static" || given == "dhcp" || given == "pppoe")
+        return std::string(given);
+    return refused("is not static, dhcp or pppoe");
 }
 
 std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked)
@@ -164,6 +146,15 @@ std::string resultingValue(const DeviceRecord& device, const SettingValues& aske
     return value != asked.end() ? value->second : currentValue(device, setting);
 }
 
+std::string valueRefusal(Setting setting, const std::string& value)
+{
+    if (setting == Setting::HttpPort && value == "0")
+        return "is not a port number from 1 to 65535";
+    if (setting == Setting::Ip && !isUnicastHostAddress(parseIpv4(value).value_or(0)))
+        return "is not an address a device can hold";
+    return {};
+}
+
 namespace {
 
 // A new value the syntax allows but a device must not be given.
@@ -171,13 +162,11 @@ std::optional<std::string> unusableValue(const DeviceRecord& device, const Setti
                                          Setting setting)
 {
     const std::string value = resultingValue(device, asked, setting);
-    if (setting == Setting::HttpPort && value == "0")
-        return "0 is not a port number from 1 to 65535";
+    if (const std::string refusal = valueRefusal(setting, value); !refusal.empty())
+        return value + " " + refusal;
     if (setting != Setting::Ip)
         return std::nullopt;
     const Ipv4 ip = parseIpv4(value).value_or(0);
-    if (!isUnicastHostAddress(ip))
-        return value + " is not an address a device can hold";
     const auto mask = parseIpv4(resultingValue(device, asked, Setting::Mask));
     if (mask && isNetworkOrBroadcast(ip, *mask))
         return value + " is the network or broadcast address of its subnet";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceRecord.h"
+#include "Result.h"
 
 #include <array>
 #include <map>
@@ -44,12 +45,16 @@ using SettingValues = std::map<Setting, std::string>;
 std::string currentValue(const DeviceRecord& device, Setting setting);
 
 // Checks a value given for a setting and brings it into canonical text;
-// nothing, with the reason in problem, when it is not acceptable.
-std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
-                                          std::string& problem);
+// refused, with the reason (to follow the value), when it is not acceptable.
+Result<std::string> canonicalValue(Setting setting, std::string_view given);
 
 // The asked settings whose value differs from what the device reports.
 std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked);
+
+// Why no device may be given this canonical value, whatever it holds now (a
+// port of 0, an IP that no device can hold), said to follow the value; empty
+// when it may.
+std::string valueRefusal(Setting setting, const std::string& value);
 
 // What may not change, one text per refused setting: a port of 0, an IP that
 // no device can hold or that is its subnet's network or broadcast address,

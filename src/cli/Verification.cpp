@@ -28,8 +28,8 @@ void verifyTogether(SearchSession& session, std::vector<VerificationTarget>& tar
         std::count_if(targets.begin(), targets.end(), [](const auto& t) { return !t.verified; }));
     while (open > 0 && Clock::now() < deadline) {
         session.forget();
-        std::string error;
-        session.sendSearch(error); // a lost round only costs time: the next one tries again
+        // A lost round only costs time: the next one tries again.
+        static_cast<void>(session.sendSearch());
         const auto roundEnd = std::min(Clock::now() + roundLength, deadline);
         session.collect(roundEnd, [&](const FoundDevice& device) {
             const auto target =

@@ -113,16 +113,11 @@ TEST(PlanFile, NamesEveryBadCellAtOnce)
         {"mac,name\r\n02005e100001,bad\\q\r\n", "backslash"},
         {"mac,name\r\n02005e100001,\"open\r\n", "not closed"},
     };
-    for (const auto& [csv, error] : cases) {
-        std::vector<std::string> errors;
-        readPlan(csv, errors);
-        EXPECT_THAT(errors, Contains(HasSubstr(error))) << csv;
-    }
-    std::vector<std::string> errors;
-    const auto rows = readPlan("MAC-ignored,mac,ip,note\r\nx,02:00:5E:10:00:01,,hello\r\n", errors);
-    ASSERT_TRUE(errors.empty());
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_TRUE(rows.front().asked.empty()) << "an empty cell keeps, other columns are ignored";
+    for (const auto& [csv, error] : cases)
+        EXPECT_THAT(readPlan(csv).failure().message, HasSubstr(error)) << csv;
+    const auto rows = readPlan("MAC-ignored,mac,ip,note\r\nx,02:00:5E:10:00:01,,hello\r\n");
+    ASSERT_TRUE(rows && rows->size() == 1u);
+    EXPECT_TRUE(rows->front().asked.empty()) << "an empty cell keeps, other columns are ignored";
 }
 
 TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
@@ -156,19 +151,17 @@ TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
         {"mac,name,ip,http_port\n02005e100003,CAM,10.0.0.13,80\n", ""},
     };
     for (const auto& [plan, error] : cases) {
-        std::vector<std::string> readErrors;
-        const PlanVerdict verdict = checkPlan(readPlan(plan, readErrors), found);
-        ASSERT_TRUE(readErrors.empty()) << plan;
+        const auto rows = readPlan(plan);
+        ASSERT_TRUE(rows) << plan;
+        const PlanVerdict verdict = checkPlan(*rows, found);
         if (*error == '\0') {
             EXPECT_THAT(verdict.errors, IsEmpty()) << plan;
         } else {
             EXPECT_THAT(verdict.errors, Contains(HasSubstr(error))) << plan;
         }
     }
-    std::vector<std::string> ignored;
-    EXPECT_THAT(
-        checkPlan(readPlan("mac,gateway\n02005e100001,10.9.9.1\n", ignored), found).warnings,
-        Contains(HasSubstr("gateway 10.9.9.1 lies outside 10.0.0.0")));
+    EXPECT_THAT(checkPlan(*readPlan("mac,gateway\n02005e100001,10.9.9.1\n"), found).warnings,
+                Contains(HasSubstr("gateway 10.9.9.1 lies outside 10.0.0.0")));
 }
 
 TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
@@ -181,9 +174,8 @@ TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
     AddressPlanRequest request;
     request.from = 0x0A000000; // 10.0.0.0
     request.mask = 0xFFFFFF00;
-    std::string problem;
-    const auto plan = planAddresses(found, request, problem);
-    ASSERT_TRUE(plan.has_value()) << problem;
+    const auto plan = planAddresses(found, request);
+    ASSERT_TRUE(plan);
     ASSERT_EQ(plan->devices.size(), 2u);
     EXPECT_EQ(fieldText(plan->devices[0].record.ipAddress), "10.0.0.2");
     EXPECT_EQ(fieldText(plan->devices[1].record.ipAddress), "10.0.0.4");
@@ -191,8 +183,7 @@ TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
     EXPECT_EQ(plan->notes.size(), 1u) << "the kind 3 device is left out, with a note";
 
     request.from = 0x0A0000FE; // 10.0.0.254, the last host address: one device too many
-    EXPECT_FALSE(planAddresses(found, request, problem).has_value());
-    EXPECT_THAT(problem, HasSubstr("no free address"));
+    EXPECT_THAT(planAddresses(found, request).failure().message, HasSubstr("no free address"));
 }
 
 // The request to device 02005e100007 with login "admin:admin", up to offset 47.
@@ -228,21 +219,23 @@ TEST(RequestFields, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEnc
              .record(0x1F, 0x04, {0xFF, 0xFF, 0xFF, 0xFF})},
     };
     for (auto [values, expected] : cases) {
+        const auto asked = inDeviceEncoding(device, values, latin1);
+        ASSERT_TRUE(asked);
         std::string problem;
-        const auto asked = inDeviceEncoding(device, values, latin1, problem);
-        ASSERT_TRUE(asked.has_value()) << problem;
         const auto request = composeRequest(device, *asked, {"admin", "admin"}, latin1, problem);
         ASSERT_TRUE(request.has_value()) << problem;
         EXPECT_EQ(std::vector<uint8_t>(request->begin(), request->end()),
                   expected.padTo(256).data());
     }
-    std::string problem;
-    EXPECT_FALSE(inDeviceEncoding(device, {{Setting::Name, "\xe6\x91\x84"}}, latin1, problem));
-    EXPECT_THAT(problem, HasSubstr("cannot store"));
+    EXPECT_THAT(
+        inDeviceEncoding(device, {{Setting::Name, "\xe6\x91\x84"}}, latin1).failure().message,
+        HasSubstr("cannot store"));
     // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
-    EXPECT_FALSE(inDeviceEncoding(device, {{Setting::Name, std::string(29, 'a') + "\xc3\x9f"}},
-                                  LegacyCodePage::Gb18030, problem));
-    EXPECT_THAT(problem, HasSubstr("does not fit"));
+    EXPECT_THAT(inDeviceEncoding(device, {{Setting::Name, std::string(29, 'a') + "\xc3\x9f"}},
+                                 LegacyCodePage::Gb18030)
+                    .failure()
+                    .message,
+                HasSubstr("does not fit"));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <pty.h>
+#include <sys/wait.h>
 
 namespace tavolix::e2e {
 namespace {
@@ -156,6 +158,50 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
         R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
         R"("ip_conflict":false})");
+    outputPath = "/dev/full"; // a listing that cannot be written is no success
+    const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_THAT(full.err, HasSubstr("cannot write to standard output"));
+}
+
+// tavolixctl on a terminal of its own, in a namespace without interfaces.
+TEST_F(CtlTest, ThePasswordPromptDoesNotShowWhatIsTyped)
+{
+    ASSERT_TRUE(topology.addNamespace("lonely")) << topology.error();
+    int terminal = -1;
+    pid_t child = -1;
+    {
+        const test::ScopedNetns inside(topology.name("lonely"));
+        ASSERT_TRUE(inside.entered()) << inside.error();
+        child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            char path[] = TAVOLIXCTL_PATH;
+            char environment[] = "PATH=/usr/bin:/bin";
+            ::execle(path, path, "set", "02005e100001", "--name", "x", "--user", "admin", nullptr,
+                     std::array{environment, static_cast<char*>(nullptr)}.data());
+            ::_exit(127);
+        }
+    }
+    ASSERT_GT(child, 0);
+    std::string shown;
+    const auto readUntil = [&](const std::string& text) {
+        std::array<char, 256> chunk{};
+        while (shown.find(text) == std::string::npos) {
+            const ssize_t got = ::read(terminal, chunk.data(), chunk.size());
+            if (got <= 0)
+                return false; // the program has ended
+            shown.append(chunk.data(), static_cast<std::size_t>(got));
+        }
+        return true;
+    };
+    EXPECT_TRUE(readUntil("Password for admin: ")) << shown;
+    EXPECT_EQ(::write(terminal, "Typed-Secret\n", 13), 13);
+    readUntil("the end");
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    EXPECT_THAT(shown, HasSubstr("no usable interface")) << "it went on after the password";
+    EXPECT_THAT(shown, Not(HasSubstr("Typed-Secret")));
 }
 
 TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 bool LocalInterface::isOnLink(Ipv4 address) const
 {
@@ -32,23 +32,28 @@ std::vector<LocalInterface> broadcastInterfaces()
     return interfaces;
 }
 
-std::vector<LocalInterface> selectInterfaces(const std::vector<std::string>& names,
-                                             std::vector<std::string>& unusable)
+Result<std::vector<LocalInterface>> selectInterfaces(const std::vector<std::string>& names)
 {
     std::vector<LocalInterface> usable = broadcastInterfaces();
-    if (names.empty())
-        return usable;
     std::vector<LocalInterface> selected;
+    std::string unusable;
     for (const std::string& name : names) {
         const auto found = std::find_if(usable.begin(), usable.end(),
                                         [&](const LocalInterface& i) { return i.name == name; });
         if (found == usable.end())
-            unusable.push_back(name);
+            unusable += " " + name;
         else if (std::none_of(selected.begin(), selected.end(),
                               [&](const LocalInterface& i) { return i.name == name; }))
             selected.push_back(*found);
     }
+    if (!unusable.empty())
+        return systemFailure("not an up, broadcast-capable IPv4 interface:" + unusable);
+    if (names.empty())
+        selected = std::move(usable);
+    if (selected.empty())
+        return systemFailure("no usable interface: none is up, broadcast-capable and has an IPv4 "
+                             "address");
     return selected;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

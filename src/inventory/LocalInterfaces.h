@@ -1,11 +1,12 @@
 #pragma once
 
 #include "Ipv4.h"
+#include "Result.h"
 
 #include <string>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 struct InterfaceAddress
 {
@@ -29,9 +30,8 @@ struct LocalInterface
 // list cannot be read.
 std::vector<LocalInterface> broadcastInterfaces();
 
-// The named ones among them (all of them when no name is given); the names
-// that are not usable go into unusable.
-std::vector<LocalInterface> selectInterfaces(const std::vector<std::string>& names,
-                                             std::vector<std::string>& unusable);
+// The named ones among them (all of them when no name is given). A system
+// failure when a named one is not usable or when none is.
+Result<std::vector<LocalInterface>> selectInterfaces(const std::vector<std::string>& names);
 
-} // namespace tavolix::cli
+} // namespace tavolix
