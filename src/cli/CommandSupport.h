@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RequestFields.h"
+#include "DeviceRequest.h"
 #include "Result.h"
 #include "SearchSession.h"
 

@@ -1,30 +1,26 @@
 #pragma once
 
-#include <string_view>
+#include "Datagram.h"
 
 namespace tavolix {
 
-class DatagramWriter;
 class WorkerUi;
 struct WorkerControl;
 
 enum class ConfigurationOutcome
 {
-    Composed,         // the writer holds a complete configuration request
+    Composed,         // request holds a complete configuration request
     FallBackToSearch, // no stored device is selected: send a search instead
     Refused,          // the login is missing or a field would send a wrong value: nothing
                       // is sent and the fields stay as the user typed them
     Stopped,          // the worker is being stopped while it waited on the window
 };
 
-// True when the texts differ in length or in any byte (case matters).
-bool textDiffers(std::string_view a, std::string_view b);
-
-// Reads the window's fields, compares them with the device that the MAC
-// group caption names, and appends the configuration records to writer, which
-// holds the magic. Only changed settings are sent; the window's
+// The worker's side of Submit: reads the window's fields into the asked
+// settings of the device that the MAC group caption names, composes its
+// request into request, or shows the refusal in an error box. The window's
 // textCodePage() tells how the device's texts were shown and are written.
 ConfigurationOutcome composeConfiguration(WorkerControl& control, WorkerUi& ui,
-                                          DatagramWriter& writer);
+                                          RequestBuffer& request);
 
 } // namespace tavolix

@@ -66,9 +66,8 @@ private:
     void sendPendingCommand()
     {
         int32_t taken = m_control.command.load();
-        DatagramWriter writer(m_sendBuffer);
         if (taken == ConfigureCommand) {
-            switch (composeConfiguration(m_control, m_ui, writer)) {
+            switch (composeConfiguration(m_control, m_ui, m_sendBuffer)) {
             case ConfigurationOutcome::Composed:
                 break;
             case ConfigurationOutcome::Stopped:
@@ -78,15 +77,13 @@ private:
                 m_control.command.compare_exchange_strong(taken, NoCommand);
                 return;
             case ConfigurationOutcome::FallBackToSearch:
-                writer.restart();
                 m_control.command.store(SearchCommand);
                 taken = SearchCommand;
-                appendSearchRecords(writer);
                 break;
             }
-        } else {
-            appendSearchRecords(writer);
         }
+        if (taken != ConfigureCommand)
+            m_sendBuffer = searchRequest();
 
         if (m_socket.send(m_sendBuffer, m_endpoints.broadcastAddress, m_endpoints.devicePort))
             showStatus(okText);

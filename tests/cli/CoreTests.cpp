@@ -5,7 +5,7 @@
 #include "DeviceEncoding.h"
 #include "PlanCheck.h"
 #include "PlanFile.h"
-#include "RequestFields.h"
+#include "DeviceRequest.h"
 #include "TextEscape.h"
 
 #include <clocale>
@@ -195,7 +195,7 @@ test::WireBytes requestPrefix()
         .record(0x10, 0x06, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07}); // 39-46 Mac
 }
 
-TEST(RequestFields, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEncoding)
+TEST(DeviceRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEncoding)
 {
     DeviceRecord device = camera(7, "198.18.1.7").record;
     setFieldText(device.name, "cam\xe9ra"); // Latin-1: not UTF-8

@@ -68,11 +68,7 @@ protected:
         ui.setChoiceChecked(WorkerChoice::Dhcp, true);
     }
 
-    ConfigurationOutcome compose()
-    {
-        DatagramWriter writer(buffer);
-        return composeConfiguration(control, ui, writer);
-    }
+    ConfigurationOutcome compose() { return composeConfiguration(control, ui, buffer); }
 
     WorkerControl control;
     test::FakeWorkerUi ui;
@@ -166,11 +162,12 @@ TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
         {HttpPort, "81", {0x14, 0x05, '8', '1', 0, 0, 0}},
         {Mac, "001a2b3c4d5e", {}}, // the device's own address
         {Mac, "001A2B3C4D5E", {}}, // the same in capitals
-        {Mac, "11223344556g", {}}, // not an address
         {Mac, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
         {Mac, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
         {Name, "camér", WireBytes().textRecord(0x20, 0x1F, "cam\xE9r").data()}, // in Latin-1
         {Name, "摄像机", {}, {"NVR: The name has characters the device cannot store !!"}},
+        {Mac, "11223344556g", {}, {"NVR: Invalid MAC address !!"}}, // mistyped, not dropped
+        {Mac, "", {}, {"NVR: Invalid MAC address !!"}},
         {LoginAccount, "", {}, {"NVR: No Account !!"}}, // the edits wait for the login
         {LoginPassword, "", {}, {"NVR: No Password !!"}},
         {IpAddress, "192.168.1", {}, {"NVR: Invalid IP address !!"}},
@@ -205,6 +202,10 @@ TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
     SetUp();
     ui.setField(MacGroupCaption, "ffffffffffff"); // no device selected
     EXPECT_EQ(compose(), ConfigurationOutcome::FallBackToSearch);
+    // The login is asked for first, a device selected or not.
+    ui.setField(LoginAccount, "");
+    EXPECT_EQ(compose(), ConfigurationOutcome::Refused);
+    ui.setField(LoginAccount, "admin");
     // Stopping while a box is up ends the step: nothing is to be sent.
     ui.setField(LoginPassword, "");
     control.stop = 1;
