@@ -61,7 +61,7 @@ enum class Outcome
 struct DeviceWork
 {
     PlanRow row;
-    FoundDevice device;
+    Device device;
     std::vector<Setting> changes;
     Outcome result = Outcome::Unchanged;
     std::string failure;
@@ -95,12 +95,12 @@ std::string dryRunText(const std::vector<DeviceWork>& work)
 {
     std::string text;
     for (const DeviceWork& item : work) {
-        const std::string mac = macToText(item.device.record.mac);
+        const std::string mac = macToText(item.device.mac);
         if (item.changes.empty())
             text += mac + ": no change\n";
         for (const Setting setting : item.changes) {
             text += mac + ": " + std::string(settingKey(setting)) + ": " +
-                    escapeDeviceText(currentValue(item.device.record, setting)) + " -> " +
+                    escapeDeviceText(currentValue(item.device, setting)) + " -> " +
                     escapeDeviceText(item.row.asked.at(setting)) + "\n";
         }
     }
@@ -114,13 +114,12 @@ std::string report(const std::vector<DeviceWork>& work,
     std::vector<std::vector<std::string>> rows;
     for (const DeviceWork& item : work) {
         const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified;
-        const DeviceRecord& latest = sent && targets[item.target].lastSeen
-                                         ? *targets[item.target].lastSeen
-                                         : item.device.record;
+        const Device& latest =
+            sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
         const std::string detail = item.result == Outcome::NotVerified
                                        ? settingList(targets[item.target].unverified())
                                        : item.failure;
-        const std::string ip(fieldText(latest.ipAddress));
+        const std::string ip = ipv4Text(latest.ip);
         rows.push_back({macToText(latest.mac), ip, std::string(resultName(item.result)), detail});
         nlohmann::ordered_json entry = {
             {"mac", macToText(latest.mac)}, {"ip", ip}, {"result", resultName(item.result)}};
@@ -141,17 +140,15 @@ std::string report(const std::vector<DeviceWork>& work,
 // The rows with their names and accounts in the bytes each device will
 // store; a text that its device cannot store goes into errors.
 std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
-                                       const std::vector<FoundDevice>& found, LegacyCodePage page,
+                                       const std::vector<Device>& found, LegacyCodePage page,
                                        std::vector<std::string>& errors)
 {
     std::vector<PlanRow> encoded = rows;
     for (PlanRow& row : encoded) {
-        const auto device = std::find_if(found.begin(), found.end(), [&](const FoundDevice& d) {
-            return d.record.mac == row.mac;
-        });
-        if (device == found.end())
+        const Device* device = findDevice(found, row.mac);
+        if (device == nullptr)
             continue;
-        if (auto asked = inDeviceEncoding(device->record, row.asked, page))
+        if (auto asked = inDeviceEncoding(*device, row.asked, page))
             row.asked = std::move(*asked);
         else
             errors.push_back("row " + std::to_string(row.row) + ": " + asked.failure().message);
@@ -173,14 +170,15 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     if (!options.dryRun && !(login = readLogin(options.login.user, options.login.passwordFile)))
         return login.failure();
 
-    SearchSession session;
-    if (auto opened = session.open(options.interfaces); !opened)
-        return opened.failure();
-    const auto found = searchOnce(session, searchListening);
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
+    DeviceProtocol& devices = **protocol;
+    const auto found = searchOnce(devices, searchListening);
     if (!found)
         return found.failure();
     if (found->empty())
-        complain(session.silenceReport(searchListening));
+        complain(devices.silenceReport(searchListening));
     std::vector<std::string> errors;
     const std::vector<PlanRow> encodedRows =
         encodedForDevices(*rows, *found, options.codePage, errors);
@@ -198,13 +196,10 @@ Result<ExitCode> runApply(const ApplyOptions& options)
 
     std::vector<DeviceWork> work;
     for (const PlanRow& row : encodedRows) {
-        const auto device = std::find_if(found->begin(), found->end(), [&](const FoundDevice& d) {
-            return d.record.mac == row.mac;
-        });
         DeviceWork& item = work.emplace_back();
         item.row = row;
-        item.device = *device;
-        item.changes = differingSettings(device->record, row.asked);
+        item.device = *findDevice(*found, row.mac); // the check found every row's device
+        item.changes = differingSettings(item.device, row.asked);
     }
     if (options.dryRun) {
         if (auto written = writeOut(dryRunText(work)); !written)
@@ -220,19 +215,17 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         if (!first)
             std::this_thread::sleep_for(sendGap);
         first = false;
-        auto request =
-            configurationRequest(item.device.record, item.row.asked, *login, options.codePage);
-        auto sent = request ? session.sendConfiguration(item.device, *request) : request.failure();
-        if (!sent) {
+        if (auto sent = devices.sendChange(item.device, item.row.asked, *login, options.codePage);
+            !sent) {
             item.failure = sent.failure().message;
             item.result = Outcome::Failed;
             continue;
         }
         item.target = targets.size();
-        targets.push_back({item.row.mac, item.row.asked, item.device.record, false});
+        targets.push_back({item.row.mac, item.row.asked, item.device, false});
         item.result = Outcome::NotVerified;
     }
-    verifyTogether(session, targets, std::chrono::milliseconds(options.timeoutMs));
+    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     bool allGood = true;
     for (DeviceWork& item : work) {
         if (item.result == Outcome::NotVerified && targets[item.target].verified)

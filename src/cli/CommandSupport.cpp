@@ -1,6 +1,7 @@
 #include "CommandSupport.h"
 
 #include "Credentials.h"
+#include "NativeProtocol.h"
 #include "PasswordSource.h"
 
 #include <cerrno>
@@ -56,24 +57,22 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
     return Login{user, std::move(*password)};
 }
 
-Result<std::vector<FoundDevice>> searchOnce(SearchSession& session,
-                                            std::chrono::milliseconds listening,
-                                            const std::function<bool(const FoundDevice&)>& handler)
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces)
 {
-    session.forget();
-    if (auto sent = session.sendSearch(); !sent)
-        return sent.failure();
-    session.collect(Clock::now() + listening, handler);
-    return session.devices();
+    auto protocol = std::make_unique<NativeProtocol>();
+    if (auto opened = protocol->open(interfaces); !opened)
+        return opened.failure();
+    return std::unique_ptr<DeviceProtocol>(std::move(protocol));
 }
 
-Result<RequestBuffer> configurationRequest(const DeviceRecord& device, const SettingValues& asked,
-                                           const Login& login, LegacyCodePage page)
+Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
+                                       std::chrono::milliseconds listening,
+                                       const std::function<bool(const Device&)>& handler)
 {
-    std::string problem;
-    if (auto request = composeRequest(device, asked, login, page, problem))
-        return *request;
-    return refused(problem);
+    if (auto sent = protocol.search(); !sent)
+        return sent.failure();
+    protocol.collect(Clock::now() + listening, handler);
+    return protocol.devices();
 }
 
 } // namespace tavolix::cli

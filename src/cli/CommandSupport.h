@@ -1,11 +1,11 @@
 #pragma once
 
-#include "DeviceRequest.h"
+#include "DeviceProtocol.h"
 #include "Result.h"
-#include "SearchSession.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,14 +27,13 @@ int exitCode(const Result<ExitCode>& result);
 // source. Both at most loginFieldSize bytes, as the request carries them.
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile);
 
-// One search: sends it and takes replies for `listening`, or until the
-// handler, called with each merged reply, returns true.
-Result<std::vector<FoundDevice>>
-searchOnce(SearchSession& session, std::chrono::milliseconds listening,
-           const std::function<bool(const FoundDevice&)>& handler = {});
+// The protocol the commands speak, ready on the named interfaces.
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces);
 
-// The configuration request for a device, as the composer makes it.
-Result<RequestBuffer> configurationRequest(const DeviceRecord& device, const SettingValues& asked,
-                                           const Login& login, LegacyCodePage page);
+// One search: sends it and takes replies for `listening`, or until the
+// handler, called with each device's latest row, returns true.
+Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
+                                       std::chrono::milliseconds listening,
+                                       const std::function<bool(const Device&)>& handler = {});
 
 } // namespace tavolix::cli

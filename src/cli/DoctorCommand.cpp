@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "CommonOptions.h"
 #include "Doctor.h"
+#include "Ports.h"
 
 #include <memory>
 #include <sstream>
@@ -18,18 +19,18 @@ struct DoctorOptions
 doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
 {
     doctor::SearchProbeResult result;
-    SearchSession session;
-    if (auto opened = session.open(options.interfaces); !opened) {
-        result.failure = opened.failure().message;
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol) {
+        result.failure = protocol.failure().message;
         return result;
     }
-    if (auto sent = session.sendSearch(); !sent) {
-        result.failure = sent.failure().message;
+    const auto found = searchOnce(**protocol, searchListening);
+    if (!found) {
+        result.failure = found.failure().message;
         return result;
     }
     result.listened = searchListening;
-    session.collect(Clock::now() + searchListening);
-    for (const FoundDevice& device : session.devices()) {
+    for (const Device& device : *found) {
         ++result.devices;
         ++result.devicesPerInterface[device.interfaceName];
     }

@@ -44,24 +44,22 @@ Result<ExitCode> runPlan(const PlanOptions& options)
         return refused("--ip-from needs an address a device can hold");
     const AddressPlanRequest request{**from, *mask, *gateway, options.namePrefix};
 
-    SearchSession session;
-    if (auto opened = session.open(options.interfaces); !opened)
-        return opened.failure();
-    const auto found = searchOnce(session, searchListening);
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
+    const auto found = searchOnce(**protocol, searchListening);
     if (!found)
         return found.failure();
     if (found->empty())
-        return Failure{ExitIncomplete, session.silenceReport(searchListening)};
+        return Failure{ExitIncomplete, (*protocol)->silenceReport(searchListening)};
     auto plan = planAddresses(*found, request);
     if (!plan)
         return plan.failure();
     for (const std::string& note : plan->notes)
         complain(note);
     // The plan shows whether each device will be reachable at its new address.
-    for (FoundDevice& device : plan->devices) {
-        const auto ip = parseIpv4(fieldText(device.record.ipAddress));
-        device.onLink = ip && session.isOnLink(device.interfaceIndex, *ip);
-    }
+    for (Device& device : plan->devices)
+        device.onLink = isOnLink((*protocol)->interfaces(), device.interfaceIndex, device.ip);
     if (auto written = writeOut(csvListing(listingRows(plan->devices))); !written)
         return written.failure();
     return ExitSuccess;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MacCodec.h"
+#include "PlanCheck.h"
 #include "Result.h"
-#include "Settings.h"
 
 #include <optional>
 #include <string>
@@ -10,14 +10,6 @@
 #include <vector>
 
 namespace tavolix::cli {
-
-// One device's line of a plan: the settings it asks for (empty cells keep).
-struct PlanRow
-{
-    int row = 0; // its row in the file, the header being row 1
-    MacAddress mac{};
-    SettingValues asked;
-};
 
 // Reads plan CSV: a "mac" column and any of the setting columns; other
 // columns are ignored, so a search listing is a plan. Device texts lose the

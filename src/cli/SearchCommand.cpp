@@ -19,11 +19,11 @@ struct SearchOptions
 
 Result<ExitCode> runSearch(const SearchOptions& options)
 {
-    SearchSession session;
-    if (auto opened = session.open(options.interfaces); !opened)
-        return opened.failure();
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
     const std::chrono::milliseconds listening{options.timeoutMs};
-    const auto devices = searchOnce(session, listening);
+    const auto devices = searchOnce(**protocol, listening);
     if (!devices)
         return devices.failure();
     const bool formatGiven = options.formatOption->count() > 0;
@@ -32,7 +32,7 @@ Result<ExitCode> runSearch(const SearchOptions& options)
     if (auto written = writeOut(formatListing(format, *devices)); !written)
         return written.failure();
     if (devices->empty()) {
-        complain(session.silenceReport(listening));
+        complain((*protocol)->silenceReport(listening));
         return ExitIncomplete;
     }
     return ExitSuccess;

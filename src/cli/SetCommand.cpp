@@ -96,43 +96,40 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (!login)
         return login.failure();
 
-    SearchSession session;
-    if (auto opened = session.open({}); !opened)
-        return opened.failure();
-    const auto found = searchOnce(session, searchListening, [&](const FoundDevice& device) {
-        return device.record.mac == *mac;
-    });
+    const auto protocol = openProtocol({});
+    if (!protocol)
+        return protocol.failure();
+    DeviceProtocol& devices = **protocol;
+    const auto found = searchOnce(devices, searchListening,
+                                  [&](const Device& device) { return device.mac == *mac; });
     if (!found)
         return found.failure();
-    const auto device = session.find(*mac);
+    const auto device = devices.identify(*mac);
     if (!device)
         return Failure{ExitIncomplete, "device " + macToText(*mac) + " did not answer the search"};
-    const auto encoded = inDeviceEncoding(device->record, *asked, options.codePage);
+    const auto encoded = inDeviceEncoding(*device, *asked, options.codePage);
     if (!encoded)
         return encoded.failure();
     std::string refusals;
-    for (const std::string& refusal : refusedChanges(device->record, *encoded))
+    for (const std::string& refusal : refusedChanges(*device, *encoded))
         refusals += (refusals.empty() ? "" : "\n") + refusal;
     if (!refusals.empty())
         return refused(refusals);
 
-    std::vector<VerificationTarget> targets = {{*mac, *encoded, device->record, false}};
-    if (differingSettings(device->record, *encoded).empty()) {
+    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device, false}};
+    if (differingSettings(*device, *encoded).empty()) {
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
-    const auto request = configurationRequest(device->record, *encoded, *login, options.codePage);
-    if (!request)
-        return request.failure();
-    if (auto sent = session.sendConfiguration(*device, *request); !sent)
+    if (auto sent = devices.sendChange(*device, *encoded, *login, options.codePage); !sent)
         return sent.failure();
     if (options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
         return ExitSuccess;
     }
-    verifyTogether(session, targets, std::chrono::milliseconds(options.timeoutMs));
+    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     if (auto written = writeOut(fieldReport(targets.front())); !written)
         return written.failure();
     if (!targets.front().verified)

@@ -13,6 +13,13 @@ bool LocalInterface::isOnLink(Ipv4 address) const
     });
 }
 
+bool isOnLink(const std::vector<LocalInterface>& interfaces, unsigned index, Ipv4 address)
+{
+    return std::any_of(interfaces.begin(), interfaces.end(), [&](const LocalInterface& i) {
+        return i.index == index && i.isOnLink(address);
+    });
+}
+
 std::vector<LocalInterface> broadcastInterfaces()
 {
     std::vector<LocalInterface> interfaces;

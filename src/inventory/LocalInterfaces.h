@@ -26,6 +26,9 @@ struct LocalInterface
     bool isOnLink(Ipv4 address) const;
 };
 
+// True when address lies in a subnet of the interface with that index.
+bool isOnLink(const std::vector<LocalInterface>& interfaces, unsigned index, Ipv4 address);
+
 // Every such interface, in the kernel's order; empty when none or when the
 // list cannot be read.
 std::vector<LocalInterface> broadcastInterfaces();

@@ -3,7 +3,7 @@
 #include "DeviceText.h"
 #include "Settings.h"
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // The asked name and PPPoE account in the bytes the device will store: text
 // typed as UTF-8 goes into the encoding the device's own text is in, as the
@@ -11,7 +11,7 @@ namespace tavolix::cli {
 // device's own already. Every other setting is left as asked. Refused when
 // the code page cannot write a character or the text no longer fits once
 // encoded.
-Result<SettingValues> inDeviceEncoding(const DeviceRecord& device, const SettingValues& asked,
+Result<SettingValues> inDeviceEncoding(const Device& device, const SettingValues& asked,
                                        LegacyCodePage page);
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceRecord.h"
+#include "Device.h"
 #include "Result.h"
 
 #include <array>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // The settings tavolixctl can change, in the order of the CSV columns.
 enum class Setting
@@ -42,14 +42,14 @@ std::string_view modeName(AddressMode mode);
 using SettingValues = std::map<Setting, std::string>;
 
 // A setting's value as the device reports it, in the same canonical text.
-std::string currentValue(const DeviceRecord& device, Setting setting);
+std::string currentValue(const Device& device, Setting setting);
 
 // Checks a value given for a setting and brings it into canonical text;
 // refused, with the reason (to follow the value), when it is not acceptable.
 Result<std::string> canonicalValue(Setting setting, std::string_view given);
 
 // The asked settings whose value differs from what the device reports.
-std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked);
+std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked);
 
 // Why no device may be given this canonical value, whatever it holds now (a
 // port of 0, an IP that no device can hold), said to follow the value; empty
@@ -61,12 +61,14 @@ std::string valueRefusal(Setting setting, const std::string& value);
 // and what the device's kind and resulting mode forbid (kind 3: nothing;
 // kind 1: no PPPoE; addresses not in DHCP mode; the PPPoE account only in
 // PPPoE mode). Only values that differ from the device's count.
-std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked);
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked);
 
 // The value a setting will have: the asked one, else the device's.
-std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting);
+std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting);
+// The same for Ip, Mask and Gateway, as an address.
+Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting);
 
 // The mode the device will be in once the asked values are applied.
-AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked);
+AddressMode resultingMode(const Device& device, const SettingValues& asked);
 
-} // namespace tavolix::cli
+} // namespace tavolix

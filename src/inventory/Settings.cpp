@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace tavolix::cli {
+namespace tavolix {
 namespace {
 
 constexpr std::array<std::string_view, 7> keys = {
@@ -78,23 +78,23 @@ std::string_view modeName(AddressMode mode)
     return "static";
 }
 
-std::string currentValue(const DeviceRecord& device, Setting setting)
+std::string currentValue(const Device& device, Setting setting)
 {
     switch (setting) {
     case Setting::Name:
-        return std::string(fieldText(device.name));
+        return device.name;
     case Setting::Ip:
-        return std::string(fieldText(device.ipAddress));
+        return ipv4Text(device.ip);
     case Setting::Mask:
-        return std::string(fieldText(device.subnetMask));
+        return ipv4Text(device.mask);
     case Setting::Gateway:
-        return std::string(fieldText(device.gateway));
+        return ipv4Text(device.gateway);
     case Setting::HttpPort:
         return std::to_string(device.httpPort);
     case Setting::Mode:
-        return std::string(modeName(chosenAddressMode(device.networkMode)));
+        return std::string(modeName(device.mode));
     case Setting::PppoeAccount:
-        return std::string(fieldText(device.pppoeAccount));
+        return device.pppoeAccount;
     }
     return {};
 }
@@ -120,7 +120,7 @@ Result<std::string> canonicalValue(Setting setting, std::string_view given)
     return refused("is not static, dhcp or pppoe");
 }
 
-std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked)
+std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked)
 {
     std::vector<Setting> differing;
     for (const auto& [setting, value] : asked) {
@@ -130,20 +130,29 @@ std::vector<Setting> differingSettings(const DeviceRecord& device, const Setting
     return differing;
 }
 
-AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked)
+AddressMode resultingMode(const Device& device, const SettingValues& asked)
 {
     const auto mode = asked.find(Setting::Mode);
     if (mode == asked.end())
-        return chosenAddressMode(device.networkMode);
+        return device.mode;
     if (mode->second == "dhcp")
         return AddressMode::Dhcp;
     return mode->second == "pppoe" ? AddressMode::Pppoe : AddressMode::Static;
 }
 
-std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting)
+std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting)
 {
     const auto value = asked.find(setting);
     return value != asked.end() ? value->second : currentValue(device, setting);
+}
+
+Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting)
+{
+    // Asked values are canonical dotted decimal already.
+    if (const auto value = asked.find(setting); value != asked.end())
+        return parseIpv4(value->second).value_or(0);
+    return setting == Setting::Ip ? device.ip
+                                  : (setting == Setting::Mask ? device.mask : device.gateway);
 }
 
 std::string valueRefusal(Setting setting, const std::string& value)
@@ -158,7 +167,7 @@ std::string valueRefusal(Setting setting, const std::string& value)
 namespace {
 
 // A new value the syntax allows but a device must not be given.
-std::optional<std::string> unusableValue(const DeviceRecord& device, const SettingValues& asked,
+std::optional<std::string> unusableValue(const Device& device, const SettingValues& asked,
                                          Setting setting)
 {
     const std::string value = resultingValue(device, asked, setting);
@@ -166,16 +175,15 @@ std::optional<std::string> unusableValue(const DeviceRecord& device, const Setti
         return value + " " + refusal;
     if (setting != Setting::Ip)
         return std::nullopt;
-    const Ipv4 ip = parseIpv4(value).value_or(0);
-    const auto mask = parseIpv4(resultingValue(device, asked, Setting::Mask));
-    if (mask && isNetworkOrBroadcast(ip, *mask))
+    const Ipv4 ip = resultingAddress(device, asked, Setting::Ip);
+    if (isNetworkOrBroadcast(ip, resultingAddress(device, asked, Setting::Mask)))
         return value + " is the network or broadcast address of its subnet";
     return std::nullopt;
 }
 
 } // namespace
 
-std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked)
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked)
 {
     std::vector<std::string> refusals;
     const AddressMode mode = resultingMode(device, asked);
@@ -203,4 +211,4 @@ std::vector<std::string> refusedChanges(const DeviceRecord& device, const Settin
     return refusals;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -2,9 +2,9 @@
 
 #include "Datagram.h"
 
-namespace tavolix::cli {
+namespace tavolix {
 
-Result<SettingValues> inDeviceEncoding(const DeviceRecord& device, const SettingValues& asked,
+Result<SettingValues> inDeviceEncoding(const Device& device, const SettingValues& asked,
                                        LegacyCodePage page)
 {
     SettingValues encoded = asked;
@@ -28,4 +28,4 @@ Result<SettingValues> inDeviceEncoding(const DeviceRecord& device, const Setting
     return encoded;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix
