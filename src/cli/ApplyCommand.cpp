@@ -83,14 +83,6 @@ std::string_view resultName(Outcome result)
     return "unchanged";
 }
 
-std::string settingList(const std::vector<Setting>& settings)
-{
-    std::string list;
-    for (const Setting setting : settings)
-        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
-    return list;
-}
-
 std::string dryRunText(const std::vector<DeviceWork>& work)
 {
     std::string text;

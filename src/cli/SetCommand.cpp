@@ -67,14 +67,6 @@ std::string fieldReport(const VerificationTarget& target)
     return renderTable({"field", "asked", "now", "ok"}, rows);
 }
 
-std::string settingList(const std::vector<Setting>& settings)
-{
-    std::string list;
-    for (const Setting setting : settings)
-        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
-    return list;
-}
-
 Result<ExitCode> runSet(const SetOptions& options)
 {
     const auto mac = parseMacText(options.mac);

@@ -65,6 +65,14 @@ std::optional<Setting> settingForKey(std::string_view key)
     return std::nullopt;
 }
 
+std::string settingList(const std::vector<Setting>& settings)
+{
+    std::string list;
+    for (const Setting setting : settings)
+        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
+    return list;
+}
+
 std::string_view modeName(AddressMode mode)
 {
     switch (mode) {

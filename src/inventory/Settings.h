@@ -33,6 +33,8 @@ inline constexpr std::array<Setting, 7> allSettings = {
 // "mode", "pppoe_account".
 std::string_view settingKey(Setting setting);
 std::optional<Setting> settingForKey(std::string_view key);
+// The keys joined by ", ", as reports name settings.
+std::string settingList(const std::vector<Setting>& settings);
 
 std::string_view modeName(AddressMode mode);
 
