@@ -1,6 +1,8 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "CommonOptions.h"
 #include "DeviceEncoding.h"
+#include "DeviceListing.h"
 #include "PlanCheck.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -24,21 +27,30 @@ namespace {
 // them from overrunning a small device's receive queue.
 constexpr std::chrono::milliseconds sendGap{5};
 
-std::optional<std::string> readPlanText(const std::string& path)
+struct ApplyOptions
+{
+    std::string planFile; // "-": standard input
+    LoginOptions login;
+    bool dryRun = false;
+    int timeoutMs = 15000;
+    std::vector<std::string> interfaces;
+    OutputFormat format = OutputFormat::Table;
+    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
+};
+
+Result<std::string> readPlanText(const std::string& path)
 {
     if (path == "-")
         return std::string(std::istreambuf_iterator<char>(std::cin), {});
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        complain(path + ": " + std::strerror(errno));
-        return std::nullopt;
-    }
+    if (!file)
+        return refused(path + ": " + std::strerror(errno));
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
 }
 
-enum class Result
+enum class Outcome
 {
     Unchanged,
     Verified,
@@ -49,46 +61,38 @@ enum class Result
 struct DeviceWork
 {
     PlanRow row;
-    FoundDevice device;
+    Device device;
     std::vector<Setting> changes;
-    Result result = Result::Unchanged;
+    Outcome result = Outcome::Unchanged;
     std::string failure;
     std::size_t target = 0; // index into the verification targets, when sent
 };
 
-std::string_view resultName(Result result)
+std::string_view resultName(Outcome result)
 {
     switch (result) {
-    case Result::Verified:
+    case Outcome::Verified:
         return "verified";
-    case Result::NotVerified:
+    case Outcome::NotVerified:
         return "not verified";
-    case Result::Failed:
+    case Outcome::Failed:
         return "failed";
-    case Result::Unchanged:
+    case Outcome::Unchanged:
         break;
     }
     return "unchanged";
-}
-
-std::string settingList(const std::vector<Setting>& settings)
-{
-    std::string list;
-    for (const Setting setting : settings)
-        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
-    return list;
 }
 
 std::string dryRunText(const std::vector<DeviceWork>& work)
 {
     std::string text;
     for (const DeviceWork& item : work) {
-        const std::string mac = macToText(item.device.record.mac);
+        const std::string mac = macToText(item.device.mac);
         if (item.changes.empty())
             text += mac + ": no change\n";
         for (const Setting setting : item.changes) {
             text += mac + ": " + std::string(settingKey(setting)) + ": " +
-                    escapeDeviceText(currentValue(item.device.record, setting)) + " -> " +
+                    escapeDeviceText(currentValue(item.device, setting)) + " -> " +
                     escapeDeviceText(item.row.asked.at(setting)) + "\n";
         }
     }
@@ -101,23 +105,22 @@ std::string report(const std::vector<DeviceWork>& work,
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     std::vector<std::vector<std::string>> rows;
     for (const DeviceWork& item : work) {
-        const bool sent = item.result == Result::Verified || item.result == Result::NotVerified;
-        const DeviceRecord& latest = sent && targets[item.target].lastSeen
-                                         ? *targets[item.target].lastSeen
-                                         : item.device.record;
-        const std::string detail = item.result == Result::NotVerified
+        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified;
+        const Device& latest =
+            sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
+        const std::string detail = item.result == Outcome::NotVerified
                                        ? settingList(targets[item.target].unverified())
                                        : item.failure;
-        const std::string ip(fieldText(latest.ipAddress));
+        const std::string ip = ipv4Text(latest.ip);
         rows.push_back({macToText(latest.mac), ip, std::string(resultName(item.result)), detail});
         nlohmann::ordered_json entry = {
             {"mac", macToText(latest.mac)}, {"ip", ip}, {"result", resultName(item.result)}};
-        if (item.result == Result::NotVerified) {
+        if (item.result == Outcome::NotVerified) {
             entry["unverified"] = nlohmann::ordered_json::array();
             for (const Setting setting : targets[item.target].unverified())
                 entry["unverified"].push_back(settingKey(setting));
         }
-        if (item.result == Result::Failed)
+        if (item.result == Outcome::Failed)
             entry["error"] = item.failure;
         list.push_back(std::move(entry));
     }
@@ -129,83 +132,70 @@ std::string report(const std::vector<DeviceWork>& work,
 // The rows with their names and accounts in the bytes each device will
 // store; a text that its device cannot store goes into errors.
 std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
-                                       const std::vector<FoundDevice>& found, LegacyCodePage page,
+                                       const std::vector<Device>& found, LegacyCodePage page,
                                        std::vector<std::string>& errors)
 {
     std::vector<PlanRow> encoded = rows;
     for (PlanRow& row : encoded) {
-        const auto device = std::find_if(found.begin(), found.end(), [&](const FoundDevice& d) {
-            return d.record.mac == row.mac;
-        });
-        if (device == found.end())
+        const Device* device = findDevice(found, row.mac);
+        if (device == nullptr)
             continue;
-        std::string problem;
-        if (auto asked = inDeviceEncoding(device->record, row.asked, page, problem))
+        if (auto asked = inDeviceEncoding(*device, row.asked, page))
             row.asked = std::move(*asked);
         else
-            errors.push_back("row " + std::to_string(row.row) + ": " + problem);
+            errors.push_back("row " + std::to_string(row.row) + ": " + asked.failure().message);
     }
     return encoded;
 }
 
-} // namespace
-
-int runApply(const ApplyCommand& command)
+Result<ExitCode> runApply(const ApplyOptions& options)
 {
-    if (command.planFile == "-" && command.passwordFile == "-" && !command.dryRun) {
-        complain("the plan and the password cannot both come from standard input");
-        return ExitRefused;
-    }
-    const auto text = readPlanText(command.planFile);
+    if (options.planFile == "-" && options.login.passwordFile == "-" && !options.dryRun)
+        return refused("the plan and the password cannot both come from standard input");
+    const auto text = readPlanText(options.planFile);
     if (!text)
-        return ExitRefused;
-    std::vector<std::string> errors;
-    const std::vector<PlanRow> rows = readPlan(*text, errors);
-    for (const std::string& error : errors)
-        complain(error);
-    if (!errors.empty()) {
-        complain("the plan is refused; nothing was sent");
-        return ExitRefused;
-    }
-    std::optional<Login> login;
-    if (!command.dryRun && !(login = readLogin(command.user, command.passwordFile)))
-        return ExitRefused;
+        return text.failure();
+    const auto rows = readPlan(*text);
+    if (!rows)
+        return refused(rows.failure().message + "\nthe plan is refused; nothing was sent");
+    Result<Login> login = Login{};
+    if (!options.dryRun && !(login = readLogin(options.login.user, options.login.passwordFile)))
+        return login.failure();
 
-    SearchSession session;
-    ExitCode code = ExitSuccess;
-    if (!openSession(session, command.interfaces, code))
-        return code;
-    const auto found = searchOnce(session, searchListening);
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
+    DeviceProtocol& devices = **protocol;
+    const auto found = searchOnce(devices, searchListening);
     if (!found)
-        return ExitSystem;
+        return found.failure();
     if (found->empty())
-        complain(session.silenceReport(searchListening));
+        complain(devices.silenceReport(searchListening));
+    std::vector<std::string> errors;
     const std::vector<PlanRow> encodedRows =
-        encodedForDevices(rows, *found, command.codePage, errors);
+        encodedForDevices(*rows, *found, options.codePage, errors);
     PlanVerdict verdict = checkPlan(encodedRows, *found);
     verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
     for (const std::string& warning : verdict.warnings)
         complain("warning: " + warning);
-    for (const std::string& error : verdict.errors)
-        complain(error);
     if (!verdict.errors.empty()) {
-        complain(std::to_string(verdict.errors.size()) +
-                 " problem(s) in the plan; nothing was sent");
-        return ExitRefused;
+        std::string problems;
+        for (const std::string& error : verdict.errors)
+            problems += error + "\n";
+        return refused(problems + std::to_string(verdict.errors.size()) +
+                       " problem(s) in the plan; nothing was sent");
     }
 
     std::vector<DeviceWork> work;
     for (const PlanRow& row : encodedRows) {
-        const auto device = std::find_if(found->begin(), found->end(), [&](const FoundDevice& d) {
-            return d.record.mac == row.mac;
-        });
         DeviceWork& item = work.emplace_back();
         item.row = row;
-        item.device = *device;
-        item.changes = differingSettings(device->record, row.asked);
+        item.device = *findDevice(*found, row.mac); // the check found every row's device
+        item.changes = differingSettings(item.device, row.asked);
     }
-    if (command.dryRun) {
-        writeOut(dryRunText(work));
+    if (options.dryRun) {
+        if (auto written = writeOut(dryRunText(work)); !written)
+            return written.failure();
         return ExitSuccess;
     }
 
@@ -217,27 +207,52 @@ int runApply(const ApplyCommand& command)
         if (!first)
             std::this_thread::sleep_for(sendGap);
         first = false;
-        const auto request = composeRequest(item.device.record, item.row.asked, *login,
-                                            command.codePage, item.failure);
-        if (!request || !session.sendConfiguration(item.device, *request, item.failure)) {
-            item.result = Result::Failed;
+        if (auto sent = devices.sendChange(item.device, item.row.asked, *login, options.codePage);
+            !sent) {
+            item.failure = sent.failure().message;
+            item.result = Outcome::Failed;
             continue;
         }
         item.target = targets.size();
-        targets.push_back({item.row.mac, item.row.asked, item.device.record, false});
-        item.result = Result::NotVerified;
+        targets.push_back({item.row.mac, item.row.asked, item.device, false});
+        item.result = Outcome::NotVerified;
     }
-    verifyTogether(session, targets, std::chrono::milliseconds(command.timeoutMs));
+    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     bool allGood = true;
     for (DeviceWork& item : work) {
-        if (item.result == Result::NotVerified && targets[item.target].verified)
-            item.result = Result::Verified;
-        allGood = allGood && (item.result == Result::Verified || item.result == Result::Unchanged);
+        if (item.result == Outcome::NotVerified && targets[item.target].verified)
+            item.result = Outcome::Verified;
+        allGood =
+            allGood && (item.result == Outcome::Verified || item.result == Outcome::Unchanged);
     }
-    writeOut(report(work, targets, command.format));
+    if (auto written = writeOut(report(work, targets, options.format)); !written)
+        return written.failure();
     if (!allGood)
-        complain("some devices were not verified or failed");
-    return allGood ? ExitSuccess : ExitIncomplete;
+        return Failure{ExitIncomplete, "some devices were not verified or failed"};
+    return ExitSuccess;
+}
+
+} // namespace
+
+void setupApply(CLI::App& program, int& exitCode)
+{
+    auto options = std::make_shared<ApplyOptions>();
+    CLI::App* command = program.add_subcommand(
+        "apply", "check a CSV plan against a search, send it, and verify every device");
+    command->add_option("PLAN", options->planFile, "the plan, CSV with a mac column (- for stdin)")
+        ->required();
+    addLoginOptions(*command, options->login);
+    command->add_flag("--dry-run", options->dryRun,
+                      "print per device field: now -> planned, and send nothing but the search");
+    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+    addInterfaceOption(*command, options->interfaces);
+    addCodePageOption(*command, options->codePage);
+    addChoiceOption(
+        *command, "--format", options->format,
+        Choices<OutputFormat>{{"table", OutputFormat::Table}, {"json", OutputFormat::Json}},
+        "report as table or json")
+        ->default_str("table");
+    command->callback([options, &exitCode] { exitCode = cli::exitCode(runApply(*options)); });
 }
 
 } // namespace tavolix::cli

@@ -1,72 +1,78 @@
 #include "CommandSupport.h"
 
+#include "Credentials.h"
+#include "NativeProtocol.h"
 #include "PasswordSource.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tavolix::cli {
-namespace {
 
-constexpr std::size_t loginCapacity = 16;
-
-} // namespace
-
-void writeOut(std::string_view text)
+Result<> writeOut(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) != 0 || !written)
+        return systemFailure(std::string("cannot write to standard output: ") +
+                             std::strerror(errno));
+    return Done{};
 }
 
 void complain(std::string_view text)
 {
-    std::string line = "tavolixctl: ";
-    line += text;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::string lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines += "tavolixctl: ";
+        lines += text.substr(start, end - start);
+        lines += '\n';
+        start = end + 1;
+    }
+    std::fwrite(lines.data(), 1, lines.size(), stderr);
 }
 
-std::optional<Login> readLogin(const std::string& user, const std::string& passwordFile)
+int exitCode(const Result<ExitCode>& result)
 {
-    if (user.empty() || user.size() > loginCapacity) {
-        complain("--user must be 1 to 16 bytes");
-        return std::nullopt;
-    }
-    std::string problem;
-    auto password = readPassword(passwordFile, user, problem);
-    if (!password) {
-        complain(problem);
-        return std::nullopt;
-    }
-    if (password->size() > loginCapacity) {
+    if (result)
+        return *result;
+    if (!result.failure().message.empty())
+        complain(result.failure().message);
+    return result.failure().code;
+}
+
+Result<Login> readLogin(const std::string& user, const std::string& passwordFile)
+{
+    const std::string most = std::to_string(loginFieldSize);
+    if (user.empty() || user.size() > loginFieldSize)
+        return refused("--user must be 1 to " + most + " bytes");
+    auto password = readPassword(passwordFile, user);
+    if (!password)
+        return password.failure();
+    if (password->size() > loginFieldSize) {
         // Cutting it would send a different password without a word.
-        complain("the password is longer than 16 bytes, which a device cannot take");
-        return std::nullopt;
+        return refused("the password is longer than " + most +
+                       " bytes, which a device cannot take");
     }
     return Login{user, std::move(*password)};
 }
 
-bool openSession(SearchSession& session, const std::vector<std::string>& interfaces, ExitCode& code)
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces)
 {
-    SessionFailure failure;
-    if (session.open(interfaces, failure))
-        return true;
-    complain(failure.message);
-    code = failure.code;
-    return false;
+    auto protocol = std::make_unique<NativeProtocol>();
+    if (auto opened = protocol->open(interfaces); !opened)
+        return opened.failure();
+    return std::unique_ptr<DeviceProtocol>(std::move(protocol));
 }
 
-std::optional<std::vector<FoundDevice>>
-searchOnce(SearchSession& session, std::chrono::milliseconds listening,
-           const std::function<bool(const FoundDevice&)>& handler)
+Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
+                                       std::chrono::milliseconds listening,
+                                       const std::function<bool(const Device&)>& handler)
 {
-    session.forget();
-    std::string error;
-    if (!session.sendSearch(error)) {
-        complain(error);
-        return std::nullopt;
-    }
-    session.collect(Clock::now() + listening, handler);
-    return session.devices();
+    if (auto sent = protocol.search(); !sent)
+        return sent.failure();
+    protocol.collect(Clock::now() + listening, handler);
+    return protocol.devices();
 }
 
 } // namespace tavolix::cli

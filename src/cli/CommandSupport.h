@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ExitCode.h"
-#include "DeviceRequest.h"
-#include "SearchSession.h"
+#include "DeviceProtocol.h"
+#include "Result.h"
 
 #include <chrono>
-#include <optional>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,25 +14,26 @@ namespace tavolix::cli {
 
 inline constexpr std::chrono::milliseconds searchListening{1500};
 
-// Data goes to standard output; everything else to standard error, each line
-// starting with "tavolixctl: ".
-void writeOut(std::string_view text);
+// Data goes to standard output; a failed write (a full disk, a closed pipe)
+// is a system failure, since the caller would take a cut listing for whole.
+Result<> writeOut(std::string_view text);
+// Everything else goes to standard error, each line starting "tavolixctl: ".
 void complain(std::string_view text);
 
-// The login for a configuration: the user as given, the password from its
-// source. Both at most 16 bytes, as the request carries them. Nothing after
-// a complaint when either is missing or too long.
-std::optional<Login> readLogin(const std::string& user, const std::string& passwordFile);
+// The exit code of a command's result, after saying why it failed.
+int exitCode(const Result<ExitCode>& result);
 
-// Opens the session, complaining when it cannot; then the exit code is in code.
-bool openSession(SearchSession& session, const std::vector<std::string>& interfaces,
-                 ExitCode& code);
+// The login for a configuration: the user as given, the password from its
+// source. Both at most loginFieldSize bytes, as the request carries them.
+Result<Login> readLogin(const std::string& user, const std::string& passwordFile);
+
+// The protocol the commands speak, ready on the named interfaces.
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces);
 
 // One search: sends it and takes replies for `listening`, or until the
-// handler, called with each merged reply, returns true. Nothing, after a
-// complaint, when the search could not be sent at all.
-std::optional<std::vector<FoundDevice>>
-searchOnce(SearchSession& session, std::chrono::milliseconds listening,
-           const std::function<bool(const FoundDevice&)>& handler = {});
+// handler, called with each device's latest row, returns true.
+Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
+                                       std::chrono::milliseconds listening,
+                                       const std::function<bool(const Device&)>& handler = {});
 
 } // namespace tavolix::cli

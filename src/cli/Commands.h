@@ -1,67 +1,16 @@
 #pragma once
 
-#include "DeviceListing.h"
-#include "DeviceText.h"
-#include "Settings.h"
-
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
+#include <CLI/CLI.hpp>
 
 namespace tavolix::cli {
 
-// What each sub-command was asked on the command line; each run function
-// returns the program's exit code.
-
-struct SearchCommand
-{
-    std::vector<std::string> interfaces;
-    int timeoutMs = 1500;
-    std::optional<OutputFormat> format; // nothing: table on a terminal, else CSV
-};
-
-struct SetCommand
-{
-    std::string mac;
-    std::map<Setting, std::string> given; // as typed
-    std::string user;
-    std::string passwordFile;
-    int timeoutMs = 15000;
-    bool noVerify = false;
-    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
-};
-
-struct PlanCommand
-{
-    std::string ipFrom;
-    std::string mask;
-    std::string gateway;
-    std::string namePrefix;
-    std::vector<std::string> interfaces;
-};
-
-struct ApplyCommand
-{
-    std::string planFile; // "-": standard input
-    std::string user;
-    std::string passwordFile;
-    bool dryRun = false;
-    int timeoutMs = 15000;
-    std::vector<std::string> interfaces;
-    OutputFormat format = OutputFormat::Table;
-    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
-};
-
-struct DoctorCommand
-{
-    std::vector<std::string> interfaces;
-};
-
-int runSearch(const SearchCommand& command);
-int runSet(const SetCommand& command);
-int runPlan(const PlanCommand& command);
-int runApply(const ApplyCommand& command);
-int runDoctor(const DoctorCommand& command);
+// Each sub-command in its own file: its options, a setup that adds them to
+// the program's command line, and a run that the parsed command line calls.
+// The run's exit code goes into exitCode.
+void setupSearch(CLI::App& program, int& exitCode);
+void setupSet(CLI::App& program, int& exitCode);
+void setupPlan(CLI::App& program, int& exitCode);
+void setupApply(CLI::App& program, int& exitCode);
+void setupDoctor(CLI::App& program, int& exitCode);
 
 } // namespace tavolix::cli

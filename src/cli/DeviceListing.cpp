@@ -32,27 +32,23 @@ const std::vector<std::string>& listingColumns()
     return columns;
 }
 
-std::vector<std::vector<Cell>> listingRows(const std::vector<FoundDevice>& devices)
+std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
 {
     std::vector<std::vector<Cell>> rows;
-    for (const FoundDevice& device : devices) {
-        const DeviceRecord& r = device.record;
-        const std::string_view ip = fieldText(r.ipAddress);
-        const auto sameIp =
-            std::count_if(devices.begin(), devices.end(), [&](const FoundDevice& d) {
-                return fieldText(d.record.ipAddress) == ip;
-            });
+    for (const Device& device : devices) {
+        const auto sameIp = std::count_if(devices.begin(), devices.end(),
+                                          [&](const Device& d) { return d.ip == device.ip; });
         rows.push_back({
-            {macToText(r.mac), CellType::Plain},
-            text(fieldText(r.name)),
-            {std::string(ip), CellType::Plain},
-            {std::string(fieldText(r.subnetMask)), CellType::Plain},
-            {std::string(fieldText(r.gateway)), CellType::Plain},
-            {std::to_string(r.httpPort), CellType::Number},
-            {std::string(modeName(chosenAddressMode(r.networkMode))), CellType::Plain},
-            {std::to_string(static_cast<int>(r.kind)), CellType::Number},
-            text(fieldText(r.version)),
-            text(fieldText(r.pppoeAccount)),
+            {macToText(device.mac), CellType::Plain},
+            text(device.name),
+            {ipv4Text(device.ip), CellType::Plain},
+            {ipv4Text(device.mask), CellType::Plain},
+            {ipv4Text(device.gateway), CellType::Plain},
+            {std::to_string(device.httpPort), CellType::Number},
+            {std::string(modeName(device.mode)), CellType::Plain},
+            {std::to_string(static_cast<int>(device.kind)), CellType::Number},
+            text(device.version),
+            text(device.pppoeAccount),
             text(device.interfaceName),
             {ipv4Text(device.source), CellType::Plain},
             boolean(device.onLink),
@@ -109,7 +105,7 @@ std::string tableListing(const std::vector<std::vector<Cell>>& rows)
     return renderTable(listingColumns(), texts);
 }
 
-std::string formatListing(OutputFormat format, const std::vector<FoundDevice>& devices)
+std::string formatListing(OutputFormat format, const std::vector<Device>& devices)
 {
     const auto rows = listingRows(devices);
     switch (format) {

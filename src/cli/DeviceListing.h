@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SearchSession.h"
+#include "Device.h"
 
 #include <string>
 #include <string_view>
@@ -36,12 +36,12 @@ struct Cell
 
 // One row of cells per device, in the given order; ip_conflict is true when
 // another of the devices reports the same IP address.
-std::vector<std::vector<Cell>> listingRows(const std::vector<FoundDevice>& devices);
+std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);
 std::string jsonListing(const std::vector<std::vector<Cell>>& rows); // always an array
 std::string tableListing(const std::vector<std::vector<Cell>>& rows);
 
-std::string formatListing(OutputFormat format, const std::vector<FoundDevice>& devices);
+std::string formatListing(OutputFormat format, const std::vector<Device>& devices);
 
 } // namespace tavolix::cli

@@ -1,49 +1,69 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "CommonOptions.h"
 #include "Doctor.h"
+#include "Ports.h"
 
-#include <iostream>
+#include <memory>
+#include <sstream>
 
 namespace tavolix::cli {
 namespace {
 
+struct DoctorOptions
+{
+    std::vector<std::string> interfaces;
+};
+
 // The doctor's last check: one search as `search` makes it, counted per interface.
-doctor::SearchProbeResult searchProbe(const DoctorCommand& command)
+doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
 {
     doctor::SearchProbeResult result;
-    SearchSession session;
-    SessionFailure failure;
-    if (!session.open(command.interfaces, failure)) {
-        result.failure = failure.message;
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol) {
+        result.failure = protocol.failure().message;
         return result;
     }
-    std::string error;
-    if (!session.sendSearch(error)) {
-        result.failure = error;
+    const auto found = searchOnce(**protocol, searchListening);
+    if (!found) {
+        result.failure = found.failure().message;
         return result;
     }
     result.listened = searchListening;
-    session.collect(Clock::now() + searchListening);
-    for (const FoundDevice& device : session.devices()) {
+    for (const Device& device : *found) {
         ++result.devices;
         ++result.devicesPerInterface[device.interfaceName];
     }
     return result;
 }
 
+Result<ExitCode> runDoctor(const DoctorOptions& options)
+{
+    doctor::DoctorOptions checkOptions;
+    checkOptions.interfaces = options.interfaces;
+    checkOptions.localPort = searchPort;
+    checkOptions.devicePort = devicePort;
+    const auto checks =
+        doctor::runDoctorChecks(checkOptions, [&options] { return searchProbe(options); });
+    std::ostringstream text;
+    doctor::printDoctorChecks(text, checks);
+    if (auto written = writeOut(text.str()); !written)
+        return written.failure();
+    return static_cast<ExitCode>(doctor::doctorExitCode(checks));
+}
+
 } // namespace
 
-int runDoctor(const DoctorCommand& command)
+void setupDoctor(CLI::App& program, int& exitCode)
 {
-    doctor::DoctorOptions options;
-    options.interfaces = command.interfaces;
-    options.localPort = localPort;
-    options.devicePort = devicePort;
-    const auto checks =
-        doctor::runDoctorChecks(options, [&command] { return searchProbe(command); });
-    doctor::printDoctorChecks(std::cout, checks);
-    std::cout.flush();
-    return doctor::doctorExitCode(checks);
+    auto options = std::make_shared<DoctorOptions>();
+    CLI::App* command = program.add_subcommand(
+        "doctor", "check interfaces, the local port, the packet filter and reverse-path "
+                  "filtering, then search once; one line per check with its verdict");
+    addInterfaceOption(*command, options->interfaces);
+    command->footer("Exit codes: 0 every check passed (a check that could not tell does not\n"
+                    "fail), 1 one failed, 2 usage error.\n");
+    command->callback([options, &exitCode] { exitCode = cli::exitCode(runDoctor(*options)); });
 }
 
 } // namespace tavolix::cli

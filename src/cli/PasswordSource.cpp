@@ -15,7 +15,7 @@ namespace tavolix::cli {
 namespace {
 
 // The first line of what the descriptor holds, without its line end.
-std::optional<std::string> readFirstLine(int fd, std::string& problem)
+Result<std::string> readFirstLine(int fd)
 {
     std::string text;
     std::array<char, 256> chunk{};
@@ -23,10 +23,8 @@ std::optional<std::string> readFirstLine(int fd, std::string& problem)
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            problem = std::strerror(errno);
-            return std::nullopt;
-        }
+        if (got < 0)
+            return refused(std::strerror(errno));
         if (got == 0)
             break;
         text.append(chunk.data(), static_cast<std::size_t>(got));
@@ -51,24 +49,24 @@ extern "C" void restoreTerminalAndExit(int signalNumber)
     std::raise(signalNumber);
 }
 
-std::optional<std::string> prompt(const std::string& user, std::string& problem)
+Result<std::string> prompt(const std::string& user)
 {
     const UniqueFd terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC));
     if (!terminal || ::tcgetattr(terminal.get(), &savedTerminal) != 0) {
-        problem = "no password: give --password-file FILE (- for standard input), set "
-                  "TAVOLIX_PASSWORD, or run on a terminal";
-        return std::nullopt;
+        return refused("no password: give --password-file FILE (- for standard input), set "
+                       "TAVOLIX_PASSWORD, or run on a terminal");
     }
     promptFd = terminal.get();
-    const std::string question = "Password for " + user + ": ";
-    (void)!::write(promptFd, question.data(), question.size());
     termios quiet = savedTerminal;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
     const auto previousInt = std::signal(SIGINT, restoreTerminalAndExit);
     const auto previousTerm = std::signal(SIGTERM, restoreTerminalAndExit);
     ::tcsetattr(promptFd, TCSAFLUSH, &quiet);
-    auto password = readFirstLine(promptFd, problem);
+    // Asked only once echo is off: nothing typed after the question shows.
+    const std::string question = "Password for " + user + ": ";
+    (void)!::write(promptFd, question.data(), question.size());
+    auto password = readFirstLine(promptFd);
     ::tcsetattr(promptFd, TCSAFLUSH, &savedTerminal);
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
@@ -78,28 +76,23 @@ std::optional<std::string> prompt(const std::string& user, std::string& problem)
 
 } // namespace
 
-std::optional<std::string> readPassword(const std::string& passwordFile, const std::string& user,
-                                        std::string& problem)
+Result<std::string> readPassword(const std::string& passwordFile, const std::string& user)
 {
-    std::optional<std::string> password;
+    Result<std::string> password = std::string();
     if (passwordFile == "-") {
-        password = readFirstLine(STDIN_FILENO, problem);
+        password = readFirstLine(STDIN_FILENO);
     } else if (!passwordFile.empty()) {
         const UniqueFd fd(::open(passwordFile.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
-            problem = passwordFile + ": " + std::strerror(errno);
-            return std::nullopt;
-        }
-        password = readFirstLine(fd.get(), problem);
+        if (!fd)
+            return refused(passwordFile + ": " + std::strerror(errno));
+        password = readFirstLine(fd.get());
     } else if (const char* fromEnvironment = std::getenv("TAVOLIX_PASSWORD")) {
         password = std::string(fromEnvironment);
     } else {
-        password = prompt(user, problem);
+        password = prompt(user);
     }
-    if (password && password->empty()) {
-        problem = "the password is empty";
-        return std::nullopt;
-    }
+    if (password && password->empty())
+        return refused("the password is empty");
     return password;
 }
 

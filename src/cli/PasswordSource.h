@@ -1,6 +1,7 @@
 #pragma once
 
-#include <optional>
+#include "Result.h"
+
 #include <string>
 
 namespace tavolix::cli {
@@ -8,8 +9,7 @@ namespace tavolix::cli {
 // The login password never comes from the command line, where every user
 // could read it: it comes from a file ("-" for standard input), else from the
 // environment variable TAVOLIX_PASSWORD, else, on a terminal, from a prompt
-// that does not echo. Nothing, with the reason in problem, when none gives one.
-std::optional<std::string> readPassword(const std::string& passwordFile, const std::string& user,
-                                        std::string& problem);
+// that does not echo.
+Result<std::string> readPassword(const std::string& passwordFile, const std::string& user);
 
 } // namespace tavolix::cli

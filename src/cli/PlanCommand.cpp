@@ -1,70 +1,90 @@
 #include "AddressPlanner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "CommonOptions.h"
+#include "DeviceListing.h"
 #include "TextEscape.h"
+
+#include <memory>
 
 namespace tavolix::cli {
 namespace {
 
-// An address option: nothing when not given; false after a complaint when bad.
-bool readAddressOption(const std::string& option, const std::string& text, Setting setting,
-                       std::optional<Ipv4>& address)
+struct PlanOptions
+{
+    std::string ipFrom;
+    std::string mask;
+    std::string gateway;
+    std::string namePrefix;
+    std::vector<std::string> interfaces;
+};
+
+// An address option: nothing when not given.
+Result<std::optional<Ipv4>> addressOption(const std::string& option, const std::string& text,
+                                          Setting setting)
 {
     if (text.empty())
-        return true;
-    std::string problem;
-    const auto value = canonicalValue(setting, text, problem);
-    if (!value) {
-        complain(option + " \"" + escapeDeviceText(text) + "\" " + problem);
-        return false;
+        return std::optional<Ipv4>();
+    const auto value = canonicalValue(setting, text);
+    if (!value)
+        return refused(option + " \"" + escapeDeviceText(text) + "\" " + value.failure().message);
+    return parseIpv4(*value);
+}
+
+Result<ExitCode> runPlan(const PlanOptions& options)
+{
+    const auto from = addressOption("--ip-from", options.ipFrom, Setting::Ip);
+    const auto mask = addressOption("--mask", options.mask, Setting::Mask);
+    const auto gateway = addressOption("--gateway", options.gateway, Setting::Gateway);
+    for (const auto* address : {&from, &mask, &gateway}) {
+        if (!*address)
+            return address->failure();
     }
-    address = parseIpv4(*value);
-    return true;
+    if (!*from || !isUnicastHostAddress(**from))
+        return refused("--ip-from needs an address a device can hold");
+    const AddressPlanRequest request{**from, *mask, *gateway, options.namePrefix};
+
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
+    const auto found = searchOnce(**protocol, searchListening);
+    if (!found)
+        return found.failure();
+    if (found->empty())
+        return Failure{ExitIncomplete, (*protocol)->silenceReport(searchListening)};
+    auto plan = planAddresses(*found, request);
+    if (!plan)
+        return plan.failure();
+    for (const std::string& note : plan->notes)
+        complain(note);
+    // The plan shows whether each device will be reachable at its new address.
+    for (Device& device : plan->devices)
+        device.onLink = isOnLink((*protocol)->interfaces(), device.interfaceIndex, device.ip);
+    if (auto written = writeOut(csvListing(listingRows(plan->devices))); !written)
+        return written.failure();
+    return ExitSuccess;
 }
 
 } // namespace
 
-int runPlan(const PlanCommand& command)
+void setupPlan(CLI::App& program, int& exitCode)
 {
-    AddressPlanRequest request;
-    std::optional<Ipv4> from;
-    if (!readAddressOption("--ip-from", command.ipFrom, Setting::Ip, from) ||
-        !readAddressOption("--mask", command.mask, Setting::Mask, request.mask) ||
-        !readAddressOption("--gateway", command.gateway, Setting::Gateway, request.gateway))
-        return ExitRefused;
-    if (!from || !isUnicastHostAddress(*from)) {
-        complain("--ip-from needs an address a device can hold");
-        return ExitRefused;
-    }
-    request.from = *from;
-    request.namePrefix = command.namePrefix;
-
-    SearchSession session;
-    ExitCode code = ExitSuccess;
-    if (!openSession(session, command.interfaces, code))
-        return code;
-    const auto found = searchOnce(session, searchListening);
-    if (!found)
-        return ExitSystem;
-    if (found->empty()) {
-        complain(session.silenceReport(searchListening));
-        return ExitIncomplete;
-    }
-    std::string problem;
-    auto plan = planAddresses(*found, request, problem);
-    if (!plan) {
-        complain(problem);
-        return ExitRefused;
-    }
-    for (const std::string& note : plan->notes)
-        complain(note);
-    // The plan shows whether each device will be reachable at its new address.
-    for (FoundDevice& device : plan->devices) {
-        const auto ip = parseIpv4(fieldText(device.record.ipAddress));
-        device.onLink = ip && session.isOnLink(device.interfaceIndex, *ip);
-    }
-    writeOut(csvListing(listingRows(plan->devices)));
-    return ExitSuccess;
+    auto options = std::make_shared<PlanOptions>();
+    CLI::App* command = program.add_subcommand(
+        "plan", "search, then print a CSV plan giving every device the next free address");
+    command->add_option("--ip-from", options->ipFrom, "first address to hand out")
+        ->type_name("A.B.C.D")
+        ->required();
+    command->add_option("--mask", options->mask, "subnet mask for every device (default: keep)")
+        ->type_name("A.B.C.D");
+    command->add_option("--gateway", options->gateway, "gateway for every device (default: keep)")
+        ->type_name("A.B.C.D");
+    command
+        ->add_option("--name-prefix", options->namePrefix,
+                     "name the devices PREFIX001, PREFIX002, ... in MAC order")
+        ->type_name("TEXT");
+    addInterfaceOption(*command, options->interfaces);
+    command->callback([options, &exitCode] { exitCode = cli::exitCode(runPlan(*options)); });
 }
 
 } // namespace tavolix::cli

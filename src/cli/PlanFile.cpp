@@ -22,18 +22,15 @@ bool isDeviceText(Setting setting)
     return setting == Setting::Name || setting == Setting::PppoeAccount;
 }
 
-// The value a cell asks for; nothing when the cell is empty or bad (then
-// problem says why).
-std::optional<std::string> cellValue(Setting setting, std::string_view cell, std::string& problem)
+// The value a non-empty cell asks for.
+Result<std::string> cellValue(Setting setting, std::string_view cell)
 {
     if (!isDeviceText(setting))
-        return canonicalValue(setting, trimmed(cell), problem);
+        return canonicalValue(setting, trimmed(cell));
     const auto bytes = unescapeDeviceText(unguardCell(cell));
-    if (!bytes) {
-        problem = "has a backslash that starts no \\\\ or \\xHH escape";
-        return std::nullopt;
-    }
-    return canonicalValue(setting, *bytes, problem);
+    if (!bytes)
+        return refused("has a backslash that starts no \\\\ or \\xHH escape");
+    return canonicalValue(setting, *bytes);
 }
 
 } // namespace
@@ -49,18 +46,14 @@ std::optional<MacAddress> parseMacText(std::string_view text)
     return textToMac(digits);
 }
 
-std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& errors)
+Result<std::vector<PlanRow>> readPlan(std::string_view csv)
 {
     std::string parseError;
     const auto table = parseCsv(csv, parseError);
-    if (!table) {
-        errors.push_back("the plan is not CSV: " + parseError);
-        return {};
-    }
-    if (table->empty()) {
-        errors.push_back("the plan is empty");
-        return {};
-    }
+    if (!table)
+        return refused("the plan is not CSV: " + parseError);
+    if (table->empty())
+        return refused("the plan is empty");
     const CsvRow& header = table->front();
     std::optional<std::size_t> macColumn;
     std::map<std::size_t, Setting> settingColumns;
@@ -71,11 +64,13 @@ std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& er
         else if (const auto setting = settingForKey(key))
             settingColumns[column] = *setting;
     }
-    if (!macColumn) {
-        errors.push_back("the plan has no mac column");
-        return {};
-    }
+    if (!macColumn)
+        return refused("the plan has no mac column");
     std::vector<PlanRow> rows;
+    std::string errors;
+    const auto error = [&](const std::string& text) {
+        errors += (errors.empty() ? "" : "\n") + text;
+    };
     for (std::size_t index = 1; index < table->size(); ++index) {
         const CsvRow& cells = (*table)[index];
         PlanRow row;
@@ -87,25 +82,25 @@ std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& er
         if (const auto mac = parseMacText(macText)) {
             row.mac = *mac;
         } else {
-            errors.push_back(where + "mac \"" + escapeDeviceText(macText) +
-                             "\" is not a MAC address");
+            error(where + "mac \"" + escapeDeviceText(macText) + "\" is not a MAC address");
             good = false;
         }
         for (const auto& [column, setting] : settingColumns) {
             if (column >= cells.size() || cells[column].empty())
                 continue;
-            std::string problem;
-            if (auto value = cellValue(setting, cells[column], problem)) {
+            if (auto value = cellValue(setting, cells[column])) {
                 row.asked[setting] = std::move(*value);
             } else {
-                errors.push_back(where + std::string(settingKey(setting)) + " \"" +
-                                 escapeDeviceText(cells[column]) + "\" " + problem);
+                error(where + std::string(settingKey(setting)) + " \"" +
+                      escapeDeviceText(cells[column]) + "\" " + value.failure().message);
                 good = false;
             }
         }
         if (good)
             rows.push_back(std::move(row));
     }
+    if (!errors.empty())
+        return refused(errors);
     return rows;
 }
 

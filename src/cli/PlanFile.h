@@ -1,7 +1,8 @@
 #pragma once
 
 #include "MacCodec.h"
-#include "Settings.h"
+#include "PlanCheck.h"
+#include "Result.h"
 
 #include <optional>
 #include <string>
@@ -10,19 +11,11 @@
 
 namespace tavolix::cli {
 
-// One device's line of a plan: the settings it asks for (empty cells keep).
-struct PlanRow
-{
-    int row = 0; // its row in the file, the header being row 1
-    MacAddress mac{};
-    SettingValues asked;
-};
-
 // Reads plan CSV: a "mac" column and any of the setting columns; other
 // columns are ignored, so a search listing is a plan. Device texts lose the
-// formula guard and their escapes again. Every problem found goes into
-// errors; rows with a problem are left out.
-std::vector<PlanRow> readPlan(std::string_view csv, std::vector<std::string>& errors);
+// formula guard and their escapes again. Refused with every problem found,
+// one per line.
+Result<std::vector<PlanRow>> readPlan(std::string_view csv);
 
 // Twelve hex digits in either case, optionally in pairs joined by ':' or '-'.
 std::optional<MacAddress> parseMacText(std::string_view text);

@@ -1,28 +1,59 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "CommonOptions.h"
+#include "DeviceListing.h"
 
+#include <memory>
 #include <unistd.h>
 
 namespace tavolix::cli {
+namespace {
 
-int runSearch(const SearchCommand& command)
+struct SearchOptions
 {
-    SearchSession session;
-    ExitCode code = ExitSuccess;
-    if (!openSession(session, command.interfaces, code))
-        return code;
-    const std::chrono::milliseconds listening{command.timeoutMs};
-    const auto devices = searchOnce(session, listening);
+    std::vector<std::string> interfaces;
+    int timeoutMs = static_cast<int>(searchListening.count());
+    OutputFormat format = OutputFormat::Table;
+    CLI::Option* formatOption = nullptr; // not given: table on a terminal, else CSV
+};
+
+Result<ExitCode> runSearch(const SearchOptions& options)
+{
+    const auto protocol = openProtocol(options.interfaces);
+    if (!protocol)
+        return protocol.failure();
+    const std::chrono::milliseconds listening{options.timeoutMs};
+    const auto devices = searchOnce(**protocol, listening);
     if (!devices)
-        return ExitSystem;
-    const OutputFormat format = command.format.value_or(
-        ::isatty(STDOUT_FILENO) != 0 ? OutputFormat::Table : OutputFormat::Csv);
-    writeOut(formatListing(format, *devices));
+        return devices.failure();
+    const bool formatGiven = options.formatOption->count() > 0;
+    const OutputFormat format =
+        formatGiven || ::isatty(STDOUT_FILENO) != 0 ? options.format : OutputFormat::Csv;
+    if (auto written = writeOut(formatListing(format, *devices)); !written)
+        return written.failure();
     if (devices->empty()) {
-        complain(session.silenceReport(listening));
+        complain((*protocol)->silenceReport(listening));
         return ExitIncomplete;
     }
     return ExitSuccess;
+}
+
+} // namespace
+
+void setupSearch(CLI::App& program, int& exitCode)
+{
+    auto options = std::make_shared<SearchOptions>();
+    CLI::App* command = program.add_subcommand(
+        "search", "list the devices that answer a search, one per row, sorted by IP address");
+    addInterfaceOption(*command, options->interfaces);
+    addTimeoutOption(*command, options->timeoutMs, "how long to listen for replies (ms)");
+    options->formatOption =
+        addChoiceOption(*command, "--format", options->format,
+                        Choices<OutputFormat>{{"table", OutputFormat::Table},
+                                              {"json", OutputFormat::Json},
+                                              {"csv", OutputFormat::Csv}},
+                        "table, json or csv; default: table on a terminal, CSV otherwise");
+    command->callback([options, &exitCode] { exitCode = cli::exitCode(runSearch(*options)); });
 }
 
 } // namespace tavolix::cli

@@ -1,14 +1,28 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "CommonOptions.h"
+#include "Datagram.h"
 #include "DeviceEncoding.h"
-#include "Ipv4.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
 #include "TextTable.h"
 #include "Verification.h"
 
+#include <memory>
+
 namespace tavolix::cli {
 namespace {
+
+struct SetOptions
+{
+    std::string mac;
+    std::map<Setting, std::string> typed;
+    std::map<Setting, CLI::Option*> settingOptions; // given: typed holds the value
+    LoginOptions login;
+    int timeoutMs = 15000;
+    bool noVerify = false;
+    LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
+};
 
 std::string optionName(Setting setting)
 {
@@ -18,30 +32,24 @@ std::string optionName(Setting setting)
     return name;
 }
 
-std::optional<SettingValues> checkedValues(const std::map<Setting, std::string>& given)
+Result<SettingValues> checkedValues(const std::map<Setting, std::string>& given)
 {
     SettingValues asked;
-    bool good = true;
+    std::string problems;
     for (const auto& [setting, text] : given) {
-        std::string problem;
-        auto value = canonicalValue(setting, text, problem);
+        auto value = canonicalValue(setting, text);
         // What no device may be given is refused before even the search.
-        if (value && setting == Setting::HttpPort && *value == "0") {
-            problem = "is not a port number from 1 to 65535";
-            value.reset();
-        }
-        if (value && setting == Setting::Ip && !isUnicastHostAddress(*parseIpv4(*value))) {
-            problem = "is not an address a device can hold";
-            value.reset();
-        }
-        if (value) {
+        if (value && !valueRefusal(setting, *value).empty())
+            value = refused(valueRefusal(setting, *value));
+        if (value)
             asked[setting] = std::move(*value);
-        } else {
-            complain(optionName(setting) + " \"" + escapeDeviceText(text) + "\" " + problem);
-            good = false;
-        }
+        else
+            problems += (problems.empty() ? "" : "\n") + optionName(setting) + " \"" +
+                        escapeDeviceText(text) + "\" " + value.failure().message;
     }
-    return good ? std::optional(asked) : std::nullopt;
+    if (!problems.empty())
+        return refused(problems);
+    return asked;
 }
 
 // Per asked setting: asked, now (as the latest reply shows it), ok.
@@ -59,87 +67,106 @@ std::string fieldReport(const VerificationTarget& target)
     return renderTable({"field", "asked", "now", "ok"}, rows);
 }
 
-std::string settingList(const std::vector<Setting>& settings)
+Result<ExitCode> runSet(const SetOptions& options)
 {
-    std::string list;
-    for (const Setting setting : settings)
-        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
-    return list;
+    const auto mac = parseMacText(options.mac);
+    if (!mac)
+        return refused("\"" + escapeDeviceText(options.mac) +
+                       "\" is not a MAC address (12 hex digits)");
+    std::map<Setting, std::string> given;
+    for (const auto& [setting, option] : options.settingOptions) {
+        if (option->count() > 0)
+            given[setting] = options.typed.at(setting);
+    }
+    if (given.empty())
+        return refused("nothing to set: give at least one of --name, --ip, --mask, --gateway, "
+                       "--http-port, --mode, --pppoe-account");
+    const auto asked = checkedValues(given);
+    if (!asked)
+        return asked.failure();
+    const auto login = readLogin(options.login.user, options.login.passwordFile);
+    if (!login)
+        return login.failure();
+
+    const auto protocol = openProtocol({});
+    if (!protocol)
+        return protocol.failure();
+    DeviceProtocol& devices = **protocol;
+    const auto found = searchOnce(devices, searchListening,
+                                  [&](const Device& device) { return device.mac == *mac; });
+    if (!found)
+        return found.failure();
+    const auto device = devices.identify(*mac);
+    if (!device)
+        return Failure{ExitIncomplete, "device " + macToText(*mac) + " did not answer the search"};
+    const auto encoded = inDeviceEncoding(*device, *asked, options.codePage);
+    if (!encoded)
+        return encoded.failure();
+    std::string refusals;
+    for (const std::string& refusal : refusedChanges(*device, *encoded))
+        refusals += (refusals.empty() ? "" : "\n") + refusal;
+    if (!refusals.empty())
+        return refused(refusals);
+
+    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device, false}};
+    if (differingSettings(*device, *encoded).empty()) {
+        if (auto written = writeOut(fieldReport(targets.front())); !written)
+            return written.failure();
+        complain("the device already reads as asked; nothing sent");
+        return ExitSuccess;
+    }
+    if (auto sent = devices.sendChange(*device, *encoded, *login, options.codePage); !sent)
+        return sent.failure();
+    if (options.noVerify) {
+        complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
+        return ExitSuccess;
+    }
+    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
+    if (auto written = writeOut(fieldReport(targets.front())); !written)
+        return written.failure();
+    if (!targets.front().verified)
+        return Failure{ExitIncomplete, "not verified within " + std::to_string(options.timeoutMs) +
+                                           " ms: " + settingList(targets.front().unverified())};
+    return ExitSuccess;
 }
 
 } // namespace
 
-int runSet(const SetCommand& command)
+void setupSet(CLI::App& program, int& exitCode)
 {
-    const auto mac = parseMacText(command.mac);
-    if (!mac) {
-        complain("\"" + escapeDeviceText(command.mac) + "\" is not a MAC address (12 hex digits)");
-        return ExitRefused;
+    auto options = std::make_shared<SetOptions>();
+    CLI::App* command = program.add_subcommand(
+        "set", "change one device's settings, then search until they read back as asked");
+    command->add_option("MAC", options->mac, "the device's MAC address, 12 hex digits")->required();
+    const struct
+    {
+        Setting setting;
+        const char* type;
+        std::string help;
+    } settings[] = {
+        {Setting::Name, "TEXT",
+         "new device name (at most " + std::to_string(valueSize(Tag::Name)) + " bytes)"},
+        {Setting::Ip, "A.B.C.D", "new IPv4 address"},
+        {Setting::Mask, "A.B.C.D", "new subnet mask"},
+        {Setting::Gateway, "A.B.C.D", "new gateway"},
+        {Setting::HttpPort, "N", "new HTTP port, 1 to 65535"},
+        {Setting::Mode, "MODE", "new address mode: static, dhcp or pppoe"},
+        {Setting::PppoeAccount, "TEXT",
+         "new PPPoE account (at most " + std::to_string(valueSize(Tag::PppoeAccount)) + " bytes)"},
+    };
+    for (const auto& setting : settings) {
+        options->settingOptions[setting.setting] =
+            command
+                ->add_option(optionName(setting.setting), options->typed[setting.setting],
+                             setting.help)
+                ->type_name(setting.type);
     }
-    if (command.given.empty()) {
-        complain("nothing to set: give at least one of --name, --ip, --mask, --gateway, "
-                 "--http-port, --mode, --pppoe-account");
-        return ExitRefused;
-    }
-    const auto asked = checkedValues(command.given);
-    if (!asked)
-        return ExitRefused;
-    const auto login = readLogin(command.user, command.passwordFile);
-    if (!login)
-        return ExitRefused;
-
-    SearchSession session;
-    ExitCode code = ExitSuccess;
-    if (!openSession(session, {}, code))
-        return code;
-    if (!searchOnce(session, searchListening,
-                    [&](const FoundDevice& device) { return device.record.mac == *mac; }))
-        return ExitSystem;
-    const auto device = session.find(*mac);
-    if (!device) {
-        complain("device " + macToText(*mac) + " did not answer the search");
-        return ExitIncomplete;
-    }
-    std::string problem;
-    const auto encoded = inDeviceEncoding(device->record, *asked, command.codePage, problem);
-    if (!encoded) {
-        complain(problem);
-        return ExitRefused;
-    }
-    const auto refusals = refusedChanges(device->record, *encoded);
-    for (const std::string& refusal : refusals)
-        complain(refusal);
-    if (!refusals.empty())
-        return ExitRefused;
-
-    std::vector<VerificationTarget> targets = {{*mac, *encoded, device->record, false}};
-    if (differingSettings(device->record, *encoded).empty()) {
-        writeOut(fieldReport(targets.front()));
-        complain("the device already reads as asked; nothing sent");
-        return ExitSuccess;
-    }
-    const auto request =
-        composeRequest(device->record, *encoded, *login, command.codePage, problem);
-    if (!request) {
-        complain(problem);
-        return ExitRefused;
-    }
-    if (!session.sendConfiguration(*device, *request, problem)) {
-        complain(problem);
-        return ExitSystem;
-    }
-    if (command.noVerify) {
-        complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
-        return ExitSuccess;
-    }
-    verifyTogether(session, targets, std::chrono::milliseconds(command.timeoutMs));
-    writeOut(fieldReport(targets.front()));
-    if (!targets.front().verified) {
-        complain("not verified within " + std::to_string(command.timeoutMs) +
-                 " ms: " + settingList(targets.front().unverified()));
-        return ExitIncomplete;
-    }
-    return ExitSuccess;
+    addLoginOptions(*command, options->login);
+    command->get_option("--user")->required();
+    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+    command->add_flag("--no-verify", options->noVerify, "send, but do not search for the result");
+    addCodePageOption(*command, options->codePage);
+    command->callback([options, &exitCode] { exitCode = cli::exitCode(runSet(*options)); });
 }
 
 } // namespace tavolix::cli

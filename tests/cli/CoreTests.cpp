@@ -3,9 +3,11 @@
 #include "ByteImage.h"
 #include "Csv.h"
 #include "DeviceEncoding.h"
-#include "PlanCheck.h"
+#include "NativeProtocol.h"
+#include "NativeRequest.h"
 #include "PlanFile.h"
-#include "DeviceRequest.h"
+#include "ReplyParser.h"
+#include "ReplyRecords.h"
 #include "TextEscape.h"
 
 #include <clocale>
@@ -85,19 +87,28 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
     }
 }
 
-FoundDevice camera(uint8_t last, const char* ip, int kind = 1,
-                   std::array<uint8_t, 4> mode = {0xFF, 0xFF, 0xFF, 0xFF})
+// A device's reply: kind 0 states none; mode bytes as the reply carries them.
+std::vector<uint8_t> reply(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
+                           std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF},
+                           std::string_view name = "CAM")
 {
-    FoundDevice found;
-    found.record.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, last};
-    found.record.kind = static_cast<DeviceKind>(kind);
-    found.record.networkMode = mode;
-    found.record.httpPort = 80;
-    setFieldText(found.record.name, "CAM");
-    setFieldText(found.record.ipAddress, ip);
-    setFieldText(found.record.subnetMask, "255.255.255.0");
-    setFieldText(found.record.gateway, "10.0.0.1");
-    return found;
+    return test::WireBytes()
+        .text("VXL83")
+        .record(0x10, 6, {0x02, 0x00, 0x5e, 0x10, 0x00, last})
+        .record(0x11, 4, ip)
+        .record(0x12, 4, {255, 255, 255, 0})
+        .record(0x13, 4, {10, 0, 0, 1})
+        .record(0x14, 2, {80, 0})
+        .record(0x1F, 4, mode)
+        .textRecord(0x20, 31, name)
+        .record(0x30, 2, {0, kind})
+        .data();
+}
+
+Device camera(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
+              std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF})
+{
+    return deviceFromReply(*replyRecords(reply(last, ip, kind, mode)));
 }
 
 TEST(PlanFile, NamesEveryBadCellAtOnce)
@@ -113,24 +124,21 @@ TEST(PlanFile, NamesEveryBadCellAtOnce)
         {"mac,name\r\n02005e100001,bad\\q\r\n", "backslash"},
         {"mac,name\r\n02005e100001,\"open\r\n", "not closed"},
     };
-    for (const auto& [csv, error] : cases) {
-        std::vector<std::string> errors;
-        readPlan(csv, errors);
-        EXPECT_THAT(errors, Contains(HasSubstr(error))) << csv;
-    }
-    std::vector<std::string> errors;
-    const auto rows = readPlan("MAC-ignored,mac,ip,note\r\nx,02:00:5E:10:00:01,,hello\r\n", errors);
-    ASSERT_TRUE(errors.empty());
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_TRUE(rows.front().asked.empty()) << "an empty cell keeps, other columns are ignored";
+    for (const auto& [csv, error] : cases)
+        EXPECT_THAT(readPlan(csv).failure().message, HasSubstr(error)) << csv;
+    const auto rows = readPlan("MAC-ignored,mac,ip,note\r\nx,02:00:5E:10:00:01,,hello\r\n");
+    ASSERT_TRUE(rows && rows->size() == 1u);
+    EXPECT_TRUE(rows->front().asked.empty()) << "an empty cell keeps, other columns are ignored";
 }
 
 TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
 {
-    const std::vector<FoundDevice> found = {
-        camera(1, "10.0.0.11"),    camera(2, "10.0.0.12"),
-        camera(3, "10.0.0.13", 3), camera(4, "10.0.0.14", 0, {0xFF, 0xFF, 0x01, 0xFF}), // DHCP
-        camera(9, "10.0.0.99"), // never in a plan here
+    const std::vector<Device> found = {
+        camera(1, {10, 0, 0, 11}),
+        camera(2, {10, 0, 0, 12}),
+        camera(3, {10, 0, 0, 13}, 3),
+        camera(4, {10, 0, 0, 14}, 0, {0xFF, 0xFF, 0x01, 0xFF}), // DHCP
+        camera(9, {10, 0, 0, 99}),                              // never in a plan here
     };
     const std::pair<const char*, const char*> cases[] = {
         {"mac,ip\n02005e100001,10.0.0.21\n02005e100002,10.0.0.22\n", ""},
@@ -156,43 +164,39 @@ TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
         {"mac,name,ip,http_port\n02005e100003,CAM,10.0.0.13,80\n", ""},
     };
     for (const auto& [plan, error] : cases) {
-        std::vector<std::string> readErrors;
-        const PlanVerdict verdict = checkPlan(readPlan(plan, readErrors), found);
-        ASSERT_TRUE(readErrors.empty()) << plan;
+        const auto rows = readPlan(plan);
+        ASSERT_TRUE(rows) << plan;
+        const PlanVerdict verdict = checkPlan(*rows, found);
         if (*error == '\0') {
             EXPECT_THAT(verdict.errors, IsEmpty()) << plan;
         } else {
             EXPECT_THAT(verdict.errors, Contains(HasSubstr(error))) << plan;
         }
     }
-    std::vector<std::string> ignored;
-    EXPECT_THAT(
-        checkPlan(readPlan("mac,gateway\n02005e100001,10.9.9.1\n", ignored), found).warnings,
-        Contains(HasSubstr("gateway 10.9.9.1 lies outside 10.0.0.0")));
+    EXPECT_THAT(checkPlan(*readPlan("mac,gateway\n02005e100001,10.9.9.1\n"), found).warnings,
+                Contains(HasSubstr("gateway 10.9.9.1 lies outside 10.0.0.0")));
 }
 
 TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
 {
     // Found out of order; .1 and .3 are taken, .0 is the network address.
-    const std::vector<FoundDevice> found = {
-        camera(3, "10.0.0.3"), camera(1, "192.168.1.108"),
-        camera(2, "10.0.0.1", 3), // kind 3: keeps its address, which stays taken
+    const std::vector<Device> found = {
+        camera(3, {10, 0, 0, 3}), camera(1, {192, 168, 1, 108}),
+        camera(2, {10, 0, 0, 1}, 3), // kind 3: keeps its address, which stays taken
     };
     AddressPlanRequest request;
     request.from = 0x0A000000; // 10.0.0.0
     request.mask = 0xFFFFFF00;
-    std::string problem;
-    const auto plan = planAddresses(found, request, problem);
-    ASSERT_TRUE(plan.has_value()) << problem;
+    const auto plan = planAddresses(found, request);
+    ASSERT_TRUE(plan);
     ASSERT_EQ(plan->devices.size(), 2u);
-    EXPECT_EQ(fieldText(plan->devices[0].record.ipAddress), "10.0.0.2");
-    EXPECT_EQ(fieldText(plan->devices[1].record.ipAddress), "10.0.0.4");
-    EXPECT_EQ(plan->devices[1].record.mac.back(), 3);
+    EXPECT_EQ(plan->devices[0].ip, 0x0A000002u);
+    EXPECT_EQ(plan->devices[1].ip, 0x0A000004u);
+    EXPECT_EQ(plan->devices[1].mac.back(), 3);
     EXPECT_EQ(plan->notes.size(), 1u) << "the kind 3 device is left out, with a note";
 
     request.from = 0x0A0000FE; // 10.0.0.254, the last host address: one device too many
-    EXPECT_FALSE(planAddresses(found, request, problem).has_value());
-    EXPECT_THAT(problem, HasSubstr("no free address"));
+    EXPECT_THAT(planAddresses(found, request).failure().message, HasSubstr("no free address"));
 }
 
 // The request to device 02005e100007 with login "admin:admin", up to offset 47.
@@ -204,10 +208,12 @@ test::WireBytes requestPrefix()
         .record(0x10, 0x06, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07}); // 39-46 Mac
 }
 
-TEST(DeviceRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEncoding)
+// The row and the stored record come from one reply.
+TEST(NativeRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEncoding)
 {
-    DeviceRecord device = camera(7, "198.18.1.7").record;
-    setFieldText(device.name, "cam\xe9ra"); // Latin-1: not UTF-8
+    const auto bytes = reply(7, {198, 18, 1, 7}, 1, {0xFF, 0xFF, 0xFF, 0xFF}, "cam\xe9ra");
+    const DeviceRecord stored = *decodeReply(bytes); // Latin-1 name: not UTF-8
+    const Device device = deviceFromReply(*replyRecords(bytes));
     const auto latin1 = LegacyCodePage::Windows1252;
     const std::pair<SettingValues, test::WireBytes> cases[] = {
         // The untouched Latin-1 name is not sent; NetworkMode always is.
@@ -228,21 +234,23 @@ TEST(DeviceRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEnc
              .record(0x1F, 0x04, {0xFF, 0xFF, 0xFF, 0xFF})},
     };
     for (auto [values, expected] : cases) {
-        std::string problem;
-        const auto asked = inDeviceEncoding(device, values, latin1, problem);
-        ASSERT_TRUE(asked.has_value()) << problem;
-        const auto request = composeRequest(device, *asked, {"admin", "admin"}, latin1, problem);
-        ASSERT_TRUE(request.has_value()) << problem;
+        const auto asked = inDeviceEncoding(device, values, latin1);
+        ASSERT_TRUE(asked);
+        const auto request = composeRequest(stored, *asked, resultingMode(device, *asked),
+                                            {"admin", "admin"}, latin1);
+        ASSERT_TRUE(request);
         EXPECT_EQ(std::vector<uint8_t>(request->begin(), request->end()),
                   expected.padTo(256).data());
     }
-    std::string problem;
-    EXPECT_FALSE(inDeviceEncoding(device, {{Setting::Name, "\xe6\x91\x84"}}, latin1, problem));
-    EXPECT_THAT(problem, HasSubstr("cannot store"));
+    EXPECT_THAT(
+        inDeviceEncoding(device, {{Setting::Name, "\xe6\x91\x84"}}, latin1).failure().message,
+        HasSubstr("cannot store"));
     // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
-    EXPECT_FALSE(inDeviceEncoding(device, {{Setting::Name, std::string(29, 'a') + "\xc3\x9f"}},
-                                  LegacyCodePage::Gb18030, problem));
-    EXPECT_THAT(problem, HasSubstr("does not fit"));
+    EXPECT_THAT(inDeviceEncoding(device, {{Setting::Name, std::string(29, 'a') + "\xc3\x9f"}},
+                                 LegacyCodePage::Gb18030)
+                    .failure()
+                    .message,
+                HasSubstr("does not fit"));
 }
 
 } // namespace

@@ -47,7 +47,7 @@ protected:
         options.arguments = std::move(arguments);
         options.environment = std::move(environment);
         options.networkNamespace = topology.name(netns);
-        options.outputFile = io.path() / "out";
+        options.outputFile = outputPath.empty() ? (io.path() / "out").string() : outputPath;
         options.errorFile = io.path() / "err";
         options.inputFile = io.path() / "in";
         test::ChildProcess process(options);
@@ -76,6 +76,7 @@ protected:
     }
 
     test::TemporaryDirectory folder;
+    std::string outputPath; // where tavolixctl's standard output goes, when set
 };
 
 } // namespace tavolix::e2e

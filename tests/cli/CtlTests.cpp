@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <pty.h>
+#include <sys/wait.h>
 
 namespace tavolix::e2e {
 namespace {
@@ -156,6 +158,10 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
         R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
         R"("ip_conflict":false})");
+    outputPath = "/dev/full"; // a listing that cannot be written is no success
+    const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_THAT(full.err, HasSubstr("cannot write to standard output"));
 }
 
 TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
@@ -174,6 +180,33 @@ TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
     result = ctl({"search"}, {}, "", {}, "unlinked");
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_THAT(result.err, HasSubstr("no usable interface"));
+    // There too, on a terminal of its own: the prompt does not show what is typed.
+    int terminal = -1;
+    pid_t child = -1;
+    {
+        const test::ScopedNetns inside(topology.name("unlinked"));
+        ASSERT_TRUE(inside.entered()) << inside.error();
+        child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            char path[] = TAVOLIXCTL_PATH;
+            char environment[] = "PATH=/usr/bin:/bin";
+            ::execle(path, path, "set", "02005e100001", "--name", "x", "--user", "admin", nullptr,
+                     std::array{environment, static_cast<char*>(nullptr)}.data());
+            ::_exit(127);
+        }
+    }
+    std::string shown;
+    std::array<char, 256> chunk{};
+    for (ssize_t got = 0; (got = ::read(terminal, chunk.data(), chunk.size())) > 0;) {
+        shown.append(chunk.data(), static_cast<std::size_t>(got));
+        if (shown.ends_with("Password for admin: ")) { // asked only once echo is off
+            EXPECT_EQ(::write(terminal, "Typed-Secret\n", 13), 13);
+        }
+    }
+    ::waitpid(child, nullptr, 0);
+    ::close(terminal);
+    EXPECT_THAT(shown, HasSubstr("no usable interface")) << "it went on after the password";
+    EXPECT_THAT(shown, Not(HasSubstr("Typed-Secret")));
 
     result = ctl({"plan", "--ip-from", "198.18.0.10", "--interface", "eth9"});
     EXPECT_EQ(result.exitCode, 3);

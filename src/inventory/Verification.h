@@ -1,20 +1,20 @@
 #pragma once
 
-#include "SearchSession.h"
+#include "DeviceProtocol.h"
 #include "Settings.h"
 
 #include <chrono>
 #include <optional>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // One device whose asked settings are to be read back.
 struct VerificationTarget
 {
     MacAddress mac{};
     SettingValues asked;
-    std::optional<DeviceRecord> lastSeen; // its latest reply, if any came
+    std::optional<Device> lastSeen; // its latest reply, if any came
     bool verified = false;
 
     // The asked settings the latest reply does not show (all of them when no
@@ -25,7 +25,7 @@ struct VerificationTarget
 // Searches again once a second, all targets sharing each round, until every
 // target reads back as asked or the time is up. Devices are matched by MAC,
 // whatever address they answer from by then.
-void verifyTogether(SearchSession& session, std::vector<VerificationTarget>& targets,
+void verifyTogether(DeviceProtocol& protocol, std::vector<VerificationTarget>& targets,
                     std::chrono::milliseconds timeout);
 
-} // namespace tavolix::cli
+} // namespace tavolix

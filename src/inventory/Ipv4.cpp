@@ -2,7 +2,7 @@
 
 #include <arpa/inet.h>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 std::optional<Ipv4> parseIpv4(std::string_view text)
 {
@@ -47,4 +47,4 @@ bool isUnicastHostAddress(Ipv4 address)
     return address != 0 && first != 0 && first != 127 && first < 224;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

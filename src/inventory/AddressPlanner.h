@@ -1,13 +1,14 @@
 #pragma once
 
+#include "Device.h"
 #include "Ipv4.h"
-#include "SearchSession.h"
+#include "Result.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 struct AddressPlanRequest
 {
@@ -19,17 +20,15 @@ struct AddressPlanRequest
 
 struct AddressPlan
 {
-    std::vector<FoundDevice> devices; // as they will read back, in MAC order
-    std::vector<std::string> notes;   // devices left out, and why
+    std::vector<Device> devices;    // as they will read back, in MAC order
+    std::vector<std::string> notes; // devices left out, and why
 };
 
 // Gives every found device that may change (kind 3 devices may not), in MAC
 // order, the next free static address from `from` upwards: not one that any
 // found device uses, not the subnet's network or broadcast address, and in
 // the subnet of `from`. Names become the prefix and a three-digit number.
-// Nothing, with the reason in problem, when the subnet runs out of addresses
-// or a name would not fit.
-std::optional<AddressPlan> planAddresses(std::vector<FoundDevice> found,
-                                         const AddressPlanRequest& request, std::string& problem);
+// Refused when the subnet runs out of addresses or a name would not fit.
+Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request);
 
-} // namespace tavolix::cli
+} // namespace tavolix

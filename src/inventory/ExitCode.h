@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // What tavolixctl tells its caller; `tavolixctl --help` lists the same.
 enum ExitCode : int
@@ -11,4 +11,4 @@ enum ExitCode : int
     ExitSystem = 3,     // no usable interface, port in use, no permission
 };
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // IPv4 addresses as 32-bit numbers in host order, so that arithmetic on them
 // (next address, subnet tests) reads plainly.
@@ -26,4 +26,4 @@ bool isNetworkOrBroadcast(Ipv4 address, Ipv4 mask);
 // An address a device can hold: not 0.0.0.0, loopback, multicast or reserved.
 bool isUnicastHostAddress(Ipv4 address);
 
-} // namespace tavolix::cli
+} // namespace tavolix

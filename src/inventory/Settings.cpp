@@ -1,39 +1,30 @@
 #include "Settings.h"
 
+#include "Datagram.h"
 #include "Ipv4.h"
 
 #include <algorithm>
 
-namespace tavolix::cli {
+namespace tavolix {
 namespace {
 
 constexpr std::array<std::string_view, 7> keys = {
     "name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account",
 };
 
-constexpr std::size_t nameCapacity = 31;
-constexpr std::size_t accountCapacity = 64;
-
-std::optional<std::string> canonicalText(std::string_view given, std::size_t capacity,
-                                         std::string& problem)
+Result<std::string> canonicalText(std::string_view given, std::size_t capacity)
 {
-    if (given.empty()) {
-        problem = "must not be empty";
-        return std::nullopt;
-    }
-    if (given.size() > capacity) {
-        problem = "is " + std::to_string(given.size()) + " bytes long, at most " +
-                  std::to_string(capacity) + " fit";
-        return std::nullopt;
-    }
-    if (given.find('\0') != std::string_view::npos) {
-        problem = "holds a zero byte";
-        return std::nullopt;
-    }
+    if (given.empty())
+        return refused("must not be empty");
+    if (given.size() > capacity)
+        return refused("is " + std::to_string(given.size()) + " bytes long, at most " +
+                       std::to_string(capacity) + " fit");
+    if (given.find('\0') != std::string_view::npos)
+        return refused("holds a zero byte");
     return std::string(given);
 }
 
-std::optional<std::string> canonicalPort(std::string_view given, std::string& problem)
+Result<std::string> canonicalPort(std::string_view given)
 {
     unsigned value = 0;
     const bool digits =
@@ -43,25 +34,18 @@ std::optional<std::string> canonicalPort(std::string_view given, std::string& pr
         for (const char c : given)
             value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    if (!digits || value > 65535) {
-        problem = "is not a port number from 1 to 65535";
-        return std::nullopt;
-    }
+    if (!digits || value > 65535)
+        return refused("is not a port number from 1 to 65535");
     return std::to_string(value);
 }
 
-std::optional<std::string> canonicalAddress(Setting setting, std::string_view given,
-                                            std::string& problem)
+Result<std::string> canonicalAddress(Setting setting, std::string_view given)
 {
     const auto address = parseIpv4(given);
-    if (!address) {
-        problem = "is not an IPv4 address in dotted decimal";
-        return std::nullopt;
-    }
-    if (setting == Setting::Mask && !isContiguousMask(*address)) {
-        problem = "is not a subnet mask";
-        return std::nullopt;
-    }
+    if (!address)
+        return refused("is not an IPv4 address in dotted decimal");
+    if (setting == Setting::Mask && !isContiguousMask(*address))
+        return refused("is not a subnet mask");
     return ipv4Text(*address);
 }
 
@@ -81,6 +65,14 @@ std::optional<Setting> settingForKey(std::string_view key)
     return std::nullopt;
 }
 
+std::string settingList(const std::vector<Setting>& settings)
+{
+    std::string list;
+    for (const Setting setting : settings)
+        list += (list.empty() ? "" : ", ") + std::string(settingKey(setting));
+    return list;
+}
+
 std::string_view modeName(AddressMode mode)
 {
     switch (mode) {
@@ -94,51 +86,49 @@ std::string_view modeName(AddressMode mode)
     return "static";
 }
 
-std::string currentValue(const DeviceRecord& device, Setting setting)
+std::string currentValue(const Device& device, Setting setting)
 {
     switch (setting) {
     case Setting::Name:
-        return std::string(fieldText(device.name));
+        return device.name;
     case Setting::Ip:
-        return std::string(fieldText(device.ipAddress));
+        return ipv4Text(device.ip);
     case Setting::Mask:
-        return std::string(fieldText(device.subnetMask));
+        return ipv4Text(device.mask);
     case Setting::Gateway:
-        return std::string(fieldText(device.gateway));
+        return ipv4Text(device.gateway);
     case Setting::HttpPort:
         return std::to_string(device.httpPort);
     case Setting::Mode:
-        return std::string(modeName(chosenAddressMode(device.networkMode)));
+        return std::string(modeName(device.mode));
     case Setting::PppoeAccount:
-        return std::string(fieldText(device.pppoeAccount));
+        return device.pppoeAccount;
     }
     return {};
 }
 
-std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
-                                          std::string& problem)
+Result<std::string> canonicalValue(Setting setting, std::string_view given)
 {
     switch (setting) {
     case Setting::Name:
-        return canonicalText(given, nameCapacity, problem);
+        return canonicalText(given, valueSize(Tag::Name));
     case Setting::PppoeAccount:
-        return canonicalText(given, accountCapacity, problem);
+        return canonicalText(given, valueSize(Tag::PppoeAccount));
     case Setting::Ip:
     case Setting::Mask:
     case Setting::Gateway:
-        return canonicalAddress(setting, given, problem);
+        return canonicalAddress(setting, given);
     case Setting::HttpPort:
-        return canonicalPort(given, problem);
+        return canonicalPort(given);
     case Setting::Mode:
-        if (given == "static" || given == "dhcp" || given == "pppoe")
-            return std::string(given);
-        problem = "is not static, dhcp or pppoe";
-        return std::nullopt;
+        break;
     }
-    return std::nullopt;
+    if (given == "static" || given == "dhcp" || given == "pppoe")
+        return std::string(given);
+    return refused("is not static, dhcp or pppoe");
 }
 
-std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked)
+std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked)
 {
     std::vector<Setting> differing;
     for (const auto& [setting, value] : asked) {
@@ -148,45 +138,60 @@ std::vector<Setting> differingSettings(const DeviceRecord& device, const Setting
     return differing;
 }
 
-AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked)
+AddressMode resultingMode(const Device& device, const SettingValues& asked)
 {
     const auto mode = asked.find(Setting::Mode);
     if (mode == asked.end())
-        return chosenAddressMode(device.networkMode);
+        return device.mode;
     if (mode->second == "dhcp")
         return AddressMode::Dhcp;
     return mode->second == "pppoe" ? AddressMode::Pppoe : AddressMode::Static;
 }
 
-std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting)
+std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting)
 {
     const auto value = asked.find(setting);
     return value != asked.end() ? value->second : currentValue(device, setting);
 }
 
+Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting)
+{
+    // Asked values are canonical dotted decimal already.
+    if (const auto value = asked.find(setting); value != asked.end())
+        return parseIpv4(value->second).value_or(0);
+    return setting == Setting::Ip ? device.ip
+                                  : (setting == Setting::Mask ? device.mask : device.gateway);
+}
+
+std::string valueRefusal(Setting setting, const std::string& value)
+{
+    if (setting == Setting::HttpPort && value == "0")
+        return "is not a port number from 1 to 65535";
+    if (setting == Setting::Ip && !isUnicastHostAddress(parseIpv4(value).value_or(0)))
+        return "is not an address a device can hold";
+    return {};
+}
+
 namespace {
 
 // A new value the syntax allows but a device must not be given.
-std::optional<std::string> unusableValue(const DeviceRecord& device, const SettingValues& asked,
+std::optional<std::string> unusableValue(const Device& device, const SettingValues& asked,
                                          Setting setting)
 {
     const std::string value = resultingValue(device, asked, setting);
-    if (setting == Setting::HttpPort && value == "0")
-        return "0 is not a port number from 1 to 65535";
+    if (const std::string refusal = valueRefusal(setting, value); !refusal.empty())
+        return value + " " + refusal;
     if (setting != Setting::Ip)
         return std::nullopt;
-    const Ipv4 ip = parseIpv4(value).value_or(0);
-    if (!isUnicastHostAddress(ip))
-        return value + " is not an address a device can hold";
-    const auto mask = parseIpv4(resultingValue(device, asked, Setting::Mask));
-    if (mask && isNetworkOrBroadcast(ip, *mask))
+    const Ipv4 ip = resultingAddress(device, asked, Setting::Ip);
+    if (isNetworkOrBroadcast(ip, resultingAddress(device, asked, Setting::Mask)))
         return value + " is the network or broadcast address of its subnet";
     return std::nullopt;
 }
 
 } // namespace
 
-std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked)
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked)
 {
     std::vector<std::string> refusals;
     const AddressMode mode = resultingMode(device, asked);
@@ -214,4 +219,4 @@ std::vector<std::string> refusedChanges(const DeviceRecord& device, const Settin
     return refusals;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

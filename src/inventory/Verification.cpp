@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-namespace tavolix::cli {
+namespace tavolix {
 namespace {
 
 constexpr std::chrono::seconds roundLength{1};
@@ -20,25 +20,23 @@ std::vector<Setting> VerificationTarget::unverified() const
     return missing;
 }
 
-void verifyTogether(SearchSession& session, std::vector<VerificationTarget>& targets,
+void verifyTogether(DeviceProtocol& protocol, std::vector<VerificationTarget>& targets,
                     std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
     std::size_t open = static_cast<std::size_t>(
         std::count_if(targets.begin(), targets.end(), [](const auto& t) { return !t.verified; }));
     while (open > 0 && Clock::now() < deadline) {
-        session.forget();
-        std::string error;
-        session.sendSearch(error); // a lost round only costs time: the next one tries again
+        // A lost round only costs time: the next one tries again.
+        static_cast<void>(protocol.search());
         const auto roundEnd = std::min(Clock::now() + roundLength, deadline);
-        session.collect(roundEnd, [&](const FoundDevice& device) {
+        protocol.collect(roundEnd, [&](const Device& device) {
             const auto target =
-                std::find_if(targets.begin(), targets.end(), [&](const VerificationTarget& t) {
-                    return t.mac == device.record.mac;
-                });
+                std::find_if(targets.begin(), targets.end(),
+                             [&](const VerificationTarget& t) { return t.mac == device.mac; });
             if (target == targets.end() || target->verified)
                 return false;
-            target->lastSeen = device.record;
+            target->lastSeen = device;
             if (target->unverified().empty()) {
                 target->verified = true;
                 --open;
@@ -50,4 +48,4 @@ void verifyTogether(SearchSession& session, std::vector<VerificationTarget>& tar
     }
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -1,12 +1,20 @@
 #pragma once
 
-#include "PlanFile.h"
-#include "SearchSession.h"
+#include "Device.h"
+#include "Settings.h"
 
 #include <string>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
+
+// One device's line of a plan: the settings it asks for (empty cells keep).
+struct PlanRow
+{
+    int row = 0; // its row in the file, the header being row 1
+    MacAddress mac{};
+    SettingValues asked;
+};
 
 struct PlanVerdict
 {
@@ -18,6 +26,6 @@ struct PlanVerdict
 // rows for one MAC, two devices ending with one IP, a planned IP that a
 // device outside the plan holds, what a device may not change, and (as a
 // warning) a gateway outside the planned subnet.
-PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found);
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found);
 
-} // namespace tavolix::cli
+} // namespace tavolix

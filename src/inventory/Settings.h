@@ -1,6 +1,7 @@
 #pragma once
 
-#include "DeviceRecord.h"
+#include "Device.h"
+#include "Result.h"
 
 #include <array>
 #include <map>
@@ -9,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 // The settings tavolixctl can change, in the order of the CSV columns.
 enum class Setting
@@ -32,6 +33,8 @@ inline constexpr std::array<Setting, 7> allSettings = {
 // "mode", "pppoe_account".
 std::string_view settingKey(Setting setting);
 std::optional<Setting> settingForKey(std::string_view key);
+// The keys joined by ", ", as reports name settings.
+std::string settingList(const std::vector<Setting>& settings);
 
 std::string_view modeName(AddressMode mode);
 
@@ -41,27 +44,33 @@ std::string_view modeName(AddressMode mode);
 using SettingValues = std::map<Setting, std::string>;
 
 // A setting's value as the device reports it, in the same canonical text.
-std::string currentValue(const DeviceRecord& device, Setting setting);
+std::string currentValue(const Device& device, Setting setting);
 
 // Checks a value given for a setting and brings it into canonical text;
-// nothing, with the reason in problem, when it is not acceptable.
-std::optional<std::string> canonicalValue(Setting setting, std::string_view given,
-                                          std::string& problem);
+// refused, with the reason (to follow the value), when it is not acceptable.
+Result<std::string> canonicalValue(Setting setting, std::string_view given);
 
 // The asked settings whose value differs from what the device reports.
-std::vector<Setting> differingSettings(const DeviceRecord& device, const SettingValues& asked);
+std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked);
+
+// Why no device may be given this canonical value, whatever it holds now (a
+// port of 0, an IP that no device can hold), said to follow the value; empty
+// when it may.
+std::string valueRefusal(Setting setting, const std::string& value);
 
 // What may not change, one text per refused setting: a port of 0, an IP that
 // no device can hold or that is its subnet's network or broadcast address,
 // and what the device's kind and resulting mode forbid (kind 3: nothing;
 // kind 1: no PPPoE; addresses not in DHCP mode; the PPPoE account only in
 // PPPoE mode). Only values that differ from the device's count.
-std::vector<std::string> refusedChanges(const DeviceRecord& device, const SettingValues& asked);
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked);
 
 // The value a setting will have: the asked one, else the device's.
-std::string resultingValue(const DeviceRecord& device, const SettingValues& asked, Setting setting);
+std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting);
+// The same for Ip, Mask and Gateway, as an address.
+Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting);
 
 // The mode the device will be in once the asked values are applied.
-AddressMode resultingMode(const DeviceRecord& device, const SettingValues& asked);
+AddressMode resultingMode(const Device& device, const SettingValues& asked);
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "Ipv4.h"
+#include "Result.h"
 
 #include <string>
 #include <vector>
 
-namespace tavolix::cli {
+namespace tavolix {
 
 struct InterfaceAddress
 {
@@ -25,13 +26,15 @@ struct LocalInterface
     bool isOnLink(Ipv4 address) const;
 };
 
+// True when address lies in a subnet of the interface with that index.
+bool isOnLink(const std::vector<LocalInterface>& interfaces, unsigned index, Ipv4 address);
+
 // Every such interface, in the kernel's order; empty when none or when the
 // list cannot be read.
 std::vector<LocalInterface> broadcastInterfaces();
 
-// The named ones among them (all of them when no name is given); the names
-// that are not usable go into unusable.
-std::vector<LocalInterface> selectInterfaces(const std::vector<std::string>& names,
-                                             std::vector<std::string>& unusable);
+// The named ones among them (all of them when no name is given). A system
+// failure when a named one is not usable or when none is.
+Result<std::vector<LocalInterface>> selectInterfaces(const std::vector<std::string>& names);
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -5,15 +5,8 @@
 #include <algorithm>
 #include <map>
 
-namespace tavolix::cli {
+namespace tavolix {
 namespace {
-
-const FoundDevice* deviceWith(const std::vector<FoundDevice>& found, const MacAddress& mac)
-{
-    const auto device = std::find_if(found.begin(), found.end(),
-                                     [&](const FoundDevice& d) { return d.record.mac == mac; });
-    return device == found.end() ? nullptr : &*device;
-}
 
 std::string rowLabel(const PlanRow& row)
 {
@@ -28,18 +21,18 @@ struct Placement
     bool moves = false; // the plan gives it a new address
 };
 
-void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found,
+void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
                     PlanVerdict& verdict)
 {
     std::vector<Placement> placements;
-    for (const FoundDevice& device : found) {
-        Placement placement{device.record.mac, currentValue(device.record, Setting::Ip)};
+    for (const Device& device : found) {
+        Placement placement{device.mac, currentValue(device, Setting::Ip)};
         const auto row = std::find_if(rows.begin(), rows.end(),
-                                      [&](const PlanRow& r) { return r.mac == device.record.mac; });
+                                      [&](const PlanRow& r) { return r.mac == device.mac; });
         if (row != rows.end()) {
             placement.inPlan = true;
-            placement.ip = resultingValue(device.record, row->asked, Setting::Ip);
-            placement.moves = placement.ip != currentValue(device.record, Setting::Ip);
+            placement.ip = resultingValue(device, row->asked, Setting::Ip);
+            placement.moves = placement.ip != currentValue(device, Setting::Ip);
         }
         placements.push_back(placement);
     }
@@ -62,22 +55,21 @@ void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<FoundDev
     }
 }
 
-void checkGateway(const PlanRow& row, const DeviceRecord& device, PlanVerdict& verdict)
+void checkGateway(const PlanRow& row, const Device& device, PlanVerdict& verdict)
 {
     const bool addressing = row.asked.contains(Setting::Ip) || row.asked.contains(Setting::Mask) ||
                             row.asked.contains(Setting::Gateway);
-    const auto ip = parseIpv4(resultingValue(device, row.asked, Setting::Ip));
-    const auto mask = parseIpv4(resultingValue(device, row.asked, Setting::Mask));
-    const auto gateway = parseIpv4(resultingValue(device, row.asked, Setting::Gateway));
-    if (addressing && ip && mask && gateway && *gateway != 0 && !inSameSubnet(*ip, *gateway, *mask))
-        verdict.warnings.push_back(rowLabel(row) + ": gateway " + ipv4Text(*gateway) +
-                                   " lies outside " + ipv4Text(*ip & *mask) + "/" +
-                                   ipv4Text(*mask));
+    const Ipv4 ip = resultingAddress(device, row.asked, Setting::Ip);
+    const Ipv4 mask = resultingAddress(device, row.asked, Setting::Mask);
+    const Ipv4 gateway = resultingAddress(device, row.asked, Setting::Gateway);
+    if (addressing && gateway != 0 && !inSameSubnet(ip, gateway, mask))
+        verdict.warnings.push_back(rowLabel(row) + ": gateway " + ipv4Text(gateway) +
+                                   " lies outside " + ipv4Text(ip & mask) + "/" + ipv4Text(mask));
 }
 
 } // namespace
 
-PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<FoundDevice>& found)
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found)
 {
     PlanVerdict verdict;
     std::map<MacAddress, int> firstRow;
@@ -88,17 +80,17 @@ PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<FoundD
                                      std::to_string(row.row) + " both name " + macToText(row.mac));
             continue;
         }
-        const FoundDevice* device = deviceWith(found, row.mac);
+        const Device* device = findDevice(found, row.mac);
         if (device == nullptr) {
             verdict.errors.push_back(rowLabel(row) + ": no such device answered the search");
             continue;
         }
-        for (const std::string& refusal : refusedChanges(device->record, row.asked))
+        for (const std::string& refusal : refusedChanges(*device, row.asked))
             verdict.errors.push_back(rowLabel(row) + ": " + refusal);
-        checkGateway(row, device->record, verdict);
+        checkGateway(row, *device, verdict);
     }
     checkAddresses(rows, found, verdict);
     return verdict;
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

@@ -1,10 +1,10 @@
-#include "DeviceRequest.h"
+#include "NativeRequest.h"
 
-namespace tavolix::cli {
+namespace tavolix {
 
-std::optional<RequestBuffer> composeRequest(const DeviceRecord& device, const SettingValues& asked,
-                                            const Login& login, LegacyCodePage page,
-                                            std::string& problem)
+Result<RequestBuffer> composeRequest(const DeviceRecord& device, const SettingValues& asked,
+                                     AddressMode mode, const ConfigurationLogin& login,
+                                     LegacyCodePage page)
 {
     const auto given = [&asked](Setting setting) -> std::optional<std::string> {
         const auto value = asked.find(setting);
@@ -21,16 +21,13 @@ std::optional<RequestBuffer> composeRequest(const DeviceRecord& device, const Se
     input.asked.subnetMask = given(Setting::Mask);
     input.asked.gateway = given(Setting::Gateway);
     input.asked.httpPort = given(Setting::HttpPort);
-    const AddressMode mode = resultingMode(device, asked);
     input.asked.pppoe = mode == AddressMode::Pppoe;
     input.asked.dhcp = mode == AddressMode::Dhcp;
 
     ComposedConfiguration composed = composeConfigurationRequest(input);
-    if (const auto* refusal = std::get_if<ConfigurationRefusal>(&composed)) {
-        problem = refusal->reason;
-        return std::nullopt;
-    }
+    if (const auto* refusal = std::get_if<ConfigurationRefusal>(&composed))
+        return refused(refusal->reason);
     return std::get<RequestBuffer>(composed);
 }
 
-} // namespace tavolix::cli
+} // namespace tavolix

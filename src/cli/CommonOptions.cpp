@@ -1,0 +1,56 @@
+#include "CommonOptions.h"
+
+#include "Credentials.h"
+
+namespace tavolix::cli {
+namespace {
+
+constexpr int longestWait = 3'600'000;
+
+} // namespace
+
+void addInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces)
+{
+    command
+        .add_option("--interface", interfaces,
+                    "work only on this local interface (repeat for more); default: every up, "
+                    "broadcast-capable IPv4 interface")
+        ->type_name("IF");
+}
+
+void addTimeoutOption(CLI::App& command, int& milliseconds, const std::string& help)
+{
+    command.add_option("--timeout", milliseconds, help)
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(CLI::Range(1, longestWait));
+}
+
+void addLoginOptions(CLI::App& command, LoginOptions& login)
+{
+    command
+        .add_option("--user", login.user,
+                    "login account of the devices (at most " + std::to_string(loginFieldSize) +
+                        " bytes)")
+        ->type_name("NAME");
+    command
+        .add_option("--password-file", login.passwordFile,
+                    "read the login password from the first line of FILE (- for standard input)")
+        ->type_name("FILE");
+}
+
+void addCodePageOption(CLI::App& command, LegacyCodePage& page)
+{
+    const Choices<LegacyCodePage> pages = {
+        {"windows-1252", LegacyCodePage::Windows1252},
+        {"gb18030", LegacyCodePage::Gb18030},
+        {"big5", LegacyCodePage::Big5},
+        {"shift-jis", LegacyCodePage::ShiftJis},
+    };
+    addChoiceOption(command, "--code-page", page, pages,
+                    "code page of device names that are not UTF-8, in which a changed name is "
+                    "written back: windows-1252, gb18030, big5 or shift-jis")
+        ->default_str("windows-1252");
+}
+
+} // namespace tavolix::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "DeviceRecord.h"
+#include "Ipv4.h"
+#include "MacCodec.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavolix {
+
+// One device as a search found it, whatever protocol it speaks: its values
+// parsed once from its reply, and where that reply came from.
+struct Device
+{
+    MacAddress mac{}; // the key by which searches know it again
+    std::string name; // the device's own bytes: UTF-8 or a legacy code page
+    Ipv4 ip = 0;
+    Ipv4 mask = 0;
+    Ipv4 gateway = 0;
+    uint16_t httpPort = 0;
+    AddressMode mode = AddressMode::Static;
+    DeviceKind kind = DeviceKind::Unstated;
+    std::string version;      // bytes, as name
+    std::string pppoeAccount; // bytes, as name
+
+    std::string interfaceName; // the local interface the reply came in on
+    unsigned interfaceIndex = 0;
+    Ipv4 source = 0;     // the reply's sender
+    bool onLink = false; // ip lies in a subnet of that interface
+};
+
+// The device with this MAC among devices; nothing when none has it.
+const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac);
+
+} // namespace tavolix

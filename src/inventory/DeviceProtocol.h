@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ConfigurationRequest.h"
+#include "Device.h"
+#include "DeviceText.h"
+#include "LocalInterfaces.h"
+#include "Result.h"
+#include "Settings.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavolix {
+
+using Clock = std::chrono::steady_clock;
+using Login = ConfigurationLogin;
+
+// A way of finding devices and changing their settings. The commands work
+// through this alone; each protocol the devices speak is one implementation
+// (NativeProtocol: the UDP broadcast of the window).
+class DeviceProtocol
+{
+public:
+    DeviceProtocol() = default;
+    DeviceProtocol(const DeviceProtocol&) = delete;
+    DeviceProtocol& operator=(const DeviceProtocol&) = delete;
+    virtual ~DeviceProtocol() = default;
+
+    // Gets ready on the named interfaces (every usable one when none is named).
+    virtual Result<> open(const std::vector<std::string>& interfaceNames) = 0;
+    const std::vector<LocalInterface>& interfaces() const { return m_interfaces; }
+
+    // Forgets every device and asks all of them to answer afresh; a failure
+    // only when the question went out nowhere.
+    virtual Result<> search() = 0;
+
+    // Takes answers until `until`, or until the handler, called with each
+    // device's latest row, returns true.
+    virtual void collect(Clock::time_point until,
+                         const std::function<bool(const Device&)>& handler = {}) = 0;
+
+    // Every device that answered since the search, by IP address, then MAC.
+    virtual std::vector<Device> devices() const = 0;
+
+    // The latest row of the device with this key, if it answered.
+    virtual std::optional<Device> identify(const MacAddress& mac) const = 0;
+
+    // Sends the asked settings (canonical values, texts in the device's
+    // encoding) to a device that answered; refused when the protocol cannot
+    // carry one of them, nothing sent then.
+    virtual Result<> sendChange(const Device& device, const SettingValues& asked,
+                                const Login& login, LegacyCodePage page) = 0;
+
+    // "no device answered within 1500 ms on eth0 ...; a firewall must ..."
+    virtual std::string silenceReport(std::chrono::milliseconds listened) const = 0;
+
+protected:
+    std::vector<LocalInterface> m_interfaces;
+};
+
+} // namespace tavolix

@@ -1,0 +1,239 @@
+#include "NativeProtocol.h"
+
+#include "InterfaceReceive.h"
+#include "InterfaceSend.h"
+#include "NativeRequest.h"
+#include "Ports.h"
+#include "ReplyParser.h"
+#include "ReplyRecords.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+
+namespace tavolix {
+namespace {
+
+std::string systemText(const std::string& what, int error)
+{
+    return what + ": " + std::strerror(error);
+}
+
+uint8_t byteAt(std::span<const uint8_t> value, std::size_t index)
+{
+    return index < value.size() ? value[index] : 0;
+}
+
+// A text value up to its first zero byte.
+std::string textOf(std::span<const uint8_t> value)
+{
+    const auto end = std::find(value.begin(), value.end(), uint8_t{0});
+    return {value.begin(), end};
+}
+
+Ipv4 addressOf(std::span<const uint8_t> value)
+{
+    return Ipv4{byteAt(value, 0)} << 24 | Ipv4{byteAt(value, 1)} << 16 |
+           Ipv4{byteAt(value, 2)} << 8 | byteAt(value, 3);
+}
+
+} // namespace
+
+Device deviceFromReply(const std::vector<ReceivedRecord>& records)
+{
+    Device device;
+    std::array<uint8_t, 4> networkMode{}; // a reply without one reads as zeros
+    for (const ReceivedRecord& record : records) {
+        const std::span<const uint8_t> value = record.value;
+        switch (static_cast<Tag>(record.tag)) {
+        case Tag::Mac:
+            for (std::size_t i = 0; i < device.mac.size(); ++i)
+                device.mac[i] = byteAt(value, i);
+            break;
+        case Tag::IpAddress:
+            device.ip = addressOf(value);
+            break;
+        case Tag::SubnetMask:
+            device.mask = addressOf(value);
+            break;
+        case Tag::Gateway:
+            device.gateway = addressOf(value);
+            break;
+        case Tag::HttpPort:
+            device.httpPort = static_cast<uint16_t>(byteAt(value, 0) + 256 * byteAt(value, 1));
+            break;
+        case Tag::NetworkMode:
+            for (std::size_t i = 0; i < networkMode.size(); ++i)
+                networkMode[i] = byteAt(value, i);
+            break;
+        case Tag::Name:
+            device.name = textOf(value);
+            break;
+        case Tag::Version:
+            device.version = textOf(value);
+            break;
+        case Tag::PppoeAccount:
+            device.pppoeAccount = textOf(value);
+            break;
+        case Tag::DeviceKind: {
+            const auto stated = static_cast<DeviceKind>(byteAt(value, 1));
+            if (byteAt(value, 0) == 0x00 &&
+                (stated == DeviceKind::WithoutPppoe || stated == DeviceKind::ReadOnly))
+                device.kind = stated;
+            break;
+        }
+        default:
+            break; // credentials, the PPPoE password and unknown tags are not listed
+        }
+    }
+    device.mode = chosenAddressMode(networkMode);
+    return device;
+}
+
+Result<> NativeProtocol::open(const std::vector<std::string>& interfaceNames)
+{
+    auto interfaces = selectInterfaces(interfaceNames);
+    if (!interfaces)
+        return interfaces.failure();
+    m_interfaces = std::move(*interfaces);
+    if (!m_socket.open())
+        return systemFailure(systemText("cannot make a UDP socket", m_socket.lastError()));
+    m_socket.enableBroadcast();
+    if (const int error = enableArrivalInterface(m_socket.fd()); error != 0)
+        return systemFailure(systemText("cannot ask for the arrival interface", error));
+    if (!m_socket.bind(searchPort)) {
+        const int error = m_socket.lastError();
+        std::string message =
+            systemText("cannot bind UDP port " + std::to_string(searchPort), error);
+        if (error == EADDRINUSE)
+            message += " (another program holds it; is a Tavolix window open?)";
+        return systemFailure(message);
+    }
+    return Done{};
+}
+
+Result<> NativeProtocol::sendThrough(unsigned interfaceIndex, const RequestBuffer& request)
+{
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(devicePort);
+    target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    if (const int failed = sendThroughInterface(m_socket.fd(), request, target, interfaceIndex);
+        failed != 0)
+        return systemFailure(systemText("cannot send", failed));
+    return Done{};
+}
+
+Result<> NativeProtocol::search()
+{
+    m_table.clear();
+    m_rows.fill(Device{});
+    static const RequestBuffer request = searchRequest();
+    bool anySent = false;
+    std::string error;
+    for (const LocalInterface& interface : m_interfaces) {
+        if (auto sent = sendThrough(interface.index, request))
+            anySent = true;
+        else
+            error = sent.failure().message + " on " + interface.name;
+    }
+    if (anySent)
+        return Done{};
+    return systemFailure(error);
+}
+
+Result<> NativeProtocol::sendChange(const Device& device, const SettingValues& asked,
+                                    const Login& login, LegacyCodePage page)
+{
+    for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
+        const auto record = m_table.recordAt(slot);
+        if (!record || record->slot == 0 || record->mac != device.mac)
+            continue;
+        const auto request =
+            composeRequest(*record, asked, resultingMode(device, asked), login, page);
+        if (!request)
+            return request.failure();
+        return sendThrough(device.interfaceIndex, *request);
+    }
+    return Failure{ExitIncomplete, macToText(device.mac) + " did not answer the last search"};
+}
+
+void NativeProtocol::collect(Clock::time_point until,
+                             const std::function<bool(const Device&)>& handler)
+{
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0)
+            return;
+        pollfd watched{m_socket.fd(), POLLIN, 0};
+        if (::poll(&watched, 1, static_cast<int>(left)) <= 0)
+            continue; // a time-out ends the loop above; EINTR just waits again
+        int error = 0;
+        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, error);
+        if (!received)
+            continue;
+        const bool chosen =
+            std::any_of(m_interfaces.begin(), m_interfaces.end(), [&](const LocalInterface& i) {
+                return i.index == received->interfaceIndex;
+            });
+        const std::span<const uint8_t> bytes{m_receiveBuffer.data(), received->length};
+        const auto record = decodeReply(bytes);
+        const auto records = replyRecords(bytes);
+        if (!chosen || !record || !records)
+            continue;
+        const int slot = m_table.store(*record);
+        if (slot == 0)
+            continue; // a full table drops new devices, as the window's does
+        Device& row = m_rows[static_cast<std::size_t>(slot - 1)];
+        row = deviceFromReply(*records);
+        row.interfaceIndex = received->interfaceIndex;
+        row.source = ntohl(received->sender.sin_addr.s_addr);
+        const auto interface =
+            std::find_if(m_interfaces.begin(), m_interfaces.end(),
+                         [&](const LocalInterface& i) { return i.index == row.interfaceIndex; });
+        if (interface != m_interfaces.end())
+            row.interfaceName = interface->name;
+        row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
+        if (handler && handler(row))
+            return;
+    }
+}
+
+std::vector<Device> NativeProtocol::devices() const
+{
+    std::vector<Device> found;
+    for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
+        if (m_table.generationHolding(slot))
+            found.push_back(m_rows[static_cast<std::size_t>(slot - 1)]);
+    }
+    std::sort(found.begin(), found.end(), [](const Device& a, const Device& b) {
+        return a.ip != b.ip ? a.ip < b.ip : a.mac < b.mac;
+    });
+    return found;
+}
+
+std::optional<Device> NativeProtocol::identify(const MacAddress& mac) const
+{
+    const std::vector<Device> found = devices();
+    if (const Device* device = findDevice(found, mac))
+        return *device;
+    return std::nullopt;
+}
+
+std::string NativeProtocol::silenceReport(std::chrono::milliseconds listened) const
+{
+    std::string report = "no device answered within " + std::to_string(listened.count()) + " ms on";
+    for (std::size_t i = 0; i < m_interfaces.size(); ++i) {
+        report += (i == 0 ? " " : ", ") + m_interfaces[i].name;
+        for (const InterfaceAddress& own : m_interfaces[i].addresses)
+            report += " " + ipv4Text(own.address);
+    }
+    report += "; a firewall must let UDP port " + std::to_string(searchPort) +
+              " in (replies come from port " + std::to_string(devicePort) + ")";
+    return report;
+}
+
+} // namespace tavolix
