@@ -79,13 +79,9 @@ TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
     worker.ui.setFields({{WorkerField::LoginAccount, "maintenance"},
                          {WorkerField::LoginPassword, "Pass-word-2024"},
                          {WorkerField::Name, "Lobby-Cam"},
-                         {WorkerField::IpAddress, "198.18.7.20"},
-                         {WorkerField::SubnetMask, "255.255.255.0"},
-                         {WorkerField::Gateway, "198.18.7.1"},
-                         {WorkerField::HttpPort, "8080"},
                          {WorkerField::PppoeAccount, "dsl-user@isp.example"}});
     worker.control.setCommand(ConfigureCommand);
-    ASSERT_TRUE(sim->waitForLine("apply 02005e100002 name pppoe-account ip mask gateway port mode"))
+    ASSERT_TRUE(sim->waitForLine("apply 02005e100002 name pppoe-account mode"))
         << sim->lines().back();
     EXPECT_EQ(sim->datagrams("recv").size(), 2u) << "the search and the configuration";
 

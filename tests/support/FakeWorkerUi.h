@@ -70,10 +70,6 @@ public:
     {
         return locked([&] { return m_state; });
     }
-    void clearState()
-    {
-        locked([&] { m_state = {}; });
-    }
     // The condition runs under the lock and must not call back into this object.
     bool waitUntil(const std::function<bool(const WorkerUiState&)>& condition,
                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
