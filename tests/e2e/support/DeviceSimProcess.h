@@ -3,17 +3,14 @@
 #include "ChildProcess.h"
 #include "MacCodec.h"
 #include "UdpSocket.h"
-#include "UniqueFd.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <span>
 #include <sstream>
 #include <string>
-#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
@@ -43,14 +40,13 @@ inline bool sendUnicast(const std::string& address, uint16_t port, std::span<con
     return socket.open() && socket.send(bytes, address, port);
 }
 
-// The devicesim built with this tree, inside a network namespace. Its
-// transcript goes to an in-memory file that the waits read again as it grows.
+// The devicesim built with this tree, inside a network namespace. The waits read its
+// transcript again as it grows.
 class DeviceSimProcess final
 {
 public:
     DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options)
-        : m_transcript(::memfd_create("devicesim-transcript", MFD_CLOEXEC)),
-          m_process(launchOptions(namespaceName, options, m_transcript.get()))
+        : m_process(launchOptions(namespaceName, options, m_transcript.fd()))
     {}
     DeviceSimProcess(const DeviceSimProcess&) = delete;
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
@@ -82,11 +78,10 @@ public:
         });
     }
 
-    // The complete lines so far. Opened afresh, so the offset the simulator
-    // writes at is left alone; a line without its end of line is not taken.
+    // The complete lines so far: a line without its end of line is not taken.
     std::vector<std::string> lines() const
     {
-        std::ifstream transcript("/proc/self/fd/" + std::to_string(m_transcript.get()));
+        std::istringstream transcript(m_transcript.text());
         std::vector<std::string> lines;
         for (std::string line; std::getline(transcript, line) && !transcript.eof();)
             lines.push_back(line);
@@ -122,7 +117,7 @@ private:
         return launch;
     }
 
-    UniqueFd m_transcript;
+    test::OutputCapture m_transcript;
     test::ChildProcess m_process;
 };
 
