@@ -177,8 +177,7 @@ TEST(ConfigurationStep, ReadsTheShownFieldsAfterTheLoginAndShowsARefusalInABox)
     WorkerControl control;
     test::FakeWorkerUi ui; // no device selected, the MAC field hidden
     RequestBuffer request{};
-    const DeviceRecord camera = cameraInput().device;
-    control.table.store(camera);
+    control.table.store(cameraInput().device);
     const auto step = [&] { return composeConfiguration(control, ui, request); };
 
     // The login is asked for first, a device selected or not; without one, a search is sent.
@@ -190,8 +189,8 @@ TEST(ConfigurationStep, ReadsTheShownFieldsAfterTheLoginAndShowsARefusalInABox)
     EXPECT_EQ(step(), FallBackToSearch);
 
     // Each field into its setting, in the records' order; the hidden MAC field is not read.
-    ui.select(camera);
     ui.setFields({
+        {MacGroupCaption, "001a2b3c4d5e"}, // the camera selected
         {Mac, "112233445566"},
         {Name, "front-door-camera-0123456789abcd"}, // 32 bytes: 31 are sent
         {PppoeAccount, "user@isp"},

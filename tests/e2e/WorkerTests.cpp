@@ -74,14 +74,18 @@ TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
     // Replies arrive in the order sent: the first device takes slot 255.
     const MacAddress target = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x02};
     ASSERT_EQ(worker.control.table.recordAt(254)->mac, target);
-    worker.ui.select(*worker.control.table.recordAt(254));
     worker.ui.setChoiceChecked(WorkerChoice::Pppoe, true);
-    worker.ui.setFields({{WorkerField::LoginAccount, "maintenance"},
+    worker.ui.setFields({{WorkerField::MacGroupCaption, "02005e100002"},
+                         {WorkerField::LoginAccount, "maintenance"},
                          {WorkerField::LoginPassword, "Pass-word-2024"},
                          {WorkerField::Name, "Lobby-Cam"},
+                         {WorkerField::IpAddress, "198.18.7.20"},
+                         {WorkerField::SubnetMask, "255.255.255.0"},
+                         {WorkerField::Gateway, "198.18.7.1"},
+                         {WorkerField::HttpPort, "8080"},
                          {WorkerField::PppoeAccount, "dsl-user@isp.example"}});
     worker.control.setCommand(ConfigureCommand);
-    ASSERT_TRUE(sim->waitForLine("apply 02005e100002 name pppoe-account mode"))
+    ASSERT_TRUE(sim->waitForLine("apply 02005e100002 name pppoe-account ip mask gateway port mode"))
         << sim->lines().back();
     EXPECT_EQ(sim->datagrams("recv").size(), 2u) << "the search and the configuration";
 
