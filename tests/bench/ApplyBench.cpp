@@ -4,9 +4,9 @@
 // round per device. Prints figures; asserts nothing.
 #include "BenchSupport.h"
 #include "ChildProcess.h"
+#include "DeviceSimProcess.h"
 #include "ScopedNetns.h"
 #include "TemporaryDirectory.h"
-#include "WireText.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,4 +1,5 @@
 #include "ByteImage.h"
+#include "ConfigurationRequest.h"
 #include "ConfigurationStep.h"
 #include "Datagram.h"
 #include "FakeWorkerUi.h"
@@ -51,84 +52,156 @@ TEST(DatagramWriter, WritesTheSearchAndFixedSizesAndChecksCapacity)
     EXPECT_EQ(buffer[5], 0);
 }
 
-class ConfigurationRequest : public ::testing::Test
+// The camera every request below configures, with the login "admin:admin" and DHCP asked.
+ConfigurationInput cameraInput()
 {
-protected:
-    void SetUp() override
-    {
-        DeviceRecord device;
-        device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        setFieldText(device.name, "cam\xE9ra"); // Latin-1: shown as "caméra"
-        setFieldText(device.ipAddress, "192.168.1.10");
-        device.httpPort = 80;
-        control.table.store(device);
+    ConfigurationInput input;
+    input.device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    setFieldText(input.device.name, "cam\xE9ra"); // Latin-1: read as "caméra"
+    setFieldText(input.device.ipAddress, "192.168.1.10");
+    input.device.httpPort = 80;
+    input.login = ConfigurationLogin{"admin", "admin"};
+    input.asked.dhcp = true;
+    return input;
+}
 
-        ui.select(device);
-        ui.setFields({{WorkerField::LoginAccount, "admin"}, {WorkerField::LoginPassword, "admin"}});
-        ui.setChoiceChecked(WorkerChoice::Dhcp, true);
-    }
+using Composed = std::variant<std::vector<uint8_t>, std::string>; // the bytes or the refusal
 
-    ConfigurationOutcome compose() { return composeConfiguration(control, ui, buffer); }
-
-    WorkerControl control;
-    test::FakeWorkerUi ui;
-    RequestBuffer buffer{};
-};
-
-TEST_F(ConfigurationRequest, UnchangedFieldsSendOnlyLoginTargetAndMode)
+Composed compose(const ConfigurationInput& input)
 {
-    // The name as shown is unchanged; the MAC field is hidden, so never read.
-    ui.setField(WorkerField::Mac, "112233445566");
-    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
-    const auto expected = WireBytes()
-                              .text("VXL83")                                            // 0-4
-                              .textRecord(0x32, 0x20, "YWRtaW46YWRtaW4=")               // 5-38
-                              .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 39-46
-                              .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 47-52
-                              .padTo(256); // "admin:admin", target Mac, DHCP
-    EXPECT_EQ(bytesOf(buffer), expected.data());
+    const ComposedConfiguration composed = composeConfigurationRequest(input);
+    if (const auto* refusal = std::get_if<ConfigurationRefusal>(&composed))
+        return refusal->reason;
+    return bytesOf(std::get<RequestBuffer>(composed));
+}
 
-    // Without login fields on the window no credentials are sent.
-    ui.setFieldVisible(WorkerField::LoginAccount, false);
-    ui.setField(WorkerField::LoginAccount, "");
-    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
+// The camera's request as far as its MAC: "admin:admin", then the target.
+WireBytes loginAndTarget()
+{
+    return WireBytes()
+        .text("VXL83")                                             // 0-4
+        .textRecord(0x32, 0x20, "YWRtaW46YWRtaW4=")                // 5-38
+        .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}); // 39-46
+}
+
+TEST(ConfigurationRequest, NothingAskedSendsOnlyLoginTargetAndMode)
+{
+    ConfigurationInput input = cameraInput();
+    auto dhcp = loginAndTarget().record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF}); // 47-52
+    EXPECT_EQ(compose(input), Composed(dhcp.padTo(256).data()));
+
+    // Without a login no credentials are sent.
+    input.login.reset();
     const auto withoutLogin = WireBytes()
                                   .text("VXL83")                                            // 0-4
                                   .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 5-12
                                   .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 13-18
                                   .padTo(256);
-    EXPECT_EQ(bytesOf(buffer), withoutLogin.data());
+    EXPECT_EQ(compose(input), Composed(withoutLogin.data()));
 
     // Neither choice is static; both set both bytes (each alone is in the images).
     const std::vector<uint8_t> neither = {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}; // at 13-18
     const std::vector<uint8_t> both = {0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF};
     for (const bool on : {false, true}) {
-        ui.setChoiceChecked(WorkerChoice::Pppoe, on);
-        ui.setChoiceChecked(WorkerChoice::Dhcp, on);
-        ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
-        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 13, buffer.begin() + 19),
+        input.asked.pppoe = input.asked.dhcp = on;
+        const auto bytes = std::get<0>(compose(input));
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13, bytes.begin() + 19),
                   on ? both : neither);
     }
 }
 
-TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
+// One setting asked, the others kept: a text that passes its check decides what follows the
+// target; one that does not is refused with its reason, and nothing is sent.
+TEST(ConfigurationRequest, OneAskedSettingDecidesWhatIsSentOrRefused)
 {
+    constexpr auto HttpPort = &AskedSettings::httpPort, Mac = &AskedSettings::mac,
+                   Name = &AskedSettings::name, IpAddress = &AskedSettings::ipAddress,
+                   SubnetMask = &AskedSettings::subnetMask, Gateway = &AskedSettings::gateway;
+    const struct
+    {
+        std::optional<std::string> AskedSettings::*setting;
+        const char* text;
+        std::vector<uint8_t> sent; // between the target's Mac record and the mode, at 47
+        std::string refusal = "";
+    } rows[] = {
+        {HttpPort, "0080", {}}, // the same number as the device's 80
+        {HttpPort, "65535", {0x14, 0x05, '6', '5', '5', '3', '5'}},
+        {HttpPort, "81", {0x14, 0x05, '8', '1', 0, 0, 0}},
+        {Name, "caméra", {}},            // the device's bytes as read in its code page
+        {IpAddress, "192.168.1.10", {}}, // its address as it stands
+        {SubnetMask, "", {}},            // none held, none typed
+        {Mac, "001a2b3c4d5e", {}},       // the device's own address
+        {Mac, "001A2B3C4D5E", {}},       // the same in capitals
+        {Mac, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
+        {Mac, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
+        {Name, "camér", WireBytes().textRecord(0x20, 0x1F, "cam\xE9r").data()}, // in Latin-1
+        {Name, "摄像机", {}, "The name has characters the device cannot store !!"},
+        {Mac, "11223344556g", {}, "Invalid MAC address !!"}, // mistyped, not dropped
+        {Mac, "", {}, "Invalid MAC address !!"},
+        {IpAddress, "192.168.1", {}, "Invalid IP address !!"},
+        {IpAddress, "192.168.1.256", {}, "Invalid IP address !!"},
+        {IpAddress, "", {}, "Invalid IP address !!"},
+        {SubnetMask, "255.255.255.0 ", {}, "Invalid subnet mask !!"},
+        {Gateway, "gateway", {}, "Invalid gateway !!"},
+        {HttpPort, "8080x", {}, "Invalid HTTP port !!"},
+        {HttpPort, "0", {}, "Invalid HTTP port !!"},
+        {HttpPort, "65536", {}, "Invalid HTTP port !!"},
+        {HttpPort, "000081", {}, "Invalid HTTP port !!"}, // does not fit 5 bytes
+        {HttpPort, "", {}, "Invalid HTTP port !!"},
+    };
+    for (const auto& row : rows) {
+        ConfigurationInput input = cameraInput();
+        input.asked.*row.setting = row.text;
+        std::vector<uint8_t> sent = loginAndTarget().data(); // the row's records, DHCP, zeros
+        sent.insert(sent.end(), row.sent.begin(), row.sent.end());
+        sent.insert(sent.end(), {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF});
+        sent.resize(256);
+        EXPECT_EQ(compose(input), row.refusal.empty() ? Composed(sent) : Composed(row.refusal))
+            << row.text;
+    }
+    // The edits wait for the login.
+    for (const auto& [login, refusal] :
+         {std::pair{ConfigurationLogin{"", "admin"}, "No Account !!"},
+          {ConfigurationLogin{"admin", ""}, "No Password !!"}}) {
+        ConfigurationInput input = cameraInput();
+        input.login = login;
+        EXPECT_EQ(compose(input), Composed(refusal));
+    }
+}
+
+// The window's side: which fields it reads, the login first, the box a refusal shows.
+TEST(ConfigurationStep, ReadsTheShownFieldsAfterTheLoginAndShowsARefusalInABox)
+{
+    using enum WorkerField;
+    using enum ConfigurationOutcome;
+    WorkerControl control;
+    test::FakeWorkerUi ui; // no device selected, the MAC field hidden
+    RequestBuffer request{};
+    control.table.store(cameraInput().device);
+    const auto step = [&] { return composeConfiguration(control, ui, request); };
+
+    // The login is asked for first, a device selected or not; without one, a search is sent.
+    ui.setFields({{LoginAccount, ""}, {LoginPassword, "x"}});
+    EXPECT_EQ(step(), Refused);
+    EXPECT_EQ(ui.state().messageBoxes, std::vector<std::string>{"NVR: No Account !!"});
     // 20-byte logins are held as their first 16 bytes: 44 Base64 characters, 32 sent.
+    ui.setFields({{LoginAccount, "abcdefghijklmnopqrst"}, {LoginPassword, "ABCDEFGHIJKLMNOPQRST"}});
+    EXPECT_EQ(step(), FallBackToSearch);
+
+    // Each field into its setting, in the records' order; the hidden MAC field is not read.
     ui.setFields({
-        {WorkerField::LoginAccount, "abcdefghijklmnopqrst"},
-        {WorkerField::LoginPassword, "ABCDEFGHIJKLMNOPQRST"},
-        {WorkerField::Name, "front-door-camera-0123456789abcd"}, // 32 bytes: 31 are sent
-        {WorkerField::PppoeAccount, "user@isp"},
-        {WorkerField::PppoePassword, "secret"},
-        {WorkerField::IpAddress, "10.0.0.7"},
-        {WorkerField::SubnetMask, "255.0.0.0"},
-        {WorkerField::Gateway, "10.0.0.1"},
-        {WorkerField::HttpPort, "8080"},
+        {MacGroupCaption, "001a2b3c4d5e"}, // the camera selected
+        {Mac, "112233445566"},
+        {Name, "front-door-camera-0123456789abcd"}, // 32 bytes: 31 are sent
+        {PppoeAccount, "user@isp"},
+        {PppoePassword, "secret"},
+        {IpAddress, "10.0.0.7"},
+        {SubnetMask, "255.0.0.0"},
+        {Gateway, "10.0.0.1"},
+        {HttpPort, "8080"},
     });
     ui.setChoiceChecked(WorkerChoice::Pppoe, true);
-    ui.setChoiceChecked(WorkerChoice::Dhcp, false);
-    ASSERT_EQ(compose(), ConfigurationOutcome::Composed);
-
+    ASSERT_EQ(step(), Composed);
     const auto expected = WireBytes()
                               .text("VXL83")                                              // 0-4
                               .textRecord(0x32, 0x20, "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZH") // 5-38
@@ -142,74 +215,23 @@ TEST_F(ConfigurationRequest, EveryChangedSettingInItsOrder)
                               .textRecord(0x14, 0x05, "8080")               // 182-188 HttpPort
                               .record(0x1F, 0x04, {0x01, 0xFF, 0xFF, 0xFF}) // 189-194 PPPoE
                               .padTo(256);
-    EXPECT_EQ(bytesOf(buffer), expected.data());
-}
-
-// One field typed, the others as the device holds them: a text that passes its check decides
-// what follows the target; one that does not is refused with a box, and nothing is sent.
-TEST_F(ConfigurationRequest, OneTypedFieldDecidesWhatIsSentOrRefused)
-{
-    using enum WorkerField;
-    const struct
-    {
-        WorkerField field;
-        const char* text;
-        std::vector<uint8_t> sent; // between the target's Mac record and the mode, at 47
-        std::vector<std::string> messages = {};
-    } rows[] = {
-        {HttpPort, "0080", {}}, // the same number as the device's 80
-        {HttpPort, "65535", {0x14, 0x05, '6', '5', '5', '3', '5'}},
-        {HttpPort, "81", {0x14, 0x05, '8', '1', 0, 0, 0}},
-        {Mac, "001a2b3c4d5e", {}}, // the device's own address
-        {Mac, "001A2B3C4D5E", {}}, // the same in capitals
-        {Mac, "112233445566", {0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
-        {Mac, "AABBCCDDEEFF", {0x10, 0x06, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
-        {Name, "camér", WireBytes().textRecord(0x20, 0x1F, "cam\xE9r").data()}, // in Latin-1
-        {Name, "摄像机", {}, {"NVR: The name has characters the device cannot store !!"}},
-        {Mac, "11223344556g", {}, {"NVR: Invalid MAC address !!"}}, // mistyped, not dropped
-        {Mac, "", {}, {"NVR: Invalid MAC address !!"}},
-        {LoginAccount, "", {}, {"NVR: No Account !!"}}, // the edits wait for the login
-        {LoginPassword, "", {}, {"NVR: No Password !!"}},
-        {IpAddress, "192.168.1", {}, {"NVR: Invalid IP address !!"}},
-        {IpAddress, "192.168.1.256", {}, {"NVR: Invalid IP address !!"}},
-        {IpAddress, "", {}, {"NVR: Invalid IP address !!"}},
-        {SubnetMask, "255.255.255.0 ", {}, {"NVR: Invalid subnet mask !!"}},
-        {Gateway, "gateway", {}, {"NVR: Invalid gateway !!"}},
-        {HttpPort, "8080x", {}, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "0", {}, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "65536", {}, {"NVR: Invalid HTTP port !!"}},
-        {HttpPort, "000081", {}, {"NVR: Invalid HTTP port !!"}}, // does not fit 5 bytes
-        {HttpPort, "", {}, {"NVR: Invalid HTTP port !!"}},
-    };
+    EXPECT_EQ(bytesOf(request), expected.data());
     ui.setFieldVisible(Mac, true);
-    for (const auto& row : rows) {
-        SetUp();
-        ui.clearState();
-        ui.setField(row.field, row.text);
-        const bool refused = !row.messages.empty();
-        EXPECT_EQ(compose(),
-                  refused ? ConfigurationOutcome::Refused : ConfigurationOutcome::Composed)
-            << row.text;
-        EXPECT_EQ(ui.state().messageBoxes, row.messages) << row.text;
-        if (refused)
-            continue;
-        std::vector<uint8_t> rest = row.sent; // then DHCP, then zeros
-        rest.insert(rest.end(), {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF});
-        rest.resize(256 - 47);
-        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 47, buffer.end()), rest) << row.text;
-    }
-
-    SetUp();
-    ui.setField(MacGroupCaption, "ffffffffffff"); // no device selected
-    EXPECT_EQ(compose(), ConfigurationOutcome::FallBackToSearch);
-    // The login is asked for first, a device selected or not.
+    ASSERT_EQ(step(), Composed);
+    EXPECT_EQ(std::vector<uint8_t>(request.begin() + 47, request.begin() + 55),
+              (std::vector<uint8_t>{0x10, 0x06, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
+    // Without login fields on the window no credentials are sent: the target follows the magic.
+    ui.setFieldVisible(LoginAccount, false);
     ui.setField(LoginAccount, "");
-    EXPECT_EQ(compose(), ConfigurationOutcome::Refused);
-    ui.setField(LoginAccount, "admin");
-    // Stopping while a box is up ends the step: nothing is to be sent.
-    ui.setField(LoginPassword, "");
+    ASSERT_EQ(step(), Composed);
+    EXPECT_EQ(request[5], 0x10);
+
+    // A refusal shows its box; stopping while the box is up ends the step.
+    ui.setField(Gateway, "gateway");
+    EXPECT_EQ(step(), Refused);
+    EXPECT_EQ(ui.state().messageBoxes.back(), "NVR: Invalid gateway !!");
     control.stop = 1;
-    EXPECT_EQ(compose(), ConfigurationOutcome::Stopped);
+    EXPECT_EQ(step(), Stopped);
 }
 
 } // namespace

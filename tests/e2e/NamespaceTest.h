@@ -16,7 +16,6 @@ namespace tavolix::e2e {
 class NamespaceTest : public ::testing::Test
 {
 protected:
-    static constexpr const char* hostAddress = "198.18.0.1";
     static constexpr const char* devicesAddress = "198.18.0.2";
 
     void SetUp() override

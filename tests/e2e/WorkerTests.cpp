@@ -3,8 +3,8 @@
 #include "NamespaceTest.h"
 #include "WorkerHarness.h"
 
-#include <map>
 #include <poll.h>
+#include <set>
 
 namespace tavolix::e2e {
 namespace {
@@ -20,8 +20,7 @@ protected:
 // west devices broadcast replies longer than a request, without a kind record.
 TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
 {
-    startDevices(
-        {"--count", "4", "--name", "EAST", "--kind", "3", "--mode", "dhcp", "--http-port", "8080"});
+    startDevices({"--count", "4", "--name", "EAST"});
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(topology.addNamespace("west") &&
                 topology.link("host", "198.18.2.1/24", "west", "198.18.2.2/24"))
@@ -51,16 +50,12 @@ TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
     EXPECT_EQ(west.datagrams("send")[0].peer, "255.255.255.255:3566");
     EXPECT_EQ(west.datagrams("send")[0].bytes.size(), 179u + 1500u);
 
-    // Ten names for ten slots: every device of both sides is stored once, as it describes itself.
-    std::map<std::string, DeviceRecord> byName;
+    // Ten names for ten slots: every device of both sides is stored once (what its records
+    // hold: ReplyTests).
+    std::set<std::string> names;
     for (int slot = 246; slot <= 255; ++slot)
-        byName.emplace(fieldText(worker.control.table.recordAt(slot)->name),
-                       *worker.control.table.recordAt(slot));
-    ASSERT_EQ(byName.size(), 10u);
-    EXPECT_EQ(byName["EAST-001"].httpPort, 8080);
-    EXPECT_EQ(byName["EAST-001"].networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
-    EXPECT_EQ(byName["EAST-001"].kind, DeviceKind::ReadOnly);
-    EXPECT_EQ(byName["WEST-001"].kind, DeviceKind::Unstated);
+        names.emplace(fieldText(worker.control.table.recordAt(slot)->name));
+    EXPECT_EQ(names.size(), 10u);
 }
 
 // The device itself says which settings it took, and a new search shows them.
@@ -74,9 +69,9 @@ TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
     // Replies arrive in the order sent: the first device takes slot 255.
     const MacAddress target = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x02};
     ASSERT_EQ(worker.control.table.recordAt(254)->mac, target);
-    worker.ui.select(*worker.control.table.recordAt(254));
     worker.ui.setChoiceChecked(WorkerChoice::Pppoe, true);
-    worker.ui.setFields({{WorkerField::LoginAccount, "maintenance"},
+    worker.ui.setFields({{WorkerField::MacGroupCaption, "02005e100002"},
+                         {WorkerField::LoginAccount, "maintenance"},
                          {WorkerField::LoginPassword, "Pass-word-2024"},
                          {WorkerField::Name, "Lobby-Cam"},
                          {WorkerField::IpAddress, "198.18.7.20"},

@@ -3,15 +3,17 @@
 #include "ScopedNetns.h"
 #include "UniqueFd.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <thread>
@@ -144,6 +146,22 @@ private:
     std::optional<int> m_status;
 };
 
+// An in-memory file that a child writes its output to, read whole again as it grows. Opened
+// afresh on each read, so the offset the child writes at is left alone.
+class OutputCapture final
+{
+public:
+    int fd() const { return m_file.get(); }
+    std::string text() const
+    {
+        std::ifstream file("/proc/self/fd/" + std::to_string(m_file.get()));
+        return {std::istreambuf_iterator<char>(file), {}};
+    }
+
+private:
+    UniqueFd m_file{::memfd_create("child-output", MFD_CLOEXEC)};
+};
+
 struct CommandResult final
 {
     int exitCode = -1;  // -1 when the program could not be started
@@ -152,23 +170,12 @@ struct CommandResult final
 
 inline CommandResult runCommand(const std::vector<std::string>& arguments)
 {
-    CommandResult result;
-    int ends[2] = {-1, -1};
-    if (::pipe2(ends, O_CLOEXEC) != 0)
-        return result;
-    const UniqueFd readEnd(ends[0]);
-    UniqueFd writeEnd(ends[1]);
+    const OutputCapture output;
     LaunchOptions options;
     options.arguments = arguments;
-    options.outputFd = writeEnd.get();
-    ChildProcess process(options);
-    writeEnd.reset(); // only the child holds it now: the read ends when the child does
-    char chunk[4096];
-    ssize_t got = 0;
-    while ((got = ::read(readEnd.get(), chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR))
-        result.output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-    result.exitCode = process.wait();
-    return result;
+    options.outputFd = output.fd();
+    const int exitCode = ChildProcess(options).wait();
+    return {exitCode, output.text()};
 }
 
 } // namespace tavolix::test

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "MacCodec.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
 
@@ -41,23 +40,6 @@ public:
                 m_fields[field] = text;
         });
     }
-    // The fields as the window fills them when the device is selected.
-    void select(const DeviceRecord& device)
-    {
-        using enum WorkerField;
-        const auto text = [this](const auto& field) {
-            return deviceTextToUtf8(tavolix::fieldText(field), textCodePage());
-        };
-        setFields({{MacGroupCaption, macToText(device.mac)},
-                   {Mac, macToText(device.mac)},
-                   {Name, text(device.name)},
-                   {IpAddress, text(device.ipAddress)},
-                   {SubnetMask, text(device.subnetMask)},
-                   {Gateway, text(device.gateway)},
-                   {HttpPort, std::to_string(device.httpPort)},
-                   {PppoeAccount, text(device.pppoeAccount)},
-                   {PppoePassword, text(device.pppoePassword)}});
-    }
     void setFieldVisible(WorkerField field, bool shown)
     {
         locked([&] { m_shown[field] = shown; });
@@ -69,10 +51,6 @@ public:
     WorkerUiState state() const
     {
         return locked([&] { return m_state; });
-    }
-    void clearState()
-    {
-        locked([&] { m_state = {}; });
     }
     // The condition runs under the lock and must not call back into this object.
     bool waitUntil(const std::function<bool(const WorkerUiState&)>& condition,

@@ -1,29 +1,52 @@
 #pragma once
 
 #include "ChildProcess.h"
-#include "UniqueFd.h"
-#include "WireText.h"
+#include "MacCodec.h"
+#include "UdpSocket.h"
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <sstream>
 #include <string>
-#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
 namespace tavolix::e2e {
 
-// The devicesim built with this tree, inside a network namespace. Its
-// transcript goes to an in-memory file that the waits read again as it grows.
+// A transcript line "recv 198.18.0.1:3566 56584c3833..." or "send ...".
+struct SimDatagram
+{
+    std::string direction; // "recv" or "send"
+    std::string peer;      // "198.18.0.1:3566"
+    std::vector<uint8_t> bytes;
+};
+
+// Lower-case, as devicesim prints.
+inline std::string hexFromBytes(std::span<const uint8_t> bytes)
+{
+    std::string hex;
+    for (const uint8_t byte : bytes)
+        hex += {hexDigits[byte >> 4], hexDigits[byte & 0x0f]};
+    return hex;
+}
+
+// A plain unicast datagram from the calling thread's namespace.
+inline bool sendUnicast(const std::string& address, uint16_t port, std::span<const uint8_t> bytes)
+{
+    UdpSocket socket;
+    return socket.open() && socket.send(bytes, address, port);
+}
+
+// The devicesim built with this tree, inside a network namespace. The waits read its
+// transcript again as it grows.
 class DeviceSimProcess final
 {
 public:
     DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options)
-        : m_transcript(::memfd_create("devicesim-transcript", MFD_CLOEXEC)),
-          m_process(launchOptions(namespaceName, options, m_transcript.get()))
+        : m_process(launchOptions(namespaceName, options, m_transcript.fd()))
     {}
     DeviceSimProcess(const DeviceSimProcess&) = delete;
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
@@ -55,11 +78,10 @@ public:
         });
     }
 
-    // The complete lines so far. Opened afresh, so the offset the simulator
-    // writes at is left alone; a line without its end of line is not taken.
+    // The complete lines so far: a line without its end of line is not taken.
     std::vector<std::string> lines() const
     {
-        std::ifstream transcript("/proc/self/fd/" + std::to_string(m_transcript.get()));
+        std::istringstream transcript(m_transcript.text());
         std::vector<std::string> lines;
         for (std::string line; std::getline(transcript, line) && !transcript.eof();)
             lines.push_back(line);
@@ -95,7 +117,7 @@ private:
         return launch;
     }
 
-    UniqueFd m_transcript;
+    test::OutputCapture m_transcript;
     test::ChildProcess m_process;
 };
 
