@@ -1,12 +1,10 @@
 #include "ConfigurationRequest.h"
 
 #include "Credentials.h"
+#include "Ipv4.h"
 #include "MacCodec.h"
 #include "ReplyParser.h"
 #include "TextLimits.h"
-
-#include <arpa/inet.h>
-#include <cstring>
 
 namespace tavolix {
 namespace {
@@ -16,15 +14,15 @@ std::span<const uint8_t> bytesOf(std::string_view text)
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-// Strict dotted-decimal IPv4: four numbers 0..255, nothing else.
-std::optional<std::array<uint8_t, 4>> parseAddress(const std::string& text)
+// An address record's value: the four numbers in the order written.
+std::optional<std::array<uint8_t, 4>> addressBytes(std::string_view text)
 {
-    in_addr address{};
-    if (::inet_pton(AF_INET, text.c_str(), &address) != 1)
+    const auto address = parseIpv4(text);
+    if (!address)
         return std::nullopt;
-    std::array<uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &address.s_addr, bytes.size()); // already in network order
-    return bytes;
+    return std::array<uint8_t, 4>{
+        static_cast<uint8_t>(*address >> 24), static_cast<uint8_t>(*address >> 16),
+        static_cast<uint8_t>(*address >> 8), static_cast<uint8_t>(*address)};
 }
 
 // A port as the user typed it: 1 to 5 decimal digits, value 1..65535.
@@ -156,7 +154,7 @@ private:
         for (const auto& address : addresses) {
             if (!address.typed || *address.typed == address.stored)
                 continue;
-            const auto bytes = parseAddress(*address.typed);
+            const auto bytes = addressBytes(*address.typed);
             if (!bytes)
                 return address.refusal;
             m_writer.appendRecord(address.tag, *bytes);

@@ -1,12 +1,12 @@
 #include "ReplyParser.h"
 
 #include "Datagram.h"
+#include "Ipv4.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 
 namespace tavolix {
 namespace {
@@ -29,10 +29,9 @@ uint8_t byteAt(std::span<const uint8_t> value, std::size_t index)
 
 void setAddressText(std::array<char, 16>& field, std::span<const uint8_t> value)
 {
-    field.fill('\0');
     // "255.255.255.255" is 15 characters, so the text always fits terminated.
-    std::snprintf(field.data(), field.size(), "%u.%u.%u.%u", byteAt(value, 0), byteAt(value, 1),
-                  byteAt(value, 2), byteAt(value, 3));
+    setFieldText(field, ipv4Text(Ipv4{byteAt(value, 0)} << 24 | Ipv4{byteAt(value, 1)} << 16 |
+                                 Ipv4{byteAt(value, 2)} << 8 | Ipv4{byteAt(value, 3)}));
 }
 
 void applyRecord(DeviceRecord& device, const ReceivedRecord& record)

@@ -1,6 +1,7 @@
 #include "UdpSocket.h"
 
 #include "InterfaceSend.h"
+#include "Ipv4.h"
 #include "Ipv4Interfaces.h"
 
 #include <algorithm>
@@ -85,11 +86,12 @@ bool UdpSocket::bind(uint16_t port)
 
 bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& address, uint16_t port)
 {
-    in_addr destination{};
-    if (::inet_pton(AF_INET, address.c_str(), &destination) != 1) {
+    const auto parsed = parseIpv4(address);
+    if (!parsed) {
         m_lastError = EINVAL;
         return false;
     }
+    const in_addr destination{htonl(*parsed)};
     const sockaddr_in target = makeAddress(destination.s_addr, port);
 
     std::vector<unsigned> interfaces;

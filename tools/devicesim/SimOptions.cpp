@@ -1,6 +1,7 @@
 #include "SimOptions.h"
 
-#include <arpa/inet.h>
+#include "Ipv4.h"
+
 #include <charconv>
 #include <string_view>
 
@@ -45,15 +46,6 @@ bool parseLogin(std::string_view text, SimOptions& options)
     return !options.loginPassword.empty();
 }
 
-bool parseIpv4(const std::string& text, uint32_t& hostOrder)
-{
-    in_addr address{};
-    if (::inet_pton(AF_INET, text.c_str(), &address) != 1)
-        return false;
-    hostOrder = ntohl(address.s_addr);
-    return true;
-}
-
 bool parseReplyMode(std::string_view text, ReplyMode& mode)
 {
     if (text == "unicast")
@@ -88,8 +80,11 @@ bool applyOption(std::string_view name, const std::string& value, SimOptions& op
     if (name == "--mac-base")
         return value.size() == 12 && parseNumber(std::string_view(value), uint64_t{0},
                                                  uint64_t{0xFFFFFFFFFFFF}, options.macBase, 16);
-    if (name == "--ip-base")
-        return parseIpv4(value, options.ipBase);
+    if (name == "--ip-base") {
+        const auto address = parseIpv4(value);
+        options.ipBase = address.value_or(options.ipBase);
+        return address.has_value();
+    }
     if (name == "--http-port")
         return parseNumber(value, uint16_t{1}, uint16_t{65535}, options.httpPort);
     if (name == "--reply")

@@ -1,6 +1,7 @@
 #include "SimSocket.h"
 
 #include "InterfaceSend.h"
+#include "Ipv4.h"
 
 #include <arpa/inet.h>
 #include <array>
@@ -71,9 +72,7 @@ bool SimSocket::sendBroadcast(std::span<const uint8_t> datagram, uint16_t port,
 
 std::string addressText(const sockaddr_in& address)
 {
-    std::array<char, INET_ADDRSTRLEN> text{};
-    ::inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());
-    return std::string(text.data()) + ":" + std::to_string(ntohs(address.sin_port));
+    return ipv4Text(ntohl(address.sin_addr.s_addr)) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
 } // namespace tavolix::devicesim

@@ -1,22 +1,17 @@
 #include "InterfaceStates.h"
 
+#include "Ipv4.h"
 #include "Ipv4Interfaces.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <array>
 #include <bit>
-#include <netinet/in.h>
 
 namespace tavolix::doctor {
 namespace {
 
 std::string addressWithPrefix(const Ipv4InterfaceAddress& entry)
 {
-    const in_addr address{htonl(entry.address)};
-    std::array<char, INET_ADDRSTRLEN> text{};
-    ::inet_ntop(AF_INET, &address, text.data(), text.size());
-    return std::string(text.data()) + "/" + std::to_string(std::popcount(entry.mask));
+    return ipv4Text(entry.address) + "/" + std::to_string(std::popcount(entry.mask));
 }
 
 } // namespace
