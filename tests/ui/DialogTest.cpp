@@ -56,12 +56,20 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
     DialogHarness harness;
     const DialogControls& c = harness.controls();
     SearchDialog& dialog = harness.dialog();
+    DeviceTable& table = dialog.workerControl().table;
+    const auto emptyListAndTable = [&] {
+        c.deviceList->clear();
+        table.clear();
+    };
     UrlCatcher urls;
-    // A row that names no stored device (list and table out of step) shows and opens nothing.
-    c.deviceList->addItem(u"7 ghost"_s);
-    ASSERT_TRUE(harness.clickRowNamed("ghost", true));
+    // Rows the table does not back (list and table out of step) show and open nothing: one
+    // naming an empty slot, one past the table's count though it names the stored device.
+    ASSERT_EQ(table.store(named(9, "")), 255);
+    c.deviceList->addItems({u"1 ghost"_s, u"255 phantom"_s});
+    ASSERT_TRUE(harness.clickRowNamed("ghost", true) && harness.clickRowNamed("phantom", true));
     EXPECT_TRUE(urls.opened.isEmpty());
     EXPECT_EQ(c.macGroup->title(), u"ffffffffffff"_s);
+    emptyListAndTable();
 
     uint8_t number = 0;
     for (const auto& [name, kind, mode, httpPort, word, state] : cases)
@@ -120,12 +128,7 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
     EXPECT_EQ(controlState(c), " DD DDD DD D E EE DD E"); // the buttons are left as they were
     ASSERT_TRUE(harness.deliver({0, "camera"}));          // the next replies fill the list again
 
-    DeviceTable& table = dialog.workerControl().table;
     const QListWidget& list = *c.deviceList;
-    const auto emptyListAndTable = [&] {
-        c.deviceList->clear();
-        table.clear();
-    };
     // As the worker does, from a thread of its own; true when that returned
     // while the window's thread served nothing.
     const auto handOver = [&](std::vector<std::pair<uint8_t, std::string>> devices) {
