@@ -187,9 +187,8 @@ private:
 // The window title, the instance key, stays the same in every language.
 TEST_F(ProgramTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguage)
 {
-    const char* const languages[] = {"English", "ChinaGB", "ChinaBG", "French", "German", "Japan"};
-    for (int language = 0; language < 6; ++language) {
-        SCOPED_TRACE(languages[language]);
+    for (int language = 0; language < 6; ++language) { // English, ChinaGB, … Japan
+        SCOPED_TRACE("language " + std::to_string(language));
         const std::string sql = "update current set language = " + std::to_string(language);
         ASSERT_EQ(runCommand({"sqlite3", folder() / "language.db", sql}).exitCode, 0);
         ChildProcess& first = launch();

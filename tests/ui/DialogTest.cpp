@@ -353,8 +353,7 @@ TEST(Lifecycle, AWorkerWithoutItsWakeUpSignalSaysSoAndEndsAtOnce)
     const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     ASSERT_GE(lowestFree, 0);
     ::close(lowestFree);
-    rlimit full = limit;
-    full.rlim_cur = static_cast<rlim_t>(lowestFree); // no descriptor left for the eventfd
+    const rlimit full{static_cast<rlim_t>(lowestFree), limit.rlim_max}; // none for the eventfd
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
     WorkerBridge bridge(window, controls, {[] {}, [] { return LegacyCodePage::Windows1252; }});
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
