@@ -108,10 +108,8 @@ TEST(DeviceDisplay, RowsAreListedAndASelectionShowsTheRecordOpensItsPageAndEnabl
         EXPECT_EQ(c.ipAddressEdit->text(), u"192.168.1.10"_s);
     }
 
-    const std::initializer_list<QLineEdit*> fields = {
-        c.nameEdit,         c.macEdit,          c.ipAddressEdit,    c.subnetMaskEdit,
-        c.gatewayEdit,      c.httpPortEdit,     c.pppoeAccountEdit, c.pppoePasswordEdit,
-        c.loginAccountEdit, c.loginPasswordEdit};
+    const QList<QLineEdit*> fields = dialog.findChildren<QLineEdit*>(); // all ten
+    ASSERT_EQ(fields.size(), 10);
     for (QLineEdit* edit : fields) {
         edit->setEnabled(true);
         edit->setText(u"typed"_s);
