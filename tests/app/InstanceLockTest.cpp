@@ -13,6 +13,7 @@ namespace tavolix::test {
 namespace {
 
 using Outcome = InstanceLock::Outcome;
+using namespace std::chrono_literals;
 
 TEST(InstanceLock, LaterStartsHandTheirTokenToTheHolderUntilItEnds)
 {
@@ -41,11 +42,8 @@ TEST(InstanceLock, LaterStartsHandTheirTokenToTheHolderUntilItEnds)
             InstanceLock later(folder);
             auto outcome =
                 std::async(std::launch::async, [&] { return later.takeOrHandOver(sent); });
-            EXPECT_TRUE(QTest::qWaitFor(
-                [&] {
-                    return outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-                },
-                20000));
+            const auto ended = [&] { return outcome.wait_for(0s) == std::future_status::ready; };
+            EXPECT_TRUE(QTest::qWaitFor(ended, 20000));
             EXPECT_EQ(outcome.get(), Outcome::HandedOver);
             ASSERT_FALSE(heard.isEmpty());
             EXPECT_EQ(heard.takeLast(), passedOn);
@@ -60,10 +58,9 @@ TEST(InstanceLock, LaterStartsHandTheirTokenToTheHolderUntilItEnds)
 TEST(InstanceLock, WithoutARuntimeFolderEveryStartIsTheFirst)
 {
     for (const QString& folder : {QString(), QStringLiteral("relative/folder")}) {
-        InstanceLock one(folder);
-        InstanceLock two(folder);
-        EXPECT_EQ(one.takeOrHandOver({}), Outcome::First);
-        EXPECT_EQ(two.takeOrHandOver({}), Outcome::First);
+        InstanceLock one(folder), two(folder);
+        EXPECT_EQ(std::pair(one.takeOrHandOver({}), two.takeOrHandOver({})),
+                  std::pair(Outcome::First, Outcome::First));
         EXPECT_FALSE(one.listen());
     }
 }

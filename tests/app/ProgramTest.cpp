@@ -32,11 +32,9 @@ constexpr auto hangGuard = 60s;
 bool eventually(const std::function<bool()>& condition)
 {
     const auto end = std::chrono::steady_clock::now() + hangGuard;
-    while (!condition()) {
+    for (; !condition(); std::this_thread::sleep_for(20ms))
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(20ms);
-    }
     return true;
 }
 
@@ -99,10 +97,9 @@ protected:
     std::optional<xcb_window_t> shownWindowOf(const ChildProcess& process)
     {
         noteEvents();
-        for (const auto& [window, where] : madeAt) {
+        for (const auto& [window, where] : madeAt)
             if (x().pidOf(window) == static_cast<uint32_t>(process.pid()) && x().isViewable(window))
                 return window;
-        }
         return std::nullopt;
     }
     std::optional<xcb_window_t> awaitWindow(ChildProcess& process)
@@ -163,7 +160,7 @@ protected:
         }
     }
 
-    std::vector<uint8_t> settledPicture(xcb_window_t window, Area area)
+    std::vector<uint8_t> settledPicture(xcb_window_t window, xcb_rectangle_t area)
     {
         std::vector<uint8_t> last = x().pixels(window, area);
         eventually([&] {
@@ -190,9 +187,8 @@ private:
 // The window title, the instance key, stays the same in every language.
 TEST_F(ProgramTest, ASecondStartBringsTheFirstWindowForwardInEveryLanguage)
 {
-    const char* const languages[] = {"English", "ChinaGB", "ChinaBG", "French", "German", "Japan"};
-    for (int language = 0; language < 6; ++language) {
-        SCOPED_TRACE(languages[language]);
+    for (int language = 0; language < 6; ++language) { // English, ChinaGB, … Japan
+        SCOPED_TRACE("language " + std::to_string(language));
         const std::string sql = "update current set language = " + std::to_string(language);
         ASSERT_EQ(runCommand({"sqlite3", folder() / "language.db", sql}).exitCode, 0);
         ChildProcess& first = launch();
@@ -267,9 +263,9 @@ TEST_F(ProgramTest, UnderAManagerTheWindowMovesMinimisesAndComesBackUnchanged)
     // From the window's top-left corner: a one-pixel border, then the client's 30-pixel strip.
     constexpr RootPoint onMinimise{401, 11}, onUpdate{68, 197}, onFirstRow{100, 53},
         onLoginAccount{70, 306};
-    constexpr Area deviceList{14, 46, 204, 132};
+    constexpr xcb_rectangle_t deviceList{14, 46, 204, 132};
     // The client area below the title strip, clear of the caption buttons' hover look.
-    constexpr Area belowStrip{1, 33, 468, 406};
+    constexpr xcb_rectangle_t belowStrip{1, 33, 468, 406};
     if (findProgram("openbox").empty())
         GTEST_SKIP() << "openbox is not installed";
     launch({}, {"openbox", "--sm-disable"});

@@ -32,11 +32,6 @@ struct RootPoint final
     }
 };
 
-struct Area final
-{
-    int x, y, width, height;
-};
-
 // Makes and changes windows as applications and window managers do, and reads
 // back what the server holds. Its windows go when it disconnects.
 class XcbTestClient final
@@ -121,13 +116,11 @@ public:
                                     xcb_translate_coordinates(get(), window, m_root, 0, 0));
         return reply ? std::optional(RootPoint{reply->dst_x, reply->dst_y}) : std::nullopt;
     }
-    std::vector<uint8_t> pixels(xcb_window_t window, Area area) const
+    std::vector<uint8_t> pixels(xcb_window_t window, xcb_rectangle_t area) const
     {
-        const auto reply = xcbReply(
-            xcb_get_image_reply, get(),
-            xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, static_cast<int16_t>(area.x),
-                          static_cast<int16_t>(area.y), static_cast<uint16_t>(area.width),
-                          static_cast<uint16_t>(area.height), ~0u));
+        const auto reply = xcbReply(xcb_get_image_reply, get(),
+                                    xcb_get_image(get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, area.x,
+                                                  area.y, area.width, area.height, ~0u));
         if (!reply)
             return {};
         const uint8_t* first = xcb_get_image_data(reply.get());

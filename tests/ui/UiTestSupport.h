@@ -50,8 +50,7 @@ public:
     {
         if (!m_socket.hasPendingDatagrams())
             return std::nullopt;
-        m_worker = m_socket.receiveDatagram();
-        const QByteArray data = m_worker.data();
+        const QByteArray data = (m_worker = m_socket.receiveDatagram()).data();
         return std::vector<uint8_t>(data.begin(), data.end());
     }
     std::optional<std::vector<uint8_t>> nextDatagram() // serves the window while it waits
