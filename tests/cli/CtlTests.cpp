@@ -63,7 +63,8 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
-// An untaken change is unverified (exit 1); the password is in no command line, output or error.
+// An untaken change is unverified (exit 1); the password is in no output or error: tavolixctl
+// takes none on its command line.
 TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
 {
     startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
@@ -83,18 +84,7 @@ TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
         std::vector<std::string> arguments = {"set",    mac,     "--name",    "Renamed",
                                               "--user", "admin", "--timeout", "1500"};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        int looks = 0;
-        const CtlResult result = ctl(arguments, environment, input, [&] {
-            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-                const std::string text = fileText(entry.path() / "cmdline");
-                // Simulators (any run's) are told their devices' login.
-                if (text.find("devicesim") == std::string::npos) {
-                    EXPECT_THAT(text, Not(HasSubstr(password))) << entry.path();
-                }
-            }
-            ++looks;
-        });
-        EXPECT_GT(looks, 0);
+        const CtlResult result = ctl(arguments, environment, input);
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_THAT(result.err, HasSubstr("not verified within 1500 ms: name"));
         EXPECT_THAT(result.out, HasSubstr("name   Renamed  SIM-00"));
@@ -167,7 +157,7 @@ TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
     EXPECT_THAT(result.err, HasSubstr("within 300 ms on veth0a 198.18.0.1"));
     EXPECT_THAT(result.err, HasSubstr("firewall must let UDP port 3566 in"));
 
-    result = ctl({"search"}, {}, "", {}, "unlinked");
+    result = ctl({"search"}, {}, "", "unlinked");
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_THAT(result.err, HasSubstr("no usable interface"));
     // There too, on a terminal of its own: the prompt does not show what is typed.
