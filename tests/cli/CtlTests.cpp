@@ -106,9 +106,6 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
     EXPECT_THAT(planned.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
                                         "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
-    EXPECT_THAT(planned.out, HasSubstr("\n02005e100001,\"cam-001\",198.18.0.100,255.255.255.0,"
-                                       "198.18.0.1,80,static,1,\"2.4.1-sim\",\"\",\"veth0a\","
-                                       "198.18.0.2,true,false\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
@@ -131,7 +128,7 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     ASSERT_EQ(asJson.exitCode, 0) << asJson.err;
     const auto list = nlohmann::ordered_json::parse(asJson.out);
     ASSERT_EQ(list.size(), 50u);
-    // Every column, in the listing's order, never a password; the eighth by IP.
+    // Every column, in the listing's order, never a password; the eighth by IP, as planned.
     EXPECT_EQ(
         list[7].dump(),
         R"({"mac":"02005e100008","name":"cam-008","ip":"198.18.0.107","mask":"255.255.255.0",)"
