@@ -6,7 +6,6 @@
 #include "TemporaryDirectory.h"
 
 #include <fstream>
-#include <functional>
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -25,7 +24,7 @@ struct CtlResult
 
 inline std::string fileText(const std::filesystem::path& path)
 {
-    std::ostringstream text; // not an iterator: a process's /proc file may vanish mid-read
+    std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
@@ -34,10 +33,9 @@ inline std::string fileText(const std::filesystem::path& path)
 class CtlTest : public NamespaceTest
 {
 protected:
-    // tavolixctl with only the environment given; `whileRunning` runs until it ends.
+    // tavolixctl with only the environment given.
     CtlResult ctl(std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                  const std::string& input = "", const std::function<void()>& whileRunning = {},
-                  const std::string& netns = "host")
+                  const std::string& input = "", const std::string& netns = "host")
     {
         const test::TemporaryDirectory io;
         std::ofstream(io.path() / "in", std::ios::binary) << input;
@@ -51,8 +49,6 @@ protected:
         options.errorFile = io.path() / "err";
         options.inputFile = io.path() / "in";
         test::ChildProcess process(options);
-        while (whileRunning && process.started() && !process.poll())
-            whileRunning();
         const auto ended = process.waitAtMost(std::chrono::minutes(1));
         return {ended ? *ended : process.terminate(), fileText(io.path() / "out"),
                 fileText(io.path() / "err")};

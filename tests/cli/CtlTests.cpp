@@ -20,38 +20,28 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     startDevices({"--count", "3", "--login", "maint:Secret-1", "--apply-delay", "1200", "--ip-base",
                   "198.18.0.10"});
     ASSERT_FALSE(HasFatalFailure());
-    // Values bad whatever the device are named before any search, the rest after one.
-    const std::string bad = writeFile("bad.csv", "mac,ip\r\n02005e10000,999.1.1.1\r\n");
+    // Values bad whatever the device are named before any search, the rest after one;
+    // what a plan file's cells and rows may hold is CoreTests'.
     const std::string unknown = writeFile(
         "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
     const std::string mac = "02005e100001";
     // The searches made before refusing, the arguments, and what stderr names.
-    const std::tuple<std::size_t, std::vector<std::string>, std::vector<std::string>> cases[] = {
-        {0, {"set", mac, "--ip", "198.18.0.300"}, {"--ip \"198.18.0.300\" is not an IPv4 address"}},
-        {0,
-         {"set", mac, "--ip", "224.0.0.9"},
-         {"--ip \"224.0.0.9\" is not an address a device can hold"}},
-        {0,
-         {"set", mac, "--http-port", "0"},
-         {"--http-port \"0\" is not a port number from 1 to 65535"}},
-        {1, {"set", mac, "--mode", "pppoe"}, {"mode: a kind 1 device cannot use PPPoE"}},
-        {0,
-         {"apply", bad},
-         {"row 2: mac \"02005e10000\" is not a MAC address",
-          "row 2: ip \"999.1.1.1\" is not an IPv4"}},
+    const std::tuple<std::size_t, std::vector<std::string>, std::string> cases[] = {
+        {0, {"set", mac, "--ip", "198.18.0.300"}, "--ip \"198.18.0.300\" is not an IPv4 address"},
+        {0, {"set", mac, "--ip", "224.0.0.9"}, "--ip \"224.0.0.9\" is not an address a device can"},
+        {1, {"set", mac, "--mode", "pppoe"}, "mode: a kind 1 device cannot use PPPoE"},
         {1,
          {"apply", unknown},
-         {"row 3 (02005e100009): no such device answered the search",
-          "1 problem(s) in the plan; nothing was sent"}},
+         "row 3 (02005e100009): no such device answered the search\n"
+         "tavolixctl: 1 problem(s) in the plan; nothing was sent"},
     };
     std::size_t searches = 0;
-    for (auto [searchesMade, arguments, complaints] : cases) {
+    for (auto [searchesMade, arguments, complaint] : cases) {
         arguments.insert(arguments.end(), {"--user", "admin"});
         const CtlResult result = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
-        EXPECT_EQ(result.exitCode, 2) << complaints.front();
+        EXPECT_EQ(result.exitCode, 2) << complaint;
         EXPECT_EQ(result.out, "");
-        for (const std::string& complaint : complaints)
-            EXPECT_THAT(result.err, HasSubstr(complaint));
+        EXPECT_THAT(result.err, HasSubstr(complaint));
         searches += searchesMade;
     }
     expectSearchesThenMarker(searches, "after-refusals");
@@ -73,7 +63,8 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
-// An untaken change is unverified (exit 1); the password is in no command line, output or error.
+// An untaken change is unverified (exit 1); the password is in no output or error: tavolixctl
+// takes none on its command line.
 TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
 {
     startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
@@ -93,18 +84,7 @@ TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
         std::vector<std::string> arguments = {"set",    mac,     "--name",    "Renamed",
                                               "--user", "admin", "--timeout", "1500"};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        int looks = 0;
-        const CtlResult result = ctl(arguments, environment, input, [&] {
-            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-                const std::string text = fileText(entry.path() / "cmdline");
-                // Simulators (any run's) are told their devices' login.
-                if (text.find("devicesim") == std::string::npos) {
-                    EXPECT_THAT(text, Not(HasSubstr(password))) << entry.path();
-                }
-            }
-            ++looks;
-        });
-        EXPECT_GT(looks, 0);
+        const CtlResult result = ctl(arguments, environment, input);
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_THAT(result.err, HasSubstr("not verified within 1500 ms: name"));
         EXPECT_THAT(result.out, HasSubstr("name   Renamed  SIM-00"));
@@ -126,9 +106,6 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
     EXPECT_THAT(planned.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
                                         "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
-    EXPECT_THAT(planned.out, HasSubstr("\n02005e100001,\"cam-001\",198.18.0.100,255.255.255.0,"
-                                       "198.18.0.1,80,static,1,\"2.4.1-sim\",\"\",\"veth0a\","
-                                       "198.18.0.2,true,false\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
@@ -151,7 +128,7 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     ASSERT_EQ(asJson.exitCode, 0) << asJson.err;
     const auto list = nlohmann::ordered_json::parse(asJson.out);
     ASSERT_EQ(list.size(), 50u);
-    // Every column, in the listing's order, never a password; the eighth by IP.
+    // Every column, in the listing's order, never a password; the eighth by IP, as planned.
     EXPECT_EQ(
         list[7].dump(),
         R"({"mac":"02005e100008","name":"cam-008","ip":"198.18.0.107","mask":"255.255.255.0",)"
@@ -177,7 +154,7 @@ TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
     EXPECT_THAT(result.err, HasSubstr("within 300 ms on veth0a 198.18.0.1"));
     EXPECT_THAT(result.err, HasSubstr("firewall must let UDP port 3566 in"));
 
-    result = ctl({"search"}, {}, "", {}, "unlinked");
+    result = ctl({"search"}, {}, "", "unlinked");
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_THAT(result.err, HasSubstr("no usable interface"));
     // There too, on a terminal of its own: the prompt does not show what is typed.
@@ -267,14 +244,8 @@ TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
         })) << format;
         EXPECT_THAT(result.out, HasSubstr(expected));
     }
-    // The listing is a plan: read back, the names equal the devices' own
-    // bytes, so applying it unchanged sends nothing but the search.
-    const std::string plan = writeFile("plan.csv", ctl({"search", "--timeout", "800"}).out);
-    const CtlResult applied = ctl({"apply", plan, "--user", "admin"}, {"TAVOLIX_PASSWORD=admin"});
-    EXPECT_EQ(applied.exitCode, 0) << applied.err;
-    EXPECT_EQ(std::count(applied.out.begin(), applied.out.end(), '\n'), 3) << applied.out;
-    EXPECT_THAT(applied.out, HasSubstr("unchanged"));
-    expectSearchesThenMarker(5, "after-apply");
+    // That CSV cell reads back as the device's bytes: CoreTests' PlanFile; a listing
+    // applied unchanged sends nothing but the search: SpreadsheetTest.
 }
 
 } // namespace

@@ -12,38 +12,29 @@ namespace tavolix::doctor {
 namespace {
 
 // nft -j pieces: an expression, a rule of chain input or sub of inet t, a ruleset with a policy.
-std::string match(const std::string& left, const std::string& right)
-{
+const auto match = [](const std::string& left, const std::string& right) {
     return R"({"match": {"op": "==", "left": )" + left + R"(, "right": )" + right + "}}";
-}
-
-std::string key(const std::string& kind, const std::string& name)
-{
+};
+const auto key = [](const std::string& kind, const std::string& name) {
     return R"({")" + kind + R"(": {"key": ")" + name + R"("}})";
-}
-
-std::string field(const std::string& protocol, const std::string& name)
-{
+};
+const auto field = [](const std::string& protocol, const std::string& name) {
     return R"({"payload": {"protocol": ")" + protocol + R"(", "field": ")" + name + R"("}})";
-}
-
-std::string rule(const std::string& chain, const std::vector<std::string>& expressions)
-{
+};
+const auto rule = [](const std::string& chain, const std::vector<std::string>& expressions) {
     std::string list;
     for (const std::string& expression : expressions)
         list += (list.empty() ? "" : ", ") + expression;
     return R"(, {"rule": {"family": "inet", "table": "t", "chain": ")" + chain + R"(", "expr": [)" +
            list + "]}}";
-}
-
-std::string nft(const std::string& policy, const std::string& rules)
-{
+};
+const auto nft = [](const std::string& policy, const std::string& rules) {
     return R"({"nftables": [{"metainfo": {"json_schema_version": 1}},
         {"chain": {"family": "inet", "table": "t", "name": "input", "type": "filter",
         "hook": "input", "prio": 0, "policy": ")" +
            policy + R"("}}, {"chain": {"family": "inet", "table": "t", "name": "sub"}})" + rules +
            "]}";
-}
+};
 
 const std::string udp3566 = match(field("udp", "dport"), "3566");
 const std::string drop = R"({"drop": null})";
