@@ -342,6 +342,11 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
 // A worker that cannot be woken would sleep through its stop, and Exit would wait for it forever.
 TEST(Lifecycle, AWorkerWithoutItsWakeUpSignalSaysSoAndEndsAtOnce)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' runtime opens a pipe to check memory it reports on; with every
+    // descriptor taken it reports its own failure as a fault of ours.
+    GTEST_SKIP() << "needs free descriptors the sanitizer runtime would take";
+#endif
     QWidget window;
     TransparentLabel status(&window);
     DialogControls controls;
