@@ -2,7 +2,7 @@
 # Tests the package tavolix-cli: it holds tavolixctl, its manual page, its
 # bash completion and the package documents and nothing else; neither its
 # dependencies nor the program bring in anything of Qt; installed with
-# apt-get, the program answers --help (in a network namespace of its own,
+# apt-get, the program answers --help and --version (in a network namespace of its own,
 # where nothing it might send can leave) and the completion completes.
 # Removes the package at the end.
 # Usage: cli-package-test.sh PATH/TO/tavolix-cli_VERSION_ARCH.deb
@@ -59,9 +59,12 @@ apt-cache depends --recurse --installed --no-recommends --no-suggests --no-confl
     >"$work/closure"
 ! grep -i 'qt' "$work/closure" || fail "tavolix-cli pulls in Qt"
 
-step "the installed program answers --help"
+step "the installed program answers --help and --version"
 unshare --net "$program" --help >"$work/help.log" 2>&1 ||
     fail "tavolixctl --help failed: $(<"$work/help.log")"
+
+version=$(unshare --net "$program" --version 2>&1) || fail "tavolixctl --version failed: $version"
+[[ $version =~ ^tavolixctl\ [0-9]+\.[0-9]+ ]] || fail "tavolixctl --version says: $version"
 
 step "the completion completes the commands and the option values"
 complete_words() {
@@ -70,7 +73,7 @@ complete_words() {
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMPREPLY=()
         _tavolixctl; echo "${COMPREPLY[*]}"' completion "$completion" "$@"
 }
-[ "$(complete_words tavolixctl '')" = "search set plan apply doctor --help" ] ||
+[ "$(complete_words tavolixctl '')" = "search set plan apply doctor --help --version" ] ||
     fail "commands complete to: $(complete_words tavolixctl '')"
 [ "$(complete_words tavolixctl search --format '')" = "table json csv" ] ||
     fail "search --format completes to: $(complete_words tavolixctl search --format '')"
