@@ -8,6 +8,10 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libsqlite3-dev
     # the command-line tool: arguments and JSON (header-only)
     libcli11-dev nlohmann-json3-dev
+    # ONVIF devices: HTTP with many devices at once, XML, digests and nonces
+    libcurl4-openssl-dev libpugixml-dev libssl-dev
+    # the simulated ONVIF device's HTTP side
+    libmicrohttpd-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
