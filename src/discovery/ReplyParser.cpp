@@ -1,6 +1,5 @@
 #include "ReplyParser.h"
 
-#include "Datagram.h"
 #include "Ipv4.h"
 #include "WorkerControl.h"
 #include "WorkerUi.h"
@@ -11,85 +10,50 @@
 namespace tavolix {
 namespace {
 
-// Copies the received value bytes into a fixed field; bytes the datagram did
-// not carry stay zero. RecordReader has already cut the value to the tag's
-// size, which every field holds (the name with room for its terminator).
-template <typename Field> void copyValue(Field& field, const ReceivedRecord& record)
+// Copies value bytes into a fixed field; bytes the datagram did not carry
+// stay zero. Every field holds its tag's whole value (the name with room for
+// its terminator).
+template <typename Field> void copyValue(Field& field, std::span<const uint8_t> value)
 {
     field.fill(0);
-    const std::size_t n = std::min(record.value.size(), field.size());
+    const std::size_t n = std::min(value.size(), field.size());
     for (std::size_t i = 0; i < n; ++i)
-        field[i] = static_cast<typename Field::value_type>(record.value[i]);
+        field[i] = static_cast<typename Field::value_type>(value[i]);
 }
 
-uint8_t byteAt(std::span<const uint8_t> value, std::size_t index)
+// "255.255.255.255" is 15 characters, so the text always fits terminated; a
+// reply without the address leaves the field empty.
+void setAddressText(std::array<char, 16>& field, std::optional<Ipv4> address)
 {
-    return index < value.size() ? value[index] : 0;
-}
-
-void setAddressText(std::array<char, 16>& field, std::span<const uint8_t> value)
-{
-    // "255.255.255.255" is 15 characters, so the text always fits terminated.
-    setFieldText(field, ipv4Text(Ipv4{byteAt(value, 0)} << 24 | Ipv4{byteAt(value, 1)} << 16 |
-                                 Ipv4{byteAt(value, 2)} << 8 | Ipv4{byteAt(value, 3)}));
-}
-
-void applyRecord(DeviceRecord& device, const ReceivedRecord& record)
-{
-    switch (static_cast<Tag>(record.tag)) {
-    case Tag::Mac:
-        copyValue(device.mac, record);
-        break;
-    case Tag::IpAddress:
-        setAddressText(device.ipAddress, record.value);
-        break;
-    case Tag::SubnetMask:
-        setAddressText(device.subnetMask, record.value);
-        break;
-    case Tag::Gateway:
-        setAddressText(device.gateway, record.value);
-        break;
-    case Tag::HttpPort:
-        device.httpPort = byteAt(record.value, 0) + 256 * byteAt(record.value, 1);
-        break;
-    case Tag::NetworkMode:
-        copyValue(device.networkMode, record);
-        break;
-    case Tag::Name:
-        copyValue(device.name, record);
-        break;
-    case Tag::Version:
-        copyValue(device.version, record);
-        break;
-    case Tag::PppoeAccount:
-        copyValue(device.pppoeAccount, record);
-        break;
-    case Tag::PppoePassword:
-        copyValue(device.pppoePassword, record);
-        break;
-    case Tag::DeviceKind: {
-        const auto stated = static_cast<DeviceKind>(byteAt(record.value, 1));
-        if (byteAt(record.value, 0) == 0x00 &&
-            (stated == DeviceKind::WithoutPppoe || stated == DeviceKind::ReadOnly))
-            device.kind = stated;
-        break;
-    }
-    default:
-        break; // credentials and unknown tags carry nothing for the table
-    }
+    if (address)
+        setFieldText(field, ipv4Text(*address));
 }
 
 } // namespace
 
+DeviceRecord deviceRecordFrom(const ReplyValues& values)
+{
+    DeviceRecord device;
+    device.kind = values.kind;
+    device.mac = values.mac;
+    setAddressText(device.ipAddress, values.ip);
+    setAddressText(device.subnetMask, values.mask);
+    setAddressText(device.gateway, values.gateway);
+    device.httpPort = values.httpPort;
+    device.networkMode = values.networkMode;
+    copyValue(device.name, values.name);
+    copyValue(device.version, values.version);
+    copyValue(device.pppoeAccount, values.pppoeAccount);
+    copyValue(device.pppoePassword, values.pppoePassword);
+    return device;
+}
+
 std::optional<DeviceRecord> decodeReply(std::span<const uint8_t> bytes)
 {
-    if (!hasMagic(bytes))
+    const auto values = decodeReplyValues(bytes);
+    if (!values)
         return std::nullopt;
-    DeviceRecord device;
-    RecordReader reader(bytes);
-    while (const auto record = reader.next())
-        applyRecord(device, *record);
-    return device;
+    return deviceRecordFrom(*values);
 }
 
 int parseReply(WorkerControl& control, std::span<const uint8_t> bytes, ListRowSink& rows)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceRecord.h"
+#include "ReplyValues.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,9 +14,11 @@ namespace tavolix {
 struct WorkerControl;
 class ListRowSink;
 
+// The window's fixed-width record of a reply's values.
+DeviceRecord deviceRecordFrom(const ReplyValues& values);
+
 // The record one reply describes; nothing when the bytes do not start with
-// the magic. A value cut off by the end of the datagram is taken as far as it
-// was received and the missing bytes count as zero.
+// the magic.
 std::optional<DeviceRecord> decodeReply(std::span<const uint8_t> bytes);
 
 // Decodes one reply, merges it into the table by MAC address and asks the

@@ -5,7 +5,6 @@
 #include "NativeRequest.h"
 #include "Ports.h"
 #include "ReplyParser.h"
-#include "ReplyRecords.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -21,74 +20,27 @@ std::string systemText(const std::string& what, int error)
     return what + ": " + std::strerror(error);
 }
 
-uint8_t byteAt(std::span<const uint8_t> value, std::size_t index)
-{
-    return index < value.size() ? value[index] : 0;
-}
-
-// A text value up to its first zero byte.
 std::string textOf(std::span<const uint8_t> value)
 {
     const auto end = std::find(value.begin(), value.end(), uint8_t{0});
     return {value.begin(), end};
 }
 
-Ipv4 addressOf(std::span<const uint8_t> value)
-{
-    return Ipv4{byteAt(value, 0)} << 24 | Ipv4{byteAt(value, 1)} << 16 |
-           Ipv4{byteAt(value, 2)} << 8 | byteAt(value, 3);
-}
-
 } // namespace
 
-Device deviceFromReply(const std::vector<ReceivedRecord>& records)
+Device deviceFromReply(const ReplyValues& values)
 {
     Device device;
-    std::array<uint8_t, 4> networkMode{}; // a reply without one reads as zeros
-    for (const ReceivedRecord& record : records) {
-        const std::span<const uint8_t> value = record.value;
-        switch (static_cast<Tag>(record.tag)) {
-        case Tag::Mac:
-            for (std::size_t i = 0; i < device.mac.size(); ++i)
-                device.mac[i] = byteAt(value, i);
-            break;
-        case Tag::IpAddress:
-            device.ip = addressOf(value);
-            break;
-        case Tag::SubnetMask:
-            device.mask = addressOf(value);
-            break;
-        case Tag::Gateway:
-            device.gateway = addressOf(value);
-            break;
-        case Tag::HttpPort:
-            device.httpPort = static_cast<uint16_t>(byteAt(value, 0) + 256 * byteAt(value, 1));
-            break;
-        case Tag::NetworkMode:
-            for (std::size_t i = 0; i < networkMode.size(); ++i)
-                networkMode[i] = byteAt(value, i);
-            break;
-        case Tag::Name:
-            device.name = textOf(value);
-            break;
-        case Tag::Version:
-            device.version = textOf(value);
-            break;
-        case Tag::PppoeAccount:
-            device.pppoeAccount = textOf(value);
-            break;
-        case Tag::DeviceKind: {
-            const auto stated = static_cast<DeviceKind>(byteAt(value, 1));
-            if (byteAt(value, 0) == 0x00 &&
-                (stated == DeviceKind::WithoutPppoe || stated == DeviceKind::ReadOnly))
-                device.kind = stated;
-            break;
-        }
-        default:
-            break; // credentials, the PPPoE password and unknown tags are not listed
-        }
-    }
-    device.mode = chosenAddressMode(networkMode);
+    device.mac = values.mac;
+    device.name = textOf(values.name);
+    device.ip = values.ip.value_or(0);
+    device.mask = values.mask.value_or(0);
+    device.gateway = values.gateway.value_or(0);
+    device.httpPort = values.httpPort;
+    device.mode = chosenAddressMode(values.networkMode);
+    device.kind = values.kind;
+    device.version = textOf(values.version);
+    device.pppoeAccount = textOf(values.pppoeAccount);
     return device;
 }
 
@@ -180,15 +132,14 @@ void NativeProtocol::collect(Clock::time_point until,
                 return i.index == received->interfaceIndex;
             });
         const std::span<const uint8_t> bytes{m_receiveBuffer.data(), received->length};
-        const auto record = decodeReply(bytes);
-        const auto records = replyRecords(bytes);
-        if (!chosen || !record || !records)
+        const auto values = decodeReplyValues(bytes);
+        if (!chosen || !values)
             continue;
-        const int slot = m_table.store(*record);
+        const int slot = m_table.store(deviceRecordFrom(*values));
         if (slot == 0)
             continue; // a full table drops new devices, as the window's does
         Device& row = m_rows[static_cast<std::size_t>(slot - 1)];
-        row = deviceFromReply(*records);
+        row = deviceFromReply(*values);
         row.interfaceIndex = received->interfaceIndex;
         row.source = ntohl(received->sender.sin_addr.s_addr);
         const auto interface =

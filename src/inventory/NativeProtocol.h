@@ -3,6 +3,7 @@
 #include "Datagram.h"
 #include "DeviceProtocol.h"
 #include "DeviceTable.h"
+#include "ReplyValues.h"
 #include "UdpSocket.h"
 
 #include <array>
@@ -37,8 +38,7 @@ private:
     std::array<uint8_t, replyCapacity> m_receiveBuffer{};
 };
 
-// The row a reply describes, as far as its records go; where it answered is
-// left to the caller.
-Device deviceFromReply(const std::vector<ReceivedRecord>& records);
+// The row a reply's values describe; where it answered is left to the caller.
+Device deviceFromReply(const ReplyValues& values);
 
 } // namespace tavolix

@@ -7,7 +7,7 @@
 #include "NativeRequest.h"
 #include "PlanFile.h"
 #include "ReplyParser.h"
-#include "ReplyRecords.h"
+#include "ReplyValues.h"
 #include "TextEscape.h"
 
 #include <clocale>
@@ -103,7 +103,7 @@ std::vector<uint8_t> reply(uint8_t last, std::initializer_list<uint8_t> ip, uint
 Device camera(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
               std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF})
 {
-    return deviceFromReply(*replyRecords(reply(last, ip, kind, mode)));
+    return deviceFromReply(*decodeReplyValues(reply(last, ip, kind, mode)));
 }
 
 TEST(PlanFile, NamesEveryBadCellAtOnce)
@@ -212,7 +212,7 @@ TEST(NativeRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEnc
 {
     const auto bytes = reply(7, {198, 18, 1, 7}, 1, {0xFF, 0xFF, 0xFF, 0xFF}, "cam\xe9ra");
     const DeviceRecord stored = *decodeReply(bytes); // Latin-1 name: not UTF-8
-    const Device device = deviceFromReply(*replyRecords(bytes));
+    const Device device = deviceFromReply(*decodeReplyValues(bytes));
     const auto latin1 = LegacyCodePage::Windows1252;
     const std::pair<SettingValues, test::WireBytes> cases[] = {
         // The untouched Latin-1 name is not sent; NetworkMode always is.
