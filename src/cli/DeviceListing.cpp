@@ -26,8 +26,10 @@ Cell boolean(bool value)
 const std::vector<std::string>& listingColumns()
 {
     static const std::vector<std::string> columns = {
-        "mac",     "name",          "ip",        "mask",   "gateway", "http_port",   "mode", "kind",
-        "version", "pppoe_account", "interface", "source", "on_link", "ip_conflict",
+        "mac",          "name",   "ip",      "mask",        "gateway",
+        "http_port",    "mode",   "kind",    "version",     "pppoe_account",
+        "interface",    "source", "on_link", "ip_conflict", "protocol",
+        "manufacturer", "model",  "serial",  "service_url",
     };
     return columns;
 }
@@ -53,6 +55,11 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
             {ipv4Text(device.source), CellType::Plain},
             boolean(device.onLink),
             boolean(sameIp > 1),
+            {std::string(protocolsName(device.protocols)), CellType::Plain},
+            text(device.manufacturer),
+            text(device.model),
+            text(device.serial),
+            text(device.serviceUrl),
         });
     }
     return rows;
@@ -95,14 +102,25 @@ std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
 
 std::string tableListing(const std::vector<std::vector<Cell>>& rows)
 {
+    // A terminal is narrow: a column empty on every row says nothing there.
+    const auto& columns = listingColumns();
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (std::any_of(rows.begin(), rows.end(),
+                        [i](const auto& row) { return i < row.size() && !row[i].text.empty(); }))
+            shown.push_back(i);
+    }
+    std::vector<std::string> header;
+    for (const std::size_t i : shown)
+        header.push_back(columns[i]);
     std::vector<std::vector<std::string>> texts;
     for (const auto& row : rows) {
         std::vector<std::string> line;
-        for (const Cell& cell : row)
-            line.push_back(cell.text);
+        for (const std::size_t i : shown)
+            line.push_back(row[i].text);
         texts.push_back(std::move(line));
     }
-    return renderTable(listingColumns(), texts);
+    return renderTable(rows.empty() ? columns : header, texts);
 }
 
 std::string formatListing(OutputFormat format, const std::vector<Device>& devices)

@@ -16,8 +16,9 @@ enum class OutputFormat
 };
 
 // The listing's columns, in order: mac, name, ip, mask, gateway, http_port,
-// mode, kind, version, pppoe_account, interface, source, on_link, ip_conflict.
-// They are the CSV header and the JSON keys.
+// mode, kind, version, pppoe_account, interface, source, on_link, ip_conflict,
+// protocol, manufacturer, model, serial, service_url. They are the CSV header
+// and the JSON keys; new columns only ever go at the end.
 const std::vector<std::string>& listingColumns();
 
 enum class CellType
@@ -40,6 +41,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);
 std::string jsonListing(const std::vector<std::vector<Cell>>& rows); // always an array
+// Leaves out the columns that are empty on every row.
 std::string tableListing(const std::vector<std::vector<Cell>>& rows);
 
 std::string formatListing(OutputFormat format, const std::vector<Device>& devices);

@@ -4,6 +4,19 @@
 
 namespace tavolix {
 
+std::string_view protocolsName(Protocols protocols)
+{
+    switch (protocols) {
+    case Protocols::Native:
+        return "native";
+    case Protocols::Onvif:
+        return "onvif";
+    case Protocols::Both:
+        break;
+    }
+    return "native+onvif";
+}
+
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac)
 {
     const auto device =

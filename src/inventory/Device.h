@@ -7,14 +7,24 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavolix {
+
+// The protocols a device answered in; a device that speaks both is one row.
+enum class Protocols : uint8_t
+{
+    Native = 1, // the devices' own UDP broadcast
+    Onvif = 2,
+    Both = Native | Onvif,
+};
 
 // One device as a search found it, whatever protocol it speaks: its values
 // parsed once from its reply, and where that reply came from.
 struct Device
 {
+    Protocols protocols = Protocols::Native;
     MacAddress mac{}; // the key by which searches know it again
     std::string name; // the device's own bytes: UTF-8 or a legacy code page
     Ipv4 ip = 0;
@@ -25,12 +35,20 @@ struct Device
     DeviceKind kind = DeviceKind::Unstated;
     std::string version;      // bytes, as name
     std::string pppoeAccount; // bytes, as name
+    // What only ONVIF tells (UTF-8): empty for devices that speak only ours.
+    std::string manufacturer;
+    std::string model;
+    std::string serial;
+    std::string serviceUrl; // the device service the settings are read and changed at
 
     std::string interfaceName; // the local interface the reply came in on
     unsigned interfaceIndex = 0;
     Ipv4 source = 0;     // the reply's sender
     bool onLink = false; // ip lies in a subnet of that interface
 };
+
+// "native", "onvif" or "native+onvif".
+std::string_view protocolsName(Protocols protocols);
 
 // The device with this MAC among devices; nothing when none has it.
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac);

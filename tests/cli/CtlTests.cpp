@@ -104,8 +104,10 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     const CtlResult planned = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0",
                                    "--gateway", "198.18.0.1", "--name-prefix", "cam-"});
     ASSERT_EQ(planned.exitCode, 0) << planned.err;
-    EXPECT_THAT(planned.out, StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
-                                        "pppoe_account,interface,source,on_link,ip_conflict\r\n"));
+    EXPECT_THAT(planned.out,
+                StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
+                           "pppoe_account,interface,source,on_link,ip_conflict,protocol,"
+                           "manufacturer,model,serial,service_url\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
@@ -134,7 +136,8 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"({"mac":"02005e100008","name":"cam-008","ip":"198.18.0.107","mask":"255.255.255.0",)"
         R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
         R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
-        R"("ip_conflict":false})");
+        R"("ip_conflict":false,"protocol":"native","manufacturer":"","model":"",)"
+        R"("serial":"","service_url":""})");
     outputPath = "/dev/full"; // a listing that cannot be written is no success
     const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
     EXPECT_EQ(full.exitCode, 3);
