@@ -50,6 +50,19 @@ std::string newMessageId()
     return id;
 }
 
+// fe80:: and the modified EUI-64 of the MAC.
+std::string linkLocalIpv6(uint64_t mac)
+{
+    const uint64_t high = (mac >> 24) ^ 0x020000, low = mac & 0xffffff;
+    const uint64_t groups[] = {high >> 8, ((high & 0xff) << 8) | 0xff, 0xfe00 | (low >> 16),
+                               low & 0xffff};
+    std::ostringstream text;
+    text << "fe80:" << std::hex;
+    for (const uint64_t group : groups)
+        text << ':' << group;
+    return text.str();
+}
+
 } // namespace
 
 std::optional<Probe> parseProbe(std::string_view datagram)
@@ -123,11 +136,10 @@ std::string probeMatchesMessage(const SimCamera& camera, const Probe& probe, boo
     if (extraXAddrs && !camera.isComputer) {
         // What cameras with link-local addresses advertise first; a client
         // must pick the address it can reach.
-        const uint64_t low = camera.mac & 0xffffff;
-        xaddrs = "http://[fe80::ff:fe" + macText(low, '\0').substr(6, 2) + ":" +
-                 macText(low, '\0').substr(8) + "]/onvif/device_service http://169.254." +
-                 std::to_string((low >> 8) & 0xff) + "." +
-                 std::to_string(std::max<uint64_t>(low & 0xff, 1)) + "/onvif/device_service ";
+        xaddrs = "http://[" + linkLocalIpv6(camera.mac) + "]/onvif/device_service http://169.254." +
+                 std::to_string((camera.mac >> 8) & 0xff) + "." +
+                 std::to_string(std::max<uint64_t>(camera.mac & 0xff, 1)) +
+                 "/onvif/device_service ";
     }
     appendText(match, "d:XAddrs", xaddrs + deviceServiceAddress(camera));
     appendText(match, "d:MetadataVersion", "1");
