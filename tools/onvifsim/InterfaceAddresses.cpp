@@ -31,6 +31,20 @@ bool InterfaceAddresses::add(Ipv4 address, int prefixLength) const
            runIp("replace", ipv4Text(address) + "/" + std::to_string(prefixLength));
 }
 
+bool InterfaceAddresses::addAll(const std::vector<std::pair<Ipv4, int>>& addresses) const
+{
+    if (m_interface.empty())
+        return true;
+    std::FILE* batch = ::popen("ip -4 -batch -", "w");
+    if (!batch)
+        return false;
+    for (const auto& [address, prefixLength] : addresses)
+        std::fprintf(batch, "addr replace %s/%d dev %s\n", ipv4Text(address).c_str(), prefixLength,
+                     m_interface.c_str());
+    const int status = ::pclose(batch);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 bool InterfaceAddresses::remove(Ipv4 address, int prefixLength) const
 {
     return m_interface.empty() ||

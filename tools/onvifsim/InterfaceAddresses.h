@@ -3,6 +3,8 @@
 #include "Ipv4.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tavolix::onvifsim {
 
@@ -18,6 +20,8 @@ public:
     InterfaceAddresses& operator=(const InterfaceAddresses&) = delete;
 
     bool add(Ipv4 address, int prefixLength) const;
+    // Many at once, through one ip(8) process.
+    bool addAll(const std::vector<std::pair<Ipv4, int>>& addresses) const;
     bool remove(Ipv4 address, int prefixLength) const;
     // Old to new; with no interface the addresses are someone else's concern.
     bool move(Ipv4 from, int fromPrefix, Ipv4 to, int toPrefix) const;

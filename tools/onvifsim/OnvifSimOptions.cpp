@@ -73,6 +73,8 @@ bool applyOption(std::string_view name, const std::string& value, OnvifSimOption
         return parseNumber(value, -3'000'000'000LL, 3'000'000'000LL, options.clockOffsetSeconds);
     if (name == "--answer-type")
         return parseAnswerType(value, options.probeFilter);
+    if (name == "--match-delay")
+        return parseNumber(value, 0, 10'000, options.matchDelayMs);
     if (name == "--ignoring")
         return parseNumber(value, 0, maximumDevices, options.ignoringDevices);
     return false;
@@ -145,6 +147,8 @@ std::string usageText()
            "  --reboot-needed        network changes take effect at SystemReboot\n"
            "  --ignoring N           the first N cameras accept changes and keep settings\n"
            "  --wsdp-host            one more answerer: a computer (wsdp:Device, no scopes)\n"
+           "  --match-delay MS       each camera answers a probe after a random wait of\n"
+           "                         up to MS ms (WS-Discovery devices wait up to 500)\n"
            "  --quiet                no line per probe\n";
 }
 

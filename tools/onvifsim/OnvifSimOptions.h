@@ -36,6 +36,7 @@ struct OnvifSimOptions
     bool rebootNeeded = false; // network changes wait for SystemReboot
     int ignoringDevices = 0;   // the first N devices accept changes and keep their settings
     bool wsdpHost = false;     // one more answerer: a computer, not a camera
+    int matchDelayMs = 0;      // each answer waits a random time up to this
     bool quiet = false;        // no line per probe
 };
 

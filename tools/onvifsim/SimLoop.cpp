@@ -6,12 +6,15 @@
 #include "SimFleet.h"
 #include "UniqueFd.h"
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <poll.h>
+#include <random>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -51,16 +54,59 @@ int takeSignal(int fd)
     return ::read(fd, &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo) : 0;
 }
 
-void answerProbe(SimFleet& fleet, const DiscoverySocket& socket, std::span<char> buffer)
+// Probe matches waiting for their moment: each camera answers after its own
+// random wait, so that a thousand answers do not arrive as one burst.
+class PendingMatches final
 {
-    const auto received = socket.receive(buffer);
-    if (!received)
-        return;
-    const std::string_view datagram(buffer.data(), received->length);
-    for (const ProbeAnswer& answer : fleet.answerProbe(datagram, endpointText(received->sender))) {
-        if (!socket.sendFrom(answer.source, answer.message, received->sender))
-            printLine("send-failed " + endpointText(received->sender));
+public:
+    explicit PendingMatches(int spreadMs) : m_spread(0, spreadMs) {}
+    PendingMatches(const PendingMatches&) = delete;
+    PendingMatches& operator=(const PendingMatches&) = delete;
+
+    void take(SimFleet& fleet, const DiscoverySocket& socket, std::span<char> buffer)
+    {
+        const auto received = socket.receive(buffer);
+        if (!received)
+            return;
+        const std::string_view datagram(buffer.data(), received->length);
+        const auto now = Clock::now();
+        for (ProbeAnswer& answer : fleet.answerProbe(datagram, endpointText(received->sender)))
+            m_waiting.emplace(now + std::chrono::milliseconds(m_spread(m_random)),
+                              Match{std::move(answer), received->sender});
     }
+
+    // Sends what is due; then the wait until the next one, -1: none.
+    int sendDue(const DiscoverySocket& socket)
+    {
+        const auto now = Clock::now();
+        while (!m_waiting.empty() && m_waiting.begin()->first <= now) {
+            const Match& match = m_waiting.begin()->second;
+            if (!socket.sendFrom(match.answer.source, match.answer.message, match.destination))
+                printLine("send-failed " + endpointText(match.destination));
+            m_waiting.erase(m_waiting.begin());
+        }
+        if (m_waiting.empty())
+            return -1;
+        return static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(m_waiting.begin()->first - now).count());
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Match
+    {
+        ProbeAnswer answer;
+        sockaddr_in destination;
+    };
+    std::multimap<Clock::time_point, Match> m_waiting;
+    std::uniform_int_distribution<int> m_spread;
+    std::minstd_rand m_random{std::random_device{}()};
+};
+
+// The nearer of two poll() time-outs, where -1 waits for ever.
+int nearer(int a, int b)
+{
+    return a < 0 ? b : b < 0 ? a : std::min(a, b);
 }
 
 int fail(const std::string& what)
@@ -87,11 +133,11 @@ int runSimulation(const OnvifSimOptions& options)
         &printLine);
     if (!addresses.promoteSecondaries())
         return fail("cannot set promote_secondaries on " + options.interfaceName);
-    for (const SimCamera& camera : fleet.cameras()) {
-        if (!addresses.add(camera.settings.address, camera.settings.prefixLength))
-            return fail("cannot add " + ipv4Text(camera.settings.address) + " to " +
-                        options.interfaceName);
-    }
+    std::vector<std::pair<Ipv4, int>> initial;
+    for (const SimCamera& camera : fleet.cameras())
+        initial.emplace_back(camera.settings.address, camera.settings.prefixLength);
+    if (!addresses.addAll(initial))
+        return fail("cannot add the cameras' addresses to " + options.interfaceName);
     std::string error;
     DiscoverySocket discovery;
     HttpFrontEnd http(fleet);
@@ -102,12 +148,14 @@ int runSimulation(const OnvifSimOptions& options)
               " devices=" + std::to_string(options.count));
 
     std::vector<char> buffer(datagramCapacity);
+    PendingMatches matches(options.matchDelayMs);
     while (true) {
+        const int wait = nearer(matches.sendDue(discovery), http.timeoutMs());
         std::vector<pollfd> watched = {
             {signals.get(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}, {http.daemonFd(), POLLIN, 0}};
         for (const int listener : http.listenerFds())
             watched.push_back({listener, POLLIN, 0});
-        if (::poll(watched.data(), watched.size(), http.timeoutMs()) < 0) {
+        if (::poll(watched.data(), watched.size(), wait) < 0) {
             if (errno == EINTR)
                 continue;
             return fail(std::string("poll: ") + std::strerror(errno));
@@ -117,7 +165,7 @@ int runSimulation(const OnvifSimOptions& options)
             return 0;
         }
         if (watched[1].revents != 0)
-            answerProbe(fleet, discovery, buffer);
+            matches.take(fleet, discovery, buffer);
         for (std::size_t i = 3; i < watched.size(); ++i) {
             if (watched[i].revents != 0)
                 http.accept(watched[i].fd);
