@@ -1,5 +1,6 @@
 #include "DeviceService.h"
 
+#include "DeviceReadings.h"
 #include "SoapNames.h"
 
 #include <charconv>
@@ -39,11 +40,6 @@ void fillFault(CallOutcome& outcome, const Fault& fault, std::string note)
     outcome.note = "fault " + std::move(note);
 }
 
-std::string boolText(bool value)
-{
-    return value ? "true" : "false";
-}
-
 std::optional<bool> parseBool(const pugi::xml_node& node)
 {
     const std::string text = trimmedText(node);
@@ -64,23 +60,8 @@ std::optional<Number> parseNumber(const std::string& text, Number low, Number hi
     return value;
 }
 
-// The device's clock as date and time elements.
-void appendDateTime(pugi::xml_node parent, const char* name, DeviceTime time)
-{
-    const auto days = std::chrono::floor<std::chrono::days>(time);
-    const std::chrono::year_month_day date(days);
-    const std::chrono::hh_mm_ss clock(std::chrono::floor<std::chrono::seconds>(time - days));
-    pugi::xml_node node = parent.append_child(name);
-    pugi::xml_node timeNode = node.append_child("tt:Time");
-    appendText(timeNode, "tt:Hour", std::to_string(clock.hours().count()));
-    appendText(timeNode, "tt:Minute", std::to_string(clock.minutes().count()));
-    appendText(timeNode, "tt:Second", std::to_string(clock.seconds().count()));
-    pugi::xml_node dateNode = node.append_child("tt:Date");
-    appendText(dateNode, "tt:Year", std::to_string(static_cast<int>(date.year())));
-    appendText(dateNode, "tt:Month", std::to_string(static_cast<unsigned>(date.month())));
-    appendText(dateNode, "tt:Day", std::to_string(static_cast<unsigned>(date.day())));
-}
-
+// A call with arguments: they are checked, and a change goes where the
+// camera's options send it.
 class DeviceCall final
 {
 public:
@@ -95,18 +76,7 @@ public:
     static const std::map<std::string, Handler, std::less<>>& handlers()
     {
         static const std::map<std::string, Handler, std::less<>> table = {
-            {"GetSystemDateAndTime", &DeviceCall::getSystemDateAndTime},
-            {"GetProfiles", &DeviceCall::getProfiles},
             {"GetProfile", &DeviceCall::getProfile},
-            {"GetDeviceInformation", &DeviceCall::getDeviceInformation},
-            {"GetCapabilities", &DeviceCall::getCapabilities},
-            {"GetServices", &DeviceCall::getServices},
-            {"GetHostname", &DeviceCall::getHostname},
-            {"GetNetworkInterfaces", &DeviceCall::getNetworkInterfaces},
-            {"GetNetworkDefaultGateway", &DeviceCall::getNetworkDefaultGateway},
-            {"GetDNS", &DeviceCall::getDns},
-            {"GetNetworkProtocols", &DeviceCall::getNetworkProtocols},
-            {"GetScopes", &DeviceCall::getScopes},
             {"SetNetworkInterfaces", &DeviceCall::setNetworkInterfaces},
             {"SetNetworkDefaultGateway", &DeviceCall::setNetworkDefaultGateway},
             {"SetNetworkProtocols", &DeviceCall::setNetworkProtocols},
@@ -132,139 +102,11 @@ private:
         return given ? given : child(m_request, ns::tt, name);
     }
 
-    void getSystemDateAndTime(pugi::xml_node response)
-    {
-        pugi::xml_node info = response.append_child("tds:SystemDateAndTime");
-        appendText(info, "tt:DateTimeType", "Manual");
-        appendText(info, "tt:DaylightSavings", "false");
-        appendText(info.append_child("tt:TimeZone"), "tt:TZ", "UTC0");
-        appendDateTime(info, "tt:UTCDateTime", m_context.deviceNow);
-        appendDateTime(info, "tt:LocalDateTime", m_context.deviceNow);
-    }
-
-    void getDeviceInformation(pugi::xml_node response)
-    {
-        appendText(response, "tds:Manufacturer", "Tavolix Lab");
-        appendText(response, "tds:Model", m_camera.model);
-        appendText(response, "tds:FirmwareVersion", "1.0.0");
-        appendText(response, "tds:SerialNumber", macText(m_camera.mac, '\0'));
-        appendText(response, "tds:HardwareId", "1.0");
-    }
-
-    // The device service, and media at the same address for GetProfiles alone.
-    void getCapabilities(pugi::xml_node response)
-    {
-        pugi::xml_node device = response.append_child("tds:Capabilities").append_child("tt:Device");
-        appendText(device, "tt:XAddr", deviceServiceAddress(m_camera));
-        pugi::xml_node network = device.append_child("tt:Network");
-        appendText(network, "tt:IPFilter", "false");
-        appendText(network, "tt:ZeroConfiguration", "false");
-        appendText(network, "tt:IPVersion6", "false");
-        appendText(network, "tt:DynDNS", "false");
-        pugi::xml_node system = device.append_child("tt:System");
-        for (const char* name : {"tt:DiscoveryResolve", "tt:DiscoveryBye", "tt:RemoteDiscovery",
-                                 "tt:SystemBackup", "tt:SystemLogging", "tt:FirmwareUpgrade"})
-            appendText(system, name, "false");
-        pugi::xml_node version = system.append_child("tt:SupportedVersions");
-        appendText(version, "tt:Major", "2");
-        appendText(version, "tt:Minor", "0");
-        device.append_child("tt:IO");
-        device.append_child("tt:Security");
-        appendText(response.child("tds:Capabilities").append_child("tt:Media"), "tt:XAddr",
-                   deviceServiceAddress(m_camera));
-    }
-
-    // Clients ask for a media profile before anything else; one, with no
-    // configurations, lets them go on to the device calls.
-    void getProfiles(pugi::xml_node response) { appendProfile(response, "trt:Profiles"); }
-
     void getProfile(pugi::xml_node response)
     {
-        if (trimmedText(child(m_request, ns::trt, "ProfileToken")) != "profile_1")
+        if (trimmedText(child(m_request, ns::trt, "ProfileToken")) != profileToken)
             return refuse("ter:NoProfile", "No such profile");
         appendProfile(response, "trt:Profile");
-    }
-
-    static void appendProfile(pugi::xml_node response, const char* name)
-    {
-        pugi::xml_node profile = response.append_child(name);
-        profile.append_attribute("token") = "profile_1";
-        profile.append_attribute("fixed") = "true";
-        appendText(profile, "tt:Name", "main");
-    }
-
-    void getServices(pugi::xml_node response)
-    {
-        pugi::xml_node service = response.append_child("tds:Service");
-        appendText(service, "tds:Namespace", ns::tds);
-        appendText(service, "tds:XAddr", deviceServiceAddress(m_camera));
-        pugi::xml_node version = service.append_child("tds:Version");
-        appendText(version, "tt:Major", "2");
-        appendText(version, "tt:Minor", "0");
-    }
-
-    void getHostname(pugi::xml_node response)
-    {
-        pugi::xml_node info = response.append_child("tds:HostnameInformation");
-        appendText(info, "tt:FromDHCP", "false");
-        appendText(info, "tt:Name", m_camera.name);
-    }
-
-    void getNetworkInterfaces(pugi::xml_node response)
-    {
-        const NetworkSettings& settings = m_camera.settings;
-        pugi::xml_node interface = response.append_child("tds:NetworkInterfaces");
-        interface.append_attribute("token") = "eth0";
-        appendText(interface, "tt:Enabled", "true");
-        pugi::xml_node info = interface.append_child("tt:Info");
-        appendText(info, "tt:Name", "eth0");
-        appendText(info, "tt:HwAddress", macText(m_camera.mac, ':'));
-        appendText(info, "tt:MTU", "1500");
-        pugi::xml_node ipv4 = interface.append_child("tt:IPv4");
-        appendText(ipv4, "tt:Enabled", "true");
-        pugi::xml_node config = ipv4.append_child("tt:Config");
-        pugi::xml_node address = config.append_child(settings.dhcp ? "tt:FromDHCP" : "tt:Manual");
-        appendText(address, "tt:Address", ipv4Text(settings.address));
-        appendText(address, "tt:PrefixLength", std::to_string(settings.prefixLength));
-        appendText(config, "tt:DHCP", boolText(settings.dhcp));
-    }
-
-    void getNetworkDefaultGateway(pugi::xml_node response)
-    {
-        pugi::xml_node gateway = response.append_child("tds:NetworkGateway");
-        if (m_camera.settings.gateway != 0)
-            appendText(gateway, "tt:IPv4Address", ipv4Text(m_camera.settings.gateway));
-    }
-
-    void getDns(pugi::xml_node response)
-    {
-        appendText(response.append_child("tds:DNSInformation"), "tt:FromDHCP", "false");
-    }
-
-    void getNetworkProtocols(pugi::xml_node response)
-    {
-        const auto add = [&](const char* name, bool enabled, uint16_t port) {
-            pugi::xml_node protocol = response.append_child("tds:NetworkProtocols");
-            appendText(protocol, "tt:Name", name);
-            appendText(protocol, "tt:Enabled", boolText(enabled));
-            appendText(protocol, "tt:Port", std::to_string(port));
-        };
-        add("HTTP", true, m_camera.settings.httpPort);
-        add("HTTPS", false, 443);
-        add("RTSP", true, 554);
-    }
-
-    void getScopes(pugi::xml_node response)
-    {
-        const auto add = [&](const char* definition, const std::string& item) {
-            pugi::xml_node scope = response.append_child("tds:Scopes");
-            appendText(scope, "tt:ScopeDef", definition);
-            appendText(scope, "tt:ScopeItem", item);
-        };
-        for (const std::string& scope : fixedScopes(m_camera))
-            add("Fixed", scope);
-        for (const std::string& scope : m_camera.configurableScopes)
-            add("Configurable", scope);
     }
 
     // Where a network change goes: the settings due after the reply, or
@@ -394,9 +236,11 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
         return outcome;
     }
     outcome.call = std::string(localName(operation));
+    const Reading reading = readingFor(outcome.call);
     const auto handler = DeviceCall::handlers().find(outcome.call);
     const std::string_view service = outcome.call.starts_with("GetProfile") ? ns::trt : ns::tds;
-    if (namespaceOf(operation) != service || handler == DeviceCall::handlers().end()) {
+    if (namespaceOf(operation) != service ||
+        (!reading && handler == DeviceCall::handlers().end())) {
         fillFault(outcome, {false, "ter:ActionNotSupported", {}, "Not supported"}, "not-supported");
         return outcome;
     }
@@ -412,6 +256,11 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
     Envelope reply;
     pugi::xml_node response = reply.body.append_child(
         ((service == ns::trt ? "trt:" : "tds:") + outcome.call + "Response").c_str());
+    if (reading) {
+        reading(response, camera, context.deviceNow);
+        outcome.reply = reply.text();
+        return outcome;
+    }
     DeviceCall call(camera, context, operation, outcome);
     (call.*handler->second)(response);
     if (call.refusal()) {
