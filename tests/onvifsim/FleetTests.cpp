@@ -58,8 +58,9 @@ protected:
         if (!m_fleet)
             m_fleet.emplace(
                 options,
-                [this](const NetworkSettings& before, const NetworkSettings& after) {
-                    moves.push_back({before.address, after.address});
+                [this](const NetworkSettings& before, const NetworkSettings& after, bool keepOld) {
+                    moves.push_back(ipv4Text(before.address) + (keepOld ? " stays, " : " -> ") +
+                                    ipv4Text(after.address));
                     return true;
                 },
                 [this](const std::string& line) { transcript.push_back(line); },
@@ -85,7 +86,7 @@ protected:
     }
 
     OnvifSimOptions options;
-    std::vector<std::pair<Ipv4, Ipv4>> moves;
+    std::vector<std::string> moves;
     std::vector<std::string> transcript;
 
 private:
@@ -104,7 +105,7 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
     EXPECT_EQ(post(first, request("<tds:GetNothing/>")).status, 500u);
 
     EXPECT_EQ(post(first, moveTo("198.18.0.50")).status, 200u);
-    ASSERT_EQ(moves, (std::vector<std::pair<Ipv4, Ipv4>>{{first, moved}}));
+    ASSERT_EQ(moves, std::vector<std::string>{"198.18.0.20 -> 198.18.0.50"});
     EXPECT_EQ(post(first, request("<tds:GetNetworkInterfaces/>")).status, 404u);
     EXPECT_EQ(addressOf(moved), "198.18.0.50");
     EXPECT_EQ(addressOf(second), "198.18.0.21");
@@ -121,6 +122,16 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
     EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>")).status, 404u);
     EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>"), 8080).status, 200u);
     EXPECT_EQ(fleet().httpPorts(), (std::set<uint16_t>{80, 8080}));
+
+    // The second camera joins the first's address on port 80, and leaves it
+    // again: the address stays for the first.
+    post(second, moveTo("198.18.0.50"));
+    EXPECT_EQ(addressOf(moved), "198.18.0.50");
+    post(moved, moveTo("198.18.0.51"));
+    EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>"), 8080).status, 200u);
+    EXPECT_EQ(moves,
+              (std::vector<std::string>{"198.18.0.20 -> 198.18.0.50", "198.18.0.21 -> 198.18.0.50",
+                                        "198.18.0.50 stays, 198.18.0.51"}));
 }
 
 TEST_F(OnvifSimFleet, RebootNeededAndIgnoringCamerasKeepTheirAddress)
@@ -140,7 +151,7 @@ TEST_F(OnvifSimFleet, RebootNeededAndIgnoringCamerasKeepTheirAddress)
     EXPECT_EQ(addressOf(moved + 1), "198.18.0.51");
     post(first, request("<tds:SystemReboot/>"));
     EXPECT_EQ(addressOf(first), "198.18.0.20");
-    EXPECT_EQ(moves, (std::vector<std::pair<Ipv4, Ipv4>>{{second, moved + 1}}));
+    EXPECT_EQ(moves, std::vector<std::string>{"198.18.0.21 -> 198.18.0.51"});
 }
 
 } // namespace

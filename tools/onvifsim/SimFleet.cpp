@@ -24,6 +24,15 @@ SimFleet::SimFleet(const OnvifSimOptions& options, AddressMover mover, LineSink 
         m_cameras.push_back(makeComputer(options));
 }
 
+bool SimFleet::sharedAddress(const SimCamera& camera) const
+{
+    for (const SimCamera& other : m_cameras) {
+        if (&other != &camera && other.settings.address == camera.settings.address)
+            return true;
+    }
+    return false;
+}
+
 SimCamera* SimFleet::cameraAt(Ipv4 local, uint16_t port)
 {
     for (SimCamera& camera : m_cameras) {
@@ -71,7 +80,7 @@ void SimFleet::commit(SimCamera& camera)
         return;
     if ((camera.staged.address != before.address ||
          camera.staged.prefixLength != before.prefixLength) &&
-        !m_mover(before, camera.staged)) {
+        !m_mover(before, camera.staged, sharedAddress(camera))) {
         m_transcript("move " + macText(camera.mac, '\0') + " failed " +
                      endpointText(camera.staged));
         camera.staged = before;

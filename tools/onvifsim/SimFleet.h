@@ -33,8 +33,10 @@ struct ProbeAnswer
 class SimFleet final
 {
 public:
-    // Moves a camera's address on the interface: (before, after).
-    using AddressMover = std::function<bool(const NetworkSettings&, const NetworkSettings&)>;
+    // Moves a camera's address on the interface: (before, after, whether
+    // another answerer still holds the old address, which then stays).
+    using AddressMover =
+        std::function<bool(const NetworkSettings&, const NetworkSettings&, bool keepOld)>;
     using LineSink = std::function<void(const std::string&)>;
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
@@ -58,6 +60,7 @@ public:
 
 private:
     SimCamera* cameraAt(Ipv4 local, uint16_t port);
+    bool sharedAddress(const SimCamera& camera) const;
 
     const OnvifSimOptions& m_options;
     std::vector<SimCamera> m_cameras; // the computer last, when there is one

@@ -126,7 +126,9 @@ int runSimulation(const OnvifSimOptions& options)
     const InterfaceAddresses addresses(options.interfaceName);
     SimFleet fleet(
         options,
-        [&](const NetworkSettings& before, const NetworkSettings& after) {
+        [&](const NetworkSettings& before, const NetworkSettings& after, bool keepOld) {
+            if (keepOld)
+                return addresses.add(after.address, after.prefixLength);
             return addresses.move(before.address, before.prefixLength, after.address,
                                   after.prefixLength);
         },
