@@ -55,7 +55,7 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
 {
     auto* request = static_cast<PendingRequest*>(*requestState);
     if (!request) {
-        *requestState = new PendingRequest;
+        *requestState = std::make_unique<PendingRequest>().release(); // freed by onCompleted
         return MHD_YES;
     }
     if (*uploadSize != 0) {
@@ -80,15 +80,15 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
     return sendAnswer(connection, answer);
 }
 
-// Once a reply is out, a change it announced takes effect.
+// Once a reply is out, a change it announced takes effect. The daemon hands
+// the request's state back here, the one place that frees it.
 void onCompleted(void* fleetPointer, MHD_Connection*, void** requestState,
                  MHD_RequestTerminationCode termination)
 {
-    auto* request = static_cast<PendingRequest*>(*requestState);
+    const std::unique_ptr<PendingRequest> request(static_cast<PendingRequest*>(*requestState));
     *requestState = nullptr;
     if (request && request->commitAfterReply && termination == MHD_REQUEST_TERMINATED_COMPLETED_OK)
         static_cast<SimFleet*>(fleetPointer)->commit(*request->commitAfterReply);
-    delete request;
 }
 
 } // namespace
