@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <memory>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <pugixml.hpp>
@@ -65,13 +66,14 @@ std::string passwordDigest(std::span<const uint8_t> nonce, std::string_view crea
                            std::string_view password)
 {
     std::array<uint8_t, SHA_DIGEST_LENGTH> digest{};
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(context, EVP_sha1(), nullptr);
-    EVP_DigestUpdate(context, nonce.data(), nonce.size());
-    EVP_DigestUpdate(context, created.data(), created.size());
-    EVP_DigestUpdate(context, password.data(), password.size());
-    EVP_DigestFinal_ex(context, digest.data(), nullptr);
-    EVP_MD_CTX_free(context);
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                          &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha1(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), nonce.data(), nonce.size()) != 1 ||
+        EVP_DigestUpdate(context.get(), created.data(), created.size()) != 1 ||
+        EVP_DigestUpdate(context.get(), password.data(), password.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest.data(), nullptr) != 1)
+        return {}; // matches no digest a client sends
     return base64Encode(digest);
 }
 
@@ -120,6 +122,8 @@ const char* loginCheckText(LoginCheck check)
         return "no-login";
     case LoginCheck::WrongUser:
         return "wrong-user";
+    case LoginCheck::NotDigest:
+        return "not-digest";
     case LoginCheck::BadDigest:
         return "bad-digest";
     case LoginCheck::StaleClock:
@@ -136,9 +140,10 @@ LoginCheck checkUsernameToken(const pugi::xml_node& header, std::string_view use
     if (!token)
         return LoginCheck::Missing;
     const pugi::xml_node passwordNode = child(token, ns::wsse, "Password");
-    if (user != trimmedText(child(token, ns::wsse, "Username")) ||
-        trimmedText(passwordNode.attribute("Type")) != digestType)
+    if (user != trimmedText(child(token, ns::wsse, "Username")))
         return LoginCheck::WrongUser;
+    if (trimmedText(passwordNode.attribute("Type")) != digestType)
+        return LoginCheck::NotDigest;
     const std::string created = trimmedText(child(token, ns::wsu, "Created"));
     const auto nonce = base64Decode(trimmedText(child(token, ns::wsse, "Nonce")));
     if (!nonce || nonce->empty() ||

@@ -31,7 +31,8 @@ enum class LoginCheck
 {
     Accepted,
     Missing,    // no UsernameToken in the header
-    WrongUser,  // another user name, or a plain-text password
+    WrongUser,  // another user name
+    NotDigest,  // a plain-text password: the cameras take digests only
     BadDigest,  // nonce or digest wrong
     StaleClock, // Created more than five minutes from the device's clock
 };
