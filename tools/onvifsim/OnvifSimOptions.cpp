@@ -144,7 +144,7 @@ std::string usageText()
            "  --typed-only           answer only probes that list types\n"
            "  --answer-type dn|tds   answer only probes that list this type\n"
            "  --extra-xaddrs         advertise IPv6 link-local and 169.254 XAddrs first\n"
-           "  --reboot-needed        network changes take effect at SystemReboot\n"
+           "  --reboot-needed        a new address waits for SystemReboot (RebootNeeded)\n"
            "  --ignoring N           the first N cameras accept changes and keep settings\n"
            "  --wsdp-host            one more answerer: a computer (wsdp:Device, no scopes)\n"
            "  --match-delay MS       each camera answers a probe after a random wait of\n"
