@@ -10,8 +10,9 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     # ONVIF devices: HTTP with many devices at once, XML, digests and nonces
     libcurl4-openssl-dev libpugixml-dev libssl-dev
-    # the simulated ONVIF device's HTTP side
-    libmicrohttpd-dev
+    # the simulated ONVIF device's HTTP side, and node for an independent
+    # ONVIF client (npm onvif) to test it with
+    libmicrohttpd-dev nodejs
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick
@@ -48,6 +49,11 @@ fi
 # skips the ufw profile's check, saying why).
 if ! dpkg-query -W -f='${Status}' netfilter-persistent 2>/dev/null | grep -q ' installed$'; then
     packages+=(ufw)
+fi
+# NodeSource's nodejs brings its own npm and conflicts with Debian's; where
+# no npm is present, Debian's comes with Debian's nodejs.
+if ! command -v npm >/dev/null; then
+    packages+=(npm)
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq

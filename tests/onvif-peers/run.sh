@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# onvifsim in one network namespace, an independent ONVIF client in another,
+# a veth pair between them; the cameras' clock runs an hour ahead.
+# usage: run.sh onvif-util|npm-onvif ONVIFSIM CACHE_DIR
+# onvif-tools is not installed (66 packages with Qt 5 and FFmpeg, 211 MB);
+# its two packages are fetched with `apt-get download` and unpacked into the
+# cache instead (270 kB, 2.5 s here): onvif-util needs only libonvif and libxml2.
+set -euo pipefail
+peer=$1 sim=$2 cache=$3
+here=$(cd "$(dirname "$0")" && pwd)
+skip() { echo "SKIP: $*"; exit 77; }
+
+[ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
+command -v ip >/dev/null || skip "ip (iproute2) is missing"
+mkdir -p "$cache"
+
+find_onvif_util() {
+    if command -v onvif-util >/dev/null; then
+        peer_run=(onvif-util)
+        return
+    fi
+    local root=$cache/onvif-tools
+    if [ ! -x "$root/usr/bin/onvif-util" ]; then
+        local debs=$cache/onvif-tools-debs log
+        mkdir -p "$debs"
+        log=$( (cd "$debs" && apt-get download onvif-tools libonvif1) 2>&1) ||
+            skip "onvif-tools is not installed and apt-get download failed: $log"
+        for deb in "$debs"/*.deb; do dpkg-deb -x "$deb" "$root"; done
+    fi
+    peer_run=(env LD_LIBRARY_PATH="$root/usr/lib/x86_64-linux-gnu" "$root/usr/bin/onvif-util")
+}
+
+find_npm_onvif() {
+    command -v node >/dev/null || skip "node is missing"
+    if [ ! -d "$cache/npm/node_modules/onvif" ]; then
+        command -v npm >/dev/null || skip "npm is missing"
+        local log
+        log=$(npm install --prefix "$cache/npm" --no-audit --no-fund onvif@0.8.3 2>&1) ||
+            skip "npm install onvif failed (registry unreachable?): $log"
+    fi
+    peer_run=(env NODE_PATH="$cache/npm/node_modules" node "$here/peer.js")
+}
+
+case $peer in
+onvif-util) find_onvif_util ;;
+npm-onvif) find_npm_onvif ;;
+*) echo "unknown peer $peer" >&2; exit 2 ;;
+esac
+
+tag=tvxov$$
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+    [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true; }
+    ip netns delete "$tag-sim" 2>/dev/null || true
+    ip netns delete "$tag-peer" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+ip netns add "$tag-sim" 2>/dev/null || skip "ip netns add failed"
+ip netns add "$tag-peer"
+ip -n "$tag-sim" link add vs type veth peer name vp netns "$tag-peer"
+ip -n "$tag-sim" addr add 198.18.0.2/24 dev vs
+ip -n "$tag-peer" addr add 198.18.0.1/24 dev vp
+for side in sim:vs peer:vp; do
+    ip -n "$tag-${side%%:*}" link set lo up
+    ip -n "$tag-${side%%:*}" link set "${side#*:}" up
+done
+# The clients send their probes to 239.255.255.250 by the routing table.
+ip -n "$tag-peer" route add default dev vp
+
+transcript=$work/sim.out
+fail() {
+    echo "FAIL: $*"
+    echo "--- peer output"; cat "$work/peer.out" 2>/dev/null || true
+    echo "--- simulator transcript"; cat "$transcript"
+    exit 1
+}
+# Waits (up to 20 s) until the transcript has a line matching the pattern.
+expect_line() {
+    for _ in $(seq 200); do
+        grep -Eq -- "$1" "$transcript" && return 0
+        sleep 0.1
+    done
+    fail "no transcript line matches: $1"
+}
+expect_output() { grep -Fq -- "$1" "$work/peer.out" || fail "the peer never said: $1"; }
+in_peer() { timeout 60 ip netns exec "$tag-peer" "${peer_run[@]}" "$@" >"$work/peer.out" 2>&1 || true; }
+
+# Logins were made against a clock an hour ahead: the client corrected for it.
+check_logins() {
+    grep -q 'stale-created' "$transcript" && fail "a login's Created missed the cameras' clock"
+    return 0
+}
+start_sim() {
+    if [ -n "$sim_pid" ]; then
+        check_logins
+        kill "$sim_pid"
+        wait "$sim_pid" || true
+    fi
+    ip netns exec "$tag-sim" "$sim" --count 2 --interface vs --clock-offset 3600 \
+        --gateway 198.18.0.1 "$@" >"$transcript" 2>&1 &
+    sim_pid=$!
+    expect_line '^ready '
+}
+start_sim
+for _ in $(seq 100); do
+    ip -n "$tag-peer" -o link show vp | grep -q ' state UP ' && break
+    sleep 0.1
+done
+
+if [ "$peer" = onvif-util ]; then
+    in_peer -a
+    expect_output "198.18.0.20 (ONVIFSIM-001 SimCam-200)"
+    expect_output "198.18.0.21 (ONVIFSIM-002 SimCam-200)"
+
+    printf 'get network\nset default_gateway 198.18.0.254\nget network\nquit\n' >"$work/in"
+    in_peer -u admin -p admin 198.18.0.20 <"$work/in"
+    expect_output "serial: 02005e200001"
+    expect_output "Gateway:    198.18.0.1"
+    expect_output "Gateway:    198.18.0.254"
+    expect_line '^call 02005e200001 SetNetworkDefaultGateway ok 198.18.0.254$'
+
+    in_peer -u admin -p wrong 198.18.0.21 </dev/null
+    expect_line '^call 02005e200002 [A-Za-z]+ fault not-authorized bad-digest$'
+
+    printf 'set ip_address 198.18.0.50\nquit\n' >"$work/in"
+    in_peer -u admin -p admin 198.18.0.20 <"$work/in"
+    expect_line '^move 02005e200001 198.18.0.20/24:80 -> 198.18.0.50/24:80 gateway 198.18.0.254$'
+    in_peer -a
+    expect_output "198.18.0.50 (ONVIFSIM-001 SimCam-200)"
+    grep -Fq "198.18.0.20 " "$work/peer.out" && fail "the moved camera still answers at 198.18.0.20"
+    printf 'get network\nquit\n' >"$work/in"
+    in_peer -u admin -p admin 198.18.0.50 <"$work/in"
+    expect_output "IP Address: 198.18.0.50"
+
+    # A camera that needs a reboot for a new address: onvif-util reboots it.
+    start_sim --reboot-needed
+    printf 'set ip_address 198.18.0.61\nquit\n' >"$work/in"
+    in_peer -u admin -p admin 198.18.0.21 <"$work/in"
+    expect_line '^move 02005e200002 198.18.0.21/24:80 -> 198.18.0.61/24:80'
+    grep -A1 'SetNetworkInterfaces ok 198.18.0.61/24$' "$transcript" |
+        grep -q '^call 02005e200002 SystemReboot ok$' ||
+        fail "the address moved before the reboot, or without one"
+else
+    in_peer 198.18.0.21 admin 198.18.0.253
+    expect_output 'http://198.18.0.20/onvif/device_service'
+    expect_output 'http://198.18.0.21/onvif/device_service'
+    expect_output '{"step":"connect","error":null'
+    expect_output '"hwAddress":"02:00:5e:20:00:02"'
+    expect_output '"address":"198.18.0.21","prefixLength":24'
+    expect_output '{"step":"gateway","error":null,"value":{"IPv4Address":"198.18.0.253"}}'
+    expect_line '^call 02005e200002 SetNetworkDefaultGateway ok 198.18.0.253$'
+    expect_line '^call 02005e200002 GetNetworkDefaultGateway ok$'
+
+    in_peer 198.18.0.20 wrong 198.18.0.99
+    grep -Fq '{"step":"connect","error":null' "$work/peer.out" && fail "a wrong password logged in"
+    expect_line '^call 02005e200001 [A-Za-z]+ fault not-authorized bad-digest$'
+    grep -q 'SetNetworkDefaultGateway ok 198.18.0.99' "$transcript" && fail "a wrong password changed"
+fi
+check_logins
+echo "PASS: $peer"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Ipv4.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tavolix::onvifsim {
+
+// Which probes a device answers by their Types.
+enum class ProbeFilter
+{
+    Any,       // an empty probe and every probe whose types the device has
+    TypedOnly, // only probes that list types
+    OnlyDn,    // only probes that list dn:NetworkVideoTransmitter
+    OnlyTds,   // only probes that list tds:Device
+};
+
+struct OnvifSimOptions
+{
+    int count = 1;
+    uint64_t macBase = 0x02005e200001; // locally administered; device i gets base + i
+    Ipv4 ipBase = 0xC6120014;          // 198.18.0.20 in host order; device i gets base + i
+    int prefixLength = 24;
+    Ipv4 gateway = 0;          // none unless given
+    std::string interfaceName; // set: the devices' addresses are added to it
+    uint16_t httpPort = 80;
+    std::string user = "admin";
+    std::string password = "admin";
+    std::string namePrefix = "ONVIFSIM";
+    long long clockOffsetSeconds = 0; // the devices' clock runs this far from the real one
+    ProbeFilter probeFilter = ProbeFilter::Any;
+    bool extraXAddrs = false;  // advertise IPv6 link-local and 169.254 XAddrs first
+    bool rebootNeeded = false; // network changes wait for SystemReboot
+    int ignoringDevices = 0;   // the first N devices accept changes and keep their settings
+    bool wsdpHost = false;     // one more answerer: a computer, not a camera
+    int matchDelayMs = 0;      // each answer waits a random time up to this
+    bool quiet = false;        // no line per probe
+};
+
+struct OptionsOutcome
+{
+    std::optional<OnvifSimOptions> options; // nothing on error or --help
+    std::string message;                    // the error, or the usage text for --help
+    bool helpRequested = false;
+};
+
+// Parses the command line (arguments after the program name).
+OptionsOutcome parseOptions(std::span<char* const> arguments);
+
+std::string usageText();
+
+} // namespace tavolix::onvifsim

@@ -1,0 +1,109 @@
+#include "SimCamera.h"
+
+#include <array>
+#include <cstdio>
+
+namespace tavolix::onvifsim {
+namespace {
+
+constexpr const char* scopeRoot = "onvif://www.onvif.org/";
+
+std::string endpointFor(uint64_t mac, std::string_view kind)
+{
+    // Stable per MAC, so a restarted simulator is the same device to a client.
+    return "urn:uuid:" + std::string(kind) + "-0000-4000-8000-" + macText(mac, '\0');
+}
+
+} // namespace
+
+std::string macText(uint64_t mac, char separator)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int shift = 40; shift >= 0; shift -= 8) {
+        if (separator != '\0' && shift != 40)
+            text += separator;
+        const auto byte = static_cast<unsigned>((mac >> shift) & 0xff);
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0f];
+    }
+    return text;
+}
+
+std::string percentEncoded(std::string_view text)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += digits[byte >> 4];
+            encoded += digits[byte & 0x0f];
+        }
+    }
+    return encoded;
+}
+
+SimCamera makeCamera(const OnvifSimOptions& options, int index)
+{
+    SimCamera camera;
+    camera.mac = options.macBase + static_cast<uint64_t>(index);
+    camera.endpoint = endpointFor(camera.mac, "5a1e0001");
+    std::array<char, 16> number{};
+    std::snprintf(number.data(), number.size(), "-%03d", index + 1);
+    camera.name = options.namePrefix + number.data();
+    camera.configurableScopes = {std::string(scopeRoot) + "name/" + percentEncoded(camera.name),
+                                 std::string(scopeRoot) + "location/" + camera.location};
+    camera.settings.address = options.ipBase + static_cast<Ipv4>(index);
+    camera.settings.prefixLength = options.prefixLength;
+    camera.settings.gateway = options.gateway;
+    camera.settings.httpPort = options.httpPort;
+    camera.staged = camera.settings;
+    camera.keepsSettings = index < options.ignoringDevices;
+    return camera;
+}
+
+SimCamera makeComputer(const OnvifSimOptions& options)
+{
+    SimCamera computer = makeCamera(options, options.count);
+    computer.endpoint = endpointFor(computer.mac, "5a1e0002");
+    computer.name = "WORKSTATION";
+    computer.configurableScopes.clear();
+    computer.settings.httpPort = 5357;
+    computer.staged = computer.settings;
+    computer.isComputer = true;
+    return computer;
+}
+
+std::vector<std::string> fixedScopes(const SimCamera& camera)
+{
+    if (camera.isComputer)
+        return {};
+    const std::string root = scopeRoot;
+    return {root + "type/video_encoder", root + "Profile/Streaming",
+            root + "hardware/" + percentEncoded(camera.model)};
+}
+
+std::vector<std::string> allScopes(const SimCamera& camera)
+{
+    std::vector<std::string> scopes = fixedScopes(camera);
+    scopes.insert(scopes.end(), camera.configurableScopes.begin(), camera.configurableScopes.end());
+    return scopes;
+}
+
+std::string deviceServiceAddress(const SimCamera& camera)
+{
+    std::string address = "http://" + ipv4Text(camera.settings.address);
+    if (camera.settings.httpPort != 80)
+        address += ":" + std::to_string(camera.settings.httpPort);
+    return address +
+           (camera.isComputer ? "/" + camera.endpoint.substr(9) + "/" : "/onvif/device_service");
+}
+
+} // namespace tavolix::onvifsim

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "DeviceService.h"
+#include "OnvifSimOptions.h"
+#include "SimCamera.h"
+
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolix::onvifsim {
+
+struct HttpAnswer
+{
+    unsigned status = 200;
+    std::string body;
+    std::string contentType = "application/soap+xml; charset=utf-8";
+    SimCamera* commitAfterReply = nullptr; // whose staged settings take effect when it is out
+};
+
+struct ProbeAnswer
+{
+    Ipv4 source = 0; // the answerer's address, the datagram's source
+    std::string message;
+};
+
+// Every simulated answerer, found by the address and port a connection or a
+// probe reached. The one owner of their state: the HTTP side and the
+// discovery side both run on the simulator's one thread.
+class SimFleet final
+{
+public:
+    // Moves a camera's address on the interface: (before, after, whether
+    // another answerer still holds the old address, which then stays).
+    using AddressMover =
+        std::function<bool(const NetworkSettings&, const NetworkSettings&, bool keepOld)>;
+    using LineSink = std::function<void(const std::string&)>;
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+
+    SimFleet(const OnvifSimOptions& options, AddressMover mover, LineSink transcript,
+             Clock clock = std::chrono::system_clock::now);
+    SimFleet(const SimFleet&) = delete;
+    SimFleet& operator=(const SimFleet&) = delete;
+
+    // A request that reached local address:port. Only a camera that is at
+    // that address and port answers; anything else is 404.
+    HttpAnswer serve(Ipv4 local, uint16_t port, std::string_view method, std::string_view path,
+                     std::string_view body);
+    // Lets a camera's staged settings take effect, after its reply went out.
+    void commit(SimCamera& camera);
+
+    std::vector<ProbeAnswer> answerProbe(std::string_view datagram, const std::string& peer);
+
+    // The ports some answerer listens on now, for the listening sockets.
+    std::set<uint16_t> httpPorts() const;
+    const std::vector<SimCamera>& cameras() const { return m_cameras; }
+
+private:
+    SimCamera* cameraAt(Ipv4 local, uint16_t port);
+    bool sharedAddress(const SimCamera& camera) const;
+
+    const OnvifSimOptions& m_options;
+    std::vector<SimCamera> m_cameras; // the computer last, when there is one
+    AddressMover m_mover;
+    LineSink m_transcript;
+    Clock m_clock;
+    unsigned m_messageNumber = 0;
+};
+
+} // namespace tavolix::onvifsim
