@@ -86,13 +86,14 @@ std::optional<SystemClock::time_point> parseSystemDateAndTime(std::string_view r
     const auto number = [](pugi::xml_node parent, const char* name, unsigned max) {
         return parseUnsigned(schemaChild(parent, name).text().get(), max);
     };
-    const auto y = number(date, "Year", 9999), mo = number(date, "Month", 12),
+    // The clock counts nanoseconds from 1970 in 64 bits: years past 2262 do not fit.
+    const auto y = number(date, "Year", 2200), mo = number(date, "Month", 12),
                d = number(date, "Day", 31), h = number(time, "Hour", 23),
                mi = number(time, "Minute", 59), s = number(time, "Second", 60);
     if (!y || !mo || !d || !h || !mi || !s)
         return std::nullopt;
     const year_month_day day{year{static_cast<int>(*y)}, month{*mo}, std::chrono::day{*d}};
-    if (!day.ok())
+    if (!day.ok() || *y < 1970)
         return std::nullopt;
     return sys_days{day} + hours{*h} + minutes{*mi} + seconds{*s};
 }
