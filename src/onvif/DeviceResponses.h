@@ -26,6 +26,7 @@ struct DeviceInformation
     std::string firmwareVersion;
     std::string serialNumber;
     std::string hardwareId;
+    bool operator==(const DeviceInformation&) const = default;
 };
 
 struct Ipv4Setting
@@ -44,6 +45,7 @@ struct NetworkInterface
     bool dhcp = false;
     std::optional<Ipv4Setting> manual;   // the first manual address
     std::optional<Ipv4Setting> fromDhcp; // the address DHCP gave
+    bool operator==(const NetworkInterface&) const = default;
 };
 
 struct Scope

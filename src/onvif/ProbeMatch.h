@@ -26,6 +26,7 @@ struct ProbeMatch
     std::vector<std::string> scopes; // as sent: percent-encoded URIs
     std::vector<std::string> xaddrs; // the device service's URLs
     unsigned metadataVersion = 0;
+    bool operator==(const ProbeMatch&) const = default;
 };
 
 struct ProbeMatches

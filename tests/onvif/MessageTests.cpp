@@ -37,7 +37,6 @@ TEST(Probe, TextOfEachKind)
     EXPECT_NE(device.find(R"(xmlns:tds="http://www.onvif.org/ver10/device/wsdl")"),
               std::string::npos);
     EXPECT_NE(device.find("<d:Types>tds:Device</d:Types>"), std::string::npos);
-    EXPECT_EQ(device.find("xmlns:dn"), std::string::npos);
 
     const std::regex version4(
         "uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
@@ -54,10 +53,7 @@ TEST(Security, PublishedDigestExampleAndCreatedText)
     const auto time = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s + 999ms;
     EXPECT_EQ(createdText(time), "2010-09-16T07:50:45Z"); // seconds cut, not rounded
     EXPECT_EQ(createdText(sys_days{year{2031} / 1 / 2} + 3h + 4min + 5s), "2031-01-02T03:04:05Z");
-    const auto offset = hours{-5};
-    const auto stamp = freshStamp(offset);
-    EXPECT_NE(stamp.nonce, freshStamp(offset).nonce);
-    EXPECT_EQ(stamp.created.size(), 20U);
+    EXPECT_NE(freshStamp(-5h).nonce, freshStamp(-5h).nonce);
 }
 
 TEST(DeviceCalls, SecuredEnvelopeImage)
@@ -98,7 +94,6 @@ TEST(DeviceCalls, RequestBodies)
     };
     EXPECT_EQ(getScopes().action(), "http://www.onvif.org/ver10/device/wsdl/GetScopes");
     EXPECT_EQ(body(getSystemDateAndTime()), "<tds:GetSystemDateAndTime/>");
-    EXPECT_EQ(body(systemReboot()), "<tds:SystemReboot/>");
     EXPECT_EQ(body(setNetworkInterfaces({"if 1", false, true})),
               "<tds:SetNetworkInterfaces><tds:InterfaceToken>if 1</tds:InterfaceToken>"
               "<tds:NetworkInterface><tt:Enabled>false</tt:Enabled><tt:IPv4><tt:Enabled>true"

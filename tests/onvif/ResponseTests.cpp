@@ -25,11 +25,10 @@ TEST(DeviceResponses, ClockAndInformation)
 {
     const auto clock = response(
         "<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime><sch:DateTimeType>NTP"
-        "</sch:DateTimeType><sch:DaylightSavings>false</sch:DaylightSavings><sch:TimeZone>"
-        "<sch:TZ>CET-1</sch:TZ></sch:TimeZone><sch:UTCDateTime><sch:Time><sch:Hour>7</sch:Hour>"
-        "<sch:Minute>50</sch:Minute><sch:Second>45</sch:Second></sch:Time><sch:Date>"
-        "<sch:Year>2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
-        "</sch:UTCDateTime></dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>");
+        "</sch:DateTimeType><sch:UTCDateTime><sch:Time><sch:Hour>7</sch:Hour><sch:Minute>50"
+        "</sch:Minute><sch:Second>45</sch:Second></sch:Time><sch:Date><sch:Year>2010</sch:Year>"
+        "<sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date></sch:UTCDateTime>"
+        "</dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>");
     const auto deviceTime = parseSystemDateAndTime(clock);
     ASSERT_TRUE(deviceTime);
     EXPECT_EQ(*deviceTime, sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s);
@@ -41,44 +40,32 @@ TEST(DeviceResponses, ClockAndInformation)
         bad.replace(bad.find(from), std::string_view(from).size(), to);
         EXPECT_FALSE(parseSystemDateAndTime(bad)) << to;
     }
-
-    const auto information = parseDeviceInformation(response(
-        "<dev:GetDeviceInformationResponse><dev:Manufacturer>Acme</dev:Manufacturer>"
-        "<dev:Model>IPC-B140</dev:Model><dev:FirmwareVersion>V5.5.0 build 170721"
-        "</dev:FirmwareVersion><dev:SerialNumber>D1234</dev:SerialNumber><dev:HardwareId>88"
-        "</dev:HardwareId></dev:GetDeviceInformationResponse>"));
-    ASSERT_TRUE(information);
-    EXPECT_EQ(information->manufacturer, "Acme");
-    EXPECT_EQ(information->model, "IPC-B140");
-    EXPECT_EQ(information->firmwareVersion, "V5.5.0 build 170721");
-    EXPECT_EQ(information->serialNumber, "D1234");
-    EXPECT_EQ(information->hardwareId, "88");
+    EXPECT_EQ(parseDeviceInformation(response(
+                  "<dev:GetDeviceInformationResponse><dev:Manufacturer>Acme</dev:Manufacturer>"
+                  "<dev:Model>IPC-B140</dev:Model><dev:FirmwareVersion> V5.5.0 build 170721"
+                  "</dev:FirmwareVersion><dev:SerialNumber>D1234</dev:SerialNumber>"
+                  "<dev:HardwareId>88</dev:HardwareId></dev:GetDeviceInformationResponse>")),
+              (DeviceInformation{"Acme", "IPC-B140", "V5.5.0 build 170721", "D1234", "88"}));
 }
 
 TEST(DeviceResponses, NetworkSettings)
 {
-    const auto interfaces = parseNetworkInterfaces(response(
-        R"(<dev:GetNetworkInterfacesResponse><dev:NetworkInterfaces token="eth0">)"
-        "<sch:Enabled>true</sch:Enabled><sch:Info><sch:Name>eth0</sch:Name><sch:HwAddress>"
-        "00:1A:2B:3C:4D:5E</sch:HwAddress><sch:MTU>1500</sch:MTU></sch:Info><sch:IPv4>"
-        "<sch:Enabled>true</sch:Enabled><sch:Config><sch:Manual><sch:Address>192.168.1.64"
-        "</sch:Address><sch:PrefixLength>24</sch:PrefixLength></sch:Manual><sch:FromDHCP>"
-        "<sch:Address>10.0.0.7</sch:Address><sch:PrefixLength>8</sch:PrefixLength>"
-        "</sch:FromDHCP><sch:DHCP>1</sch:DHCP></sch:Config></sch:IPv4></dev:NetworkInterfaces>"
-        R"(<dev:NetworkInterfaces token="wlan"><sch:Enabled>false</sch:Enabled>)"
-        "<sch:Info><sch:HwAddress>00-1a-2b-3c-4d</sch:HwAddress></sch:Info>"
-        "</dev:NetworkInterfaces></dev:GetNetworkInterfacesResponse>"));
-    ASSERT_TRUE(interfaces);
-    ASSERT_EQ(interfaces->size(), 2U);
-    const auto& wired = (*interfaces)[0];
-    EXPECT_EQ(wired.token, "eth0");
-    EXPECT_TRUE(wired.enabled && wired.ipv4Enabled && wired.dhcp);
-    EXPECT_EQ(wired.mac, (MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-    EXPECT_EQ(wired.manual, (Ipv4Setting{0xC0A80140, 24}));
-    EXPECT_EQ(wired.fromDhcp, (Ipv4Setting{0x0A000007, 8}));
-    const auto& wireless = (*interfaces)[1];
-    EXPECT_FALSE(wireless.enabled || wireless.mac || wireless.manual || wireless.fromDhcp);
-
+    EXPECT_EQ(
+        parseNetworkInterfaces(response(
+            R"(<dev:GetNetworkInterfacesResponse><dev:NetworkInterfaces token="eth0">)"
+            "<sch:Enabled>true</sch:Enabled><sch:Info><sch:Name>eth0</sch:Name><sch:HwAddress>"
+            "00:1A:2B:3C:4D:5E</sch:HwAddress></sch:Info><sch:IPv4><sch:Enabled>true"
+            "</sch:Enabled><sch:Config><sch:Manual><sch:Address>192.168.1.64</sch:Address>"
+            "<sch:PrefixLength>24</sch:PrefixLength></sch:Manual><sch:FromDHCP><sch:Address>"
+            "10.0.0.7</sch:Address><sch:PrefixLength>8</sch:PrefixLength></sch:FromDHCP>"
+            "<sch:DHCP>1</sch:DHCP></sch:Config></sch:IPv4></dev:NetworkInterfaces>"
+            R"(<dev:NetworkInterfaces token="wlan"><sch:Info><sch:HwAddress>00-1a-2b-3c-4d)"
+            "</sch:HwAddress></sch:Info></dev:NetworkInterfaces></"
+            "dev:GetNetworkInterfacesResponse>")),
+        (std::vector<NetworkInterface>{{"eth0", true,
+                                        MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, true, true,
+                                        Ipv4Setting{0xC0A80140, 24}, Ipv4Setting{0x0A000007, 8}},
+                                       {"wlan", false, {}, false, false, {}, {}}}));
     EXPECT_EQ(parseNetworkDefaultGateway(response(
                   "<dev:GetNetworkDefaultGatewayResponse><dev:NetworkGateway><sch:IPv4Address>"
                   "192.168.1.1</sch:IPv4Address><sch:IPv4Address>bad</sch:IPv4Address>"
@@ -91,14 +78,14 @@ TEST(DeviceResponses, NetworkSettings)
                   "</sch:Name><sch:Enabled>false</sch:Enabled><sch:Port>70000</sch:Port>"
                   "</dev:NetworkProtocols></dev:GetNetworkProtocolsResponse>")),
               (std::vector<NetworkProtocol>{{"HTTP", true, {80, 8080}}, {"RTSP", false, {}}}));
-    EXPECT_EQ(parseScopes(response(
-                  "<dev:GetScopesResponse><dev:Scopes><sch:ScopeDef>Fixed</sch:ScopeDef>"
-                  "<sch:ScopeItem>onvif://www.onvif.org/type/NetworkVideoTransmitter"
-                  "</sch:ScopeItem></dev:Scopes><dev:Scopes><sch:ScopeDef>Configurable"
-                  "</sch:ScopeDef><sch:ScopeItem>onvif://www.onvif.org/name/cam</sch:ScopeItem>"
-                  "</dev:Scopes></dev:GetScopesResponse>")),
-              (std::vector<Scope>{{true, "onvif://www.onvif.org/type/NetworkVideoTransmitter"},
-                                  {false, "onvif://www.onvif.org/name/cam"}}));
+    EXPECT_EQ(
+        parseScopes(response(
+            "<dev:GetScopesResponse><dev:Scopes><sch:ScopeDef>Fixed</sch:ScopeDef>"
+            "<sch:ScopeItem>onvif://www.onvif.org/type/ptz</sch:ScopeItem></dev:Scopes>"
+            "<dev:Scopes><sch:ScopeDef>Configurable</sch:ScopeDef><sch:ScopeItem>"
+            "onvif://www.onvif.org/name/cam</sch:ScopeItem></dev:Scopes></dev:GetScopesResponse>")),
+        (std::vector<Scope>{{true, "onvif://www.onvif.org/type/ptz"},
+                            {false, "onvif://www.onvif.org/name/cam"}}));
     EXPECT_EQ(parseRebootNeeded(response("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>"
                                          "true</dev:RebootNeeded>"
                                          "</dev:SetNetworkInterfacesResponse>")),
