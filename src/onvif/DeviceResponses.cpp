@@ -57,10 +57,28 @@ std::optional<Ipv4Setting> settingOf(pugi::xml_node element)
     return Ipv4Setting{*address, *prefix};
 }
 
-NetworkInterface interfaceOf(pugi::xml_node element)
+// "00:1A:2B:3C:4D:5E" or with hyphens, or twelve hex digits.
+std::optional<MacAddress> parseHardwareAddress(std::string_view text)
+{
+    if (text.size() != 17)
+        return textToMac(text);
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i % 3 != 2)
+            digits += text[i];
+        else if (text[i] != text[2] || (text[i] != ':' && text[i] != '-'))
+            return std::nullopt;
+    }
+    return textToMac(digits);
+}
+
+// Nothing for an interface whose token is too long to give back in a change.
+std::optional<NetworkInterface> interfaceOf(pugi::xml_node element)
 {
     NetworkInterface result;
-    result.token = std::string(element.attribute("token").value()).substr(0, maxFieldBytes);
+    result.token = element.attribute("token").value();
+    if (result.token.size() > maxFieldBytes)
+        return std::nullopt;
     result.enabled = booleanOf(schemaChild(element, "Enabled")).value_or(false);
     result.mac =
         parseHardwareAddress(fieldText(schemaChild(schemaChild(element, "Info"), "HwAddress")));
@@ -122,8 +140,10 @@ std::optional<std::vector<NetworkInterface>> parseNetworkInterfaces(std::string_
         return std::nullopt;
     std::vector<NetworkInterface> interfaces;
     for (const auto element :
-         childElements(answer.element(), ns::device, "NetworkInterfaces", maxInterfaces))
-        interfaces.push_back(interfaceOf(element));
+         childElements(answer.element(), ns::device, "NetworkInterfaces", maxInterfaces)) {
+        if (auto parsed = interfaceOf(element))
+            interfaces.push_back(std::move(*parsed));
+    }
     return interfaces;
 }
 
@@ -182,20 +202,6 @@ std::optional<bool> parseRebootNeeded(std::string_view response)
     if (!answer)
         return std::nullopt;
     return booleanOf(childElement(answer.element(), ns::device, "RebootNeeded"));
-}
-
-std::optional<MacAddress> parseHardwareAddress(std::string_view text)
-{
-    if (text.size() != 17)
-        return textToMac(text);
-    std::string digits;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i % 3 != 2)
-            digits += text[i];
-        else if (text[i] != text[2] || (text[i] != ':' && text[i] != '-'))
-            return std::nullopt;
-    }
-    return textToMac(digits);
 }
 
 } // namespace tavolix::onvif

@@ -70,7 +70,4 @@ std::optional<std::vector<Scope>> parseScopes(std::string_view response);
 // SetNetworkInterfaces' RebootNeeded.
 std::optional<bool> parseRebootNeeded(std::string_view response);
 
-// "00:1A:2B:3C:4D:5E" or with hyphens, or twelve hex digits.
-std::optional<MacAddress> parseHardwareAddress(std::string_view text);
-
 } // namespace tavolix::onvif

@@ -59,14 +59,9 @@ std::string createdText(SystemClock::time_point time)
     return text;
 }
 
-SystemClock::time_point deviceTime(std::chrono::seconds clockOffset)
-{
-    return SystemClock::now() + clockOffset;
-}
-
 TokenStamp freshStamp(std::chrono::seconds clockOffset)
 {
-    return {randomNonce(), createdText(deviceTime(clockOffset))};
+    return {randomNonce(), createdText(SystemClock::now() + clockOffset)};
 }
 
 void appendSecurityHeader(pugi::xml_node header, std::string_view username,

@@ -23,10 +23,6 @@ std::string passwordDigest(std::span<const uint8_t> nonce, std::string_view crea
 // A UTC time as the token's Created: "2010-09-16T07:50:45Z".
 std::string createdText(SystemClock::time_point time);
 
-// A device checks Created against its own clock: our clock plus the offset its
-// GetSystemDateAndTime showed.
-SystemClock::time_point deviceTime(std::chrono::seconds clockOffset);
-
 // What makes one token: a nonce is never used twice.
 struct TokenStamp
 {
@@ -34,7 +30,8 @@ struct TokenStamp
     std::string created;
 };
 
-// A fresh nonce and the device's time now.
+// A fresh nonce and the device's time now. A device checks Created against its own clock:
+// ours plus the offset its GetSystemDateAndTime showed.
 TokenStamp freshStamp(std::chrono::seconds clockOffset);
 
 // Appends the wsse:Security header with the UsernameToken of this login to a SOAP header.

@@ -70,11 +70,6 @@ std::optional<QName> resolveQName(pugi::xml_node context, std::string_view text)
     return QName{std::string(*uri), std::string(local)};
 }
 
-std::optional<QName> elementName(pugi::xml_node element)
-{
-    return resolveQName(element, element.name());
-}
-
 bool isElement(pugi::xml_node node, std::string_view namespaceUri, std::string_view localName)
 {
     if (node.type() != pugi::node_element)

@@ -31,9 +31,6 @@ bool loadUntrusted(pugi::xml_document& document, std::string_view text, std::siz
 // namespace for an empty prefix ("" when none is declared). Nothing for an unbound prefix.
 std::optional<std::string_view> namespaceOfPrefix(pugi::xml_node node, std::string_view prefix);
 
-// An element's own name resolved; nothing when its prefix is unbound.
-std::optional<QName> elementName(pugi::xml_node element);
-
 // A QName written as content ("ter:NotAuthorized") resolved at the element holding it.
 std::optional<QName> resolveQName(pugi::xml_node context, std::string_view text);
 
