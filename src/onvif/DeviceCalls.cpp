@@ -7,13 +7,6 @@ namespace tavolix::onvif {
 
 namespace {
 
-pugi::xml_node appendText(pugi::xml_node parent, const char* name, const std::string& text)
-{
-    auto element = parent.append_child(name);
-    element.text().set(text.c_str());
-    return element;
-}
-
 const char* booleanText(bool value)
 {
     return value ? "true" : "false";
@@ -69,17 +62,18 @@ DeviceCall systemReboot()
 DeviceCall setNetworkInterfaces(const InterfaceChange& change)
 {
     return {"SetNetworkInterfaces", [change](pugi::xml_node request) {
-                appendText(request, "tds:InterfaceToken", change.token);
+                appendTextElement(request, "tds:InterfaceToken", change.token);
                 auto settings = request.append_child("tds:NetworkInterface");
-                appendText(settings, "tt:Enabled", booleanText(change.enabled));
+                appendTextElement(settings, "tt:Enabled", booleanText(change.enabled));
                 auto ipv4 = settings.append_child("tt:IPv4");
-                appendText(ipv4, "tt:Enabled", "true");
+                appendTextElement(ipv4, "tt:Enabled", "true");
                 if (!change.dhcp) {
                     auto manual = ipv4.append_child("tt:Manual");
-                    appendText(manual, "tt:Address", ipv4Text(change.address));
-                    appendText(manual, "tt:PrefixLength", std::to_string(change.prefixLength));
+                    appendTextElement(manual, "tt:Address", ipv4Text(change.address));
+                    appendTextElement(manual, "tt:PrefixLength",
+                                      std::to_string(change.prefixLength));
                 }
-                appendText(ipv4, "tt:DHCP", booleanText(change.dhcp));
+                appendTextElement(ipv4, "tt:DHCP", booleanText(change.dhcp));
             }};
 }
 
@@ -87,7 +81,7 @@ DeviceCall setNetworkDefaultGateway(const std::vector<Ipv4>& gateways)
 {
     return {"SetNetworkDefaultGateway", [gateways](pugi::xml_node request) {
                 for (const Ipv4 gateway : gateways)
-                    appendText(request, "tds:IPv4Address", ipv4Text(gateway));
+                    appendTextElement(request, "tds:IPv4Address", ipv4Text(gateway));
             }};
 }
 
@@ -96,10 +90,10 @@ DeviceCall setNetworkProtocols(const std::vector<NetworkProtocol>& protocols)
     return {"SetNetworkProtocols", [protocols](pugi::xml_node request) {
                 for (const auto& protocol : protocols) {
                     auto element = request.append_child("tds:NetworkProtocols");
-                    appendText(element, "tt:Name", protocol.name);
-                    appendText(element, "tt:Enabled", booleanText(protocol.enabled));
+                    appendTextElement(element, "tt:Name", protocol.name);
+                    appendTextElement(element, "tt:Enabled", booleanText(protocol.enabled));
                     for (const uint16_t port : protocol.ports)
-                        appendText(element, "tt:Port", std::to_string(port));
+                        appendTextElement(element, "tt:Port", std::to_string(port));
                 }
             }};
 }
@@ -108,7 +102,7 @@ DeviceCall setScopes(const std::vector<std::string>& scopes)
 {
     return {"SetScopes", [scopes](pugi::xml_node request) {
                 for (const auto& scope : scopes)
-                    appendText(request, "tds:Scopes", scope);
+                    appendTextElement(request, "tds:Scopes", scope);
             }};
 }
 
@@ -116,9 +110,9 @@ std::string requestEnvelope(const DeviceCall& call, const Login* login, const To
 {
     pugi::xml_document document;
     auto envelope = document.append_child("s:Envelope");
-    envelope.append_attribute("xmlns:s").set_value(ns::soap.data());
-    envelope.append_attribute("xmlns:tds").set_value(ns::device.data());
-    envelope.append_attribute("xmlns:tt").set_value(ns::schema.data());
+    declareNamespace(envelope, "s", ns::soap);
+    declareNamespace(envelope, "tds", ns::device);
+    declareNamespace(envelope, "tt", ns::schema);
     if (login)
         appendSecurityHeader(envelope.append_child("s:Header"), login->account, login->password,
                              stamp);

@@ -10,11 +10,6 @@ namespace {
 constexpr std::string_view discoveryTarget = "urn:schemas-xmlsoap-org:ws:2005:04:discovery";
 constexpr std::string_view probeAction = "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe";
 
-void appendText(pugi::xml_node parent, const char* name, std::string_view text)
-{
-    parent.append_child(name).text().set(std::string(text).c_str());
-}
-
 } // namespace
 
 std::string probeMessage(ProbeKind kind, std::string_view messageId)
@@ -22,18 +17,18 @@ std::string probeMessage(ProbeKind kind, std::string_view messageId)
     const bool transmitter = kind == ProbeKind::NetworkVideoTransmitter;
     pugi::xml_document document;
     auto envelope = document.append_child("s:Envelope");
-    envelope.append_attribute("xmlns:s").set_value(ns::soap.data());
-    envelope.append_attribute("xmlns:a").set_value(ns::addressing.data());
-    envelope.append_attribute("xmlns:d").set_value(ns::discovery.data());
+    declareNamespace(envelope, "s", ns::soap);
+    declareNamespace(envelope, "a", ns::addressing);
+    declareNamespace(envelope, "d", ns::discovery);
     if (transmitter)
-        envelope.append_attribute("xmlns:dn").set_value(ns::network.data());
+        declareNamespace(envelope, "dn", ns::network);
     else
-        envelope.append_attribute("xmlns:tds").set_value(ns::device.data());
+        declareNamespace(envelope, "tds", ns::device);
 
     auto header = envelope.append_child("s:Header");
-    appendText(header, "a:MessageID", messageId);
-    appendText(header, "a:To", discoveryTarget);
-    appendText(header, "a:Action", probeAction);
+    appendTextElement(header, "a:MessageID", messageId);
+    appendTextElement(header, "a:To", discoveryTarget);
+    appendTextElement(header, "a:Action", probeAction);
     for (auto understood : {header.child("a:To"), header.child("a:Action")})
         understood.append_attribute("s:mustUnderstand").set_value("1");
 

@@ -1,6 +1,7 @@
 #include "Security.h"
 
 #include "Namespaces.h"
+#include "Xml.h"
 
 #include <cstdio>
 #include <openssl/evp.h>
@@ -16,11 +17,6 @@ constexpr const char* digestType = "http://docs.oasis-open.org/wss/2004/01/"
                                    "oasis-200401-wss-username-token-profile-1.0#PasswordDigest";
 constexpr const char* base64Encoding = "http://docs.oasis-open.org/wss/2004/01/"
                                        "oasis-200401-wss-soap-message-security-1.0#Base64Binary";
-
-void appendText(pugi::xml_node parent, const char* name, std::string_view text)
-{
-    parent.append_child(name).text().set(std::string(text).c_str());
-}
 
 } // namespace
 
@@ -69,15 +65,15 @@ void appendSecurityHeader(pugi::xml_node header, std::string_view username,
 {
     auto security = header.append_child("wsse:Security");
     security.append_attribute("s:mustUnderstand").set_value("1");
-    security.append_attribute("xmlns:wsse").set_value(ns::secext.data());
-    security.append_attribute("xmlns:wsu").set_value(ns::utility.data());
+    declareNamespace(security, "wsse", ns::secext);
+    declareNamespace(security, "wsu", ns::utility);
     auto token = security.append_child("wsse:UsernameToken");
-    appendText(token, "wsse:Username", username);
-    appendText(token, "wsse:Password", passwordDigest(stamp.nonce, stamp.created, password));
+    appendTextElement(token, "wsse:Username", username);
+    appendTextElement(token, "wsse:Password", passwordDigest(stamp.nonce, stamp.created, password));
     token.child("wsse:Password").append_attribute("Type").set_value(digestType);
-    appendText(token, "wsse:Nonce", base64(stamp.nonce));
+    appendTextElement(token, "wsse:Nonce", base64(stamp.nonce));
     token.child("wsse:Nonce").append_attribute("EncodingType").set_value(base64Encoding);
-    appendText(token, "wsu:Created", stamp.created);
+    appendTextElement(token, "wsu:Created", stamp.created);
 }
 
 } // namespace tavolix::onvif

@@ -149,6 +149,19 @@ std::optional<unsigned> parseUnsigned(std::string_view text, unsigned maxValue)
     return value;
 }
 
+pugi::xml_node appendTextElement(pugi::xml_node parent, const char* name, std::string_view text)
+{
+    auto element = parent.append_child(name);
+    element.text().set(std::string(text).c_str());
+    return element;
+}
+
+void declareNamespace(pugi::xml_node element, std::string_view prefix, std::string_view uri)
+{
+    element.append_attribute(("xmlns:" + std::string(prefix)).c_str())
+        .set_value(std::string(uri).c_str());
+}
+
 std::string documentText(const pugi::xml_document& document)
 {
     struct StringWriter final : pugi::xml_writer

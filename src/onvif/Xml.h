@@ -57,6 +57,10 @@ std::optional<bool> parseBoolean(std::string_view text);
 // A decimal number without sign in 0..maxValue.
 std::optional<unsigned> parseUnsigned(std::string_view text, unsigned maxValue);
 
+// Writing: a child element holding text, and an xmlns declaration on an element.
+pugi::xml_node appendTextElement(pugi::xml_node parent, const char* name, std::string_view text);
+void declareNamespace(pugi::xml_node element, std::string_view prefix, std::string_view uri);
+
 // The whole document as text, with an XML declaration naming UTF-8, no indentation.
 std::string documentText(const pugi::xml_document& document);
 
