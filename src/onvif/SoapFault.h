@@ -15,6 +15,7 @@ struct SoapFault
     QName code;                  // env:Sender, env:Receiver, ...
     std::vector<QName> subcodes; // ter:NotAuthorized, ...
     std::string reason;
+    bool operator==(const SoapFault&) const = default;
 
     // The device refused the login (or asked for one): ter:NotAuthorized anywhere in the codes.
     bool isNotAuthorized() const;

@@ -4,7 +4,6 @@
 #include "Security.h"
 
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace tavolix::onvif {
 namespace {
@@ -38,10 +37,10 @@ TEST(Probe, TextOfEachKind)
               std::string::npos);
     EXPECT_NE(device.find("<d:Types>tds:Device</d:Types>"), std::string::npos);
 
-    const std::regex version4(
-        "uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
-    const auto first = randomMessageId();
-    EXPECT_TRUE(std::regex_match(first, version4)) << first;
+    const auto first = randomMessageId(); // version 4, variant 10xx
+    EXPECT_TRUE(first.size() == 41 && first.starts_with("uuid:") && first[19] == '4' &&
+                std::string_view("89ab").find(first[24]) != std::string_view::npos)
+        << first;
     EXPECT_NE(first, randomMessageId());
 }
 
@@ -49,7 +48,6 @@ TEST(Security, PublishedDigestExampleAndCreatedText)
 {
     EXPECT_EQ(passwordDigest(exampleNonce, "2010-09-16T07:50:45Z", "userpassword"),
               "tuOSpGlFlIXsozq4HFNeeGeFLEI=");
-    EXPECT_EQ(base64(exampleNonce), "LKqI6G/AikKCQrN0zqZFlg==");
     const auto time = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s + 999ms;
     EXPECT_EQ(createdText(time), "2010-09-16T07:50:45Z"); // seconds cut, not rounded
     EXPECT_EQ(createdText(sys_days{year{2031} / 1 / 2} + 3h + 4min + 5s), "2031-01-02T03:04:05Z");
@@ -92,7 +90,6 @@ TEST(DeviceCalls, RequestBodies)
         EXPECT_EQ(text.find("<s:Header"), std::string::npos);
         return text.substr(start, text.rfind("</s:Body>") - start);
     };
-    EXPECT_EQ(getScopes().action(), "http://www.onvif.org/ver10/device/wsdl/GetScopes");
     EXPECT_EQ(body(getSystemDateAndTime()), "<tds:GetSystemDateAndTime/>");
     EXPECT_EQ(body(setNetworkInterfaces({"if 1", false, true})),
               "<tds:SetNetworkInterfaces><tds:InterfaceToken>if 1</tds:InterfaceToken>"

@@ -19,11 +19,9 @@ std::string answer(const std::string& types, const std::string& scopes, const st
            R"(xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing" )"
            R"(xmlns:d="http://schemas.xmlsoap.org/ws/2005/04/discovery" xmlns:dn=")" +
            dn + R"(" xmlns:tds="http://www.onvif.org/ver10/device/wsdl" )" + extra +
-           R"(><SOAP-ENV:Header><wsa:MessageID>uuid:a-1</wsa:MessageID>)"
-           R"(<wsa:RelatesTo>uuid:probe-7</wsa:RelatesTo><wsa:Action>)"
-           R"(http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches</wsa:Action>)"
-           R"(<d:AppSequence InstanceId="3" MessageNumber="5"/></SOAP-ENV:Header><SOAP-ENV:Body>)"
-           R"(<d:ProbeMatches><d:ProbeMatch><wsa:EndpointReference><wsa:Address>)"
+           R"(><SOAP-ENV:Header><wsa:MessageID>uuid:a-1</wsa:MessageID><wsa:RelatesTo>uuid:probe-7)"
+           R"(</wsa:RelatesTo><d:AppSequence InstanceId="3" MessageNumber="5"/></SOAP-ENV:Header>)"
+           R"(<SOAP-ENV:Body><d:ProbeMatches><d:ProbeMatch><wsa:EndpointReference><wsa:Address>)"
            R"(urn:uuid:4f1a0e2c-0001</wsa:Address></wsa:EndpointReference><d:Types>)" +
            types + "</d:Types><d:Scopes>\n  " + scopes + "\n</d:Scopes><d:XAddrs>" + xaddrs +
            "</d:XAddrs><d:MetadataVersion>10</d:MetadataVersion></d:ProbeMatch></d:ProbeMatches>"
@@ -52,7 +50,6 @@ TEST(ProbeMatch, ReadsACameraAnswer)
     EXPECT_EQ(parsed->matches, std::vector{expected});
     EXPECT_EQ(scopeValue(expected.scopes, "name"), "Front Door\x1B[2J");
     EXPECT_EQ(scopeValue(expected.scopes, "hardware"), "IPC-B140");
-    EXPECT_EQ(scopeValue(expected.scopes, "location"), "country/nowhere");
     EXPECT_FALSE(scopeValue(expected.scopes, "nam"));
     EXPECT_EQ(percentDecoded("100% %zz %4 %00"), std::string("100% %zz %4 \0", 13));
 }
@@ -95,6 +92,14 @@ TEST(ProbeMatch, AnswerRows)
         {"IPv6 and link-local passed over",
          answer("tds:Device", "", "http://[fe80::1]/o http://169.254.7.7/o http://10.1.2.3/o"),
          true, true, "http://10.1.2.3/o", 3},
+        {"on-link first", answer("tds:Device", "", "http://10.0.0.5/a http://192.168.1.9/b"), true,
+         true, "http://192.168.1.9/b", 2},
+        {"none usable",
+         answer("tds:Device", "",
+                "https://192.168.1.9/ http://cam.local/ http://[::1]/ http://user@192.168.1.9/ "
+                "http://192.168.1.9:0/ http://192.168.1.9:65536/ http://127.0.0.1/ "
+                "http://169.254.1.1/"),
+         true, true, "", 8},
         {"truncated", camera.substr(0, camera.size() / 2), false},
         {"over the size limit", oversize, false},
         {"DOCTYPE with an entity", doctype, false},
@@ -114,25 +119,16 @@ TEST(ProbeMatch, AnswerRows)
     }
 }
 
-TEST(ServiceAddress, ChoiceAndUrlParts)
+TEST(ServiceAddress, UrlPartsAndOnLinkLinkLocal)
 {
-    const auto choose = [](std::vector<std::string> xaddrs, Subnet subnet = homeSubnet) {
-        const auto chosen = chooseServiceAddress(xaddrs, std::span(&subnet, 1));
-        return chosen ? chosen->url : "";
-    };
-    EXPECT_EQ(choose({"http://10.0.0.5/a", "http://192.168.1.9/b"}), "http://192.168.1.9/b");
-    EXPECT_EQ(choose({"https://192.168.1.9/", "http://cam.local/", "http://[::1]/",
-                      "http://user@192.168.1.9/", "http://192.168.1.9:0/",
-                      "http://192.168.1.9:65536/", "http://127.0.0.1/", "http://169.254.1.1/"}),
-              "");
-    EXPECT_EQ(choose({"http://10.0.0.5/a", "http://169.254.1.1/"}, {0xA9FE0001, 0xFFFF0000}),
-              "http://169.254.1.1/");
-
     const auto service = parseServiceUrl("http://192.168.1.9:8080/onvif/device_service").value();
     EXPECT_EQ(std::tie(service.host, service.port, service.path),
               std::tuple(0xC0A80109U, 8080, "/onvif/device_service"));
     EXPECT_EQ(parseServiceUrl("http://192.168.1.9")->path, "/");
     EXPECT_EQ(parseServiceUrl("http://192.168.1.9?x=1")->path, "/?x=1");
+    const Subnet linkLocal{0xA9FE0001, 0xFFFF0000};
+    const std::vector<std::string> xaddrs = {"http://10.0.0.5/a", "http://169.254.1.1/"};
+    EXPECT_EQ(chooseServiceAddress(xaddrs, std::span(&linkLocal, 1))->url, "http://169.254.1.1/");
 }
 
 } // namespace

@@ -115,20 +115,20 @@ TEST(DeviceResponses, RefusedAnswers)
 TEST(SoapFault, NotAuthorizedByNamespace)
 {
     const auto fault = [](const std::string& subcode) {
-        return response("<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode>"
-                        "<env:Value>" +
-                        subcode +
-                        "</env:Value></env:Subcode></env:Code><env:Reason><env:Text "
-                        "xml:lang=\"en\">Sender not Authorized</env:Text></env:Reason>"
-                        "</env:Fault>");
+        const std::string code = "<env:Code><env:Value>env:Sender</env:Value><env:Subcode>"
+                                 "<env:Value>" +
+                                 subcode + "</env:Value></env:Subcode></env:Code>";
+        return parseFault(response("<env:Fault>" + code +
+                                   "<env:Reason><env:Text xml:lang=\"en\">"
+                                   "Sender not Authorized</env:Text></env:Reason></env:Fault>"));
     };
-    const auto refused = parseFault(fault("ter:NotAuthorized"));
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->code, (QName{std::string(ns::soap), "Sender"}));
-    EXPECT_EQ(refused->reason, "Sender not Authorized");
-    EXPECT_TRUE(refused->isNotAuthorized());
-    EXPECT_FALSE(parseFault(fault("sch:NotAuthorized"))->isNotAuthorized()); // other namespace
-    EXPECT_FALSE(parseFault(fault("ter:InvalidArgVal"))->isNotAuthorized());
+    const SoapFault notAuthorized{{std::string(ns::soap), "Sender"},
+                                  {{std::string(ns::error), "NotAuthorized"}},
+                                  "Sender not Authorized"};
+    EXPECT_EQ(fault("ter:NotAuthorized"), notAuthorized);
+    EXPECT_TRUE(notAuthorized.isNotAuthorized());
+    EXPECT_FALSE(fault("sch:NotAuthorized")->isNotAuthorized()); // other namespace
+    EXPECT_FALSE(fault("ter:InvalidArgVal")->isNotAuthorized());
     EXPECT_FALSE(parseFault(response("<dev:GetScopesResponse/>")));
 }
 
