@@ -17,6 +17,21 @@ DeviceCall plainCall(std::string operation)
     return DeviceCall{std::move(operation)};
 }
 
+std::string envelopeText(const DeviceCall& call, const Login* login, const TokenStamp& stamp)
+{
+    pugi::xml_document document;
+    auto envelope = document.append_child("s:Envelope");
+    declareNamespace(envelope, "s", ns::soap);
+    declareNamespace(envelope, "tds", ns::device);
+    declareNamespace(envelope, "tt", ns::schema);
+    if (login)
+        appendSecurityHeader(envelope.append_child("s:Header"), login->account, login->password,
+                             stamp);
+    auto request = envelope.append_child("s:Body").append_child(("tds:" + call.operation).c_str());
+    call.writeArguments(request);
+    return documentText(document);
+}
+
 } // namespace
 
 std::string DeviceCall::action() const
@@ -106,19 +121,14 @@ DeviceCall setScopes(const std::vector<std::string>& scopes)
             }};
 }
 
-std::string requestEnvelope(const DeviceCall& call, const Login* login, const TokenStamp& stamp)
+std::string requestEnvelope(const DeviceCall& call)
 {
-    pugi::xml_document document;
-    auto envelope = document.append_child("s:Envelope");
-    declareNamespace(envelope, "s", ns::soap);
-    declareNamespace(envelope, "tds", ns::device);
-    declareNamespace(envelope, "tt", ns::schema);
-    if (login)
-        appendSecurityHeader(envelope.append_child("s:Header"), login->account, login->password,
-                             stamp);
-    auto request = envelope.append_child("s:Body").append_child(("tds:" + call.operation).c_str());
-    call.writeArguments(request);
-    return documentText(document);
+    return envelopeText(call, nullptr, {});
+}
+
+std::string requestEnvelope(const DeviceCall& call, const Login& login, const TokenStamp& stamp)
+{
+    return envelopeText(call, &login, stamp);
 }
 
 } // namespace tavolix::onvif

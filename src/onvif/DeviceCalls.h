@@ -58,9 +58,11 @@ DeviceCall setNetworkProtocols(const std::vector<NetworkProtocol>& protocols);
 DeviceCall setScopes(const std::vector<std::string>& scopes);
 DeviceCall systemReboot();
 
-// The SOAP 1.2 request text of a call, with a UsernameToken header made with the stamp when
-// a login is given (GetSystemDateAndTime is asked without one: the clock comes first).
-std::string requestEnvelope(const DeviceCall& call, const Login* login = nullptr,
-                            const TokenStamp& stamp = {});
+// The SOAP 1.2 request text of a call without a login, as GetSystemDateAndTime is asked: the
+// device's clock comes before any token.
+std::string requestEnvelope(const DeviceCall& call);
+
+// The same with a UsernameToken header for the login, made with this stamp (freshStamp()).
+std::string requestEnvelope(const DeviceCall& call, const Login& login, const TokenStamp& stamp);
 
 } // namespace tavolix::onvif

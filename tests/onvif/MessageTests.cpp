@@ -60,7 +60,7 @@ TEST(DeviceCalls, SecuredEnvelopeImage)
     const TokenStamp stamp{exampleNonce, "2010-09-16T07:50:45Z"};
     const InterfaceChange change{"eth0", true, false, 0xC0A80114, 24};
     EXPECT_EQ(
-        requestEnvelope(setNetworkInterfaces(change), &login, stamp),
+        requestEnvelope(setNetworkInterfaces(change), login, stamp),
         std::string(xmlDeclaration) +
             R"(<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" )"
             R"(xmlns:tds="http://www.onvif.org/ver10/device/wsdl" )"
