@@ -31,9 +31,10 @@ std::pair<std::string_view, std::string_view> splitName(std::string_view name)
 
 bool loadUntrusted(pugi::xml_document& document, std::string_view text, std::size_t maxBytes)
 {
-    // A document type declaration is refused before the parser sees it: pugixml would skip
-    // it, but a message that declares entities is not one we act on. UTF-8 only, so no
-    // other encoding can hide the declaration.
+    // pugixml's default flags skip a document type declaration and expand only the five
+    // predefined entities and character references, never declared ones. We refuse the
+    // declaration all the same, before the parser sees it: a device has no reason to send one.
+    // UTF-8 only, so no other encoding can hide it.
     if (text.size() > maxBytes || text.find("<!DOCTYPE") != std::string_view::npos)
         return false;
     const auto result =
