@@ -1,0 +1,73 @@
+#pragma once
+
+#include "DeviceCalls.h"
+#include "MacCodec.h"
+#include "Security.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavolix::onvif {
+
+// Bounds on the lists of an answer; entries beyond them are left out.
+inline constexpr std::size_t maxInterfaces = 16;
+inline constexpr std::size_t maxGateways = 8;
+inline constexpr std::size_t maxProtocols = 16;
+inline constexpr std::size_t maxPortsPerProtocol = 8;
+inline constexpr std::size_t maxScopeEntries = 64;
+
+struct DeviceInformation
+{
+    std::string manufacturer;
+    std::string model;
+    std::string firmwareVersion;
+    std::string serialNumber;
+    std::string hardwareId;
+    bool operator==(const DeviceInformation&) const = default;
+};
+
+struct Ipv4Setting
+{
+    Ipv4 address = 0;
+    unsigned prefixLength = 0;
+    bool operator==(const Ipv4Setting&) const = default;
+};
+
+struct NetworkInterface
+{
+    std::string token;
+    bool enabled = false;
+    std::optional<MacAddress> mac; // from Info/HwAddress
+    bool ipv4Enabled = false;
+    bool dhcp = false;
+    std::optional<Ipv4Setting> manual;   // the first manual address
+    std::optional<Ipv4Setting> fromDhcp; // the address DHCP gave
+    bool operator==(const NetworkInterface&) const = default;
+};
+
+struct Scope
+{
+    bool fixed = false; // Fixed, or Configurable
+    std::string uri;
+    bool operator==(const Scope&) const = default;
+};
+
+// The device's UTC clock in a GetSystemDateAndTime answer.
+std::optional<SystemClock::time_point> parseSystemDateAndTime(std::string_view response);
+
+// What to add to our clock to get the device's.
+std::chrono::seconds clockOffset(SystemClock::time_point deviceUtc, SystemClock::time_point local);
+
+std::optional<DeviceInformation> parseDeviceInformation(std::string_view response);
+std::optional<std::vector<NetworkInterface>> parseNetworkInterfaces(std::string_view response);
+std::optional<std::vector<Ipv4>> parseNetworkDefaultGateway(std::string_view response);
+std::optional<std::vector<NetworkProtocol>> parseNetworkProtocols(std::string_view response);
+std::optional<std::vector<Scope>> parseScopes(std::string_view response);
+
+// SetNetworkInterfaces' RebootNeeded.
+std::optional<bool> parseRebootNeeded(std::string_view response);
+
+} // namespace tavolix::onvif

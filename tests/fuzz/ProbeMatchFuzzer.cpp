@@ -1,0 +1,23 @@
+#include "ProbeMatch.h"
+#include "Scopes.h"
+#include "ServiceAddress.h"
+
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace tavolix::onvif;
+    // An exact-size heap copy: a read past the received bytes is caught.
+    const auto answer = parseProbeMatches(std::string(reinterpret_cast<const char*>(data), size));
+    const Subnet subnet{0xC0A80101, 0xFFFFFF00};
+    for (const auto& match : answer ? answer->matches : std::vector<ProbeMatch>{}) {
+        if (answer->matches.size() > maxMatches || match.xaddrs.size() > maxXAddrs ||
+            match.scopes.size() > maxScopes || match.types.size() > maxTypes)
+            std::abort();
+        isOnvifMatch(match);
+        scopeValue(match.scopes, "name");
+        chooseServiceAddress(match.xaddrs, std::span(&subnet, 1));
+    }
+    return 0;
+}

@@ -1,0 +1,113 @@
+#include "DeviceCalls.h"
+#include "Probe.h"
+#include "Random.h"
+#include "Security.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolix::onvif {
+namespace {
+
+using namespace std::chrono;
+
+constexpr const char* xmlDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
+// The nonce of the published example, LKqI6G/AikKCQrN0zqZFlg== in Base64.
+constexpr Nonce exampleNonce = {0x2C, 0xAA, 0x88, 0xE8, 0x6F, 0xC0, 0x8A, 0x42,
+                                0x82, 0x42, 0xB3, 0x74, 0xCE, 0xA6, 0x45, 0x96};
+
+TEST(Probe, TextOfEachKind)
+{
+    const std::string id = "uuid:0a6dc791-2f2c-4b2b-9a7e-4c5d1e0f1a2b";
+    EXPECT_EQ(
+        probeMessage(ProbeKind::NetworkVideoTransmitter, id),
+        std::string(xmlDeclaration) +
+            R"(<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" )"
+            R"(xmlns:a="http://schemas.xmlsoap.org/ws/2004/08/addressing" )"
+            R"(xmlns:d="http://schemas.xmlsoap.org/ws/2005/04/discovery" )"
+            R"(xmlns:dn="http://www.onvif.org/ver10/network/wsdl"><s:Header>)"
+            R"(<a:MessageID>uuid:0a6dc791-2f2c-4b2b-9a7e-4c5d1e0f1a2b</a:MessageID>)"
+            R"(<a:To s:mustUnderstand="1">urn:schemas-xmlsoap-org:ws:2005:04:discovery</a:To>)"
+            R"(<a:Action s:mustUnderstand="1">)"
+            R"(http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</a:Action></s:Header>)"
+            R"(<s:Body><d:Probe><d:Types>dn:NetworkVideoTransmitter</d:Types></d:Probe>)"
+            R"(</s:Body></s:Envelope>)");
+    const auto device = probeMessage(ProbeKind::Device, id);
+    EXPECT_NE(device.find(R"(xmlns:tds="http://www.onvif.org/ver10/device/wsdl")"),
+              std::string::npos);
+    EXPECT_NE(device.find("<d:Types>tds:Device</d:Types>"), std::string::npos);
+
+    const auto first = randomMessageId(); // version 4, variant 10xx
+    EXPECT_TRUE(first.size() == 41 && first.starts_with("uuid:") && first[19] == '4' &&
+                std::string_view("89ab").find(first[24]) != std::string_view::npos)
+        << first;
+    EXPECT_NE(first, randomMessageId());
+}
+
+TEST(Security, PublishedDigestExampleAndCreatedText)
+{
+    EXPECT_EQ(passwordDigest(exampleNonce, "2010-09-16T07:50:45Z", "userpassword"),
+              "tuOSpGlFlIXsozq4HFNeeGeFLEI=");
+    const auto time = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s + 999ms;
+    EXPECT_EQ(createdText(time), "2010-09-16T07:50:45Z"); // seconds cut, not rounded
+    EXPECT_EQ(createdText(sys_days{year{2031} / 1 / 2} + 3h + 4min + 5s), "2031-01-02T03:04:05Z");
+    EXPECT_NE(freshStamp(-5h).nonce, freshStamp(-5h).nonce);
+}
+
+TEST(DeviceCalls, SecuredEnvelopeImage)
+{
+    const Login login{"admin", "secret"};
+    const TokenStamp stamp{exampleNonce, "2010-09-16T07:50:45Z"};
+    const InterfaceChange change{"eth0", true, false, 0xC0A80114, 24};
+    EXPECT_EQ(
+        requestEnvelope(setNetworkInterfaces(change), login, stamp),
+        std::string(xmlDeclaration) +
+            R"(<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" )"
+            R"(xmlns:tds="http://www.onvif.org/ver10/device/wsdl" )"
+            R"(xmlns:tt="http://www.onvif.org/ver10/schema"><s:Header>)"
+            R"(<wsse:Security s:mustUnderstand="1" )"
+            R"(xmlns:wsse="http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd" )"
+            R"(xmlns:wsu="http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-utility-1.0.xsd">)"
+            R"(<wsse:UsernameToken><wsse:Username>admin</wsse:Username>)"
+            R"(<wsse:Password Type="http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-username-token-profile-1.0#PasswordDigest">)"
+            R"(trya9R1+FQonLvIcqoC+Vgr+duo=</wsse:Password>)"
+            R"(<wsse:Nonce EncodingType="http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-soap-message-security-1.0#Base64Binary">)"
+            R"(LKqI6G/AikKCQrN0zqZFlg==</wsse:Nonce><wsu:Created>2010-09-16T07:50:45Z</wsu:Created>)"
+            R"(</wsse:UsernameToken></wsse:Security></s:Header><s:Body><tds:SetNetworkInterfaces>)"
+            R"(<tds:InterfaceToken>eth0</tds:InterfaceToken><tds:NetworkInterface>)"
+            R"(<tt:Enabled>true</tt:Enabled><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Manual>)"
+            R"(<tt:Address>192.168.1.20</tt:Address><tt:PrefixLength>24</tt:PrefixLength>)"
+            R"(</tt:Manual><tt:DHCP>false</tt:DHCP></tt:IPv4></tds:NetworkInterface>)"
+            R"(</tds:SetNetworkInterfaces></s:Body></s:Envelope>)");
+}
+
+// The body of each call; a call without a login has no header at all.
+TEST(DeviceCalls, RequestBodies)
+{
+    const auto body = [](const DeviceCall& call) {
+        const auto text = requestEnvelope(call);
+        const auto start = text.find("<s:Body>") + 8;
+        EXPECT_EQ(text.find("<s:Header"), std::string::npos);
+        return text.substr(start, text.rfind("</s:Body>") - start);
+    };
+    EXPECT_EQ(body(getSystemDateAndTime()), "<tds:GetSystemDateAndTime/>");
+    EXPECT_EQ(body(setNetworkInterfaces({"if 1", false, true})),
+              "<tds:SetNetworkInterfaces><tds:InterfaceToken>if 1</tds:InterfaceToken>"
+              "<tds:NetworkInterface><tt:Enabled>false</tt:Enabled><tt:IPv4><tt:Enabled>true"
+              "</tt:Enabled><tt:DHCP>true</tt:DHCP></tt:IPv4></tds:NetworkInterface>"
+              "</tds:SetNetworkInterfaces>");
+    EXPECT_EQ(body(setNetworkDefaultGateway({0x0A000001, 0x0A0000FE})),
+              "<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.0.0.1</tds:IPv4Address>"
+              "<tds:IPv4Address>10.0.0.254</tds:IPv4Address></tds:SetNetworkDefaultGateway>");
+    EXPECT_EQ(body(setNetworkProtocols({{"HTTP", true, {80, 8080}}, {"RTSP", false, {}}})),
+              "<tds:SetNetworkProtocols><tds:NetworkProtocols><tt:Name>HTTP</tt:Name>"
+              "<tt:Enabled>true</tt:Enabled><tt:Port>80</tt:Port><tt:Port>8080</tt:Port>"
+              "</tds:NetworkProtocols><tds:NetworkProtocols><tt:Name>RTSP</tt:Name>"
+              "<tt:Enabled>false</tt:Enabled></tds:NetworkProtocols></tds:SetNetworkProtocols>");
+    EXPECT_EQ(body(setScopes({"onvif://www.onvif.org/name/a&b<c"})),
+              "<tds:SetScopes><tds:Scopes>onvif://www.onvif.org/name/a&amp;b&lt;c</tds:Scopes>"
+              "</tds:SetScopes>");
+}
+
+} // namespace
+} // namespace tavolix::onvif

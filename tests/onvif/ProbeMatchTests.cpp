@@ -1,0 +1,135 @@
+#include "Namespaces.h"
+#include "Probe.h"
+#include "ProbeMatch.h"
+#include "Scopes.h"
+#include "ServiceAddress.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolix::onvif {
+namespace {
+
+// A ProbeMatches answer with one match, as cameras send them; extra declares more namespaces on
+// the envelope, dn is where the dn prefix points.
+std::string answer(const std::string& types, const std::string& scopes, const std::string& xaddrs,
+                   const std::string& extra = "", const std::string& dn = std::string(ns::network))
+{
+    return R"(<?xml version="1.0" encoding="UTF-8"?><SOAP-ENV:Envelope )"
+           R"(xmlns:SOAP-ENV="http://www.w3.org/2003/05/soap-envelope" )"
+           R"(xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing" )"
+           R"(xmlns:d="http://schemas.xmlsoap.org/ws/2005/04/discovery" xmlns:dn=")" +
+           dn + R"(" xmlns:tds="http://www.onvif.org/ver10/device/wsdl" )" + extra +
+           R"(><SOAP-ENV:Header><wsa:MessageID>uuid:a-1</wsa:MessageID><wsa:RelatesTo>uuid:probe-7)"
+           R"(</wsa:RelatesTo><d:AppSequence InstanceId="3" MessageNumber="5"/></SOAP-ENV:Header>)"
+           R"(<SOAP-ENV:Body><d:ProbeMatches><d:ProbeMatch><wsa:EndpointReference><wsa:Address>)"
+           R"(urn:uuid:4f1a0e2c-0001</wsa:Address></wsa:EndpointReference><d:Types>)" +
+           types + "</d:Types><d:Scopes>\n  " + scopes + "\n</d:Scopes><d:XAddrs>" + xaddrs +
+           "</d:XAddrs><d:MetadataVersion>10</d:MetadataVersion></d:ProbeMatch></d:ProbeMatches>"
+           "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+const std::string cameraScopes =
+    "onvif://www.onvif.org/type/video_encoder onvif://www.onvif.org/name/Front%20Door%1B%5b2J "
+    "onvif://www.onvif.org/hardware/IPC-B140 onvif://www.onvif.org/location/country/nowhere";
+const std::string camera = answer("dn:NetworkVideoTransmitter tds:Device", cameraScopes,
+                                  "http://192.168.1.64/onvif/device_service");
+const Subnet homeSubnet{0xC0A80101, 0xFFFFFF00}; // 192.168.1.1/24
+
+// A camera's answer read whole; its name keeps the terminal escape it decodes to, as bytes.
+TEST(ProbeMatch, ReadsACameraAnswer)
+{
+    const auto parsed = parseProbeMatches(camera);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->relatesTo, "uuid:probe-7");
+    const ProbeMatch expected{"urn:uuid:4f1a0e2c-0001",
+                              {{std::string(ns::network), "NetworkVideoTransmitter"},
+                               {std::string(ns::device), "Device"}},
+                              splitList(cameraScopes, 9, 99),
+                              {"http://192.168.1.64/onvif/device_service"},
+                              10};
+    EXPECT_EQ(parsed->matches, std::vector{expected});
+    EXPECT_EQ(scopeValue(expected.scopes, "name"), "Front Door\x1B[2J");
+    EXPECT_EQ(scopeValue(expected.scopes, "hardware"), "IPC-B140");
+    EXPECT_FALSE(scopeValue(expected.scopes, "nam"));
+    EXPECT_EQ(percentDecoded("100% %zz %4 %00"), std::string("100% %zz %4 \0", 13));
+}
+
+// Rows of answers: whether they parse, whether the match is an ONVIF device, and the XAddr
+// chosen on 192.168.1.0/24 ("" for none).
+TEST(ProbeMatch, AnswerRows)
+{
+    const auto wsdp = R"(xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof")";
+    std::string manyXAddrs;
+    for (int i = 1; i <= 20; ++i)
+        manyXAddrs += "http://10.0.0." + std::to_string(i) + "/ ";
+    const std::string oversize = camera + "<!--" + std::string(maxProbeMatchBytes, 'x') + "-->";
+    const std::string doctype =
+        R"(<?xml version="1.0"?><!DOCTYPE e [<!ENTITY x "http://192.168.1.66/">]>)" +
+        camera.substr(camera.find("<SOAP-ENV:Envelope"));
+    const struct
+    {
+        const char* what;
+        std::string text;
+        bool parses;
+        bool onvif = false;
+        std::string chosen = "";
+        std::size_t xaddrCount = 1;
+    } rows[] = {
+        {"Windows host", answer("wsdp:Device", "", "http://192.168.1.30:5357/a", wsdp), true, false,
+         "http://192.168.1.30:5357/a"},
+        {"unusual prefix bound to ONVIF",
+         answer("nvt:NetworkVideoTransmitter", "", "http://192.168.1.9/x",
+                R"(xmlns:nvt="http://www.onvif.org/ver10/network/wsdl")"),
+         true, true, "http://192.168.1.9/x"},
+        {"right local name, wrong namespace",
+         answer("dn:NetworkVideoTransmitter", "", "http://192.168.1.9/x", "",
+                "http://example.com/network"),
+         true, false, "http://192.168.1.9/x"},
+        {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, "", 0},
+        {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, "", 0},
+        {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, "http://10.0.0.1/",
+         maxXAddrs},
+        {"IPv6 and link-local passed over",
+         answer("tds:Device", "", "http://[fe80::1]/o http://169.254.7.7/o http://10.1.2.3/o"),
+         true, true, "http://10.1.2.3/o", 3},
+        {"on-link first", answer("tds:Device", "", "http://10.0.0.5/a http://192.168.1.9/b"), true,
+         true, "http://192.168.1.9/b", 2},
+        {"none usable",
+         answer("tds:Device", "",
+                "https://192.168.1.9/ http://cam.local/ http://[::1]/ http://user@192.168.1.9/ "
+                "http://192.168.1.9:0/ http://192.168.1.9:65536/ http://127.0.0.1/ "
+                "http://169.254.1.1/"),
+         true, true, "", 8},
+        {"truncated", camera.substr(0, camera.size() / 2), false},
+        {"over the size limit", oversize, false},
+        {"DOCTYPE with an entity", doctype, false},
+        {"a probe is no answer", probeMessage(ProbeKind::Device, "uuid:1"), false},
+    };
+    for (const auto& row : rows) {
+        const auto parsed = parseProbeMatches(row.text);
+        ASSERT_EQ(parsed.has_value(), row.parses) << row.what;
+        if (!parsed)
+            continue;
+        ASSERT_EQ(parsed->matches.size(), 1U) << row.what;
+        const auto& match = parsed->matches[0];
+        EXPECT_EQ(isOnvifMatch(match), row.onvif) << row.what;
+        EXPECT_EQ(match.xaddrs.size(), row.xaddrCount) << row.what;
+        const auto chosen = chooseServiceAddress(match.xaddrs, std::span(&homeSubnet, 1));
+        EXPECT_EQ(chosen ? chosen->url : "", row.chosen) << row.what;
+    }
+}
+
+TEST(ServiceAddress, UrlPartsAndOnLinkLinkLocal)
+{
+    const auto service = parseServiceUrl("http://192.168.1.9:8080/onvif/device_service").value();
+    EXPECT_EQ(std::tie(service.host, service.port, service.path),
+              std::tuple(0xC0A80109U, 8080, "/onvif/device_service"));
+    EXPECT_EQ(parseServiceUrl("http://192.168.1.9")->path, "/");
+    EXPECT_EQ(parseServiceUrl("http://192.168.1.9?x=1")->path, "/?x=1");
+    const Subnet linkLocal{0xA9FE0001, 0xFFFF0000};
+    const std::vector<std::string> xaddrs = {"http://10.0.0.5/a", "http://169.254.1.1/"};
+    EXPECT_EQ(chooseServiceAddress(xaddrs, std::span(&linkLocal, 1))->url, "http://169.254.1.1/");
+}
+
+} // namespace
+} // namespace tavolix::onvif
