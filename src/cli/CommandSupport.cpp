@@ -1,7 +1,9 @@
 #include "CommandSupport.h"
 
 #include "Credentials.h"
+#include "MergedProtocols.h"
 #include "NativeProtocol.h"
+#include "OnvifProtocol.h"
 #include "PasswordSource.h"
 
 #include <cerrno>
@@ -57,12 +59,31 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
     return Login{user, std::move(*password)};
 }
 
-Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces)
+Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options)
 {
-    auto protocol = std::make_unique<NativeProtocol>();
+    if (options.user.empty() && options.passwordFile.empty())
+        return std::optional<Login>();
+    auto login = readLogin(options.user, options.passwordFile);
+    if (!login)
+        return login.failure();
+    return std::optional<Login>(std::move(*login));
+}
+
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces,
+                                                     ProtocolChoice choice,
+                                                     const std::optional<Login>& login)
+{
+    std::vector<MergedProtocols::Member> members;
+    if (choice != ProtocolChoice::Onvif)
+        members.emplace_back(Protocols::Native, std::make_unique<NativeProtocol>());
+    if (choice != ProtocolChoice::Native)
+        members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>(login));
+    std::unique_ptr<DeviceProtocol> protocol =
+        members.size() == 1 ? std::move(members.front().second)
+                            : std::make_unique<MergedProtocols>(std::move(members));
     if (auto opened = protocol->open(interfaces); !opened)
         return opened.failure();
-    return std::unique_ptr<DeviceProtocol>(std::move(protocol));
+    return protocol;
 }
 
 Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,

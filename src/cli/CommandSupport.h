@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommonOptions.h"
 #include "DeviceProtocol.h"
 #include "Result.h"
 
@@ -27,8 +28,16 @@ int exitCode(const Result<ExitCode>& result);
 // source. Both at most loginFieldSize bytes, as the request carries them.
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile);
 
-// The protocol the commands speak, ready on the named interfaces.
-Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces);
+// The protocols chosen, as one, ready on the named interfaces. With a login,
+// ONVIF devices are read through it; without, they list what their answer
+// to the probe says.
+Result<std::unique_ptr<DeviceProtocol>>
+openProtocol(const std::vector<std::string>& interfaces,
+             ProtocolChoice choice = ProtocolChoice::Native,
+             const std::optional<Login>& login = std::nullopt);
+
+// The login when --user is given; nothing when it is not.
+Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options);
 
 // One search: sends it and takes replies for `listening`, or until the
 // handler, called with each device's latest row, returns true.

@@ -53,4 +53,14 @@ void addCodePageOption(CLI::App& command, LegacyCodePage& page)
         ->default_str("windows-1252");
 }
 
+void addProtocolOption(CLI::App& command, ProtocolChoice& choice)
+{
+    addChoiceOption(command, "--protocol", choice,
+                    Choices<ProtocolChoice>{{"all", ProtocolChoice::All},
+                                            {"native", ProtocolChoice::Native},
+                                            {"onvif", ProtocolChoice::Onvif}},
+                    "search in all protocols, only the devices' own (native) or only ONVIF")
+        ->default_str("all");
+}
+
 } // namespace tavolix::cli

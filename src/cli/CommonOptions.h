@@ -11,6 +11,14 @@ namespace tavolix::cli {
 
 // The options several commands share, each worded once.
 
+// The protocols a command searches in.
+enum class ProtocolChoice
+{
+    All,
+    Native,
+    Onvif,
+};
+
 struct LoginOptions
 {
     std::string user;
@@ -21,6 +29,7 @@ void addInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces)
 void addTimeoutOption(CLI::App& command, int& milliseconds, const std::string& help);
 void addLoginOptions(CLI::App& command, LoginOptions& login);
 void addCodePageOption(CLI::App& command, LegacyCodePage& page);
+void addProtocolOption(CLI::App& command, ProtocolChoice& choice);
 
 template <typename Value> using Choices = std::vector<std::pair<std::string, Value>>;
 

@@ -16,6 +16,17 @@ Cell text(std::string_view deviceBytes)
     return {escapeDeviceText(deviceBytes), CellType::Text};
 }
 
+// Empty for a value the device did not tell: null in JSON.
+Cell number(std::string digits)
+{
+    return {std::move(digits), CellType::Number};
+}
+
+Cell known(bool isKnown, std::string text)
+{
+    return {isKnown ? std::move(text) : std::string(), CellType::Plain};
+}
+
 Cell boolean(bool value)
 {
     return {value ? "true" : "false", CellType::Boolean};
@@ -40,15 +51,18 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
     for (const Device& device : devices) {
         const auto sameIp = std::count_if(devices.begin(), devices.end(),
                                           [&](const Device& d) { return d.ip == device.ip; });
+        const bool read = device.settingsRead;
+        // The kind is our protocol's: an ONVIF device has none.
+        const bool native = speaks(device, Protocols::Native);
         rows.push_back({
-            {macToText(device.mac), CellType::Plain},
+            known(read, macToText(device.mac)),
             text(device.name),
             {ipv4Text(device.ip), CellType::Plain},
-            {ipv4Text(device.mask), CellType::Plain},
-            {ipv4Text(device.gateway), CellType::Plain},
-            {std::to_string(device.httpPort), CellType::Number},
-            {std::string(modeName(device.mode)), CellType::Plain},
-            {std::to_string(static_cast<int>(device.kind)), CellType::Number},
+            known(read, ipv4Text(device.mask)),
+            known(read, ipv4Text(device.gateway)),
+            number(std::to_string(device.httpPort)),
+            known(read, std::string(modeName(device.mode))),
+            number(native ? std::to_string(static_cast<int>(device.kind)) : ""),
             text(device.version),
             text(device.pppoeAccount),
             text(device.interfaceName),
@@ -88,7 +102,9 @@ std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
         nlohmann::ordered_json device = nlohmann::ordered_json::object();
         for (std::size_t i = 0; i < row.size() && i < columns.size(); ++i) {
             const Cell& cell = row[i];
-            if (cell.type == CellType::Number)
+            if (cell.type == CellType::Number && cell.text.empty())
+                device[columns[i]] = nullptr;
+            else if (cell.type == CellType::Number)
                 device[columns[i]] = std::stoll(cell.text);
             else if (cell.type == CellType::Boolean)
                 device[columns[i]] = cell.text == "true";

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "CommonOptions.h"
 #include "DeviceListing.h"
+#include "TextEscape.h"
 
 #include <memory>
 #include <unistd.h>
@@ -12,6 +13,8 @@ namespace {
 struct SearchOptions
 {
     std::vector<std::string> interfaces;
+    ProtocolChoice protocols = ProtocolChoice::All;
+    LoginOptions login;
     int timeoutMs = static_cast<int>(searchListening.count());
     OutputFormat format = OutputFormat::Table;
     CLI::Option* formatOption = nullptr; // not given: table on a terminal, else CSV
@@ -19,7 +22,10 @@ struct SearchOptions
 
 Result<ExitCode> runSearch(const SearchOptions& options)
 {
-    const auto protocol = openProtocol(options.interfaces);
+    const auto login = readOptionalLogin(options.login);
+    if (!login)
+        return login.failure();
+    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
     if (!protocol)
         return protocol.failure();
     const std::chrono::milliseconds listening{options.timeoutMs};
@@ -35,7 +41,10 @@ Result<ExitCode> runSearch(const SearchOptions& options)
         complain((*protocol)->silenceReport(listening));
         return ExitIncomplete;
     }
-    return ExitSuccess;
+    const auto problems = (*protocol)->problems();
+    for (const std::string& problem : problems)
+        complain(escapeDeviceText(problem));
+    return problems.empty() ? ExitSuccess : ExitIncomplete;
 }
 
 } // namespace
@@ -46,6 +55,8 @@ void setupSearch(CLI::App& program, int& exitCode)
     CLI::App* command = program.add_subcommand(
         "search", "list the devices that answer a search, one per row, sorted by IP address");
     addInterfaceOption(*command, options->interfaces);
+    addProtocolOption(*command, options->protocols);
+    addLoginOptions(*command, options->login);
     addTimeoutOption(*command, options->timeoutMs, "how long to listen for replies (ms)");
     options->formatOption =
         addChoiceOption(*command, "--format", options->format,

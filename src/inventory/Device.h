@@ -40,12 +40,21 @@ struct Device
     std::string model;
     std::string serial;
     std::string serviceUrl; // the device service the settings are read and changed at
+    std::string endpoint;   // its EndpointReference: its key while its MAC is unknown
+    // False for an ONVIF device read without a login: its MAC, mask,
+    // gateway and mode are then unknown, and listed empty.
+    bool settingsRead = true;
 
     std::string interfaceName; // the local interface the reply came in on
     unsigned interfaceIndex = 0;
     Ipv4 source = 0;     // the reply's sender
     bool onLink = false; // ip lies in a subnet of that interface
 };
+
+inline bool speaks(const Device& device, Protocols protocol)
+{
+    return (static_cast<uint8_t>(device.protocols) & static_cast<uint8_t>(protocol)) != 0;
+}
 
 // "native", "onvif" or "native+onvif".
 std::string_view protocolsName(Protocols protocols);

@@ -54,6 +54,10 @@ public:
     virtual Result<> sendChange(const Device& device, const SettingValues& asked,
                                 const Login& login, LegacyCodePage page) = 0;
 
+    // Devices of the last search that answered but could not be read in
+    // full, one line each, saying which and why.
+    virtual std::vector<std::string> problems() const { return {}; }
+
     // "no device answered within 1500 ms on eth0 ...; a firewall must ..."
     virtual std::string silenceReport(std::chrono::milliseconds listened) const = 0;
 

@@ -290,21 +290,22 @@ have_tool() {
     return 1
 }
 
-# firewalld and ufw read the installed profiles and open UDP port 3566 by
-# them; both print the ports they would open.
+# firewalld and ufw read the installed profiles and open UDP ports 3566
+# (native replies) and 3567 (ONVIF probe answers) by them; both print the
+# ports they would open.
 validate_firewall_profiles() {
     if have_tool firewall-offline-cmd firewalld; then
         firewall-offline-cmd --info-service=tavolix >"$work/firewalld.log" 2>&1 ||
             fail "firewall-offline-cmd does not load the service: $(<"$work/firewalld.log")"
-        grep -qx '  ports: 3566/udp' "$work/firewalld.log" ||
-            fail "the firewalld service does not open 3566/udp: $(<"$work/firewalld.log")"
+        grep -qx '  ports: 3566-3567/udp' "$work/firewalld.log" ||
+            fail "the firewalld service does not open 3566-3567/udp: $(<"$work/firewalld.log")"
         cat "$work/firewalld.log"
     fi
     if have_tool ufw ufw; then
         ufw app info Tavolix >"$work/ufw.log" 2>&1 ||
             fail "ufw does not load the profile: $(<"$work/ufw.log")"
-        grep -qx '  3566/udp' "$work/ufw.log" ||
-            fail "the ufw profile does not open 3566/udp: $(<"$work/ufw.log")"
+        grep -qx '  3566:3567/udp' "$work/ufw.log" ||
+            fail "the ufw profile does not open 3566:3567/udp: $(<"$work/ufw.log")"
         cat "$work/ufw.log"
     fi
 }

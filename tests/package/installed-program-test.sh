@@ -60,7 +60,7 @@ validate_metainfo "$metainfo"
 grep -qx 'Icon=tavolix' "$desktop" || fail "the desktop entry names another icon"
 grep -qx 'Categories=Network;Utility;' "$desktop" || fail "the desktop entry's categories changed"
 
-step "the firewall profiles load and open UDP port 3566"
+step "the firewall profiles load and open UDP ports 3566 and 3567"
 dpkg-query -W -f='${Conffiles}\n' tavolix | grep -q "^ $ufw_profile " ||
     fail "$ufw_profile is not a conffile"
 validate_firewall_profiles

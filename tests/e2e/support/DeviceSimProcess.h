@@ -40,13 +40,14 @@ inline bool sendUnicast(const std::string& address, uint16_t port, std::span<con
     return socket.open() && socket.send(bytes, address, port);
 }
 
-// The devicesim built with this tree, inside a network namespace. The waits read its
+// The devicesim (or onvifsim) built with this tree, inside a network namespace. The waits read its
 // transcript again as it grows.
 class DeviceSimProcess final
 {
 public:
-    DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options)
-        : m_process(launchOptions(namespaceName, options, m_transcript.fd()))
+    DeviceSimProcess(const std::string& namespaceName, const std::vector<std::string>& options,
+                     const std::string& program = TAVOLIX_DEVICESIM_PATH)
+        : m_process(launchOptions(namespaceName, program, options, m_transcript.fd()))
     {}
     DeviceSimProcess(const DeviceSimProcess&) = delete;
     DeviceSimProcess& operator=(const DeviceSimProcess&) = delete;
@@ -106,11 +107,12 @@ public:
 
 private:
     static test::LaunchOptions launchOptions(const std::string& namespaceName,
+                                             const std::string& program,
                                              const std::vector<std::string>& options,
                                              int transcript)
     {
         test::LaunchOptions launch;
-        launch.arguments = {"ip", "netns", "exec", namespaceName, TAVOLIX_DEVICESIM_PATH};
+        launch.arguments = {"ip", "netns", "exec", namespaceName, program};
         launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
         launch.outputFd = transcript;
         launch.errorsToOutput = false; // its complaints belong in the test's own output

@@ -1,0 +1,140 @@
+#include "MergedProtocols.h"
+
+#include <algorithm>
+
+namespace tavolix {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long each protocol listens before the next has its turn; replies wait
+// in their sockets meanwhile.
+constexpr auto turn = 10ms;
+
+bool macKnown(const Device& device)
+{
+    return device.settingsRead;
+}
+
+void addDetails(Device& into, const Device& from)
+{
+    into.protocols = static_cast<Protocols>(static_cast<uint8_t>(into.protocols) |
+                                            static_cast<uint8_t>(from.protocols));
+    for (auto field : {&Device::manufacturer, &Device::model, &Device::serial, &Device::serviceUrl,
+                       &Device::endpoint}) {
+        if ((into.*field).empty())
+            into.*field = from.*field;
+    }
+}
+
+} // namespace
+
+std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol)
+{
+    std::vector<Device> merged;
+    for (const auto& rows : rowsPerProtocol) {
+        for (const Device& row : rows) {
+            const auto same = std::find_if(merged.begin(), merged.end(), [&](const Device& d) {
+                return macKnown(row) && macKnown(d) && d.mac == row.mac;
+            });
+            if (same == merged.end())
+                merged.push_back(row);
+            else
+                addDetails(*same, row);
+        }
+    }
+    std::stable_sort(merged.begin(), merged.end(), [](const Device& a, const Device& b) {
+        return a.ip != b.ip ? a.ip < b.ip : a.mac < b.mac;
+    });
+    return merged;
+}
+
+MergedProtocols::MergedProtocols(std::vector<Member> members) : m_members(std::move(members)) {}
+
+Result<> MergedProtocols::open(const std::vector<std::string>& interfaceNames)
+{
+    for (auto& [kind, protocol] : m_members) {
+        if (auto opened = protocol->open(interfaceNames); !opened)
+            return opened;
+    }
+    m_interfaces = m_members.front().second->interfaces();
+    return Done{};
+}
+
+Result<> MergedProtocols::search()
+{
+    Result<> outcome = Done{};
+    bool anySent = false;
+    for (auto& [kind, protocol] : m_members) {
+        auto sent = protocol->search();
+        anySent = anySent || sent;
+        if (!sent)
+            outcome = sent;
+    }
+    return anySent ? Done{} : outcome;
+}
+
+void MergedProtocols::collect(Clock::time_point until,
+                              const std::function<bool(const Device&)>& handler)
+{
+    bool stop = false;
+    // The handler sees a device's merged row, as devices() will list it.
+    const auto merged = [&](const Device& row) {
+        const auto found = macKnown(row) ? identify(row.mac) : std::nullopt;
+        return stop = handler(found ? *found : row);
+    };
+    while (!stop && Clock::now() < until) {
+        for (auto& [kind, protocol] : m_members) {
+            protocol->collect(std::min(Clock::now() + turn, until),
+                              handler ? std::function<bool(const Device&)>(merged) : nullptr);
+            if (stop)
+                return;
+        }
+    }
+}
+
+std::vector<Device> MergedProtocols::devices() const
+{
+    std::vector<std::vector<Device>> rows;
+    for (const auto& [kind, protocol] : m_members)
+        rows.push_back(protocol->devices());
+    return mergedByMac(rows);
+}
+
+std::optional<Device> MergedProtocols::identify(const MacAddress& mac) const
+{
+    const std::vector<Device> found = devices();
+    if (const Device* device = findDevice(found, mac))
+        return *device;
+    return std::nullopt;
+}
+
+Result<> MergedProtocols::sendChange(const Device& device, const SettingValues& asked,
+                                     const Login& login, LegacyCodePage page)
+{
+    for (auto& [kind, protocol] : m_members) {
+        if ((static_cast<uint8_t>(device.protocols) & static_cast<uint8_t>(kind)) != 0)
+            return protocol->sendChange(device, asked, login, page);
+    }
+    return refused(macToText(device.mac) + ": no protocol of this search reaches it");
+}
+
+std::vector<std::string> MergedProtocols::problems() const
+{
+    std::vector<std::string> all;
+    for (const auto& [kind, protocol] : m_members) {
+        for (std::string& problem : protocol->problems())
+            all.push_back(std::move(problem));
+    }
+    return all;
+}
+
+std::string MergedProtocols::silenceReport(std::chrono::milliseconds listened) const
+{
+    std::string report;
+    for (const auto& [kind, protocol] : m_members)
+        report += (report.empty() ? "" : "\n") + protocol->silenceReport(listened);
+    return report;
+}
+
+} // namespace tavolix

@@ -1,0 +1,72 @@
+#include "OnvifDevice.h"
+
+#include "Scopes.h"
+
+#include <algorithm>
+
+namespace tavolix::onvif {
+namespace {
+
+Ipv4 maskOfPrefix(unsigned prefixLength)
+{
+    return prefixLength == 0 ? 0 : ~Ipv4{0} << (32 - std::min(prefixLength, 32u));
+}
+
+} // namespace
+
+const NetworkInterface* primaryInterface(const OnvifDevice& device)
+{
+    if (!device.interfaces)
+        return nullptr;
+    const auto found = std::find_if(device.interfaces->begin(), device.interfaces->end(),
+                                    [](const NetworkInterface& i) { return i.mac.has_value(); });
+    return found == device.interfaces->end() ? nullptr : &*found;
+}
+
+Device deviceRow(const OnvifDevice& device)
+{
+    Device row;
+    row.protocols = Protocols::Onvif;
+    row.name = scopeValue(device.match.scopes, "name").value_or("");
+    if (device.scopes) {
+        std::vector<std::string> uris;
+        for (const Scope& scope : *device.scopes)
+            uris.push_back(scope.uri);
+        row.name = scopeValue(uris, "name").value_or(row.name);
+    }
+    row.ip = device.service.host;
+    row.settingsRead = false;
+    row.httpPort = device.service.port;
+    if (const NetworkInterface* own = primaryInterface(device)) {
+        row.mac = *own->mac;
+        row.settingsRead = true;
+        row.mode = own->dhcp ? AddressMode::Dhcp : AddressMode::Static;
+        if (const auto& setting = own->dhcp ? own->fromDhcp : own->manual) {
+            row.ip = setting->address;
+            row.mask = maskOfPrefix(setting->prefixLength);
+        }
+    }
+    if (device.gateways && !device.gateways->empty())
+        row.gateway = device.gateways->front();
+    if (device.protocols) {
+        for (const NetworkProtocol& protocol : *device.protocols) {
+            if (protocol.name == "HTTP" && !protocol.ports.empty())
+                row.httpPort = protocol.ports.front();
+        }
+    }
+    if (device.information) {
+        row.version = device.information->firmwareVersion;
+        row.manufacturer = device.information->manufacturer;
+        row.model = device.information->model;
+        row.serial = device.information->serialNumber;
+    }
+    row.serviceUrl = device.service.url;
+    row.endpoint = device.match.address;
+    row.interfaceName = device.interfaceName;
+    row.interfaceIndex = device.interfaceIndex;
+    row.source = device.source;
+    row.onLink = device.service.onLink;
+    return row;
+}
+
+} // namespace tavolix::onvif

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "InterfaceReceive.h"
+#include "Ipv4.h"
+#include "UdpSocket.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace tavolix::onvif {
+
+// WS-Discovery's multicast group and port.
+inline constexpr Ipv4 discoveryGroup = 0xEFFFFFFA; // 239.255.255.250
+inline constexpr uint16_t discoveryPort = 3702;
+// The local port probes leave from, so that their unicast answers come back
+// to a port a firewall can be told to open: the one after the native search
+// port, so that one range opens both.
+inline constexpr uint16_t probeAnswerPort = 3567;
+
+// The socket WS-Discovery probes leave from and their answers come back to.
+// Probes go out of one chosen interface at a time and no further than the
+// segment (TTL 1), as the native search's broadcasts do.
+class ProbeSocket final
+{
+public:
+    ProbeSocket() = default;
+    ProbeSocket(const ProbeSocket&) = delete;
+    ProbeSocket& operator=(const ProbeSocket&) = delete;
+
+    // 0, or the errno of the step that failed.
+    int open(uint16_t port = probeAnswerPort);
+    int sendProbe(std::span<const uint8_t> probe, unsigned interfaceIndex);
+    std::optional<ReceivedDatagramOrigin> receive(std::span<uint8_t> buffer, int& error);
+
+    int fd() const { return m_socket.fd(); }
+
+private:
+    UdpSocket m_socket;
+};
+
+} // namespace tavolix::onvif
