@@ -4,7 +4,7 @@
 #      namespaces, single instance under Xvfb);
 #   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the Qt-free worker tests under ThreadSanitizer;
-#   4. the reply-parser fuzzer for a bounded time;
+#   4. the reply-parser and ONVIF-parser fuzzers for a bounded time each;
 #   5. the Debian packages, checked with lintian, installed with apt-get and
 #      used as a user would.
 # Every build treats compiler warnings as errors (TAVOLIX_WERROR).
@@ -40,16 +40,23 @@ cmake --build "$top/build-tsan" -j"$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir "$top/build-tsan" --output-on-failure -L worker
 
-stage "fuzzing the reply parser for ${fuzz_seconds}s"
+stage "fuzzing the reply parser and the ONVIF parsers for ${fuzz_seconds}s each"
 CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAVOLIX_WERROR=ON -DTAVOLIX_BUILD_GUI=OFF -DTAVOLIX_BUILD_TESTS=OFF -DTAVOLIX_BUILD_FUZZERS=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
-cmake --build "$top/build-fuzz" -j"$jobs" --target fuzz_parse_reply
+cmake --build "$top/build-fuzz" -j"$jobs" --target fuzz_parse_reply fuzz_probe_match \
+    fuzz_soap_response
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-cp "$top"/tests/fuzz/corpus/* "$corpus"/
-"$top/build-fuzz/tests/fuzz/fuzz_parse_reply" -max_total_time="$fuzz_seconds" -max_len=3000 \
-    -print_final_stats=1 "$corpus"
+# Each fuzzer starts from its seeds, in a copy: what it finds stays out of the tree.
+for fuzzer in parse_reply:corpus:3000 probe_match:corpus-probe-match:65536 \
+    soap_response:corpus-soap-response:65536; do
+    IFS=: read -r name seeds max_len <<<"$fuzzer"
+    mkdir -p "$corpus/$name"
+    cp "$top/tests/fuzz/$seeds"/* "$corpus/$name"/
+    "$top/build-fuzz/tests/fuzz/fuzz_$name" -max_total_time="$fuzz_seconds" \
+        -max_len="$max_len" -print_final_stats=1 "$corpus/$name"
+done
 
 stage "Debian packages: lintian, installed and used"
 "$top/scripts/test-package.sh" "$top/build-package"
