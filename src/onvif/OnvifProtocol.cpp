@@ -247,10 +247,14 @@ std::vector<std::string> OnvifProtocol::problems() const
 {
     std::vector<std::string> found;
     for (const auto& [address, reading] : m_readings) {
-        if (!reading.device.problem.empty())
-            found.push_back(reading.device.service.url + ": " + reading.device.problem);
-        else if (!reading.done)
-            found.push_back(reading.device.service.url + ": did not answer every read in time");
+        if (reading.done && reading.device.problem.empty())
+            continue;
+        // Named as the listing shows it, with where it was asked.
+        const std::string name = rowOf(reading).name;
+        const std::string& url = reading.device.service.url;
+        found.push_back(
+            (name.empty() ? url : name + " (" + url + ")") + ": " +
+            (reading.done ? reading.device.problem : "did not answer every read in time"));
     }
     return found;
 }

@@ -63,7 +63,8 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(listed({"--user", "admin", "--protocol", "onvif"}, "Wrong-Pw"),
                 HasSubstr(R"(["","ONVIFSIM-002")"));
     EXPECT_EQ(last.exitCode, 1);
-    EXPECT_THAT(last.err, HasSubstr(service('1') + ": the device refused the login"));
+    EXPECT_THAT(last.err,
+                HasSubstr("ONVIFSIM-002 (" + service('1') + "): the device refused the login"));
     EXPECT_THAT(last.out + last.err, Not(HasSubstr("Wrong-Pw")));
 }
 
