@@ -67,5 +67,44 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(last.out + last.err, Not(HasSubstr("Wrong-Pw")));
 }
 
+// A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.
+TEST_F(OnvifCtlTest, PlanGivesOnvifCamerasAddressesWhenTheLoginReadsTheirMac)
+{
+    startDevices({"--count", "1", "--ip-base", "198.18.0.10", "--mac-base", "02005e100001"});
+    ASSERT_FALSE(HasFatalFailure());
+    DeviceSimProcess cameras(topology.name("devices"),
+                             {"--interface", "veth0b", "--count", "2", "--ip-base", "198.18.0.20"},
+                             TAVOLIX_ONVIFSIM_PATH);
+    ASSERT_TRUE(cameras.waitReady());
+    // MAC, IP and protocol of each row; the cameras' addresses are in use, as the device's is.
+    const auto plan = [this](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"plan", "--ip-from", "198.18.0.20"});
+        last = ctl(arguments, {"TAVOLIX_PASSWORD=admin"});
+        std::string rows;
+        std::istringstream lines(last.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> cells;
+            std::istringstream row(line);
+            for (std::string cell; std::getline(row, cell, ',');)
+                cells.push_back(cell);
+            rows += cells.at(0) + " " + cells.at(2) + " " + cells.at(14) + "\n";
+        }
+        return rows;
+    };
+    const std::string header = "mac ip protocol\n";
+    EXPECT_EQ(plan({"--protocol", "all", "--user", "admin"}),
+              header + "02005e100001 198.18.0.22 native\n02005e200001 198.18.0.23 onvif\n"
+                       "02005e200002 198.18.0.24 onvif\n");
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(last.err, "");
+
+    EXPECT_EQ(plan({}), header + "02005e100001 198.18.0.22 native\n");
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    for (const char unit : {'0', '1'})
+        EXPECT_THAT(last.err, HasSubstr(std::string("the ONVIF device at 198.18.0.2") + unit +
+                                        " (http://198.18.0.2" + unit +
+                                        "/onvif/device_service) left out: its MAC is unknown"));
+}
+
 } // namespace
 } // namespace tavolix::e2e
