@@ -179,13 +179,14 @@ std::vector<DoctorCheck> runDoctorChecks(const DoctorOptions& options, const Sea
     std::vector<DoctorCheck> checks = checkInterfaces(options, interfaces);
     if (options.probes)
         checks.push_back(checkMulticastRoute(*options.probes, interfaces));
+    std::vector<uint16_t> ports;
+    if (options.native)
+        ports.push_back(options.localPort);
+    if (options.probes)
+        ports.push_back(options.probes->answerPort);
     bool portsFree = true;
-    for (const auto port :
-         {options.native ? std::optional(options.localPort) : std::nullopt,
-          options.probes ? std::optional(options.probes->answerPort) : std::nullopt}) {
-        if (!port)
-            continue;
-        checks.push_back(checkPort(*port));
+    for (const uint16_t port : ports) {
+        checks.push_back(checkPort(port));
         portsFree = portsFree && checks.back().verdict == Verdict::Pass;
     }
     checks.push_back(checkPacketFilter(options, interfaces));
