@@ -3,6 +3,7 @@
 #include "CommonOptions.h"
 #include "Doctor.h"
 #include "Ports.h"
+#include "ProbeSocket.h"
 
 #include <memory>
 #include <sstream>
@@ -13,13 +14,15 @@ namespace {
 struct DoctorOptions
 {
     std::vector<std::string> interfaces;
+    ProtocolChoice protocols = ProtocolChoice::All;
 };
 
-// The doctor's last check: one search as `search` makes it, counted per interface.
+// The doctor's last check: one search as `search` makes it (without a login),
+// counted per interface and per protocol.
 doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
 {
     doctor::SearchProbeResult result;
-    const auto protocol = openProtocol(options.interfaces);
+    const auto protocol = openProtocol(options.interfaces, options.protocols);
     if (!protocol) {
         result.failure = protocol.failure().message;
         return result;
@@ -33,6 +36,7 @@ doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
     for (const Device& device : *found) {
         ++result.devices;
         ++result.devicesPerInterface[device.interfaceName];
+        ++result.devicesPerProtocol[std::string(protocolsName(device.protocols))];
     }
     return result;
 }
@@ -41,8 +45,12 @@ Result<ExitCode> runDoctor(const DoctorOptions& options)
 {
     doctor::DoctorOptions checkOptions;
     checkOptions.interfaces = options.interfaces;
+    checkOptions.native = options.protocols != ProtocolChoice::Onvif;
     checkOptions.localPort = searchPort;
     checkOptions.devicePort = devicePort;
+    if (options.protocols != ProtocolChoice::Native)
+        checkOptions.probes = doctor::ProbeOptions{onvif::discoveryGroup, onvif::discoveryPort,
+                                                   onvif::probeAnswerPort};
     const auto checks =
         doctor::runDoctorChecks(checkOptions, [&options] { return searchProbe(options); });
     std::ostringstream text;
@@ -58,9 +66,11 @@ void setupDoctor(CLI::App& program, int& exitCode)
 {
     auto options = std::make_shared<DoctorOptions>();
     CLI::App* command = program.add_subcommand(
-        "doctor", "check interfaces, the local port, the packet filter and reverse-path "
-                  "filtering, then search once; one line per check with its verdict");
+        "doctor", "check interfaces, the probes' multicast route, the local ports, the packet "
+                  "filter and reverse-path filtering, then search once; one line per check "
+                  "with its verdict");
     addInterfaceOption(*command, options->interfaces);
+    addProtocolOption(*command, options->protocols);
     command->footer("Exit codes: 0 every check passed (a check that could not tell does not\n"
                     "fail), 1 one failed, 2 usage error.\n");
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runDoctor(*options)); });

@@ -17,6 +17,8 @@ struct PlanOptions
     std::string gateway;
     std::string namePrefix;
     std::vector<std::string> interfaces;
+    ProtocolChoice protocols = ProtocolChoice::All;
+    LoginOptions login;
 };
 
 // An address option: nothing when not given.
@@ -44,7 +46,11 @@ Result<ExitCode> runPlan(const PlanOptions& options)
         return refused("--ip-from needs an address a device can hold");
     const AddressPlanRequest request{**from, *mask, *gateway, options.namePrefix};
 
-    const auto protocol = openProtocol(options.interfaces);
+    // An ONVIF device's MAC, the key of a plan's row, is read only through a login.
+    const auto login = readOptionalLogin(options.login);
+    if (!login)
+        return login.failure();
+    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
     if (!protocol)
         return protocol.failure();
     const auto found = searchOnce(**protocol, searchListening);
@@ -56,7 +62,7 @@ Result<ExitCode> runPlan(const PlanOptions& options)
     if (!plan)
         return plan.failure();
     for (const std::string& note : plan->notes)
-        complain(note);
+        complain(escapeDeviceText(note));
     // The plan shows whether each device will be reachable at its new address.
     for (Device& device : plan->devices)
         device.onLink = isOnLink((*protocol)->interfaces(), device.interfaceIndex, device.ip);
@@ -84,6 +90,8 @@ void setupPlan(CLI::App& program, int& exitCode)
                      "name the devices PREFIX001, PREFIX002, ... in MAC order")
         ->type_name("TEXT");
     addInterfaceOption(*command, options->interfaces);
+    addProtocolOption(*command, options->protocols);
+    addLoginOptions(*command, options->login);
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runPlan(*options)); });
 }
 

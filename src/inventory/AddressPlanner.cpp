@@ -21,6 +21,13 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
     uint64_t next = request.from;
     int number = 0;
     for (Device& device : found) {
+        if (!device.settingsRead) {
+            // Its address still counts as used above.
+            plan.notes.push_back("the ONVIF device at " + ipv4Text(device.ip) + " (" +
+                                 device.serviceUrl +
+                                 ") left out: its MAC is unknown without a login it accepts");
+            continue;
+        }
         if (device.kind == DeviceKind::ReadOnly) {
             plan.notes.push_back(macToText(device.mac) +
                                  " left out: a kind 3 device lets nothing be changed");

@@ -24,11 +24,11 @@ struct AddressPlan
     std::vector<std::string> notes; // devices left out, and why
 };
 
-// Gives every found device that may change (kind 3 devices may not), in MAC
-// order, the next free static address from `from` upwards: not one that any
-// found device uses, not the subnet's network or broadcast address, and in
-// the subnet of `from`. Names become the prefix and a three-digit number.
-// Refused when the subnet runs out of addresses or a name would not fit.
+// Gives every found device that may change (kind 3 devices may not, nor
+// ONVIF devices whose settings and MAC were not read), in MAC order, the next free static address
+// from `from` upwards: not one that any found device uses, not the subnet's network or broadcast
+// address, and in the subnet of `from`. Names become the prefix and a three-digit number. Refused
+// when the subnet runs out of addresses or a name would not fit.
 Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request);
 
 } // namespace tavolix

@@ -12,6 +12,7 @@
 
 namespace tavolix::e2e {
 
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 

@@ -68,5 +68,32 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(last.out + last.err, Not(HasSubstr("Wrong-Pw")));
 }
 
+// A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.
+TEST_F(OnvifCtlTest, PlanGivesOnvifCamerasAddressesWhenTheLoginReadsTheirMac)
+{
+    startDevices({"--count", "1", "--ip-base", "198.18.0.10", "--mac-base", "02005e100001"});
+    ASSERT_FALSE(HasFatalFailure());
+    DeviceSimProcess cameras(topology.name("devices"),
+                             {"--interface", "veth0b", "--count", "2", "--ip-base", "198.18.0.20"},
+                             TAVOLIX_ONVIFSIM_PATH);
+    ASSERT_TRUE(cameras.waitReady());
+    // In MAC order; the cameras' addresses are in use, as the device's is.
+    last = ctl({"plan", "--ip-from", "198.18.0.20", "--protocol", "all", "--user", "admin"},
+               {"TAVOLIX_PASSWORD=admin"});
+    const std::string native = "\n02005e100001,[^\n]*,198.18.0.22,[^\n]*,native,[^\n]*\n";
+    EXPECT_THAT(last.out, ContainsRegex(native + "02005e200001,[^\n]*,198.18.0.23,[^\n]*,onvif,"
+                                                 "[^\n]*\n02005e200002,[^\n]*,198.18.0.24,"));
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(last.err, "");
+
+    last = ctl({"plan", "--ip-from", "198.18.0.20"}, {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_THAT(last.out, ContainsRegex(native + "$"));
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    for (const char unit : {'0', '1'})
+        EXPECT_THAT(last.err, HasSubstr(std::string("the ONVIF device at 198.18.0.2") + unit +
+                                        " (http://198.18.0.2" + unit +
+                                        "/onvif/device_service) left out: its MAC is unknown"));
+}
+
 } // namespace
 } // namespace tavolix::e2e

@@ -1,6 +1,7 @@
 #include "Doctor.h"
 
 #include "InterfaceStates.h"
+#include "MulticastRoute.h"
 #include "PacketFilterCheck.h"
 #include "PortHolder.h"
 #include "TextEscape.h"
@@ -140,9 +141,19 @@ DoctorCheck checkSearch(const SearchProbe& probe, bool portFree)
     check.verdict = Verdict::Pass;
     check.detail = std::to_string(result.devices) +
                    (result.devices == 1 ? " device answered" : " devices answered") + listened;
-    std::string split;
-    for (const auto& [name, count] : result.devicesPerInterface)
-        split += (split.empty() ? ": " : ", ") + std::to_string(count) + " on " + name;
+    // "2 native, 1 onvif; 3 on eth0"
+    const auto counted = [](const std::map<std::string, int>& counts, const char* joiner) {
+        std::string text;
+        for (const auto& [name, count] : counts)
+            text += (text.empty() ? "" : ", ") + std::to_string(count) + joiner + name;
+        return text;
+    };
+    std::string split = counted(result.devicesPerProtocol, " ");
+    const std::string perInterface = counted(result.devicesPerInterface, " on ");
+    if (!perInterface.empty())
+        split += (split.empty() ? "" : "; ") + perInterface;
+    if (!split.empty())
+        split = ": " + split;
     check.detail += split;
     return check;
 }
@@ -166,11 +177,21 @@ std::vector<DoctorCheck> runDoctorChecks(const DoctorOptions& options, const Sea
 {
     const std::vector<LocalInterface> interfaces = listIpv4Interfaces(options.interfaces);
     std::vector<DoctorCheck> checks = checkInterfaces(options, interfaces);
-    const DoctorCheck port = checkPort(options.localPort);
-    checks.push_back(port);
+    if (options.probes)
+        checks.push_back(checkMulticastRoute(*options.probes, interfaces));
+    std::vector<uint16_t> ports;
+    if (options.native)
+        ports.push_back(options.localPort);
+    if (options.probes)
+        ports.push_back(options.probes->answerPort);
+    bool portsFree = true;
+    for (const uint16_t port : ports) {
+        checks.push_back(checkPort(port));
+        portsFree = portsFree && checks.back().verdict == Verdict::Pass;
+    }
     checks.push_back(checkPacketFilter(options, interfaces));
     checks.push_back(checkReversePath(interfaces));
-    checks.push_back(checkSearch(probe, port.verdict == Verdict::Pass));
+    checks.push_back(checkSearch(probe, portsFree));
     return checks;
 }
 

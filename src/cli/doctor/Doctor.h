@@ -27,11 +27,23 @@ struct DoctorCheck
     std::string detail;
 };
 
+// ONVIF's WS-Discovery: probes go to the group and port out of each
+// interface, and the devices answer from that port, unicast, to the local
+// answer port the probes left from.
+struct ProbeOptions
+{
+    uint32_t group = 0; // host byte order
+    uint16_t discoveryPort = 0;
+    uint16_t answerPort = 0;
+};
+
 struct DoctorOptions
 {
     std::vector<std::string> interfaces; // only these; empty: every interface
+    bool native = true;                  // our own search: its port and its replies
     uint16_t localPort = searchPort;
     uint16_t devicePort = tavolix::devicePort;
+    std::optional<ProbeOptions> probes; // nothing: ONVIF devices are not searched
 };
 
 // What one search found, as the caller's search reports it.
@@ -40,17 +52,18 @@ struct SearchProbeResult
     std::optional<std::string> failure; // the search could not run, and why
     int devices = 0;                    // distinct devices that answered
     std::map<std::string, int> devicesPerInterface;
+    std::map<std::string, int> devicesPerProtocol; // "native", "onvif", "native+onvif"
     std::chrono::milliseconds listened{0};
 };
 
-// Runs one search (from the local port, out of the interfaces the options
-// name) and reports what answered. Called after the port check, once, and
-// only when the port could be bound.
+// Runs one search (from the local ports, out of the interfaces the options
+// name) and reports what answered. Called after the port checks, once, and
+// only when every checked port could be bound.
 using SearchProbe = std::function<SearchProbeResult()>;
 
 // The checks in the order they are printed: one line per IPv4 interface,
-// then the local port, the packet filter, reverse-path filtering and the
-// search.
+// the multicast route of the probes (when ONVIF is searched), the local
+// ports, the packet filter, reverse-path filtering and the search.
 std::vector<DoctorCheck> runDoctorChecks(const DoctorOptions& options, const SearchProbe& probe);
 
 // One line per check: the verdict, the check's name and its detail. Texts

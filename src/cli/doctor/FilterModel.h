@@ -12,9 +12,10 @@
 namespace tavolix::doctor {
 
 // A device's reply as the packet filter sees it: IPv4 UDP from the devices'
-// port to ours, a new flow (a broadcast request leaves no connection that a
-// reply could match), arriving on one interface, sent to our own address or
-// broadcast.
+// port to ours (or a probe's answer from the discovery port to the probe's),
+// a new flow (a broadcast or multicast request leaves no connection that a
+// reply from the device's own address could match), arriving on one
+// interface, sent to our own address or broadcast.
 struct ReplyPacket
 {
     std::optional<std::string> interface; // nothing: not known

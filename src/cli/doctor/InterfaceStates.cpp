@@ -31,10 +31,17 @@ std::vector<LocalInterface> listIpv4Interfaces(const std::vector<std::string>& o
         const auto known =
             std::find_if(interfaces.begin(), interfaces.end(),
                          [&](const LocalInterface& i) { return i.name == entry.name; });
-        if (known != interfaces.end())
+        if (known != interfaces.end()) {
+            known->addresses.push_back(entry.address);
             continue;
-        interfaces.push_back(
-            {entry.name, addressWithPrefix(entry), entry.up, entry.running, entry.broadcast});
+        }
+        interfaces.push_back({entry.name,
+                              addressWithPrefix(entry),
+                              entry.index,
+                              {entry.address},
+                              entry.up,
+                              entry.running,
+                              entry.broadcast});
     }
     return interfaces;
 }

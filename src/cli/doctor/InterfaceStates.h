@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ struct LocalInterface
 {
     std::string name;
     std::string address; // "198.18.0.1/24"
+    unsigned index = 0;
+    std::vector<uint32_t> addresses; // every IPv4 address, host byte order
     bool up = false;
     bool running = false; // has a carrier
     bool broadcast = false;
@@ -18,7 +21,7 @@ struct LocalInterface
     bool usable() const { return up && running && broadcast; }
 };
 
-// One entry per interface, with its first IPv4 address, in the order the
+// One entry per interface, shown by its first IPv4 address, in the order the
 // kernel lists them. Only the named ones when names are given.
 std::vector<LocalInterface> listIpv4Interfaces(const std::vector<std::string>& onlyThese);
 

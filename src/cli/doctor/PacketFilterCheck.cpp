@@ -93,13 +93,36 @@ DoctorCheck checkPacketFilter(const DoctorOptions& options,
     if (names.empty())
         names.emplace_back(std::nullopt);
 
-    const std::string port = "UDP " + std::to_string(options.localPort);
+    // Our devices answer from their port to ours, unicast or broadcast; ONVIF
+    // devices answer a probe unicast, from the discovery port to the port the
+    // probe left from. A drop of either fails the check.
+    struct Expected
+    {
+        bool broadcast;
+        uint16_t from;
+        uint16_t to;
+        const char* what;
+    };
+    std::vector<Expected> expected;
+    std::vector<std::string> ports;
+    if (options.native) {
+        expected.push_back({false, options.devicePort, options.localPort, "replies"});
+        expected.push_back({true, options.devicePort, options.localPort, "broadcast replies"});
+        ports.push_back("replies to UDP " + std::to_string(options.localPort));
+    }
+    if (options.probes) {
+        expected.push_back(
+            {false, options.probes->discoveryPort, options.probes->answerPort, "probe answers"});
+        ports.push_back("probe answers to UDP " + std::to_string(options.probes->answerPort));
+    }
+    const std::string port = joined(ports, " and ");
     std::optional<std::string> unclear;
     for (const auto& name : names) {
-        for (const bool broadcast : {false, true}) {
-            const ReplyPacket packet{name, broadcast, options.devicePort, options.localPort};
-            const std::string what = std::string(broadcast ? "broadcast " : "") + "replies to " +
-                                     port + (name ? " on " + *name : std::string());
+        for (const Expected& reply : expected) {
+            const ReplyPacket packet{name, reply.broadcast, reply.from, reply.to};
+            const std::string what = std::string(reply.what) + " to UDP " +
+                                     std::to_string(reply.to) +
+                                     (name ? " on " + *name : std::string());
             for (const FilterTable& table : source.tables) {
                 const FilterFinding finding = evaluateTable(table, packet);
                 if (finding.verdict == FilterVerdict::Dropped) {
@@ -120,7 +143,7 @@ DoctorCheck checkPacketFilter(const DoctorOptions& options,
                        " in, but " + joined(source.problems, "; ");
     } else {
         check.verdict = Verdict::Pass;
-        check.detail = joined(source.read, " and ") + " let replies to " + port + " in";
+        check.detail = joined(source.read, " and ") + " let " + port + " in";
     }
     return check;
 }

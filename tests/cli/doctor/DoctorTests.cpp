@@ -127,6 +127,34 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
         std::holds_alternative<std::string>(readNftRuleset("Error: Operation not permitted")));
 }
 
+// An ONVIF device's answer to a probe: unicast, from the discovery port to the probe's port.
+TEST(FilterRulesTest, ProbeAnswersAreJudgedByTheirOwnPorts)
+{
+    using enum FilterVerdict;
+    const auto udp = [](const char* name, const std::string& ports) {
+        return match(field("udp", name), ports);
+    };
+    const std::string ufw = "*filter\n:INPUT DROP [0:0]\n-A INPUT -p udp -m udp --dport ";
+    // Each ruleset that lets the answer in beside its twin that drops it.
+    const std::vector<std::tuple<FilterVerdict, std::string>> cases = {
+        {Accepted, nft("accept", rule("input", {udp3566, drop}))},
+        {Dropped, nft("accept", rule("input", {udp("dport", "3567"), drop}))},
+        {Accepted, nft("drop", rule("input", {udp("sport", "3702"), accept}))},
+        {Dropped, nft("drop", rule("input", {udp("sport", "4000"), accept}))},
+        {Accepted, ufw + "3566:3567 -j ACCEPT\nCOMMIT\n"},
+        {Dropped, ufw + "3566 -j ACCEPT\nCOMMIT\n"},
+    };
+    for (const auto& [verdict, rules] : cases) {
+        SCOPED_TRACE(rules);
+        const auto read =
+            rules.starts_with('{') ? readNftRuleset(rules) : std::vector{readIptablesSave(rules)};
+        const auto* tables = std::get_if<std::vector<FilterTable>>(&read);
+        ASSERT_TRUE(tables && tables->size() == 1u);
+        const FilterFinding found = evaluateTable(tables->front(), {"veth0a", false, 3702, 3567});
+        EXPECT_EQ(found.verdict, verdict) << found.because;
+    }
+}
+
 // A process may name itself with terminal escapes (C0, C1, bidi); they are shown, not obeyed.
 TEST(DoctorPrintTest, AlignsNamesEscapesControlCharactersAndOnlyAFailureFails)
 {
@@ -151,7 +179,8 @@ struct FaultCase
     std::string name;
     std::string shellCommand;
     std::vector<std::string> lines;
-    bool holdPort = false; // a second simulator in the host namespace holds UDP 3566
+    uint16_t heldPort = 0; // a second simulator in the host namespace holds this UDP port
+    int cameras = 0;       // simulated ONVIF cameras beside the devices
 };
 
 class DoctorFaultTest : public e2e::CtlTest, public ::testing::WithParamInterface<std::size_t>
@@ -164,16 +193,27 @@ const FaultCase faultCases[] = {
     {"AllGood",
      "",
      {"PASS  interface veth0a     198.18.0.1/24, up, can broadcast",
+      "PASS  multicast route      probes to 239.255.255.250 leave veth0a from 198.18.0.1",
       "PASS  port 3566            UDP 3566 can be bound",
-      "PASS  packet filter        .*let replies to UDP 3566 in",
+      "PASS  port 3567            UDP 3567 can be bound",
+      "PASS  packet filter        .*let replies to UDP 3566 and probe answers to UDP 3567 in",
       "PASS  reverse-path filter  no interface filters strictly",
-      "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
+      "PASS  search               5 devices answered in 1500 ms: 3 native, 2 onvif; 5 on veth0a"},
+     0,
+     2},
+    // A probe takes the address of another interface when its own is not of global scope.
+    {"ProbesLeaveWithAnotherInterfacesAddress",
+     "ip link add veth1a type veth peer name veth1b && ip link set veth1b up && "
+     "ip addr add 198.18.2.1/24 dev veth1a scope link && ip link set veth1a up",
+     {"PASS  interface veth1a     198.18.2.1/24, up, can broadcast",
+      "FAIL  multicast route      probes to 239.255.255.250 leave veth1a from 198.18.0.1, not an "
+      "address of veth1a"}},
     {"InterfaceDownAndStrictReversePathFilter",
      "ip link add veth1a type veth peer name veth1b && ip addr add 198.18.2.1/24 dev veth1a && "
      "echo 1 > /proc/sys/net/ipv4/conf/veth0a/rp_filter",
      {"FAIL  interface veth1a     198.18.2.1/24 is down: a search does not use it",
       "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: replies from devices on a ",
-      "PASS  search               3 devices answered in 1500 ms: 3 on veth0a"}},
+      "PASS  search               3 devices answered in 1500 ms: 3 native; 3 on veth0a"}},
     // The kernel takes the larger of "all" and the interface's own value.
     {"PortHeldByAnotherProgramAndStrictReversePathFilterOnAll",
      "echo 1 > /proc/sys/net/ipv4/conf/all/rp_filter",
@@ -181,12 +221,26 @@ const FaultCase faultCases[] = {
       "devicesim [(]pid ",
       "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: ",
       "[?]{4}  search               not run: the local port is not free"},
-     true},
+     3566},
+    {"ProbeAnswerPortHeldByAnotherProgram",
+     "",
+     {"PASS  port 3566            UDP 3566 can be bound",
+      "FAIL  port 3567            UDP 3567 cannot be bound: Address already in use; held by "
+      "devicesim [(]pid ",
+      "[?]{4}  search               not run: the local port is not free"},
+     3567},
     {"NftablesDropsThePort",
      nftInput + "accept; udp dport 3566 drop; }; }'",
      {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: udp "
       "dport == 3566 drop[)]",
       "FAIL  search               no device answered in 1500 ms"}},
+    {"NftablesDropsProbeAnswers",
+     nftInput + "accept; udp dport 3567 drop; }; }'",
+     {"FAIL  packet filter        drops probe answers to UDP 3567 on veth0a [(]inet tvx input: "
+      "udp dport == 3567 drop[)]",
+      "PASS  search               3 devices answered in 1500 ms: 3 native; 3 on veth0a"},
+     0,
+     2},
     // A broadcast request sets up no connection that a unicast reply could match.
     {"NftablesDropPolicyKeepsOnlyEstablished",
      nftInput + "drop; ct state established,related accept; }; }'",
@@ -213,9 +267,19 @@ TEST_P(DoctorFaultTest, ChecksNameTheFault)
         {"ip", "netns", "exec", topology.name("host"), "sh", "-c", fault.shellCommand});
     ASSERT_EQ(set.exitCode, 0) << set.output;
     std::optional<e2e::DeviceSimProcess> portHolder;
-    if (fault.holdPort) {
-        portHolder.emplace(topology.name("host"), std::vector<std::string>{"--port", "3566"});
+    if (fault.heldPort != 0) {
+        portHolder.emplace(topology.name("host"),
+                           std::vector<std::string>{"--port", std::to_string(fault.heldPort)});
         ASSERT_TRUE(portHolder->waitReady());
+    }
+    std::optional<e2e::DeviceSimProcess> cameras;
+    if (fault.cameras != 0) {
+        cameras.emplace(topology.name("devices"),
+                        std::vector<std::string>{"--interface", "veth0b", "--count",
+                                                 std::to_string(fault.cameras), "--ip-base",
+                                                 "198.18.0.20"},
+                        TAVOLIX_ONVIFSIM_PATH);
+        ASSERT_TRUE(cameras->waitReady());
     }
 
     const e2e::CtlResult result = ctl({"doctor"});
