@@ -11,7 +11,7 @@ namespace {
 constexpr const char* exitCodeHelp =
     "Exit codes:\n"
     "  0  success (search: at least one device found)\n"
-    "  1  nothing found, or some device not verified or failed\n"
+    "  1  nothing found, or some device not verified, needing a reboot or failed\n"
     "  2  usage error, a refused value or change, or an invalid plan (nothing sent)\n"
     "  3  system error: no usable interface, UDP port 3566 in use (is a Tavolix window\n"
     "     open?), no permission, or output that cannot be written\n"
