@@ -286,9 +286,10 @@ void OnvifProtocol::takeChangeAnswer(std::size_t index, const HttpResult& result
                                       : changing.calls[changing.next].call.operation;
     const std::string mac = macToText(changing.mac) + ": ";
     const auto fault = result.status == 0 ? std::nullopt : parseFault(result.body);
-    if (result.status == 0 && operation == "SetNetworkInterfaces") {
-        // A device may move before its answer is out; the verification sees
-        // whether it did.
+    if (result.status == 0 &&
+        (operation == "SetNetworkInterfaces" || operation == "SystemReboot")) {
+        // A device may move, or go down, before its answer is out; the
+        // verification sees whether it took the change.
         changing.ended = true;
         return;
     }
