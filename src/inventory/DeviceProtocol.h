@@ -72,7 +72,8 @@ public:
     // Sends the asked settings (canonical values, texts in the device's
     // encoding) to a device that answered; refused when the protocol cannot
     // carry one of them, nothing sent then. A protocol whose devices answer
-    // a change may leave it running until finishChanges().
+    // a change may leave it running until finishChanges(), which comes
+    // before the next search.
     virtual Result<> sendChange(const Device& device, const SettingValues& asked,
                                 const ChangeOptions& options) = 0;
 
