@@ -31,11 +31,14 @@ struct ApplyOptions
 {
     std::string planFile; // "-": standard input
     LoginOptions login;
+    ProtocolChoice protocols = ProtocolChoice::All;
     bool dryRun = false;
+    bool reboot = false;
     int timeoutMs = 15000;
     std::vector<std::string> interfaces;
     OutputFormat format = OutputFormat::Table;
     LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
+    CLI::Option* codePageOption = nullptr;                 // given: ONVIF devices refuse it
 };
 
 Result<std::string> readPlanText(const std::string& path)
@@ -55,6 +58,7 @@ enum class Outcome
     Unchanged,
     Verified,
     NotVerified,
+    NeedsReboot, // taken, in effect only after a reboot: not verified
     Failed,
 };
 
@@ -75,6 +79,8 @@ std::string_view resultName(Outcome result)
         return "verified";
     case Outcome::NotVerified:
         return "not verified";
+    case Outcome::NeedsReboot:
+        return "needs reboot";
     case Outcome::Failed:
         return "failed";
     case Outcome::Unchanged:
@@ -105,7 +111,8 @@ std::string report(const std::vector<DeviceWork>& work,
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     std::vector<std::vector<std::string>> rows;
     for (const DeviceWork& item : work) {
-        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified;
+        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified ||
+                          item.result == Outcome::NeedsReboot;
         const Device& latest =
             sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
         const std::string detail = item.result == Outcome::NotVerified
@@ -150,7 +157,8 @@ std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
 
 Result<ExitCode> runApply(const ApplyOptions& options)
 {
-    if (options.planFile == "-" && options.login.passwordFile == "-" && !options.dryRun)
+    const bool loginRead = !options.dryRun || !options.login.user.empty();
+    if (options.planFile == "-" && options.login.passwordFile == "-" && loginRead)
         return refused("the plan and the password cannot both come from standard input");
     const auto text = readPlanText(options.planFile);
     if (!text)
@@ -158,11 +166,19 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     const auto rows = readPlan(*text);
     if (!rows)
         return refused(rows.failure().message + "\nthe plan is refused; nothing was sent");
-    Result<Login> login = Login{};
-    if (!options.dryRun && !(login = readLogin(options.login.user, options.login.passwordFile)))
+    // A dry run needs no login; without one, ONVIF devices are found but
+    // not read, and a row naming one is refused by the plan check.
+    Result<std::optional<Login>> login = std::optional<Login>();
+    if (options.dryRun)
+        login = readOptionalLogin(options.login);
+    else if (auto given = readLogin(options.login.user, options.login.passwordFile))
+        login = std::optional<Login>(std::move(*given));
+    else
+        return given.failure();
+    if (!login)
         return login.failure();
 
-    const auto protocol = openProtocol(options.interfaces);
+    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
     if (!protocol)
         return protocol.failure();
     DeviceProtocol& devices = **protocol;
@@ -174,7 +190,7 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     std::vector<std::string> errors;
     const std::vector<PlanRow> encodedRows =
         encodedForDevices(*rows, *found, options.codePage, errors);
-    PlanVerdict verdict = checkPlan(encodedRows, *found);
+    PlanVerdict verdict = checkPlan(encodedRows, *found, options.codePageOption->count() > 0);
     verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
     for (const std::string& warning : verdict.warnings)
         complain("warning: " + warning);
@@ -200,15 +216,16 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     }
 
     std::vector<VerificationTarget> targets;
-    bool first = true;
+    bool broadcastBefore = false;
+    const ChangeOptions change{**login, options.codePage, options.reboot};
     for (DeviceWork& item : work) {
         if (item.changes.empty())
             continue;
-        if (!first)
+        const bool broadcast = speaks(item.device, Protocols::Native);
+        if (broadcast && broadcastBefore)
             std::this_thread::sleep_for(sendGap);
-        first = false;
-        if (auto sent = devices.sendChange(item.device, item.row.asked, *login, options.codePage);
-            !sent) {
+        broadcastBefore = broadcastBefore || broadcast;
+        if (auto sent = devices.sendChange(item.device, item.row.asked, change); !sent) {
             item.failure = sent.failure().message;
             item.result = Outcome::Failed;
             continue;
@@ -216,6 +233,18 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         item.target = targets.size();
         targets.push_back({item.row.mac, item.row.asked, item.device, false});
         item.result = Outcome::NotVerified;
+    }
+    // What a device answered other than taking its change is not waited for.
+    for (const ChangeOutcome& outcome : devices.finishChanges()) {
+        const auto item = std::find_if(work.begin(), work.end(), [&](const DeviceWork& w) {
+            return w.result == Outcome::NotVerified && w.row.mac == outcome.mac;
+        });
+        if (item == work.end())
+            continue;
+        const bool failed = outcome.state == ChangeOutcome::State::Failed;
+        item->result = failed ? Outcome::Failed : Outcome::NeedsReboot;
+        item->failure = failed ? outcome.message : "in effect only after a reboot (--reboot)";
+        targets[item->target].verified = true; // nothing left to wait for
     }
     verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     bool allGood = true;
@@ -242,11 +271,13 @@ void setupApply(CLI::App& program, int& exitCode)
     command->add_option("PLAN", options->planFile, "the plan, CSV with a mac column (- for stdin)")
         ->required();
     addLoginOptions(*command, options->login);
+    addProtocolOption(*command, options->protocols);
+    addRebootOption(*command, options->reboot);
     command->add_flag("--dry-run", options->dryRun,
                       "print per device field: now -> planned, and send nothing but the search");
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
     addInterfaceOption(*command, options->interfaces);
-    addCodePageOption(*command, options->codePage);
+    options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(
         *command, "--format", options->format,
         Choices<OutputFormat>{{"table", OutputFormat::Table}, {"json", OutputFormat::Json}},

@@ -11,8 +11,8 @@ namespace {
 constexpr const char* exitCodeHelp =
     "Exit codes:\n"
     "  0  success (search: at least one device found)\n"
-    "  1  nothing found, some device not verified or failed, or an ONVIF device\n"
-    "     not read in full\n"
+    "  1  nothing found, some device not verified, needing a reboot or failed, or\n"
+    "     an ONVIF device not read in full\n"
     "  2  usage error, a refused value or change, or an invalid plan (nothing sent)\n"
     "  3  system error: no usable interface, UDP port 3566 or 3567 in use (is a\n"
     "     Tavolix window open?), no permission, or output that cannot be written\n"

@@ -39,7 +39,7 @@ void addLoginOptions(CLI::App& command, LoginOptions& login)
         ->type_name("FILE");
 }
 
-void addCodePageOption(CLI::App& command, LegacyCodePage& page)
+CLI::Option* addCodePageOption(CLI::App& command, LegacyCodePage& page)
 {
     const Choices<LegacyCodePage> pages = {
         {"windows-1252", LegacyCodePage::Windows1252},
@@ -47,9 +47,10 @@ void addCodePageOption(CLI::App& command, LegacyCodePage& page)
         {"big5", LegacyCodePage::Big5},
         {"shift-jis", LegacyCodePage::ShiftJis},
     };
-    addChoiceOption(command, "--code-page", page, pages,
-                    "code page of device names that are not UTF-8, in which a changed name is "
-                    "written back: windows-1252, gb18030, big5 or shift-jis")
+    return addChoiceOption(
+               command, "--code-page", page, pages,
+               "code page of device names that are not UTF-8, in which a changed name is "
+               "written back: windows-1252, gb18030, big5 or shift-jis")
         ->default_str("windows-1252");
 }
 
@@ -61,6 +62,13 @@ void addProtocolOption(CLI::App& command, ProtocolChoice& choice)
                                             {"onvif", ProtocolChoice::Onvif}},
                     "search in all protocols, only the devices' own (native) or only ONVIF")
         ->default_str("all");
+}
+
+void addRebootOption(CLI::App& command, bool& reboot)
+{
+    command.add_flag("--reboot", reboot,
+                     "reboot an ONVIF device that takes its new address only after a reboot; "
+                     "without, it is reported as needing one");
 }
 
 } // namespace tavolix::cli

@@ -28,8 +28,9 @@ struct LoginOptions
 void addInterfaceOption(CLI::App& command, std::vector<std::string>& interfaces);
 void addTimeoutOption(CLI::App& command, int& milliseconds, const std::string& help);
 void addLoginOptions(CLI::App& command, LoginOptions& login);
-void addCodePageOption(CLI::App& command, LegacyCodePage& page);
+CLI::Option* addCodePageOption(CLI::App& command, LegacyCodePage& page);
 void addProtocolOption(CLI::App& command, ProtocolChoice& choice);
+void addRebootOption(CLI::App& command, bool& reboot);
 
 template <typename Value> using Choices = std::vector<std::pair<std::string, Value>>;
 

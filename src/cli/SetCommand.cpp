@@ -19,9 +19,12 @@ struct SetOptions
     std::map<Setting, std::string> typed;
     std::map<Setting, CLI::Option*> settingOptions; // given: typed holds the value
     LoginOptions login;
+    ProtocolChoice protocols = ProtocolChoice::All;
     int timeoutMs = 15000;
     bool noVerify = false;
+    bool reboot = false;
     LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
+    CLI::Option* codePageOption = nullptr;                 // given: ONVIF devices refuse it
 };
 
 std::string optionName(Setting setting)
@@ -88,7 +91,7 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (!login)
         return login.failure();
 
-    const auto protocol = openProtocol({});
+    const auto protocol = openProtocol({}, options.protocols, *login);
     if (!protocol)
         return protocol.failure();
     DeviceProtocol& devices = **protocol;
@@ -97,13 +100,18 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (!found)
         return found.failure();
     const auto device = devices.identify(*mac);
-    if (!device)
+    if (!device) {
+        // An ONVIF device that refused the login is known by no MAC: say so.
+        for (const std::string& problem : devices.problems())
+            complain(escapeDeviceText(problem));
         return Failure{ExitIncomplete, "device " + macToText(*mac) + " did not answer the search"};
+    }
     const auto encoded = inDeviceEncoding(*device, *asked, options.codePage);
     if (!encoded)
         return encoded.failure();
     std::string refusals;
-    for (const std::string& refusal : refusedChanges(*device, *encoded))
+    for (const std::string& refusal :
+         refusedChanges(*device, *encoded, options.codePageOption->count() > 0))
         refusals += (refusals.empty() ? "" : "\n") + refusal;
     if (!refusals.empty())
         return refused(refusals);
@@ -115,8 +123,18 @@ Result<ExitCode> runSet(const SetOptions& options)
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
-    if (auto sent = devices.sendChange(*device, *encoded, *login, options.codePage); !sent)
+    if (auto sent =
+            devices.sendChange(*device, *encoded, {*login, options.codePage, options.reboot});
+        !sent)
         return sent.failure();
+    if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
+        if (outcomes.front().state == ChangeOutcome::State::Failed)
+            return Failure{ExitIncomplete, outcomes.front().message};
+        if (auto written = writeOut(fieldReport(targets.front())); !written)
+            return written.failure();
+        return Failure{ExitIncomplete, macToText(*mac) + ": needs reboot: it takes the change "
+                                                         "only after one (--reboot sends it)"};
+    }
     if (options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
         return ExitSuccess;
@@ -163,9 +181,11 @@ void setupSet(CLI::App& program, int& exitCode)
     }
     addLoginOptions(*command, options->login);
     command->get_option("--user")->required();
+    addProtocolOption(*command, options->protocols);
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
     command->add_flag("--no-verify", options->noVerify, "send, but do not search for the result");
-    addCodePageOption(*command, options->codePage);
+    addRebootOption(*command, options->reboot);
+    options->codePageOption = addCodePageOption(*command, options->codePage);
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runSet(*options)); });
 }
 

@@ -8,6 +8,8 @@ Result<SettingValues> inDeviceEncoding(const Device& device, const SettingValues
                                        LegacyCodePage page)
 {
     SettingValues encoded = asked;
+    if (!speaks(device, Protocols::Native))
+        return encoded; // ONVIF carries names in UTF-8, as typed
     for (const Setting setting : {Setting::Name, Setting::PppoeAccount}) {
         const auto value = encoded.find(setting);
         // Bytes that are not UTF-8 as a whole are the device's own already.

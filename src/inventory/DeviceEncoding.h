@@ -10,7 +10,7 @@ namespace tavolix {
 // window writes it; bytes that are not UTF-8 (a plan's \xHH escapes) are the
 // device's own already. Every other setting is left as asked. Refused when
 // the code page cannot write a character or the text no longer fits once
-// encoded.
+// encoded. A device reached only over ONVIF takes the text as given.
 Result<SettingValues> inDeviceEncoding(const Device& device, const SettingValues& asked,
                                        LegacyCodePage page);
 

@@ -18,6 +18,27 @@ namespace tavolix {
 using Clock = std::chrono::steady_clock;
 using Login = ConfigurationLogin;
 
+// How a change is sent.
+struct ChangeOptions
+{
+    Login login;
+    LegacyCodePage page = LegacyCodePage::Windows1252; // of names not in UTF-8
+    bool reboot = false; // a device that takes the change only after a reboot is rebooted
+};
+
+// What became of a change that a device answered other than by taking it.
+struct ChangeOutcome
+{
+    enum class State
+    {
+        Failed,      // refused, or not answered: what was done before stays done
+        NeedsReboot, // taken, in effect only after a reboot that was not asked for
+    };
+    MacAddress mac{};
+    State state = State::Failed;
+    std::string message; // why it failed
+};
+
 // A way of finding devices and changing their settings. The commands work
 // through this alone; each protocol the devices speak is one implementation
 // (NativeProtocol: the UDP broadcast of the window).
@@ -50,9 +71,15 @@ public:
 
     // Sends the asked settings (canonical values, texts in the device's
     // encoding) to a device that answered; refused when the protocol cannot
-    // carry one of them, nothing sent then.
+    // carry one of them, nothing sent then. A protocol whose devices answer
+    // a change may leave it running until finishChanges(), which comes
+    // before the next search.
     virtual Result<> sendChange(const Device& device, const SettingValues& asked,
-                                const Login& login, LegacyCodePage page) = 0;
+                                const ChangeOptions& options) = 0;
+
+    // Waits until every change sent has been answered, and says which did
+    // not simply take effect. A change that is one datagram is done when sent.
+    virtual std::vector<ChangeOutcome> finishChanges() { return {}; }
 
     // Devices of the last search that answered but could not be read in
     // full, one line each, saying which and why.

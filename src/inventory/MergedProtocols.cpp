@@ -110,13 +110,23 @@ std::optional<Device> MergedProtocols::identify(const MacAddress& mac) const
 }
 
 Result<> MergedProtocols::sendChange(const Device& device, const SettingValues& asked,
-                                     const Login& login, LegacyCodePage page)
+                                     const ChangeOptions& options)
 {
     for (auto& [kind, protocol] : m_members) {
         if ((static_cast<uint8_t>(device.protocols) & static_cast<uint8_t>(kind)) != 0)
-            return protocol->sendChange(device, asked, login, page);
+            return protocol->sendChange(device, asked, options);
     }
     return refused(macToText(device.mac) + ": no protocol of this search reaches it");
+}
+
+std::vector<ChangeOutcome> MergedProtocols::finishChanges()
+{
+    std::vector<ChangeOutcome> all;
+    for (auto& [kind, protocol] : m_members) {
+        for (ChangeOutcome& outcome : protocol->finishChanges())
+            all.push_back(std::move(outcome));
+    }
+    return all;
 }
 
 std::vector<std::string> MergedProtocols::problems() const

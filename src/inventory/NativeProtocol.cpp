@@ -97,14 +97,14 @@ Result<> NativeProtocol::search()
 }
 
 Result<> NativeProtocol::sendChange(const Device& device, const SettingValues& asked,
-                                    const Login& login, LegacyCodePage page)
+                                    const ChangeOptions& options)
 {
     for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
         const auto record = m_table.recordAt(slot);
         if (!record || record->slot == 0 || record->mac != device.mac)
             continue;
-        const auto request =
-            composeRequest(*record, asked, resultingMode(device, asked), login, page);
+        const auto request = composeRequest(*record, asked, resultingMode(device, asked),
+                                            options.login, options.page);
         if (!request)
             return request.failure();
         return sendThrough(device.interfaceIndex, *request);

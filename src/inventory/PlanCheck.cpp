@@ -67,9 +67,22 @@ void checkGateway(const PlanRow& row, const Device& device, PlanVerdict& verdict
                                    " lies outside " + ipv4Text(ip & mask) + "/" + ipv4Text(mask));
 }
 
+// Devices found unread have no MAC to be planned by: ONVIF devices searched
+// without a login.
+std::string unreadNote(const std::vector<Device>& found)
+{
+    const auto unread =
+        std::count_if(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; });
+    if (unread == 0)
+        return {};
+    return " (" + std::to_string(unread) +
+           " ONVIF device(s) answered but are read, and known by MAC, only with --user)";
+}
+
 } // namespace
 
-PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found)
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
+                      bool codePageGiven)
 {
     PlanVerdict verdict;
     std::map<MacAddress, int> firstRow;
@@ -82,10 +95,11 @@ PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device
         }
         const Device* device = findDevice(found, row.mac);
         if (device == nullptr) {
-            verdict.errors.push_back(rowLabel(row) + ": no such device answered the search");
+            verdict.errors.push_back(rowLabel(row) + ": no such device answered the search" +
+                                     unreadNote(found));
             continue;
         }
-        for (const std::string& refusal : refusedChanges(*device, row.asked))
+        for (const std::string& refusal : refusedChanges(*device, row.asked, codePageGiven))
             verdict.errors.push_back(rowLabel(row) + ": " + refusal);
         checkGateway(row, *device, verdict);
     }

@@ -25,7 +25,9 @@ struct PlanVerdict
 // Checks a whole plan against the devices a search found: unknown MACs, two
 // rows for one MAC, two devices ending with one IP, a planned IP that a
 // device outside the plan holds, what a device may not change, and (as a
-// warning) a gateway outside the planned subnet.
-PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found);
+// warning) a gateway outside the planned subnet. codePageGiven: a code page
+// was given for the names, which ONVIF-only devices refuse.
+PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
+                      bool codePageGiven = false);
 
 } // namespace tavolix

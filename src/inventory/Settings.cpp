@@ -191,9 +191,14 @@ std::optional<std::string> unusableValue(const Device& device, const SettingValu
 
 } // namespace
 
-std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked)
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked,
+                                        bool codePageGiven)
 {
     std::vector<std::string> refusals;
+    // The kind rules are the native replies'; an ONVIF device has no kind.
+    const bool onvifOnly = !speaks(device, Protocols::Native);
+    if (onvifOnly && codePageGiven)
+        refusals.push_back("--code-page: an ONVIF device keeps its name in UTF-8");
     const AddressMode mode = resultingMode(device, asked);
     for (const Setting setting : differingSettings(device, asked)) {
         const std::string key(settingKey(setting));
@@ -201,15 +206,17 @@ std::vector<std::string> refusedChanges(const Device& device, const SettingValue
             refusals.push_back(key + ": " + *problem);
             continue;
         }
-        if (device.kind == DeviceKind::ReadOnly) {
+        if (!onvifOnly && device.kind == DeviceKind::ReadOnly) {
             refusals.push_back(key + ": a kind 3 device lets nothing be changed");
             continue;
         }
+        const bool pppoe = setting == Setting::PppoeAccount ||
+                           (setting == Setting::Mode && mode == AddressMode::Pppoe);
         const bool addressField =
             setting == Setting::Ip || setting == Setting::Mask || setting == Setting::Gateway;
-        if (device.kind == DeviceKind::WithoutPppoe &&
-            (setting == Setting::PppoeAccount ||
-             (setting == Setting::Mode && mode == AddressMode::Pppoe)))
+        if (onvifOnly && pppoe)
+            refusals.push_back(key + ": ONVIF has no place for PPPoE");
+        else if (!onvifOnly && device.kind == DeviceKind::WithoutPppoe && pppoe)
             refusals.push_back(key + ": a kind 1 device cannot use PPPoE");
         else if (addressField && mode == AddressMode::Dhcp)
             refusals.push_back(key + ": cannot be set while the mode is dhcp");

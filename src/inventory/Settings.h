@@ -62,8 +62,11 @@ std::string valueRefusal(Setting setting, const std::string& value);
 // no device can hold or that is its subnet's network or broadcast address,
 // and what the device's kind and resulting mode forbid (kind 3: nothing;
 // kind 1: no PPPoE; addresses not in DHCP mode; the PPPoE account only in
-// PPPoE mode). Only values that differ from the device's count.
-std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked);
+// PPPoE mode). Only values that differ from the device's count. A device
+// reached only over ONVIF has no kind and no PPPoE, and keeps its name in
+// UTF-8: a code page given for it (codePageGiven) is refused too.
+std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked,
+                                        bool codePageGiven = false);
 
 // The value a setting will have: the asked one, else the device's.
 std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting);

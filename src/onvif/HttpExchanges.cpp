@@ -110,11 +110,14 @@ std::vector<HttpResult> HttpExchanges::step(std::chrono::milliseconds wait,
     CURLM* multi = m_state->multi.get();
     int active = 0;
     curl_multi_perform(multi, &active);
+    // A fast device's answer may have come in that very perform: its call has
+    // ended, its connection is idle, and nothing would wake the poll for it.
+    const bool someEnded = static_cast<std::size_t>(active) < m_state->transfers.size();
     std::vector<curl_waitfd> extra;
     for (const int fd : readable)
         extra.push_back({fd, CURL_WAIT_POLLIN, 0});
     curl_multi_poll(multi, extra.data(), static_cast<unsigned>(extra.size()),
-                    static_cast<int>(wait.count()), nullptr);
+                    someEnded ? 0 : static_cast<int>(wait.count()), nullptr);
     curl_multi_perform(multi, &active);
 
     std::vector<HttpResult> ended;

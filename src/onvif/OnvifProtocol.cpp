@@ -237,10 +237,121 @@ std::optional<Device> OnvifProtocol::identify(const MacAddress& mac) const
     return std::nullopt;
 }
 
-Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues&, const Login&,
-                                   LegacyCodePage)
+Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& asked,
+                                   const ChangeOptions& options)
 {
-    return refused(macToText(device.mac) + ": changing ONVIF devices is not supported yet");
+    const std::string mac = macToText(device.mac);
+    const auto reading = m_readings.find(device.endpoint);
+    if (reading == m_readings.end())
+        return Failure{ExitIncomplete, mac + " did not answer the last search"};
+    auto calls = changeCalls(reading->second.device, asked);
+    if (!calls)
+        return refused(mac + ": " + calls.failure().message);
+    if (calls->empty())
+        return Done{};
+    Changing& changing = m_changes.emplace_back();
+    changing.mac = device.mac;
+    changing.service = reading->second.device.service;
+    changing.clockOffset = reading->second.device.clockOffset;
+    changing.login = options.login;
+    changing.reboot = options.reboot;
+    changing.calls = std::move(*calls);
+    sendChangeStep(m_changes.size() - 1);
+    return Done{};
+}
+
+void OnvifProtocol::sendChangeStep(std::size_t index)
+{
+    const Changing& changing = m_changes[index];
+    const DeviceCall call =
+        changing.rereadingClock ? getSystemDateAndTime() : changing.calls[changing.next].call;
+    const std::string request =
+        changing.rereadingClock
+            ? requestEnvelope(call)
+            : requestEnvelope(call, changing.login, freshStamp(changing.clockOffset));
+    m_changeCalls[m_http.post({changing.service.url, request, call.action(), callTimeout})] = index;
+}
+
+void OnvifProtocol::endChange(Changing& changing, ChangeOutcome::State state, std::string message)
+{
+    changing.ended = true;
+    changing.outcome = ChangeOutcome{changing.mac, state, std::move(message)};
+}
+
+void OnvifProtocol::takeChangeAnswer(std::size_t index, const HttpResult& result)
+{
+    Changing& changing = m_changes[index];
+    const std::string operation = changing.rereadingClock
+                                      ? "GetSystemDateAndTime"
+                                      : changing.calls[changing.next].call.operation;
+    const std::string mac = macToText(changing.mac) + ": ";
+    const auto fault = result.status == 0 ? std::nullopt : parseFault(result.body);
+    if (result.status == 0 &&
+        (operation == "SetNetworkInterfaces" || operation == "SystemReboot")) {
+        // A device may move, or go down, before its answer is out; the
+        // verification sees whether it took the change.
+        changing.ended = true;
+        return;
+    }
+    if (result.status == 0)
+        return endChange(changing, ChangeOutcome::State::Failed,
+                         mac + operation + ": " + result.error);
+    if (fault && fault->isNotAuthorized() && !changing.rereadingClock && !changing.clockReread) {
+        changing.rereadingClock = changing.clockReread = true;
+        return sendChangeStep(index);
+    }
+    if (fault && fault->isNotAuthorized())
+        return endChange(changing, ChangeOutcome::State::Failed,
+                         mac + "the device refused the login");
+    if (fault || result.status / 100 != 2)
+        return endChange(changing, ChangeOutcome::State::Failed,
+                         mac + "the device refused " + operation + ": " +
+                             (fault ? fault->reason : "HTTP " + std::to_string(result.status)));
+    if (changing.rereadingClock) {
+        if (const auto clock = parseSystemDateAndTime(result.body))
+            changing.clockOffset = clockOffset(*clock, SystemClock::now());
+        changing.rereadingClock = false;
+        return sendChangeStep(index); // the refused call again
+    }
+    const ChangeCall& answered = changing.calls[changing.next];
+    if (answered.portAfter != 0)
+        changing.service = withPort(changing.service, answered.portAfter);
+    if (operation == "SetNetworkInterfaces" && parseRebootNeeded(result.body) == true) {
+        if (!changing.reboot)
+            return endChange(changing, ChangeOutcome::State::NeedsReboot);
+        changing.calls.push_back({systemReboot()});
+    }
+    if (++changing.next == changing.calls.size()) {
+        changing.ended = true;
+        return;
+    }
+    sendChangeStep(index);
+}
+
+std::vector<ChangeOutcome> OnvifProtocol::finishChanges()
+{
+    const auto open = [&] {
+        return std::any_of(m_changes.begin(), m_changes.end(),
+                           [](const Changing& c) { return !c.ended; });
+    };
+    // Every call has its time-out, so this ends.
+    while (open()) {
+        for (const HttpResult& result : m_http.step(callTimeout)) {
+            const auto change = m_changeCalls.find(result.id);
+            if (change == m_changeCalls.end())
+                continue; // a read the search left running
+            const std::size_t index = change->second;
+            m_changeCalls.erase(change);
+            takeChangeAnswer(index, result);
+        }
+    }
+    std::vector<ChangeOutcome> outcomes;
+    for (Changing& changing : m_changes) {
+        if (changing.outcome)
+            outcomes.push_back(std::move(*changing.outcome));
+    }
+    m_changes.clear();
+    return outcomes;
 }
 
 std::vector<std::string> OnvifProtocol::problems() const

@@ -3,6 +3,7 @@
 #include "DeviceCalls.h"
 #include "DeviceProtocol.h"
 #include "HttpExchanges.h"
+#include "OnvifChange.h"
 #include "OnvifDevice.h"
 #include "ProbeSocket.h"
 
@@ -26,8 +27,9 @@ public:
                  const std::function<bool(const Device&)>& handler = {}) override;
     std::vector<Device> devices() const override;
     std::optional<Device> identify(const MacAddress& mac) const override;
-    Result<> sendChange(const Device& device, const SettingValues& asked, const Login& login,
-                        LegacyCodePage page) override;
+    Result<> sendChange(const Device& device, const SettingValues& asked,
+                        const ChangeOptions& options) override;
+    std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
@@ -43,6 +45,28 @@ private:
         bool done = false;
     };
 
+    // Where a device's change has got to: its calls one after the other,
+    // each with a token made in the device's time. A refused login has the
+    // clock read again once, then the call sent again.
+    struct Changing
+    {
+        MacAddress mac{};
+        ServiceAddress service; // where the next call goes
+        std::chrono::seconds clockOffset{0};
+        Login login;
+        bool reboot = false;
+        std::vector<ChangeCall> calls;
+        std::size_t next = 0;
+        bool rereadingClock = false;
+        bool clockReread = false;
+        bool ended = false;
+        std::optional<ChangeOutcome> outcome; // once it ended other than taken
+    };
+
+    void sendChangeStep(std::size_t index);
+    void takeChangeAnswer(std::size_t index, const HttpResult& result);
+    void endChange(Changing& changing, ChangeOutcome::State state, std::string message = {});
+
     void sendProbes();
     void takeProbeAnswers();
     void startDevice(ProbeMatch match, const ReceivedDatagramOrigin& origin);
@@ -53,10 +77,12 @@ private:
     std::optional<Login> m_login;
     ProbeSocket m_socket;
     HttpExchanges m_http;
-    std::vector<std::string> m_messageIds;     // of this search's probes
-    Clock::time_point m_repeatAt{};            // the probes go out twice
-    std::map<std::string, Reading> m_readings; // by endpoint address
-    std::map<uint64_t, std::string> m_calls;   // exchange id -> endpoint address
+    std::vector<std::string> m_messageIds;         // of this search's probes
+    Clock::time_point m_repeatAt{};                // the probes go out twice
+    std::map<std::string, Reading> m_readings;     // by endpoint address
+    std::map<uint64_t, std::string> m_calls;       // exchange id -> endpoint address
+    std::vector<Changing> m_changes;               // since the last finishChanges()
+    std::map<uint64_t, std::size_t> m_changeCalls; // exchange id -> index into m_changes
     std::array<uint8_t, maxProbeMatchBytes> m_receiveBuffer{};
 };
 

@@ -43,6 +43,26 @@ std::optional<std::string> scopeValue(const std::vector<std::string>& scopes,
     return std::nullopt;
 }
 
+std::string percentEncoded(std::string_view text)
+{
+    static constexpr char upperHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += upperHex[byte >> 4];
+            encoded += upperHex[byte & 0x0f];
+        }
+    }
+    return encoded;
+}
+
 std::string percentDecoded(std::string_view text)
 {
     std::string decoded;

@@ -16,6 +16,9 @@ bool isOnvifScope(std::string_view scope);
 std::optional<std::string> scopeValue(const std::vector<std::string>& scopes,
                                       std::string_view category);
 
+// Every byte but the unreserved ones (letters, digits, "-._~") as %XX, for a scope's path.
+std::string percentEncoded(std::string_view text);
+
 // %XX sequences as bytes; a '%' without two hex digits after it stays as it is.
 std::string percentDecoded(std::string_view text);
 

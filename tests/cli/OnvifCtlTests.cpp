@@ -1,4 +1,5 @@
-// tavolixctl's search over ONVIF cameras (onvifsim) beside devices of our own protocol.
+// tavolixctl's search and changes over ONVIF cameras (onvifsim) beside devices of our own
+// protocol.
 #include "CtlTest.h"
 
 namespace tavolix::e2e {
@@ -22,6 +23,27 @@ protected:
         return rows.dump();
     }
     CtlResult last;
+
+    // Cameras in "devices" on its end of the link.
+    void startCameras(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"--interface", "veth0b", "--ip-base", "198.18.0.20"});
+        cameras.emplace(topology.name("devices"), options, TAVOLIX_ONVIFSIM_PATH);
+        ASSERT_TRUE(cameras->waitReady());
+    }
+
+    // The transcript's lines that begin so, without the prefix.
+    std::vector<std::string> camerasSaid(const std::string& prefix)
+    {
+        std::vector<std::string> found;
+        for (const std::string& line : cameras->lines()) {
+            if (line.starts_with(prefix))
+                found.push_back(line.substr(prefix.size()));
+        }
+        return found;
+    }
+
+    std::optional<DeviceSimProcess> cameras;
 };
 
 TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
@@ -31,12 +53,9 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     ASSERT_FALSE(HasFatalFailure());
     // Their clock runs an hour ahead, which a login has to follow; a computer answers the
     // probes too, and the cameras name unreachable addresses before their own.
-    DeviceSimProcess cameras(topology.name("devices"),
-                             {"--interface", "veth0b", "--count", "2", "--ip-base", "198.18.0.20",
-                              "--gateway", "198.18.0.1", "--clock-offset", "3600", "--wsdp-host",
-                              "--extra-xaddrs"},
-                             TAVOLIX_ONVIFSIM_PATH);
-    ASSERT_TRUE(cameras.waitReady());
+    startCameras({"--count", "2", "--gateway", "198.18.0.1", "--clock-offset", "3600",
+                  "--wsdp-host", "--extra-xaddrs"});
+    ASSERT_FALSE(HasFatalFailure());
     const auto service = [](char unit) {
         return std::string("http://198.18.0.2") + unit + "/onvif/device_service";
     };
@@ -73,10 +92,8 @@ TEST_F(OnvifCtlTest, PlanGivesOnvifCamerasAddressesWhenTheLoginReadsTheirMac)
 {
     startDevices({"--count", "1", "--ip-base", "198.18.0.10", "--mac-base", "02005e100001"});
     ASSERT_FALSE(HasFatalFailure());
-    DeviceSimProcess cameras(topology.name("devices"),
-                             {"--interface", "veth0b", "--count", "2", "--ip-base", "198.18.0.20"},
-                             TAVOLIX_ONVIFSIM_PATH);
-    ASSERT_TRUE(cameras.waitReady());
+    startCameras({"--count", "2"});
+    ASSERT_FALSE(HasFatalFailure());
     // In MAC order; the cameras' addresses are in use, as the device's is.
     last = ctl({"plan", "--ip-from", "198.18.0.20", "--protocol", "all", "--user", "admin"},
                {"TAVOLIX_PASSWORD=admin"});
@@ -93,6 +110,95 @@ TEST_F(OnvifCtlTest, PlanGivesOnvifCamerasAddressesWhenTheLoginReadsTheirMac)
         EXPECT_THAT(last.err, HasSubstr(std::string("the ONVIF device at 198.18.0.2") + unit +
                                         " (http://198.18.0.2" + unit +
                                         "/onvif/device_service) left out: its MAC is unknown"));
+}
+
+TEST_F(OnvifCtlTest, SetChangesACameraCallByCallRefusesWhatOnvifLacksAndVerifiesItMoved)
+{
+    makeHostAndDevices();
+    ASSERT_FALSE(HasFatalFailure());
+    startCameras({"--count", "2", "--gateway", "198.18.0.1", "--ignoring", "1"});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string taker = "02005e200002", ignorer = "02005e200001";
+    // Refused after the search, nothing sent: exit 2; a refused login finds no MAC: exit 1.
+    const std::tuple<std::vector<std::string>, std::string, int, std::string> refusals[] = {
+        {{"--mode", "pppoe"}, "admin", 2, "mode: ONVIF has no place for PPPoE"},
+        {{"--name", "X", "--code-page", "gb18030"}, "admin", 2, "--code-page: an ONVIF device"},
+        {{"--name", "X"}, "Wrong-Pw", 1, "device 02005e200002 did not answer the search"},
+    };
+    for (auto [arguments, password, code, complaint] : refusals) {
+        arguments.insert(arguments.begin(), {"set", taker, "--user", "admin"});
+        last = ctl(arguments, {"TAVOLIX_PASSWORD=" + password});
+        EXPECT_EQ(last.exitCode, code) << last.err;
+        EXPECT_THAT(last.err, HasSubstr(complaint));
+    }
+    EXPECT_THAT(last.err, HasSubstr("the device refused the login"));
+    EXPECT_THAT(camerasSaid("call " + taker + " Set"), ::testing::IsEmpty());
+
+    last = ctl({"set", taker, "--name", "Hall 2/B", "--ip", "198.18.0.50", "--gateway",
+                "198.18.0.254", "--http-port", "8080", "--user", "admin", "--protocol", "onvif"},
+               {"TAVOLIX_PASSWORD=admin"});
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(last.out, "field      asked         now           ok\n"
+                        "name       Hall 2/B      Hall 2/B      yes\n"
+                        "ip         198.18.0.50   198.18.0.50   yes\n"
+                        "gateway    198.18.0.254  198.18.0.254  yes\n"
+                        "http_port  8080          8080          yes\n");
+    // The interface last: it takes the device away from where the other calls go.
+    EXPECT_EQ(camerasSaid("call " + taker + " Set"),
+              (std::vector<std::string>{"NetworkDefaultGateway ok 198.18.0.254",
+                                        "Scopes ok 2 scopes", "NetworkProtocols ok http=8080",
+                                        "NetworkInterfaces ok 198.18.0.50/24"}));
+    EXPECT_EQ(camerasSaid("move " + taker).back(),
+              " 198.18.0.21/24:8080 -> 198.18.0.50/24:8080 gateway 198.18.0.254");
+
+    // A camera that answers "ok" and keeps its settings is not verified.
+    last = ctl({"set", ignorer, "--name", "Kept", "--user", "admin", "--timeout", "1500"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(last.err, HasSubstr("not verified within 1500 ms: name"));
+    EXPECT_THAT(camerasSaid("call " + ignorer + " Set"),
+                ::testing::ElementsAre("Scopes ok 2 scopes"));
+}
+
+TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhenAsked)
+{
+    startDevices({"--count", "1", "--ip-base", "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    startCameras({"--count", "1", "--mac-base", "02005e300001", "--reboot-needed"});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string plan =
+        writeFile("plan.csv", "mac,ip\n02005e100001,198.18.0.60\n02005e300001,198.18.0.61\n");
+    const auto apply = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"apply", plan, "--format", "json", "--timeout", "4000"});
+        last = ctl(options, {"TAVOLIX_PASSWORD=admin"});
+        return json::parse(last.out.empty() ? "[]" : last.out);
+    };
+    // Without a login an ONVIF camera has no MAC to plan it by.
+    apply({"--dry-run"});
+    EXPECT_EQ(last.exitCode, 2);
+    EXPECT_THAT(last.err, HasSubstr("row 3 (02005e300001): no such device answered the search "
+                                    "(1 ONVIF device(s) answered but are read, and known by MAC, "
+                                    "only with --user)"));
+
+    const auto row = [](const char* mac, const char* ip, const char* result) {
+        return json{{"mac", mac}, {"ip", ip}, {"result", result}};
+    };
+    EXPECT_EQ(apply({"--user", "admin"}),
+              json::array({row("02005e100001", "198.18.0.60", "verified"),
+                           row("02005e300001", "198.18.0.20", "needs reboot")}));
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(camerasSaid("call 02005e300001 S"),
+                ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24"));
+
+    EXPECT_EQ(apply({"--user", "admin", "--reboot"}),
+              json::array({row("02005e100001", "198.18.0.60", "unchanged"),
+                           row("02005e300001", "198.18.0.61", "verified")}));
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_THAT(camerasSaid("call 02005e300001 S"),
+                ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24",
+                                       "etNetworkInterfaces ok 198.18.0.61/24", "ystemReboot ok"));
+    EXPECT_THAT(camerasSaid("move 02005e300001"),
+                ::testing::ElementsAre(" 198.18.0.20/24:80 -> 198.18.0.61/24:80 gateway none"));
 }
 
 } // namespace

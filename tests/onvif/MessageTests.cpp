@@ -1,4 +1,5 @@
 #include "DeviceCalls.h"
+#include "OnvifChange.h"
 #include "Probe.h"
 #include "Random.h"
 #include "Security.h"
@@ -15,6 +16,15 @@ constexpr const char* xmlDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>
 // The nonce of the published example, LKqI6G/AikKCQrN0zqZFlg== in Base64.
 constexpr Nonce exampleNonce = {0x2C, 0xAA, 0x88, 0xE8, 0x6F, 0xC0, 0x8A, 0x42,
                                 0x82, 0x42, 0xB3, 0x74, 0xCE, 0xA6, 0x45, 0x96};
+
+// A request's body, without envelope.
+std::string bodyOf(const DeviceCall& call)
+{
+    const auto text = requestEnvelope(call);
+    const auto start = text.find("<s:Body>") + 8;
+    EXPECT_EQ(text.find("<s:Header"), std::string::npos);
+    return text.substr(start, text.rfind("</s:Body>") - start);
+}
 
 TEST(Probe, TextOfEachKind)
 {
@@ -84,29 +94,54 @@ TEST(DeviceCalls, SecuredEnvelopeImage)
 // The body of each call; a call without a login has no header at all.
 TEST(DeviceCalls, RequestBodies)
 {
-    const auto body = [](const DeviceCall& call) {
-        const auto text = requestEnvelope(call);
-        const auto start = text.find("<s:Body>") + 8;
-        EXPECT_EQ(text.find("<s:Header"), std::string::npos);
-        return text.substr(start, text.rfind("</s:Body>") - start);
-    };
-    EXPECT_EQ(body(getSystemDateAndTime()), "<tds:GetSystemDateAndTime/>");
-    EXPECT_EQ(body(setNetworkInterfaces({"if 1", false, true})),
+    EXPECT_EQ(bodyOf(getSystemDateAndTime()), "<tds:GetSystemDateAndTime/>");
+    EXPECT_EQ(bodyOf(setNetworkInterfaces({"if 1", false, true})),
               "<tds:SetNetworkInterfaces><tds:InterfaceToken>if 1</tds:InterfaceToken>"
               "<tds:NetworkInterface><tt:Enabled>false</tt:Enabled><tt:IPv4><tt:Enabled>true"
               "</tt:Enabled><tt:DHCP>true</tt:DHCP></tt:IPv4></tds:NetworkInterface>"
               "</tds:SetNetworkInterfaces>");
-    EXPECT_EQ(body(setNetworkDefaultGateway({0x0A000001, 0x0A0000FE})),
+    EXPECT_EQ(bodyOf(setNetworkDefaultGateway({0x0A000001, 0x0A0000FE})),
               "<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.0.0.1</tds:IPv4Address>"
               "<tds:IPv4Address>10.0.0.254</tds:IPv4Address></tds:SetNetworkDefaultGateway>");
-    EXPECT_EQ(body(setNetworkProtocols({{"HTTP", true, {80, 8080}}, {"RTSP", false, {}}})),
+    EXPECT_EQ(bodyOf(setNetworkProtocols({{"HTTP", true, {80, 8080}}, {"RTSP", false, {}}})),
               "<tds:SetNetworkProtocols><tds:NetworkProtocols><tt:Name>HTTP</tt:Name>"
               "<tt:Enabled>true</tt:Enabled><tt:Port>80</tt:Port><tt:Port>8080</tt:Port>"
               "</tds:NetworkProtocols><tds:NetworkProtocols><tt:Name>RTSP</tt:Name>"
               "<tt:Enabled>false</tt:Enabled></tds:NetworkProtocols></tds:SetNetworkProtocols>");
-    EXPECT_EQ(body(setScopes({"onvif://www.onvif.org/name/a&b<c"})),
+    EXPECT_EQ(bodyOf(setScopes({"onvif://www.onvif.org/name/a&b<c"})),
               "<tds:SetScopes><tds:Scopes>onvif://www.onvif.org/name/a&amp;b&lt;c</tds:Scopes>"
               "</tds:SetScopes>");
+}
+
+// What the calls send back unchanged is what was read; their order is OnvifCtlTests'.
+TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
+{
+    OnvifDevice device;
+    device.interfaces = {{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, false,
+                          Ipv4Setting{0x0A000005, 24}, std::nullopt}};
+    device.protocols = {{{"HTTP", true, {80, 8000}}, {"RTSP", true, {554}}}};
+    device.scopes = {{{true, "onvif://www.onvif.org/type/video_encoder"},
+                      {false, "onvif://www.onvif.org/name/Old"},
+                      {false, "onvif://www.onvif.org/location/lab"}}};
+    const auto calls = changeCalls(
+        device,
+        {{Setting::Name, "Hall 2/B"}, {Setting::Mask, "255.255.0.0"}, {Setting::HttpPort, "8080"}});
+    ASSERT_TRUE(calls && calls->size() == 3);
+    EXPECT_EQ(bodyOf((*calls)[0].call),
+              "<tds:SetScopes><tds:Scopes>onvif://www.onvif.org/name/Hall%202%2FB</tds:Scopes>"
+              "<tds:Scopes>onvif://www.onvif.org/location/lab</tds:Scopes></tds:SetScopes>");
+    EXPECT_EQ(bodyOf((*calls)[1].call),
+              "<tds:SetNetworkProtocols><tds:NetworkProtocols><tt:Name>HTTP</tt:Name>"
+              "<tt:Enabled>true</tt:Enabled><tt:Port>8080</tt:Port><tt:Port>8000</tt:Port>"
+              "</tds:NetworkProtocols><tds:NetworkProtocols><tt:Name>RTSP</tt:Name>"
+              "<tt:Enabled>true</tt:Enabled><tt:Port>554</tt:Port></tds:NetworkProtocols>"
+              "</tds:SetNetworkProtocols>");
+    EXPECT_NE(
+        bodyOf((*calls)[2].call).find("<tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
+        std::string::npos);
+    device.protocols = {{{"RTSP", true, {554}}}};
+    EXPECT_EQ(changeCalls(device, {{Setting::HttpPort, "81"}}).failure().message,
+              "it lists no HTTP port to change");
 }
 
 } // namespace

@@ -1,0 +1,90 @@
+#include "OnvifChange.h"
+
+#include "Scopes.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace tavolix::onvif {
+namespace {
+
+constexpr std::string_view nameScope = "onvif://www.onvif.org/name/";
+
+bool isNameScope(const std::string& uri)
+{
+    return scopeValue({uri}, "name").has_value();
+}
+
+DeviceCall protocolsCall(std::vector<NetworkProtocol> protocols, uint16_t port)
+{
+    const auto http = std::find_if(protocols.begin(), protocols.end(),
+                                   [](const NetworkProtocol& p) { return p.name == "HTTP"; });
+    http->ports.front() = port;
+    // Every protocol goes back as read: a device may take a missing one for off.
+    return setNetworkProtocols(protocols);
+}
+
+} // namespace
+
+std::vector<std::string> scopesNamed(const std::vector<Scope>& scopes, std::string_view name)
+{
+    std::vector<std::string> uris;
+    for (const Scope& scope : scopes) {
+        if (!scope.fixed && !isNameScope(scope.uri))
+            uris.push_back(scope.uri);
+    }
+    uris.insert(uris.begin(), std::string(nameScope) + percentEncoded(name));
+    return uris;
+}
+
+ServiceAddress withPort(const ServiceAddress& service, uint16_t port)
+{
+    ServiceAddress moved = service;
+    moved.port = port;
+    moved.url = "http://" + ipv4Text(service.host) + ":" + std::to_string(port) + service.path;
+    return moved;
+}
+
+Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const SettingValues& asked)
+{
+    const Device now = deviceRow(device);
+    const auto differs = [&](Setting setting) {
+        const auto value = asked.find(setting);
+        return value != asked.end() && value->second != currentValue(now, setting);
+    };
+    std::vector<ChangeCall> calls;
+    if (differs(Setting::Gateway)) {
+        const Ipv4 gateway = resultingAddress(now, asked, Setting::Gateway);
+        calls.push_back({setNetworkDefaultGateway(gateway == 0 ? std::vector<Ipv4>{}
+                                                               : std::vector<Ipv4>{gateway})});
+    }
+    if (differs(Setting::Name)) {
+        if (!device.scopes)
+            return refused("its scopes were not read");
+        calls.push_back({setScopes(scopesNamed(*device.scopes, asked.at(Setting::Name)))});
+    }
+    if (differs(Setting::HttpPort)) {
+        const bool hasHttp =
+            device.protocols && std::any_of(device.protocols->begin(), device.protocols->end(),
+                                            [](const NetworkProtocol& p) {
+                                                return p.name == "HTTP" && !p.ports.empty();
+                                            });
+        if (!hasHttp)
+            return refused("it lists no HTTP port to change");
+        const auto port = static_cast<uint16_t>(std::stoul(asked.at(Setting::HttpPort)));
+        calls.push_back({protocolsCall(*device.protocols, port), port});
+    }
+    if (differs(Setting::Ip) || differs(Setting::Mask) || differs(Setting::Mode)) {
+        const NetworkInterface* own = primaryInterface(device);
+        if (own == nullptr)
+            return refused("its network interface was not read");
+        const InterfaceChange change{
+            own->token, true, resultingMode(now, asked) == AddressMode::Dhcp,
+            resultingAddress(now, asked, Setting::Ip),
+            static_cast<unsigned>(std::popcount(resultingAddress(now, asked, Setting::Mask)))};
+        calls.push_back({setNetworkInterfaces(change)});
+    }
+    return calls;
+}
+
+} // namespace tavolix::onvif
