@@ -198,8 +198,16 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         std::string problems;
         for (const std::string& error : verdict.errors)
             problems += error + "\n";
-        return refused(problems + std::to_string(verdict.errors.size()) +
-                       " problem(s) in the plan; nothing was sent");
+        // Devices that could not be read (a refused login) are the likelier
+        // cause than the plan: said first, and the run counts as failed.
+        const auto unread = devices.problems();
+        std::string unreadLines;
+        for (const std::string& problem : unread)
+            unreadLines += escapeDeviceText(problem) + "\n";
+        problems.insert(0, unreadLines);
+        return Failure{unread.empty() ? ExitRefused : ExitIncomplete,
+                       problems + std::to_string(verdict.errors.size()) +
+                           " problem(s) in the plan; nothing was sent"};
     }
 
     std::vector<DeviceWork> work;

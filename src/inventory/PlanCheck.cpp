@@ -76,7 +76,8 @@ std::string unreadNote(const std::vector<Device>& found)
     if (unread == 0)
         return {};
     return " (" + std::to_string(unread) +
-           " ONVIF device(s) answered but are read, and known by MAC, only with --user)";
+           " ONVIF device(s) answered unread: they are known by MAC only once a login they "
+           "accept, --user, reads them)";
 }
 
 } // namespace

@@ -168,17 +168,24 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     ASSERT_FALSE(HasFatalFailure());
     const std::string plan =
         writeFile("plan.csv", "mac,ip\n02005e100001,198.18.0.60\n02005e300001,198.18.0.61\n");
-    const auto apply = [&](std::vector<std::string> options) {
+    const auto apply = [&](std::vector<std::string> options,
+                           const std::string& password = "admin") {
         options.insert(options.begin(), {"apply", plan, "--format", "json", "--timeout", "4000"});
-        last = ctl(options, {"TAVOLIX_PASSWORD=admin"});
+        last = ctl(options, {"TAVOLIX_PASSWORD=" + password});
         return json::parse(last.out.empty() ? "[]" : last.out);
     };
     // Without a login an ONVIF camera has no MAC to plan it by.
     apply({"--dry-run"});
     EXPECT_EQ(last.exitCode, 2);
     EXPECT_THAT(last.err, HasSubstr("row 3 (02005e300001): no such device answered the search "
-                                    "(1 ONVIF device(s) answered but are read, and known by MAC, "
-                                    "only with --user)"));
+                                    "(1 ONVIF device(s) answered unread: they are known by MAC "
+                                    "only once a login they accept, --user, reads them)"));
+    // A refused login is the devices' failure, not the plan's: named first, exit 1.
+    apply({"--user", "admin"}, "Wrong-Pw");
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(last.err, ::testing::StartsWith("tavolixctl: ONVIFSIM-001 (http://198.18.0.20/"
+                                                "onvif/device_service): the device refused"));
+    EXPECT_THAT(last.err, HasSubstr("nothing was sent"));
 
     const auto row = [](const char* mac, const char* ip, const char* result) {
         return json{{"mac", mac}, {"ip", ip}, {"result", result}};
