@@ -223,6 +223,13 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         return ExitSuccess;
     }
 
+    const bool changesNative = std::any_of(work.begin(), work.end(), [](const DeviceWork& item) {
+        return !item.changes.empty() && speaks(item.device, Protocols::Native);
+    });
+    if (changesNative) {
+        if (auto fits = fitsNativeLogin(**login); !fits)
+            return fits.failure();
+    }
     std::vector<VerificationTarget> targets;
     bool broadcastBefore = false;
     const ChangeOptions change{**login, options.codePage, options.reboot};

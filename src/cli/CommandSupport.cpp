@@ -45,18 +45,25 @@ int exitCode(const Result<ExitCode>& result)
 
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile)
 {
-    const std::string most = std::to_string(loginFieldSize);
-    if (user.empty() || user.size() > loginFieldSize)
+    const std::string most = std::to_string(maxLoginBytes);
+    if (user.empty() || user.size() > maxLoginBytes)
         return refused("--user must be 1 to " + most + " bytes");
     auto password = readPassword(passwordFile, user);
     if (!password)
         return password.failure();
-    if (password->size() > loginFieldSize) {
-        // Cutting it would send a different password without a word.
-        return refused("the password is longer than " + most +
-                       " bytes, which a device cannot take");
-    }
+    if (password->size() > maxLoginBytes)
+        return refused("the password is longer than " + most + " bytes");
     return Login{user, std::move(*password)};
+}
+
+Result<> fitsNativeLogin(const Login& login)
+{
+    // Cutting it would send a different login without a word.
+    if (login.account.size() > loginFieldSize || login.password.size() > loginFieldSize)
+        return refused("the user or the password is longer than " + std::to_string(loginFieldSize) +
+                       " bytes, which a device of the native protocol cannot take; nothing "
+                       "was sent");
+    return Done{};
 }
 
 Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options)

@@ -24,9 +24,16 @@ void complain(std::string_view text);
 // The exit code of a command's result, after saying why it failed.
 int exitCode(const Result<ExitCode>& result);
 
+// ONVIF sets no limit; this one keeps a login a sane size.
+inline constexpr std::size_t maxLoginBytes = 256;
+
 // The login for a configuration: the user as given, the password from its
-// source. Both at most loginFieldSize bytes, as the request carries them.
+// source, both 1 to maxLoginBytes bytes.
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile);
+
+// Refused when the login is longer than the native request carries
+// (loginFieldSize bytes each); checked before a native device is changed.
+Result<> fitsNativeLogin(const Login& login);
 
 // The protocols chosen, as one, ready on the named interfaces. With a login,
 // ONVIF devices are read through it; without, they list what their answer

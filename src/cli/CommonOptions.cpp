@@ -31,7 +31,7 @@ void addLoginOptions(CLI::App& command, LoginOptions& login)
     command
         .add_option("--user", login.user,
                     "login account of the devices (at most " + std::to_string(loginFieldSize) +
-                        " bytes)")
+                        " bytes for devices of the native protocol)")
         ->type_name("NAME");
     command
         .add_option("--password-file", login.passwordFile,

@@ -123,6 +123,10 @@ Result<ExitCode> runSet(const SetOptions& options)
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
+    if (speaks(*device, Protocols::Native)) {
+        if (auto fits = fitsNativeLogin(*login); !fits)
+            return fits.failure();
+    }
     if (auto sent =
             devices.sendChange(*device, *encoded, {*login, options.codePage, options.reboot});
         !sent)

@@ -25,11 +25,15 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
     const std::string unknown = writeFile(
         "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
     const std::string mac = "02005e100001";
+    const std::string longPassword = writeFile("long", "seventeen-bytes-1\n"); // ONVIF takes it
     // The searches made before refusing, the arguments, and what stderr names.
     const std::tuple<std::size_t, std::vector<std::string>, std::string> cases[] = {
         {0, {"set", mac, "--ip", "198.18.0.300"}, "--ip \"198.18.0.300\" is not an IPv4 address"},
         {0, {"set", mac, "--ip", "224.0.0.9"}, "--ip \"224.0.0.9\" is not an address a device can"},
         {1, {"set", mac, "--mode", "pppoe"}, "mode: a kind 1 device cannot use PPPoE"},
+        {1,
+         {"set", mac, "--name", "x", "--password-file", longPassword},
+         "longer than 16 bytes, which a device of the native protocol cannot take; nothing"},
         {1,
          {"apply", unknown},
          "row 3 (02005e100009): no such device answered the search\n"
