@@ -28,6 +28,7 @@ Device deviceRow(const OnvifDevice& device)
     Device row;
     row.protocols = Protocols::Onvif;
     row.name = scopeValue(device.match.scopes, "name").value_or("");
+    row.model = scopeValue(device.match.scopes, "hardware").value_or(""); // until it is read
     if (device.scopes) {
         std::vector<std::string> uris;
         for (const Scope& scope : *device.scopes)

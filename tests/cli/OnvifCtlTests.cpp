@@ -75,6 +75,7 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
              {"", "ONVIFSIM-002", "198.18.0.21", "", "", nullptr, "", "onvif", "", service('1')}})
             .dump());
     EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_THAT(last.out, HasSubstr(R"("model": "SimCam-200")")) << "from the hardware scope";
     EXPECT_THAT(listed({"--protocol", "native"}), HasSubstr(R"(,"native",)"));
     EXPECT_EQ(json::parse(last.out).size(), 1u);
 
@@ -85,6 +86,15 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(last.err,
                 HasSubstr("ONVIFSIM-002 (" + service('1') + "): the device refused the login"));
     EXPECT_THAT(last.out + last.err, Not(HasSubstr("Wrong-Pw")));
+
+    // The listing applied as it stands changes nothing: only searches and reads go out.
+    last = ctl({"search", "--user", "admin", "--format", "csv"}, {"TAVOLIX_PASSWORD=admin"});
+    last = ctl({"apply", writeFile("site.csv", last.out), "--user", "admin"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_THAT(last.out, Not(HasSubstr("verified")));
+    for (const std::string& line : cameras->lines())
+        EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
 }
 
 // A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.
