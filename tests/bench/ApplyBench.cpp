@@ -5,16 +5,18 @@
 // 100 ONVIF cameras (the goal: at most 10 s). Prints figures; asserts nothing.
 #include "BenchSupport.h"
 #include "ChildProcess.h"
+#include "CtlRun.h"
 #include "DeviceSimProcess.h"
 #include "ScopedNetns.h"
 #include "TemporaryDirectory.h"
 
 #include <fstream>
-#include <sstream>
 
 namespace {
 
 using namespace tavolix;
+using bench::contents;
+using bench::runCtl;
 
 struct ApplyRun
 {
@@ -24,29 +26,6 @@ struct ApplyRun
     std::size_t verified = 0;
     std::size_t searches = 0; // search requests the devices received during the apply
 };
-
-std::string contents(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs tavolixctl in the namespace; its standard output goes to `output`.
-int runCtl(const std::string& namespaceName, const std::vector<std::string>& arguments,
-           const std::filesystem::path& output)
-{
-    test::LaunchOptions launch;
-    launch.arguments = {TAVOLIXCTL_PATH};
-    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
-    launch.environment = std::vector<std::string>{"PATH=/usr/bin:/bin", "TAVOLIX_PASSWORD=admin"};
-    launch.networkNamespace = namespaceName;
-    launch.outputFile = output;
-    launch.errorFile = output.string() + ".err";
-    test::ChildProcess process(launch);
-    return process.wait();
-}
 
 // Searches the simulator has answered so far. A marker sent from the host
 // first makes sure it has logged everything the host sent before.

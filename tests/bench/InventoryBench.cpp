@@ -5,40 +5,20 @@
 // nothing.
 #include "BenchSupport.h"
 #include "ChildProcess.h"
+#include "CtlRun.h"
 #include "DeviceSimProcess.h"
 #include "TemporaryDirectory.h"
 
-#include <fstream>
 #include <sstream>
 
 namespace {
 
 using namespace tavolix;
+using bench::contents;
+using bench::runCtl;
 
 constexpr int nativeDevices = 100;
 constexpr int onvifCameras = 100;
-
-std::string contents(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-int runCtl(const std::string& namespaceName, const std::vector<std::string>& arguments,
-           const std::filesystem::path& output)
-{
-    test::LaunchOptions launch;
-    launch.arguments = {TAVOLIXCTL_PATH};
-    launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
-    launch.environment = std::vector<std::string>{"PATH=/usr/bin:/bin", "TAVOLIX_PASSWORD=admin"};
-    launch.networkNamespace = namespaceName;
-    launch.outputFile = output;
-    launch.errorFile = output.string() + ".err";
-    test::ChildProcess process(launch);
-    return process.wait();
-}
 
 // Rows of a CSV listing by protocol, and ONVIF rows whose settings were read
 // (their mask is known).
