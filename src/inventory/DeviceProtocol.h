@@ -66,8 +66,14 @@ public:
     // Every device that answered since the search, by IP address, then MAC.
     virtual std::vector<Device> devices() const = 0;
 
-    // The latest row of the device with this key, if it answered.
-    virtual std::optional<Device> identify(const MacAddress& mac) const = 0;
+    // The latest row of the device with this MAC, if it answered.
+    std::optional<Device> identify(const MacAddress& mac) const
+    {
+        const std::vector<Device> found = devices();
+        if (const Device* device = findDevice(found, mac))
+            return *device;
+        return std::nullopt;
+    }
 
     // Sends the asked settings (canonical values, texts in the device's
     // encoding) to a device that answered; refused when the protocol cannot

@@ -101,14 +101,6 @@ std::vector<Device> MergedProtocols::devices() const
     return mergedByMac(rows);
 }
 
-std::optional<Device> MergedProtocols::identify(const MacAddress& mac) const
-{
-    const std::vector<Device> found = devices();
-    if (const Device* device = findDevice(found, mac))
-        return *device;
-    return std::nullopt;
-}
-
 Result<> MergedProtocols::sendChange(const Device& device, const SettingValues& asked,
                                      const ChangeOptions& options)
 {

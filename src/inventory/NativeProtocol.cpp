@@ -166,14 +166,6 @@ std::vector<Device> NativeProtocol::devices() const
     return found;
 }
 
-std::optional<Device> NativeProtocol::identify(const MacAddress& mac) const
-{
-    const std::vector<Device> found = devices();
-    if (const Device* device = findDevice(found, mac))
-        return *device;
-    return std::nullopt;
-}
-
 std::string NativeProtocol::silenceReport(std::chrono::milliseconds listened) const
 {
     std::string report = "no device answered within " + std::to_string(listened.count()) + " ms on";

@@ -24,7 +24,6 @@ public:
     void collect(Clock::time_point until,
                  const std::function<bool(const Device&)>& handler = {}) override;
     std::vector<Device> devices() const override;
-    std::optional<Device> identify(const MacAddress& mac) const override;
     Result<> sendChange(const Device& device, const SettingValues& asked,
                         const ChangeOptions& options) override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;

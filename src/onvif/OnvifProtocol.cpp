@@ -229,14 +229,6 @@ std::vector<Device> OnvifProtocol::devices() const
     return found;
 }
 
-std::optional<Device> OnvifProtocol::identify(const MacAddress& mac) const
-{
-    const std::vector<Device> found = devices();
-    if (const Device* device = findDevice(found, mac))
-        return *device;
-    return std::nullopt;
-}
-
 Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& asked,
                                    const ChangeOptions& options)
 {
