@@ -1,0 +1,161 @@
+#!/usr/bin/python
+# Copyright: Tavolix developers
+# MIT License (see LICENSE)
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: device
+short_description: The network settings of one IP camera or video recorder
+version_added: 0.1.0
+description:
+  - Makes one device, found by its MAC address on the managed host's
+    segment, hold the given settings. Settings that are not given are left
+    as they are.
+  - Runs C(tavolixctl apply) on the host with a plan of one row. The device
+    is sent only the settings that differ from what it reports; then it is
+    searched again until it reports them all (verified). A device that holds
+    every given setting already is sent nothing and the task is not changed.
+  - In check mode the plan is checked against a search and the changes are
+    shown (C(tavolixctl apply --dry-run)); nothing but the search is sent.
+  - With C(--diff) the changed settings are shown before and after.
+author: Tavolix developers (@tavolix)
+requirements:
+  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
+  - root on the managed host, or the capabilities C(tavolixctl) needs to
+    broadcast and to bind UDP ports 3566 and 3567
+options:
+  mac:
+    description:
+      - The device's MAC address, as 12 hexadecimal digits, with or without
+        C(:) or C(-) between the pairs.
+    type: str
+    required: true
+  name:
+    description:
+      - The device's name, written as C(tavolixctl) lists it - a backslash
+        as C(\\\\), and a byte that is no printable UTF-8 as C(\\xHH).
+    type: str
+  ip:
+    description: Its IPv4 address.
+    type: str
+  mask:
+    description: Its subnet mask.
+    type: str
+  gateway:
+    description: Its default gateway.
+    type: str
+  http_port:
+    description: The port of its web page, 1 to 65535.
+    type: int
+  mode:
+    description:
+      - How it gets its address. The address fields change only when the
+        resulting mode is not C(dhcp).
+    type: str
+    choices: [static, dhcp, pppoe]
+  pppoe_account:
+    description: Its PPPoE account; ONVIF devices have none.
+    type: str
+  user:
+    description:
+      - The devices' login. Needed to change a device, and to find an ONVIF
+        device, whose MAC address is read through the login.
+    type: str
+  password:
+    description:
+      - The login's password. It reaches C(tavolixctl) on its standard input,
+        never on a command line, and is never logged.
+    type: str
+  reboot:
+    description:
+      - Reboot an ONVIF device that takes its new address only after a
+        reboot. Without it such a device keeps working with its old address
+        and the task fails, saying it needs a reboot.
+    type: bool
+    default: false
+  interfaces:
+    description:
+      - Search only on these network interfaces of the host.
+    type: list
+    elements: str
+    default: []
+  protocol:
+    description:
+      - Search, and change the device, in both protocols, or only in the
+        devices' own (C(native)) or in ONVIF.
+    type: str
+    choices: [all, native, onvif]
+    default: all
+  timeout:
+    description:
+      - How long to wait for the device to report its new settings, in
+        milliseconds. Give an ONVIF device that is rebooted long enough to
+        start again.
+    type: int
+    default: 15000
+notes:
+  - Supports check mode and diff mode.
+  - A value the device may not take (such as PPPoE on a device without it, or
+    an invalid address) fails the task with C(tavolixctl)'s reason before
+    anything is sent.
+  - A device that does not answer on the host's segment fails the task.
+seealso:
+  - module: tavolix.site.devices_info
+  - module: tavolix.site.plan
+"""
+
+EXAMPLES = r"""
+- name: Give the lobby camera its address
+  tavolix.site.device:
+    mac: "02:00:5e:10:00:01"
+    name: LOBBY-1
+    ip: 10.20.0.11
+    mask: 255.255.255.0
+    gateway: 10.20.0.1
+    user: admin
+    password: "{{ camera_password }}"
+
+- name: Move an ONVIF camera that needs a reboot for it
+  tavolix.site.device:
+    mac: 02005e200001
+    ip: 10.20.0.12
+    user: admin
+    password: "{{ camera_password }}"
+    reboot: true
+    timeout: 60000
+"""
+
+RETURN = r"""
+mac:
+  description: The device's MAC address, 12 lower-case hexadecimal digits.
+  returned: always
+  type: str
+  sample: 02005e100001
+result:
+  description:
+    - What became of the device - C(unchanged), C(verified), or in check
+      mode C(would change); on failure C(not verified), C(needs reboot) or
+      C(failed).
+  returned: when tavolixctl reported on the device
+  type: str
+  sample: verified
+changes:
+  description:
+    - Each setting that differed, with what the device reported (C(now)) and
+      what it was asked to hold (C(planned)).
+  returned: always
+  type: dict
+  sample:
+    ip:
+      now: 10.20.0.200
+      planned: 10.20.0.11
+unverified:
+  description: The settings the device did not report as asked in time.
+  returned: when the device was not verified
+  type: list
+  elements: str
+"""

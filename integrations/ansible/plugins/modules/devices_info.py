@@ -1,0 +1,120 @@
+#!/usr/bin/python
+# Copyright: Tavolix developers
+# MIT License (see LICENSE)
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: devices_info
+short_description: List the IP cameras and video recorders on the host's segment
+version_added: 0.1.0
+description:
+  - Runs C(tavolixctl search) on the managed host and returns every device
+    that answered, one dictionary per device with the fields of
+    C(tavolixctl search --format json).
+  - A search reaches only the host's own segments, since neither the
+    broadcast nor the ONVIF probe crosses a router. Run it on one host per
+    segment and gather the results on the controller with the
+    C(tavolix.site.site_inventory) filter.
+  - The devices are also set as the fact C(tavolix_devices).
+  - Nothing is changed on any device; the module runs in check mode as well.
+author: Tavolix developers (@tavolix)
+requirements:
+  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
+  - root on the managed host, or the capabilities C(tavolixctl) needs to
+    broadcast and to bind UDP ports 3566 and 3567
+options:
+  interfaces:
+    description:
+      - Search only on these network interfaces of the host.
+      - By default every IPv4 interface that is up and can broadcast.
+    type: list
+    elements: str
+    default: []
+  protocol:
+    description:
+      - Search in both protocols, or only in the devices' own (C(native)) or
+        in ONVIF.
+    type: str
+    choices: [all, native, onvif]
+    default: all
+  user:
+    description:
+      - The devices' login. With it, ONVIF devices are read through their
+        device service, so their MAC address, mask, gateway and mode are
+        known; without it they are listed by address, name and service only.
+    type: str
+  password:
+    description:
+      - The login's password. It reaches C(tavolixctl) on its standard input,
+        never on a command line, and is never logged.
+    type: str
+  timeout:
+    description:
+      - How long to listen for answers, in milliseconds.
+    type: int
+    default: 1500
+notes:
+  - Supports check mode; the search is the same in both modes.
+  - A device whose ONVIF service refused the login or did not answer every
+    read is still listed with what is known, and a warning names it.
+seealso:
+  - module: tavolix.site.device
+  - module: tavolix.site.plan
+"""
+
+EXAMPLES = r"""
+- name: List the devices on this segment
+  tavolix.site.devices_info:
+    user: admin
+    password: "{{ camera_password }}"
+  register: found
+
+- name: Only the native protocol, on one interface
+  tavolix.site.devices_info:
+    interfaces: [eth1]
+    protocol: native
+"""
+
+RETURN = r"""
+devices:
+  description:
+    - The devices that answered, sorted by IP address. The fields and their
+      meaning are those of C(tavolixctl search --format json)
+      (see C(man tavolixctl)); texts a device sent are escaped as there.
+  returned: always
+  type: list
+  elements: dict
+  sample:
+    - mac: 02005e100001
+      name: LOBBY-1
+      ip: 10.20.0.11
+      mask: 255.255.255.0
+      gateway: 10.20.0.1
+      http_port: 80
+      mode: static
+      kind: 1
+      version: V1.0
+      pppoe_account: ""
+      interface: eth1
+      source: 10.20.0.11
+      on_link: true
+      ip_conflict: false
+      protocol: native+onvif
+      manufacturer: Acme
+      model: C100
+      serial: "0001"
+      service_url: http://10.20.0.11/onvif/device_service
+ansible_facts:
+  description: The same list as the fact C(tavolix_devices).
+  returned: always
+  type: dict
+  contains:
+    tavolix_devices:
+      description: The devices that answered.
+      type: list
+      elements: dict
+"""

@@ -1,0 +1,152 @@
+#!/usr/bin/python
+# Copyright: Tavolix developers
+# MIT License (see LICENSE)
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: plan
+short_description: Apply a site's CSV plan to the devices on the host's segment
+version_added: 0.1.0
+description:
+  - Copies a plan, a CSV file on the controller, to the managed host and
+    applies it there with C(tavolixctl apply) - each device is sent the
+    settings its row asks for and that differ from what it reports, then all
+    are verified together.
+  - The plan is the site's. A row whose device does not answer on this host
+    is skipped and reported, so the same plan can go to every segment host
+    and each one changes only the devices on its own segments.
+  - The plan's format is that of C(tavolixctl apply) - a C(mac) column and
+    any of C(name), C(ip), C(mask), C(gateway), C(http_port), C(mode) and
+    C(pppoe_account); other columns, such as C(host), are ignored and an
+    empty cell keeps the device's value. The listing of
+    C(tavolixctl search --format csv), or the site inventory written by the
+    C(tavolix.site.site_csv) filter, is a plan that changes nothing.
+  - Any problem in the rows of the devices this host sees (a malformed value,
+    two devices ending with one address, a change a device may not take)
+    fails the task before anything is sent.
+  - In check mode the plan is checked and the changes shown
+    (C(tavolixctl apply --dry-run)); nothing but the search is sent.
+author: Tavolix developers (@tavolix)
+requirements:
+  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
+  - root on the managed host, or the capabilities C(tavolixctl) needs to
+    broadcast and to bind UDP ports 3566 and 3567
+options:
+  src:
+    description:
+      - The plan, a CSV file on the controller. A relative path is looked
+        up as the C(copy) module does, in the role's or playbook's C(files).
+    type: path
+    required: true
+  user:
+    description:
+      - The devices' login. Needed to change devices, and to find ONVIF
+        devices, whose MAC addresses are read through the login.
+    type: str
+  password:
+    description:
+      - The login's password. It reaches C(tavolixctl) on its standard input,
+        never on a command line, and is never logged.
+    type: str
+  reboot:
+    description:
+      - Reboot the ONVIF devices that take their new address only after a
+        reboot; without it they are reported as needing one, and the task
+        fails.
+    type: bool
+    default: false
+  interfaces:
+    description:
+      - Search only on these network interfaces of the host.
+    type: list
+    elements: str
+    default: []
+  protocol:
+    description:
+      - Search, and change devices, in both protocols, or only in the
+        devices' own (C(native)) or in ONVIF.
+    type: str
+    choices: [all, native, onvif]
+    default: all
+  timeout:
+    description:
+      - How long to wait for the devices to report their new settings, in
+        milliseconds.
+    type: int
+    default: 15000
+notes:
+  - Supports check mode and diff mode.
+  - When an ONVIF device on the host's segment refuses the login, nothing is
+    sent to any device and the task fails, since a skipped row might be that
+    device's.
+  - A row skipped on every host names a device that no segment host sees;
+    the example in the collection's README checks for such rows.
+seealso:
+  - module: tavolix.site.devices_info
+  - module: tavolix.site.device
+"""
+
+EXAMPLES = r"""
+- name: Apply the site plan on every segment host
+  tavolix.site.plan:
+    src: site-plan.csv
+    user: admin
+    password: "{{ camera_password }}"
+"""
+
+RETURN = r"""
+devices:
+  description:
+    - One entry per row of the plan, in the plan's order.
+  returned: always
+  type: list
+  elements: dict
+  contains:
+    mac:
+      description: The device's MAC address, 12 lower-case hexadecimal digits.
+      type: str
+    ip:
+      description: The address it was last seen at; null when skipped.
+      type: str
+    result:
+      description:
+        - C(verified), C(not verified), C(needs reboot), C(failed),
+          C(unchanged) or C(skipped) (the device did not answer on this
+          host); in check mode C(would change), C(unchanged) or C(skipped).
+      type: str
+    changes:
+      description:
+        - Each setting that differed, with what the device reported (C(now))
+          and what the plan asks (C(planned)).
+      type: dict
+    unverified:
+      description: The settings it did not report as asked in time.
+      type: list
+      elements: str
+      returned: when not verified
+    error:
+      description: Why it failed.
+      type: str
+      returned: when failed
+  sample:
+    - mac: 02005e100001
+      ip: 10.20.0.11
+      result: verified
+      changes:
+        ip:
+          now: 10.20.0.200
+          planned: 10.20.0.11
+    - mac: 02005e300001
+      ip: null
+      result: skipped
+      changes: {}
+skipped:
+  description: The MAC addresses of the rows skipped on this host.
+  returned: always
+  type: list
+  elements: str
+"""
