@@ -29,6 +29,11 @@ packages=(
     nftables iptables
     # a real spreadsheet for the CSV round trip of tavolixctl's listing
     libreoffice-calc-nogui
+    # the Ansible collection: its build and package, and the site test's
+    # controller; the segment hosts' sshd is unpacked by that test from
+    # openssh-server (whose install would start a service), so only its
+    # libraries and its sftp server come from here
+    ansible-core python3-yaml openssh-client openssh-sftp-server libwrap0
 )
 
 if [ "$(id -u)" -ne 0 ]; then
