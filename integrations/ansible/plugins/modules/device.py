@@ -159,3 +159,70 @@ unverified:
   type: list
   elements: str
 """
+
+import os
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
+    CHANGE_ARGUMENTS,
+    SENT_RESULTS,
+    Tavolixctl,
+    diff_of,
+    plan_text,
+    trouble_of,
+)
+
+SETTINGS = ("name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account")
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(
+            CHANGE_ARGUMENTS,
+            mac=dict(type="str", required=True),
+            name=dict(type="str"),
+            ip=dict(type="str"),
+            mask=dict(type="str"),
+            gateway=dict(type="str"),
+            http_port=dict(type="int"),
+            mode=dict(type="str", choices=["static", "dhcp", "pppoe"]),
+            pppoe_account=dict(type="str"),
+        ),
+        required_together=[["user", "password"]],
+        supports_check_mode=True,
+    )
+    params = module.params
+    if params["user"] is None and not module.check_mode:
+        module.fail_json(msg="user and password are needed to change a device")
+    row = dict(mac=params["mac"])
+    row.update((key, params[key]) for key in SETTINGS if params[key] is not None)
+    plan = os.path.join(module.tmpdir, "device-plan.csv")
+    with open(plan, "w") as file:
+        file.write(plan_text([row]))
+
+    # apply checks the row against a search (an absent device, a value the
+    # device may not take) and sends only what differs.
+    ctl = Tavolixctl(module)
+    status, report, err = ctl.apply(plan, dry_run=module.check_mode)
+    if not report:
+        ctl.fail(status, err, changed=False)
+    entry = report[0]
+    changed = bool(entry.get("changes")) if module.check_mode else entry["result"] in SENT_RESULTS
+    result = dict(
+        changed=changed,
+        mac=entry["mac"],
+        result=entry["result"],
+        changes=entry.get("changes") or {},
+        diff=diff_of([entry]),
+    )
+    if "unverified" in entry:
+        result["unverified"] = entry["unverified"]
+    trouble = trouble_of([entry])
+    if status != 0 or trouble:
+        hint = " (reboot: true lets it be rebooted)" if entry["result"] == "needs reboot" else ""
+        module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; ") + hint, rc=status, **result)
+    module.exit_json(**result)
+
+
+if __name__ == "__main__":
+    main()

@@ -118,3 +118,33 @@ ansible_facts:
       type: list
       elements: dict
 """
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
+    EXIT_INCOMPLETE,
+    SEARCH_ARGUMENTS,
+    Tavolixctl,
+    parse_json_list,
+)
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500)),
+        required_together=[["user", "password"]],
+        supports_check_mode=True,
+    )
+    ctl = Tavolixctl(module)
+    status, out, err = ctl.run("search", ["--format", "json", "--timeout", str(module.params["timeout"])])
+    devices = parse_json_list(out)
+    if devices is None or status not in (0, EXIT_INCOMPLETE):
+        ctl.fail(status, err)
+    # Status 1 with devices listed: some could not be read in full; they
+    # are listed with what is known, and stderr says which and why.
+    for line in err.splitlines() if status == EXIT_INCOMPLETE and devices else []:
+        module.warn(line)
+    module.exit_json(changed=False, devices=devices, ansible_facts=dict(tavolix_devices=devices))
+
+
+if __name__ == "__main__":
+    main()

@@ -150,3 +150,45 @@ skipped:
   type: list
   elements: str
 """
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
+    CHANGE_ARGUMENTS,
+    SENT_RESULTS,
+    Tavolixctl,
+    diff_of,
+    trouble_of,
+)
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(CHANGE_ARGUMENTS, src=dict(type="path", required=True)),
+        required_together=[["user", "password"]],
+        supports_check_mode=True,
+    )
+    if module.params["user"] is None and not module.check_mode:
+        module.fail_json(msg="user and password are needed to change devices")
+    # The action plugin has copied the controller's file to src on this host.
+    ctl = Tavolixctl(module)
+    status, report, err = ctl.apply(module.params["src"], dry_run=module.check_mode, skip_missing=True)
+    if report is None:
+        ctl.fail(status, err, changed=False)
+    if module.check_mode:
+        changed = any(entry.get("changes") for entry in report)
+    else:
+        changed = any(entry["result"] in SENT_RESULTS for entry in report)
+    result = dict(
+        changed=changed,
+        devices=report,
+        skipped=[entry["mac"] for entry in report if entry["result"] == "skipped"],
+        diff=diff_of(report),
+    )
+    trouble = trouble_of(report)
+    if status != 0 or trouble:
+        module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; "), rc=status, **result)
+    module.exit_json(**result)
+
+
+if __name__ == "__main__":
+    main()
