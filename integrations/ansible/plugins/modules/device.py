@@ -37,7 +37,7 @@ options:
   name:
     description:
       - The device's name, written as C(tavolixctl) lists it - a backslash
-        as C(\\\\), and a byte that is no printable UTF-8 as C(\\xHH).
+        as C(\\), and a byte that is no printable UTF-8 as C(\xHH).
     type: str
   ip:
     description: Its IPv4 address.
