@@ -175,19 +175,22 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 SETTINGS = ("name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account")
 
 
+ARGUMENT_SPEC = dict(
+    CHANGE_ARGUMENTS,
+    mac=dict(type="str", required=True),
+    name=dict(type="str"),
+    ip=dict(type="str"),
+    mask=dict(type="str"),
+    gateway=dict(type="str"),
+    http_port=dict(type="int"),
+    mode=dict(type="str", choices=["static", "dhcp", "pppoe"]),
+    pppoe_account=dict(type="str"),
+)
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(
-            CHANGE_ARGUMENTS,
-            mac=dict(type="str", required=True),
-            name=dict(type="str"),
-            ip=dict(type="str"),
-            mask=dict(type="str"),
-            gateway=dict(type="str"),
-            http_port=dict(type="int"),
-            mode=dict(type="str", choices=["static", "dhcp", "pppoe"]),
-            pppoe_account=dict(type="str"),
-        ),
+        argument_spec=ARGUMENT_SPEC,
         required_together=[["user", "password"]],
         supports_check_mode=True,
     )

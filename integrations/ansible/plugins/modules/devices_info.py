@@ -128,9 +128,12 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 )
 
 
+ARGUMENT_SPEC = dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500))
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500)),
+        argument_spec=ARGUMENT_SPEC,
         required_together=[["user", "password"]],
         supports_check_mode=True,
     )

@@ -161,9 +161,12 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 )
 
 
+ARGUMENT_SPEC = dict(CHANGE_ARGUMENTS, src=dict(type="path", required=True))
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(CHANGE_ARGUMENTS, src=dict(type="path", required=True)),
+        argument_spec=ARGUMENT_SPEC,
         required_together=[["user", "password"]],
         supports_check_mode=True,
     )
