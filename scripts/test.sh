@@ -2,6 +2,8 @@
 # Installs the dependencies, then builds and runs every test layer:
 #   1. the whole project and all tests (unit, widget, end-to-end in network
 #      namespaces, single instance under Xvfb);
+#   1a. the Ansible collection: its modules, and a site of two segments driven
+#      by ansible-playbook over SSH;
 #   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the Qt-free worker tests under ThreadSanitizer;
 #   4. the reply-parser and ONVIF-parser fuzzers for a bounded time each;
@@ -21,7 +23,10 @@ stage() { printf '\n=== %s ===\n' "$*"; }
 stage "build and test"
 cmake -S "$top" -B "$top/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIX_WERROR=ON
 cmake --build "$top/build-test" -j"$jobs"
-ctest --test-dir "$top/build-test" --output-on-failure
+ctest --test-dir "$top/build-test" --output-on-failure -LE ansible
+
+stage "the Ansible collection: modules, and a two-segment site over SSH"
+ctest --test-dir "$top/build-test" --output-on-failure -L ansible
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$top" -B "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVOLIX_WERROR=ON \
@@ -30,7 +35,7 @@ cmake --build "$top/build-asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions="$top/tests/sanitizers/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir "$top/build-asan" --output-on-failure -LE xvfb
+    ctest --test-dir "$top/build-asan" --output-on-failure -LE 'xvfb|ansible'
 
 stage "ThreadSanitizer (worker)"
 cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTAVOLIX_BUILD_GUI=OFF \

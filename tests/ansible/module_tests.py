@@ -8,6 +8,7 @@ tavolixctl is run by the site test (site_e2e.py).
 usage: module_tests.py COLLECTION_DIR
 """
 
+import importlib
 import json
 import os
 import shutil
@@ -16,6 +17,8 @@ import sys
 import tempfile
 import textwrap
 import unittest
+
+import yaml
 
 try:
     from ansible.errors import AnsibleFilterError
@@ -90,6 +93,20 @@ class Filters(unittest.TestCase):
             plan_text([dict(mac="02:00:5e:10:00:01", name="'x,y", http_port=8080, pppoe_account="")]),
             "mac,name,http_port,pppoe_account\n02:00:5e:10:00:01,\"''x,y\",8080,'\n",
         )
+
+
+class Documentation(unittest.TestCase):
+    def test_options_documented_as_the_modules_take_them(self):
+        for name in ("devices_info", "device", "plan"):
+            module = importlib.import_module("ansible_collections.tavolix.site.plugins.modules." + name)
+            documented = yaml.safe_load(module.DOCUMENTATION)["options"]
+            yaml.safe_load(module.RETURN)
+            self.assertEqual(sorted(documented), sorted(module.ARGUMENT_SPEC), name)
+            for option, spec in module.ARGUMENT_SPEC.items():
+                doc = documented[option]
+                for key in ("type", "default", "choices", "required", "elements"):
+                    self.assertEqual(doc.get(key), spec.get(key), "%s %s %s" % (name, option, key))
+            self.assertTrue(module.ARGUMENT_SPEC["password"]["no_log"], name)
 
 
 class Modules(unittest.TestCase):

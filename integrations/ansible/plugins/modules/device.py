@@ -25,8 +25,8 @@ description:
 author: Tavolix developers (@tavolix)
 requirements:
   - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
-  - root on the managed host, or the capabilities C(tavolixctl) needs to
-    broadcast and to bind UDP ports 3566 and 3567
+  - the managed host on the devices' segment, with UDP ports 3566 and 3567
+    free and let in by its firewall (C(tavolixctl doctor) checks both)
 options:
   mac:
     description:
@@ -37,7 +37,7 @@ options:
   name:
     description:
       - The device's name, written as C(tavolixctl) lists it - a backslash
-        as C(\\\\), and a byte that is no printable UTF-8 as C(\\xHH).
+        as C(\\), and a byte that is no printable UTF-8 as C(\xHH).
     type: str
   ip:
     description: Its IPv4 address.
@@ -175,19 +175,22 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 SETTINGS = ("name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account")
 
 
+ARGUMENT_SPEC = dict(
+    CHANGE_ARGUMENTS,
+    mac=dict(type="str", required=True),
+    name=dict(type="str"),
+    ip=dict(type="str"),
+    mask=dict(type="str"),
+    gateway=dict(type="str"),
+    http_port=dict(type="int"),
+    mode=dict(type="str", choices=["static", "dhcp", "pppoe"]),
+    pppoe_account=dict(type="str"),
+)
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(
-            CHANGE_ARGUMENTS,
-            mac=dict(type="str", required=True),
-            name=dict(type="str"),
-            ip=dict(type="str"),
-            mask=dict(type="str"),
-            gateway=dict(type="str"),
-            http_port=dict(type="int"),
-            mode=dict(type="str", choices=["static", "dhcp", "pppoe"]),
-            pppoe_account=dict(type="str"),
-        ),
+        argument_spec=ARGUMENT_SPEC,
         required_together=[["user", "password"]],
         supports_check_mode=True,
     )

@@ -24,8 +24,8 @@ description:
 author: Tavolix developers (@tavolix)
 requirements:
   - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
-  - root on the managed host, or the capabilities C(tavolixctl) needs to
-    broadcast and to bind UDP ports 3566 and 3567
+  - the managed host on the devices' segment, with UDP ports 3566 and 3567
+    free and let in by its firewall (C(tavolixctl doctor) checks both)
 options:
   interfaces:
     description:
@@ -128,9 +128,12 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 )
 
 
+ARGUMENT_SPEC = dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500))
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500)),
+        argument_spec=ARGUMENT_SPEC,
         required_together=[["user", "password"]],
         supports_check_mode=True,
     )
