@@ -232,11 +232,149 @@ class Controller:
         return dict((k, int(v)) for k, v in re.findall(r"(\w+)=(\d+)", found.group(1)))
 
 
+class Transcripts:
+    """What the simulators logged since a mark: the proof of what was sent."""
+
+    def __init__(self, site):
+        self.work = site.work
+        self.searches = set()  # the datagrams a search sends, learnt from the first one
+
+    def lines(self, log):
+        return read(os.path.join(self.work, log)).splitlines()
+
+    def mark(self):
+        return {log: len(self.lines(log)) for log in
+                ("devicesim-h1", "devicesim-h2", "onvifsim-h1", "onvifsim-h2")}
+
+    def since(self, mark, kind):
+        return [line for log, count in mark.items() if log.startswith(kind)
+                for line in self.lines(log)[count:]]
+
+    def received(self, mark):
+        return set(line.split()[2] for line in self.since(mark, "devicesim") if line.startswith("recv "))
+
+    def check_only_searches(self, mark, what):
+        native = self.since(mark, "devicesim")
+        check(self.received(mark) <= self.searches and
+              not [line for line in native if re.match(r"(apply|defer|drop) ", line)],
+              what + ": devicesim was sent more than searches:\n" + "\n".join(native))
+        onvif = [line for line in self.since(mark, "onvifsim")
+                 if re.match(r"call \S+ (Set|SystemReboot)|move ", line)]
+        check(not onvif, what + ": onvifsim was sent changes:\n" + "\n".join(onvif))
+
+
+def gather(site, ctl):
+    """The site CSV from a new gather, as {mac: row}."""
+    output, code = ctl.play("gather.yml")
+    check(code == 0, "gather.yml failed:\n" + output)
+    rows = list(csv.DictReader(io.StringIO(read(site.work + "/out/site.csv"))))
+    check(len(rows) == 8, "the site CSV has %d rows, not 8:\n%s" % (len(rows), rows))
+    return {row["mac"]: row for row in rows}
+
+
+def results(site, run):
+    return {host: json.loads(read("%s/out/%s-%s.json" % (site.work, host, run))) for host in HOSTS}
+
+
+def mac(base, i):
+    return "%012x" % (int(base, 16) + i)
+
+
 def scenarios(site, ctl):
     output, code = ctl.play("ping.yml")
     check(code == 0, "ping.yml failed:\n" + output)
+    check(read(site.work + "/tavolixctl.log").count("arg --version") == 2,
+          "the hosts' PATH does not lead to the logging tavolixctl")
+    transcripts = Transcripts(site)
+    mark = transcripts.mark()
+    # 1. One site inventory: every device once, with the host that sees it.
+    rows = gather(site, ctl)
+    transcripts.searches = transcripts.received(mark)
+    check(len(transcripts.searches) == 1, "searches differ: %s" % transcripts.searches)
+    for host, (_, segment, native, onvif) in HOSTS.items():
+        for base, first in ((native, 10), (onvif, 20)):
+            for i in range(2):
+                row = rows.get(mac(base, i)) or {}
+                check(row.get("host") == host and row.get("ip") == "%s.%d" % (segment, first + i),
+                      "%s not listed by %s as expected: %s" % (mac(base, i), host, row))
+    # The site plan: each host's devices renamed or moved, and a MAC no host sees.
+    h1, h2 = HOSTS["h1"], HOSTS["h2"]
+    planned = {mac(h1[2], 0): ("LOBBY-1", "", ""), mac(h1[2], 1): ("", "198.18.11.50", ""),
+               mac(h1[3], 0): ("", "198.18.11.60", ""), mac(h2[2], 0): ("YARD-1", "198.18.12.50", ""),
+               mac(h2[3], 1): ("", "", "198.18.12.254"), "02005e990001": ("GHOST", "", "")}
+    plan = write(site.work + "/site-plan.csv", "mac,name,ip,gateway\n" + "".join(
+        "%s,%s\n" % (m, ",".join(v)) for m, v in planned.items()))
+    own = {host: {m for m in planned if m[6:8] == HOSTS[host][1][-2:]} for host in HOSTS}
+
+    def check_plan_results(run, expected):
+        for host, result in results(site, run).items():
+            got = {d["mac"]: d["result"] for d in result.get("devices", [])}
+            want = {m: expected if m in own[host] else "skipped" for m in planned}
+            check(got == want, "%s %s: %s, not %s" % (run, host, got, want))
+            check(set(result["skipped"]) == set(planned) - own[host], "%s %s skipped %s" % (
+                run, host, result["skipped"]))
+
+    # 2. Check mode shows the changes and sends only searches.
+    mark = transcripts.mark()
+    output, code = ctl.play("plan.yml", "--check", "--diff", plan=plan, run="check")
+    check(code == 0, "the plan in check mode failed:\n" + output)
+    check_plan_results("check", "would change")
+    check("LOBBY-1" in output and "198.18.12.254" in output, "no diff shown:\n" + output)
+    transcripts.check_only_searches(mark, "check mode")
+    # 3. For real: each host changes its own devices and skips the others.
+    output, code = ctl.play("plan.yml", "-vvv", plan=plan, run="apply")
+    check(code == 0, "the plan failed:\n" + output)
+    check_plan_results("apply", "verified")
+    check(all(ctl.recap(output, host)["changed"] == 1 for host in HOSTS), "not changed")
+    rows = gather(site, ctl)
+    for m, (name, ip, gateway) in planned.items():
+        if m in rows:
+            for key, value in (("name", name), ("ip", ip), ("gateway", gateway)):
+                check(not value or rows[m][key] == value, "%s: %s is %r after the plan, not %r"
+                      % (m, key, rows[m][key], value))
+    # 4. Again: nothing differs, nothing is sent.
+    mark = transcripts.mark()
+    output, code = ctl.play("plan.yml", plan=plan, run="again")
+    check(code == 0 and all(ctl.recap(output, host)["changed"] == 0 for host in HOSTS),
+          "the plan a second time changed something:\n" + output)
+    check_plan_results("again", "unchanged")
+    transcripts.check_only_searches(mark, "the second run")
+    # 5. A wrong password fails on both hosts and changes nothing.
+    wrong = write(site.work + "/wrong-plan.csv", "mac,name\n%s,WRONG-1\n%s,WRONG-2\n"
+                  % (mac(h1[2], 0), mac(h2[2], 1)))
+    mark = transcripts.mark()
+    output, code = ctl.play("plan.yml", "-vvv", plan=wrong, run="wrong",
+                            camera_password="Wrong-Pw-1")
+    check(code != 0 and all(ctl.recap(output, host)["failed"] == 1 for host in HOSTS),
+          "a wrong password did not fail the task on both hosts:\n" + output)
+    transcripts.check_only_searches(mark, "a wrong password")
+    rows = gather(site, ctl)
+    check(rows[mac(h1[2], 0)]["name"] == "LOBBY-1" and rows[mac(h2[2], 1)]["name"] == "SIM-002",
+          "a wrong password changed a name")
+    # 7. One device: check mode shows the diff and sends nothing, then the
+    # change, then the same again changes nothing.
+    device = dict(target="h1", mac=mac(h1[2], 1), device_name="DESK-2")
+    mark = transcripts.mark()
+    output, code = ctl.play("device.yml", "--check", "--diff", run="device-check", **device)
+    result = results(site, "device-check")["h1"] if code == 0 else {}
+    check(result.get("result") == "would change" and result.get("changed") and "DESK-2" in output,
+          "device in check mode:\n" + output)
+    transcripts.check_only_searches(mark, "device in check mode")
+    for run, changed, outcome in (("device", 1, "verified"), ("device-again", 0, "unchanged")):
+        output, code = ctl.play("device.yml", run=run, **device)
+        result = results(site, run)["h1"] if code == 0 else {}
+        check(result.get("result") == outcome and ctl.recap(output, "h1")["changed"] == changed,
+              "%s:\n%s" % (run, output))
+    check(gather(site, ctl)[device["mac"]]["name"] == "DESK-2", "DESK-2 not listed")
+    # 6. No password in any output, in tavolixctl's arguments or environment.
+    for name in os.listdir(site.work + "/out") + ["tavolixctl.log"] + [
+            n for n in os.listdir(site.work) if n.startswith("ansible-")]:
+        path = os.path.join(site.work, "out", name)
+        path = path if os.path.exists(path) else os.path.join(site.work, name)
+        check(PASSWORD not in read(path), "the password is in " + path)
     log = read(site.work + "/tavolixctl.log")
-    check(log.count("arg --version") == 2, "tavolixctl not run through the wrapper on PATH")
+    check("password-env=set" not in log, "TAVOLIX_PASSWORD was set for tavolixctl")
+    check("arg --password-file\narg -\n" in log, "tavolixctl never read the password from stdin")
 
 
 def main():
