@@ -16,6 +16,7 @@ set(collection_dir ${PROJECT_SOURCE_DIR}/integrations/ansible)
 # build as it stands; it must be the project's, with the patch level that
 # semantic versioning asks for, so that the package's version names it.
 file(STRINGS ${collection_dir}/galaxy.yml collection_version_line REGEX "^version:")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${collection_dir}/galaxy.yml)
 string(REGEX REPLACE "^version:[ \t]*([^ \t]*).*" "\\1" collection_version
     "${collection_version_line}")
 if(NOT collection_version STREQUAL "${PROJECT_VERSION}.0")
