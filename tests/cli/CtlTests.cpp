@@ -148,6 +148,67 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     EXPECT_THAT(full.err, HasSubstr("cannot write to standard output"));
 }
 
+// One site-wide plan on one segment: a row of a device elsewhere is refused, or skipped when
+// asked; every report says what each row changes, now -> planned.
+TEST_F(CtlTest, RowsOfAbsentDevicesAreSkippedOnlyWhenAskedAndEachChangeIsReported)
+{
+    startDevices({"--count", "2", "--ip-base", "198.18.0.10"});
+    ASSERT_FALSE(HasFatalFailure());
+    // A move and a name with a backslash, no change, a device on another segment.
+    const std::string plan =
+        writeFile("site.csv", "mac,ip,name\n02005e100001,198.18.0.30,Hall\\\\2\n"
+                              "02005e100002,198.18.0.11,\n"
+                              "02-00-5E-10-00-09,198.18.0.40,\n");
+    const auto apply = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"apply", plan, "--user", "admin"});
+        const CtlResult result = ctl(options, {"TAVOLIX_PASSWORD=admin"});
+        return std::pair{result.exitCode, result.out + result.err};
+    };
+    const auto asJson = [](const std::string& out) {
+        return nlohmann::ordered_json::parse(out).dump(); // throws, failing, on anything else
+    };
+    for (const char* run : {"--dry-run", "--reboot"}) { // checked, or to be sent
+        EXPECT_EQ(apply({run}), std::pair(2, std::string("tavolixctl: row 4 (02005e100009): no "
+                                                         "such device answered the search\n"
+                                                         "tavolixctl: 1 problem(s) in the plan; "
+                                                         "nothing was sent\n")));
+    }
+    EXPECT_EQ(apply({"--dry-run", "--skip-missing"}),
+              std::pair(0, std::string("02005e100001: name: SIM-001 -> Hall\\\\2\n"
+                                       "02005e100001: ip: 198.18.0.10 -> 198.18.0.30\n"
+                                       "02005e100002: no change\n"
+                                       "02005e100009: skipped: did not answer\n")));
+    const std::string changes = R"("changes":{"name":{"now":"SIM-001","planned":"Hall\\\\2"},)"
+                                R"("ip":{"now":"198.18.0.10","planned":"198.18.0.30"}}},)";
+    const std::string others =
+        R"({"mac":"02005e100002","ip":"198.18.0.11","result":"unchanged","changes":{}},)"
+        R"({"mac":"02005e100009","ip":null,"result":"skipped","changes":{}}])";
+    auto [code, out] = apply({"--dry-run", "--skip-missing", "--format", "json"});
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(asJson(out), R"([{"mac":"02005e100001","ip":"198.18.0.10","result":"would change",)" +
+                               changes + others);
+    expectSearchesThenMarker(4, "after-dry-runs");
+
+    std::tie(code, out) = apply({"--skip-missing", "--format", "json"});
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(asJson(out), R"([{"mac":"02005e100001","ip":"198.18.0.30","result":"verified",)" +
+                               changes + others);
+    EXPECT_EQ(apply({"--skip-missing"}),
+              std::pair(0, std::string("mac           ip           result     detail\n"
+                                       "02005e100001  198.18.0.30  unchanged\n"
+                                       "02005e100002  198.18.0.11  unchanged\n"
+                                       "02005e100009  -            skipped    did not answer\n")));
+    // A plan of absent devices only sends nothing, and is no failure.
+    const std::string elsewhere = writeFile("elsewhere.csv", "mac,ip\n02005e100009,198.18.0.40\n");
+    const CtlResult skipped =
+        ctl({"apply", elsewhere, "--skip-missing", "--user", "admin"}, {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(skipped.exitCode, 0) << skipped.err;
+    const auto lines = sim->lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.starts_with("apply "); }),
+              1);
+}
+
 TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
 {
     ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("site") &&
