@@ -106,10 +106,10 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     // A device that answered but could not be read (a refused login, ONVIF
     // without one) has no MAC yet: a row skipped as missing may be it.
     const auto unread = devices.problems();
-    const bool anyUnread =
-        !unread.empty() ||
-        std::any_of(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; });
-    const bool skipInDoubt = !skippedRows.empty() && anyUnread;
+    const bool skipInDoubt =
+        !skippedRows.empty() &&
+        (!unread.empty() ||
+         std::any_of(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; }));
     if (verdict.errors.empty() && !skipInDoubt) {
         for (DeviceWork& item : work) {
             if (item.result != Outcome::Skipped) // the check found every other row's device
