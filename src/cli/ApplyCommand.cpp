@@ -16,7 +16,6 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
