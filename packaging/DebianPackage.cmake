@@ -2,9 +2,11 @@
 #   cmake --build BUILD --target package
 #   tavolix_VERSION_ARCH.deb      the window (install component "window")
 #   tavolix-cli_VERSION_ARCH.deb  tavolixctl (install component "cli"), no Qt
-# Each is built when this configuration builds its program, so a build
+#   tavolix-ansible_VERSION_all.deb  the Ansible collection tavolix.site
+#                                 (install component "ansible")
+# Each is built when this configuration builds its contents, so a build
 # without the window (TAVOLIX_BUILD_GUI=OFF) still packages tavolixctl.
-# Neither needs maintainer scripts: the menu, icon and manual caches are
+# None needs maintainer scripts: the menu, icon and manual caches are
 # refreshed by the triggers of the packages that own them.
 set(tavolix_packaged_components "")
 if(TARGET tavolix)
@@ -12,6 +14,9 @@ if(TARGET tavolix)
 endif()
 if(TARGET tavolixctl)
     list(APPEND tavolix_packaged_components cli)
+endif()
+if(TARGET tavolix_ansible_collection)
+    list(APPEND tavolix_packaged_components ansible)
 endif()
 if(NOT tavolix_packaged_components)
     return()
@@ -68,5 +73,24 @@ and prints them as a table, CSV or JSON. It changes a device's network\n\
 settings, plans addresses for many devices and applies a plan read from a\n\
 CSV file, then verifies that every device took its new settings. It runs\n\
 without a desktop.")
+
+# The Ansible collection: Python modules and their documentation, the same on
+# every architecture, nothing for dpkg-shlibdeps to look at. Its modules run
+# tavolixctl on the managed hosts, not on the controller it is installed on,
+# so tavolix-cli is only suggested.
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_NAME tavolix-ansible)
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_DEPENDS "ansible-core (>= 2.14) | ansible")
+set(CPACK_DEBIAN_ANSIBLE_PACKAGE_SUGGESTS tavolix-cli)
+set(CPACK_DEBIAN_ANSIBLE_DESCRIPTION
+    "Ansible collection to find and re-address IP cameras across a site\n\
+The Ansible collection tavolix.site finds network appliances such as IP\n\
+cameras and video recorders on every segment of a site and changes their\n\
+network settings. Its modules run tavolixctl (package tavolix-cli) on one\n\
+managed host per segment: devices_info gathers the devices as facts, device\n\
+sets one device's settings and plan applies a CSV plan, with check mode,\n\
+diff and verification. Install it on the Ansible controller.")
 
 include(CPack)

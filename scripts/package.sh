@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages of Tavolix and prints their paths: tavolix (the
-# window) and tavolix-cli (tavolixctl), each when the build has its program.
+# window), tavolix-cli (tavolixctl) and tavolix-ansible (the Ansible
+# collection), each when the build has its contents.
 # Usage:
 #   scripts/package.sh [BUILD_FOLDER]      (default: build-package)
 # Installs the build dependencies with apt-get first, so it runs as root.
@@ -22,9 +23,9 @@ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVOLIX_BUILD_TESTS=OFF
     -DCMAKE_EXE_LINKER_FLAGS="$ld_flags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 # A package left from an older version would be picked up as the new one.
-rm -f "$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb
+rm -f "$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb "$build"/tavolix-ansible_*.deb
 (cd "$build" && cpack >/dev/null)
 shopt -s nullglob
-packages=("$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb)
+packages=("$build"/tavolix_*.deb "$build"/tavolix-cli_*.deb "$build"/tavolix-ansible_*.deb)
 [ "${#packages[@]}" -gt 0 ] || { echo "package: cpack made no package" >&2; exit 1; }
 printf '%s\n' "${packages[@]}"

@@ -1,3 +1,4 @@
+#include "ApplyReport.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "CommonOptions.h"
@@ -6,7 +7,6 @@
 #include "PlanCheck.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
-#include "TextTable.h"
 #include "Verification.h"
 
 #include <algorithm>
@@ -16,7 +16,6 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
@@ -33,6 +32,7 @@ struct ApplyOptions
     LoginOptions login;
     ProtocolChoice protocols = ProtocolChoice::All;
     bool dryRun = false;
+    bool skipMissing = false; // rows no device answered for are skipped, not refused
     bool reboot = false;
     int timeoutMs = 15000;
     std::vector<std::string> interfaces;
@@ -53,89 +53,6 @@ Result<std::string> readPlanText(const std::string& path)
     return text.str();
 }
 
-enum class Outcome
-{
-    Unchanged,
-    Verified,
-    NotVerified,
-    NeedsReboot, // taken, in effect only after a reboot: not verified
-    Failed,
-};
-
-struct DeviceWork
-{
-    PlanRow row;
-    Device device;
-    std::vector<Setting> changes;
-    Outcome result = Outcome::Unchanged;
-    std::string failure;
-    std::size_t target = 0; // index into the verification targets, when sent
-};
-
-std::string_view resultName(Outcome result)
-{
-    switch (result) {
-    case Outcome::Verified:
-        return "verified";
-    case Outcome::NotVerified:
-        return "not verified";
-    case Outcome::NeedsReboot:
-        return "needs reboot";
-    case Outcome::Failed:
-        return "failed";
-    case Outcome::Unchanged:
-        break;
-    }
-    return "unchanged";
-}
-
-std::string dryRunText(const std::vector<DeviceWork>& work)
-{
-    std::string text;
-    for (const DeviceWork& item : work) {
-        const std::string mac = macToText(item.device.mac);
-        if (item.changes.empty())
-            text += mac + ": no change\n";
-        for (const Setting setting : item.changes) {
-            text += mac + ": " + std::string(settingKey(setting)) + ": " +
-                    escapeDeviceText(currentValue(item.device, setting)) + " -> " +
-                    escapeDeviceText(item.row.asked.at(setting)) + "\n";
-        }
-    }
-    return text;
-}
-
-std::string report(const std::vector<DeviceWork>& work,
-                   const std::vector<VerificationTarget>& targets, OutputFormat format)
-{
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    std::vector<std::vector<std::string>> rows;
-    for (const DeviceWork& item : work) {
-        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified ||
-                          item.result == Outcome::NeedsReboot;
-        const Device& latest =
-            sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
-        const std::string detail = item.result == Outcome::NotVerified
-                                       ? settingList(targets[item.target].unverified())
-                                       : item.failure;
-        const std::string ip = ipv4Text(latest.ip);
-        rows.push_back({macToText(latest.mac), ip, std::string(resultName(item.result)), detail});
-        nlohmann::ordered_json entry = {
-            {"mac", macToText(latest.mac)}, {"ip", ip}, {"result", resultName(item.result)}};
-        if (item.result == Outcome::NotVerified) {
-            entry["unverified"] = nlohmann::ordered_json::array();
-            for (const Setting setting : targets[item.target].unverified())
-                entry["unverified"].push_back(settingKey(setting));
-        }
-        if (item.result == Outcome::Failed)
-            entry["error"] = item.failure;
-        list.push_back(std::move(entry));
-    }
-    if (format == OutputFormat::Json)
-        return list.dump(2) + "\n";
-    return renderTable({"mac", "ip", "result", "detail"}, rows);
-}
-
 // The rows with their names and accounts in the bytes each device will
 // store; a text that its device cannot store goes into errors.
 std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
@@ -153,6 +70,66 @@ std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
             errors.push_back("row " + std::to_string(row.row) + ": " + asked.failure().message);
     }
     return encoded;
+}
+
+// The plan's rows in its order, each with its device and what it would
+// change; refused with every problem when nothing may be sent. With
+// --skip-missing a row whose MAC no device answered for is skipped, left out
+// of the check and of the changes.
+Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
+                                            const std::vector<PlanRow>& rows,
+                                            const std::vector<Device>& found,
+                                            const DeviceProtocol& devices)
+{
+    std::vector<std::string> errors;
+    std::vector<DeviceWork> work;
+    std::vector<PlanRow> checked;
+    std::string skippedRows;
+    for (const PlanRow& row : encodedForDevices(rows, found, options.codePage, errors)) {
+        DeviceWork& item = work.emplace_back();
+        item.row = row;
+        if (const Device* device = findDevice(found, row.mac)) {
+            item.device = *device;
+        } else if (options.skipMissing) {
+            item.result = Outcome::Skipped;
+            skippedRows += (skippedRows.empty() ? "row " : ", row ") + std::to_string(row.row) +
+                           " (" + macToText(row.mac) + ")";
+            continue;
+        }
+        checked.push_back(row);
+    }
+    PlanVerdict verdict = checkPlan(checked, found, options.codePageOption->count() > 0);
+    verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
+    for (const std::string& warning : verdict.warnings)
+        complain("warning: " + warning);
+    // A device that answered but could not be read (a refused login, ONVIF
+    // without one) has no MAC yet: a row skipped as missing may be it.
+    const auto unread = devices.problems();
+    const bool skipInDoubt =
+        !skippedRows.empty() &&
+        (!unread.empty() ||
+         std::any_of(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; }));
+    if (verdict.errors.empty() && !skipInDoubt) {
+        for (DeviceWork& item : work) {
+            if (item.result != Outcome::Skipped) // the check found every other row's device
+                item.changes = differingSettings(item.device, item.row.asked);
+        }
+        return work;
+    }
+    // Devices that could not be read are the likelier cause than the plan:
+    // said first, and the run counts as failed.
+    std::string problems;
+    for (const std::string& problem : unread)
+        problems += escapeDeviceText(problem) + "\n";
+    for (const std::string& error : verdict.errors)
+        problems += error + "\n";
+    if (skipInDoubt)
+        problems += "would skip " + skippedRows +
+                    ", but a skipped row may be one of the devices that answered unread" +
+                    (unread.empty() ? " (a login they accept, --user, reads them)" : "") + "\n";
+    if (!verdict.errors.empty())
+        problems += std::to_string(verdict.errors.size()) + " problem(s) in the plan; ";
+    return Failure{unread.empty() ? ExitRefused : ExitIncomplete, problems + "nothing was sent"};
 }
 
 Result<ExitCode> runApply(const ApplyOptions& options)
@@ -187,38 +164,12 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         return found.failure();
     if (found->empty())
         complain(devices.silenceReport(searchListening));
-    std::vector<std::string> errors;
-    const std::vector<PlanRow> encodedRows =
-        encodedForDevices(*rows, *found, options.codePage, errors);
-    PlanVerdict verdict = checkPlan(encodedRows, *found, options.codePageOption->count() > 0);
-    verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
-    for (const std::string& warning : verdict.warnings)
-        complain("warning: " + warning);
-    if (!verdict.errors.empty()) {
-        std::string problems;
-        for (const std::string& error : verdict.errors)
-            problems += error + "\n";
-        // Devices that could not be read (a refused login) are the likelier
-        // cause than the plan: said first, and the run counts as failed.
-        const auto unread = devices.problems();
-        std::string unreadLines;
-        for (const std::string& problem : unread)
-            unreadLines += escapeDeviceText(problem) + "\n";
-        problems.insert(0, unreadLines);
-        return Failure{unread.empty() ? ExitRefused : ExitIncomplete,
-                       problems + std::to_string(verdict.errors.size()) +
-                           " problem(s) in the plan; nothing was sent"};
-    }
-
-    std::vector<DeviceWork> work;
-    for (const PlanRow& row : encodedRows) {
-        DeviceWork& item = work.emplace_back();
-        item.row = row;
-        item.device = *findDevice(*found, row.mac); // the check found every row's device
-        item.changes = differingSettings(item.device, row.asked);
-    }
+    auto checked = checkedWork(options, *rows, *found, devices);
+    if (!checked)
+        return checked.failure();
+    std::vector<DeviceWork>& work = *checked;
     if (options.dryRun) {
-        if (auto written = writeOut(dryRunText(work)); !written)
+        if (auto written = writeOut(dryRunReport(work, options.format)); !written)
             return written.failure();
         return ExitSuccess;
     }
@@ -266,10 +217,10 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     for (DeviceWork& item : work) {
         if (item.result == Outcome::NotVerified && targets[item.target].verified)
             item.result = Outcome::Verified;
-        allGood =
-            allGood && (item.result == Outcome::Verified || item.result == Outcome::Unchanged);
+        allGood = allGood && (item.result == Outcome::Verified ||
+                              item.result == Outcome::Unchanged || item.result == Outcome::Skipped);
     }
-    if (auto written = writeOut(report(work, targets, options.format)); !written)
+    if (auto written = writeOut(applyReport(work, targets, options.format)); !written)
         return written.failure();
     if (!allGood)
         return Failure{ExitIncomplete, "some devices were not verified or failed"};
@@ -289,14 +240,17 @@ void setupApply(CLI::App& program, int& exitCode)
     addProtocolOption(*command, options->protocols);
     addRebootOption(*command, options->reboot);
     command->add_flag("--dry-run", options->dryRun,
-                      "print per device field: now -> planned, and send nothing but the search");
+                      "print per device field: now -> planned (json with --format json), and send "
+                      "nothing but the search");
+    command->add_flag("--skip-missing", options->skipMissing,
+                      "skip rows whose device did not answer, instead of refusing the plan");
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
     addInterfaceOption(*command, options->interfaces);
     options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(
         *command, "--format", options->format,
         Choices<OutputFormat>{{"table", OutputFormat::Table}, {"json", OutputFormat::Json}},
-        "report as table or json")
+        "report (and dry run) as table or json")
         ->default_str("table");
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runApply(*options)); });
 }

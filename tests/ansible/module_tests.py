@@ -18,6 +18,8 @@ import tempfile
 import textwrap
 import unittest
 
+sys.dont_write_bytecode = True  # nothing written into the collection's folder
+
 import yaml
 
 try:
@@ -119,7 +121,7 @@ class Modules(unittest.TestCase):
             file.write(STANDIN)
         os.chmod(standin, 0o755)
         self.log = os.path.join(self.work, "calls")
-        self.env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"], PYTHONPATH=ROOT, STANDIN_LOG=self.log)
+        self.env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"], PYTHONPATH=ROOT, PYTHONDONTWRITEBYTECODE="1", STANDIN_LOG=self.log)
 
     def run_module(self, module, args, status=0, out="", err="", check=False):
         args = dict(args, _ansible_check_mode=check, _ansible_tmpdir=self.work)

@@ -196,20 +196,39 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     EXPECT_THAT(last.err, ::testing::StartsWith("tavolixctl: ONVIFSIM-001 (http://198.18.0.20/"
                                                 "onvif/device_service): the device refused"));
     EXPECT_THAT(last.err, HasSubstr("nothing was sent"));
+    // Then the camera's row looks like a device that is not there: not skipped, nothing sent.
+    apply({"--user", "admin", "--skip-missing"}, "Wrong-Pw");
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(last.err, ::testing::StartsWith("tavolixctl: ONVIFSIM-001 (http://198.18.0.20/"
+                                                "onvif/device_service): the device refused"));
+    EXPECT_THAT(last.err, HasSubstr("would skip row 3 (02005e300001), but a skipped row may be one "
+                                    "of the devices that answered unread\ntavolixctl: nothing"));
+    apply({"--dry-run", "--skip-missing"}); // nor when no login read the camera
+    EXPECT_EQ(last.exitCode, 2);
+    EXPECT_THAT(last.err, HasSubstr("answered unread (a login they accept, --user, reads them)"));
+    expectSearchesThenMarker(4, "after-refusals");
+    EXPECT_THAT(camerasSaid("call 02005e300001 S"), ::testing::IsEmpty());
 
-    const auto row = [](const char* mac, const char* ip, const char* result) {
-        return json{{"mac", mac}, {"ip", ip}, {"result", result}};
+    // With what was asked, now -> planned, as the search before sending saw it.
+    const auto row = [](const char* mac, const char* ip, const char* result, json changes) {
+        return json{{"mac", mac}, {"ip", ip}, {"result", result}, {"changes", changes}};
+    };
+    const auto moves = [](const char* now, const char* planned) {
+        return json{{"ip", {{"now", now}, {"planned", planned}}}};
     };
     EXPECT_EQ(apply({"--user", "admin"}),
-              json::array({row("02005e100001", "198.18.0.60", "verified"),
-                           row("02005e300001", "198.18.0.20", "needs reboot")}));
+              json::array({row("02005e100001", "198.18.0.60", "verified",
+                               moves("198.18.0.10", "198.18.0.60")),
+                           row("02005e300001", "198.18.0.20", "needs reboot",
+                               moves("198.18.0.20", "198.18.0.61"))}));
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_THAT(camerasSaid("call 02005e300001 S"),
                 ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24"));
 
     EXPECT_EQ(apply({"--user", "admin", "--reboot"}),
-              json::array({row("02005e100001", "198.18.0.60", "unchanged"),
-                           row("02005e300001", "198.18.0.61", "verified")}));
+              json::array({row("02005e100001", "198.18.0.60", "unchanged", json::object()),
+                           row("02005e300001", "198.18.0.61", "verified",
+                               moves("198.18.0.20", "198.18.0.61"))}));
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_THAT(camerasSaid("call 02005e300001 S"),
                 ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24",

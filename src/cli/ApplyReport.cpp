@@ -1,0 +1,123 @@
+#include "ApplyReport.h"
+
+#include "TextEscape.h"
+#include "TextTable.h"
+
+#include <nlohmann/json.hpp>
+
+namespace tavolix::cli {
+namespace {
+
+constexpr const char* skipDetail = "did not answer";
+
+std::string_view resultName(Outcome result)
+{
+    switch (result) {
+    case Outcome::Verified:
+        return "verified";
+    case Outcome::NotVerified:
+        return "not verified";
+    case Outcome::NeedsReboot:
+        return "needs reboot";
+    case Outcome::Failed:
+        return "failed";
+    case Outcome::Skipped:
+        return "skipped";
+    case Outcome::Unchanged:
+        break;
+    }
+    return "unchanged";
+}
+
+// What the row asks to change, now -> planned, escaped as the text dry run
+// prints it; keyed in the order the settings are listed.
+nlohmann::ordered_json changesObject(const DeviceWork& item)
+{
+    nlohmann::ordered_json changes = nlohmann::ordered_json::object();
+    for (const Setting setting : item.changes) {
+        changes[std::string(settingKey(setting))] = {
+            {"now", escapeDeviceText(currentValue(item.device, setting))},
+            {"planned", escapeDeviceText(item.row.asked.at(setting))}};
+    }
+    return changes;
+}
+
+// mac, ip (null for a skipped row) and result, as both JSON reports begin.
+nlohmann::ordered_json jsonEntry(const DeviceWork& item, const Device& latest,
+                                 std::string_view result)
+{
+    const bool skipped = item.result == Outcome::Skipped;
+    nlohmann::ordered_json entry = {{"mac", macToText(skipped ? item.row.mac : latest.mac)}};
+    entry["ip"] =
+        skipped ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(ipv4Text(latest.ip));
+    entry["result"] = result;
+    entry["changes"] = changesObject(item);
+    return entry;
+}
+
+} // namespace
+
+std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat format)
+{
+    if (format == OutputFormat::Json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const DeviceWork& item : work) {
+            const std::string_view result = item.result == Outcome::Skipped ? "skipped"
+                                            : item.changes.empty()          ? "unchanged"
+                                                                            : "would change";
+            list.push_back(jsonEntry(item, item.device, result));
+        }
+        return list.dump(2) + "\n";
+    }
+    std::string text;
+    for (const DeviceWork& item : work) {
+        const std::string mac = macToText(item.row.mac);
+        if (item.result == Outcome::Skipped)
+            text += mac + ": skipped: " + skipDetail + "\n";
+        else if (item.changes.empty())
+            text += mac + ": no change\n";
+        for (const Setting setting : item.changes) {
+            text += mac + ": " + std::string(settingKey(setting)) + ": " +
+                    escapeDeviceText(currentValue(item.device, setting)) + " -> " +
+                    escapeDeviceText(item.row.asked.at(setting)) + "\n";
+        }
+    }
+    return text;
+}
+
+std::string applyReport(const std::vector<DeviceWork>& work,
+                        const std::vector<VerificationTarget>& targets, OutputFormat format)
+{
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    std::vector<std::vector<std::string>> rows;
+    for (const DeviceWork& item : work) {
+        if (item.result == Outcome::Skipped) {
+            rows.push_back({macToText(item.row.mac), "-", "skipped", skipDetail});
+            list.push_back(jsonEntry(item, item.device, "skipped"));
+            continue;
+        }
+        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified ||
+                          item.result == Outcome::NeedsReboot;
+        const Device& latest =
+            sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
+        const std::string detail = item.result == Outcome::NotVerified
+                                       ? settingList(targets[item.target].unverified())
+                                       : item.failure;
+        rows.push_back({macToText(latest.mac), ipv4Text(latest.ip),
+                        std::string(resultName(item.result)), detail});
+        nlohmann::ordered_json entry = jsonEntry(item, latest, resultName(item.result));
+        if (item.result == Outcome::NotVerified) {
+            entry["unverified"] = nlohmann::ordered_json::array();
+            for (const Setting setting : targets[item.target].unverified())
+                entry["unverified"].push_back(settingKey(setting));
+        }
+        if (item.result == Outcome::Failed)
+            entry["error"] = item.failure;
+        list.push_back(std::move(entry));
+    }
+    if (format == OutputFormat::Json)
+        return list.dump(2) + "\n";
+    return renderTable({"mac", "ip", "result", "detail"}, rows);
+}
+
+} // namespace tavolix::cli
