@@ -253,14 +253,17 @@ class Transcripts:
     def received(self, mark):
         return set(line.split()[2] for line in self.since(mark, "devicesim") if line.startswith("recv "))
 
+    def sent(self, mark):
+        """What the devices were sent since the mark besides searches and reads."""
+        return [line for line in self.since(mark, "devicesim")
+                if re.match(r"(apply|defer|drop) ", line) or
+                line.startswith("recv ") and line.split()[2] not in self.searches] + [
+            line for line in self.since(mark, "onvifsim")
+            if re.match(r"call \S+ (Set|SystemReboot)|move ", line)]
+
     def check_only_searches(self, mark, what):
-        native = self.since(mark, "devicesim")
-        check(self.received(mark) <= self.searches and
-              not [line for line in native if re.match(r"(apply|defer|drop) ", line)],
-              what + ": devicesim was sent more than searches:\n" + "\n".join(native))
-        onvif = [line for line in self.since(mark, "onvifsim")
-                 if re.match(r"call \S+ (Set|SystemReboot)|move ", line)]
-        check(not onvif, what + ": onvifsim was sent changes:\n" + "\n".join(onvif))
+        sent = self.sent(mark)
+        check(not sent, what + ": the devices were sent more than searches:\n" + "\n".join(sent))
 
 
 def gather(site, ctl):
@@ -272,8 +275,8 @@ def gather(site, ctl):
     return {row["mac"]: row for row in rows}
 
 
-def results(site, run):
-    return {host: json.loads(read("%s/out/%s-%s.json" % (site.work, host, run))) for host in HOSTS}
+def results(site, run, hosts=HOSTS):
+    return {host: json.loads(read("%s/out/%s-%s.json" % (site.work, host, run))) for host in hosts}
 
 
 def mac(base, i):
@@ -319,12 +322,17 @@ def scenarios(site, ctl):
     output, code = ctl.play("plan.yml", "--check", "--diff", plan=plan, run="check")
     check(code == 0, "the plan in check mode failed:\n" + output)
     check_plan_results("check", "would change")
+    check(all(ctl.recap(output, host)["changed"] == 1 for host in HOSTS), "check mode: not changed")
     check("LOBBY-1" in output and "198.18.12.254" in output, "no diff shown:\n" + output)
     transcripts.check_only_searches(mark, "check mode")
     # 3. For real: each host changes its own devices and skips the others.
+    mark = transcripts.mark()
     output, code = ctl.play("plan.yml", "-vvv", plan=plan, run="apply")
     check(code == 0, "the plan failed:\n" + output)
     check_plan_results("apply", "verified")
+    sent = "\n".join(transcripts.sent(mark))
+    check(all(re.search("^(apply|call) %s " % m, sent, re.M) for m in own["h1"] | own["h2"]),
+          "not every planned device was sent its change:\n" + sent)
     check(all(ctl.recap(output, host)["changed"] == 1 for host in HOSTS), "not changed")
     rows = gather(site, ctl)
     for m, (name, ip, gateway) in planned.items():
@@ -356,22 +364,27 @@ def scenarios(site, ctl):
     device = dict(target="h1", mac=mac(h1[2], 1), device_name="DESK-2")
     mark = transcripts.mark()
     output, code = ctl.play("device.yml", "--check", "--diff", run="device-check", **device)
-    result = results(site, "device-check")["h1"] if code == 0 else {}
+    result = results(site, "device-check", ["h1"])["h1"] if code == 0 else {}
     check(result.get("result") == "would change" and result.get("changed") and "DESK-2" in output,
           "device in check mode:\n" + output)
     transcripts.check_only_searches(mark, "device in check mode")
     for run, changed, outcome in (("device", 1, "verified"), ("device-again", 0, "unchanged")):
+        mark = transcripts.mark()
         output, code = ctl.play("device.yml", run=run, **device)
-        result = results(site, run)["h1"] if code == 0 else {}
+        result = results(site, run, ["h1"])["h1"] if code == 0 else {}
         check(result.get("result") == outcome and ctl.recap(output, "h1")["changed"] == changed,
               "%s:\n%s" % (run, output))
+        check(bool(transcripts.sent(mark)) == bool(changed), run + ": sent %s" % transcripts.sent(mark))
     check(gather(site, ctl)[device["mac"]]["name"] == "DESK-2", "DESK-2 not listed")
-    # 6. No password in any output, in tavolixctl's arguments or environment.
-    for name in os.listdir(site.work + "/out") + ["tavolixctl.log"] + [
-            n for n in os.listdir(site.work) if n.startswith("ansible-")]:
-        path = os.path.join(site.work, "out", name)
-        path = path if os.path.exists(path) else os.path.join(site.work, name)
-        check(PASSWORD not in read(path), "the password is in " + path)
+    # 6. The password in no file of the run but the controller's vars: not in
+    # the playbooks' output (-vvv too), the results, tavolixctl's arguments
+    # and environment, the transcripts or what Ansible left behind.
+    for folder, _, files in os.walk(site.work):
+        for name in files:
+            path = os.path.join(folder, name)
+            check(path.endswith("/secret.json") or not os.path.isfile(path) or
+                  PASSWORD not in read(path),
+                  "the password is in " + path)
     log = read(site.work + "/tavolixctl.log")
     check("password-env=set" not in log, "TAVOLIX_PASSWORD was set for tavolixctl")
     check("arg --password-file\narg -\n" in log, "tavolixctl never read the password from stdin")
@@ -398,7 +411,7 @@ def main():
     try:
         site.build(tavolixctl, devicesim, onvifsim, sshd)
         scenarios(site, Controller(site))
-    except (Failure, subprocess.CalledProcessError) as failure:
+    except (Failure, OSError, ValueError, subprocess.CalledProcessError) as failure:
         detail = getattr(failure, "stderr", None) or ""
         print("FAIL: %s %s\n(the run's files are kept in %s)" % (failure, detail, work))
         return 1
