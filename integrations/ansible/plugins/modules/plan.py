@@ -144,8 +144,10 @@ devices:
       ip: null
       result: skipped
       changes: {}
-skipped:
-  description: The MAC addresses of the rows skipped on this host.
+unseen:
+  description:
+    - The MAC addresses of the rows skipped on this host, since their devices
+      did not answer on it.
   returned: always
   type: list
   elements: str
@@ -184,7 +186,7 @@ def main():
     result = dict(
         changed=changed,
         devices=report,
-        skipped=[entry["mac"] for entry in report if entry["result"] == "skipped"],
+        unseen=[entry["mac"] for entry in report if entry["result"] == "skipped"],
         diff=diff_of(report),
     )
     trouble = trouble_of(report)
