@@ -314,8 +314,8 @@ def scenarios(site, ctl):
             got = {d["mac"]: d["result"] for d in result.get("devices", [])}
             want = {m: expected if m in own[host] else "skipped" for m in planned}
             check(got == want, "%s %s: %s, not %s" % (run, host, got, want))
-            check(set(result["skipped"]) == set(planned) - own[host], "%s %s skipped %s" % (
-                run, host, result["skipped"]))
+            check(set(result["unseen"]) == set(planned) - own[host], "%s %s skipped %s" % (
+                run, host, result["unseen"]))
 
     # 2. Check mode shows the changes and sends only searches.
     mark = transcripts.mark()
