@@ -12,6 +12,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import string
 import subprocess
 import sys
@@ -181,7 +182,7 @@ class Site:
         for name in self.namespaces:
             pids = subprocess.run(["ip", "netns", "pids", name], capture_output=True, text=True)
             for pid in pids.stdout.split():
-                subprocess.run(["kill", pid])
+                subprocess.run(["kill", pid], capture_output=True)
             subprocess.run(["ip", "netns", "delete", name], capture_output=True)
 
 
@@ -284,14 +285,11 @@ def mac(base, i):
 
 
 def scenarios(site, ctl):
-    output, code = ctl.play("ping.yml")
-    check(code == 0, "ping.yml failed:\n" + output)
-    check(read(site.work + "/tavolixctl.log").count("arg --version") == 2,
-          "the hosts' PATH does not lead to the logging tavolixctl")
     transcripts = Transcripts(site)
     mark = transcripts.mark()
     # 1. One site inventory: every device once, with the host that sees it.
-    rows = gather(site, ctl)
+    rows = gather(site, ctl)  # also finds tavolixctl on the hosts' PATH, set by sshd
+    check("arg search" in read(site.work + "/tavolixctl.log"), "the hosts' PATH misses tavolixctl")
     transcripts.searches = transcripts.received(mark)
     check(len(transcripts.searches) == 1, "searches differ: %s" % transcripts.searches)
     for host, (_, segment, native, onvif) in HOSTS.items():
@@ -407,6 +405,7 @@ def main():
     sshd = find_sshd(cache)
     work = tempfile.mkdtemp(prefix="tvxsite-")
     site = Site(work)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: terminated"))  # still clean up
     began = time.monotonic()
     try:
         site.build(tavolixctl, devicesim, onvifsim, sshd)
