@@ -321,7 +321,8 @@ def scenarios(site, ctl):
     check(code == 0, "the plan in check mode failed:\n" + output)
     check_plan_results("check", "would change")
     check(all(ctl.recap(output, host)["changed"] == 1 for host in HOSTS), "check mode: not changed")
-    check("LOBBY-1" in output and "198.18.12.254" in output, "no diff shown:\n" + output)
+    check('+    "name": "LOBBY-1"' in output and '+    "gateway": "198.18.12.254"' in output,
+          "no diff shown:\n" + output)
     transcripts.check_only_searches(mark, "check mode")
     # 3. For real: each host changes its own devices and skips the others.
     mark = transcripts.mark()
@@ -364,7 +365,8 @@ def scenarios(site, ctl):
     mark = transcripts.mark()
     output, code = ctl.play("device.yml", "--check", "--diff", run="device-check", **device)
     result = results(site, "device-check", ["h1"])["h1"] if code == 0 else {}
-    check(result.get("result") == "would change" and result.get("changed") and "DESK-2" in output,
+    check(result.get("result") == "would change" and result.get("changed") and
+          '+    "name": "DESK-2"' in output,
           "device in check mode:\n" + output)
     transcripts.check_only_searches(mark, "device in check mode")
     for run, changed, outcome in (("device", 1, "verified"), ("device-again", 0, "unchanged")):
@@ -376,6 +378,10 @@ def scenarios(site, ctl):
         sent = transcripts.sent(mark)
         check(bool(sent) == bool(changed), "%s: sent %s" % (run, sent))
     check(gather(site, ctl)[device["mac"]]["name"] == "DESK-2", "DESK-2 not listed")
+    output, code = ctl.play("device.yml", run="absent", **dict(device, mac="02005e990001"))
+    check(code != 0 and ctl.recap(output, "h1")["failed"] == 1 and
+          "(02005e990001): no such device answered" in output,
+          "a device that no one sees did not fail:\n" + output)
     # 7. The password in no file of the run but the controller's vars: not in
     # the playbooks' output (-vvv too), the results, tavolixctl's arguments
     # and environment, the transcripts or what Ansible left behind.
