@@ -2,8 +2,8 @@
 """The collection's filters and modules without devices.
 
 The modules run with tavolixctl replaced by a scripted stand-in: the answers
-it plays back (a verification that failed, a refused login, a system error)
-are ones a real search cannot be made to give on demand here. The real
+it plays back (a device not verified or needing a reboot, a failed call, a
+system error) are ones the simulators cannot be made to give on demand. The real
 tavolixctl is run by the site test (site_e2e.py).
 usage: module_tests.py COLLECTION_DIR
 """
@@ -58,8 +58,8 @@ STANDIN = textwrap.dedent(
 class Filters(unittest.TestCase):
     def test_site_inventory_merges_by_mac_and_names_hosts(self):
         hostvars = {
-            "seg1": {"tavolix_devices": [{"mac": "02005e100001", "ip": "10.1.0.5"}, {"mac": None, "ip": "10.1.0.9"}]},
-            "seg2": {"tavolix_devices": [{"mac": "02005e100001", "ip": "10.1.0.5"}, {"mac": "02005e200001"}]},
+            "seg1": {"tavolix_devices": [{"mac": "02005e100001"}, {"mac": None, "ip": "10.1.0.9"}]},
+            "seg2": {"tavolix_devices": [{"mac": "02005e100001"}, {"mac": "02005e200001"}]},
             "seg3": {},  # gathered nothing: unreachable, or not run
         }
         rows = site_inventory(hostvars, ["seg1", "seg2", "seg3"])
@@ -111,114 +111,72 @@ class Documentation(unittest.TestCase):
             self.assertTrue(module.ARGUMENT_SPEC["password"]["no_log"], name)
 
 
+LOGIN = dict(user="admin", password=PASSWORD)
+DEVICE = dict(LOGIN, mac="02005e100001", ip="10.0.0.9")
+
+
+def report(result, **more):
+    change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9"}}
+    return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, **more)])
+
+
+# What the site test cannot make the real devices answer on demand. A row:
+# module, its arguments, tavolixctl's (status, stdout, stderr), what the result
+# holds (msg: a part of it), arguments tavolixctl must be given (None: not run).
+OUTCOMES = [
+    ("devices_info", dict(LOGIN, interfaces=["eth1"], protocol="onvif"), (1, "[]", "none answered\n"),
+     dict(devices=[], changed=False), ["--interface", "eth1", "--protocol", "onvif", "--password-file", "-"]),
+    ("devices_info", {}, (1, '[{"mac": null}]', "10.0.0.7: refused\n"),
+     dict(devices=[{"mac": None}], warnings=["10.0.0.7: refused"]), ["--timeout", "1500"]),
+    ("devices_info", {}, (3, "", "UDP port 3566 is in use\n"),
+     dict(failed=True, msg="UDP port 3566 is in use"), []),
+    ("device", DEVICE, (1, report("not verified", unverified=["ip"]), ""),
+     dict(failed=True, changed=True, msg="02005e100001: not verified: ip", unverified=["ip"]),
+     ["--timeout", "15000"]),
+    ("device", dict(DEVICE, reboot=True, timeout=60000), (1, report("needs reboot"), ""),
+     dict(failed=True, changed=True, msg="reboot: true"), ["--reboot", "--timeout", "60000"]),
+    ("device", dict(DEVICE, user=None, password=None), (0, "", ""),
+     dict(failed=True, msg="user and password"), None),
+    ("plan", dict(LOGIN, src="/plan.csv"), (1, report("failed", error="SetNetworkInterfaces: fault"), ""),
+     dict(failed=True, changed=True, msg="02005e100001: failed: SetNetworkInterfaces: fault"),
+     ["--skip-missing"]),
+]
+
+
 class Modules(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="tavolix-module-", dir=ROOT)
-        bin_dir = os.path.join(self.work, "bin")
-        os.mkdir(bin_dir)
-        standin = os.path.join(bin_dir, "tavolixctl")
-        with open(standin, "w") as file:
+    def test_outcomes_of_tavolixctl_played_back(self):
+        work = tempfile.mkdtemp(prefix="tavolix-module-", dir=ROOT)
+        os.mkdir(os.path.join(work, "bin"))
+        with open(os.path.join(work, "bin", "tavolixctl"), "w") as file:
             file.write(STANDIN)
-        os.chmod(standin, 0o755)
-        self.log = os.path.join(self.work, "calls")
-        self.env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"], PYTHONPATH=ROOT, PYTHONDONTWRITEBYTECODE="1", STANDIN_LOG=self.log)
-
-    def run_module(self, module, args, status=0, out="", err="", check=False):
-        args = dict(args, _ansible_check_mode=check, _ansible_tmpdir=self.work)
-        path = os.path.join(COLLECTION, "plugins", "modules", module + ".py")
-        env = dict(self.env, STANDIN_STATUS=str(status), STANDIN_OUT=out, STANDIN_ERR=err)
-        done = subprocess.run(
-            [sys.executable, path],
-            input=json.dumps(dict(ANSIBLE_MODULE_ARGS=args)),
-            capture_output=True,
-            text=True,
-            env=env,
-            check=False,
-        )
-        self.assertNotIn(PASSWORD, done.stdout + done.stderr)
-        return json.loads(done.stdout)
-
-    def calls(self):
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log) as file:
-            return [json.loads(line) for line in file]
-
-    def test_password_goes_to_stdin_only(self):
-        login = dict(user="admin", password=PASSWORD)
-        report = json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result="unchanged", changes={})])
-        self.run_module("devices_info", dict(login, interfaces=["eth1"], protocol="onvif"), out="[]", status=1)
-        self.run_module("device", dict(login, mac="02005e100001", name="A"), out=report)
-        self.run_module("plan", dict(login, src=os.path.join(self.work, "plan.csv"), reboot=True), out=report)
-        calls = self.calls()
-        self.assertEqual(
-            [call["argv"] for call in calls],
-            [
-                ["search", "--format", "json", "--timeout", "1500", "--interface", "eth1", "--protocol", "onvif",
-                 "--user", "admin", "--password-file", "-"],
-                ["apply", os.path.join(self.work, "device-plan.csv"), "--format", "json", "--timeout", "15000",
-                 "--protocol", "all", "--user", "admin", "--password-file", "-"],
-                ["apply", os.path.join(self.work, "plan.csv"), "--format", "json", "--timeout", "15000", "--reboot",
-                 "--skip-missing", "--protocol", "all", "--user", "admin", "--password-file", "-"],
-            ],
-        )
-        for call in calls:
-            self.assertEqual(call["stdin"], PASSWORD + "\n")
-            self.assertIsNone(call["env"])
-
-    def test_devices_info_results(self):
-        devices = [dict(mac="02005e100001", name="A")]
-        found = self.run_module("devices_info", {}, out=json.dumps(devices))
-        self.assertEqual((found["devices"], found["ansible_facts"]["tavolix_devices"]), (devices, devices))
-        self.assertFalse(found["changed"])
-        self.assertEqual(self.calls()[0]["stdin"], "", "no login: nothing on stdin")
-        none = self.run_module("devices_info", {}, status=1, out="[]", err="no device answered within 1500 ms\n")
-        self.assertEqual((none["devices"], none.get("failed"), none.get("warnings")), ([], None, None))
-        unread = self.run_module("devices_info", {}, status=1, out=json.dumps(devices), err="10.0.0.7: refused\n")
-        self.assertEqual(unread["warnings"], ["10.0.0.7: refused"])
-        broken = self.run_module("devices_info", {}, status=3, err="UDP port 3566 is in use\n")
-        self.assertEqual((broken["failed"], broken["msg"]), (True, "UDP port 3566 is in use"))
-
-    def test_device_outcomes(self):
-        mac = dict(mac="02005e100001", ip="10.0.0.9", user="admin", password=PASSWORD)
-        change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9"}}
-
-        def entry(result, **more):
-            return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, **more)])
-
-        done = self.run_module("device", mac, out=entry("verified"))
-        self.assertEqual((done["changed"], done["result"], done.get("failed")), (True, "verified", None))
-        self.assertEqual(done["diff"], [dict(before_header="02005e100001", after_header="02005e100001",
-                                             before={"ip": "10.0.0.5"}, after={"ip": "10.0.0.9"})])
-        late = self.run_module("device", mac, status=1, out=entry("not verified", unverified=["ip"]))
-        self.assertEqual((late["failed"], late["changed"], late["msg"]), (True, True, "02005e100001: not verified: ip"))
-        reboot = self.run_module("device", mac, status=1, out=entry("needs reboot"))
-        self.assertIn("reboot: true", reboot["msg"])
-        refused = self.run_module("device", mac, status=2, err="row 2: unknown MAC 02005e100001\n")
-        self.assertEqual((refused["failed"], refused["changed"]), (True, False))
-        self.assertIn("unknown MAC", refused["msg"])
-        checked = self.run_module("device", dict(mac, user=None, password=None), check=True, out=entry("would change"))
-        self.assertEqual((checked["changed"], checked.get("failed")), (True, None))
-        self.assertIn("--dry-run", self.calls()[-1]["argv"])
-        needs_login = self.run_module("device", dict(mac, user=None, password=None))
-        self.assertEqual(needs_login["failed"], True)
-        self.assertEqual(len(self.calls()), 5, "nothing run without a login")
-
-    def test_plan_outcomes(self):
-        plan = dict(src=os.path.join(self.work, "plan.csv"), user="admin", password=PASSWORD)
-        rows = [dict(mac="02005e100001", ip="10.0.0.5", result="unchanged", changes={}),
-                dict(mac="02005e300001", ip=None, result="skipped", changes={})]
-        same = self.run_module("plan", plan, out=json.dumps(rows))
-        # "skipped" would make Ansible show the whole task as skipped
-        self.assertEqual((same["changed"], same["unseen"], same["diff"]), (False, ["02005e300001"], []))
-        self.assertNotIn("skipped", same)
-        rows[0].update(result="failed", error="SetNetworkInterfaces: fault")
-        failed = self.run_module("plan", plan, status=1, out=json.dumps(rows))
-        self.assertEqual((failed["failed"], failed["changed"]), (True, True))
-        self.assertEqual(failed["msg"], "02005e100001: failed: SetNetworkInterfaces: fault")
-        unread = self.run_module("plan", plan, status=1, err="10.0.0.7: the login was refused\nnothing was sent\n")
-        self.assertEqual((unread["failed"], unread["changed"]), (True, False))
-        self.assertIn("login was refused", unread["msg"])
+        os.chmod(os.path.join(work, "bin", "tavolixctl"), 0o755)
+        log = os.path.join(work, "calls")
+        for module, args, (status, out, err), expected, arguments in OUTCOMES:
+            with self.subTest(module=module, expected=expected):
+                env = dict(os.environ, PATH=os.path.join(work, "bin") + os.pathsep + os.environ["PATH"],
+                           PYTHONPATH=ROOT, PYTHONDONTWRITEBYTECODE="1", STANDIN_LOG=log,
+                           STANDIN_STATUS=str(status), STANDIN_OUT=out, STANDIN_ERR=err)
+                done = subprocess.run(
+                    [sys.executable, os.path.join(COLLECTION, "plugins", "modules", module + ".py")],
+                    input=json.dumps(dict(ANSIBLE_MODULE_ARGS=dict(args, _ansible_tmpdir=work))),
+                    capture_output=True, text=True, env=env, check=False)
+                result = json.loads(done.stdout)
+                for key, value in expected.items():
+                    if key == "msg":
+                        self.assertIn(value, result["msg"])
+                    else:
+                        self.assertEqual(result.get(key), value, key)
+                calls = []
+                if os.path.exists(log):
+                    with open(log) as file:
+                        calls = [json.loads(line) for line in file]
+                    os.remove(log)
+                self.assertEqual(len(calls), 0 if arguments is None else 1)
+                for call in calls:
+                    self.assertTrue(all(argument in call["argv"] for argument in arguments), call["argv"])
+                    self.assertEqual(call["stdin"], PASSWORD + "\n" if args.get("user") else "")
+                    self.assertIsNone(call["env"])
+                    self.assertNotIn(PASSWORD, " ".join(call["argv"]) + done.stdout + done.stderr)
 
 
 if __name__ == "__main__":
