@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """The collection's filters and modules without devices.
 
-The modules run with tavolixctl replaced by a scripted stand-in: the answers
-it plays back (a device not verified or needing a reboot, a failed call, a
-system error) are ones the simulators cannot be made to give on demand. The real
-tavolixctl is run by the site test (site_e2e.py).
+The modules run with tavolixctl replaced by a scripted stand-in, which plays
+back outcomes that the site test (site_e2e.py, with the real tavolixctl) does
+not stage: a device not verified or needing a reboot, a failed call, a
+system error.
 usage: module_tests.py COLLECTION_DIR
 """
 
