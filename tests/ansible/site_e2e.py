@@ -257,7 +257,7 @@ def scenarios():
             own = {m for m in given if rows.get(m, {}).get("host") == host}
             expected = {m: outcome if m in own else "skipped" for m in given}
             expect(reported == expected and set(result.get("unseen", [])) == given - own,
-                  "%s on %s: %s" % (run, host, result))
+                   "%s on %s: %s" % (run, host, result))
         sent = "\n".join(sent_since(mark, search))
         sent_to = {m for m in given if re.search("^(apply|call) %s " % m, sent, re.M)}
         expect(sent_to == given & set(rows) if outcome == "verified" else not sent,
@@ -280,7 +280,7 @@ def scenarios():
                PASSWORD not in path.read_text(errors="replace"), "the password is in %s" % path)
     expect("password-env=set" not in read("tavolixctl.log"), "TAVOLIX_PASSWORD was set")
     expect("arg --password-file\narg -\n" in read("tavolixctl.log"),
-          "tavolixctl never read the password from stdin")
+           "tavolixctl never read the password from stdin")
 
 
 def main():
@@ -303,7 +303,7 @@ def main():
     try:
         build_site(tavolixctl, devicesim, onvifsim, sshd)
         scenarios()
-    except Exception as failure:  # pylint: disable=broad-except
+    except Exception as failure:  # whatever went wrong, the files stay to be looked at
         detail = getattr(failure, "stderr", None) or ""
         print("FAIL: %s %s\n(the run's files are kept in %s)" % (failure, detail, WORK))
         return 1
