@@ -64,7 +64,7 @@ def mac(host, simulator, index):
 
 def find_sshd(cache):
     """The machine's sshd, or one unpacked, never installed (that would start a service)."""
-    unpacked = Path(cache, "openssh-server")
+    unpacked = Path(cache).absolute() / "openssh-server"  # sshd runs only by its absolute path
     for sshd in (Path("/usr/sbin/sshd"), unpacked / "usr/sbin/sshd"):
         if sshd.exists():
             return str(sshd)
