@@ -68,11 +68,11 @@ def find_sshd(cache):
     for sshd in (Path("/usr/sbin/sshd"), unpacked / "usr/sbin/sshd"):
         if sshd.exists():
             return str(sshd)
-    Path(cache, "debs").mkdir(parents=True, exist_ok=True)
-    got = sh("apt-get", "download", "openssh-server", cwd=Path(cache, "debs"), check=False)
+    Path(cache).mkdir(parents=True, exist_ok=True)
+    got = sh("apt-get", "download", "openssh-server", cwd=cache, check=False)
     if got.returncode != 0:
         skip("no sshd, and apt-get download openssh-server failed: " + got.stderr)
-    deb = next(Path(cache, "debs").glob("openssh-server_*.deb"))
+    deb = next(Path(cache).glob("openssh-server_*.deb"))
     sh("dpkg-deb", "-x", str(deb), str(unpacked))
     return str(unpacked / "usr/sbin/sshd")
 
@@ -93,15 +93,9 @@ def link(a, address_a, b, address_b):
     # Made inside a, its peer put straight into b: nothing appears in the machine's namespace.
     sh("ip", "link", "add", "v-" + b, "type", "veth", "peer", "name", "v-" + a, "netns", ns(b),
        role=a)
-    ends = ((a, "v-" + b, address_a), (b, "v-" + a, address_b))
-    for role, end, address in ends:
+    for role, end, address in ((a, "v-" + b, address_a), (b, "v-" + a, address_b)):
         sh("ip", "addr", "add", address, "brd", "+", "dev", end, role=role)
         sh("ip", "link", "set", end, "up", role=role)
-    deadline = time.monotonic() + 5
-    for role, end, _ in ends:  # a veth drops what is sent before it is UP
-        while " state UP " not in sh("ip", "-o", "link", "show", end, role=role).stdout:
-            expect(time.monotonic() < deadline, "%s never came UP" % end)
-            time.sleep(0.01)
 
 
 def build_site(tavolixctl, devicesim, onvifsim, sshd):
@@ -167,8 +161,8 @@ def play(tag, run, *options, **extra):
         "ANSIBLE_SSH_COMMON_ARGS": "-F /dev/null -o UserKnownHostsFile=/dev/null",
         "ANSIBLE_HOST_KEY_CHECKING": "False", "ANSIBLE_PYTHON_INTERPRETER": "/usr/bin/python3",
         "ANSIBLE_REMOTE_TEMP": "%s/remote-tmp" % WORK, "ANSIBLE_PIPELINING": "True",
-        "ANSIBLE_GATHERING": "explicit",
-        "ANSIBLE_CALLBACKS_ENABLED": "tree", "ANSIBLE_CALLBACK_TREE_DIR": "%s/out/%s" % (WORK, run)}
+        "ANSIBLE_GATHERING": "explicit", "ANSIBLE_CALLBACKS_ENABLED": "tree",
+        "ANSIBLE_CALLBACK_TREE_DIR": "%s/out/%s" % (WORK, run)}
     began = time.monotonic()
     done = sh("ansible-playbook", "-i", "inventory.ini", "-e", "@secret.json", "-e",
               json.dumps(dict(extra, out=str(WORK / "out"))), "--tags", tag, str(PLAYBOOK),
@@ -185,35 +179,23 @@ def recap(output, host):
     return {key: int(value) for key, value in re.findall(r"(\w+)=(\d+)", found.group(1))}
 
 
-def gather(run):
-    """A new site CSV from every segment, as {mac: row}."""
-    output, code = play("gather", run)
-    expect(code == 0, "the gather failed:\n" + output)
-    rows = list(csv.DictReader(read("out/site.csv").splitlines()))
-    expect(len(rows) == 8, "the site CSV has %d rows, not 8:\n%s" % (len(rows), rows))
-    return {row["mac"]: row for row in rows}
-
-
 def transcripts():
     return [read(log).splitlines() for log in SIMULATORS]
 
 
-def sent_since(mark, search=None):
-    """What the devices were sent since the mark besides datagrams of the search's kind."""
+def sent_since(mark):
+    """What the devices were sent since the mark besides searches: devicesim logs each other
+    datagram as applied, deferred or dropped, onvifsim each Set call, reboot and move."""
     lines = [line for before, now in zip(mark, transcripts()) for line in now[len(before):]]
     return [line for line in lines
-            if re.match(r"(apply|defer|drop) |call \S+ (Set|SystemReboot)|move ", line)
-            or line.startswith("recv ") and line.split()[2] != search]
+            if re.match(r"(apply|defer|drop) |call \S+ (Set|SystemReboot)|move ", line)]
 
 
 def scenarios():
     # 1. One site inventory: every device once, with the host that sees it.
-    mark = transcripts()
-    rows = gather("gather")
-    expect("arg search" in read("tavolixctl.log"), "the hosts' PATH misses tavolixctl")
-    searches = {line.split()[2] for line in sent_since(mark) if line.startswith("recv ")}
-    expect(len(searches) == 1, "searches differ: %s" % searches)
-    search = searches.pop()
+    output, code = play("gather", "gather")
+    expect(code == 0, "the gather failed:\n" + output)
+    rows = {row["mac"]: row for row in csv.DictReader(read("out/site.csv").splitlines())}
     listed = {m: (row["host"], row["ip"]) for m, row in rows.items()}
     expected = {mac(host, simulator, i): (host, "%s.%d" % (segment, first + i))
                 for host, (_, segment, *_) in HOSTS.items()
@@ -258,7 +240,7 @@ def scenarios():
             expected = {m: outcome if m in own else "skipped" for m in given}
             expect(reported == expected and set(result.get("unseen", [])) == given - own,
                    "%s on %s: %s" % (run, host, result))
-        sent = "\n".join(sent_since(mark, search))
+        sent = "\n".join(sent_since(mark))
         sent_to = {m for m in given if re.search("^(apply|call) %s " % m, sent, re.M)}
         expect(sent_to == given & set(rows) if outcome == "verified" else not sent,
                "%s: the devices were sent besides searches:\n%s" % (run, sent))
@@ -266,13 +248,6 @@ def scenarios():
     for run, line in (("check", '"name": "LOBBY-1"'), ("check", '"gateway": "198.18.12.254"'),
                       ("desk-check", '"name": "DESK-2"')):
         expect("+    %s" % line in read("ansible-%s.log" % run), "%s: no diff +%s" % (run, line))
-    # The new values listed at the end: the plan's, the device's, none of the wrong password's.
-    rows = gather("gather-after")
-    listed = [(m, key, value) for m, values in planned.items() if m != GHOST
-              for key, value in zip(("name", "ip", "gateway"), values) if value]
-    listed += [(device["mac"], "name", "DESK-2"), (mac("h2", "devicesim", 1), "name", "SIM-002")]
-    for m, key, value in listed:
-        expect(rows[m][key] == value, "%s: %s is %r, not %r" % (m, key, rows[m][key], value))
     # 7. The password in no file of the run but the controller's vars: output (-vvv too),
     # results, tavolixctl's arguments and environment, transcripts, what Ansible left.
     for path in WORK.rglob("*"):  # not into the collection, a link
