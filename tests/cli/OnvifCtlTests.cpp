@@ -199,8 +199,6 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     // Then the camera's row looks like a device that is not there: not skipped, nothing sent.
     apply({"--user", "admin", "--skip-missing"}, "Wrong-Pw");
     EXPECT_EQ(last.exitCode, 1);
-    EXPECT_THAT(last.err, ::testing::StartsWith("tavolixctl: ONVIFSIM-001 (http://198.18.0.20/"
-                                                "onvif/device_service): the device refused"));
     EXPECT_THAT(last.err, HasSubstr("would skip row 3 (02005e300001), but a skipped row may be one "
                                     "of the devices that answered unread\ntavolixctl: nothing"));
     apply({"--dry-run", "--skip-missing"}); // nor when no login read the camera
