@@ -116,6 +116,21 @@ def plan_cell(key, value):
     return str(value)
 
 
+def finish(module, status, err, entries, **result):
+    """Ends the module with apply's report on the entries: changed only when
+    a device was sent something (in check mode: would be), a failure naming
+    each device that did not end as planned, with tavolixctl's reason."""
+    if module.check_mode:
+        changed = any(entry.get("changes") for entry in entries)
+    else:
+        changed = any(entry["result"] in SENT_RESULTS for entry in entries)
+    result.update(changed=changed, diff=diff_of(entries))
+    trouble = trouble_of(entries)
+    if status != 0 or trouble:
+        module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; "), rc=status, **result)
+    module.exit_json(**result)
+
+
 def diff_of(entries):
     """Ansible's before/after view of apply's reported changes."""
     diffs = []
@@ -142,5 +157,7 @@ def trouble_of(entries):
         result = entry.get("result")
         if result in ("not verified", "needs reboot", "failed"):
             detail = entry.get("error") or ", ".join(entry.get("unverified") or [])
+            if result == "needs reboot":
+                detail = "in effect only after a reboot (reboot: true reboots it)"
             lines.append("%s: %s%s" % (entry["mac"], result, ": " + detail if detail else ""))
     return lines

@@ -165,11 +165,9 @@ import os
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
     CHANGE_ARGUMENTS,
-    SENT_RESULTS,
     Tavolixctl,
-    diff_of,
+    finish,
     plan_text,
-    trouble_of,
 )
 
 SETTINGS = ("name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account")
@@ -210,21 +208,10 @@ def main():
     if not report:
         ctl.fail(status, err, changed=False)
     entry = report[0]
-    changed = bool(entry.get("changes")) if module.check_mode else entry["result"] in SENT_RESULTS
-    result = dict(
-        changed=changed,
-        mac=entry["mac"],
-        result=entry["result"],
-        changes=entry.get("changes") or {},
-        diff=diff_of([entry]),
-    )
+    result = dict(mac=entry["mac"], result=entry["result"], changes=entry.get("changes") or {})
     if "unverified" in entry:
         result["unverified"] = entry["unverified"]
-    trouble = trouble_of([entry])
-    if status != 0 or trouble:
-        hint = " (reboot: true lets it be rebooted)" if entry["result"] == "needs reboot" else ""
-        module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; ") + hint, rc=status, **result)
-    module.exit_json(**result)
+    finish(module, status, err, [entry], **result)
 
 
 if __name__ == "__main__":

@@ -156,10 +156,8 @@ unseen:
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
     CHANGE_ARGUMENTS,
-    SENT_RESULTS,
     Tavolixctl,
-    diff_of,
-    trouble_of,
+    finish,
 )
 
 
@@ -179,20 +177,8 @@ def main():
     status, report, err = ctl.apply(module.params["src"], dry_run=module.check_mode, skip_missing=True)
     if report is None:
         ctl.fail(status, err, changed=False)
-    if module.check_mode:
-        changed = any(entry.get("changes") for entry in report)
-    else:
-        changed = any(entry["result"] in SENT_RESULTS for entry in report)
-    result = dict(
-        changed=changed,
-        devices=report,
-        unseen=[entry["mac"] for entry in report if entry["result"] == "skipped"],
-        diff=diff_of(report),
-    )
-    trouble = trouble_of(report)
-    if status != 0 or trouble:
-        module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; "), rc=status, **result)
-    module.exit_json(**result)
+    unseen = [entry["mac"] for entry in report if entry["result"] == "skipped"]
+    finish(module, status, err, report, devices=report, unseen=unseen)
 
 
 if __name__ == "__main__":
