@@ -38,9 +38,18 @@ int exitCode(const Result<ExitCode>& result)
 {
     if (result)
         return *result;
-    if (!result.failure().message.empty())
-        complain(result.failure().message);
-    return result.failure().code;
+    const Failure& failure = result.failure();
+    if (!failure.message.empty())
+        complain(failure.message);
+    switch (failure.cause) {
+    case Cause::Refused:
+        return ExitRefused;
+    case Cause::Incomplete:
+        return ExitIncomplete;
+    case Cause::System:
+        break;
+    }
+    return ExitSystem;
 }
 
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile)

@@ -2,6 +2,7 @@
 
 #include "CommonOptions.h"
 #include "DeviceProtocol.h"
+#include "ExitCode.h"
 #include "Result.h"
 
 #include <chrono>

@@ -57,7 +57,7 @@ Result<ExitCode> runPlan(const PlanOptions& options)
     if (!found)
         return found.failure();
     if (found->empty())
-        return Failure{ExitIncomplete, (*protocol)->silenceReport(searchListening)};
+        return incomplete((*protocol)->silenceReport(searchListening));
     auto plan = planAddresses(*found, request);
     if (!plan)
         return plan.failure();

@@ -104,7 +104,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         // An ONVIF device that refused the login is known by no MAC: say so.
         for (const std::string& problem : devices.problems())
             complain(escapeDeviceText(problem));
-        return Failure{ExitIncomplete, "device " + macToText(*mac) + " did not answer the search"};
+        return incomplete("device " + macToText(*mac) + " did not answer the search");
     }
     const auto encoded = inDeviceEncoding(*device, *asked, options.codePage);
     if (!encoded)
@@ -133,11 +133,11 @@ Result<ExitCode> runSet(const SetOptions& options)
         return sent.failure();
     if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
         if (outcomes.front().state == ChangeOutcome::State::Failed)
-            return Failure{ExitIncomplete, outcomes.front().message};
+            return incomplete(outcomes.front().message);
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
-        return Failure{ExitIncomplete, macToText(*mac) + ": needs reboot: it takes the change "
-                                                         "only after one (--reboot sends it)"};
+        return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
+                                                         "only after one (--reboot sends it)");
     }
     if (options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
@@ -147,8 +147,8 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (auto written = writeOut(fieldReport(targets.front())); !written)
         return written.failure();
     if (!targets.front().verified)
-        return Failure{ExitIncomplete, "not verified within " + std::to_string(options.timeoutMs) +
-                                           " ms: " + settingList(targets.front().unverified())};
+        return incomplete("not verified within " + std::to_string(options.timeoutMs) +
+                                           " ms: " + settingList(targets.front().unverified()));
     return ExitSuccess;
 }
 

@@ -109,7 +109,7 @@ Result<> NativeProtocol::sendChange(const Device& device, const SettingValues& a
             return request.failure();
         return sendThrough(device.interfaceIndex, *request);
     }
-    return Failure{ExitIncomplete, macToText(device.mac) + " did not answer the last search"};
+    return incomplete(macToText(device.mac) + " did not answer the last search");
 }
 
 void NativeProtocol::collect(Clock::time_point until,

@@ -235,7 +235,7 @@ Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& as
     const std::string mac = macToText(device.mac);
     const auto reading = m_readings.find(device.endpoint);
     if (reading == m_readings.end())
-        return Failure{ExitIncomplete, mac + " did not answer the last search"};
+        return incomplete(mac + " did not answer the last search");
     auto calls = changeCalls(reading->second.device, asked);
     if (!calls)
         return refused(mac + ": " + calls.failure().message);
