@@ -2,7 +2,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "CommonOptions.h"
-#include "DeviceEncoding.h"
 #include "DeviceListing.h"
 #include "PlanCheck.h"
 #include "PlanFile.h"
@@ -17,28 +16,21 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 namespace tavolix::cli {
 namespace {
 
-// Devices take each broadcast request in turn; a short gap keeps a burst of
-// them from overrunning a small device's receive queue.
-constexpr std::chrono::milliseconds sendGap{5};
-
 struct ApplyOptions
 {
     std::string planFile; // "-": standard input
-    LoginOptions login;
-    ProtocolChoice protocols = ProtocolChoice::All;
+    DeviceSearch search;
     bool dryRun = false;
     bool skipMissing = false; // rows no device answered for are skipped, not refused
     bool reboot = false;
-    int timeoutMs = 15000;
-    std::vector<std::string> interfaces;
+    int timeoutMs = static_cast<int>(verifyTimeout.count());
     OutputFormat format = OutputFormat::Table;
     LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
-    CLI::Option* codePageOption = nullptr;                 // given: ONVIF devices refuse it
+    CLI::Option* codePageOption = nullptr;                 // given or not
 };
 
 Result<std::string> readPlanText(const std::string& path)
@@ -53,25 +45,6 @@ Result<std::string> readPlanText(const std::string& path)
     return text.str();
 }
 
-// The rows with their names and accounts in the bytes each device will
-// store; a text that its device cannot store goes into errors.
-std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
-                                       const std::vector<Device>& found, LegacyCodePage page,
-                                       std::vector<std::string>& errors)
-{
-    std::vector<PlanRow> encoded = rows;
-    for (PlanRow& row : encoded) {
-        const Device* device = findDevice(found, row.mac);
-        if (device == nullptr)
-            continue;
-        if (auto asked = inDeviceEncoding(*device, row.asked, page))
-            row.asked = std::move(*asked);
-        else
-            errors.push_back("row " + std::to_string(row.row) + ": " + asked.failure().message);
-    }
-    return encoded;
-}
-
 // The plan's rows in its order, each with its device and what it would
 // change; refused with every problem when nothing may be sent. With
 // --skip-missing a row whose MAC no device answered for is skipped, left out
@@ -79,13 +52,13 @@ std::vector<PlanRow> encodedForDevices(const std::vector<PlanRow>& rows,
 Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
                                             const std::vector<PlanRow>& rows,
                                             const std::vector<Device>& found,
-                                            const DeviceProtocol& devices)
+                                            const DeviceProtocol& devices,
+                                            const ChangeOptions& change)
 {
-    std::vector<std::string> errors;
     std::vector<DeviceWork> work;
     std::vector<PlanRow> checked;
     std::string skippedRows;
-    for (const PlanRow& row : encodedForDevices(rows, found, options.codePage, errors)) {
+    for (const PlanRow& row : rows) {
         DeviceWork& item = work.emplace_back();
         item.row = row;
         if (const Device* device = findDevice(found, row.mac)) {
@@ -98,8 +71,7 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
         }
         checked.push_back(row);
     }
-    PlanVerdict verdict = checkPlan(checked, found, options.codePageOption->count() > 0);
-    verdict.errors.insert(verdict.errors.begin(), errors.begin(), errors.end());
+    const PlanVerdict verdict = checkPlan(checked, found, devices, change);
     for (const std::string& warning : verdict.warnings)
         complain("warning: " + warning);
     // A device that answered but could not be read (a refused login, ONVIF
@@ -110,9 +82,13 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
         (!unread.empty() ||
          std::any_of(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; }));
     if (verdict.errors.empty() && !skipInDoubt) {
-        for (DeviceWork& item : work) {
-            if (item.result != Outcome::Skipped) // the check found every other row's device
-                item.changes = differingSettings(item.device, item.row.asked);
+        // Every row that is not skipped has its device and its checked settings.
+        for (const PlanRow& sendable : verdict.rows) {
+            const auto item = std::find_if(work.begin(), work.end(), [&](const DeviceWork& w) {
+                return w.result != Outcome::Skipped && w.row.mac == sendable.mac;
+            });
+            item->row = sendable;
+            item->changes = differingSettings(item->device, sendable.asked);
         }
         return work;
     }
@@ -129,13 +105,14 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
                     (unread.empty() ? " (a login they accept, --user, reads them)" : "") + "\n";
     if (!verdict.errors.empty())
         problems += std::to_string(verdict.errors.size()) + " problem(s) in the plan; ";
-    return Failure{unread.empty() ? Cause::Refused : Cause::Incomplete, problems + "nothing was sent"};
+    return Failure{unread.empty() ? Cause::Refused : Cause::Incomplete,
+                   problems + "nothing was sent"};
 }
 
 Result<ExitCode> runApply(const ApplyOptions& options)
 {
-    const bool loginRead = !options.dryRun || !options.login.user.empty();
-    if (options.planFile == "-" && options.login.passwordFile == "-" && loginRead)
+    const bool loginRead = !options.dryRun || !options.search.login.user.empty();
+    if (options.planFile == "-" && options.search.login.passwordFile == "-" && loginRead)
         return refused("the plan and the password cannot both come from standard input");
     const auto text = readPlanText(options.planFile);
     if (!text)
@@ -145,26 +122,18 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         return refused(rows.failure().message + "\nthe plan is refused; nothing was sent");
     // A dry run needs no login; without one, ONVIF devices are found but
     // not read, and a row naming one is refused by the plan check.
-    Result<std::optional<Login>> login = std::optional<Login>();
-    if (options.dryRun)
-        login = readOptionalLogin(options.login);
-    else if (auto given = readLogin(options.login.user, options.login.passwordFile))
-        login = std::optional<Login>(std::move(*given));
-    else
-        return given.failure();
-    if (!login)
-        return login.failure();
-
-    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
-    if (!protocol)
-        return protocol.failure();
-    DeviceProtocol& devices = **protocol;
-    const auto found = searchOnce(devices, searchListening);
-    if (!found)
-        return found.failure();
-    if (found->empty())
-        complain(devices.silenceReport(searchListening));
-    auto checked = checkedWork(options, *rows, *found, devices);
+    auto searched = searchDevices(options.search, !options.dryRun);
+    if (!searched)
+        return searched.failure();
+    DeviceProtocol& devices = *searched->protocol;
+    const std::vector<Device>& found = searched->found;
+    if (found.empty())
+        complain(devices.silenceReport(std::chrono::milliseconds(options.search.listeningMs)));
+    const ChangeOptions change{searched->login,
+                               options.codePageOption->count() > 0 ? std::optional(options.codePage)
+                                                                   : std::nullopt,
+                               options.reboot};
+    auto checked = checkedWork(options, *rows, found, devices, change);
     if (!checked)
         return checked.failure();
     std::vector<DeviceWork>& work = *checked;
@@ -174,23 +143,10 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         return ExitSuccess;
     }
 
-    const bool changesNative = std::any_of(work.begin(), work.end(), [](const DeviceWork& item) {
-        return !item.changes.empty() && speaks(item.device, Protocols::Native);
-    });
-    if (changesNative) {
-        if (auto fits = fitsNativeLogin(**login); !fits)
-            return fits.failure();
-    }
     std::vector<VerificationTarget> targets;
-    bool broadcastBefore = false;
-    const ChangeOptions change{**login, options.codePage, options.reboot};
     for (DeviceWork& item : work) {
         if (item.changes.empty())
             continue;
-        const bool broadcast = speaks(item.device, Protocols::Native);
-        if (broadcast && broadcastBefore)
-            std::this_thread::sleep_for(sendGap);
-        broadcastBefore = broadcastBefore || broadcast;
         if (auto sent = devices.sendChange(item.device, item.row.asked, change); !sent) {
             item.failure = sent.failure().message;
             item.result = Outcome::Failed;
@@ -236,8 +192,8 @@ void setupApply(CLI::App& program, int& exitCode)
         "apply", "check a CSV plan against a search, send it, and verify every device");
     command->add_option("PLAN", options->planFile, "the plan, CSV with a mac column (- for stdin)")
         ->required();
-    addLoginOptions(*command, options->login);
-    addProtocolOption(*command, options->protocols);
+    addLoginOptions(*command, options->search.login);
+    addProtocolOption(*command, options->search.protocols);
     addRebootOption(*command, options->reboot);
     command->add_flag("--dry-run", options->dryRun,
                       "print per device field: now -> planned (json with --format json), and send "
@@ -245,7 +201,7 @@ void setupApply(CLI::App& program, int& exitCode)
     command->add_flag("--skip-missing", options->skipMissing,
                       "skip rows whose device did not answer, instead of refusing the plan");
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
-    addInterfaceOption(*command, options->interfaces);
+    addInterfaceOption(*command, options->search.interfaces);
     options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(
         *command, "--format", options->format,

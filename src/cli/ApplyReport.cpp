@@ -36,8 +36,8 @@ nlohmann::ordered_json changesObject(const DeviceWork& item)
     nlohmann::ordered_json changes = nlohmann::ordered_json::object();
     for (const Setting setting : item.changes) {
         changes[std::string(settingKey(setting))] = {
-            {"now", escapeDeviceText(currentValue(item.device, setting))},
-            {"planned", escapeDeviceText(item.row.asked.at(setting))}};
+            {"now", escapeDeviceText(settingText(currentSettings(item.device), setting))},
+            {"planned", escapeDeviceText(settingText(item.row.asked, setting))}};
     }
     return changes;
 }
@@ -78,8 +78,8 @@ std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat forma
             text += mac + ": no change\n";
         for (const Setting setting : item.changes) {
             text += mac + ": " + std::string(settingKey(setting)) + ": " +
-                    escapeDeviceText(currentValue(item.device, setting)) + " -> " +
-                    escapeDeviceText(item.row.asked.at(setting)) + "\n";
+                    escapeDeviceText(settingText(currentSettings(item.device), setting)) + " -> " +
+                    escapeDeviceText(settingText(item.row.asked, setting)) + "\n";
         }
     }
     return text;

@@ -1,6 +1,5 @@
 #include "CommandSupport.h"
 
-#include "Credentials.h"
 #include "MergedProtocols.h"
 #include "NativeProtocol.h"
 #include "OnvifProtocol.h"
@@ -65,16 +64,6 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
     return Login{user, std::move(*password)};
 }
 
-Result<> fitsNativeLogin(const Login& login)
-{
-    // Cutting it would send a different login without a word.
-    if (login.account.size() > loginFieldSize || login.password.size() > loginFieldSize)
-        return refused("the user or the password is longer than " + std::to_string(loginFieldSize) +
-                       " bytes, which a device of the native protocol cannot take; nothing "
-                       "was sent");
-    return Done{};
-}
-
 Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options)
 {
     if (options.user.empty() && options.passwordFile.empty())
@@ -110,6 +99,33 @@ Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
         return sent.failure();
     protocol.collect(Clock::now() + listening, handler);
     return protocol.devices();
+}
+
+Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequired,
+                                      const std::function<bool(const Device&)>& handler)
+{
+    SearchedDevices searched;
+    if (loginRequired) {
+        auto login = readLogin(search.login.user, search.login.passwordFile);
+        if (!login)
+            return login.failure();
+        searched.login = std::move(*login);
+    } else {
+        auto login = readOptionalLogin(search.login);
+        if (!login)
+            return login.failure();
+        searched.login = std::move(*login);
+    }
+    auto protocol = openProtocol(search.interfaces, search.protocols, searched.login);
+    if (!protocol)
+        return protocol.failure();
+    searched.protocol = std::move(*protocol);
+    auto found =
+        searchOnce(*searched.protocol, std::chrono::milliseconds(search.listeningMs), handler);
+    if (!found)
+        return found.failure();
+    searched.found = std::move(*found);
+    return searched;
 }
 
 } // namespace tavolix::cli

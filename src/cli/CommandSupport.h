@@ -14,7 +14,9 @@
 
 namespace tavolix::cli {
 
+// How long a search listens, and how long set and apply verify, unless told.
 inline constexpr std::chrono::milliseconds searchListening{1500};
+inline constexpr std::chrono::milliseconds verifyTimeout{15000};
 
 // Data goes to standard output; a failed write (a full disk, a closed pipe)
 // is a system failure, since the caller would take a cut listing for whole.
@@ -32,13 +34,9 @@ inline constexpr std::size_t maxLoginBytes = 256;
 // source, both 1 to maxLoginBytes bytes.
 Result<Login> readLogin(const std::string& user, const std::string& passwordFile);
 
-// Refused when the login is longer than the native request carries
-// (loginFieldSize bytes each); checked before a native device is changed.
-Result<> fitsNativeLogin(const Login& login);
-
 // The protocols chosen, as one, ready on the named interfaces. With a login,
 // ONVIF devices are read through it; without, they list what their answer
-// to the probe says.
+// to the probe says. The one place that names the protocols.
 Result<std::unique_ptr<DeviceProtocol>>
 openProtocol(const std::vector<std::string>& interfaces,
              ProtocolChoice choice = ProtocolChoice::Native,
@@ -52,5 +50,27 @@ Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options);
 Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
                                        std::chrono::milliseconds listening,
                                        const std::function<bool(const Device&)>& handler = {});
+
+// Where and how a command finds its devices, as its options say.
+struct DeviceSearch
+{
+    std::vector<std::string> interfaces;
+    ProtocolChoice protocols = ProtocolChoice::All;
+    LoginOptions login;
+    int listeningMs = static_cast<int>(searchListening.count());
+};
+
+// The command's devices: the login read, the protocols open, one search made.
+struct SearchedDevices
+{
+    std::optional<Login> login;
+    std::unique_ptr<DeviceProtocol> protocol;
+    std::vector<Device> found;
+};
+
+// The step every command begins with: the login (refused when required and
+// not given), the protocols opened on the interfaces, one search.
+Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequired,
+                                      const std::function<bool(const Device&)>& handler = {});
 
 } // namespace tavolix::cli

@@ -1,7 +1,5 @@
 #include "CommonOptions.h"
 
-#include "Credentials.h"
-
 namespace tavolix::cli {
 namespace {
 
@@ -30,8 +28,7 @@ void addLoginOptions(CLI::App& command, LoginOptions& login)
 {
     command
         .add_option("--user", login.user,
-                    "login account of the devices (at most " + std::to_string(loginFieldSize) +
-                        " bytes for devices of the native protocol)")
+                    "login account of the devices; each protocol says when it is too long")
         ->type_name("NAME");
     command
         .add_option("--password-file", login.passwordFile,

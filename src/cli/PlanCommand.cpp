@@ -6,6 +6,7 @@
 #include "TextEscape.h"
 
 #include <memory>
+#include <tuple>
 
 namespace tavolix::cli {
 namespace {
@@ -16,56 +17,52 @@ struct PlanOptions
     std::string mask;
     std::string gateway;
     std::string namePrefix;
-    std::vector<std::string> interfaces;
-    ProtocolChoice protocols = ProtocolChoice::All;
-    LoginOptions login;
+    DeviceSearch search;
 };
 
-// An address option: nothing when not given.
-Result<std::optional<Ipv4>> addressOption(const std::string& option, const std::string& text,
-                                          Setting setting)
+// The address options as settings: nothing of those not given.
+Result<DeviceSettings> addressOptions(const PlanOptions& options)
 {
-    if (text.empty())
-        return std::optional<Ipv4>();
-    const auto value = canonicalValue(setting, text);
-    if (!value)
-        return refused(option + " \"" + escapeDeviceText(text) + "\" " + value.failure().message);
-    return parseIpv4(*value);
+    DeviceSettings given;
+    for (const auto& [option, text, setting] :
+         {std::tuple{"--ip-from", &options.ipFrom, Setting::Ip},
+          {"--mask", &options.mask, Setting::Mask},
+          {"--gateway", &options.gateway, Setting::Gateway}}) {
+        if (text->empty())
+            continue;
+        if (auto parsed = parseSetting(given, setting, *text); !parsed)
+            return refused(std::string(option) + " \"" + escapeDeviceText(*text) + "\" " +
+                           parsed.failure().message);
+    }
+    return given;
 }
 
 Result<ExitCode> runPlan(const PlanOptions& options)
 {
-    const auto from = addressOption("--ip-from", options.ipFrom, Setting::Ip);
-    const auto mask = addressOption("--mask", options.mask, Setting::Mask);
-    const auto gateway = addressOption("--gateway", options.gateway, Setting::Gateway);
-    for (const auto* address : {&from, &mask, &gateway}) {
-        if (!*address)
-            return address->failure();
-    }
-    if (!*from || !isUnicastHostAddress(**from))
+    const auto given = addressOptions(options);
+    if (!given)
+        return given.failure();
+    if (!given->ip || !isUnicastHostAddress(*given->ip))
         return refused("--ip-from needs an address a device can hold");
-    const AddressPlanRequest request{**from, *mask, *gateway, options.namePrefix};
+    const AddressPlanRequest request{*given->ip, given->mask, given->gateway, options.namePrefix};
 
     // An ONVIF device's MAC, the key of a plan's row, is read only through a login.
-    const auto login = readOptionalLogin(options.login);
-    if (!login)
-        return login.failure();
-    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
-    if (!protocol)
-        return protocol.failure();
-    const auto found = searchOnce(**protocol, searchListening);
-    if (!found)
-        return found.failure();
+    const auto searched = searchDevices(options.search, false);
+    if (!searched)
+        return searched.failure();
+    const auto& protocol = searched->protocol;
+    const std::vector<Device>* found = &searched->found;
     if (found->empty())
-        return incomplete((*protocol)->silenceReport(searchListening));
-    auto plan = planAddresses(*found, request);
+        return incomplete(
+            protocol->silenceReport(std::chrono::milliseconds(options.search.listeningMs)));
+    auto plan = planAddresses(*found, request, *protocol);
     if (!plan)
         return plan.failure();
     for (const std::string& note : plan->notes)
         complain(escapeDeviceText(note));
     // The plan shows whether each device will be reachable at its new address.
     for (Device& device : plan->devices)
-        device.onLink = isOnLink((*protocol)->interfaces(), device.interfaceIndex, device.ip);
+        device.onLink = isOnLink(protocol->interfaces(), device.interfaceIndex, device.ip);
     if (auto written = writeOut(csvListing(listingRows(plan->devices))); !written)
         return written.failure();
     return ExitSuccess;
@@ -89,9 +86,9 @@ void setupPlan(CLI::App& program, int& exitCode)
         ->add_option("--name-prefix", options->namePrefix,
                      "name the devices PREFIX001, PREFIX002, ... in MAC order")
         ->type_name("TEXT");
-    addInterfaceOption(*command, options->interfaces);
-    addProtocolOption(*command, options->protocols);
-    addLoginOptions(*command, options->login);
+    addInterfaceOption(*command, options->search.interfaces);
+    addProtocolOption(*command, options->search.protocols);
+    addLoginOptions(*command, options->search.login);
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runPlan(*options)); });
 }
 

@@ -22,15 +22,15 @@ bool isDeviceText(Setting setting)
     return setting == Setting::Name || setting == Setting::PppoeAccount;
 }
 
-// The value a non-empty cell asks for.
-Result<std::string> cellValue(Setting setting, std::string_view cell)
+// Parses the value a non-empty cell asks for into the row's settings.
+Result<> parseCell(DeviceSettings& into, Setting setting, std::string_view cell)
 {
     if (!isDeviceText(setting))
-        return canonicalValue(setting, trimmed(cell));
+        return parseSetting(into, setting, trimmed(cell));
     const auto bytes = unescapeDeviceText(unguardCell(cell));
     if (!bytes)
         return refused("has a backslash that starts no \\\\ or \\xHH escape");
-    return canonicalValue(setting, *bytes);
+    return parseSetting(into, setting, *bytes);
 }
 
 } // namespace
@@ -88,11 +88,9 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
         for (const auto& [column, setting] : settingColumns) {
             if (column >= cells.size() || cells[column].empty())
                 continue;
-            if (auto value = cellValue(setting, cells[column])) {
-                row.asked[setting] = std::move(*value);
-            } else {
+            if (auto parsed = parseCell(row.asked, setting, cells[column]); !parsed) {
                 error(where + std::string(settingKey(setting)) + " \"" +
-                      escapeDeviceText(cells[column]) + "\" " + value.failure().message);
+                      escapeDeviceText(cells[column]) + "\" " + parsed.failure().message);
                 good = false;
             }
         }

@@ -12,36 +12,28 @@ namespace {
 
 struct SearchOptions
 {
-    std::vector<std::string> interfaces;
-    ProtocolChoice protocols = ProtocolChoice::All;
-    LoginOptions login;
-    int timeoutMs = static_cast<int>(searchListening.count());
+    DeviceSearch search;
     OutputFormat format = OutputFormat::Table;
     CLI::Option* formatOption = nullptr; // not given: table on a terminal, else CSV
 };
 
 Result<ExitCode> runSearch(const SearchOptions& options)
 {
-    const auto login = readOptionalLogin(options.login);
-    if (!login)
-        return login.failure();
-    const auto protocol = openProtocol(options.interfaces, options.protocols, *login);
-    if (!protocol)
-        return protocol.failure();
-    const std::chrono::milliseconds listening{options.timeoutMs};
-    const auto devices = searchOnce(**protocol, listening);
-    if (!devices)
-        return devices.failure();
+    const auto searched = searchDevices(options.search, false);
+    if (!searched)
+        return searched.failure();
+    const auto& protocol = searched->protocol;
+    const std::vector<Device>* devices = &searched->found;
     const bool formatGiven = options.formatOption->count() > 0;
     const OutputFormat format =
         formatGiven || ::isatty(STDOUT_FILENO) != 0 ? options.format : OutputFormat::Csv;
     if (auto written = writeOut(formatListing(format, *devices)); !written)
         return written.failure();
     if (devices->empty()) {
-        complain((*protocol)->silenceReport(listening));
+        complain(protocol->silenceReport(std::chrono::milliseconds(options.search.listeningMs)));
         return ExitIncomplete;
     }
-    const auto problems = (*protocol)->problems();
+    const auto problems = protocol->problems();
     for (const std::string& problem : problems)
         complain(escapeDeviceText(problem));
     return problems.empty() ? ExitSuccess : ExitIncomplete;
@@ -54,10 +46,10 @@ void setupSearch(CLI::App& program, int& exitCode)
     auto options = std::make_shared<SearchOptions>();
     CLI::App* command = program.add_subcommand(
         "search", "list the devices that answer a search, one per row, sorted by IP address");
-    addInterfaceOption(*command, options->interfaces);
-    addProtocolOption(*command, options->protocols);
-    addLoginOptions(*command, options->login);
-    addTimeoutOption(*command, options->timeoutMs, "how long to listen for replies (ms)");
+    addInterfaceOption(*command, options->search.interfaces);
+    addProtocolOption(*command, options->search.protocols);
+    addLoginOptions(*command, options->search.login);
+    addTimeoutOption(*command, options->search.listeningMs, "how long to listen for replies (ms)");
     options->formatOption =
         addChoiceOption(*command, "--format", options->format,
                         Choices<OutputFormat>{{"table", OutputFormat::Table},

@@ -1,8 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "CommonOptions.h"
-#include "Datagram.h"
-#include "DeviceEncoding.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
 #include "TextTable.h"
@@ -18,13 +16,12 @@ struct SetOptions
     std::string mac;
     std::map<Setting, std::string> typed;
     std::map<Setting, CLI::Option*> settingOptions; // given: typed holds the value
-    LoginOptions login;
-    ProtocolChoice protocols = ProtocolChoice::All;
-    int timeoutMs = 15000;
+    DeviceSearch search;
+    int timeoutMs = static_cast<int>(verifyTimeout.count());
     bool noVerify = false;
     bool reboot = false;
     LegacyCodePage codePage = LegacyCodePage::Windows1252; // of names not in UTF-8
-    CLI::Option* codePageOption = nullptr;                 // given: ONVIF devices refuse it
+    CLI::Option* codePageOption = nullptr;                 // given or not
 };
 
 std::string optionName(Setting setting)
@@ -35,20 +32,18 @@ std::string optionName(Setting setting)
     return name;
 }
 
-Result<SettingValues> checkedValues(const std::map<Setting, std::string>& given)
+Result<DeviceSettings> checkedValues(const std::map<Setting, std::string>& given)
 {
-    SettingValues asked;
-    std::string problems;
+    DeviceSettings asked;
+    std::vector<std::string> problems;
     for (const auto& [setting, text] : given) {
-        auto value = canonicalValue(setting, text);
+        auto parsed = parseSetting(asked, setting, text);
         // What no device may be given is refused before even the search.
-        if (value && !valueRefusal(setting, *value).empty())
-            value = refused(valueRefusal(setting, *value));
-        if (value)
-            asked[setting] = std::move(*value);
-        else
-            problems += (problems.empty() ? "" : "\n") + optionName(setting) + " \"" +
-                        escapeDeviceText(text) + "\" " + value.failure().message;
+        if (parsed && !valueRefusal(asked, setting).empty())
+            parsed = refused(valueRefusal(asked, setting));
+        if (!parsed)
+            problems.push_back(optionName(setting) + " \"" + escapeDeviceText(text) + "\" " +
+                               parsed.failure().message);
     }
     if (!problems.empty())
         return refused(problems);
@@ -60,11 +55,12 @@ std::string fieldReport(const VerificationTarget& target)
 {
     std::vector<std::vector<std::string>> rows;
     const auto missing = target.unverified();
-    for (const auto& [setting, value] : target.asked) {
+    for (const Setting setting : target.asked.given()) {
         const bool ok = std::find(missing.begin(), missing.end(), setting) == missing.end();
-        rows.push_back({std::string(settingKey(setting)), escapeDeviceText(value),
-                        target.lastSeen ? escapeDeviceText(currentValue(*target.lastSeen, setting))
-                                        : std::string("-"),
+        const std::string now =
+            target.lastSeen ? settingText(currentSettings(*target.lastSeen), setting) : "-";
+        rows.push_back({std::string(settingKey(setting)),
+                        escapeDeviceText(settingText(target.asked, setting)), escapeDeviceText(now),
                         ok ? "yes" : "no"});
     }
     return renderTable({"field", "asked", "now", "ok"}, rows);
@@ -87,18 +83,11 @@ Result<ExitCode> runSet(const SetOptions& options)
     const auto asked = checkedValues(given);
     if (!asked)
         return asked.failure();
-    const auto login = readLogin(options.login.user, options.login.passwordFile);
-    if (!login)
-        return login.failure();
-
-    const auto protocol = openProtocol({}, options.protocols, *login);
-    if (!protocol)
-        return protocol.failure();
-    DeviceProtocol& devices = **protocol;
-    const auto found = searchOnce(devices, searchListening,
+    auto searched = searchDevices(options.search, true,
                                   [&](const Device& device) { return device.mac == *mac; });
-    if (!found)
-        return found.failure();
+    if (!searched)
+        return searched.failure();
+    DeviceProtocol& devices = *searched->protocol;
     const auto device = devices.identify(*mac);
     if (!device) {
         // An ONVIF device that refused the login is known by no MAC: say so.
@@ -106,15 +95,13 @@ Result<ExitCode> runSet(const SetOptions& options)
             complain(escapeDeviceText(problem));
         return incomplete("device " + macToText(*mac) + " did not answer the search");
     }
-    const auto encoded = inDeviceEncoding(*device, *asked, options.codePage);
+    const ChangeOptions change{searched->login,
+                               options.codePageOption->count() > 0 ? std::optional(options.codePage)
+                                                                   : std::nullopt,
+                               options.reboot};
+    const auto encoded = devices.checkChange(*device, *asked, change);
     if (!encoded)
-        return encoded.failure();
-    std::string refusals;
-    for (const std::string& refusal :
-         refusedChanges(*device, *encoded, options.codePageOption->count() > 0))
-        refusals += (refusals.empty() ? "" : "\n") + refusal;
-    if (!refusals.empty())
-        return refused(refusals);
+        return refused(encoded.failure().message + "\nnothing was sent");
 
     std::vector<VerificationTarget> targets = {{*mac, *encoded, *device, false}};
     if (differingSettings(*device, *encoded).empty()) {
@@ -123,13 +110,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
-    if (speaks(*device, Protocols::Native)) {
-        if (auto fits = fitsNativeLogin(*login); !fits)
-            return fits.failure();
-    }
-    if (auto sent =
-            devices.sendChange(*device, *encoded, {*login, options.codePage, options.reboot});
-        !sent)
+    if (auto sent = devices.sendChange(*device, *encoded, change); !sent)
         return sent.failure();
     if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
         if (outcomes.front().state == ChangeOutcome::State::Failed)
@@ -137,7 +118,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
         return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
-                                                         "only after one (--reboot sends it)");
+                                            "only after one (--reboot sends it)");
     }
     if (options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
@@ -148,7 +129,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         return written.failure();
     if (!targets.front().verified)
         return incomplete("not verified within " + std::to_string(options.timeoutMs) +
-                                           " ms: " + settingList(targets.front().unverified()));
+                          " ms: " + settingList(targets.front().unverified()));
     return ExitSuccess;
 }
 
@@ -166,15 +147,13 @@ void setupSet(CLI::App& program, int& exitCode)
         const char* type;
         std::string help;
     } settings[] = {
-        {Setting::Name, "TEXT",
-         "new device name (at most " + std::to_string(valueSize(Tag::Name)) + " bytes)"},
+        {Setting::Name, "TEXT", "new device name (as long as the device's protocol takes)"},
         {Setting::Ip, "A.B.C.D", "new IPv4 address"},
         {Setting::Mask, "A.B.C.D", "new subnet mask"},
         {Setting::Gateway, "A.B.C.D", "new gateway"},
         {Setting::HttpPort, "N", "new HTTP port, 1 to 65535"},
         {Setting::Mode, "MODE", "new address mode: static, dhcp or pppoe"},
-        {Setting::PppoeAccount, "TEXT",
-         "new PPPoE account (at most " + std::to_string(valueSize(Tag::PppoeAccount)) + " bytes)"},
+        {Setting::PppoeAccount, "TEXT", "new PPPoE account"},
     };
     for (const auto& setting : settings) {
         options->settingOptions[setting.setting] =
@@ -183,9 +162,10 @@ void setupSet(CLI::App& program, int& exitCode)
                              setting.help)
                 ->type_name(setting.type);
     }
-    addLoginOptions(*command, options->login);
+    addLoginOptions(*command, options->search.login);
     command->get_option("--user")->required();
-    addProtocolOption(*command, options->protocols);
+    addProtocolOption(*command, options->search.protocols);
+    addInterfaceOption(*command, options->search.interfaces);
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
     command->add_flag("--no-verify", options->noVerify, "send, but do not search for the result");
     addRebootOption(*command, options->reboot);

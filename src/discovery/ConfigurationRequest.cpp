@@ -15,28 +15,10 @@ std::span<const uint8_t> bytesOf(std::string_view text)
 }
 
 // An address record's value: the four numbers in the order written.
-std::optional<std::array<uint8_t, 4>> addressBytes(std::string_view text)
+std::array<uint8_t, 4> addressBytes(Ipv4 address)
 {
-    const auto address = parseIpv4(text);
-    if (!address)
-        return std::nullopt;
-    return std::array<uint8_t, 4>{
-        static_cast<uint8_t>(*address >> 24), static_cast<uint8_t>(*address >> 16),
-        static_cast<uint8_t>(*address >> 8), static_cast<uint8_t>(*address)};
-}
-
-// A port as the user typed it: 1 to 5 decimal digits, value 1..65535.
-bool isPortText(std::string_view text)
-{
-    if (text.empty() || text.size() > valueSize(Tag::HttpPort))
-        return false;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return value >= 1 && value <= 65535;
+    return {static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
+            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
 }
 
 class RequestComposer final
@@ -47,11 +29,10 @@ public:
     RequestComposer(const RequestComposer&) = delete;
     RequestComposer& operator=(const RequestComposer&) = delete;
 
-    ComposedConfiguration compose()
+    Result<RequestBuffer> compose()
     {
-        const std::optional<std::string> refusal = appendAll();
-        if (refusal)
-            return ConfigurationRefusal{*refusal};
+        if (const std::optional<std::string> refusal = appendAll())
+            return refused(*refusal);
         return m_request;
     }
 
@@ -65,14 +46,12 @@ private:
                 return refused;
         }
         m_writer.appendRecord(Tag::Mac, device().mac);
-        if (Refusal refused = appendNewMac())
-            return refused;
+        if (asked().mac && *asked().mac != device().mac)
+            m_writer.appendRecord(Tag::Mac, *asked().mac);
         if (Refusal refused = appendChangedTexts())
             return refused;
-        if (Refusal refused = appendChangedAddresses())
-            return refused;
-        if (Refusal refused = appendChangedPort())
-            return refused;
+        appendChangedAddresses();
+        appendChangedPort();
         appendNetworkMode();
         return std::nullopt;
     }
@@ -82,26 +61,12 @@ private:
 
     Refusal appendCredentials(const ConfigurationLogin& login)
     {
-        if (const auto refused = refusedLogin(login))
-            return refused->reason;
+        if (const auto checked = checkLogin(login); !checked)
+            return checked.failure().message;
         const std::string encoded =
             encodeCredentials(cutAtCharacterBoundary(login.account, loginFieldSize),
                               cutAtCharacterBoundary(login.password, loginFieldSize));
         m_writer.appendRecord(Tag::Credentials, bytesOf(encoded)); // cut at the record's size
-        return std::nullopt;
-    }
-
-    // A typed MAC that is no address is refused, never dropped: the user
-    // meant to change it, and the rest alone would be applied unasked.
-    Refusal appendNewMac()
-    {
-        if (!asked().mac)
-            return std::nullopt;
-        const auto newMac = textToMac(*asked().mac);
-        if (!newMac)
-            return "Invalid MAC address !!";
-        if (*newMac != device().mac)
-            m_writer.appendRecord(Tag::Mac, *newMac);
         return std::nullopt;
     }
 
@@ -136,42 +101,30 @@ private:
         return std::nullopt;
     }
 
-    Refusal appendChangedAddresses()
+    void appendChangedAddresses()
     {
         const struct
         {
-            const std::optional<std::string>& typed;
-            std::string_view stored;
+            const std::optional<Ipv4>& asked;
+            const std::optional<Ipv4>& stored;
             Tag tag;
-            const char* refusal;
         } addresses[] = {
-            {asked().ipAddress, fieldText(device().ipAddress), Tag::IpAddress,
-             "Invalid IP address !!"},
-            {asked().subnetMask, fieldText(device().subnetMask), Tag::SubnetMask,
-             "Invalid subnet mask !!"},
-            {asked().gateway, fieldText(device().gateway), Tag::Gateway, "Invalid gateway !!"},
+            {asked().ipAddress, device().ipAddress, Tag::IpAddress},
+            {asked().subnetMask, device().subnetMask, Tag::SubnetMask},
+            {asked().gateway, device().gateway, Tag::Gateway},
         };
         for (const auto& address : addresses) {
-            if (!address.typed || *address.typed == address.stored)
-                continue;
-            const auto bytes = addressBytes(*address.typed);
-            if (!bytes)
-                return address.refusal;
-            m_writer.appendRecord(address.tag, *bytes);
+            if (address.asked && address.asked != address.stored)
+                m_writer.appendRecord(address.tag, addressBytes(*address.asked));
         }
-        return std::nullopt;
     }
 
-    // The port leaves as the digits typed, in its five-byte record.
-    Refusal appendChangedPort()
+    // The port leaves as decimal digits in its five-byte record.
+    void appendChangedPort()
     {
-        const auto& typed = asked().httpPort;
-        if (!typed || leadingNumber(*typed) == device().httpPort)
-            return std::nullopt;
-        if (!isPortText(*typed))
-            return "Invalid HTTP port !!";
-        m_writer.appendRecord(Tag::HttpPort, bytesOf(*typed));
-        return std::nullopt;
+        const auto& port = asked().httpPort;
+        if (port && *port != device().httpPort)
+            m_writer.appendRecord(Tag::HttpPort, bytesOf(std::to_string(*port)));
     }
 
     void appendNetworkMode()
@@ -192,16 +145,16 @@ private:
 
 } // namespace
 
-std::optional<ConfigurationRefusal> refusedLogin(const ConfigurationLogin& login)
+Result<> checkLogin(const ConfigurationLogin& login)
 {
     if (login.account.empty())
-        return ConfigurationRefusal{"No Account !!"};
+        return refused("No Account !!");
     if (login.password.empty())
-        return ConfigurationRefusal{"No Password !!"};
-    return std::nullopt;
+        return refused("No Password !!");
+    return Done{};
 }
 
-ComposedConfiguration composeConfigurationRequest(const ConfigurationInput& input)
+Result<RequestBuffer> composeConfigurationRequest(const ConfigurationInput& input)
 {
     return RequestComposer(input).compose();
 }

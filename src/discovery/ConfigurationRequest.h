@@ -3,11 +3,12 @@
 #include "Datagram.h"
 #include "DeviceRecord.h"
 #include "DeviceText.h"
+#include "Ipv4.h"
+#include "Result.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace tavolix {
 
@@ -18,20 +19,20 @@ struct ConfigurationLogin
     std::string password;
 };
 
-// The settings a configuration asks for, as typed in the window or given on
-// a command line; texts in UTF-8. A member left empty keeps the device's
-// value, and one that still equals it (a text: the device's bytes as read in
-// the code page) is unchanged and not sent either.
+// The settings a configuration asks for, parsed where they were given (the
+// window's fields, a command line); texts in UTF-8. A member left empty
+// keeps the device's value, and one that still equals it (a text: the
+// device's bytes as read in the code page) is unchanged and not sent either.
 struct AskedSettings
 {
-    std::optional<std::string> mac; // twelve hex digits: a new MAC address
+    std::optional<MacAddress> mac; // a new MAC address
     std::optional<std::string> name;
     std::optional<std::string> pppoeAccount;
     std::optional<std::string> pppoePassword;
-    std::optional<std::string> ipAddress; // dotted decimal
-    std::optional<std::string> subnetMask;
-    std::optional<std::string> gateway;
-    std::optional<std::string> httpPort; // decimal digits
+    std::optional<Ipv4> ipAddress;
+    std::optional<Ipv4> subnetMask;
+    std::optional<Ipv4> gateway;
+    std::optional<uint16_t> httpPort;
     // The network mode is always sent; these turn its PPPoE and DHCP halves on.
     bool pppoe = false;
     bool dhcp = false;
@@ -48,26 +49,17 @@ struct ConfigurationInput
     LegacyCodePage codePage = LegacyCodePage::Windows1252;
 };
 
-// Why nothing is sent: the text of the error box, shown under refusalCaption.
-struct ConfigurationRefusal
-{
-    std::string reason;
-
-    bool operator==(const ConfigurationRefusal&) const = default;
-};
-
+// A refusal's message is the text of the window's error box, shown under
+// refusalCaption.
 inline constexpr std::string_view refusalCaption = "NVR";
 
-using ComposedConfiguration = std::variant<RequestBuffer, ConfigurationRefusal>;
-
-// The refusal of a login that cannot go out: "No Account !!" or "No Password !!".
-std::optional<ConfigurationRefusal> refusedLogin(const ConfigurationLogin& login);
+// Refused with "No Account !!" or "No Password !!" when the login cannot go out.
+Result<> checkLogin(const ConfigurationLogin& login);
 
 // The request that configures input.device: the credentials, the target's
 // MAC, then only the settings that change, in the records' fixed order, and
-// the network mode. A missing login or a value that would go out wrong is
-// refused instead: a bad address is never sent as 255.255.255.255, which
-// could leave the device unreachable.
-ComposedConfiguration composeConfigurationRequest(const ConfigurationInput& input);
+// the network mode. A missing login or a text the device cannot store is
+// refused instead.
+Result<RequestBuffer> composeConfigurationRequest(const ConfigurationInput& input);
 
 } // namespace tavolix

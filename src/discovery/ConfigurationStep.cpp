@@ -1,6 +1,6 @@
 #include "ConfigurationStep.h"
 
-#include "ConfigurationRequest.h"
+#include "ConfigurationFields.h"
 #include "MacCodec.h"
 #include "TextLimits.h"
 #include "WorkerControl.h"
@@ -32,11 +32,11 @@ std::optional<DeviceRecord> findTarget(WorkerControl& control, WorkerUi& ui)
     return std::nullopt;
 }
 
-// Every field as the window shows it; the composer tells what changed.
-AskedSettings askedSettings(WorkerUi& ui)
+// Every field as the window shows it.
+ConfigurationFields shownFields(WorkerUi& ui)
 {
     using enum WorkerField;
-    AskedSettings asked;
+    ConfigurationFields asked;
     // Only with the MAC field shown can a request change a device's address.
     if (ui.isFieldVisible(Mac))
         asked.mac = readField(ui, Mac);
@@ -54,10 +54,9 @@ AskedSettings askedSettings(WorkerUi& ui)
 
 // Shows the refusal's box and tells what follows it: nothing sent, or the
 // end of the worker when it was stopped meanwhile.
-ConfigurationOutcome complain(WorkerControl& control, WorkerUi& ui,
-                              const ConfigurationRefusal& refusal)
+ConfigurationOutcome complain(WorkerControl& control, WorkerUi& ui, const Failure& refusal)
 {
-    ui.showMessageBox(refusalCaption, refusal.reason);
+    ui.showMessageBox(refusalCaption, refusal.message);
     return control.stop.load() != 0 ? ConfigurationOutcome::Stopped : ConfigurationOutcome::Refused;
 }
 
@@ -71,20 +70,23 @@ ConfigurationOutcome composeConfiguration(WorkerControl& control, WorkerUi& ui,
         input.login = ConfigurationLogin{readField(ui, WorkerField::LoginAccount),
                                          readField(ui, WorkerField::LoginPassword)};
         // The login is asked for first, a device selected or not.
-        if (const auto refusal = refusedLogin(*input.login))
-            return complain(control, ui, *refusal);
+        if (const auto checked = checkLogin(*input.login); !checked)
+            return complain(control, ui, checked.failure());
     }
     const auto target = findTarget(control, ui);
     if (!target)
         return ConfigurationOutcome::FallBackToSearch;
     input.device = *target;
-    input.asked = askedSettings(ui);
+    const auto asked = askedSettingsFrom(shownFields(ui), *target);
+    if (!asked)
+        return complain(control, ui, asked.failure());
+    input.asked = *asked;
     input.codePage = ui.textCodePage();
 
-    const ComposedConfiguration composed = composeConfigurationRequest(input);
-    if (const auto* refusal = std::get_if<ConfigurationRefusal>(&composed))
-        return complain(control, ui, *refusal);
-    request = std::get<RequestBuffer>(composed);
+    const auto composed = composeConfigurationRequest(input);
+    if (!composed)
+        return complain(control, ui, composed.failure());
+    request = *composed;
     return ConfigurationOutcome::Composed;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Datagram.h"
+#include "Ipv4.h"
 #include "MacCodec.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tavolix {
@@ -46,7 +48,7 @@ chosenAddressMode(const std::array<uint8_t, valueSize(Tag::NetworkMode)>& networ
 // One discovered device. Texts are fixed-width, zero-padded byte strings as
 // they arrive on the wire, each as wide as its tag's value; a text that fills
 // its field has no terminator, apart from the name, which always has one.
-// Addresses are dotted texts ("255.255.255.255" and a terminator).
+// Addresses are values: nothing when the reply did not carry one.
 struct DeviceRecord
 {
     int32_t slot = 0; // 1..255 once stored; 0 marks an empty slot
@@ -54,9 +56,9 @@ struct DeviceRecord
     std::array<char, valueSize(Tag::Name) + 1> name{};
     std::array<char, valueSize(Tag::Version)> version{};
     MacAddress mac{};
-    std::array<char, 16> ipAddress{};
-    std::array<char, 16> subnetMask{};
-    std::array<char, 16> gateway{};
+    std::optional<Ipv4> ipAddress;
+    std::optional<Ipv4> subnetMask;
+    std::optional<Ipv4> gateway;
     int32_t httpPort = 0;
     std::array<uint8_t, valueSize(Tag::NetworkMode)> networkMode{};
     std::array<char, valueSize(Tag::PppoeAccount)> pppoeAccount{};

@@ -22,6 +22,11 @@ std::string ipv4Text(Ipv4 address)
            std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
 }
 
+std::string ipv4Text(const std::optional<Ipv4>& address)
+{
+    return address ? ipv4Text(*address) : std::string();
+}
+
 bool isContiguousMask(Ipv4 mask)
 {
     const Ipv4 inverted = ~mask;

@@ -14,6 +14,8 @@ using Ipv4 = uint32_t;
 // Strict dotted decimal: four numbers 0..255, no leading zeros, nothing else.
 std::optional<Ipv4> parseIpv4(std::string_view text);
 std::string ipv4Text(Ipv4 address);
+// The dotted text, or an empty one when there is no address.
+std::string ipv4Text(const std::optional<Ipv4>& address);
 
 // A mask whose one bits are contiguous from the top (0.0.0.0 included).
 bool isContiguousMask(Ipv4 mask);

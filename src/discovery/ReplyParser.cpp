@@ -21,14 +21,6 @@ template <typename Field> void copyValue(Field& field, std::span<const uint8_t> 
         field[i] = static_cast<typename Field::value_type>(value[i]);
 }
 
-// "255.255.255.255" is 15 characters, so the text always fits terminated; a
-// reply without the address leaves the field empty.
-void setAddressText(std::array<char, 16>& field, std::optional<Ipv4> address)
-{
-    if (address)
-        setFieldText(field, ipv4Text(*address));
-}
-
 } // namespace
 
 DeviceRecord deviceRecordFrom(const ReplyValues& values)
@@ -36,9 +28,9 @@ DeviceRecord deviceRecordFrom(const ReplyValues& values)
     DeviceRecord device;
     device.kind = values.kind;
     device.mac = values.mac;
-    setAddressText(device.ipAddress, values.ip);
-    setAddressText(device.subnetMask, values.mask);
-    setAddressText(device.gateway, values.gateway);
+    device.ipAddress = values.ip;
+    device.subnetMask = values.mask;
+    device.gateway = values.gateway;
     device.httpPort = values.httpPort;
     device.networkMode = values.networkMode;
     copyValue(device.name, values.name);

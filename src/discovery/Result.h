@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace tavolix {
 
@@ -48,6 +49,15 @@ private:
 inline Failure refused(std::string message)
 {
     return {Cause::Refused, std::move(message)};
+}
+
+// Every reason, one per line.
+inline Failure refused(const std::vector<std::string>& reasons)
+{
+    std::string message;
+    for (const std::string& reason : reasons)
+        message += (message.empty() ? "" : "\n") + reason;
+    return refused(std::move(message));
 }
 
 inline Failure incomplete(std::string message)

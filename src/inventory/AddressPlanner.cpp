@@ -1,15 +1,12 @@
 #include "AddressPlanner.h"
 
-#include "Datagram.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <set>
 
 namespace tavolix {
-namespace {} // namespace
-
-Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request)
+Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request,
+                                  const DeviceProtocol& protocol)
 {
     std::set<Ipv4> used;
     for (const Device& device : found)
@@ -28,11 +25,6 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
                                  ") left out: its MAC is unknown without a login it accepts");
             continue;
         }
-        if (device.kind == DeviceKind::ReadOnly) {
-            plan.notes.push_back(macToText(device.mac) +
-                                 " left out: a kind 3 device lets nothing be changed");
-            continue;
-        }
         const Ipv4 mask = request.mask.value_or(device.mask);
         while (next <= 0xFFFFFFFF && (used.contains(static_cast<Ipv4>(next)) ||
                                       isNetworkOrBroadcast(static_cast<Ipv4>(next), mask)))
@@ -40,19 +32,28 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
         if (next > 0xFFFFFFFF || !inSameSubnet(static_cast<Ipv4>(next), request.from, mask))
             return refused("the subnet of " + ipv4Text(request.from) + "/" + ipv4Text(mask) +
                            " has no free address left for " + macToText(device.mac));
-        device.ip = static_cast<Ipv4>(next++);
-        device.mask = mask;
-        device.gateway = request.gateway.value_or(device.gateway);
-        device.mode = AddressMode::Static;
+        DeviceSettings planned;
+        planned.ip = static_cast<Ipv4>(next);
+        planned.mask = mask;
+        planned.gateway = request.gateway.value_or(device.gateway);
+        planned.mode = AddressMode::Static;
         if (!request.namePrefix.empty()) {
             std::array<char, 16> digits{};
-            std::snprintf(digits.data(), digits.size(), "%03d", ++number);
-            const std::string name = request.namePrefix + digits.data();
-            if (name.size() > valueSize(Tag::Name))
-                return refused("the name " + name + " is longer than " +
-                               std::to_string(valueSize(Tag::Name)) + " bytes");
-            device.name = name;
+            std::snprintf(digits.data(), digits.size(), "%03d", number + 1);
+            planned.name = request.namePrefix + digits.data();
         }
+        // A device whose protocol refuses the change keeps its address for the next one.
+        if (const auto checked = protocol.checkChange(device, planned, {}); !checked) {
+            plan.notes.push_back(macToText(device.mac) + " left out: " + checked.failure().message);
+            continue;
+        }
+        ++next;
+        ++number;
+        device.ip = *planned.ip;
+        device.mask = mask;
+        device.gateway = *planned.gateway;
+        device.mode = AddressMode::Static;
+        device.name = planned.name.value_or(device.name);
         plan.devices.push_back(device);
     }
     return plan;

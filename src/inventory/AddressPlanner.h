@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Device.h"
+#include "DeviceProtocol.h"
 #include "Ipv4.h"
 #include "Result.h"
 
@@ -24,11 +25,14 @@ struct AddressPlan
     std::vector<std::string> notes; // devices left out, and why
 };
 
-// Gives every found device that may change (kind 3 devices may not, nor
-// ONVIF devices whose settings and MAC were not read), in MAC order, the next free static address
-// from `from` upwards: not one that any found device uses, not the subnet's network or broadcast
-// address, and in the subnet of `from`. Names become the prefix and a three-digit number. Refused
-// when the subnet runs out of addresses or a name would not fit.
-Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request);
+// Gives every found device whose MAC is known, in MAC order, the next free
+// static address from `from` upwards: not one that any found device uses,
+// not the subnet's network or broadcast address, and in the subnet of
+// `from`. Names become the prefix and a three-digit number. A device whose
+// protocol refuses its planned change (checkChange: a kind 3 device, a name
+// too long for it) is left out with a note. Refused when the subnet runs
+// out of addresses.
+Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request,
+                                  const DeviceProtocol& protocol);
 
 } // namespace tavolix

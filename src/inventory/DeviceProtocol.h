@@ -21,8 +21,10 @@ using Login = ConfigurationLogin;
 // How a change is sent.
 struct ChangeOptions
 {
-    Login login;
-    LegacyCodePage page = LegacyCodePage::Windows1252; // of names not in UTF-8
+    std::optional<Login> login; // nothing: a dry run, which checks all else
+    // The code page of names that are not UTF-8, where one was given; the
+    // protocol says what it does without one.
+    std::optional<LegacyCodePage> codePage;
     bool reboot = false; // a device that takes the change only after a reboot is rebooted
 };
 
@@ -75,12 +77,17 @@ public:
         return std::nullopt;
     }
 
-    // Sends the asked settings (canonical values, texts in the device's
-    // encoding) to a device that answered; refused when the protocol cannot
-    // carry one of them, nothing sent then. A protocol whose devices answer
-    // a change may leave it running until finishChanges(), which comes
-    // before the next search.
-    virtual Result<> sendChange(const Device& device, const SettingValues& asked,
+    // The asked settings as this protocol would send them to the device
+    // (texts in the bytes it stores), or refused with one line per reason
+    // when it cannot or may not carry a setting that differs from the
+    // device's, or the login. Nothing is sent either way.
+    virtual Result<DeviceSettings> checkChange(const Device& device, const DeviceSettings& asked,
+                                               const ChangeOptions& options) const = 0;
+
+    // Sends checked settings (checkChange's) to a device that answered. A
+    // protocol whose devices answer a change may leave it running until
+    // finishChanges(), which comes before the next search.
+    virtual Result<> sendChange(const Device& device, const DeviceSettings& asked,
                                 const ChangeOptions& options) = 0;
 
     // Waits until every change sent has been answered, and says which did

@@ -101,13 +101,29 @@ std::vector<Device> MergedProtocols::devices() const
     return mergedByMac(rows);
 }
 
-Result<> MergedProtocols::sendChange(const Device& device, const SettingValues& asked,
+DeviceProtocol* MergedProtocols::carrierOf(const Device& device) const
+{
+    for (const auto& [kind, protocol] : m_members) {
+        if (speaks(device, kind))
+            return protocol.get();
+    }
+    return nullptr;
+}
+
+Result<DeviceSettings> MergedProtocols::checkChange(const Device& device,
+                                                    const DeviceSettings& asked,
+                                                    const ChangeOptions& options) const
+{
+    if (const DeviceProtocol* carrier = carrierOf(device))
+        return carrier->checkChange(device, asked, options);
+    return refused(macToText(device.mac) + ": no protocol of this search reaches it");
+}
+
+Result<> MergedProtocols::sendChange(const Device& device, const DeviceSettings& asked,
                                      const ChangeOptions& options)
 {
-    for (auto& [kind, protocol] : m_members) {
-        if ((static_cast<uint8_t>(device.protocols) & static_cast<uint8_t>(kind)) != 0)
-            return protocol->sendChange(device, asked, options);
-    }
+    if (DeviceProtocol* carrier = carrierOf(device))
+        return carrier->sendChange(device, asked, options);
     return refused(macToText(device.mac) + ": no protocol of this search reaches it");
 }
 

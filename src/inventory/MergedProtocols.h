@@ -23,13 +23,18 @@ public:
     void collect(Clock::time_point until,
                  const std::function<bool(const Device&)>& handler = {}) override;
     std::vector<Device> devices() const override;
-    Result<> sendChange(const Device& device, const SettingValues& asked,
+    Result<DeviceSettings> checkChange(const Device& device, const DeviceSettings& asked,
+                                       const ChangeOptions& options) const override;
+    Result<> sendChange(const Device& device, const DeviceSettings& asked,
                         const ChangeOptions& options) override;
     std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
+    // The member a change to the device goes through: the first it speaks.
+    DeviceProtocol* carrierOf(const Device& device) const;
+
     std::vector<Member> m_members;
 };
 

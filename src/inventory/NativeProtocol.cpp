@@ -3,6 +3,7 @@
 #include "InterfaceReceive.h"
 #include "InterfaceSend.h"
 #include "NativeRequest.h"
+#include "NativeRules.h"
 #include "Ports.h"
 #include "ReplyParser.h"
 
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <thread>
 
 namespace tavolix {
 namespace {
@@ -96,17 +98,28 @@ Result<> NativeProtocol::search()
     return systemFailure(error);
 }
 
-Result<> NativeProtocol::sendChange(const Device& device, const SettingValues& asked,
+Result<DeviceSettings> NativeProtocol::checkChange(const Device& device,
+                                                   const DeviceSettings& asked,
+                                                   const ChangeOptions& options) const
+{
+    return checkNativeChange(device, asked, options);
+}
+
+Result<> NativeProtocol::sendChange(const Device& device, const DeviceSettings& asked,
                                     const ChangeOptions& options)
 {
+    if (!options.login)
+        return refused("a change needs a login");
     for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
         const auto record = m_table.recordAt(slot);
         if (!record || record->slot == 0 || record->mac != device.mac)
             continue;
-        const auto request = composeRequest(*record, asked, resultingMode(device, asked),
-                                            options.login, options.page);
+        const auto request = composeRequest(*record, asked, *options.login,
+                                            options.codePage.value_or(LegacyCodePage::Windows1252));
         if (!request)
             return request.failure();
+        std::this_thread::sleep_until(m_lastChangeSent + nativeSendGap);
+        m_lastChangeSent = Clock::now();
         return sendThrough(device.interfaceIndex, *request);
     }
     return incomplete(macToText(device.mac) + " did not answer the last search");

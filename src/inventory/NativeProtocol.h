@@ -24,7 +24,9 @@ public:
     void collect(Clock::time_point until,
                  const std::function<bool(const Device&)>& handler = {}) override;
     std::vector<Device> devices() const override;
-    Result<> sendChange(const Device& device, const SettingValues& asked,
+    Result<DeviceSettings> checkChange(const Device& device, const DeviceSettings& asked,
+                                       const ChangeOptions& options) const override;
+    Result<> sendChange(const Device& device, const DeviceSettings& asked,
                         const ChangeOptions& options) override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
@@ -35,6 +37,7 @@ private:
     DeviceTable m_table;                                 // as stored, for the composer
     std::array<Device, DeviceTable::slotCount> m_rows{}; // the same slots, parsed
     std::array<uint8_t, replyCapacity> m_receiveBuffer{};
+    Clock::time_point m_lastChangeSent{}; // changes keep nativeSendGap apart
 };
 
 // The row a reply's values describe; where it answered is left to the caller.

@@ -16,7 +16,7 @@ std::string rowLabel(const PlanRow& row)
 struct Placement
 {
     MacAddress mac{};
-    std::string ip;
+    Ipv4 ip = 0;
     bool inPlan = false;
     bool moves = false; // the plan gives it a new address
 };
@@ -26,13 +26,13 @@ void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<Device>&
 {
     std::vector<Placement> placements;
     for (const Device& device : found) {
-        Placement placement{device.mac, currentValue(device, Setting::Ip)};
+        Placement placement{device.mac, device.ip};
         const auto row = std::find_if(rows.begin(), rows.end(),
                                       [&](const PlanRow& r) { return r.mac == device.mac; });
         if (row != rows.end()) {
             placement.inPlan = true;
-            placement.ip = resultingValue(device, row->asked, Setting::Ip);
-            placement.moves = placement.ip != currentValue(device, Setting::Ip);
+            placement.ip = row->asked.ip.value_or(device.ip);
+            placement.moves = placement.ip != device.ip;
         }
         placements.push_back(placement);
     }
@@ -45,23 +45,24 @@ void checkAddresses(const std::vector<PlanRow>& rows, const std::vector<Device>&
             if (other.mac == moved.mac || other.ip != moved.ip)
                 continue;
             if (other.inPlan && (!other.moves || moved.mac < other.mac))
-                verdict.errors.push_back("two devices would end with IP " + moved.ip + ": " +
-                                         macToText(moved.mac) + " and " + macToText(other.mac));
+                verdict.errors.push_back("two devices would end with IP " + ipv4Text(moved.ip) +
+                                         ": " + macToText(moved.mac) + " and " +
+                                         macToText(other.mac));
             else if (!other.inPlan)
-                verdict.errors.push_back("planned IP " + moved.ip + " for " + macToText(moved.mac) +
-                                         " is held by " + macToText(other.mac) +
-                                         ", which is not in the plan");
+                verdict.errors.push_back("planned IP " + ipv4Text(moved.ip) + " for " +
+                                         macToText(moved.mac) + " is held by " +
+                                         macToText(other.mac) + ", which is not in the plan");
         }
     }
 }
 
 void checkGateway(const PlanRow& row, const Device& device, PlanVerdict& verdict)
 {
-    const bool addressing = row.asked.contains(Setting::Ip) || row.asked.contains(Setting::Mask) ||
-                            row.asked.contains(Setting::Gateway);
-    const Ipv4 ip = resultingAddress(device, row.asked, Setting::Ip);
-    const Ipv4 mask = resultingAddress(device, row.asked, Setting::Mask);
-    const Ipv4 gateway = resultingAddress(device, row.asked, Setting::Gateway);
+    const bool addressing = row.asked.ip || row.asked.mask || row.asked.gateway;
+    const DeviceSettings result = resultingSettings(device, row.asked);
+    const Ipv4 ip = *result.ip;
+    const Ipv4 mask = *result.mask;
+    const Ipv4 gateway = *result.gateway;
     if (addressing && gateway != 0 && !inSameSubnet(ip, gateway, mask))
         verdict.warnings.push_back(rowLabel(row) + ": gateway " + ipv4Text(gateway) +
                                    " lies outside " + ipv4Text(ip & mask) + "/" + ipv4Text(mask));
@@ -83,7 +84,7 @@ std::string unreadNote(const std::vector<Device>& found)
 } // namespace
 
 PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
-                      bool codePageGiven)
+                      const DeviceProtocol& protocol, const ChangeOptions& options)
 {
     PlanVerdict verdict;
     std::map<MacAddress, int> firstRow;
@@ -100,11 +101,20 @@ PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device
                                      unreadNote(found));
             continue;
         }
-        for (const std::string& refusal : refusedChanges(*device, row.asked, codePageGiven))
-            verdict.errors.push_back(rowLabel(row) + ": " + refusal);
-        checkGateway(row, *device, verdict);
+        PlanRow& checked = verdict.rows.emplace_back(row);
+        if (auto sendable = protocol.checkChange(*device, row.asked, options)) {
+            checked.asked = std::move(*sendable);
+        } else {
+            std::string_view lines = sendable.failure().message;
+            while (!lines.empty()) {
+                const std::size_t end = std::min(lines.find('\n'), lines.size());
+                verdict.errors.push_back(rowLabel(row) + ": " + std::string(lines.substr(0, end)));
+                lines.remove_prefix(std::min(end + 1, lines.size()));
+            }
+        }
+        checkGateway(checked, *device, verdict);
     }
-    checkAddresses(rows, found, verdict);
+    checkAddresses(verdict.rows, found, verdict);
     return verdict;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Device.h"
+#include "DeviceProtocol.h"
 #include "Settings.h"
 
 #include <string>
@@ -13,21 +14,22 @@ struct PlanRow
 {
     int row = 0; // its row in the file, the header being row 1
     MacAddress mac{};
-    SettingValues asked;
+    DeviceSettings asked;
 };
 
 struct PlanVerdict
 {
+    std::vector<PlanRow> rows;         // as the protocols would send them
     std::vector<std::string> errors;   // any of them: nothing is sent
     std::vector<std::string> warnings; // said, but the plan goes ahead
 };
 
 // Checks a whole plan against the devices a search found: unknown MACs, two
 // rows for one MAC, two devices ending with one IP, a planned IP that a
-// device outside the plan holds, what a device may not change, and (as a
-// warning) a gateway outside the planned subnet. codePageGiven: a code page
-// was given for the names, which ONVIF-only devices refuse.
+// device outside the plan holds, what the protocol that would carry a
+// device's change refuses (checkChange), and (as a warning) a gateway
+// outside the planned subnet.
 PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
-                      bool codePageGiven = false);
+                      const DeviceProtocol& protocol, const ChangeOptions& options);
 
 } // namespace tavolix

@@ -1,9 +1,9 @@
 #include "Settings.h"
 
-#include "Datagram.h"
 #include "Ipv4.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace tavolix {
 namespace {
@@ -12,41 +12,60 @@ constexpr std::array<std::string_view, 7> keys = {
     "name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account",
 };
 
-Result<std::string> canonicalText(std::string_view given, std::size_t capacity)
+constexpr std::array<std::pair<std::string_view, AddressMode>, 3> modes = {{
+    {"static", AddressMode::Static},
+    {"dhcp", AddressMode::Dhcp},
+    {"pppoe", AddressMode::Pppoe},
+}};
+
+Result<std::string> parseText(std::string_view given)
 {
     if (given.empty())
         return refused("must not be empty");
-    if (given.size() > capacity)
-        return refused("is " + std::to_string(given.size()) + " bytes long, at most " +
-                       std::to_string(capacity) + " fit");
     if (given.find('\0') != std::string_view::npos)
         return refused("holds a zero byte");
     return std::string(given);
 }
 
-Result<std::string> canonicalPort(std::string_view given)
+Result<uint16_t> parsePort(std::string_view given)
 {
     unsigned value = 0;
     const bool digits =
         !given.empty() && given.size() <= 5 &&
         std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (digits) {
-        for (const char c : given)
-            value = value * 10 + static_cast<unsigned>(c - '0');
-    }
+    if (digits)
+        std::from_chars(given.data(), given.data() + given.size(), value);
     if (!digits || value > 65535)
         return refused("is not a port number from 1 to 65535");
-    return std::to_string(value);
+    return static_cast<uint16_t>(value);
 }
 
-Result<std::string> canonicalAddress(Setting setting, std::string_view given)
+Result<Ipv4> parseAddress(Setting setting, std::string_view given)
 {
     const auto address = parseIpv4(given);
     if (!address)
         return refused("is not an IPv4 address in dotted decimal");
     if (setting == Setting::Mask && !isContiguousMask(*address))
         return refused("is not a subnet mask");
-    return ipv4Text(*address);
+    return *address;
+}
+
+Result<AddressMode> parseMode(std::string_view given)
+{
+    for (const auto& [name, mode] : modes) {
+        if (name == given)
+            return mode;
+    }
+    return refused("is not static, dhcp or pppoe");
+}
+
+// Stores a parsed value, or hands on why it could not be parsed.
+template <typename T> Result<> store(std::optional<T>& into, Result<T> parsed)
+{
+    if (!parsed)
+        return parsed.failure();
+    into = std::move(*parsed);
+    return Done{};
 }
 
 } // namespace
@@ -75,152 +94,136 @@ std::string settingList(const std::vector<Setting>& settings)
 
 std::string_view modeName(AddressMode mode)
 {
-    switch (mode) {
-    case AddressMode::Dhcp:
-        return "dhcp";
-    case AddressMode::Pppoe:
-        return "pppoe";
-    case AddressMode::Static:
-        break;
-    }
-    return "static";
+    const auto named = std::find_if(modes.begin(), modes.end(),
+                                    [mode](const auto& entry) { return entry.second == mode; });
+    return named->first;
 }
 
-std::string currentValue(const Device& device, Setting setting)
+bool DeviceSettings::has(Setting setting) const
 {
     switch (setting) {
     case Setting::Name:
-        return device.name;
+        return name.has_value();
     case Setting::Ip:
-        return ipv4Text(device.ip);
+        return ip.has_value();
     case Setting::Mask:
-        return ipv4Text(device.mask);
+        return mask.has_value();
     case Setting::Gateway:
-        return ipv4Text(device.gateway);
+        return gateway.has_value();
     case Setting::HttpPort:
-        return std::to_string(device.httpPort);
+        return httpPort.has_value();
     case Setting::Mode:
-        return std::string(modeName(device.mode));
+        return mode.has_value();
     case Setting::PppoeAccount:
-        return device.pppoeAccount;
+        break;
     }
-    return {};
+    return pppoeAccount.has_value();
 }
 
-Result<std::string> canonicalValue(Setting setting, std::string_view given)
+std::vector<Setting> DeviceSettings::given() const
+{
+    std::vector<Setting> settings;
+    std::copy_if(allSettings.begin(), allSettings.end(), std::back_inserter(settings),
+                 [this](Setting setting) { return has(setting); });
+    return settings;
+}
+
+DeviceSettings currentSettings(const Device& device)
+{
+    return {device.name,     device.ip,   device.mask,        device.gateway,
+            device.httpPort, device.mode, device.pppoeAccount};
+}
+
+DeviceSettings resultingSettings(const Device& device, const DeviceSettings& asked)
+{
+    const DeviceSettings now = currentSettings(device);
+    return {asked.name.value_or(*now.name),
+            asked.ip.value_or(*now.ip),
+            asked.mask.value_or(*now.mask),
+            asked.gateway.value_or(*now.gateway),
+            asked.httpPort.value_or(*now.httpPort),
+            asked.mode.value_or(*now.mode),
+            asked.pppoeAccount.value_or(*now.pppoeAccount)};
+}
+
+std::string settingText(const DeviceSettings& settings, Setting setting)
 {
     switch (setting) {
     case Setting::Name:
-        return canonicalText(given, valueSize(Tag::Name));
-    case Setting::PppoeAccount:
-        return canonicalText(given, valueSize(Tag::PppoeAccount));
+        return settings.name.value_or("");
     case Setting::Ip:
+        return ipv4Text(settings.ip);
     case Setting::Mask:
+        return ipv4Text(settings.mask);
     case Setting::Gateway:
-        return canonicalAddress(setting, given);
+        return ipv4Text(settings.gateway);
     case Setting::HttpPort:
-        return canonicalPort(given);
+        return settings.httpPort ? std::to_string(*settings.httpPort) : std::string();
     case Setting::Mode:
+        return settings.mode ? std::string(modeName(*settings.mode)) : std::string();
+    case Setting::PppoeAccount:
         break;
     }
-    if (given == "static" || given == "dhcp" || given == "pppoe")
-        return std::string(given);
-    return refused("is not static, dhcp or pppoe");
+    return settings.pppoeAccount.value_or("");
 }
 
-std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked)
+Result<> parseSetting(DeviceSettings& into, Setting setting, std::string_view given)
 {
+    switch (setting) {
+    case Setting::Name:
+        return store(into.name, parseText(given));
+    case Setting::Ip:
+        return store(into.ip, parseAddress(setting, given));
+    case Setting::Mask:
+        return store(into.mask, parseAddress(setting, given));
+    case Setting::Gateway:
+        return store(into.gateway, parseAddress(setting, given));
+    case Setting::HttpPort:
+        return store(into.httpPort, parsePort(given));
+    case Setting::Mode:
+        return store(into.mode, parseMode(given));
+    case Setting::PppoeAccount:
+        break;
+    }
+    return store(into.pppoeAccount, parseText(given));
+}
+
+std::vector<Setting> differingSettings(const Device& device, const DeviceSettings& asked)
+{
+    const DeviceSettings now = currentSettings(device);
     std::vector<Setting> differing;
-    for (const auto& [setting, value] : asked) {
-        if (value != currentValue(device, setting))
+    for (const Setting setting : asked.given()) {
+        if (settingText(asked, setting) != settingText(now, setting))
             differing.push_back(setting);
     }
     return differing;
 }
 
-AddressMode resultingMode(const Device& device, const SettingValues& asked)
+std::string valueRefusal(const DeviceSettings& settings, Setting setting)
 {
-    const auto mode = asked.find(Setting::Mode);
-    if (mode == asked.end())
-        return device.mode;
-    if (mode->second == "dhcp")
-        return AddressMode::Dhcp;
-    return mode->second == "pppoe" ? AddressMode::Pppoe : AddressMode::Static;
-}
-
-std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting)
-{
-    const auto value = asked.find(setting);
-    return value != asked.end() ? value->second : currentValue(device, setting);
-}
-
-Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting)
-{
-    // Asked values are canonical dotted decimal already.
-    if (const auto value = asked.find(setting); value != asked.end())
-        return parseIpv4(value->second).value_or(0);
-    return setting == Setting::Ip ? device.ip
-                                  : (setting == Setting::Mask ? device.mask : device.gateway);
-}
-
-std::string valueRefusal(Setting setting, const std::string& value)
-{
-    if (setting == Setting::HttpPort && value == "0")
+    if (setting == Setting::HttpPort && settings.httpPort == 0)
         return "is not a port number from 1 to 65535";
-    if (setting == Setting::Ip && !isUnicastHostAddress(parseIpv4(value).value_or(0)))
+    if (setting == Setting::Ip && settings.ip && !isUnicastHostAddress(*settings.ip))
         return "is not an address a device can hold";
     return {};
 }
 
-namespace {
-
-// A new value the syntax allows but a device must not be given.
-std::optional<std::string> unusableValue(const Device& device, const SettingValues& asked,
-                                         Setting setting)
+std::vector<std::string> settingRefusals(const Device& device, const DeviceSettings& asked)
 {
-    const std::string value = resultingValue(device, asked, setting);
-    if (const std::string refusal = valueRefusal(setting, value); !refusal.empty())
-        return value + " " + refusal;
-    if (setting != Setting::Ip)
-        return std::nullopt;
-    const Ipv4 ip = resultingAddress(device, asked, Setting::Ip);
-    if (isNetworkOrBroadcast(ip, resultingAddress(device, asked, Setting::Mask)))
-        return value + " is the network or broadcast address of its subnet";
-    return std::nullopt;
-}
-
-} // namespace
-
-std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked,
-                                        bool codePageGiven)
-{
+    const DeviceSettings result = resultingSettings(device, asked);
     std::vector<std::string> refusals;
-    // The kind rules are the native replies'; an ONVIF device has no kind.
-    const bool onvifOnly = !speaks(device, Protocols::Native);
-    if (onvifOnly && codePageGiven)
-        refusals.push_back("--code-page: an ONVIF device keeps its name in UTF-8");
-    const AddressMode mode = resultingMode(device, asked);
     for (const Setting setting : differingSettings(device, asked)) {
         const std::string key(settingKey(setting));
-        if (const auto problem = unusableValue(device, asked, setting)) {
-            refusals.push_back(key + ": " + *problem);
-            continue;
-        }
-        if (!onvifOnly && device.kind == DeviceKind::ReadOnly) {
-            refusals.push_back(key + ": a kind 3 device lets nothing be changed");
-            continue;
-        }
-        const bool pppoe = setting == Setting::PppoeAccount ||
-                           (setting == Setting::Mode && mode == AddressMode::Pppoe);
-        const bool addressField =
+        const bool address =
             setting == Setting::Ip || setting == Setting::Mask || setting == Setting::Gateway;
-        if (onvifOnly && pppoe)
-            refusals.push_back(key + ": ONVIF has no place for PPPoE");
-        else if (!onvifOnly && device.kind == DeviceKind::WithoutPppoe && pppoe)
-            refusals.push_back(key + ": a kind 1 device cannot use PPPoE");
-        else if (addressField && mode == AddressMode::Dhcp)
+        if (const std::string refusal = valueRefusal(asked, setting); !refusal.empty())
+            refusals.push_back(key + ": " + settingText(asked, setting) + " " + refusal);
+        else if (setting == Setting::Ip && isNetworkOrBroadcast(*result.ip, *result.mask))
+            refusals.push_back(key + ": " + ipv4Text(*result.ip) +
+                               " is the network or broadcast address of its subnet");
+        else if (address && result.mode == AddressMode::Dhcp)
             refusals.push_back(key + ": cannot be set while the mode is dhcp");
-        else if (setting == Setting::PppoeAccount && mode != AddressMode::Pppoe)
+        else if (setting == Setting::PppoeAccount && result.mode != AddressMode::Pppoe)
             refusals.push_back(key + ": can be set only in pppoe mode");
     }
     return refusals;

@@ -4,7 +4,7 @@
 #include "Result.h"
 
 #include <array>
-#include <map>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,42 +38,51 @@ std::string settingList(const std::vector<Setting>& settings);
 
 std::string_view modeName(AddressMode mode);
 
-// Asked values, each in the canonical text that a device's reply reads back
-// as: names and accounts as raw bytes, addresses dotted, the port in decimal,
-// the mode as "static", "dhcp" or "pppoe".
-using SettingValues = std::map<Setting, std::string>;
+// Settings for one device, each one given or not: one left out keeps what
+// the device has. Values are parsed once where they come in (options, plan
+// cells) and turned into text once where they go out (listings, reports).
+struct DeviceSettings
+{
+    std::optional<std::string> name; // bytes: UTF-8 as typed, or the device's own
+    std::optional<Ipv4> ip;
+    std::optional<Ipv4> mask;
+    std::optional<Ipv4> gateway;
+    std::optional<uint16_t> httpPort;
+    std::optional<AddressMode> mode;
+    std::optional<std::string> pppoeAccount; // bytes, as name
 
-// A setting's value as the device reports it, in the same canonical text.
-std::string currentValue(const Device& device, Setting setting);
+    bool has(Setting setting) const;
+    std::vector<Setting> given() const; // in the order of allSettings
+    bool operator==(const DeviceSettings&) const = default;
+};
 
-// Checks a value given for a setting and brings it into canonical text;
-// refused, with the reason (to follow the value), when it is not acceptable.
-Result<std::string> canonicalValue(Setting setting, std::string_view given);
+// Everything the device reports, each setting given.
+DeviceSettings currentSettings(const Device& device);
+
+// What the device will have: the asked values over its own.
+DeviceSettings resultingSettings(const Device& device, const DeviceSettings& asked);
+
+// One setting's value as text: names and accounts as their bytes, addresses
+// dotted, the port in decimal, the mode as "static", "dhcp" or "pppoe";
+// empty when not given.
+std::string settingText(const DeviceSettings& settings, Setting setting);
+
+// Parses a value given for a setting into settings; refused, with the reason
+// (to follow the value), when it is no such value. Texts must be non-empty
+// and hold no zero byte; how long they may be is the protocol's to say.
+Result<> parseSetting(DeviceSettings& into, Setting setting, std::string_view given);
+
+// Why no device may be given this setting's value, whatever it holds now (a
+// port of 0, an IP no host can hold), said to follow the value; empty when
+// it may. A listing may show such values: only a change to one is refused.
+std::string valueRefusal(const DeviceSettings& settings, Setting setting);
 
 // The asked settings whose value differs from what the device reports.
-std::vector<Setting> differingSettings(const Device& device, const SettingValues& asked);
+std::vector<Setting> differingSettings(const Device& device, const DeviceSettings& asked);
 
-// Why no device may be given this canonical value, whatever it holds now (a
-// port of 0, an IP that no device can hold), said to follow the value; empty
-// when it may.
-std::string valueRefusal(Setting setting, const std::string& value);
-
-// What may not change, one text per refused setting: a port of 0, an IP that
-// no device can hold or that is its subnet's network or broadcast address,
-// and what the device's kind and resulting mode forbid (kind 3: nothing;
-// kind 1: no PPPoE; addresses not in DHCP mode; the PPPoE account only in
-// PPPoE mode). Only values that differ from the device's count. A device
-// reached only over ONVIF has no kind and no PPPoE, and keeps its name in
-// UTF-8: a code page given for it (codePageGiven) is refused too.
-std::vector<std::string> refusedChanges(const Device& device, const SettingValues& asked,
-                                        bool codePageGiven = false);
-
-// The value a setting will have: the asked one, else the device's.
-std::string resultingValue(const Device& device, const SettingValues& asked, Setting setting);
-// The same for Ip, Mask and Gateway, as an address.
-Ipv4 resultingAddress(const Device& device, const SettingValues& asked, Setting setting);
-
-// The mode the device will be in once the asked values are applied.
-AddressMode resultingMode(const Device& device, const SettingValues& asked);
+// What no protocol lets change, one text per refused setting: a value no
+// device may have, an IP that is its subnet's network or broadcast address, addresses while the
+// mode will be dhcp, a PPPoE account outside pppoe mode. Only values that differ count.
+std::vector<std::string> settingRefusals(const Device& device, const DeviceSettings& asked);
 
 } // namespace tavolix

@@ -12,12 +12,7 @@ constexpr std::chrono::seconds roundLength{1};
 
 std::vector<Setting> VerificationTarget::unverified() const
 {
-    std::vector<Setting> missing;
-    for (const auto& [setting, value] : asked) {
-        if (!lastSeen || currentValue(*lastSeen, setting) != value)
-            missing.push_back(setting);
-    }
-    return missing;
+    return lastSeen ? differingSettings(*lastSeen, asked) : asked.given();
 }
 
 void verifyTogether(DeviceProtocol& protocol, std::vector<VerificationTarget>& targets,

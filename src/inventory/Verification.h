@@ -13,7 +13,7 @@ namespace tavolix {
 struct VerificationTarget
 {
     MacAddress mac{};
-    SettingValues asked;
+    DeviceSettings asked;
     std::optional<Device> lastSeen; // its latest reply, if any came
     bool verified = false;
 

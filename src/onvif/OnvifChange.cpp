@@ -45,23 +45,24 @@ ServiceAddress withPort(const ServiceAddress& service, uint16_t port)
     return moved;
 }
 
-Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const SettingValues& asked)
+Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const DeviceSettings& asked)
 {
     const Device now = deviceRow(device);
+    const DeviceSettings result = resultingSettings(now, asked);
+    const std::vector<Setting> differing = differingSettings(now, asked);
     const auto differs = [&](Setting setting) {
-        const auto value = asked.find(setting);
-        return value != asked.end() && value->second != currentValue(now, setting);
+        return std::find(differing.begin(), differing.end(), setting) != differing.end();
     };
     std::vector<ChangeCall> calls;
     if (differs(Setting::Gateway)) {
-        const Ipv4 gateway = resultingAddress(now, asked, Setting::Gateway);
+        const Ipv4 gateway = *result.gateway;
         calls.push_back({setNetworkDefaultGateway(gateway == 0 ? std::vector<Ipv4>{}
                                                                : std::vector<Ipv4>{gateway})});
     }
     if (differs(Setting::Name)) {
         if (!device.scopes)
             return refused("its scopes were not read");
-        calls.push_back({setScopes(scopesNamed(*device.scopes, asked.at(Setting::Name)))});
+        calls.push_back({setScopes(scopesNamed(*device.scopes, *result.name))});
     }
     if (differs(Setting::HttpPort)) {
         const bool hasHttp =
@@ -71,17 +72,14 @@ Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const Set
                                             });
         if (!hasHttp)
             return refused("it lists no HTTP port to change");
-        const auto port = static_cast<uint16_t>(std::stoul(asked.at(Setting::HttpPort)));
-        calls.push_back({protocolsCall(*device.protocols, port), port});
+        calls.push_back({protocolsCall(*device.protocols, *result.httpPort), *result.httpPort});
     }
     if (differs(Setting::Ip) || differs(Setting::Mask) || differs(Setting::Mode)) {
         const NetworkInterface* own = primaryInterface(device);
         if (own == nullptr)
             return refused("its network interface was not read");
-        const InterfaceChange change{
-            own->token, true, resultingMode(now, asked) == AddressMode::Dhcp,
-            resultingAddress(now, asked, Setting::Ip),
-            static_cast<unsigned>(std::popcount(resultingAddress(now, asked, Setting::Mask)))};
+        const InterfaceChange change{own->token, true, result.mode == AddressMode::Dhcp, *result.ip,
+                                     static_cast<unsigned>(std::popcount(*result.mask))};
         calls.push_back({setNetworkInterfaces(change)});
     }
     return calls;

@@ -19,12 +19,12 @@ struct ChangeCall
     uint16_t portAfter = 0;
 };
 
-// The calls that give a device the asked settings (canonical values), one for
+// The calls that give a device the asked settings, one for
 // each group of settings that differs from what its reads showed: gateway,
 // scopes (the name), protocols (the HTTP port), and the interface (address,
 // mask, DHCP) last, since it moves the device away from where the others go.
 // Refused, nothing to send, when the reads lack what a call must send back.
-Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const SettingValues& asked);
+Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const DeviceSettings& asked);
 
 // The configurable scopes with the name scope replaced by one naming `name`
 // (added when there was none); the fixed ones are not the caller's to send.

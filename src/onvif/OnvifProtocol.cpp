@@ -1,5 +1,6 @@
 #include "OnvifProtocol.h"
 
+#include "OnvifRules.h"
 #include "Probe.h"
 #include "Random.h"
 #include "Security.h"
@@ -229,9 +230,17 @@ std::vector<Device> OnvifProtocol::devices() const
     return found;
 }
 
-Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& asked,
+Result<DeviceSettings> OnvifProtocol::checkChange(const Device& device, const DeviceSettings& asked,
+                                                  const ChangeOptions& options) const
+{
+    return checkOnvifChange(device, asked, options);
+}
+
+Result<> OnvifProtocol::sendChange(const Device& device, const DeviceSettings& asked,
                                    const ChangeOptions& options)
 {
+    if (!options.login)
+        return refused("a change needs a login");
     const std::string mac = macToText(device.mac);
     const auto reading = m_readings.find(device.endpoint);
     if (reading == m_readings.end())
@@ -245,7 +254,7 @@ Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& as
     changing.mac = device.mac;
     changing.service = reading->second.device.service;
     changing.clockOffset = reading->second.device.clockOffset;
-    changing.login = options.login;
+    changing.login = *options.login;
     changing.reboot = options.reboot;
     changing.calls = std::move(*calls);
     sendChangeStep(m_changes.size() - 1);

@@ -75,9 +75,9 @@ void SearchDialog::showDeviceDetails(const DeviceRecord& record)
     setAllEnabled({ipAddressEdit, subnetMaskEdit, gatewayEdit, pppoeAccountEdit, pppoePasswordEdit},
                   false);
     nameEdit->setText(toQString(record.name));
-    ipAddressEdit->setText(toQString(record.ipAddress));
-    subnetMaskEdit->setText(toQString(record.subnetMask));
-    gatewayEdit->setText(toQString(record.gateway));
+    ipAddressEdit->setText(QString::fromStdString(tavolix::ipv4Text(record.ipAddress)));
+    subnetMaskEdit->setText(QString::fromStdString(tavolix::ipv4Text(record.subnetMask)));
+    gatewayEdit->setText(QString::fromStdString(tavolix::ipv4Text(record.gateway)));
     pppoeAccountEdit->setText(toQString(record.pppoeAccount));
     pppoePasswordEdit->setText(toQString(record.pppoePassword));
     httpPortEdit->setText(QString::number(record.httpPort));

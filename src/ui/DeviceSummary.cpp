@@ -35,7 +35,7 @@ std::string summaryText(const DeviceRecord& record)
 std::string devicePageAddress(const DeviceRecord& record)
 {
     std::string address = "http://";
-    address += fieldText(record.ipAddress);
+    address += ipv4Text(record.ipAddress);
     if (record.httpPort != 80) {
         address += ':';
         address += std::to_string(record.httpPort);

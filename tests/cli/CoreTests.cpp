@@ -1,13 +1,6 @@
-// tavolixctl's parts: texts escaped and quoted, plans read and checked, addresses, the request.
-#include "AddressPlanner.h"
-#include "ByteImage.h"
+// tavolixctl's parts: texts escaped and quoted, plans read.
 #include "Csv.h"
-#include "DeviceEncoding.h"
-#include "NativeProtocol.h"
-#include "NativeRequest.h"
 #include "PlanFile.h"
-#include "ReplyParser.h"
-#include "ReplyValues.h"
 #include "TextEscape.h"
 
 #include <clocale>
@@ -82,30 +75,6 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
     }
 }
 
-// A device's reply: kind 0 states none; mode bytes as the reply carries them.
-std::vector<uint8_t> reply(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
-                           std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF},
-                           std::string_view name = "CAM")
-{
-    return test::WireBytes()
-        .text("VXL83")
-        .record(0x10, 6, {0x02, 0x00, 0x5e, 0x10, 0x00, last})
-        .record(0x11, 4, ip)
-        .record(0x12, 4, {255, 255, 255, 0})
-        .record(0x13, 4, {10, 0, 0, 1})
-        .record(0x14, 2, {80, 0})
-        .record(0x1F, 4, mode)
-        .textRecord(0x20, 31, name)
-        .record(0x30, 2, {0, kind})
-        .data();
-}
-
-Device camera(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
-              std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF})
-{
-    return deviceFromReply(*decodeReplyValues(reply(last, ip, kind, mode)));
-}
-
 TEST(PlanFile, NamesEveryBadCellAtOnce)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -116,7 +85,6 @@ TEST(PlanFile, NamesEveryBadCellAtOnce)
         {"mac,mask\r\n02005e100001,255.0.255.0\r\n", "mask \"255.0.255.0\" is not a subnet mask"},
         {"mac,http_port\r\n02005e100001,70000\r\n", "http_port \"70000\" is not a port"},
         {"mac,mode\r\n02005e100001,auto\r\n", "mode \"auto\" is not static, dhcp or pppoe"},
-        {"mac,name\r\n02005e100001,12345678901234567890123456789012\r\n", "32 bytes long"},
         {"mac,name\r\n02005e100001,bad\\q\r\n", "backslash"},
         {"mac,name\r\n02005e100001,\"open\r\n", "not closed"},
     };
@@ -124,130 +92,12 @@ TEST(PlanFile, NamesEveryBadCellAtOnce)
         EXPECT_THAT(readPlan(csv).failure().message, HasSubstr(error)) << csv;
     const auto rows = readPlan("MAC-ignored,mac,ip,note\r\nx,02:00:5E:10:00:01,,hello\r\n");
     ASSERT_TRUE(rows && rows->size() == 1u);
-    EXPECT_TRUE(rows->front().asked.empty()) << "an empty cell keeps, other columns are ignored";
+    EXPECT_EQ(rows->front().asked, DeviceSettings{}) << "an empty cell keeps, others are ignored";
     // A listing's name cell, behind the formula guard and escaped, is the device's own bytes.
     const auto named = readPlan(
         "mac,name\r\n02005e100001,\"'=1+2,\"\"q\"\"\\x1b[2J\\xe9\\xe2\\x80\\xae\\\\-001\"\r\n");
     ASSERT_TRUE(named && named->size() == 1u);
-    EXPECT_EQ(named->front().asked.at(Setting::Name), "=1+2,\"q\"\x1b[2J\xe9\xe2\x80\xae\\-001");
-}
-
-TEST(PlanCheck, RefusesEachKindOfProblemAndWarnsOfAStrayGateway)
-{
-    const std::vector<Device> found = {
-        camera(1, {10, 0, 0, 11}),
-        camera(2, {10, 0, 0, 12}),
-        camera(3, {10, 0, 0, 13}, 3),
-        camera(4, {10, 0, 0, 14}, 0, {0xFF, 0xFF, 0x01, 0xFF}), // DHCP
-        camera(9, {10, 0, 0, 99}),                              // never in a plan here
-    };
-    const std::pair<const char*, const char*> cases[] = {
-        {"mac,ip\n02005e100001,10.0.0.21\n02005e100002,10.0.0.22\n", ""},
-        {"mac,ip\n02005e100007,10.0.0.21\n", "no such device"},
-        {"mac,ip\n02005e100001,10.0.0.21\n02005e100001,10.0.0.22\n", "rows 2 and 3 both name"},
-        {"mac,ip\n02005e100001,10.0.0.21\n02005e100002,10.0.0.21\n", "two devices would end"},
-        {"mac,ip\n02005e100001,10.0.0.12\n02005e100002,\n",
-         "two devices would end with IP 10.0.0.12"},
-        {"mac,ip\n02005e100001,10.0.0.99\n", "held by 02005e100009, which is not in the plan"},
-        {"mac,mode\n02005e100001,pppoe\n", "a kind 1 device cannot use PPPoE"},
-        {"mac,pppoe_account\n02005e100001,dsl\n", "a kind 1 device cannot use PPPoE"},
-        {"mac,pppoe_account\n02005e100004,dsl\n", "can be set only in pppoe mode"},
-        {"mac,mode,pppoe_account\n02005e100004,pppoe,dsl\n", ""},
-        {"mac,name\n02005e100003,New\n", "a kind 3 device lets nothing be changed"},
-        {"mac,ip\n02005e100004,10.0.0.24\n", "cannot be set while the mode is dhcp"},
-        {"mac,gateway\n02005e100004,10.0.0.254\n", "cannot be set while the mode is dhcp"},
-        {"mac,ip,mode\n02005e100004,10.0.0.24,static\n", ""},
-        {"mac,ip\n02005e100001,10.0.0.255\n", "network or broadcast"},
-        {"mac,ip\n02005e100001,224.0.0.1\n", "not an address a device can hold"},
-        {"mac,http_port\n02005e100001,0\n", "0 is not a port"},
-        {"mac,gateway\n02005e100001,10.9.9.1\n", ""}, // only warned of, below
-        // A kind 3 device listed unchanged, as a search listing lists it, is fine.
-        {"mac,name,ip,http_port\n02005e100003,CAM,10.0.0.13,80\n", ""},
-    };
-    for (const auto& [plan, error] : cases) {
-        const auto rows = readPlan(plan);
-        ASSERT_TRUE(rows) << plan;
-        using Errors = ::testing::Matcher<std::vector<std::string>>;
-        EXPECT_THAT(checkPlan(*rows, found).errors,
-                    *error ? Errors(Contains(HasSubstr(error))) : Errors(IsEmpty()))
-            << plan;
-    }
-    EXPECT_THAT(checkPlan(*readPlan("mac,gateway\n02005e100001,10.9.9.1\n"), found).warnings,
-                Contains(HasSubstr("gateway 10.9.9.1 lies outside 10.0.0.0")));
-}
-
-TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
-{
-    // Found out of order; .1 and .3 are taken, .0 is the network address.
-    const std::vector<Device> found = {
-        camera(3, {10, 0, 0, 3}), camera(1, {192, 168, 1, 108}),
-        camera(2, {10, 0, 0, 1}, 3), // kind 3: keeps its address, which stays taken
-    };
-    AddressPlanRequest request;
-    request.from = 0x0A000000; // 10.0.0.0
-    request.mask = 0xFFFFFF00;
-    const auto plan = planAddresses(found, request);
-    ASSERT_TRUE(plan);
-    std::vector<std::pair<int, Ipv4>> planned; // last MAC byte and address
-    for (const Device& device : plan->devices)
-        planned.emplace_back(device.mac.back(), device.ip);
-    EXPECT_EQ(planned, (std::vector<std::pair<int, Ipv4>>{{1, 0x0A000002}, {3, 0x0A000004}}));
-    EXPECT_EQ(plan->notes.size(), 1u) << "the kind 3 device is left out, with a note";
-
-    request.from = 0x0A0000FE; // 10.0.0.254, the last host address: one device too many
-    EXPECT_THAT(planAddresses(found, request).failure().message, HasSubstr("no free address"));
-}
-
-// The request to device 02005e100007 with login "admin:admin", up to offset 47.
-test::WireBytes requestPrefix()
-{
-    return test::WireBytes()
-        .text("VXL83")
-        .textRecord(0x32, 0x20, "YWRtaW46YWRtaW4=")                // 5-38  Credentials
-        .record(0x10, 0x06, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07}); // 39-46 Mac
-}
-
-// The row and the stored record come from one reply.
-TEST(NativeRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEncoding)
-{
-    const auto bytes = reply(7, {198, 18, 1, 7}, 1, {0xFF, 0xFF, 0xFF, 0xFF}, "cam\xe9ra");
-    const DeviceRecord stored = *decodeReply(bytes); // Latin-1 name: not UTF-8
-    const Device device = deviceFromReply(*decodeReplyValues(bytes));
-    const auto latin1 = LegacyCodePage::Windows1252;
-    const std::pair<SettingValues, test::WireBytes> cases[] = {
-        // The untouched Latin-1 name is not sent; NetworkMode always is.
-        {{{Setting::Ip, "198.18.1.70"}},
-         requestPrefix()
-             .record(0x11, 0x04, {198, 18, 1, 70})           // 47-52 IpAddress
-             .record(0x1F, 0x04, {0xFF, 0xFF, 0xFF, 0xFF})}, // 53-58 NetworkMode static
-        // The unchanged port value 80 is not compared as text.
-        {{{Setting::Name, "Lobby"}, {Setting::HttpPort, "8080"}, {Setting::Mode, "dhcp"}},
-         requestPrefix()
-             .textRecord(0x20, 0x1F, "Lobby")                // 47-79 Name
-             .bytes({0x14, 0x05, '8', '0', '8', '0', 0x00})  // 80-86 HttpPort
-             .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})}, // 87-92 NetworkMode DHCP
-        // A name typed in UTF-8 goes out in the device's own Latin-1.
-        {{{Setting::Name, "cam\xc3\xa9ra 2"}},
-         requestPrefix()
-             .textRecord(0x20, 0x1F, "cam\xe9ra 2")
-             .record(0x1F, 0x04, {0xFF, 0xFF, 0xFF, 0xFF})},
-    };
-    for (auto [values, expected] : cases) {
-        const auto asked = inDeviceEncoding(device, values, latin1);
-        ASSERT_TRUE(asked);
-        const auto request = composeRequest(stored, *asked, resultingMode(device, *asked),
-                                            {"admin", "admin"}, latin1);
-        ASSERT_TRUE(request);
-        EXPECT_EQ(std::vector<uint8_t>(request->begin(), request->end()),
-                  expected.padTo(256).data());
-    }
-    const auto refusal = [&](const std::string& name, LegacyCodePage page) {
-        return inDeviceEncoding(device, {{Setting::Name, name}}, page).failure().message;
-    };
-    EXPECT_THAT(refusal("\xe6\x91\x84", latin1), HasSubstr("cannot store"));
-    // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
-    EXPECT_THAT(refusal(std::string(29, 'a') + "\xc3\x9f", LegacyCodePage::Gb18030),
-                HasSubstr("does not fit"));
+    EXPECT_EQ(named->front().asked.name, "=1+2,\"q\"\x1b[2J\xe9\xe2\x80\xae\\-001");
 }
 
 } // namespace

@@ -33,7 +33,7 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
         {1, {"set", mac, "--mode", "pppoe"}, "mode: a kind 1 device cannot use PPPoE"},
         {1,
          {"set", mac, "--name", "x", "--password-file", longPassword},
-         "longer than 16 bytes, which a device of the native protocol cannot take; nothing"},
+         "native protocol cannot take\ntavolixctl: nothing was sent"},
         {1,
          {"apply", unknown},
          "row 3 (02005e100009): no such device answered the search\n"

@@ -87,8 +87,13 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
                 HasSubstr("ONVIFSIM-002 (" + service('1') + "): the device refused the login"));
     EXPECT_THAT(last.out + last.err, Not(HasSubstr("Wrong-Pw")));
 
-    // The listing applied as it stands changes nothing: only searches and reads go out.
+    // The listing applied as it stands changes nothing: only searches and reads go out. A
+    // camera's name longer than ours can hold is its own, not refused back.
+    startCameras({"--count", "2", "--gateway", "198.18.0.1", "--name-prefix",
+                  "Parking-Level-2-North-Entrance-Cam"});
+    ASSERT_FALSE(HasFatalFailure());
     last = ctl({"search", "--user", "admin", "--format", "csv"}, {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_THAT(last.out, HasSubstr("Parking-Level-2-North-Entrance-Cam-002"));
     last = ctl({"apply", writeFile("site.csv", last.out), "--user", "admin"},
                {"TAVOLIX_PASSWORD=admin"});
     EXPECT_EQ(last.exitCode, 0) << last.err;
@@ -132,7 +137,10 @@ TEST_F(OnvifCtlTest, SetChangesACameraCallByCallRefusesWhatOnvifLacksAndVerifies
     // Refused after the search, nothing sent: exit 2; a refused login finds no MAC: exit 1.
     const std::tuple<std::vector<std::string>, std::string, int, std::string> refusals[] = {
         {{"--mode", "pppoe"}, "admin", 2, "mode: ONVIF has no place for PPPoE"},
-        {{"--name", "X", "--code-page", "gb18030"}, "admin", 2, "--code-page: an ONVIF device"},
+        {{"--name", "X", "--code-page", "gb18030"},
+         "admin",
+         2,
+         "a code page was given, but an ONVIF device"},
         {{"--name", "X"}, "Wrong-Pw", 1, "device 02005e200002 did not answer the search"},
     };
     for (auto [arguments, password, code, complaint] : refusals) {

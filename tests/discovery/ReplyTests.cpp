@@ -45,9 +45,9 @@ TEST(ReplyParser, ReadsEveryRecordOfAFullReply)
     EXPECT_EQ(fieldText(device->version), "1.2.3-build-0042"); // 16 bytes, no terminator
     EXPECT_EQ(fieldText(device->name), "cam-one");
     EXPECT_EQ(device->mac, (std::array<uint8_t, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
-    EXPECT_EQ(fieldText(device->ipAddress), "192.168.1.10");
-    EXPECT_EQ(fieldText(device->subnetMask), "255.255.255.0");
-    EXPECT_EQ(fieldText(device->gateway), "192.168.1.1");
+    EXPECT_EQ(ipv4Text(device->ipAddress), "192.168.1.10");
+    EXPECT_EQ(ipv4Text(device->subnetMask), "255.255.255.0");
+    EXPECT_EQ(ipv4Text(device->gateway), "192.168.1.1");
     EXPECT_EQ(device->httpPort, 8080);
     EXPECT_EQ(device->networkMode, (std::array<uint8_t, 4>{0xFF, 0xFF, 0x01, 0xFF}));
     EXPECT_EQ(device->kind, DeviceKind::WithoutPppoe);
@@ -110,7 +110,7 @@ TEST(ReplyParser, FieldRules)
         EXPECT_EQ(static_cast<int>(device->kind), row.kind) << row.what;
         EXPECT_EQ(device->httpPort, row.port) << row.what;
         EXPECT_EQ(std::string(fieldText(device->name)), row.name) << row.what;
-        EXPECT_EQ(std::string(fieldText(device->ipAddress)), row.address) << row.what;
+        EXPECT_EQ(std::string(ipv4Text(device->ipAddress)), row.address) << row.what;
     }
 }
 

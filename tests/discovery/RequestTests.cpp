@@ -1,4 +1,5 @@
 #include "ByteImage.h"
+#include "ConfigurationFields.h"
 #include "ConfigurationRequest.h"
 #include "ConfigurationStep.h"
 #include "Datagram.h"
@@ -58,7 +59,7 @@ ConfigurationInput cameraInput()
     ConfigurationInput input;
     input.device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     setFieldText(input.device.name, "cam\xE9ra"); // Latin-1: read as "caméra"
-    setFieldText(input.device.ipAddress, "192.168.1.10");
+    input.device.ipAddress = 0xC0A8010A;          // 192.168.1.10
     input.device.httpPort = 80;
     input.login = ConfigurationLogin{"admin", "admin"};
     input.asked.dhcp = true;
@@ -69,10 +70,31 @@ using Composed = std::variant<std::vector<uint8_t>, std::string>; // the bytes o
 
 Composed compose(const ConfigurationInput& input)
 {
-    const ComposedConfiguration composed = composeConfigurationRequest(input);
-    if (const auto* refusal = std::get_if<ConfigurationRefusal>(&composed))
-        return refusal->reason;
-    return bytesOf(std::get<RequestBuffer>(composed));
+    const auto composed = composeConfigurationRequest(input);
+    if (!composed)
+        return composed.failure().message;
+    return bytesOf(*composed);
+}
+
+// The camera's fields as the window shows them, one of them typed over, through the
+// window's edge and the composer.
+Composed composeTyped(std::string ConfigurationFields::*field, const char* text)
+{
+    ConfigurationInput input = cameraInput();
+    ConfigurationFields fields;
+    fields.name = "caméra";
+    fields.ipAddress = "192.168.1.10";
+    fields.httpPort = "80";
+    fields.dhcp = true;
+    if (field == nullptr)
+        fields.mac = text;
+    else
+        fields.*field = text;
+    const auto asked = askedSettingsFrom(fields, input.device);
+    if (!asked)
+        return asked.failure().message;
+    input.asked = *asked;
+    return compose(input);
 }
 
 // The camera's request as far as its MAC: "admin:admin", then the target.
@@ -114,12 +136,13 @@ TEST(ConfigurationRequest, NothingAskedSendsOnlyLoginTargetAndMode)
 // target; one that does not is refused with its reason, and nothing is sent.
 TEST(ConfigurationRequest, OneAskedSettingDecidesWhatIsSentOrRefused)
 {
-    constexpr auto HttpPort = &AskedSettings::httpPort, Mac = &AskedSettings::mac,
-                   Name = &AskedSettings::name, IpAddress = &AskedSettings::ipAddress,
-                   SubnetMask = &AskedSettings::subnetMask, Gateway = &AskedSettings::gateway;
+    using F = ConfigurationFields;
+    constexpr auto HttpPort = &F::httpPort, Name = &F::name, IpAddress = &F::ipAddress,
+                   SubnetMask = &F::subnetMask, Gateway = &F::gateway;
+    constexpr std::string F::*Mac = nullptr; // the MAC field, shown
     const struct
     {
-        std::optional<std::string> AskedSettings::*setting;
+        std::string F::*setting;
         const char* text;
         std::vector<uint8_t> sent; // between the target's Mac record and the mode, at 47
         std::string refusal = "";
@@ -150,13 +173,12 @@ TEST(ConfigurationRequest, OneAskedSettingDecidesWhatIsSentOrRefused)
         {HttpPort, "", {}, "Invalid HTTP port !!"},
     };
     for (const auto& row : rows) {
-        ConfigurationInput input = cameraInput();
-        input.asked.*row.setting = row.text;
         std::vector<uint8_t> sent = loginAndTarget().data(); // the row's records, DHCP, zeros
         sent.insert(sent.end(), row.sent.begin(), row.sent.end());
         sent.insert(sent.end(), {0x1F, 0x04, 0xFF, 0xFF, 0x01, 0xFF});
         sent.resize(256);
-        EXPECT_EQ(compose(input), row.refusal.empty() ? Composed(sent) : Composed(row.refusal))
+        EXPECT_EQ(composeTyped(row.setting, row.text),
+                  row.refusal.empty() ? Composed(sent) : Composed(row.refusal))
             << row.text;
     }
     // The edits wait for the login.

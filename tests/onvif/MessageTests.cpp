@@ -123,9 +123,11 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
     device.scopes = {{{true, "onvif://www.onvif.org/type/video_encoder"},
                       {false, "onvif://www.onvif.org/name/Old"},
                       {false, "onvif://www.onvif.org/location/lab"}}};
-    const auto calls = changeCalls(
-        device,
-        {{Setting::Name, "Hall 2/B"}, {Setting::Mask, "255.255.0.0"}, {Setting::HttpPort, "8080"}});
+    DeviceSettings asked;
+    asked.name = "Hall 2/B";
+    asked.mask = 0xFFFF0000;
+    asked.httpPort = 8080;
+    const auto calls = changeCalls(device, asked);
     ASSERT_TRUE(calls && calls->size() == 3);
     EXPECT_EQ(bodyOf((*calls)[0].call),
               "<tds:SetScopes><tds:Scopes>onvif://www.onvif.org/name/Hall%202%2FB</tds:Scopes>"
@@ -140,8 +142,9 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
         bodyOf((*calls)[2].call).find("<tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
         std::string::npos);
     device.protocols = {{{"RTSP", true, {554}}}};
-    EXPECT_EQ(changeCalls(device, {{Setting::HttpPort, "81"}}).failure().message,
-              "it lists no HTTP port to change");
+    DeviceSettings port;
+    port.httpPort = 81;
+    EXPECT_EQ(changeCalls(device, port).failure().message, "it lists no HTTP port to change");
 }
 
 } // namespace
