@@ -46,6 +46,11 @@ EXAMPLES = r"""
     password: "{{ camera_password }}"
   register: found
 
+- name: Every segment host's devices in one list, merged by MAC address
+  ansible.builtin.set_fact:
+    site: "{{ hostvars | tavolix.site.site_inventory(groups['segments'], 'found') }}"
+  run_once: true
+
 - name: Only the native protocol, on one interface
   tavolix.site.devices_info:
     interfaces: [eth1]
