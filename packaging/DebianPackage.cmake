@@ -89,7 +89,7 @@ set(CPACK_DEBIAN_ANSIBLE_DESCRIPTION
 The Ansible collection tavolix.site finds network appliances such as IP\n\
 cameras and video recorders on every segment of a site and changes their\n\
 network settings. Its modules run tavolixctl (package tavolix-cli) on one\n\
-managed host per segment: devices_info gathers the devices as facts, device\n\
+managed host per segment: devices_info lists the devices, device\n\
 sets one device's settings and plan applies a CSV plan, with check mode,\n\
 diff and verification. Install it on the Ansible controller.")
 

@@ -2,8 +2,10 @@
 
 #include "Commands.h"
 #include "ExitCode.h"
+#include "JsonSchema.h"
 
 #include <CLI/CLI.hpp>
+#include <string>
 
 namespace tavolix::cli {
 namespace {
@@ -34,7 +36,9 @@ int runCommandLine(int argc, char** argv)
                      "segment, and change their network settings with verification."};
     // Sub-commands take the footer over when they are added.
     program.footer(exitCodeHelp);
-    program.set_version_flag("--version", "tavolixctl " TAVOLIX_VERSION);
+    // The second line lets a script check that it reads the JSON it was written for.
+    program.set_version_flag("--version", "tavolixctl " TAVOLIX_VERSION "\njson-schema " +
+                                              std::to_string(jsonSchema));
     program.require_subcommand(1, 1);
     int exitCode = ExitSuccess;
     setupSearch(program, exitCode);

@@ -4,7 +4,7 @@
 The modules run with tavolixctl replaced by a scripted stand-in, which plays
 back outcomes that the site test (site_e2e.py, with the real tavolixctl) does
 not stage: a device not verified or needing a reboot, a failed call, a
-system error.
+system error, a tavolixctl of another JSON schema.
 usage: module_tests.py COLLECTION_DIR
 """
 
@@ -31,13 +31,14 @@ ROOT = Path(tempfile.mkdtemp(prefix="tavolix-ansible-"))  # holds ansible_collec
 sys.path.insert(0, str(ROOT))
 PACKAGE = "ansible_collections.tavolix.site.plugins."
 site = importlib.import_module(PACKAGE + "filter.site")
-plan_text = importlib.import_module(PACKAGE + "module_utils.tavolixctl").plan_text
 
 PASSWORD = "Pw-unit-4d1c"
-# Records its arguments, the environment's password and its standard input,
-# then plays back STANDIN_STATUS, STANDIN_OUT and STANDIN_ERR.
+# Answers --version with STANDIN_VERSION; else records its arguments, the environment's password
+# and its standard input, then plays back STANDIN_STATUS, STANDIN_OUT and STANDIN_ERR.
 STANDIN = """#!/usr/bin/env python3
 import json, os, sys
+if sys.argv[1:] == ["--version"]:
+    sys.exit(print(os.environ.get("STANDIN_VERSION", "tavolixctl 0.1\\njson-schema 1")))
 with open(os.environ["STANDIN_LOG"], "a") as log:
     json.dump(dict(argv=sys.argv[1:], stdin=sys.stdin.read(), env=os.environ.get("TAVOLIX_PASSWORD")), log)
 sys.stdout.write(os.environ["STANDIN_OUT"])
@@ -47,25 +48,21 @@ sys.exit(int(os.environ["STANDIN_STATUS"]))
 
 
 class Filters(unittest.TestCase):
-    def test_site_inventory_merges_by_mac_and_the_csv_guards_its_cells(self):
-        hostvars = {"seg1": {"tavolix_devices": [{"mac": "02005e100001"}, {"mac": None}]},
-                    "seg2": {"tavolix_devices": [{"mac": "02005e100001"}, {"mac": "02005e200001"}]},
-                    "seg3": {}}  # gathered nothing: unreachable, or not run
-        rows = site.site_inventory(hostvars, ["seg1", "seg2", "seg3"])
+    def test_site_inventory_merges_by_mac_and_the_csv_is_tavolixctls(self):
+        found = lambda *macs: {"found": {"devices": [{"mac": mac} for mac in macs]}}  # noqa: E731
+        hostvars = {"seg1": found("02005e100001", None), "seg2": found("02005e100001", "02005e200001"),
+                    "seg3": {"found": {"failed": True}}, "seg4": {}}  # failed, not reached
+        rows = site.site_inventory(hostvars, list(hostvars), "found")
         self.assertEqual([(row["mac"], row["host"]) for row in rows],
                          [("02005e100001", "seg1,seg2"), (None, "seg1"), ("02005e200001", "seg2")])
-        self.assertNotIn("host", hostvars["seg1"]["tavolix_devices"][0], "facts are not changed")
+        self.assertNotIn("host", hostvars["seg1"]["found"]["devices"][0], "results are not changed")
         with self.assertRaises(AnsibleFilterError):
-            site.site_inventory({"seg1": {"tavolix_devices": "none"}}, ["seg1"])
-
-        rows = [dict(mac="001122334401", name="=cmd", kind=1, on_link=True, model="1e5", host="a,b"),
-                dict(mac="02005e100001", name="'q \"x\"", kind=None, on_link=False, model="inf", host="s")]
-        self.assertEqual(site.site_csv(rows), "mac,name,kind,on_link,model,host\r\n"
-                         "'001122334401,'=cmd,1,true,'1e5,\"a,b\"\r\n"  # a MAC too large for a
-                         "02005e100001,\"''q \"\"x\"\"\",,false,inf,s\r\n")  # number stays bare
-        # The modules' own plans quote every text once, for the plan reader to take away.
-        self.assertEqual(plan_text([dict(mac="02:00:5e:10:00:01", name="'x,y", http_port=8080)]),
-                         "mac,name,http_port\n02:00:5e:10:00:01,\"''x,y\",8080\n")
+            site.site_inventory({"seg1": {"found": {"devices": "none"}}}, ["seg1"], "found")
+        # The site test compares real listings with tavolixctl's; here the guard's edges.
+        rows = [dict(mac="001122334401", name="1e5", kind=None, host="a,b"),
+                dict(mac="02005e100001", name="'q\"", kind=1, host="1e-400")]  # a number too large or
+        self.assertEqual(site.site_csv(rows), "mac,name,kind,host\r\n'001122334401,\"'1e5\",,\"a,b\"\r\n"
+                         "02005e100001,\"''q\"\"\",1,1e-400\r\n")  # too small for a spreadsheet stays text
 
 
 LOGIN = dict(user="admin", password=PASSWORD)
@@ -77,14 +74,17 @@ def report(result, **more):
     return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, **more)])
 
 
-# A row: module, its arguments, tavolixctl's (status, stdout, stderr), what the
-# result holds (msg: a part of it), arguments tavolixctl is given (None: not run).
+# A row: module, its arguments, tavolixctl's (status, stdout, stderr[, --version]),
+# what the result holds (msg: a part of it), arguments tavolixctl is given (None: not run).
 OUTCOMES = [
     ("devices_info", dict(LOGIN, interfaces=["eth1"], protocol="onvif"), (1, "[]", "none answered\n"),
      dict(devices=[], changed=False), ["--interface", "eth1", "--protocol", "onvif", "--password-file", "-"]),
     ("devices_info", {}, (1, '[{"mac": null}]', "10.0.0.7: refused\n"),
-     dict(devices=[{"mac": None}], warnings=["10.0.0.7: refused"]), ["--timeout", "1500"]),
+     dict(devices=[{"mac": None}], warnings=["10.0.0.7: refused"], ansible_facts=None), ["--timeout", "1500"]),
     ("devices_info", {}, (3, "", "UDP port 3566 is in use\n"), dict(failed=True, msg="in use"), []),
+    ("devices_info", {}, (0, "[]", "", "tavolixctl 0.9\njson-schema 2\n"), dict(failed=True, msg=(
+        "tavolixctl 0.9 at %s/bin/tavolixctl speaks JSON schema 2; this collection needs 1" % ROOT)), None),
+    ("device", DEVICE, (0, "[]", "", "tavolixctl 0.0.9\n"), dict(failed=True, msg="speaks no JSON schema"), None),
     ("device", DEVICE, (1, report("not verified", unverified=["ip"]), ""),
      dict(failed=True, changed=True, msg="02005e100001: not verified: ip", unverified=["ip"]), ["15000"]),
     ("device", dict(DEVICE, reboot=True, timeout=60000), (1, report("needs reboot"), ""),
@@ -102,7 +102,7 @@ class Modules(unittest.TestCase):
         (ROOT / "bin" / "tavolixctl").write_text(STANDIN)
         (ROOT / "bin" / "tavolixctl").chmod(0o755)
         log = ROOT / "calls"
-        for module, args, (status, out, err), expected, arguments in OUTCOMES:
+        for module, args, (status, out, err, *version), expected, arguments in OUTCOMES:
             with self.subTest(module=module, expected=expected):
                 done = subprocess.run(
                     [sys.executable, str(COLLECTION / "plugins" / "modules" / (module + ".py"))],
@@ -110,7 +110,8 @@ class Modules(unittest.TestCase):
                     capture_output=True, text=True, check=False,
                     env=dict(os.environ, PATH="%s/bin:%s" % (ROOT, os.environ["PATH"]),
                              PYTHONPATH=str(ROOT), PYTHONDONTWRITEBYTECODE="1", STANDIN_LOG=str(log),
-                             STANDIN_STATUS=str(status), STANDIN_OUT=out, STANDIN_ERR=err))
+                             STANDIN_STATUS=str(status), STANDIN_OUT=out, STANDIN_ERR=err,
+                             **dict(zip(["STANDIN_VERSION"], version))))
                 result = json.loads(done.stdout)
                 for key, value in expected.items():
                     if key == "msg":

@@ -12,14 +12,20 @@ from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
 
-import csv
-import io
 import json
+import re
 
-# tavolixctl's exit statuses.
+# What the modules read from tavolixctl follows its JSON schema 1, which
+# `tavolixctl --version` names; a tavolixctl of another schema is refused.
+JSON_SCHEMA = 1
+# Its exit statuses.
 EXIT_SUCCESS = 0
 EXIT_INCOMPLETE = 1  # nothing found, not verified, failed, or a device unread
-EXIT_REFUSED = 2  # a refused value or plan: nothing was sent
+# apply's results for a device: sent settings, and of those not as planned.
+SENT_RESULTS = frozenset(["verified", "not verified", "needs reboot", "failed"])
+TROUBLE_RESULTS = frozenset(["not verified", "needs reboot", "failed"])
+NEEDS_REBOOT = "needs reboot"
+SKIPPED = "skipped"  # the device did not answer on this host
 
 SEARCH_ARGUMENTS = dict(
     interfaces=dict(type="list", elements="str", default=[]),
@@ -34,9 +40,6 @@ CHANGE_ARGUMENTS = dict(
     timeout=dict(type="int", default=15000),
 )
 
-# What apply reports for a device it sent settings to.
-SENT_RESULTS = frozenset(["verified", "not verified", "needs reboot", "failed"])
-
 
 class Tavolixctl(object):
     """tavolixctl on the host, with the module's search options and login."""
@@ -44,6 +47,21 @@ class Tavolixctl(object):
     def __init__(self, module):
         self.module = module
         self.binary = module.get_bin_path("tavolixctl", required=True)
+        self.check_schema()
+
+    def check_schema(self):
+        """Fails the module unless tavolixctl speaks the JSON schema the
+        collection reads: another would be misread, not refused."""
+        status, out, err = self.module.run_command([self.binary, "--version"])
+        if status != EXIT_SUCCESS:
+            self.fail(status, "%s --version failed: %s" % (self.binary, err.strip()))
+        schema = re.search(r"^json-schema (\d+)$", out, re.M)
+        if schema is None or int(schema.group(1)) != JSON_SCHEMA:
+            version = (out.splitlines() or ["tavolixctl"])[0]
+            spoken = "JSON schema " + schema.group(1) if schema else "no JSON schema"
+            self.module.fail_json(
+                msg="%s at %s speaks %s; this collection needs %d" % (version, self.binary, spoken, JSON_SCHEMA)
+            )
 
     def run(self, command, arguments):
         """Runs a command; returns (status, stdout, stderr)."""
@@ -90,32 +108,6 @@ def parse_json_list(text):
     return value if isinstance(value, list) else None
 
 
-def plan_text(rows):
-    """A plan with the given rows (dicts of setting key to value) as CSV.
-
-    Every text cell starts with a quote, which the plan reader takes away:
-    a name that itself starts with one, or that a reader would take for a
-    number, stays as it is.
-    """
-    keys = []
-    for row in rows:
-        keys += [key for key in row if key not in keys]
-    out = io.StringIO()
-    writer = csv.writer(out, lineterminator="\n")
-    writer.writerow(keys)
-    for row in rows:
-        writer.writerow([plan_cell(key, row.get(key)) for key in keys])
-    return out.getvalue()
-
-
-def plan_cell(key, value):
-    if value is None:
-        return ""
-    if key in ("name", "pppoe_account"):
-        return "'" + value
-    return str(value)
-
-
 def finish(module, status, err, entries, **result):
     """Ends the module with apply's report on the entries: changed only when
     a device was sent something (in check mode: would be), a failure naming
@@ -126,7 +118,7 @@ def finish(module, status, err, entries, **result):
         changed = any(entry["result"] in SENT_RESULTS for entry in entries)
     result.update(changed=changed, diff=diff_of(entries))
     trouble = trouble_of(entries)
-    if status != 0 or trouble:
+    if status != EXIT_SUCCESS or trouble:
         module.fail_json(msg="; ".join(trouble + [err.strip()]).strip("; "), rc=status, **result)
     module.exit_json(**result)
 
@@ -155,9 +147,9 @@ def trouble_of(entries):
     lines = []
     for entry in entries:
         result = entry.get("result")
-        if result in ("not verified", "needs reboot", "failed"):
+        if result in TROUBLE_RESULTS:
             detail = entry.get("error") or ", ".join(entry.get("unverified") or [])
-            if result == "needs reboot":
+            if result == NEEDS_REBOOT:
                 detail = "in effect only after a reboot (reboot: true reboots it)"
             lines.append("%s: %s%s" % (entry["mac"], result, ": " + detail if detail else ""))
     return lines

@@ -23,10 +23,6 @@ description:
     shown (C(tavolixctl apply --dry-run)); nothing but the search is sent.
   - With C(--diff) the changed settings are shown before and after.
 author: Tavolix developers (@tavolix)
-requirements:
-  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
-  - the managed host on the devices' segment, with UDP ports 3566 and 3567
-    free and let in by its firewall (C(tavolixctl doctor) checks both)
 options:
   mac:
     description:
@@ -60,43 +56,9 @@ options:
   pppoe_account:
     description: Its PPPoE account; ONVIF devices have none.
     type: str
-  user:
-    description:
-      - The devices' login. Needed to change a device, and to find an ONVIF
-        device, whose MAC address is read through the login.
-    type: str
-  password:
-    description:
-      - The login's password. It reaches C(tavolixctl) on its standard input,
-        never on a command line, and is never logged.
-    type: str
-  reboot:
-    description:
-      - Reboot an ONVIF device that takes its new address only after a
-        reboot. Without it such a device keeps working with its old address
-        and the task fails, saying it needs a reboot.
-    type: bool
-    default: false
-  interfaces:
-    description:
-      - Search only on these network interfaces of the host.
-    type: list
-    elements: str
-    default: []
-  protocol:
-    description:
-      - Search, and change the device, in both protocols, or only in the
-        devices' own (C(native)) or in ONVIF.
-    type: str
-    choices: [all, native, onvif]
-    default: all
-  timeout:
-    description:
-      - How long to wait for the device to report its new settings, in
-        milliseconds. Give an ONVIF device that is rebooted long enough to
-        start again.
-    type: int
-    default: 15000
+extends_documentation_fragment:
+  - tavolix.site.tavolixctl
+  - tavolix.site.tavolixctl.changes
 notes:
   - Supports check mode and diff mode.
   - A value the device may not take (such as PPPoE on a device without it, or
@@ -163,11 +125,11 @@ unverified:
 import os
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.tavolix.site.plugins.module_utils.csv_listing import csv_listing
 from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
     CHANGE_ARGUMENTS,
     Tavolixctl,
     finish,
-    plan_text,
 )
 
 SETTINGS = ("name", "ip", "mask", "gateway", "http_port", "mode", "pppoe_account")
@@ -197,13 +159,13 @@ def main():
         module.fail_json(msg="user and password are needed to change a device")
     row = dict(mac=params["mac"])
     row.update((key, params[key]) for key in SETTINGS if params[key] is not None)
+    ctl = Tavolixctl(module)
     plan = os.path.join(module.tmpdir, "device-plan.csv")
     with open(plan, "w") as file:
-        file.write(plan_text([row]))
+        file.write(csv_listing([row]))
 
     # apply checks the row against a search (an absent device, a value the
     # device may not take) and sends only what differs.
-    ctl = Tavolixctl(module)
     status, report, err = ctl.apply(plan, dry_run=module.check_mode)
     if not report:
         ctl.fail(status, err, changed=False)

@@ -18,45 +18,18 @@ description:
   - A search reaches only the host's own segments, since neither the
     broadcast nor the ONVIF probe crosses a router. Run it on one host per
     segment and gather the results on the controller with the
-    C(tavolix.site.site_inventory) filter.
-  - The devices are also set as the fact C(tavolix_devices).
+    C(tavolix.site.site_inventory) filter from each host's registered
+    result.
   - Nothing is changed on any device; the module runs in check mode as well.
 author: Tavolix developers (@tavolix)
-requirements:
-  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
-  - the managed host on the devices' segment, with UDP ports 3566 and 3567
-    free and let in by its firewall (C(tavolixctl doctor) checks both)
 options:
-  interfaces:
-    description:
-      - Search only on these network interfaces of the host.
-      - By default every IPv4 interface that is up and can broadcast.
-    type: list
-    elements: str
-    default: []
-  protocol:
-    description:
-      - Search in both protocols, or only in the devices' own (C(native)) or
-        in ONVIF.
-    type: str
-    choices: [all, native, onvif]
-    default: all
-  user:
-    description:
-      - The devices' login. With it, ONVIF devices are read through their
-        device service, so their MAC address, mask, gateway and mode are
-        known; without it they are listed by address, name and service only.
-    type: str
-  password:
-    description:
-      - The login's password. It reaches C(tavolixctl) on its standard input,
-        never on a command line, and is never logged.
-    type: str
   timeout:
     description:
       - How long to listen for answers, in milliseconds.
     type: int
     default: 1500
+extends_documentation_fragment:
+  - tavolix.site.tavolixctl
 notes:
   - Supports check mode; the search is the same in both modes.
   - A device whose ONVIF service refused the login or did not answer every
@@ -72,6 +45,11 @@ EXAMPLES = r"""
     user: admin
     password: "{{ camera_password }}"
   register: found
+
+- name: Every segment host's devices in one list, merged by MAC address
+  ansible.builtin.set_fact:
+    site: "{{ hostvars | tavolix.site.site_inventory(groups['segments'], 'found') }}"
+  run_once: true
 
 - name: Only the native protocol, on one interface
   tavolix.site.devices_info:
@@ -108,20 +86,12 @@ devices:
       model: C100
       serial: "0001"
       service_url: http://10.20.0.11/onvif/device_service
-ansible_facts:
-  description: The same list as the fact C(tavolix_devices).
-  returned: always
-  type: dict
-  contains:
-    tavolix_devices:
-      description: The devices that answered.
-      type: list
-      elements: dict
 """
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
     EXIT_INCOMPLETE,
+    EXIT_SUCCESS,
     SEARCH_ARGUMENTS,
     Tavolixctl,
     parse_json_list,
@@ -140,13 +110,13 @@ def main():
     ctl = Tavolixctl(module)
     status, out, err = ctl.run("search", ["--format", "json", "--timeout", str(module.params["timeout"])])
     devices = parse_json_list(out)
-    if devices is None or status not in (0, EXIT_INCOMPLETE):
+    if devices is None or status not in (EXIT_SUCCESS, EXIT_INCOMPLETE):
         ctl.fail(status, err)
     # Status 1 with devices listed: some could not be read in full; they
     # are listed with what is known, and stderr says which and why.
     for line in err.splitlines() if status == EXIT_INCOMPLETE and devices else []:
         module.warn(line)
-    module.exit_json(changed=False, devices=devices, ansible_facts=dict(tavolix_devices=devices))
+    module.exit_json(changed=False, devices=devices)
 
 
 if __name__ == "__main__":

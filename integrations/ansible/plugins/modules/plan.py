@@ -31,10 +31,6 @@ description:
   - In check mode the plan is checked and the changes shown
     (C(tavolixctl apply --dry-run)); nothing but the search is sent.
 author: Tavolix developers (@tavolix)
-requirements:
-  - C(tavolixctl) (package C(tavolix-cli)) on the managed host's C(PATH)
-  - the managed host on the devices' segment, with UDP ports 3566 and 3567
-    free and let in by its firewall (C(tavolixctl doctor) checks both)
 options:
   src:
     description:
@@ -42,42 +38,9 @@ options:
         up as the C(copy) module does, in the role's or playbook's C(files).
     type: path
     required: true
-  user:
-    description:
-      - The devices' login. Needed to change devices, and to find ONVIF
-        devices, whose MAC addresses are read through the login.
-    type: str
-  password:
-    description:
-      - The login's password. It reaches C(tavolixctl) on its standard input,
-        never on a command line, and is never logged.
-    type: str
-  reboot:
-    description:
-      - Reboot the ONVIF devices that take their new address only after a
-        reboot; without it they are reported as needing one, and the task
-        fails.
-    type: bool
-    default: false
-  interfaces:
-    description:
-      - Search only on these network interfaces of the host.
-    type: list
-    elements: str
-    default: []
-  protocol:
-    description:
-      - Search, and change devices, in both protocols, or only in the
-        devices' own (C(native)) or in ONVIF.
-    type: str
-    choices: [all, native, onvif]
-    default: all
-  timeout:
-    description:
-      - How long to wait for the devices to report their new settings, in
-        milliseconds.
-    type: int
-    default: 15000
+extends_documentation_fragment:
+  - tavolix.site.tavolixctl
+  - tavolix.site.tavolixctl.changes
 notes:
   - Supports check mode and diff mode.
   - When an ONVIF device on the host's segment refuses the login, nothing is
@@ -156,6 +119,7 @@ unseen:
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
     CHANGE_ARGUMENTS,
+    SKIPPED,
     Tavolixctl,
     finish,
 )
@@ -177,7 +141,7 @@ def main():
     status, report, err = ctl.apply(module.params["src"], dry_run=module.check_mode, skip_missing=True)
     if report is None:
         ctl.fail(status, err, changed=False)
-    unseen = [entry["mac"] for entry in report if entry["result"] == "skipped"]
+    unseen = [entry["mac"] for entry in report if entry["result"] == SKIPPED]
     finish(module, status, err, report, devices=report, unseen=unseen)
 
 
