@@ -310,12 +310,12 @@ bool ipv4Family(const json& object)
 
 } // namespace
 
-std::variant<std::vector<FilterTable>, std::string> readNftRuleset(const std::string& output)
+Result<std::vector<FilterTable>> readNftRuleset(const std::string& output)
 {
     const json document = json::parse(output, nullptr, false);
     const json& items = member(document, "nftables");
     if (!items.is_array())
-        return std::string("nft printed no ruleset that could be read");
+        return incomplete("nft printed no ruleset that could be read");
 
     std::map<std::string, FilterTable> tables;
     for (const json& item : items) {

@@ -47,12 +47,11 @@ RuleSource readRules()
 {
     RuleSource source;
     if (const auto json = outputOf("nft", {"-j", "list", "ruleset"}, source)) {
-        auto tables = readNftRuleset(*json);
-        if (auto* read = std::get_if<std::vector<FilterTable>>(&tables)) {
-            source.tables.insert(source.tables.end(), read->begin(), read->end());
+        if (const auto tables = readNftRuleset(*json)) {
+            source.tables.insert(source.tables.end(), tables->begin(), tables->end());
             source.read.push_back("nftables");
         } else {
-            source.problems.push_back(std::get<std::string>(tables));
+            source.problems.push_back(tables.failure().message);
         }
     }
     if (const auto text = outputOf("iptables-save", {}, source)) {
