@@ -26,9 +26,11 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
     devicesim::SimOptions options;
     CLI::App app;
     devicesim::addOptions(app, options);
-    app.parse("--mode pppoe --login op:a:b --mac-base 0a0000000001 --ip-base 10.0.0.9 "
+    app.parse("--count 5 --count 1000 --mode pppoe --login op:a:b --mac-base 0a0000000001 "
+              "--ip-base 10.0.0.9 "
               "--raw-texts 41 --raw-texts ,42",
               false);
+    EXPECT_EQ(options.count, 1000);
     EXPECT_EQ(options.networkMode, devicesim::pppoeMode);
     EXPECT_EQ(options.loginAccount + "|" + options.loginPassword, "op|a:b");
     EXPECT_EQ(options.macBase, 0x0a0000000001u);

@@ -25,6 +25,7 @@ std::optional<std::pair<std::string, std::string>> splitLogin(const std::string&
 
 void addOptions(CLI::App& app, SimOptions& options)
 {
+    sim::lastValueWins(app);
     addNumberOption(app, "--count", options.count, 1, maximumDevices,
                     "simulated devices (1..65535, default 1)");
     app.add_option_function<int>(
@@ -89,6 +90,7 @@ void addOptions(CLI::App& app, SimOptions& options)
            "the next device's name and PPPoE texts as hex bytes, in any encoding (repeatable)")
         ->check(isRawTexts)
         ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->type_name("NAME[,ACCOUNT[,PASSWORD]]");
     addNumberOption(app, "--ignore-config", options.ignoringDevices, 0, maximumDevices,
                     "the first N devices drop every configuration (default 0)");

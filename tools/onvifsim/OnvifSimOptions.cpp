@@ -15,6 +15,7 @@ using sim::addNumberOption;
 
 void addOptions(CLI::App& app, OnvifSimOptions& options)
 {
+    sim::lastValueWins(app);
     addNumberOption(app, "--count", options.count, 1, maximumDevices,
                     "simulated cameras (1..4096, default 1)");
     sim::addMacOption(app, "--mac-base", options.macBase,

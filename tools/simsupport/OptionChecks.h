@@ -8,6 +8,13 @@
 
 namespace tavolix::sim {
 
+// An option given twice takes its last value, as the callers' scripts
+// expect; call before adding the options.
+inline void lastValueWins(CLI::App& app)
+{
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 // A number option within [low, high]; the help text states the range itself.
 template <typename Number>
 CLI::Option* addNumberOption(CLI::App& app, const std::string& name, Number& value, Number low,
