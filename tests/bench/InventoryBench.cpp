@@ -1,14 +1,16 @@
-// bench_inventory [runs]: a mixed inventory of 100 simulated devices of our
-// own protocol and 100 simulated ONVIF cameras. Wall time of `tavolixctl
-// search --user` over both (the cameras' settings read through the login),
-// then of `plan` and `apply` re-addressing all 200. Prints figures; asserts
-// nothing.
+// bench_inventory [runs] [size ...]: mixed inventories of simulated devices
+// of our own protocol and as many simulated ONVIF cameras, by default 100 and
+// then 1000 of each. Per size, the wall time of `tavolixctl search --user`
+// over both (the cameras' settings read through the login), then of `plan`
+// and `apply` re-addressing them all. Prints figures; asserts nothing.
 #include "BenchSupport.h"
 #include "ChildProcess.h"
 #include "CtlRun.h"
 #include "DeviceSimProcess.h"
 #include "TemporaryDirectory.h"
 
+#include <algorithm>
+#include <array>
 #include <sstream>
 
 namespace {
@@ -17,8 +19,16 @@ using namespace tavolix;
 using bench::contents;
 using bench::runCtl;
 
-constexpr int nativeDevices = 100;
-constexpr int onvifCameras = 100;
+// The cameras' own subnet and the two ranges the runs move every device to
+// are the host's too (an address in each), but routed through the devices'
+// namespace: on-link, each camera would take an entry in the kernel's
+// neighbour table, which all namespaces share and which holds 1024 by default.
+// The native devices' addresses (198.18.1.1 on) are only announced.
+constexpr const char* cameraBase = "198.18.32.1";
+constexpr const char* cameraPrefix = "19";
+constexpr std::array<std::array<const char*, 2>, 2> hostSubnets = {
+    {{"198.18.63.254/19", "198.18.32.0/19"}, {"198.18.127.254/18", "198.18.64.0/18"}}};
+constexpr std::array<const char*, 2> ranges = {"198.18.64.1", "198.18.96.1"};
 
 // Rows of a CSV listing by protocol, and ONVIF rows whose settings were read
 // (their mask is known).
@@ -52,30 +62,43 @@ Listed countRows(const std::string& csv)
     return listed;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The first line tavolixctl wrote to standard error for `output`, and how
+// many there were.
+std::string errorSummary(const std::filesystem::path& output)
 {
-    const int runs = bench::argument(argc, argv, 1, 5);
-    const auto network = bench::startSimulatedNetwork(
-        "bench_inventory", {"--count", std::to_string(nativeDevices), "--quiet"});
+    const std::string text = contents(output.string() + ".err");
+    const auto lines = std::ranges::count(text, '\n');
+    return text.substr(0, text.find('\n')) + " (" + std::to_string(lines) + " lines)\n";
+}
+
+// One block of figures for `size` devices of each protocol; false when the
+// network or a simulator could not be set up.
+bool measure(int size, int runs)
+{
+    const std::string count = std::to_string(size);
+    std::printf("== %d native + %d onvif ==\n", size, size);
+    const auto network =
+        bench::startSimulatedNetwork("bench_inventory", {"--count", count, "--quiet"});
     if (!network)
-        return 1;
+        return false;
     e2e::DeviceSimProcess cameras(network->topology.name("devices"),
-                                  {"--interface", "veth0b", "--count", std::to_string(onvifCameras),
-                                   "--ip-base", "198.18.0.100", "--quiet"},
+                                  {"--interface", "veth0b", "--count", count, "--ip-base",
+                                   cameraBase, "--prefix", cameraPrefix, "--quiet"},
                                   TAVOLIX_ONVIFSIM_PATH);
     if (!cameras.waitReady()) {
         std::printf("bench_inventory: onvifsim did not start\n");
-        return 1;
+        return false;
     }
     const std::string host = network->topology.name("host");
-    // The ranges the devices move to lie on the host's link too, so that the
-    // cameras' services can be reached there.
-    if (test::runCommand({"ip", "-n", host, "addr", "add", "198.18.2.254/23", "dev", "veth0a"})
-            .exitCode != 0) {
-        std::printf("bench_inventory: cannot add the host's second address\n");
-        return 1;
+    for (const auto& [address, subnet] : hostSubnets) {
+        if (test::runCommand(
+                {"ip", "-n", host, "addr", "add", address, "dev", "veth0a", "noprefixroute"})
+                    .exitCode != 0 ||
+            test::runCommand({"ip", "-n", host, "route", "add", subnet, "via", "198.18.0.2"})
+                    .exitCode != 0) {
+            std::printf("bench_inventory: cannot add %s to the host\n", address);
+            return false;
+        }
     }
     const test::TemporaryDirectory folder;
 
@@ -91,19 +114,23 @@ int main(int argc, char** argv)
                     exitCode, listed.native, listed.onvif, listed.onvifRead, listed.both,
                     searchTimes.back());
         if (exitCode != 0)
-            std::printf("  %s", contents(output.string() + ".err").c_str());
+            std::printf("  %s", errorSummary(output).c_str());
     }
-    bench::printSpread("search --user, 100 native + 100 onvif, wall time", "ms", searchTimes);
+    bench::printSpread(
+        ("search --user, " + count + " native + " + count + " onvif, wall time").c_str(), "ms",
+        searchTimes);
     // How much of the listening time the reads need: shorter searches, once each.
     for (const int timeout : {50, 100, 150, 200, 400}) {
         const auto output = folder.path() / ("short" + std::to_string(timeout) + ".csv");
-        runCtl(
+        const int exitCode = runCtl(
             host,
             {"search", "--user", "admin", "--format", "csv", "--timeout", std::to_string(timeout)},
             output);
         const Listed listed = countRows(contents(output));
-        std::printf("search --user --timeout %d: %d native, %d onvif with settings read\n", timeout,
-                    listed.native, listed.onvifRead);
+        std::printf("search --user --timeout %d: exit %d, %d native, %d onvif with settings read\n",
+                    timeout, exitCode, listed.native, listed.onvifRead);
+        if (exitCode > 1)
+            std::printf("  %s", errorSummary(output).c_str());
     }
 
     // Each run moves every device to the other of two ranges, so every
@@ -113,7 +140,7 @@ int main(int argc, char** argv)
         const auto plan = folder.path() / ("plan" + std::to_string(i) + ".csv");
         auto start = bench::Clock::now();
         runCtl(host,
-               {"plan", "--user", "admin", "--ip-from", i % 2 == 0 ? "198.18.2.1" : "198.18.3.1",
+               {"plan", "--user", "admin", "--ip-from", ranges.at(static_cast<std::size_t>(i % 2)),
                 "--mask", "255.255.0.0"},
                plan);
         const double planMs = bench::millisecondsSince(start);
@@ -126,10 +153,31 @@ int main(int argc, char** argv)
         for (std::size_t at = text.find("  verified"); at != std::string::npos;
              at = text.find("  verified", at + 1))
             ++verified;
-        std::printf("apply of all 200: exit %d, %zu verified, apply %.0f ms, plan %.0f ms\n",
+        std::printf("apply of all listed: exit %d, %zu verified, apply %.0f ms, plan %.0f ms\n",
                     exitCode, verified, applyTimes.back(), planMs);
+        if (exitCode != 0)
+            std::printf("  %s", errorSummary(report).c_str());
     }
-    bench::printSpread("apply, 100 native + 100 onvif re-addressed, wall time (goal 10000)", "ms",
-                       applyTimes);
+    bench::printSpread(("apply, " + count + " native + " + count +
+                        " onvif re-addressed, wall time" + (size == 100 ? " (goal 10000)" : ""))
+                           .c_str(),
+                       "ms", applyTimes);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = bench::argument(argc, argv, 1, 5);
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i)
+        sizes.push_back(bench::argument(argc, argv, i, 1));
+    if (sizes.empty())
+        sizes = {100, 1000};
+    for (const int size : sizes) {
+        if (!measure(size, runs))
+            return 1;
+    }
     return 0;
 }

@@ -3,8 +3,8 @@
 #include "DeviceSimulation.h"
 #include "ReplyBuilder.h"
 #include "SimSocket.h"
+#include "TerminationSignals.h"
 #include "Transcript.h"
-#include "UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -13,42 +13,9 @@
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace tavolix::devicesim {
 namespace {
-
-// SIGINT and SIGTERM arrive as readable data on a descriptor, so the loop
-// can wait for them and the socket in one poll() and end cleanly.
-class TerminationSignals final
-{
-public:
-    TerminationSignals()
-    {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGTERM);
-        if (sigprocmask(SIG_BLOCK, &signals, nullptr) == 0)
-            m_fd.reset(::signalfd(-1, &signals, SFD_CLOEXEC));
-    }
-    TerminationSignals(const TerminationSignals&) = delete;
-    TerminationSignals& operator=(const TerminationSignals&) = delete;
-
-    int fd() const { return m_fd.get(); }
-
-    int take() const
-    {
-        signalfd_siginfo info{};
-        return ::read(m_fd.get(), &info, sizeof info) == sizeof info
-                   ? static_cast<int>(info.ssi_signo)
-                   : 0;
-    }
-
-private:
-    UniqueFd m_fd;
-};
 
 class SimulationLoop final
 {
@@ -142,7 +109,7 @@ int runSimulation(const SimOptions& options)
 {
     // A reader that went away must not kill the simulator mid-line.
     std::signal(SIGPIPE, SIG_IGN);
-    const TerminationSignals signals;
+    const sim::TerminationSignals signals;
     if (signals.fd() < 0) {
         std::perror("signalfd");
         return 1;

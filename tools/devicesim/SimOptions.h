@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace tavolix::devicesim {
 
@@ -48,16 +50,7 @@ struct SimOptions
     bool sharedAddress = false; // every device starts on --ip-base, as out of the box
 };
 
-struct OptionsOutcome
-{
-    std::optional<SimOptions> options; // nothing on error or --help
-    std::string message;               // the error, or the usage text for --help
-    bool helpRequested = false;
-};
-
-// Parses the command line (arguments after the program name).
-OptionsOutcome parseOptions(std::span<char* const> arguments);
-
-std::string usageText();
+// The command line's options, filled into `options` as CLI11 parses.
+void addOptions(CLI::App& app, SimOptions& options);
 
 } // namespace tavolix::devicesim

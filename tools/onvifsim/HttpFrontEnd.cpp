@@ -12,7 +12,11 @@ namespace tavolix::onvifsim {
 namespace {
 
 constexpr std::size_t maximumBody = 256 * 1024;
-constexpr int listenBacklog = 64;
+// A client reading a thousand cameras at once connects to them all at once:
+// a short backlog would drop connections into the client's SYN retries.
+constexpr int listenBacklog = SOMAXCONN;
+// libmicrohttpd's own default is FD_SETSIZE - 4, too few for such a client.
+constexpr unsigned maximumConnections = 16384;
 
 // One request's state between the daemon's calls.
 struct PendingRequest
@@ -107,7 +111,8 @@ bool HttpFrontEnd::start(std::string& error)
     m_daemon.reset(MHD_start_daemon(MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET, 0, nullptr, nullptr,
                                     &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
                                     &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT,
-                                    static_cast<unsigned>(30), MHD_OPTION_END));
+                                    static_cast<unsigned>(30), MHD_OPTION_CONNECTION_LIMIT,
+                                    maximumConnections, MHD_OPTION_END));
     if (!m_daemon)
         error = "libmicrohttpd would not start";
     return m_daemon != nullptr;

@@ -3,9 +3,11 @@
 #include "Ipv4.h"
 
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
+
+namespace CLI {
+class App;
+}
 
 namespace tavolix::onvifsim {
 
@@ -40,16 +42,7 @@ struct OnvifSimOptions
     bool quiet = false;        // no line per probe
 };
 
-struct OptionsOutcome
-{
-    std::optional<OnvifSimOptions> options; // nothing on error or --help
-    std::string message;                    // the error, or the usage text for --help
-    bool helpRequested = false;
-};
-
-// Parses the command line (arguments after the program name).
-OptionsOutcome parseOptions(std::span<char* const> arguments);
-
-std::string usageText();
+// The command line's options, filled into `options` as CLI11 parses.
+void addOptions(CLI::App& app, OnvifSimOptions& options);
 
 } // namespace tavolix::onvifsim

@@ -1,3 +1,5 @@
+// Scopes are percent-encoded here, not by src/onvif's encoder: a fault in the client
+// must not be mirrored by the simulator it is tested against.
 #include "SimCamera.h"
 
 #include <array>
@@ -12,22 +14,6 @@ std::string endpointFor(uint64_t mac, std::string_view kind)
 {
     // Stable per MAC, so a restarted simulator is the same device to a client.
     return "urn:uuid:" + std::string(kind) + "-0000-4000-8000-" + macText(mac, '\0');
-}
-
-} // namespace
-
-std::string macText(uint64_t mac, char separator)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    for (int shift = 40; shift >= 0; shift -= 8) {
-        if (separator != '\0' && shift != 40)
-            text += separator;
-        const auto byte = static_cast<unsigned>((mac >> shift) & 0xff);
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0f];
-    }
-    return text;
 }
 
 std::string percentEncoded(std::string_view text)
@@ -48,6 +34,22 @@ std::string percentEncoded(std::string_view text)
         }
     }
     return encoded;
+}
+
+} // namespace
+
+std::string macText(uint64_t mac, char separator)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int shift = 40; shift >= 0; shift -= 8) {
+        if (separator != '\0' && shift != 40)
+            text += separator;
+        const auto byte = static_cast<unsigned>((mac >> shift) & 0xff);
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0f];
+    }
+    return text;
 }
 
 SimCamera makeCamera(const OnvifSimOptions& options, int index)

@@ -40,7 +40,6 @@ struct SimCamera
 };
 
 std::string macText(uint64_t mac, char separator); // "02:00:5e:20:00:01" or "02005e200001"
-std::string percentEncoded(std::string_view text); // for scope paths
 
 // Camera i of the options (0-based), or the computer after the last camera.
 SimCamera makeCamera(const OnvifSimOptions& options, int index);

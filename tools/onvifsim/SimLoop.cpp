@@ -4,7 +4,7 @@
 #include "HttpFrontEnd.h"
 #include "InterfaceAddresses.h"
 #include "SimFleet.h"
-#include "UniqueFd.h"
+#include "TerminationSignals.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,8 +15,6 @@
 #include <map>
 #include <poll.h>
 #include <random>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace tavolix::onvifsim {
 namespace {
@@ -34,24 +32,6 @@ void printLine(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-// SIGINT and SIGTERM as readable data, to wait for in the same poll().
-UniqueFd terminationSignals()
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return UniqueFd();
-    return UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC));
-}
-
-int takeSignal(int fd)
-{
-    signalfd_siginfo info{};
-    return ::read(fd, &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo) : 0;
 }
 
 // Probe matches waiting for their moment: each camera answers after its own
@@ -120,8 +100,8 @@ int fail(const std::string& what)
 int runSimulation(const OnvifSimOptions& options)
 {
     std::signal(SIGPIPE, SIG_IGN); // a reader that went away must not end us mid-line
-    const UniqueFd signals = terminationSignals();
-    if (!signals)
+    const sim::TerminationSignals signals;
+    if (signals.fd() < 0)
         return fail("signalfd failed");
     const InterfaceAddresses addresses(options.interfaceName);
     SimFleet fleet(
@@ -154,7 +134,7 @@ int runSimulation(const OnvifSimOptions& options)
     while (true) {
         const int wait = nearer(matches.sendDue(discovery), http.timeoutMs());
         std::vector<pollfd> watched = {
-            {signals.get(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}, {http.daemonFd(), POLLIN, 0}};
+            {signals.fd(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}, {http.daemonFd(), POLLIN, 0}};
         for (const int listener : http.listenerFds())
             watched.push_back({listener, POLLIN, 0});
         if (::poll(watched.data(), watched.size(), wait) < 0) {
@@ -163,7 +143,7 @@ int runSimulation(const OnvifSimOptions& options)
             return fail(std::string("poll: ") + std::strerror(errno));
         }
         if (watched[0].revents != 0) {
-            printLine("exit signal=" + std::to_string(takeSignal(signals.get())));
+            printLine("exit signal=" + std::to_string(signals.take()));
             return 0;
         }
         if (watched[1].revents != 0)

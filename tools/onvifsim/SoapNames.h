@@ -1,5 +1,8 @@
 #pragma once
 
+// Namespace URIs and prefix resolution are the simulator's own, not src/onvif's: a fault
+// in the client must not be mirrored by the simulator it is tested against.
+
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>

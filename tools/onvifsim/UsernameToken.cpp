@@ -1,3 +1,5 @@
+// The digest and time checks are the simulator's own, not src/onvif's: a fault in the
+// client must not be mirrored by the simulator it is tested against.
 #include "UsernameToken.h"
 
 #include "SoapNames.h"
