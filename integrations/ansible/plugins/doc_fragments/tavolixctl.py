@@ -58,8 +58,7 @@ options:
   timeout:
     description:
       - How long to wait for the devices to report their new settings, in
-        milliseconds. Give an ONVIF device that is rebooted long enough to
-        start again.
+        milliseconds; by default as long as C(tavolixctl apply) waits. Give an
+        ONVIF device that is rebooted long enough to start again.
     type: int
-    default: 15000
 """

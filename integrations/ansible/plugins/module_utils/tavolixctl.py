@@ -37,7 +37,7 @@ SEARCH_ARGUMENTS = dict(
 CHANGE_ARGUMENTS = dict(
     SEARCH_ARGUMENTS,
     reboot=dict(type="bool", default=False),
-    timeout=dict(type="int", default=15000),
+    timeout=dict(type="int"),
 )
 
 
@@ -88,7 +88,8 @@ class Tavolixctl(object):
         if dry_run:
             arguments.append("--dry-run")
         else:
-            arguments += ["--timeout", str(params["timeout"])]
+            if params["timeout"] is not None:
+                arguments += ["--timeout", str(params["timeout"])]
             if params["reboot"]:
                 arguments.append("--reboot")
         if skip_missing:

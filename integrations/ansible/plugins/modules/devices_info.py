@@ -25,9 +25,9 @@ author: Tavolix developers (@tavolix)
 options:
   timeout:
     description:
-      - How long to listen for answers, in milliseconds.
+      - How long to listen for answers, in milliseconds; by default as long
+        as C(tavolixctl search) listens.
     type: int
-    default: 1500
 extends_documentation_fragment:
   - tavolix.site.tavolixctl
 notes:
@@ -98,7 +98,7 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 )
 
 
-ARGUMENT_SPEC = dict(SEARCH_ARGUMENTS, timeout=dict(type="int", default=1500))
+ARGUMENT_SPEC = dict(SEARCH_ARGUMENTS, timeout=dict(type="int"))
 
 
 def main():
@@ -108,7 +108,10 @@ def main():
         supports_check_mode=True,
     )
     ctl = Tavolixctl(module)
-    status, out, err = ctl.run("search", ["--format", "json", "--timeout", str(module.params["timeout"])])
+    arguments = ["--format", "json"]
+    if module.params["timeout"] is not None:
+        arguments += ["--timeout", str(module.params["timeout"])]
+    status, out, err = ctl.run("search", arguments)
     devices = parse_json_list(out)
     if devices is None or status not in (EXIT_SUCCESS, EXIT_INCOMPLETE):
         ctl.fail(status, err)
