@@ -55,18 +55,20 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
         {{"a,b", "say \"hi\""}, {"", "last"}},      // comma, quotes, empty field
         {{"x", "line\r\nbreak"}, {"trailing", ""}}, // CRLF inside, empty last field
     };
-    std::string error;
     for (const auto& table : tables) {
         std::string text;
         for (const auto& row : table)
             text += csvLine({csvField(row[0]), csvField(row[1])});
-        EXPECT_EQ(parseCsv(text, error), table) << text << error;
+        const auto parsed = parseCsv(text);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ(*parsed, table) << text;
     }
-    EXPECT_EQ(parseCsv("\xEF\xBB\xBFmac\n\n02005e100001\n", error),
-              (std::vector<CsvRow>{{"mac"}, {"02005e100001"}}))
+    const auto marked = parseCsv("\xEF\xBB\xBFmac\n\n02005e100001\n");
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(*marked, (std::vector<CsvRow>{{"mac"}, {"02005e100001"}}))
         << "byte order mark and blank line skipped";
     for (const char* bad : {"a,\"open\n", "a,b\"c\n", "\"closed\"x\n"})
-        EXPECT_FALSE(parseCsv(bad, error).has_value()) << bad;
+        EXPECT_THAT(parseCsv(bad).failure().message, HasSubstr(": a quote")) << bad;
     // One formula guard goes on, and comes off again.
     const std::pair<std::string, std::string> cases[] = {
         {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
