@@ -21,6 +21,24 @@ void appendHexEscape(std::string& out, unsigned char byte)
     out += hexDigits[byte & 0x0F];
 }
 
+struct Character
+{
+    std::size_t bytes = 1;
+    std::size_t columns = 1; // on a terminal
+};
+
+// The first character of a printable UTF-8 text; a stray byte counts as one.
+Character leadingCharacter(std::string_view text)
+{
+    const Utf8Sequence sequence = utf8SequenceAt(text);
+    if (!sequence.isWhole())
+        return {};
+    // wcwidth knows the wide and the zero-width characters once the
+    // program runs under a UTF-8 character type (main sets C.UTF-8).
+    const int columns = ::wcwidth(static_cast<wchar_t>(sequence.codePoint));
+    return {sequence.length, columns < 0 ? 1 : static_cast<std::size_t>(columns)};
+}
+
 } // namespace
 
 std::string escapeDeviceText(std::string_view bytes)
@@ -73,17 +91,29 @@ std::optional<std::string> unescapeDeviceText(std::string_view text)
 std::size_t displayWidth(std::string_view text)
 {
     std::size_t width = 0;
-    while (!text.empty()) {
-        const Utf8Sequence sequence = utf8SequenceAt(text);
-        const std::size_t length = sequence.isWhole() ? sequence.length : 1;
-        const char32_t codePoint = sequence.isWhole() ? sequence.codePoint : U'?';
-        // wcwidth knows the wide and the zero-width characters once the
-        // program runs under a UTF-8 character type (main sets C.UTF-8).
-        const int columns = ::wcwidth(static_cast<wchar_t>(codePoint));
-        width += columns < 0 ? 1 : static_cast<std::size_t>(columns);
-        text.remove_prefix(length);
+    for (Character next; !text.empty(); text.remove_prefix(next.bytes)) {
+        next = leadingCharacter(text);
+        width += next.columns;
     }
     return width;
+}
+
+std::string cutToWidth(std::string_view text, std::size_t width)
+{
+    if (displayWidth(text) <= width)
+        return std::string(text);
+    if (width == 0)
+        return {};
+    std::string cut;
+    std::size_t used = 0;
+    for (Character next; !text.empty(); text.remove_prefix(next.bytes)) {
+        next = leadingCharacter(text);
+        if (used + next.columns + 1 > width)
+            break;
+        cut.append(text.substr(0, next.bytes));
+        used += next.columns;
+    }
+    return cut + "\xE2\x80\xA6"; // "…", one column wide
 }
 
 } // namespace tavolix::cli

@@ -3,6 +3,7 @@
 #include "ByteImage.h"
 #include "Csv.h"
 #include "DeviceEncoding.h"
+#include "DeviceListing.h"
 #include "NativeProtocol.h"
 #include "NativeRequest.h"
 #include "PlanFile.h"
@@ -17,6 +18,7 @@ namespace tavolix::cli {
 namespace {
 
 using ::testing::Contains;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -47,6 +49,9 @@ TEST(TextEscape, EscapesWhatATerminalMustNotSeeUndoesItExactlyAndMeasuresWidth)
     EXPECT_EQ(displayWidth("abc"), 3u);
     EXPECT_EQ(displayWidth("\xe4\xb8\xad\xe6\x96\x87"), 4u); // 中文
     EXPECT_EQ(displayWidth("caf\xc3\xa9"), 4u);
+    EXPECT_EQ(cutToWidth("abcdef", 4), "abc\u2026");
+    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87!", 4), "\xe4\xb8\xad\u2026"); // no half 文
+    EXPECT_EQ(cutToWidth("abcd", 4), "abcd");
 }
 
 TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
@@ -106,6 +111,46 @@ Device camera(uint8_t last, std::initializer_list<uint8_t> ip, uint8_t kind = 1,
               std::initializer_list<uint8_t> mode = {0xFF, 0xFF, 0xFF, 0xFF})
 {
     return deviceFromReply(*decodeReplyValues(reply(last, ip, kind, mode)));
+}
+
+TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts)
+{
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Two devices off link on one factory address; one on link with a long model.
+    std::vector<Device> devices = {camera(1, {192, 168, 1, 108}), camera(2, {192, 168, 1, 108}),
+                                   camera(3, {10, 0, 0, 3})};
+    devices[0].name = std::string(60, 'N');
+    for (int i = 0; i < 30; ++i)
+        devices[1].name += "\xe4\xb8\xad"; // 中, two columns wide
+    devices[2].model = std::string(50, 'M');
+    devices[2].onLink = true;
+    const auto rows = listingRows(devices);
+    // 120 columns: the longest texts cut first, a cut before a wide character padded.
+    EXPECT_EQ(tableListing(rows),
+              "mac           name           ip             mask           gateway   mode    "
+              "protocol  model           flags\n"
+              "02005e100001  NNNNNNNNNNNN\u2026  192.168.1.108  255.255.255.0  10.0.0.1  static  "
+              "native                    conflict,off-link\n"
+              "02005e100002  CAM\u4e2d\u4e2d\u4e2d\u4e2d\u2026   192.168.1.108  255.255.255.0  "
+              "10.0.0.1  static  native                    conflict,off-link\n"
+              "02005e100003  CAM            10.0.0.3       255.255.255.0  10.0.0.1  static  "
+              "native    MMMMMMMMMMMMM\u2026\n");
+    const std::string wide = tableListing(rows, {.chosen = {}, .wide = true});
+    EXPECT_THAT(wide, ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +source "
+                                    "+on_link +ip_conflict +protocol +model\n"));
+    EXPECT_THAT(wide, HasSubstr(devices[1].name + "  192.168.1.108"));
+    EXPECT_THAT(wide, HasSubstr(devices[2].model + "\n"));
+    // Chosen columns as given, also one empty on every row.
+    EXPECT_EQ(tableListing(rows, {.chosen = {"flags", "serial", "ip"}}),
+              "flags              serial  ip\n"
+              "conflict,off-link          192.168.1.108\n"
+              "conflict,off-link          192.168.1.108\n"
+              "                           10.0.0.3\n");
+    EXPECT_EQ(*parseTableColumns("ip,flags,mac"), (std::vector<std::string>{"ip", "flags", "mac"}));
+    for (const char* bad : {"mac,bogus", "", "mac,"})
+        EXPECT_THAT(parseTableColumns(bad).failure().message,
+                    HasSubstr("\"; the columns are mac,name,ip,"))
+            << bad;
 }
 
 TEST(PlanFile, NamesEveryBadCellAtOnce)
