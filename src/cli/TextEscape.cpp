@@ -3,7 +3,10 @@
 #include "MacCodec.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace tavolix::cli {
 namespace {
@@ -104,16 +107,31 @@ std::string cutToWidth(std::string_view text, std::size_t width)
         return std::string(text);
     if (width == 0)
         return {};
-    std::string cut;
-    std::size_t used = 0;
+    // An escape ("\\", "\xHH") stays whole, as one character would.
+    std::vector<std::pair<std::string_view, Character>> characters;
     for (Character next; !text.empty(); text.remove_prefix(next.bytes)) {
-        next = leadingCharacter(text);
-        if (used + next.columns + 1 > width)
-            break;
-        cut.append(text.substr(0, next.bytes));
-        used += next.columns;
+        const std::size_t escape = text.starts_with("\\\\") ? 2 : text.starts_with("\\x") ? 4 : 0;
+        next = escape != 0 ? Character{std::min(escape, text.size()), std::min(escape, text.size())}
+                           : leadingCharacter(text);
+        characters.emplace_back(text.substr(0, next.bytes), next);
     }
-    return cut + "\xE2\x80\xA6"; // "…", one column wide
+    // The end of a name often tells a numbered series apart ("Gate-North-01",
+    // "Gate-North-02"), so the middle goes: the end gets half of the columns
+    // beside the mark, the start what the end leaves.
+    std::size_t tail = characters.size();
+    std::size_t tailColumns = 0;
+    while (tail > 0 && tailColumns + characters[tail - 1].second.columns <= (width - 1) / 2)
+        tailColumns += characters[--tail].second.columns;
+    std::string cut;
+    for (std::size_t i = 0, used = tailColumns + 1;
+         i < tail && used + characters[i].second.columns <= width; ++i) {
+        cut += characters[i].first;
+        used += characters[i].second.columns;
+    }
+    cut += "\xE2\x80\xA6"; // "…", one column wide
+    for (std::size_t i = tail; i < characters.size(); ++i)
+        cut += characters[i].first;
+    return cut;
 }
 
 } // namespace tavolix::cli

@@ -13,8 +13,8 @@ std::string renderTable(const std::vector<std::string>& header,
 
 // The same in at most maxWidth columns, as far as narrowing the cuttable
 // columns can make it so: the widest of them gives up a column at a time,
-// down to its header's width or minimumCutWidth, and a cell cut short ends
-// in "…".
+// down to its header's width or minimumCutWidth; a cell too long for its
+// column is cut as cutToWidth cuts it.
 inline constexpr std::size_t minimumCutWidth = 6;
 std::string renderTable(const std::vector<std::string>& header,
                         const std::vector<std::vector<std::string>>& rows,

@@ -49,9 +49,12 @@ TEST(TextEscape, EscapesWhatATerminalMustNotSeeUndoesItExactlyAndMeasuresWidth)
     EXPECT_EQ(displayWidth("abc"), 3u);
     EXPECT_EQ(displayWidth("\xe4\xb8\xad\xe6\x96\x87"), 4u); // 中文
     EXPECT_EQ(displayWidth("caf\xc3\xa9"), 4u);
-    EXPECT_EQ(cutToWidth("abcdef", 4), "abc\u2026");
-    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87!", 4), "\xe4\xb8\xad\u2026"); // no half 文
+    EXPECT_EQ(cutToWidth("abcdef", 4), "ab\u2026f");
+    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87!", 4), "\xe4\xb8\xad\u2026!");
+    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87\xe5\xad\x97", 4),
+              "\xe4\xb8\xad\u2026"); // no half 字
     EXPECT_EQ(cutToWidth("abcd", 4), "abcd");
+    EXPECT_EQ(cutToWidth("\\xe9\\\\\\xe9", 8), "\\xe9\\\\\u2026"); // escapes stay whole
 }
 
 TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
@@ -119,22 +122,23 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
     // Two devices off link on one factory address; one on link with a long model.
     std::vector<Device> devices = {camera(1, {192, 168, 1, 108}), camera(2, {192, 168, 1, 108}),
                                    camera(3, {10, 0, 0, 3})};
-    devices[0].name = std::string(60, 'N');
+    devices[0].name = std::string(60, 'N') + "-01";
     for (int i = 0; i < 30; ++i)
         devices[1].name += "\xe4\xb8\xad"; // 中, two columns wide
     devices[2].model = std::string(50, 'M');
     devices[2].onLink = true;
     const auto rows = listingRows(devices);
-    // 120 columns: the longest texts cut first, a cut before a wide character padded.
+    // 120 columns: the longest texts lose their middle first; a wide character
+    // that does not fit leaves a blank.
     EXPECT_EQ(tableListing(rows),
               "mac           name           ip             mask           gateway   mode    "
               "protocol  model           flags\n"
-              "02005e100001  NNNNNNNNNNNN\u2026  192.168.1.108  255.255.255.0  10.0.0.1  static  "
+              "02005e100001  NNNNNN\u2026NNN-01  192.168.1.108  255.255.255.0  10.0.0.1  static  "
               "native                    conflict,off-link\n"
-              "02005e100002  CAM\u4e2d\u4e2d\u4e2d\u4e2d\u2026   192.168.1.108  255.255.255.0  "
+              "02005e100002  CAM\u4e2d\u2026\u4e2d\u4e2d\u4e2d   192.168.1.108  255.255.255.0  "
               "10.0.0.1  static  native                    conflict,off-link\n"
               "02005e100003  CAM            10.0.0.3       255.255.255.0  10.0.0.1  static  "
-              "native    MMMMMMMMMMMMM\u2026\n");
+              "native    MMMMMMM\u2026MMMMMM\n");
     const std::string wide = tableListing(rows, {.chosen = {}, .wide = true});
     EXPECT_THAT(wide, ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +source "
                                     "+on_link +ip_conflict +protocol +model\n"));
