@@ -129,8 +129,7 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
                     (unread.empty() ? " (a login they accept, --user, reads them)" : "") + "\n";
     if (!verdict.errors.empty())
         problems += std::to_string(verdict.errors.size()) + " problem(s) in the plan; ";
-    return Failure{unread.empty() ? Cause::Refused : Cause::Incomplete,
-                   problems + "nothing was sent"};
+    return Failure{unread.empty() ? Cause::Refused : Cause::Incomplete, problems + "nothing was sent"};
 }
 
 Result<ExitCode> runApply(const ApplyOptions& options)

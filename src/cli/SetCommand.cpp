@@ -137,7 +137,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
         return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
-                                            "only after one (--reboot sends it)");
+                                                         "only after one (--reboot sends it)");
     }
     if (options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
@@ -148,7 +148,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         return written.failure();
     if (!targets.front().verified)
         return incomplete("not verified within " + std::to_string(options.timeoutMs) +
-                          " ms: " + settingList(targets.front().unverified()));
+                                           " ms: " + settingList(targets.front().unverified()));
     return ExitSuccess;
 }
 
