@@ -204,8 +204,13 @@ std::string tableListing(const std::vector<std::vector<Cell>>& rows, const Table
         for (std::size_t i = 0; i < cells.size(); ++i)
             texts[i].push_back(std::move(cells[i].text));
     }
-    return renderTable(header, texts, cuttable,
-                       layout.wide ? std::numeric_limits<std::size_t>::max() : tableWidth);
+    // A narrow terminal would wrap every line anyway when even cut texts
+    // cannot make the table fit: then the texts keep what tableWidth allows.
+    const std::size_t width = layout.wide ? std::numeric_limits<std::size_t>::max()
+                              : narrowestWidth(header, texts, cuttable) <= layout.terminalWidth
+                                  ? std::min(layout.terminalWidth, tableWidth)
+                                  : tableWidth;
+    return renderTable(header, texts, cuttable, width);
 }
 
 std::string formatListing(OutputFormat format, const std::vector<Device>& devices,

@@ -57,16 +57,18 @@ std::string commaJoined(const std::vector<std::string>& names);
 // naming the valid columns, when one is unknown.
 Result<std::vector<std::string>> parseTableColumns(std::string_view list);
 
-inline constexpr std::size_t tableWidth = 120; // a terminal's columns
+// The most a table takes of a terminal: a wide window has 120 columns.
+inline constexpr std::size_t tableWidth = 120;
 
 // Which columns a table shows. By default the installer's columns that hold
-// something; chosen ones exactly, also when empty. Both fit in tableWidth,
-// long device texts cut. Wide: every listing column that holds something,
-// nothing cut.
+// something; chosen ones exactly, also when empty. Both fit in terminalWidth
+// when cutting long device texts can make them, else in tableWidth. Wide:
+// every listing column that holds something, nothing cut.
 struct TableLayout
 {
     std::vector<std::string> chosen; // table columns; none for the default
     bool wide = false;
+    std::size_t terminalWidth = tableWidth;
 };
 
 std::string tableListing(const std::vector<std::vector<Cell>>& rows,

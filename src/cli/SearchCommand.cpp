@@ -5,6 +5,7 @@
 #include "TextEscape.h"
 
 #include <memory>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace tavolix::cli {
@@ -35,6 +36,9 @@ Result<TableLayout> tableLayout(const SearchOptions& options)
                        "every column");
     TableLayout layout;
     layout.wide = options.wide;
+    if (winsize terminal{};
+        ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &terminal) == 0 && terminal.ws_col > 0)
+        layout.terminalWidth = terminal.ws_col;
     if (chosen) {
         auto columns = parseTableColumns(options.columns);
         if (!columns)
@@ -95,12 +99,13 @@ void setupSearch(CLI::App& program, int& exitCode)
                         "--columns, CSV otherwise");
     options->columnsOption =
         command
-            ->add_option("--columns", options->columns,
-                         "the table's columns, comma-separated, in this order, of: " +
-                             commaJoined(tableColumns()) + "; default: those of " +
-                             commaJoined(installerColumns()) +
-                             " that hold something. Long texts are cut to fit in " +
-                             std::to_string(tableWidth) + " columns")
+            ->add_option(
+                "--columns", options->columns,
+                "the table's columns, comma-separated, in this order, of: " +
+                    commaJoined(tableColumns()) + "; default: those of " +
+                    commaJoined(installerColumns()) +
+                    " that hold something. Long texts are cut to fit the terminal, in at most " +
+                    std::to_string(tableWidth) + " columns")
             ->type_name("LIST");
     command
         ->add_flag("--wide", options->wide,

@@ -23,18 +23,30 @@ std::vector<std::size_t> widestCells(const std::vector<std::string>& header,
     return widths;
 }
 
+std::size_t lineWidth(const std::vector<std::size_t>& widths)
+{
+    return std::accumulate(widths.begin(), widths.end(), std::size_t{0}) +
+           2 * (widths.empty() ? 0 : widths.size() - 1);
+}
+
+// How narrow a column may be cut: never narrower than its header.
+std::size_t narrowest(const std::vector<std::string>& header, const std::vector<bool>& cuttable,
+                      const std::vector<std::size_t>& widths, std::size_t column)
+{
+    const bool cut = column < cuttable.size() && cuttable[column];
+    return cut ? std::min(widths[column], std::max(minimumCutWidth, displayWidth(header[column])))
+               : widths[column];
+}
+
 // Narrowing the widest column first keeps the most of every text: a long
 // name gives up columns before a short model does.
 void narrowToFit(std::vector<std::size_t>& widths, const std::vector<std::string>& header,
                  const std::vector<bool>& cuttable, std::size_t maxWidth)
 {
-    std::size_t total = std::accumulate(widths.begin(), widths.end(), std::size_t{0}) +
-                        2 * (widths.empty() ? 0 : widths.size() - 1);
-    for (; total > maxWidth; --total) {
+    for (std::size_t total = lineWidth(widths); total > maxWidth; --total) {
         std::optional<std::size_t> widest;
         for (std::size_t column = 0; column < widths.size(); ++column) {
-            const std::size_t floor = std::max(minimumCutWidth, displayWidth(header[column]));
-            if (column < cuttable.size() && cuttable[column] && widths[column] > floor &&
+            if (widths[column] > narrowest(header, cuttable, widths, column) &&
                 (!widest || widths[column] > widths[*widest]))
                 widest = column;
         }
@@ -63,6 +75,16 @@ void appendLine(std::string& out, const std::vector<std::string>& cells,
 }
 
 } // namespace
+
+std::size_t narrowestWidth(const std::vector<std::string>& header,
+                           const std::vector<std::vector<std::string>>& rows,
+                           const std::vector<bool>& cuttable)
+{
+    std::vector<std::size_t> widths = widestCells(header, rows);
+    for (std::size_t column = 0; column < widths.size(); ++column)
+        widths[column] = narrowest(header, cuttable, widths, column);
+    return lineWidth(widths);
+}
 
 std::string renderTable(const std::vector<std::string>& header,
                         const std::vector<std::vector<std::string>>& rows)

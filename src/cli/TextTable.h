@@ -16,6 +16,10 @@ std::string renderTable(const std::vector<std::string>& header,
 // down to its header's width or minimumCutWidth; a cell too long for its
 // column is cut as cutToWidth cuts it.
 inline constexpr std::size_t minimumCutWidth = 6;
+// The fewest columns such a table can take.
+std::size_t narrowestWidth(const std::vector<std::string>& header,
+                           const std::vector<std::vector<std::string>>& rows,
+                           const std::vector<bool>& cuttable);
 std::string renderTable(const std::vector<std::string>& header,
                         const std::vector<std::vector<std::string>>& rows,
                         const std::vector<bool>& cuttable, std::size_t maxWidth);

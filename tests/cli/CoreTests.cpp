@@ -150,6 +150,14 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
               "conflict,off-link          192.168.1.108\n"
               "conflict,off-link          192.168.1.108\n"
               "                           10.0.0.3\n");
+    // A narrower terminal: what cutting can fit there does; the default cannot.
+    EXPECT_EQ(tableListing(rows, {.chosen = {"mac", "name"}, .wide = false, .terminalWidth = 24}),
+              "mac           name\n"
+              "02005e100001  NNNNN\u2026N-01\n"
+              "02005e100002  CAM\u4e2d\u2026\u4e2d\u4e2d\n"
+              "02005e100003  CAM\n");
+    EXPECT_EQ(tableListing(rows, {.chosen = {}, .wide = false, .terminalWidth = 80}),
+              tableListing(rows));
     EXPECT_EQ(*parseTableColumns("ip,flags,mac"), (std::vector<std::string>{"ip", "flags", "mac"}));
     for (const char* bad : {"mac,bogus", "", "mac,"})
         EXPECT_THAT(parseTableColumns(bad).failure().message,
