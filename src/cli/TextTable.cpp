@@ -29,7 +29,8 @@ std::size_t lineWidth(const std::vector<std::size_t>& widths)
            2 * (widths.empty() ? 0 : widths.size() - 1);
 }
 
-// How narrow a column may be cut: never narrower than its header.
+// How narrow a column may get: a cuttable one down to its header or
+// minimumCutWidth, any other not at all.
 std::size_t narrowest(const std::vector<std::string>& header, const std::vector<bool>& cuttable,
                       const std::vector<std::size_t>& widths, std::size_t column)
 {
