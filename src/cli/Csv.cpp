@@ -66,7 +66,7 @@ std::string_view unguardCell(std::string_view text)
     return text;
 }
 
-std::optional<std::vector<CsvRow>> parseCsv(std::string_view text, std::string& error)
+Result<std::vector<CsvRow>> parseCsv(std::string_view text)
 {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
@@ -119,8 +119,7 @@ std::optional<std::vector<CsvRow>> parseCsv(std::string_view text, std::string& 
             atFieldStart = false;
             rowHasContent = true;
         } else if (c == '"' || wasQuoted) {
-            error = "line " + std::to_string(line) + ": a quote inside a field";
-            return std::nullopt;
+            return refused("line " + std::to_string(line) + ": a quote inside a field");
         } else {
             field += c;
             atFieldStart = false;
@@ -128,8 +127,7 @@ std::optional<std::vector<CsvRow>> parseCsv(std::string_view text, std::string& 
         }
     }
     if (quoted) {
-        error = "line " + std::to_string(line) + ": a quoted field is not closed";
-        return std::nullopt;
+        return refused("line " + std::to_string(line) + ": a quoted field is not closed");
     }
     endRow();
     return rows;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <optional>
+#include "Result.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,8 @@ std::string guardCell(std::string_view text);
 std::string_view unguardCell(std::string_view text);
 
 // Parses RFC 4180 text (CRLF or LF line ends, a UTF-8 byte order mark at the
-// start skipped, blank lines skipped). Nothing, with the line in error, when
-// a quoted field is not closed or a quote stands inside an unquoted field.
-std::optional<std::vector<CsvRow>> parseCsv(std::string_view text, std::string& error);
+// start skipped, blank lines skipped). Refused, naming the line, when a
+// quoted field is not closed or a quote stands inside an unquoted field.
+Result<std::vector<CsvRow>> parseCsv(std::string_view text);
 
 } // namespace tavolix::cli

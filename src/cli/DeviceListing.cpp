@@ -6,6 +6,7 @@
 #include "TextTable.h"
 
 #include <algorithm>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace tavolix::cli {
@@ -30,6 +31,26 @@ Cell known(bool isKnown, std::string text)
 Cell boolean(bool value)
 {
     return {value ? "true" : "false", CellType::Boolean};
+}
+
+// A row's cell in a listing column; an empty one for a name not there.
+Cell listingCell(const std::vector<Cell>& row, std::string_view column)
+{
+    const auto& columns = listingColumns();
+    const auto index = static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) -
+                                                columns.begin());
+    return index < row.size() ? row[index] : Cell{};
+}
+
+// A row's cell in a table column.
+Cell tableCell(const std::vector<Cell>& row, std::string_view column)
+{
+    if (column != "flags")
+        return listingCell(row, column);
+    const bool conflict = listingCell(row, "ip_conflict").text == "true";
+    const bool offLink = listingCell(row, "on_link").text == "false";
+    return {std::string(conflict ? "conflict" : "") + (conflict && offLink ? "," : "") +
+            (offLink ? "off-link" : "")};
 }
 
 } // namespace
@@ -116,30 +137,84 @@ std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
     return list.dump(2) + "\n";
 }
 
-std::string tableListing(const std::vector<std::vector<Cell>>& rows)
+const std::vector<std::string>& tableColumns()
 {
-    // A terminal is narrow: a column empty on every row says nothing there.
-    const auto& columns = listingColumns();
-    std::vector<std::size_t> shown;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (std::any_of(rows.begin(), rows.end(),
-                        [i](const auto& row) { return i < row.size() && !row[i].text.empty(); }))
-            shown.push_back(i);
-    }
-    std::vector<std::string> header;
-    for (const std::size_t i : shown)
-        header.push_back(columns[i]);
-    std::vector<std::vector<std::string>> texts;
-    for (const auto& row : rows) {
-        std::vector<std::string> line;
-        for (const std::size_t i : shown)
-            line.push_back(row[i].text);
-        texts.push_back(std::move(line));
-    }
-    return renderTable(rows.empty() ? columns : header, texts);
+    static const std::vector<std::string> columns = [] {
+        auto all = listingColumns();
+        all.emplace_back("flags");
+        return all;
+    }();
+    return columns;
 }
 
-std::string formatListing(OutputFormat format, const std::vector<Device>& devices)
+const std::vector<std::string>& installerColumns()
+{
+    static const std::vector<std::string> columns = {
+        "mac", "name", "ip", "mask", "gateway", "mode", "protocol", "model", "flags",
+    };
+    return columns;
+}
+
+std::string commaJoined(const std::vector<std::string>& names)
+{
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : ",") + name;
+    return joined;
+}
+
+Result<std::vector<std::string>> parseTableColumns(std::string_view list)
+{
+    const auto& valid = tableColumns();
+    std::vector<std::string> columns;
+    for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        std::string name(list.substr(start, end - start));
+        if (std::find(valid.begin(), valid.end(), name) == valid.end())
+            return refused("--columns: no column \"" + escapeDeviceText(name) +
+                           "\"; the columns are " + commaJoined(valid));
+        columns.push_back(std::move(name));
+        start = end + 1;
+    }
+    return columns;
+}
+
+std::string tableListing(const std::vector<std::vector<Cell>>& rows, const TableLayout& layout)
+{
+    const bool chosen = !layout.chosen.empty();
+    const auto& columns = chosen        ? layout.chosen
+                          : layout.wide ? listingColumns()
+                                        : installerColumns();
+    std::vector<std::string> header;
+    std::vector<bool> cuttable;
+    std::vector<std::vector<std::string>> texts(rows.size());
+    for (const std::string& column : columns) {
+        std::vector<Cell> cells;
+        for (const auto& row : rows)
+            cells.push_back(tableCell(row, column));
+        // A terminal is narrow: a column empty on every row says nothing
+        // there, unless it was asked for.
+        if (!chosen && !rows.empty() &&
+            std::all_of(cells.begin(), cells.end(),
+                        [](const Cell& cell) { return cell.text.empty(); }))
+            continue;
+        header.push_back(column);
+        // Device texts may be cut; MACs, addresses and numbers never are.
+        cuttable.push_back(!cells.empty() && cells.front().type == CellType::Text);
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            texts[i].push_back(std::move(cells[i].text));
+    }
+    // A narrow terminal would wrap every line anyway when even cut texts
+    // cannot make the table fit: then the texts keep what tableWidth allows.
+    const std::size_t width = layout.wide ? std::numeric_limits<std::size_t>::max()
+                              : narrowestWidth(header, texts, cuttable) <= layout.terminalWidth
+                                  ? std::min(layout.terminalWidth, tableWidth)
+                                  : tableWidth;
+    return renderTable(header, texts, cuttable, width);
+}
+
+std::string formatListing(OutputFormat format, const std::vector<Device>& devices,
+                          const TableLayout& layout)
 {
     const auto rows = listingRows(devices);
     switch (format) {
@@ -150,7 +225,7 @@ std::string formatListing(OutputFormat format, const std::vector<Device>& device
     case OutputFormat::Table:
         break;
     }
-    return tableListing(rows);
+    return tableListing(rows, layout);
 }
 
 } // namespace tavolix::cli

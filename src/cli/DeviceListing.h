@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Device.h"
+#include "Result.h"
 
 #include <string>
 #include <string_view>
@@ -41,9 +42,39 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);
 std::string jsonListing(const std::vector<std::vector<Cell>>& rows); // always an array
-// Leaves out the columns that are empty on every row.
-std::string tableListing(const std::vector<std::vector<Cell>>& rows);
 
-std::string formatListing(OutputFormat format, const std::vector<Device>& devices);
+// The table's columns are the listing's and "flags": "conflict" for an
+// ip_conflict, "off-link" for a row not on_link.
+const std::vector<std::string>& tableColumns();
+// What an installer reads first: mac, name, ip, mask, gateway, mode,
+// protocol, model, flags.
+const std::vector<std::string>& installerColumns();
+
+// "mac,name,...": names as --columns takes them.
+std::string commaJoined(const std::vector<std::string>& names);
+
+// A comma-separated list of table columns, kept in its order; refused,
+// naming the valid columns, when one is unknown.
+Result<std::vector<std::string>> parseTableColumns(std::string_view list);
+
+// The most a table takes of a terminal: a wide window has 120 columns.
+inline constexpr std::size_t tableWidth = 120;
+
+// Which columns a table shows. By default the installer's columns that hold
+// something; chosen ones exactly, also when empty. Both fit in terminalWidth
+// when cutting long device texts can make them, else in tableWidth. Wide:
+// every listing column that holds something, nothing cut.
+struct TableLayout
+{
+    std::vector<std::string> chosen; // table columns; none for the default
+    bool wide = false;
+    std::size_t terminalWidth = tableWidth;
+};
+
+std::string tableListing(const std::vector<std::vector<Cell>>& rows,
+                         const TableLayout& layout = {});
+
+std::string formatListing(OutputFormat format, const std::vector<Device>& devices,
+                          const TableLayout& layout = {});
 
 } // namespace tavolix::cli

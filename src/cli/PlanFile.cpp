@@ -48,10 +48,9 @@ std::optional<MacAddress> parseMacText(std::string_view text)
 
 Result<std::vector<PlanRow>> readPlan(std::string_view csv)
 {
-    std::string parseError;
-    const auto table = parseCsv(csv, parseError);
+    const auto table = parseCsv(csv);
     if (!table)
-        return refused("the plan is not CSV: " + parseError);
+        return refused("the plan is not CSV: " + table.failure().message);
     if (table->empty())
         return refused("the plan is empty");
     const CsvRow& header = table->front();

@@ -3,7 +3,10 @@
 #include "MacCodec.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace tavolix::cli {
 namespace {
@@ -19,6 +22,24 @@ void appendHexEscape(std::string& out, unsigned char byte)
     out += "\\x";
     out += hexDigits[byte >> 4];
     out += hexDigits[byte & 0x0F];
+}
+
+struct Character
+{
+    std::size_t bytes = 1;
+    std::size_t columns = 1; // on a terminal
+};
+
+// The first character of a printable UTF-8 text; a stray byte counts as one.
+Character leadingCharacter(std::string_view text)
+{
+    const Utf8Sequence sequence = utf8SequenceAt(text);
+    if (!sequence.isWhole())
+        return {};
+    // wcwidth knows the wide and the zero-width characters once the
+    // program runs under a UTF-8 character type (main sets C.UTF-8).
+    const int columns = ::wcwidth(static_cast<wchar_t>(sequence.codePoint));
+    return {sequence.length, columns < 0 ? 1 : static_cast<std::size_t>(columns)};
 }
 
 } // namespace
@@ -73,17 +94,44 @@ std::optional<std::string> unescapeDeviceText(std::string_view text)
 std::size_t displayWidth(std::string_view text)
 {
     std::size_t width = 0;
-    while (!text.empty()) {
-        const Utf8Sequence sequence = utf8SequenceAt(text);
-        const std::size_t length = sequence.isWhole() ? sequence.length : 1;
-        const char32_t codePoint = sequence.isWhole() ? sequence.codePoint : U'?';
-        // wcwidth knows the wide and the zero-width characters once the
-        // program runs under a UTF-8 character type (main sets C.UTF-8).
-        const int columns = ::wcwidth(static_cast<wchar_t>(codePoint));
-        width += columns < 0 ? 1 : static_cast<std::size_t>(columns);
-        text.remove_prefix(length);
+    for (Character next; !text.empty(); text.remove_prefix(next.bytes)) {
+        next = leadingCharacter(text);
+        width += next.columns;
     }
     return width;
+}
+
+std::string cutToWidth(std::string_view text, std::size_t width)
+{
+    if (displayWidth(text) <= width)
+        return std::string(text);
+    if (width == 0)
+        return {};
+    // An escape ("\\", "\xHH") stays whole, as one character would.
+    std::vector<std::pair<std::string_view, Character>> characters;
+    for (Character next; !text.empty(); text.remove_prefix(next.bytes)) {
+        const std::size_t escape = text.starts_with("\\\\") ? 2 : text.starts_with("\\x") ? 4 : 0;
+        next = escape != 0 ? Character{std::min(escape, text.size()), std::min(escape, text.size())}
+                           : leadingCharacter(text);
+        characters.emplace_back(text.substr(0, next.bytes), next);
+    }
+    // The end of a name often tells a numbered series apart ("Gate-North-01",
+    // "Gate-North-02"), so the middle goes: the end gets half of the columns
+    // beside the mark, the start what the end leaves.
+    std::size_t tail = characters.size();
+    std::size_t tailColumns = 0;
+    while (tail > 0 && tailColumns + characters[tail - 1].second.columns <= (width - 1) / 2)
+        tailColumns += characters[--tail].second.columns;
+    std::string cut;
+    for (std::size_t i = 0, used = tailColumns + 1;
+         i < tail && used + characters[i].second.columns <= width; ++i) {
+        cut += characters[i].first;
+        used += characters[i].second.columns;
+    }
+    cut += "\xE2\x80\xA6"; // "…", one column wide
+    for (std::size_t i = tail; i < characters.size(); ++i)
+        cut += characters[i].first;
+    return cut;
 }
 
 } // namespace tavolix::cli

@@ -22,4 +22,9 @@ std::optional<std::string> unescapeDeviceText(std::string_view text);
 // characters count two).
 std::size_t displayWidth(std::string_view text);
 
+// The text in at most `width` columns: whole when it fits, else its start
+// and its end around a "…" that stands for the middle; never half a wide
+// character.
+std::string cutToWidth(std::string_view text, std::size_t width);
+
 } // namespace tavolix::cli

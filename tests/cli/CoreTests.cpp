@@ -1,5 +1,6 @@
 // tavolixctl's parts: texts escaped and quoted, plans read.
 #include "Csv.h"
+#include "DeviceListing.h"
 #include "PlanFile.h"
 #include "TextEscape.h"
 
@@ -10,6 +11,7 @@ namespace tavolix::cli {
 namespace {
 
 using ::testing::Contains;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -40,6 +42,12 @@ TEST(TextEscape, EscapesWhatATerminalMustNotSeeUndoesItExactlyAndMeasuresWidth)
     EXPECT_EQ(displayWidth("abc"), 3u);
     EXPECT_EQ(displayWidth("\xe4\xb8\xad\xe6\x96\x87"), 4u); // 中文
     EXPECT_EQ(displayWidth("caf\xc3\xa9"), 4u);
+    EXPECT_EQ(cutToWidth("abcdef", 4), "ab\u2026f");
+    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87!", 4), "\xe4\xb8\xad\u2026!");
+    EXPECT_EQ(cutToWidth("\xe4\xb8\xad\xe6\x96\x87\xe5\xad\x97", 4),
+              "\xe4\xb8\xad\u2026"); // no half 字
+    EXPECT_EQ(cutToWidth("abcd", 4), "abcd");
+    EXPECT_EQ(cutToWidth("\\xe9\\\\\\xe9", 8), "\\xe9\\\\\u2026"); // escapes stay whole
 }
 
 TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
@@ -48,18 +56,20 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
         {{"a,b", "say \"hi\""}, {"", "last"}},      // comma, quotes, empty field
         {{"x", "line\r\nbreak"}, {"trailing", ""}}, // CRLF inside, empty last field
     };
-    std::string error;
     for (const auto& table : tables) {
         std::string text;
         for (const auto& row : table)
             text += csvLine({csvField(row[0]), csvField(row[1])});
-        EXPECT_EQ(parseCsv(text, error), table) << text << error;
+        const auto parsed = parseCsv(text);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ(*parsed, table) << text;
     }
-    EXPECT_EQ(parseCsv("\xEF\xBB\xBFmac\n\n02005e100001\n", error),
-              (std::vector<CsvRow>{{"mac"}, {"02005e100001"}}))
+    const auto marked = parseCsv("\xEF\xBB\xBFmac\n\n02005e100001\n");
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(*marked, (std::vector<CsvRow>{{"mac"}, {"02005e100001"}}))
         << "byte order mark and blank line skipped";
     for (const char* bad : {"a,\"open\n", "a,b\"c\n", "\"closed\"x\n"})
-        EXPECT_FALSE(parseCsv(bad, error).has_value()) << bad;
+        EXPECT_THAT(parseCsv(bad).failure().message, HasSubstr(": a quote")) << bad;
     // One formula guard goes on, and comes off again.
     const std::pair<std::string, std::string> cases[] = {
         {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
@@ -73,6 +83,70 @@ TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)
         EXPECT_EQ(guardCell(text), guarded);
         EXPECT_EQ(unguardCell(guarded), text);
     }
+}
+
+// A device of ours at an address, as a reply on the interface lists it.
+Device camera(uint8_t last, std::initializer_list<uint8_t> ip)
+{
+    Device device;
+    device.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, last};
+    device.name = "CAM";
+    const auto byte = ip.begin();
+    device.ip = Ipv4{byte[0]} << 24 | Ipv4{byte[1]} << 16 | Ipv4{byte[2]} << 8 | byte[3];
+    device.mask = 0xFFFFFF00;
+    device.gateway = 0x0A000001;
+    device.httpPort = 80;
+    device.kind = DeviceKind::WithoutPppoe;
+    return device;
+}
+
+TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts)
+{
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Two devices off link on one factory address; one on link with a long model.
+    std::vector<Device> devices = {camera(1, {192, 168, 1, 108}), camera(2, {192, 168, 1, 108}),
+                                   camera(3, {10, 0, 0, 3})};
+    devices[0].name = std::string(60, 'N') + "-01";
+    for (int i = 0; i < 30; ++i)
+        devices[1].name += "\xe4\xb8\xad"; // 中, two columns wide
+    devices[2].model = std::string(50, 'M');
+    devices[2].onLink = true;
+    const auto rows = listingRows(devices);
+    // 120 columns: the longest texts lose their middle first; a wide character
+    // that does not fit leaves a blank.
+    EXPECT_EQ(tableListing(rows),
+              "mac           name           ip             mask           gateway   mode    "
+              "protocol  model           flags\n"
+              "02005e100001  NNNNNN\u2026NNN-01  192.168.1.108  255.255.255.0  10.0.0.1  static  "
+              "native                    conflict,off-link\n"
+              "02005e100002  CAM\u4e2d\u2026\u4e2d\u4e2d\u4e2d   192.168.1.108  255.255.255.0  "
+              "10.0.0.1  static  native                    conflict,off-link\n"
+              "02005e100003  CAM            10.0.0.3       255.255.255.0  10.0.0.1  static  "
+              "native    MMMMMMM\u2026MMMMMM\n");
+    const std::string wide = tableListing(rows, {.chosen = {}, .wide = true});
+    EXPECT_THAT(wide, ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +source "
+                                    "+on_link +ip_conflict +protocol +model\n"));
+    EXPECT_THAT(wide, HasSubstr(devices[1].name + "  192.168.1.108"));
+    EXPECT_THAT(wide, HasSubstr(devices[2].model + "\n"));
+    // Chosen columns as given, also one empty on every row.
+    EXPECT_EQ(tableListing(rows, {.chosen = {"flags", "serial", "ip"}}),
+              "flags              serial  ip\n"
+              "conflict,off-link          192.168.1.108\n"
+              "conflict,off-link          192.168.1.108\n"
+              "                           10.0.0.3\n");
+    // A narrower terminal: what cutting can fit there does; the default cannot.
+    EXPECT_EQ(tableListing(rows, {.chosen = {"mac", "name"}, .wide = false, .terminalWidth = 24}),
+              "mac           name\n"
+              "02005e100001  NNNNN\u2026N-01\n"
+              "02005e100002  CAM\u4e2d\u2026\u4e2d\u4e2d\n"
+              "02005e100003  CAM\n");
+    EXPECT_EQ(tableListing(rows, {.chosen = {}, .wide = false, .terminalWidth = 80}),
+              tableListing(rows));
+    EXPECT_EQ(*parseTableColumns("ip,flags,mac"), (std::vector<std::string>{"ip", "flags", "mac"}));
+    for (const char* bad : {"mac,bogus", "", "mac,"})
+        EXPECT_THAT(parseTableColumns(bad).failure().message,
+                    HasSubstr("\"; the columns are mac,name,ip,"))
+            << bad;
 }
 
 TEST(PlanFile, NamesEveryBadCellAtOnce)

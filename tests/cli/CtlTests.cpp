@@ -284,7 +284,17 @@ TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
             return c == '\n' || c == '\r' || (c >= 0x20 && c < 0x7f);
         })) << format;
         EXPECT_THAT(result.out, HasSubstr(expected));
+        if (format == "table") { // no line over 120 columns, one column a character here
+            EXPECT_THAT(result.out, Not(ContainsRegex("[^\n]{121}")));
+        }
     }
+    // Into a file too: --wide has every column that holds something, --columns a known one.
+    EXPECT_THAT(ctl({"search", "--timeout", "800", "--wide"}).out,
+                ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +version "
+                              "+interface +source +on_link +ip_conflict +protocol\n"));
+    const CtlResult unknown = ctl({"search", "--columns", "mac,bogus"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_THAT(unknown.err, HasSubstr("the columns are mac,"));
     // That CSV cell reads back as the device's bytes: CoreTests' PlanFile; a listing
     // applied unchanged sends nothing but the search: SpreadsheetTest.
 }
