@@ -88,6 +88,8 @@ bool applyFlag(std::string_view name, OnvifSimOptions& options)
         options.probeFilter = ProbeFilter::TypedOnly;
     else if (name == "--extra-xaddrs")
         options.extraXAddrs = true;
+    else if (name == "--mac-endpoints")
+        options.macEndpoints = true;
     else if (name == "--reboot-needed")
         options.rebootNeeded = true;
     else if (name == "--wsdp-host")
@@ -144,6 +146,7 @@ std::string usageText()
            "  --typed-only           answer only probes that list types\n"
            "  --answer-type dn|tds   answer only probes that list this type\n"
            "  --extra-xaddrs         advertise IPv6 link-local and 169.254 XAddrs first\n"
+           "  --mac-endpoints        version-1 UUID EndpointReferences, the MAC as node\n"
            "  --reboot-needed        a new address waits for SystemReboot (RebootNeeded)\n"
            "  --ignoring N           the first N cameras accept changes and keep settings\n"
            "  --wsdp-host            one more answerer: a computer (wsdp:Device, no scopes)\n"
