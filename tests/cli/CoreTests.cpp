@@ -3,6 +3,7 @@
 #include "ByteImage.h"
 #include "Csv.h"
 #include "DeviceEncoding.h"
+#include "MergedProtocols.h"
 #include "NativeProtocol.h"
 #include "NativeRequest.h"
 #include "PlanFile.h"
@@ -196,6 +197,49 @@ TEST(AddressPlanner, HandsOutFreeAddressesInMacOrder)
 
     request.from = 0x0A0000FE; // 10.0.0.254, the last host address: one device too many
     EXPECT_THAT(planAddresses(found, request).failure().message, HasSubstr("no free address"));
+}
+
+// An ONVIF row read without a login, at 10.0.0.<last> on interface 2.
+Device unread(uint8_t last, std::string endpoint)
+{
+    Device row;
+    row.protocols = Protocols::Onvif;
+    row.ip = 0x0A000000U | last;
+    row.interfaceIndex = 2;
+    row.settingsRead = false;
+    row.macSource = MacSource::Unknown;
+    row.endpoint = std::move(endpoint);
+    return row;
+}
+
+// The neighbour table vouches for a MAC that one address alone has; merged rows never conflict.
+TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
+{
+    const MacAddress shared{0x02, 0, 0x5e, 0, 0, 0x99}, own = camera(11, {10, 0, 0, 11}).mac;
+    const NeighbourMacs neighbours({
+        {2, 0x0A00000B, own},    // 10.0.0.11: the native device's own MAC
+        {2, 0x0A00000C, shared}, // 10.0.0.12 and .13 behind one proxy-ARP MAC
+        {2, 0x0A00000D, shared},
+        {3, 0x0A00000B, shared}, // the same address elsewhere is another entry
+    });
+    EXPECT_EQ(neighbours.of(2, 0x0A00000B), own);
+    for (const auto& [index, address] :
+         {std::pair{2u, 0x0A00000CU}, {2u, 0x0A00000DU}, {3u, 0x0A00000BU}, {2u, 0x0A00000EU}})
+        EXPECT_EQ(neighbours.of(index, address), std::nullopt) << index << " " << address;
+
+    const auto merged = mergedByMac({{camera(11, {10, 0, 0, 11}), camera(12, {10, 0, 0, 14})},
+                                     {unread(11, "urn:a"), unread(12, "urn:b")}},
+                                    neighbours);
+    ASSERT_EQ(merged.size(), 3u);
+    EXPECT_EQ(merged[0].protocols, Protocols::Both);
+    EXPECT_EQ(merged[0].endpoint, "urn:a");
+    EXPECT_FALSE(macKnown(merged[1])) << "its MAC is the proxy's";
+    EXPECT_EQ(ipConflicts(merged), (std::vector<bool>{false, false, false}));
+    // Rows of one endpoint are one device; an unknown row beside a known one may be another.
+    EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a"), camera(11, {10, 0, 0, 11})}),
+              (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a")}),
+              (std::vector<bool>{false, false}));
 }
 
 // The request to device 02005e100007 with login "admin:admin", up to offset 47.

@@ -67,13 +67,13 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
                   .dump());
     EXPECT_EQ(last.exitCode, 0) << last.err;
 
-    // Without a login: what the probe answers tell, the MAC unknown, so nothing merges.
-    EXPECT_EQ(
-        listed({"--protocol", "onvif"}),
-        json::array(
-            {{"", "ONVIFSIM-001", "198.18.0.20", "", "", nullptr, "", "onvif", "", service('0')},
-             {"", "ONVIFSIM-002", "198.18.0.21", "", "", nullptr, "", "onvif", "", service('1')}})
-            .dump());
+    // Without a login: what the probe answers tell, the MAC from the fe80:: XAddr.
+    EXPECT_EQ(listed({"--protocol", "onvif"}),
+              json::array({{"02005e200001", "ONVIFSIM-001", "198.18.0.20", "", "", nullptr, "",
+                            "onvif", "", service('0')},
+                           {"02005e200002", "ONVIFSIM-002", "198.18.0.21", "", "", nullptr, "",
+                            "onvif", "", service('1')}})
+                  .dump());
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_THAT(last.out, HasSubstr(R"("model": "SimCam-200")")) << "from the hardware scope";
     EXPECT_THAT(listed({"--protocol", "native"}), HasSubstr(R"(,"native",)"));
@@ -81,7 +81,7 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
 
     // A refused login lists what is known, says so per camera and exits 1.
     EXPECT_THAT(listed({"--user", "admin", "--protocol", "onvif"}, "Wrong-Pw"),
-                HasSubstr(R"(["","ONVIFSIM-002")"));
+                HasSubstr(R"(["02005e200002","ONVIFSIM-002")"));
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_THAT(last.err,
                 HasSubstr("ONVIFSIM-002 (" + service('1') + "): the device refused the login"));
@@ -95,6 +95,23 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(last.out, Not(HasSubstr("verified")));
     for (const std::string& line : cameras->lines())
         EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
+}
+
+// Without a login a camera that is also a device of ours is one row by the MAC its version-1
+// UUID names, and no conflict.
+TEST_F(OnvifCtlTest, ADeviceAnsweringBothProtocolsUnreadIsOneRowWithoutAConflict)
+{
+    startDevices({"--count", "1", "--ip-base", "198.18.0.20", "--mac-base", "02005e200001"});
+    ASSERT_FALSE(HasFatalFailure());
+    startCameras({"--count", "2", "--mac-endpoints"});
+    ASSERT_FALSE(HasFatalFailure());
+    last = ctl({"search", "--format", "json", "--timeout", "1000"});
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    json rows = json::array();
+    for (const json& d : json::parse(last.out))
+        rows.push_back({d["mac"], d["ip"], d["protocol"], d["ip_conflict"]});
+    EXPECT_EQ(rows, json::parse(R"([["02005e200001", "198.18.0.20", "native+onvif", false],
+                                    ["02005e200002", "198.18.0.21", "onvif", false]])"));
 }
 
 // A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.
