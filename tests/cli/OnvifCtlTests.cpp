@@ -97,21 +97,40 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
         EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
 }
 
-// Without a login a camera that is also a device of ours is one row by the MAC its version-1
-// UUID names, and no conflict.
+// Without a login a camera that is also a device of ours is one row, and no conflict: by the
+// neighbour table where the camera's address is the only one with its MAC (here the link's end
+// takes the device's MAC), or by the MAC its version-1 UUID names.
 TEST_F(OnvifCtlTest, ADeviceAnsweringBothProtocolsUnreadIsOneRowWithoutAConflict)
 {
-    startDevices({"--count", "1", "--ip-base", "198.18.0.20", "--mac-base", "02005e200001"});
+    // The device's namespace has the camera's address alone, on a link end with the device's MAC.
+    ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("devices") &&
+                topology.link("host", "198.18.0.1/24", "devices", "198.18.0.20/24"))
+        << topology.error();
+    ASSERT_EQ(test::runCommand({"ip", "-n", topology.name("devices"), "link", "set", "veth0b",
+                                "address", "02:00:5e:20:00:01"})
+                  .exitCode,
+              0);
+    sim.emplace(topology.name("devices"),
+                std::vector<std::string>{"--ip-base", "198.18.0.20", "--mac-base", "02005e200001"});
+    ASSERT_TRUE(sim->waitReady());
+    const auto rows = [&] {
+        last = ctl({"search", "--format", "json", "--timeout", "1000"});
+        EXPECT_EQ(last.exitCode, 0) << last.err;
+        json found = json::array();
+        for (const json& d : json::parse(last.out))
+            found.push_back({d["mac"], d["ip"], d["protocol"], d["ip_conflict"]});
+        return found;
+    };
+    const json device = {"02005e200001", "198.18.0.20", "native+onvif", false};
+    startCameras({"--count", "1"});
     ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(rows(), json::array({device}));
+
+    // Two cameras share the link's MAC, which then names neither; their UUIDs do.
+    cameras.reset();
     startCameras({"--count", "2", "--mac-endpoints"});
     ASSERT_FALSE(HasFatalFailure());
-    last = ctl({"search", "--format", "json", "--timeout", "1000"});
-    ASSERT_EQ(last.exitCode, 0) << last.err;
-    json rows = json::array();
-    for (const json& d : json::parse(last.out))
-        rows.push_back({d["mac"], d["ip"], d["protocol"], d["ip_conflict"]});
-    EXPECT_EQ(rows, json::parse(R"([["02005e200001", "198.18.0.20", "native+onvif", false],
-                                    ["02005e200002", "198.18.0.21", "onvif", false]])"));
+    EXPECT_EQ(rows(), json::array({device, {"02005e200002", "198.18.0.21", "onvif", false}}));
 }
 
 // A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.
