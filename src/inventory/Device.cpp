@@ -41,8 +41,9 @@ std::vector<bool> ipConflicts(const std::vector<Device>& devices)
 
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac)
 {
-    const auto device =
-        std::find_if(devices.begin(), devices.end(), [&](const Device& d) { return d.mac == mac; });
+    const auto device = std::find_if(devices.begin(), devices.end(), [&](const Device& d) {
+        return d.settingsRead && d.mac == mac;
+    });
     return device == devices.end() ? nullptr : &*device;
 }
 

@@ -81,7 +81,9 @@ std::string_view protocolsName(Protocols protocols);
 // device here and never conflict with each other.
 std::vector<bool> ipConflicts(const std::vector<Device>& devices);
 
-// The device with this MAC among devices; nothing when none has it.
+// The device with this MAC among devices whose settings were read; nothing
+// when none has it. A MAC an unread device told of itself lists and merges
+// it, but its settings are unknown: nothing may be planned or sent for it.
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac);
 
 } // namespace tavolix

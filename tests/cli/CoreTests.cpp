@@ -235,6 +235,10 @@ TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
     EXPECT_EQ(merged[0].endpoint, "urn:a");
     EXPECT_FALSE(macKnown(merged[1])) << "its MAC is the proxy's";
     EXPECT_EQ(ipConflicts(merged), (std::vector<bool>{false, false, false}));
+    Device told = unread(15, "urn:c"); // a MAC it told of itself lists it, but plans no change
+    told.mac = shared;
+    told.macSource = MacSource::EndpointUuid;
+    EXPECT_EQ(findDevice({told}, shared), nullptr);
     // Rows of one endpoint are one device; an unknown row beside a known one may be another.
     EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a"), camera(11, {10, 0, 0, 11})}),
               (std::vector<bool>{true, true, true}));
