@@ -57,6 +57,8 @@ int takeEntry(const nlmsghdr* message, void* data)
     in_addr address{};
     std::memcpy(&address, mnl_attr_get_payload(destination), sizeof(address));
     std::memcpy(entry.mac.data(), mnl_attr_get_payload(linkAddress), entry.mac.size());
+    if ((entry.mac[0] & 0x01) != 0)
+        return MNL_CB_OK; // a group address, as a static entry may hold: no device's own
     entry.interfaceIndex = static_cast<unsigned>(header->ndm_ifindex);
     entry.address = ntohl(address.s_addr);
     static_cast<std::vector<NeighbourEntry>*>(data)->push_back(entry);
