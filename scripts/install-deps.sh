@@ -10,6 +10,8 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     # ONVIF devices: HTTP with many devices at once, XML, digests and nonces
     libcurl4-openssl-dev libpugixml-dev libssl-dev
+    # the neighbour table, read over netlink, for the MACs of unread devices
+    libmnl-dev
     # the simulated ONVIF device's HTTP side, and node for an independent
     # ONVIF client (npm onvif) to test it with
     libmicrohttpd-dev nodejs

@@ -69,14 +69,14 @@ const std::vector<std::string>& listingColumns()
 std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
 {
     std::vector<std::vector<Cell>> rows;
-    for (const Device& device : devices) {
-        const auto sameIp = std::count_if(devices.begin(), devices.end(),
-                                          [&](const Device& d) { return d.ip == device.ip; });
+    const std::vector<bool> conflicts = ipConflicts(devices);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const Device& device = devices[i];
         const bool read = device.settingsRead;
         // The kind is our protocol's: an ONVIF device has none.
         const bool native = speaks(device, Protocols::Native);
         rows.push_back({
-            known(read, macToText(device.mac)),
+            known(macKnown(device), macToText(device.mac)),
             text(device.name),
             {ipv4Text(device.ip), CellType::Plain},
             known(read, ipv4Text(device.mask)),
@@ -89,7 +89,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
             text(device.interfaceName),
             {ipv4Text(device.source), CellType::Plain},
             boolean(device.onLink),
-            boolean(sameIp > 1),
+            boolean(conflicts[i]),
             {std::string(protocolsName(device.protocols)), CellType::Plain},
             text(device.manufacturer),
             text(device.model),

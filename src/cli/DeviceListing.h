@@ -36,8 +36,8 @@ struct Cell
     CellType type = CellType::Plain;
 };
 
-// One row of cells per device, in the given order; ip_conflict is true when
-// another of the devices reports the same IP address.
+// One row of cells per device, in the given order; ip_conflict as
+// ipConflicts() says.
 std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);

@@ -21,8 +21,9 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
         if (!device.settingsRead) {
             // Its address still counts as used above.
             plan.notes.push_back("the ONVIF device at " + ipv4Text(device.ip) + " (" +
-                                 device.serviceUrl +
-                                 ") left out: its MAC is unknown without a login it accepts");
+                                 device.serviceUrl + ") left out: its " +
+                                 (macKnown(device) ? "settings are" : "MAC is") +
+                                 " unknown without a login it accepts");
             continue;
         }
         const Ipv4 mask = request.mask.value_or(device.mask);

@@ -17,10 +17,33 @@ std::string_view protocolsName(Protocols protocols)
     return "native+onvif";
 }
 
+namespace {
+
+bool sameDevice(const Device& a, const Device& b)
+{
+    return (macKnown(a) && macKnown(b) && a.mac == b.mac) ||
+           (!a.endpoint.empty() && a.endpoint == b.endpoint);
+}
+
+} // namespace
+
+std::vector<bool> ipConflicts(const std::vector<Device>& devices)
+{
+    std::vector<bool> conflicts(devices.size(), false);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        for (std::size_t j = i + 1; j < devices.size(); ++j) {
+            if (devices[i].ip == devices[j].ip && !sameDevice(devices[i], devices[j]))
+                conflicts[i] = conflicts[j] = true;
+        }
+    }
+    return conflicts;
+}
+
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac)
 {
-    const auto device =
-        std::find_if(devices.begin(), devices.end(), [&](const Device& d) { return d.mac == mac; });
+    const auto device = std::find_if(devices.begin(), devices.end(), [&](const Device& d) {
+        return d.settingsRead && d.mac == mac;
+    });
     return device == devices.end() ? nullptr : &*device;
 }
 

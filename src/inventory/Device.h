@@ -20,6 +20,17 @@ enum class Protocols : uint8_t
     Both = Native | Onvif,
 };
 
+// How a row's MAC became known. Only a read one comes from the device's
+// settings; the others are what an unread device tells of itself.
+enum class MacSource : uint8_t
+{
+    Unknown,          // an ONVIF device read without a login that tells nothing
+    Read,             // from its reply or its network interfaces
+    EndpointUuid,     // the node of a version-1 UUID in its EndpointReference
+    LinkLocalAddress, // the interface ID of its fe80:: XAddr in modified EUI-64 form
+    Neighbour,        // the local neighbour table, where it gives that MAC to no other address
+};
+
 // One device as a search found it, whatever protocol it speaks: its values
 // parsed once from its reply, and where that reply came from.
 struct Device
@@ -41,15 +52,21 @@ struct Device
     std::string serial;
     std::string serviceUrl; // the device service the settings are read and changed at
     std::string endpoint;   // its EndpointReference: its key while its MAC is unknown
-    // False for an ONVIF device read without a login: its MAC, mask,
-    // gateway and mode are then unknown, and listed empty.
+    // False for an ONVIF device read without a login: its mask, gateway and
+    // mode are then unknown, and listed empty; its MAC only as macSource says.
     bool settingsRead = true;
+    MacSource macSource = MacSource::Read;
 
     std::string interfaceName; // the local interface the reply came in on
     unsigned interfaceIndex = 0;
     Ipv4 source = 0;     // the reply's sender
     bool onLink = false; // ip lies in a subnet of that interface
 };
+
+inline bool macKnown(const Device& device)
+{
+    return device.macSource != MacSource::Unknown;
+}
 
 inline bool speaks(const Device& device, Protocols protocol)
 {
@@ -59,7 +76,14 @@ inline bool speaks(const Device& device, Protocols protocol)
 // "native", "onvif" or "native+onvif".
 std::string_view protocolsName(Protocols protocols);
 
-// The device with this MAC among devices; nothing when none has it.
+// Per device, whether another device reports its IP address. Rows known to
+// be one device (the same known MAC, or the same EndpointReference) are one
+// device here and never conflict with each other.
+std::vector<bool> ipConflicts(const std::vector<Device>& devices);
+
+// The device with this MAC among devices whose settings were read; nothing
+// when none has it. A MAC an unread device told of itself lists and merges
+// it, but its settings are unknown: nothing may be planned or sent for it.
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac);
 
 } // namespace tavolix

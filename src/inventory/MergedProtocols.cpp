@@ -11,11 +11,6 @@ using namespace std::chrono_literals;
 // in their sockets meanwhile.
 constexpr auto turn = 10ms;
 
-bool macKnown(const Device& device)
-{
-    return device.settingsRead;
-}
-
 void addDetails(Device& into, const Device& from)
 {
     into.protocols = static_cast<Protocols>(static_cast<uint8_t>(into.protocols) |
@@ -29,11 +24,16 @@ void addDetails(Device& into, const Device& from)
 
 } // namespace
 
-std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol)
+std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol,
+                                const NeighbourMacs& neighbours)
 {
     std::vector<Device> merged;
     for (const auto& rows : rowsPerProtocol) {
-        for (const Device& row : rows) {
+        for (Device row : rows) {
+            if (const auto mac = neighbours.of(row.interfaceIndex, row.ip); mac && !macKnown(row)) {
+                row.mac = *mac;
+                row.macSource = MacSource::Neighbour;
+            }
             const auto same = std::find_if(merged.begin(), merged.end(), [&](const Device& d) {
                 return macKnown(row) && macKnown(d) && d.mac == row.mac;
             });
@@ -77,6 +77,10 @@ Result<> MergedProtocols::search()
 void MergedProtocols::collect(Clock::time_point until,
                               const std::function<bool(const Device&)>& handler)
 {
+    m_neighbours.reset(); // what comes in now may fill it further
+    m_collecting = true;
+    const std::unique_ptr<bool, void (*)(bool*)> collected(&m_collecting,
+                                                           [](bool* flag) { *flag = false; });
     bool stop = false;
     // The handler sees a device's merged row, as devices() will list it.
     const auto merged = [&](const Device& row) {
@@ -98,7 +102,16 @@ std::vector<Device> MergedProtocols::devices() const
     std::vector<std::vector<Device>> rows;
     for (const auto& [kind, protocol] : m_members)
         rows.push_back(protocol->devices());
-    return mergedByMac(rows);
+    // While answers come in, the handler's rows go without it: reading the
+    // table for each answer would cost a netlink dump per device.
+    if (m_collecting)
+        return mergedByMac(rows);
+    if (!m_neighbours) {
+        // Without it, only what the devices tell of themselves merges them.
+        const auto entries = readNeighbourTable();
+        m_neighbours = entries ? NeighbourMacs(*entries) : NeighbourMacs();
+    }
+    return mergedByMac(rows, *m_neighbours);
 }
 
 DeviceProtocol* MergedProtocols::carrierOf(const Device& device) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceProtocol.h"
+#include "NeighbourTable.h"
 
 #include <memory>
 #include <utility>
@@ -36,10 +37,17 @@ private:
     DeviceProtocol* carrierOf(const Device& device) const;
 
     std::vector<Member> m_members;
+    // The neighbour table, read once per search after its answers are in:
+    // the HTTP reads of the ONVIF devices have filled it by then.
+    mutable std::optional<NeighbourMacs> m_neighbours;
+    bool m_collecting = false;
 };
 
 // Rows of several protocols as one list: rows with the same known MAC become
 // one, the first protocol's values kept and the others' ONVIF details added.
-std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol);
+// A row whose MAC is unknown takes the one the neighbour table vouches for at
+// its address.
+std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol,
+                                const NeighbourMacs& neighbours = {});
 
 } // namespace tavolix

@@ -82,8 +82,7 @@ Result<> NativeProtocol::sendThrough(unsigned interfaceIndex, const RequestBuffe
 
 Result<> NativeProtocol::search()
 {
-    m_table.clear();
-    m_rows.fill(Device{});
+    m_answers.clear();
     static const RequestBuffer request = searchRequest();
     bool anySent = false;
     std::string error;
@@ -110,19 +109,16 @@ Result<> NativeProtocol::sendChange(const Device& device, const DeviceSettings& 
 {
     if (!options.login)
         return refused("a change needs a login");
-    for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
-        const auto record = m_table.recordAt(slot);
-        if (!record || record->slot == 0 || record->mac != device.mac)
-            continue;
-        const auto request = composeRequest(*record, asked, *options.login,
-                                            options.codePage.value_or(LegacyCodePage::Windows1252));
-        if (!request)
-            return request.failure();
-        std::this_thread::sleep_until(m_lastChangeSent + nativeSendGap);
-        m_lastChangeSent = Clock::now();
-        return sendThrough(device.interfaceIndex, *request);
-    }
-    return incomplete(macToText(device.mac) + " did not answer the last search");
+    const auto answer = m_answers.find(device.mac);
+    if (answer == m_answers.end())
+        return incomplete(macToText(device.mac) + " did not answer the last search");
+    const auto request = composeRequest(answer->second.record, asked, *options.login,
+                                        options.codePage.value_or(LegacyCodePage::Windows1252));
+    if (!request)
+        return request.failure();
+    std::this_thread::sleep_until(m_lastChangeSent + nativeSendGap);
+    m_lastChangeSent = Clock::now();
+    return sendThrough(device.interfaceIndex, *request);
 }
 
 void NativeProtocol::collect(Clock::time_point until,
@@ -148,10 +144,9 @@ void NativeProtocol::collect(Clock::time_point until,
         const auto values = decodeReplyValues(bytes);
         if (!chosen || !values)
             continue;
-        const int slot = m_table.store(deviceRecordFrom(*values));
-        if (slot == 0)
-            continue; // a full table drops new devices, as the window's does
-        Device& row = m_rows[static_cast<std::size_t>(slot - 1)];
+        Answer& answer = m_answers[values->mac];
+        answer.record = deviceRecordFrom(*values);
+        Device& row = answer.row;
         row = deviceFromReply(*values);
         row.interfaceIndex = received->interfaceIndex;
         row.source = ntohl(received->sender.sin_addr.s_addr);
@@ -169,10 +164,9 @@ void NativeProtocol::collect(Clock::time_point until,
 std::vector<Device> NativeProtocol::devices() const
 {
     std::vector<Device> found;
-    for (int slot = 1; slot <= DeviceTable::slotCount; ++slot) {
-        if (m_table.generationHolding(slot))
-            found.push_back(m_rows[static_cast<std::size_t>(slot - 1)]);
-    }
+    found.reserve(m_answers.size());
+    for (const auto& [mac, answer] : m_answers)
+        found.push_back(answer.row);
     std::sort(found.begin(), found.end(), [](const Device& a, const Device& b) {
         return a.ip != b.ip ? a.ip < b.ip : a.mac < b.mac;
     });

@@ -2,18 +2,20 @@
 
 #include "Datagram.h"
 #include "DeviceProtocol.h"
-#include "DeviceTable.h"
+#include "DeviceRecord.h"
 #include "ReplyValues.h"
 #include "UdpSocket.h"
 
 #include <array>
+#include <map>
 
 namespace tavolix {
 
 // The devices' own protocol, as the window speaks it: a UDP socket on
 // searchPort, broadcasts out of each chosen interface, replies merged by MAC
-// address into a device table as the window's list is. Replies that come in
-// on other interfaces are not taken.
+// address as the window's table merges them, but without its 255 slots: a
+// segment may hold more devices than the window can list. Replies that come
+// in on other interfaces are not taken.
 class NativeProtocol final : public DeviceProtocol
 {
 public:
@@ -33,9 +35,15 @@ public:
 private:
     Result<> sendThrough(unsigned interfaceIndex, const RequestBuffer& request);
 
+    // A device's latest reply: as stored for the composer, and parsed.
+    struct Answer
+    {
+        DeviceRecord record;
+        Device row;
+    };
+
     UdpSocket m_socket;
-    DeviceTable m_table;                                 // as stored, for the composer
-    std::array<Device, DeviceTable::slotCount> m_rows{}; // the same slots, parsed
+    std::map<MacAddress, Answer> m_answers; // a known MAC keeps its entry, replaced whole
     std::array<uint8_t, replyCapacity> m_receiveBuffer{};
     Clock::time_point m_lastChangeSent{}; // changes keep nativeSendGap apart
 };

@@ -1,5 +1,6 @@
 #include "OnvifDevice.h"
 
+#include "EndpointMac.h"
 #include "Scopes.h"
 
 #include <algorithm>
@@ -10,6 +11,23 @@ namespace {
 Ipv4 maskOfPrefix(unsigned prefixLength)
 {
     return prefixLength == 0 ? 0 : ~Ipv4{0} << (32 - std::min(prefixLength, 32u));
+}
+
+// What an unread device tells of its MAC: its EndpointReference, else an XAddr.
+void learnMac(const ProbeMatch& match, Device& row)
+{
+    if (const auto mac = macOfEndpointUuid(match.address)) {
+        row.mac = *mac;
+        row.macSource = MacSource::EndpointUuid;
+        return;
+    }
+    for (const std::string& xaddr : match.xaddrs) {
+        if (const auto mac = macOfLinkLocalXAddr(xaddr)) {
+            row.mac = *mac;
+            row.macSource = MacSource::LinkLocalAddress;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -37,16 +55,20 @@ Device deviceRow(const OnvifDevice& device)
     }
     row.ip = device.service.host;
     row.settingsRead = false;
+    row.macSource = MacSource::Unknown;
     row.httpPort = device.service.port;
     if (const NetworkInterface* own = primaryInterface(device)) {
         row.mac = *own->mac;
         row.settingsRead = true;
+        row.macSource = MacSource::Read;
         row.mode = own->dhcp ? AddressMode::Dhcp : AddressMode::Static;
         if (const auto& setting = own->dhcp ? own->fromDhcp : own->manual) {
             row.ip = setting->address;
             row.mask = maskOfPrefix(setting->prefixLength);
         }
     }
+    if (!row.settingsRead)
+        learnMac(device.match, row);
     if (device.gateways && !device.gateways->empty())
         row.gateway = device.gateways->front();
     if (device.protocols) {

@@ -1,10 +1,12 @@
 // tavolixctl against simulated devices: what goes on the wire, what is printed
 // and verified, what is refused before anything is sent, and its exit codes.
 #include "CtlTest.h"
+#include "MacCodec.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <pty.h>
+#include <set>
 #include <sys/wait.h>
 
 namespace tavolix::e2e {
@@ -146,6 +148,24 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
     EXPECT_EQ(full.exitCode, 3);
     EXPECT_THAT(full.err, HasSubstr("cannot write to standard output"));
+}
+
+// The window's list has 255 slots; tavolixctl lists every device that answers.
+TEST_F(CtlTest, ListsEveryDeviceOfAFullerSegmentThanTheWindowCan)
+{
+    startDevices({"--count", "300", "--ip-base", "198.18.1.1"});
+    ASSERT_FALSE(HasFatalFailure());
+    const CtlResult result = ctl({"search", "--timeout", "1500", "--format", "json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const json list = json::parse(result.out);
+    EXPECT_EQ(list.size(), 300u);
+    std::set<std::string> macs, expected;
+    for (const auto& device : list)
+        macs.insert(device["mac"].get<std::string>());
+    for (int i = 1; i <= 300; ++i)
+        expected.insert(macToText(
+            {0x02, 0x00, 0x5e, 0x10, static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)}));
+    EXPECT_EQ(macs, expected);
 }
 
 // One site-wide plan on one segment: a row of a device elsewhere is refused, or skipped when

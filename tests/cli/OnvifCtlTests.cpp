@@ -67,13 +67,13 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
                   .dump());
     EXPECT_EQ(last.exitCode, 0) << last.err;
 
-    // Without a login: what the probe answers tell, the MAC unknown, so nothing merges.
-    EXPECT_EQ(
-        listed({"--protocol", "onvif"}),
-        json::array(
-            {{"", "ONVIFSIM-001", "198.18.0.20", "", "", nullptr, "", "onvif", "", service('0')},
-             {"", "ONVIFSIM-002", "198.18.0.21", "", "", nullptr, "", "onvif", "", service('1')}})
-            .dump());
+    // Without a login: what the probe answers tell, the MAC from the fe80:: XAddr.
+    EXPECT_EQ(listed({"--protocol", "onvif"}),
+              json::array({{"02005e200001", "ONVIFSIM-001", "198.18.0.20", "", "", nullptr, "",
+                            "onvif", "", service('0')},
+                           {"02005e200002", "ONVIFSIM-002", "198.18.0.21", "", "", nullptr, "",
+                            "onvif", "", service('1')}})
+                  .dump());
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_THAT(last.out, HasSubstr(R"("model": "SimCam-200")")) << "from the hardware scope";
     EXPECT_THAT(listed({"--protocol", "native"}), HasSubstr(R"(,"native",)"));
@@ -81,7 +81,7 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
 
     // A refused login lists what is known, says so per camera and exits 1.
     EXPECT_THAT(listed({"--user", "admin", "--protocol", "onvif"}, "Wrong-Pw"),
-                HasSubstr(R"(["","ONVIFSIM-002")"));
+                HasSubstr(R"(["02005e200002","ONVIFSIM-002")"));
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_THAT(last.err,
                 HasSubstr("ONVIFSIM-002 (" + service('1') + "): the device refused the login"));
@@ -100,6 +100,42 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     EXPECT_THAT(last.out, Not(HasSubstr("verified")));
     for (const std::string& line : cameras->lines())
         EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
+}
+
+// Without a login a camera that is also a device of ours is one row, and no conflict: by the
+// neighbour table where the camera's address is the only one with its MAC (here the link's end
+// takes the device's MAC), or by the MAC its version-1 UUID names.
+TEST_F(OnvifCtlTest, ADeviceAnsweringBothProtocolsUnreadIsOneRowWithoutAConflict)
+{
+    // The device's namespace has the camera's address alone, on a link end with the device's MAC.
+    ASSERT_TRUE(topology.addNamespace("host") && topology.addNamespace("devices") &&
+                topology.link("host", "198.18.0.1/24", "devices", "198.18.0.20/24"))
+        << topology.error();
+    ASSERT_EQ(test::runCommand({"ip", "-n", topology.name("devices"), "link", "set", "veth0b",
+                                "address", "02:00:5e:20:00:01"})
+                  .exitCode,
+              0);
+    sim.emplace(topology.name("devices"),
+                std::vector<std::string>{"--ip-base", "198.18.0.20", "--mac-base", "02005e200001"});
+    ASSERT_TRUE(sim->waitReady());
+    const auto rows = [&] {
+        last = ctl({"search", "--format", "json", "--timeout", "1000"});
+        EXPECT_EQ(last.exitCode, 0) << last.err;
+        json found = json::array();
+        for (const json& d : json::parse(last.out))
+            found.push_back({d["mac"], d["ip"], d["protocol"], d["ip_conflict"]});
+        return found;
+    };
+    const json device = {"02005e200001", "198.18.0.20", "native+onvif", false};
+    startCameras({"--count", "1"});
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(rows(), json::array({device}));
+
+    // Two cameras share the link's MAC, which then names neither; their UUIDs do.
+    cameras.reset();
+    startCameras({"--count", "2", "--mac-endpoints"});
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(rows(), json::array({device, {"02005e200002", "198.18.0.21", "onvif", false}}));
 }
 
 // A plan covers the cameras whose MAC a login reads; without one they are left out, and say so.

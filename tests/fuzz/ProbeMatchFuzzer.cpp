@@ -1,3 +1,4 @@
+#include "EndpointMac.h"
 #include "ProbeMatch.h"
 #include "Scopes.h"
 #include "ServiceAddress.h"
@@ -18,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         isOnvifMatch(match);
         scopeValue(match.scopes, "name");
         chooseServiceAddress(match.xaddrs, std::span(&subnet, 1));
+        macOfEndpointUuid(match.address);
+        for (const auto& xaddr : match.xaddrs)
+            macOfLinkLocalXAddr(xaddr);
     }
     return 0;
 }

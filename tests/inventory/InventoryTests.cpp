@@ -5,6 +5,7 @@
 #include "MergedProtocols.h"
 #include "NativeProtocol.h"
 #include "NativeRequest.h"
+#include "NeighbourTable.h"
 #include "OnvifProtocol.h"
 #include "PlanCheck.h"
 #include "ReplyParser.h"
@@ -250,6 +251,48 @@ TEST(NativeRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEnc
     // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
     EXPECT_THAT(refusal(std::string(29, 'a') + "\xc3\x9f", LegacyCodePage::Gb18030),
                 HasSubstr("does not fit"));
+}
+
+// An ONVIF row read without a login, at 10.0.0.last on interface 2.
+Device unread(uint8_t last, std::string endpoint)
+{
+    Device row;
+    row.protocols = Protocols::Onvif;
+    row.ip = 0x0A000000U | last;
+    row.interfaceIndex = 2;
+    row.settingsRead = false;
+    row.macSource = MacSource::Unknown;
+    row.endpoint = std::move(endpoint);
+    return row;
+}
+
+// The neighbour table vouches for a MAC that one address alone has; merged rows never conflict.
+TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
+{
+    const MacAddress shared{0x02, 0, 0x5e, 0, 0, 0x99}, own = camera(11, {10, 0, 0, 11}).mac;
+    // 10.0.0.11 has the native device's own MAC; .12 and .13 are behind one proxy-ARP MAC.
+    const NeighbourMacs neighbours(
+        {{2, 0x0A00000B, own}, {2, 0x0A00000C, shared}, {2, 0x0A00000D, shared}});
+    EXPECT_EQ(neighbours.of(2, 0x0A00000B), own);
+    EXPECT_EQ(neighbours.of(3, 0x0A00000B), std::nullopt) << "learnt on another interface";
+    EXPECT_EQ(neighbours.of(2, 0x0A00000C), std::nullopt);
+
+    const auto merged = mergedByMac({{camera(11, {10, 0, 0, 11}), camera(12, {10, 0, 0, 14})},
+                                     {unread(11, "urn:a"), unread(12, "urn:b")}},
+                                    neighbours);
+    ASSERT_EQ(merged.size(), 3u);
+    EXPECT_EQ(merged[0].protocols, Protocols::Both);
+    EXPECT_EQ(merged[0].endpoint, "urn:a");
+    EXPECT_FALSE(macKnown(merged[1])) << "its MAC is the proxy's";
+    Device told = unread(15, "urn:c"); // a MAC it told of itself lists it, but plans no change
+    told.mac = shared;
+    told.macSource = MacSource::EndpointUuid;
+    EXPECT_EQ(findDevice({told}, shared), nullptr);
+    // Rows of one endpoint are one device; an unknown row beside a known one may be another.
+    EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a"), camera(11, {10, 0, 0, 11})}),
+              (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a")}),
+              (std::vector<bool>{false, false}));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "EndpointMac.h"
 #include "Namespaces.h"
 #include "Probe.h"
 #include "ProbeMatch.h"
@@ -129,6 +130,34 @@ TEST(ServiceAddress, UrlPartsAndOnLinkLinkLocal)
     const Subnet linkLocal{0xA9FE0001, 0xFFFF0000};
     const std::vector<std::string> xaddrs = {"http://10.0.0.5/a", "http://169.254.1.1/"};
     EXPECT_EQ(chooseServiceAddress(xaddrs, std::span(&linkLocal, 1))->url, "http://169.254.1.1/");
+}
+
+// What an unread device's answer tells of its MAC: "" where it tells nothing.
+TEST(EndpointMac, UuidNodeAndLinkLocalInterfaceId)
+{
+    using Parse = std::optional<MacAddress> (*)(std::string_view);
+    const Parse uuid = macOfEndpointUuid, xaddr = macOfLinkLocalXAddr;
+    const std::tuple<Parse, const char*, const char*> rows[] = {
+        {uuid, "urn:uuid:5a1e0001-0000-1000-8000-0012a9b4c5d6", "0012a9b4c5d6"},
+        {uuid, "URN:UUID:5A1E0001-0000-11D0-B000-0012A9B4C5D6", "0012a9b4c5d6"},
+        {uuid, "urn:uuid:5a1e0001-0000-4000-8000-0012a9b4c5d6", ""}, // version 4
+        {uuid, "urn:uuid:5a1e0001-0000-1000-c000-0012a9b4c5d6", ""}, // another variant
+        {uuid, "urn:uuid:5a1e0001-0000-1000-8000-0112a9b4c5d6", ""}, // a random node
+        {uuid, "uuid:5a1e0001-0000-1000-8000-0012a9b4c5d6", ""},     // no urn:uuid:
+        {uuid, "urn:uuid:5a1e0001-0000-1000-8000-0012a9b4c5d", ""},  // one digit short
+        {uuid, "urn:uuid:5a1e0001-0000-1000-8000+0012a9b4c5d6", ""}, // no hyphen
+        {uuid, "urn:uuid:5a1e0001-0000-1000-8000-0012a9b4c5dg", ""}, // no hex digit
+        {xaddr, "http://[fe80::212:a9ff:feb4:c5d6]/onvif/device_service", "0012a9b4c5d6"},
+        {xaddr, "http://[FE80::0:5EFF:FE20:1%25eth0]:8080/", "02005e200001"},
+        {xaddr, "http://[fe80::212:a9aa:feb4:c5d6]/", ""},     // no ff:fe in the middle
+        {xaddr, "http://[2001:db8::212:a9ff:feb4:c5d6]/", ""}, // global
+        {xaddr, "http://192.168.1.64/onvif/device_service", ""},
+        {xaddr, "http://[fe80::212:a9ff:feb4:c5d6/", ""},
+    };
+    for (const auto& [parse, text, expected] : rows) {
+        const auto mac = parse(text);
+        EXPECT_EQ(mac ? macToText(*mac) : "", expected) << text;
+    }
 }
 
 } // namespace

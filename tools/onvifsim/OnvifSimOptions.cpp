@@ -63,6 +63,8 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                     "the first N cameras accept changes and keep settings");
     app.add_flag("--wsdp-host", options.wsdpHost,
                  "one more answerer: a computer (wsdp:Device, no scopes)");
+    app.add_flag("--mac-endpoints", options.macEndpoints,
+                 "version-1 UUID EndpointReferences, the MAC as node");
     addNumberOption(app, "--match-delay", options.matchDelayMs, 0, 10'000,
                     "each camera answers a probe after a random wait of up to MS ms "
                     "(WS-Discovery devices wait up to 500)")

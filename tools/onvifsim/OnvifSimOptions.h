@@ -35,6 +35,7 @@ struct OnvifSimOptions
     long long clockOffsetSeconds = 0; // the devices' clock runs this far from the real one
     ProbeFilter probeFilter = ProbeFilter::Any;
     bool extraXAddrs = false;  // advertise IPv6 link-local and 169.254 XAddrs first
+    bool macEndpoints = false; // EndpointReferences are version-1 UUIDs with the MAC as node
     bool rebootNeeded = false; // network changes wait for SystemReboot
     int ignoringDevices = 0;   // the first N devices accept changes and keep their settings
     bool wsdpHost = false;     // one more answerer: a computer, not a camera

@@ -10,10 +10,12 @@ namespace {
 
 constexpr const char* scopeRoot = "onvif://www.onvif.org/";
 
-std::string endpointFor(uint64_t mac, std::string_view kind)
+std::string endpointFor(uint64_t mac, std::string_view kind, bool version1 = false)
 {
-    // Stable per MAC, so a restarted simulator is the same device to a client.
-    return "urn:uuid:" + std::string(kind) + "-0000-4000-8000-" + macText(mac, '\0');
+    // Stable per MAC, so a restarted simulator is the same device to a client; a version-1
+    // UUID names the MAC as its node, as many cameras' do.
+    return "urn:uuid:" + std::string(kind) + (version1 ? "-0000-1000-8000-" : "-0000-4000-8000-") +
+           macText(mac, '\0');
 }
 
 std::string percentEncoded(std::string_view text)
@@ -56,7 +58,7 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
 {
     SimCamera camera;
     camera.mac = options.macBase + static_cast<uint64_t>(index);
-    camera.endpoint = endpointFor(camera.mac, "5a1e0001");
+    camera.endpoint = endpointFor(camera.mac, "5a1e0001", options.macEndpoints);
     std::array<char, 16> number{};
     std::snprintf(number.data(), number.size(), "-%03d", index + 1);
     camera.name = options.namePrefix + number.data();
