@@ -17,10 +17,10 @@ Cell text(std::string_view deviceBytes)
     return {escapeDeviceText(deviceBytes), CellType::Text};
 }
 
-// Empty for a value the device did not tell: null in JSON.
-Cell number(std::string digits)
+// Nothing for a value the device did not tell: empty, and null in JSON.
+Cell number(std::optional<int64_t> value)
 {
-    return {std::move(digits), CellType::Number};
+    return {value ? std::to_string(*value) : std::string(), CellType::Number, value};
 }
 
 Cell known(bool isKnown, std::string text)
@@ -81,9 +81,9 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
             {ipv4Text(device.ip), CellType::Plain},
             known(read, ipv4Text(device.mask)),
             known(read, ipv4Text(device.gateway)),
-            number(std::to_string(device.httpPort)),
+            number(device.httpPort),
             known(read, std::string(modeName(device.mode))),
-            number(native ? std::to_string(static_cast<int>(device.kind)) : ""),
+            number(native ? std::optional<int64_t>(static_cast<int>(device.kind)) : std::nullopt),
             text(device.version),
             text(device.pppoeAccount),
             text(device.interfaceName),
@@ -123,10 +123,10 @@ std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
         nlohmann::ordered_json device = nlohmann::ordered_json::object();
         for (std::size_t i = 0; i < row.size() && i < columns.size(); ++i) {
             const Cell& cell = row[i];
-            if (cell.type == CellType::Number && cell.text.empty())
+            if (cell.type == CellType::Number && !cell.number)
                 device[columns[i]] = nullptr;
             else if (cell.type == CellType::Number)
-                device[columns[i]] = std::stoll(cell.text);
+                device[columns[i]] = *cell.number;
             else if (cell.type == CellType::Boolean)
                 device[columns[i]] = cell.text == "true";
             else

@@ -3,8 +3,11 @@
 #include "Device.h"
 #include "Result.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavolix::cli {
@@ -32,8 +35,14 @@ enum class CellType
 
 struct Cell
 {
+    Cell(std::string printable = {}, CellType cellType = CellType::Plain,
+         std::optional<int64_t> value = std::nullopt)
+        : text(std::move(printable)), type(cellType), number(value)
+    {}
+
     std::string text; // printable: device texts are escaped
     CellType type = CellType::Plain;
+    std::optional<int64_t> number; // a Number cell's value; nothing: not told (null)
 };
 
 // One row of cells per device, in the given order; ip_conflict as
