@@ -3,6 +3,8 @@
 #include "Credentials.h"
 #include "Datagram.h"
 
+#include <limits>
+
 namespace tavolix {
 namespace {
 
@@ -28,14 +30,12 @@ std::optional<std::string> encodeTexts(const Device& device, DeviceSettings& ask
         if (!value || deviceTextToUtf8(*value, page) != *value)
             continue;
         const std::string stored = settingText(currentSettings(device), record.setting);
-        const std::size_t capacity = valueSize(record.tag);
-        const auto bytes = utf8ToDeviceText(*value, stored, page, capacity);
-        const std::string key(settingKey(record.setting));
+        // Not cut here: the record's size is checked, and said, on the bytes it would hold.
+        const auto bytes =
+            utf8ToDeviceText(*value, stored, page, std::numeric_limits<std::size_t>::max());
         if (!bytes)
-            return key + ": holds characters that the device's encoding cannot store";
-        if (deviceTextToUtf8(*bytes, page) != *value)
-            return key + ": does not fit in " + std::to_string(capacity) +
-                   " bytes in the device's encoding";
+            return std::string(settingKey(record.setting)) +
+                   ": holds characters that the device's encoding cannot store";
         value = *bytes;
     }
     return std::nullopt;
@@ -57,7 +57,8 @@ void addKindRefusals(const Device& device, const DeviceSettings& asked,
         for (const TextRecord& record : textRecords) {
             const std::size_t size = (asked.*record.value).value_or("").size();
             if (record.setting == setting && size > valueSize(record.tag))
-                refusals.push_back(key + ": is " + std::to_string(size) + " bytes long, at most " +
+                refusals.push_back(key + ": is " + std::to_string(size) +
+                                   " bytes long in the device's encoding, at most " +
                                    std::to_string(valueSize(record.tag)) + " fit");
         }
         if (device.kind == DeviceKind::ReadOnly)

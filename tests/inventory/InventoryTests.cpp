@@ -144,7 +144,8 @@ TEST(PlanCheck, EachProtocolRefusesWhatItCannotCarryAndTheRestIsChecked)
         // A kind 3 device listed unchanged, as a search listing lists it, is fine.
         {{planRow(2, 3, settings({{S::Name, "CAM"}, {S::Ip, "10.0.0.13"}}))}, ""},
         // Names: ours holds 31 bytes; an ONVIF camera takes what it takes, but no PPPoE.
-        {{planRow(2, 1, settings({{S::Name, longName}}))}, "does not fit in 31 bytes"},
+        {{planRow(2, 1, settings({{S::Name, longName}}))},
+         "is 38 bytes long in the device's encoding, at most 31 fit"},
         {{planRow(2, 5, settings({{S::Name, longName}}))}, ""},
         {{planRow(2, 5, settings({{S::Name, "caf\xe9"}}))}, "is not UTF-8"},
         {{planRow(2, 5, settings({{S::Mode, "pppoe"}}))}, "ONVIF has no place for PPPoE"},
@@ -250,7 +251,7 @@ TEST(NativeRequest, SendsOnlyWhatWasAskedInTheWindowsRecordOrderAndTheDevicesEnc
     EXPECT_THAT(refusal("\xe6\x91\x84", LegacyCodePage::Windows1252), HasSubstr("cannot store"));
     // 31 bytes of UTF-8 grow to 33 in GB18030, where U+00DF takes four bytes.
     EXPECT_THAT(refusal(std::string(29, 'a') + "\xc3\x9f", LegacyCodePage::Gb18030),
-                HasSubstr("does not fit"));
+                HasSubstr("is 33 bytes long in the device's encoding, at most 31 fit"));
 }
 
 // An ONVIF row read without a login, at 10.0.0.last on interface 2.
