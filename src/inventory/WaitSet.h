@@ -24,6 +24,8 @@ public:
 
     // What the last wait() found of fd's events (POLLIN, POLLOUT, POLLERR...).
     short ready(int fd) const;
+    // Every descriptor watched, with what the last wait() found (revents).
+    const std::vector<pollfd>& watched() const { return m_watched; }
     // Whether the earliest wake-up time asked for has come.
     bool due(Clock::time_point at) const { return at <= m_woken; }
 

@@ -188,13 +188,13 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
         return {};
     // Collected first: libcurl changes the socket list while it acts.
     std::vector<std::pair<curl_socket_t, int>> actions;
-    for (const auto& [socket, what] : m_state->sockets) {
-        const short events = ready.ready(socket);
+    for (const pollfd& watched : ready.watched()) {
+        const short events = watched.revents;
         const int flags = ((events & POLLIN) != 0 ? CURL_CSELECT_IN : 0) |
                           ((events & POLLOUT) != 0 ? CURL_CSELECT_OUT : 0) |
                           ((events & (POLLERR | POLLHUP)) != 0 ? CURL_CSELECT_ERR : 0);
-        if (flags != 0)
-            actions.emplace_back(socket, flags);
+        if (flags != 0 && m_state->sockets.contains(watched.fd))
+            actions.emplace_back(watched.fd, flags);
     }
     int running = 0;
     for (const auto& [socket, flags] : actions)

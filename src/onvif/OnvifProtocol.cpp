@@ -147,8 +147,9 @@ Result<> OnvifProtocol::sendChange(const Device& device, const SettingValues& as
 
 std::vector<ChangeOutcome> OnvifProtocol::finishChanges()
 {
-    // Every call has its time-out, so this ends.
-    while (std::ranges::any_of(m_changes, [](const DeviceChange& c) { return !c.ended(); })) {
+    // Every call has its time-out, so this ends; an open change has its call running.
+    while (m_http.running() != 0 &&
+           std::ranges::any_of(m_changes, [](const DeviceChange& c) { return !c.ended(); })) {
         WaitSet waits;
         m_http.watch(waits);
         static_cast<void>(waits.wait(Clock::time_point::max()));
