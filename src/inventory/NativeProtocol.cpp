@@ -121,32 +121,39 @@ bool NativeProtocol::handle(const WaitSet& ready, const RowHandler& handler)
 {
     if ((ready.ready(m_socket.fd()) & POLLIN) == 0)
         return false;
-    // One datagram per wait: the socket is blocking, and the wait said one is there.
-    int error = 0;
-    const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, error);
-    if (!received)
-        return false;
-    const bool chosen =
-        std::any_of(m_interfaces.begin(), m_interfaces.end(),
-                    [&](const LocalInterface& i) { return i.index == received->interfaceIndex; });
-    const std::span<const uint8_t> bytes{m_receiveBuffer.data(), received->length};
-    const auto values = decodeReplyValues(bytes);
-    if (!chosen || !values)
-        return false;
-    const int slot = m_table.store(deviceRecordFrom(*values));
-    if (slot == 0)
-        return false; // a full table drops new devices, as the window's does
-    Device& row = m_rows[static_cast<std::size_t>(slot - 1)];
-    row = deviceFromReply(*values);
-    row.interfaceIndex = received->interfaceIndex;
-    row.source = ntohl(received->sender.sin_addr.s_addr);
-    const auto interface =
-        std::find_if(m_interfaces.begin(), m_interfaces.end(),
-                     [&](const LocalInterface& i) { return i.index == row.interfaceIndex; });
-    if (interface != m_interfaces.end())
-        row.interfaceName = interface->name;
-    row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
-    return handler && handler(row);
+    // Every datagram already waiting, without blocking for more.
+    for (;;) {
+        pollfd watched{m_socket.fd(), POLLIN, 0};
+        if (::poll(&watched, 1, 0) <= 0)
+            return false;
+        int error = 0;
+        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, error);
+        if (!received)
+            continue;
+        const bool chosen =
+            std::any_of(m_interfaces.begin(), m_interfaces.end(), [&](const LocalInterface& i) {
+                return i.index == received->interfaceIndex;
+            });
+        const std::span<const uint8_t> bytes{m_receiveBuffer.data(), received->length};
+        const auto values = decodeReplyValues(bytes);
+        if (!chosen || !values)
+            continue;
+        const int slot = m_table.store(deviceRecordFrom(*values));
+        if (slot == 0)
+            continue; // a full table drops new devices, as the window's does
+        Device& row = m_rows[static_cast<std::size_t>(slot - 1)];
+        row = deviceFromReply(*values);
+        row.interfaceIndex = received->interfaceIndex;
+        row.source = ntohl(received->sender.sin_addr.s_addr);
+        const auto interface =
+            std::find_if(m_interfaces.begin(), m_interfaces.end(),
+                         [&](const LocalInterface& i) { return i.index == row.interfaceIndex; });
+        if (interface != m_interfaces.end())
+            row.interfaceName = interface->name;
+        row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
+        if (handler && handler(row))
+            return true;
+    }
 }
 
 std::vector<Device> NativeProtocol::devices() const
