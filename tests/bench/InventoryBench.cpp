@@ -99,7 +99,8 @@ int main(int argc, char** argv)
     for (const int timeout : {30, 40, 50, 60, 80, 100, 150, 400}) {
         std::vector<double> read;
         for (int i = 0; i < runs; ++i) {
-            const auto output = folder.path() / ("short" + std::to_string(timeout) + ".csv");
+            const auto output = folder.path() / ("short" + std::to_string(timeout) + "-" +
+                                                 std::to_string(i) + ".csv");
             runCtl(host,
                    {"search", "--user", "admin", "--format", "csv", "--timeout",
                     std::to_string(timeout)},
