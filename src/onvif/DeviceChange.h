@@ -1,8 +1,9 @@
 #pragma once
 
+#include "DeviceClock.h"
 #include "DeviceProtocol.h"
-#include "DeviceReads.h"
 #include "OnvifChange.h"
+#include "OnvifDevice.h"
 
 #include <cstddef>
 #include <optional>

@@ -12,6 +12,9 @@ namespace tavolix::onvif {
 
 inline constexpr std::chrono::milliseconds callTimeout{3000};
 
+// What a device's machine sends next, or nothing: it has ended.
+using NextCall = std::optional<HttpPost>;
+
 // The device's clock as calls with a login need it: every token is made in the
 // device's time (ours plus the offset its GetSystemDateAndTime showed). A
 // refused login has the clock read again once, then the refused call is sent

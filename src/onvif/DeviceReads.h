@@ -8,9 +8,6 @@
 
 namespace tavolix::onvif {
 
-// A call to send next, or nothing: the machine has ended.
-using NextCall = std::optional<HttpPost>;
-
 // One device's reads through its device service: the clock first, then each
 // read a login allows, one after the other. Without a login only the clock.
 class DeviceReads final
