@@ -6,6 +6,7 @@
 #include "LocalInterfaces.h"
 #include "Result.h"
 #include "Settings.h"
+#include "WaitSet.h"
 
 #include <chrono>
 #include <functional>
@@ -15,7 +16,6 @@
 
 namespace tavolix {
 
-using Clock = std::chrono::steady_clock;
 using Login = ConfigurationLogin;
 
 // How a change is sent.
@@ -60,10 +60,20 @@ public:
     // only when the question went out nowhere.
     virtual Result<> search() = 0;
 
-    // Takes answers until `until`, or until the handler, called with each
-    // device's latest row, returns true.
-    virtual void collect(Clock::time_point until,
-                         const std::function<bool(const Device&)>& handler = {}) = 0;
+    // Called with each device's latest row; true stops the collecting.
+    using RowHandler = std::function<bool(const Device&)>;
+
+    // Takes answers until `until`, or until the handler returns true: one
+    // wait over everything watch() names, handle() after each.
+    void collect(Clock::time_point until, const RowHandler& handler = {});
+
+    // Adds what the protocol waits for now: its descriptors, and when it
+    // must act unasked (a repeat, a time-out).
+    virtual void watch(WaitSet& waits) = 0;
+
+    // Takes whatever the wait found ready, without blocking; true when the
+    // handler asked to stop.
+    virtual bool handle(const WaitSet& ready, const RowHandler& handler) = 0;
 
     // Every device that answered since the search, by IP address, then MAC.
     virtual std::vector<Device> devices() const = 0;

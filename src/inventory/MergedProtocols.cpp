@@ -5,11 +5,6 @@
 namespace tavolix {
 namespace {
 
-using namespace std::chrono_literals;
-
-// How long each protocol listens before the next has its turn; replies wait
-// in their sockets meanwhile.
-constexpr auto turn = 10ms;
 
 void addDetails(Device& into, const Device& from)
 {
@@ -74,27 +69,28 @@ Result<> MergedProtocols::search()
     return anySent ? Done{} : outcome;
 }
 
-void MergedProtocols::collect(Clock::time_point until,
-                              const std::function<bool(const Device&)>& handler)
+void MergedProtocols::watch(WaitSet& waits)
+{
+    for (auto& [kind, protocol] : m_members)
+        protocol->watch(waits);
+}
+
+bool MergedProtocols::handle(const WaitSet& ready, const RowHandler& handler)
 {
     m_neighbours.reset(); // what comes in now may fill it further
     m_collecting = true;
     const std::unique_ptr<bool, void (*)(bool*)> collected(&m_collecting,
                                                            [](bool* flag) { *flag = false; });
-    bool stop = false;
     // The handler sees a device's merged row, as devices() will list it.
     const auto merged = [&](const Device& row) {
         const auto found = macKnown(row) ? identify(row.mac) : std::nullopt;
-        return stop = handler(found ? *found : row);
+        return handler(found ? *found : row);
     };
-    while (!stop && Clock::now() < until) {
-        for (auto& [kind, protocol] : m_members) {
-            protocol->collect(std::min(Clock::now() + turn, until),
-                              handler ? std::function<bool(const Device&)>(merged) : nullptr);
-            if (stop)
-                return;
-        }
+    for (auto& [kind, protocol] : m_members) {
+        if (protocol->handle(ready, handler ? RowHandler(merged) : nullptr))
+            return true;
     }
+    return false;
 }
 
 std::vector<Device> MergedProtocols::devices() const

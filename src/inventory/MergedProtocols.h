@@ -21,8 +21,8 @@ public:
 
     Result<> open(const std::vector<std::string>& interfaceNames) override;
     Result<> search() override;
-    void collect(Clock::time_point until,
-                 const std::function<bool(const Device&)>& handler = {}) override;
+    void watch(WaitSet& waits) override;
+    bool handle(const WaitSet& ready, const RowHandler& handler) override;
     std::vector<Device> devices() const override;
     Result<DeviceSettings> checkChange(const Device& device, const DeviceSettings& asked,
                                        const ChangeOptions& options) const override;

@@ -121,17 +121,20 @@ Result<> NativeProtocol::sendChange(const Device& device, const DeviceSettings& 
     return sendThrough(device.interfaceIndex, *request);
 }
 
-void NativeProtocol::collect(Clock::time_point until,
-                             const std::function<bool(const Device&)>& handler)
+void NativeProtocol::watch(WaitSet& waits)
 {
+    waits.watch(m_socket.fd(), POLLIN);
+}
+
+bool NativeProtocol::handle(const WaitSet& ready, const RowHandler& handler)
+{
+    if ((ready.ready(m_socket.fd()) & POLLIN) == 0)
+        return false;
+    // Every datagram already waiting, without blocking for more.
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0)
-            return;
         pollfd watched{m_socket.fd(), POLLIN, 0};
-        if (::poll(&watched, 1, static_cast<int>(left)) <= 0)
-            continue; // a time-out ends the loop above; EINTR just waits again
+        if (::poll(&watched, 1, 0) <= 0)
+            return false;
         int error = 0;
         const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, error);
         if (!received)
@@ -157,7 +160,7 @@ void NativeProtocol::collect(Clock::time_point until,
             row.interfaceName = interface->name;
         row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
         if (handler && handler(row))
-            return;
+            return true;
     }
 }
 

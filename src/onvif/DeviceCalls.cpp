@@ -12,9 +12,9 @@ const char* booleanText(bool value)
     return value ? "true" : "false";
 }
 
-DeviceCall plainCall(std::string operation)
+DeviceCall plainCall(Operation operation)
 {
-    return DeviceCall{std::move(operation)};
+    return DeviceCall{operation};
 }
 
 std::string envelopeText(const DeviceCall& call, const Login* login, const TokenStamp& stamp)
@@ -27,56 +27,86 @@ std::string envelopeText(const DeviceCall& call, const Login* login, const Token
     if (login)
         appendSecurityHeader(envelope.append_child("s:Header"), login->account, login->password,
                              stamp);
-    auto request = envelope.append_child("s:Body").append_child(("tds:" + call.operation).c_str());
+    auto request = envelope.append_child("s:Body").append_child(
+        ("tds:" + std::string(operationName(call.operation))).c_str());
     call.writeArguments(request);
     return documentText(document);
 }
 
 } // namespace
 
+std::string_view operationName(Operation operation)
+{
+    switch (operation) {
+    case Operation::GetSystemDateAndTime:
+        return "GetSystemDateAndTime";
+    case Operation::GetDeviceInformation:
+        return "GetDeviceInformation";
+    case Operation::GetNetworkInterfaces:
+        return "GetNetworkInterfaces";
+    case Operation::GetNetworkDefaultGateway:
+        return "GetNetworkDefaultGateway";
+    case Operation::GetNetworkProtocols:
+        return "GetNetworkProtocols";
+    case Operation::GetScopes:
+        return "GetScopes";
+    case Operation::SetNetworkInterfaces:
+        return "SetNetworkInterfaces";
+    case Operation::SetNetworkDefaultGateway:
+        return "SetNetworkDefaultGateway";
+    case Operation::SetNetworkProtocols:
+        return "SetNetworkProtocols";
+    case Operation::SetScopes:
+        return "SetScopes";
+    case Operation::SystemReboot:
+        return "SystemReboot";
+    }
+    return {};
+}
+
 std::string DeviceCall::action() const
 {
-    return std::string(ns::device) + "/" + operation;
+    return std::string(ns::device) + "/" + std::string(operationName(operation));
 }
 
 DeviceCall getSystemDateAndTime()
 {
-    return plainCall("GetSystemDateAndTime");
+    return plainCall(Operation::GetSystemDateAndTime);
 }
 
 DeviceCall getDeviceInformation()
 {
-    return plainCall("GetDeviceInformation");
+    return plainCall(Operation::GetDeviceInformation);
 }
 
 DeviceCall getNetworkInterfaces()
 {
-    return plainCall("GetNetworkInterfaces");
+    return plainCall(Operation::GetNetworkInterfaces);
 }
 
 DeviceCall getNetworkDefaultGateway()
 {
-    return plainCall("GetNetworkDefaultGateway");
+    return plainCall(Operation::GetNetworkDefaultGateway);
 }
 
 DeviceCall getNetworkProtocols()
 {
-    return plainCall("GetNetworkProtocols");
+    return plainCall(Operation::GetNetworkProtocols);
 }
 
 DeviceCall getScopes()
 {
-    return plainCall("GetScopes");
+    return plainCall(Operation::GetScopes);
 }
 
 DeviceCall systemReboot()
 {
-    return plainCall("SystemReboot");
+    return plainCall(Operation::SystemReboot);
 }
 
 DeviceCall setNetworkInterfaces(const InterfaceChange& change)
 {
-    return {"SetNetworkInterfaces", [change](pugi::xml_node request) {
+    return {Operation::SetNetworkInterfaces, [change](pugi::xml_node request) {
                 appendTextElement(request, "tds:InterfaceToken", change.token);
                 auto settings = request.append_child("tds:NetworkInterface");
                 appendTextElement(settings, "tt:Enabled", booleanText(change.enabled));
@@ -94,7 +124,7 @@ DeviceCall setNetworkInterfaces(const InterfaceChange& change)
 
 DeviceCall setNetworkDefaultGateway(const std::vector<Ipv4>& gateways)
 {
-    return {"SetNetworkDefaultGateway", [gateways](pugi::xml_node request) {
+    return {Operation::SetNetworkDefaultGateway, [gateways](pugi::xml_node request) {
                 for (const Ipv4 gateway : gateways)
                     appendTextElement(request, "tds:IPv4Address", ipv4Text(gateway));
             }};
@@ -102,7 +132,7 @@ DeviceCall setNetworkDefaultGateway(const std::vector<Ipv4>& gateways)
 
 DeviceCall setNetworkProtocols(const std::vector<NetworkProtocol>& protocols)
 {
-    return {"SetNetworkProtocols", [protocols](pugi::xml_node request) {
+    return {Operation::SetNetworkProtocols, [protocols](pugi::xml_node request) {
                 for (const auto& protocol : protocols) {
                     auto element = request.append_child("tds:NetworkProtocols");
                     appendTextElement(element, "tt:Name", protocol.name);
@@ -115,7 +145,7 @@ DeviceCall setNetworkProtocols(const std::vector<NetworkProtocol>& protocols)
 
 DeviceCall setScopes(const std::vector<std::string>& scopes)
 {
-    return {"SetScopes", [scopes](pugi::xml_node request) {
+    return {Operation::SetScopes, [scopes](pugi::xml_node request) {
                 for (const auto& scope : scopes)
                     appendTextElement(request, "tds:Scopes", scope);
             }};

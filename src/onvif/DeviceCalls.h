@@ -9,17 +9,37 @@
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavolix::onvif {
 
 using Login = ConfigurationLogin;
 
-// One operation of the device service: its name, and how its arguments are written into
-// its request element (tds:<operation>).
+// The operations of the device service that are called.
+enum class Operation
+{
+    GetSystemDateAndTime,
+    GetDeviceInformation,
+    GetNetworkInterfaces,
+    GetNetworkDefaultGateway,
+    GetNetworkProtocols,
+    GetScopes,
+    SetNetworkInterfaces,
+    SetNetworkDefaultGateway,
+    SetNetworkProtocols,
+    SetScopes,
+    SystemReboot,
+};
+
+// Its name: its request element's (tds:<name>), and in messages.
+std::string_view operationName(Operation operation);
+
+// One call of the device service: its operation, and how its arguments are written into its
+// request element.
 struct DeviceCall
 {
-    std::string operation;
+    Operation operation = Operation::GetSystemDateAndTime;
     std::function<void(pugi::xml_node request)> writeArguments = [](pugi::xml_node) {};
 
     // The SOAP action, for the HTTP Content-Type's action parameter.

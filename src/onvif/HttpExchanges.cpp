@@ -2,7 +2,7 @@
 
 #include <curl/curl.h>
 #include <map>
-#include <mutex>
+#include <optional>
 
 namespace tavolix::onvif {
 namespace {
@@ -10,10 +10,13 @@ namespace {
 // Enough for a site's devices at once, far from the descriptor limit.
 constexpr long maxConnections = 64;
 
-void initialiseCurlOnce()
+std::optional<Failure> initialiseCurlOnce()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (initialised != CURLE_OK)
+        return systemFailure(std::string("libcurl cannot start: ") +
+                             curl_easy_strerror(initialised));
+    return std::nullopt;
 }
 
 struct EasyDeleter
@@ -51,21 +54,66 @@ std::size_t keepAnswer(char* data, std::size_t size, std::size_t count, void* tr
     return bytes;
 }
 
+Failure curlFailure(const std::string& what, CURLcode code)
+{
+    return systemFailure(what + ": " + curl_easy_strerror(code));
+}
+
 } // namespace
 
 struct HttpExchanges::State
 {
-    // Declared first, so that the transfers are removed before it goes.
+    // What libcurl asked to wait for; declared before the multi handle, whose
+    // clean-up still reports sockets going.
+    std::map<curl_socket_t, int> sockets; // CURL_POLL_IN, _OUT or _INOUT
+    std::optional<Clock::time_point> deadline;
+    std::optional<Failure> broken; // why no call can be made
+    // Before the transfers, so that they are removed before it goes.
     std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
     std::map<CURL*, Transfer> transfers;
     uint64_t lastId = 0;
+
+    static int onSocket(CURL*, curl_socket_t socket, int what, void* state, void*)
+    {
+        auto& sockets = static_cast<State*>(state)->sockets;
+        if (what == CURL_POLL_REMOVE)
+            sockets.erase(socket);
+        else
+            sockets[socket] = what;
+        return 0;
+    }
+
+    static int onTimer(CURLM*, long milliseconds, void* state)
+    {
+        auto& deadline = static_cast<State*>(state)->deadline;
+        if (milliseconds < 0)
+            deadline.reset();
+        else
+            deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+        return 0;
+    }
 };
 
-HttpExchanges::HttpExchanges()
+HttpExchanges::HttpExchanges() : m_state(std::make_unique<State>())
 {
-    initialiseCurlOnce();
-    m_state = std::make_unique<State>();
-    curl_multi_setopt(m_state->multi.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, maxConnections);
+    State& state = *m_state;
+    if ((state.broken = initialiseCurlOnce()))
+        return;
+    if (!state.multi) {
+        state.broken = systemFailure("libcurl cannot make a multi handle");
+        return;
+    }
+    CURLM* multi = state.multi.get();
+    for (const CURLMcode code :
+         {curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, maxConnections),
+          curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &State::onSocket),
+          curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, &state),
+          curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &State::onTimer),
+          curl_multi_setopt(multi, CURLMOPT_TIMERDATA, &state)}) {
+        if (code != CURLM_OK && !state.broken)
+            state.broken = systemFailure(std::string("libcurl refused a setting: ") +
+                                         curl_multi_strerror(code));
+    }
 }
 
 HttpExchanges::~HttpExchanges()
@@ -74,51 +122,87 @@ HttpExchanges::~HttpExchanges()
         curl_multi_remove_handle(m_state->multi.get(), easy);
 }
 
-uint64_t HttpExchanges::post(const HttpPost& post)
+Result<uint64_t> HttpExchanges::post(const HttpPost& post)
 {
+    if (m_state->broken)
+        return *m_state->broken;
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy)
+        return systemFailure("libcurl cannot make a transfer");
     CURL* handle = easy.get();
-    Transfer& transfer = m_state->transfers[handle];
-    transfer.id = ++m_state->lastId;
-    transfer.easy = std::move(easy);
-    transfer.request = post.body;
+    Transfer made;
+    made.easy = std::move(easy);
+    made.request = post.body;
     const std::string type =
         "Content-Type: application/soap+xml; charset=utf-8; action=\"" + post.action + "\"";
-    transfer.headers.reset(curl_slist_append(nullptr, type.c_str()));
+    made.headers.reset(curl_slist_append(nullptr, type.c_str()));
     // No "Expect: 100-continue": some devices never send the go-ahead.
-    transfer.headers.reset(curl_slist_append(transfer.headers.release(), "Expect:"));
+    if (!made.headers || curl_slist_append(made.headers.get(), "Expect:") == nullptr)
+        return systemFailure("libcurl cannot hold the call's headers");
+    Transfer& transfer = m_state->transfers.emplace(handle, std::move(made)).first->second;
 
-    curl_easy_setopt(handle, CURLOPT_URL, post.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, transfer.request.data());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(transfer.request.size()));
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, transfer.headers.get());
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(post.timeout.count()));
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepAnswer);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_PRIVATE, &transfer);
-    curl_multi_add_handle(m_state->multi.get(), handle);
+    CURLcode code = CURLE_OK;
+    const auto set = [&](CURLoption option, auto value) {
+        if (code == CURLE_OK)
+            code = curl_easy_setopt(handle, option, value);
+    };
+    set(CURLOPT_URL, post.url.c_str());
+    set(CURLOPT_PROTOCOLS_STR, "http");
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_POST, 1L);
+    set(CURLOPT_POSTFIELDS, transfer.request.data());
+    set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(transfer.request.size()));
+    set(CURLOPT_HTTPHEADER, transfer.headers.get());
+    set(CURLOPT_TIMEOUT_MS, static_cast<long>(post.timeout.count()));
+    set(CURLOPT_WRITEFUNCTION, &keepAnswer);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    if (code != CURLE_OK) {
+        m_state->transfers.erase(handle);
+        return curlFailure("libcurl refused the call to " + post.url, code);
+    }
+    if (const CURLMcode added = curl_multi_add_handle(m_state->multi.get(), handle);
+        added != CURLM_OK) {
+        m_state->transfers.erase(handle);
+        return systemFailure(std::string("libcurl cannot start the call: ") +
+                             curl_multi_strerror(added));
+    }
+    transfer.id = ++m_state->lastId;
     return transfer.id;
 }
 
-std::vector<HttpResult> HttpExchanges::step(std::chrono::milliseconds wait,
-                                            std::span<const int> readable)
+void HttpExchanges::watch(WaitSet& waits) const
+{
+    for (const auto& [socket, what] : m_state->sockets) {
+        const short in = (what & CURL_POLL_IN) != 0 ? POLLIN : 0;
+        const short out = (what & CURL_POLL_OUT) != 0 ? POLLOUT : 0;
+        waits.watch(socket, static_cast<short>(in | out));
+    }
+    if (m_state->deadline)
+        waits.wakeAt(*m_state->deadline);
+}
+
+std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
 {
     CURLM* multi = m_state->multi.get();
-    int active = 0;
-    curl_multi_perform(multi, &active);
-    // A fast device's answer may have come in that very perform: its call has
-    // ended, its connection is idle, and nothing would wake the poll for it.
-    const bool someEnded = static_cast<std::size_t>(active) < m_state->transfers.size();
-    std::vector<curl_waitfd> extra;
-    for (const int fd : readable)
-        extra.push_back({fd, CURL_WAIT_POLLIN, 0});
-    curl_multi_poll(multi, extra.data(), static_cast<unsigned>(extra.size()),
-                    someEnded ? 0 : static_cast<int>(wait.count()), nullptr);
-    curl_multi_perform(multi, &active);
+    if (multi == nullptr)
+        return {};
+    // Collected first: libcurl changes the socket list while it acts.
+    std::vector<std::pair<curl_socket_t, int>> actions;
+    for (const pollfd& watched : ready.watched()) {
+        const short events = watched.revents;
+        const int flags = ((events & POLLIN) != 0 ? CURL_CSELECT_IN : 0) |
+                          ((events & POLLOUT) != 0 ? CURL_CSELECT_OUT : 0) |
+                          ((events & (POLLERR | POLLHUP)) != 0 ? CURL_CSELECT_ERR : 0);
+        if (flags != 0 && m_state->sockets.contains(watched.fd))
+            actions.emplace_back(watched.fd, flags);
+    }
+    int running = 0;
+    for (const auto& [socket, flags] : actions)
+        curl_multi_socket_action(multi, socket, flags, &running);
+    if (m_state->deadline && ready.due(*m_state->deadline)) {
+        m_state->deadline.reset();
+        curl_multi_socket_action(multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    }
 
     std::vector<HttpResult> ended;
     int left = 0;
@@ -130,14 +214,16 @@ std::vector<HttpResult> HttpExchanges::step(std::chrono::milliseconds wait,
         if (found == m_state->transfers.end())
             continue;
         Transfer& transfer = found->second;
-        HttpResult result;
-        result.id = transfer.id;
+        HttpResult result{transfer.id};
         if (message->data.result == CURLE_OK) {
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
-            result.body = std::move(transfer.answer);
+            HttpAnswer answer;
+            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
+            answer.body = std::move(transfer.answer);
+            result.answer = std::move(answer);
         } else {
-            result.error = transfer.tooLarge ? "the answer is larger than 1 MiB"
-                                             : curl_easy_strerror(message->data.result);
+            result.answer =
+                incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
+                                             : curl_easy_strerror(message->data.result));
         }
         ended.push_back(std::move(result));
         curl_multi_remove_handle(multi, handle);

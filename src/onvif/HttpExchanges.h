@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Result.h"
+#include "WaitSet.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -19,16 +21,22 @@ struct HttpPost
     std::chrono::milliseconds timeout{3000};
 };
 
+struct HttpAnswer
+{
+    long status = 0;  // the HTTP status
+    std::string body; // at most maxAnswerBytes
+};
+
+// A call that ended: its answer, or why none came (or why it was cut off).
 struct HttpResult
 {
     uint64_t id = 0;
-    long status = 0;   // the HTTP status; 0 when no answer came
-    std::string body;  // at most maxAnswerBytes
-    std::string error; // why no answer came, or why it was cut off
+    Result<HttpAnswer> answer = HttpAnswer{};
 };
 
-// Many HTTP exchanges at once on one thread (libcurl's multi interface):
-// connections to a device are kept and used again for its next call.
+// Many HTTP exchanges at once on one thread (libcurl's multi interface, driven
+// through its sockets): connections to a device are kept and used again for
+// its next call. It waits in the caller's wait, beside the caller's sockets.
 class HttpExchanges final
 {
 public:
@@ -39,14 +47,15 @@ public:
     HttpExchanges(const HttpExchanges&) = delete;
     HttpExchanges& operator=(const HttpExchanges&) = delete;
 
-    // Starts the call; its result comes out of a later step() under the id.
-    uint64_t post(const HttpPost& post);
+    // Starts the call; its result comes out of a later advance() under the id.
+    Result<uint64_t> post(const HttpPost& post);
 
-    // Moves every call on, waiting at most `wait` for any of them, or for one
-    // of the caller's descriptors to become readable. Returns the calls that
-    // ended.
-    std::vector<HttpResult> step(std::chrono::milliseconds wait,
-                                 std::span<const int> readable = {});
+    // Adds the sockets the calls wait on, and when libcurl must act unasked.
+    void watch(WaitSet& waits) const;
+
+    // Moves the calls on whose sockets the wait found ready, or whose time
+    // came; never blocks. Returns the calls that ended.
+    std::vector<HttpResult> advance(const WaitSet& ready);
 
     std::size_t running() const;
 

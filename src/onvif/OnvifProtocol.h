@@ -1,10 +1,11 @@
 #pragma once
 
-#include "DeviceCalls.h"
+#include "DeviceChange.h"
 #include "DeviceProtocol.h"
+#include "DeviceReads.h"
+#include "Discovery.h"
 #include "HttpExchanges.h"
-#include "OnvifChange.h"
-#include "OnvifDevice.h"
+#include "ProbeMatch.h"
 #include "ProbeSocket.h"
 
 #include <array>
@@ -15,7 +16,9 @@ namespace tavolix::onvif {
 
 // ONVIF devices: found by WS-Discovery probes out of each chosen interface,
 // then read through their device service, all devices at once. Without a
-// login only the probe answer and the clock are read.
+// login only the probe answer and the clock are read. It owns the sockets and
+// hands what comes in to the machines: the discovery, each device's reads and
+// each device's change.
 class OnvifProtocol final : public DeviceProtocol
 {
 public:
@@ -23,8 +26,8 @@ public:
 
     Result<> open(const std::vector<std::string>& interfaceNames) override;
     Result<> search() override;
-    void collect(Clock::time_point until,
-                 const std::function<bool(const Device&)>& handler = {}) override;
+    void watch(WaitSet& waits) override;
+    bool handle(const WaitSet& ready, const RowHandler& handler) override;
     std::vector<Device> devices() const override;
     Result<DeviceSettings> checkChange(const Device& device, const DeviceSettings& asked,
                                        const ChangeOptions& options) const override;
@@ -35,54 +38,22 @@ public:
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
-    // Where a device's reads have got to: step 0 is the clock, then each
-    // read a login allows. A refused login has the clock read again once.
-    struct Reading
-    {
-        OnvifDevice device;
-        std::size_t step = 0;
-        bool rereadingClock = false;
-        bool clockReread = false;
-        bool done = false;
-    };
-
-    // Where a device's change has got to: its calls one after the other,
-    // each with a token made in the device's time. A refused login has the
-    // clock read again once, then the call sent again.
-    struct Changing
-    {
-        MacAddress mac{};
-        ServiceAddress service; // where the next call goes
-        std::chrono::seconds clockOffset{0};
-        Login login;
-        bool reboot = false;
-        std::vector<ChangeCall> calls;
-        std::size_t next = 0;
-        bool rereadingClock = false;
-        bool clockReread = false;
-        bool ended = false;
-        std::optional<ChangeOutcome> outcome; // once it ended other than taken
-    };
-
-    void sendChangeStep(std::size_t index);
-    void takeChangeAnswer(std::size_t index, const HttpResult& result);
-    void endChange(Changing& changing, ChangeOutcome::State state, std::string message = {});
-
-    void sendProbes();
-    void takeProbeAnswers();
-    void startDevice(ProbeMatch match, const ReceivedDatagramOrigin& origin);
-    void sendStep(Reading& reading);
-    bool takeAnswer(Reading& reading, const HttpResult& result); // true when its reads ended
-    Device rowOf(const Reading& reading) const;
+    void sendProbes(const Result<std::vector<std::string>>& probes);
+    void takeProbeAnswer();
+    // Sends what a machine asked for next, under its id in `calls`.
+    template <typename Machine, typename Key>
+    void send(Machine& machine, NextCall call, std::map<uint64_t, Key>& calls, const Key& key);
+    // Hands ended calls to their machines; true when the handler asked to stop.
+    bool takeHttpResults(const WaitSet& ready, const RowHandler& handler, bool reads);
+    Device rowOf(const OnvifDevice& device) const;
 
     std::optional<Login> m_login;
     ProbeSocket m_socket;
     HttpExchanges m_http;
-    std::vector<std::string> m_messageIds;         // of this search's probes
-    Clock::time_point m_repeatAt{};                // the probes go out twice
-    std::map<std::string, Reading> m_readings;     // by endpoint address
-    std::map<uint64_t, std::string> m_calls;       // exchange id -> endpoint address
-    std::vector<Changing> m_changes;               // since the last finishChanges()
+    Discovery m_discovery;
+    std::map<std::string, DeviceReads> m_readings; // by endpoint address
+    std::map<uint64_t, std::string> m_readCalls;   // exchange id -> endpoint address
+    std::vector<DeviceChange> m_changes;           // since the last finishChanges()
     std::map<uint64_t, std::size_t> m_changeCalls; // exchange id -> index into m_changes
     std::array<uint8_t, maxProbeMatchBytes> m_receiveBuffer{};
 };

@@ -2,10 +2,10 @@
 
 #include "InterfaceReceive.h"
 #include "Ipv4.h"
+#include "Result.h"
 #include "UdpSocket.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 
 namespace tavolix::onvif {
@@ -28,10 +28,10 @@ public:
     ProbeSocket(const ProbeSocket&) = delete;
     ProbeSocket& operator=(const ProbeSocket&) = delete;
 
-    // 0, or the errno of the step that failed.
-    int open(uint16_t port = probeAnswerPort);
-    int sendProbe(std::span<const uint8_t> probe, unsigned interfaceIndex);
-    std::optional<ReceivedDatagramOrigin> receive(std::span<uint8_t> buffer, int& error);
+    // A System failure carries the errno of the step that failed.
+    Result<> open(uint16_t port = probeAnswerPort);
+    Result<> sendProbe(std::span<const uint8_t> probe, unsigned interfaceIndex);
+    Result<ReceivedDatagramOrigin> receive(std::span<uint8_t> buffer);
 
     int fd() const { return m_socket.fd(); }
 

@@ -2,21 +2,23 @@
 
 #include <cstdio>
 #include <openssl/rand.h>
-#include <stdexcept>
 
 namespace tavolix::onvif {
 
-Nonce randomNonce()
+Result<Nonce> randomNonce()
 {
     Nonce nonce{};
     if (RAND_bytes(nonce.data(), static_cast<int>(nonce.size())) != 1)
-        throw std::runtime_error("no random bytes from OpenSSL");
+        return systemFailure("no random bytes from OpenSSL");
     return nonce;
 }
 
-std::string randomMessageId()
+Result<std::string> randomMessageId()
 {
-    Nonce bytes = randomNonce();
+    auto random = randomNonce();
+    if (!random)
+        return random.failure();
+    Nonce& bytes = *random;
     bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40); // version 4
     bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
     std::string text = "uuid:";

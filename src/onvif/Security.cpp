@@ -3,10 +3,10 @@
 #include "Namespaces.h"
 #include "Xml.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
-#include <stdexcept>
 #include <vector>
 
 namespace tavolix::onvif {
@@ -22,12 +22,18 @@ constexpr const char* base64Encoding = "http://docs.oasis-open.org/wss/2004/01/"
 
 std::string base64(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() > 3 * (INT32_MAX / 4 - 1))
-        throw std::length_error("too long for Base64");
-    std::vector<unsigned char> text(4 * ((bytes.size() + 2) / 3) + 1);
-    const int written = EVP_EncodeBlock(text.data(), bytes.data(), static_cast<int>(bytes.size()));
-    return std::string(reinterpret_cast<const char*>(text.data()),
-                       static_cast<std::size_t>(written));
+    // In pieces of whole 3-byte groups, as OpenSSL counts in int.
+    constexpr std::size_t piece = 3 * 1024 * 1024;
+    std::string text;
+    std::vector<unsigned char> encoded(4 * ((std::min(piece, bytes.size()) + 2) / 3) + 1);
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        const std::size_t length = std::min(piece, bytes.size() - at);
+        const int written =
+            EVP_EncodeBlock(encoded.data(), bytes.data() + at, static_cast<int>(length));
+        text.append(reinterpret_cast<const char*>(encoded.data()),
+                    static_cast<std::size_t>(written));
+    }
+    return text;
 }
 
 std::string passwordDigest(std::span<const uint8_t> nonce, std::string_view created,
@@ -55,9 +61,12 @@ std::string createdText(SystemClock::time_point time)
     return text;
 }
 
-TokenStamp freshStamp(std::chrono::seconds clockOffset)
+Result<TokenStamp> freshStamp(std::chrono::seconds clockOffset)
 {
-    return {randomNonce(), createdText(SystemClock::now() + clockOffset)};
+    const auto nonce = randomNonce();
+    if (!nonce)
+        return nonce.failure();
+    return TokenStamp{*nonce, createdText(SystemClock::now() + clockOffset)};
 }
 
 void appendSecurityHeader(pugi::xml_node header, std::string_view username,

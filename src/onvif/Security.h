@@ -32,7 +32,7 @@ struct TokenStamp
 
 // A fresh nonce and the device's time now. A device checks Created against its own clock:
 // ours plus the offset its GetSystemDateAndTime showed.
-TokenStamp freshStamp(std::chrono::seconds clockOffset);
+Result<TokenStamp> freshStamp(std::chrono::seconds clockOffset);
 
 // Appends the wsse:Security header with the UsernameToken of this login to a SOAP header.
 void appendSecurityHeader(pugi::xml_node header, std::string_view username,

@@ -1,0 +1,78 @@
+#include "DeviceReads.h"
+
+#include <vector>
+
+namespace tavolix::onvif {
+namespace {
+
+// What a login lets a search read after the clock, in this order, and where
+// each answer goes.
+struct LoginRead
+{
+    DeviceCall call;
+    void (*store)(OnvifDevice&, std::string_view answer);
+};
+
+const std::vector<LoginRead>& loginReads()
+{
+    static const std::vector<LoginRead> reads = {
+        {getDeviceInformation(),
+         [](OnvifDevice& d, std::string_view a) { d.information = parseDeviceInformation(a); }},
+        {getNetworkInterfaces(),
+         [](OnvifDevice& d, std::string_view a) { d.interfaces = parseNetworkInterfaces(a); }},
+        {getNetworkDefaultGateway(),
+         [](OnvifDevice& d, std::string_view a) { d.gateways = parseNetworkDefaultGateway(a); }},
+        {getNetworkProtocols(),
+         [](OnvifDevice& d, std::string_view a) { d.protocols = parseNetworkProtocols(a); }},
+        {getScopes(), [](OnvifDevice& d, std::string_view a) { d.scopes = parseScopes(a); }},
+    };
+    return reads;
+}
+
+} // namespace
+
+DeviceReads::DeviceReads(OnvifDevice device, const std::optional<Login>& login)
+    : m_device(std::move(device)), m_login(login ? &*login : nullptr)
+{}
+
+NextCall DeviceReads::next()
+{
+    if (!m_clock.reading() && (m_login == nullptr || m_step == loginReads().size())) {
+        m_done = true;
+        return std::nullopt;
+    }
+    auto post = m_clock.post(m_device.service.url, loginReads().at(m_step).call, m_login);
+    if (!post)
+        return end(post.failure().message);
+    return std::move(*post);
+}
+
+NextCall DeviceReads::end(std::string problem)
+{
+    m_device.problem = std::move(problem);
+    m_done = true;
+    return std::nullopt;
+}
+
+void DeviceReads::giveUp(const Failure& failure)
+{
+    end(m_device.service.url + ": " + failure.message);
+}
+
+NextCall DeviceReads::take(const HttpResult& result)
+{
+    const auto fault = result.answer ? parseFault(result.answer->body) : std::nullopt;
+    if (m_clock.retries(result, fault, !result.answer || fault)) {
+        m_device.clockOffset = m_clock.offset();
+        return next();
+    }
+    if (!result.answer)
+        return end(m_device.service.url + ": " + result.answer.failure().message);
+    if (fault)
+        return end(fault->isNotAuthorized() ? "the device refused the login"
+                                            : "the device refused a read: " + fault->reason);
+    loginReads().at(m_step++).store(m_device, result.answer->body);
+    return next();
+}
+
+} // namespace tavolix::onvif

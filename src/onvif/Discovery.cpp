@@ -1,0 +1,70 @@
+#include "Discovery.h"
+
+#include "Probe.h"
+#include "Random.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+
+namespace tavolix::onvif {
+
+Result<std::vector<std::string>> Discovery::start(Clock::time_point now)
+{
+    m_messageIds.clear();
+    m_named.clear();
+    m_repeatAt = now + repeat;
+    return probes();
+}
+
+Result<std::vector<std::string>> Discovery::repeatProbes()
+{
+    m_repeatAt.reset();
+    return probes();
+}
+
+Result<std::vector<std::string>> Discovery::probes()
+{
+    std::vector<std::string> texts;
+    for (const ProbeKind kind : {ProbeKind::NetworkVideoTransmitter, ProbeKind::Device}) {
+        auto id = randomMessageId();
+        if (!id)
+            return id.failure();
+        m_messageIds.push_back(*id);
+        texts.push_back(probeMessage(kind, *id));
+    }
+    return texts;
+}
+
+std::vector<OnvifDevice> Discovery::take(std::string_view answer,
+                                         const ReceivedDatagramOrigin& origin,
+                                         const std::vector<LocalInterface>& interfaces)
+{
+    const auto matches = parseProbeMatches(answer);
+    if (!matches || std::ranges::find(m_messageIds, matches->relatesTo) == m_messageIds.end())
+        return {}; // no answer to this search's probes
+    const auto interface =
+        std::ranges::find(interfaces, origin.interfaceIndex, &LocalInterface::index);
+    if (interface == interfaces.end())
+        return {}; // came in on an interface the search was not asked to use
+    std::vector<Subnet> subnets;
+    for (const InterfaceAddress& own : interface->addresses)
+        subnets.push_back({own.address, own.mask});
+    std::vector<OnvifDevice> found;
+    for (const ProbeMatch& match : matches->matches) {
+        if (!isOnvifMatch(match) || m_named.contains(match.address))
+            continue;
+        const auto service = chooseServiceAddress(match.xaddrs, subnets);
+        if (!service)
+            continue; // nowhere it can be reached from here
+        m_named.insert(match.address);
+        OnvifDevice& device = found.emplace_back();
+        device.match = match;
+        device.service = *service;
+        device.interfaceName = interface->name;
+        device.interfaceIndex = interface->index;
+        device.source = ntohl(origin.sender.sin_addr.s_addr);
+    }
+    return found;
+}
+
+} // namespace tavolix::onvif
