@@ -6,6 +6,7 @@
 #include "TransparentLabel.h"
 #include "UiTestSupport.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QPointer>
 #include <QTimer>
@@ -266,6 +267,36 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
                   .data());
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return c.deviceList->count() == 0; }));
+}
+
+// The language chosen sets the code page the device's texts are read in and written back in:
+// what is left as shown is not sent.
+TEST(Commands, TheChosenLanguagesCodePageReadsAndWritesTheDevicesTexts)
+{
+    DialogHarness harness;
+    const DialogControls& c = harness.controls();
+    c.languageCombo->setCurrentIndex(0);
+    QTest::keyClick(c.languageCombo, Qt::Key_Down); // ChinaGB, as a user picks it: GB18030
+    // Its name and PPPoE account in GBK, as devices set up on Chinese systems hold them.
+    FakeDevice camera{0, "\xC9\xE3\xCF\xF1\xBB\xFA", {0x02, 0x00, 0x5e, 0x20, 0x00, 0x01}};
+    camera.pppoeAccount = "\xD3\xC3\xBB\xA7";
+    harness.device().reply(replyDatagram(camera));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.deviceList->count() == 1; }));
+    ASSERT_TRUE(harness.clickRowNamed("摄像机"));
+    EXPECT_EQ(c.pppoeAccountEdit->text(), u"用户"_s);
+    c.loginAccountEdit->setText(u"admin"_s);
+    c.loginPasswordEdit->setText(u"admin"_s);
+    c.nameEdit->setText(u"摄像机2号"_s);
+    QTest::mouseClick(c.submitButton, Qt::LeftButton);
+    EXPECT_EQ(harness.device().nextDatagram(),
+              WireBytes()
+                  .text("VXL83")
+                  .textRecord(0x32, 0x20, "YWRtaW46YWRtaW4=")
+                  .record(0x10, 0x06, {0x02, 0x00, 0x5e, 0x20, 0x00, 0x01})
+                  .textRecord(0x20, 0x1F, "\xC9\xE3\xCF\xF1\xBB\xFA\x32\xBA\xC5")
+                  .record(0x1F, 0x04, {0xFF, 0xFF, 0xFF, 0xFF})
+                  .padTo(256)
+                  .data());
 }
 
 TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWorkerWaits)
