@@ -98,12 +98,6 @@ inline std::vector<uint8_t> replyDatagram(const FakeDevice& fake)
     return {reply.begin(), reply.end()};
 }
 
-inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
-{
-    const RequestBuffer search = searchRequest();
-    return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
-}
-
 // The checked mode buttons ("P" PPPoE, "D" DHCP, "S" static), then enabled (E) or
 // disabled (D) in groups: name and HTTP port; IP, mask and gateway; PPPoE account and
 // password; MAC edit; PPPoE radio; DHCP and static radios; login account and password; Submit.
