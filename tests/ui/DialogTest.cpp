@@ -193,7 +193,7 @@ TEST(PendingRows, ASlotWaitsOnceAndANewerTableDropsTheRowsOfTheOlder)
     EXPECT_EQ(rows, "2|6 c|5 e");
 }
 
-TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSettings)
+TEST(Commands, SubmitRefusesAMissingLoginKeepsTheEditsAndSendsThemInTheLanguagesCodePage)
 {
     DialogHarness harness(true); // with the marker file: the MAC field shows
     const DialogControls& c = harness.controls();
@@ -267,17 +267,11 @@ TEST(Commands, SubmitRefusesAMissingLoginKeepingTheEditsAndSendsTheEditedSetting
                   .data());
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return c.deviceList->count() == 0; }));
-}
 
-// The language chosen sets the code page the device's texts are read in and written back in:
-// what is left as shown is not sent.
-TEST(Commands, TheChosenLanguagesCodePageReadsAndWritesTheDevicesTexts)
-{
-    DialogHarness harness;
-    const DialogControls& c = harness.controls();
+    // The language sets the code page of the device's texts: ChinaGB, picked as a user does,
+    // reads this name and PPPoE account held in GBK, and writes the new name in it.
     c.languageCombo->setCurrentIndex(0);
-    QTest::keyClick(c.languageCombo, Qt::Key_Down); // ChinaGB, as a user picks it: GB18030
-    // Its name and PPPoE account in GBK, as devices set up on Chinese systems hold them.
+    QTest::keyClick(c.languageCombo, Qt::Key_Down);
     FakeDevice camera{0, "\xC9\xE3\xCF\xF1\xBB\xFA", {0x02, 0x00, 0x5e, 0x20, 0x00, 0x01}};
     camera.pppoeAccount = "\xD3\xC3\xBB\xA7";
     harness.device().reply(replyDatagram(camera));
@@ -288,6 +282,7 @@ TEST(Commands, TheChosenLanguagesCodePageReadsAndWritesTheDevicesTexts)
     c.loginPasswordEdit->setText(u"admin"_s);
     c.nameEdit->setText(u"摄像机2号"_s);
     QTest::mouseClick(c.submitButton, Qt::LeftButton);
+    // The account and the MAC, left as shown, are not sent.
     EXPECT_EQ(harness.device().nextDatagram(),
               WireBytes()
                   .text("VXL83")
