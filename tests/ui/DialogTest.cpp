@@ -301,7 +301,6 @@ TEST(Lifecycle, EnterDoesNothingAndEveryWayOutEndsTheRunWithZeroEvenWhileTheWork
     const std::pair<const char*, std::function<void(DialogHarness&)>> exits[] = {
         {"Exit button",
          [](DialogHarness& h) { QTest::mouseClick(h.controls().exitButton, Qt::LeftButton); }},
-        {"close request", [](DialogHarness& h) { h.dialog().close(); }},
         {"close button, left edge",
          [](DialogHarness& h) {
              QTest::mouseClick(&h.dialog(), Qt::LeftButton, {}, QPoint(468 - 52, 0) + clientOrigin);
