@@ -1,8 +1,6 @@
 #include "ByteImage.h"
 #include "DeviceTable.h"
-#include "FakeWorkerUi.h"
 #include "ReplyParser.h"
-#include "WorkerControl.h"
 
 #include <gtest/gtest.h>
 
@@ -139,28 +137,6 @@ TEST(ListRows, TextAndLeadingNumber)
         {"-4 z", -4},   {"cam 12", 0},  {"", 0},      {"99999999999999 big", 2147483647}};
     for (const auto& [text, number] : rows)
         EXPECT_EQ(leadingNumber(text), number) << text;
-}
-
-TEST(ReplyParser, StoresAndListsEachReplyInItsSlot)
-{
-    WorkerControl control;
-    test::FakeWorkerUi ui;
-    const auto reply = [](uint8_t macByte, const char* name) {
-        return afterMagic()
-            .record(0x10, 0x06, {0, 0, 0, 0, 0, macByte})
-            .textRecord(0x20, 0x1F, name)
-            .data();
-    };
-    // New devices fill the table from the top; a known MAC keeps its slot.
-    EXPECT_EQ(parseReply(control, reply(1, "alpha"), ui), 255);
-    EXPECT_EQ(parseReply(control, reply(2, "beta"), ui), 254);
-    EXPECT_EQ(parseReply(control, reply(1, "alpha-renamed"), ui), 255);
-    const std::vector<uint8_t> noise = {'N', 'O', 'I', 'S', 'E'};
-    EXPECT_EQ(parseReply(control, noise, ui), 0);
-    // The window gets one row request per stored reply; keeping the first row is its rule.
-    EXPECT_EQ(ui.state().rows,
-              (std::vector<std::string>{"255 alpha", "254 beta", "255 alpha-renamed"}));
-    EXPECT_EQ(fieldText(control.table.recordAt(255)->name), "alpha-renamed"); // replaced whole
 }
 
 // New devices fill the table from the top and a full table drops them; a known MAC keeps its

@@ -38,6 +38,9 @@ std::string moveTo(const std::string& address)
                    "</tds:SetNetworkInterfaces>");
 }
 
+const std::string getInformation = request("<tds:GetDeviceInformation/>");
+const std::string getInterfaces = request("<tds:GetNetworkInterfaces/>");
+
 const std::string probe =
     "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "
     "xmlns:d='http://schemas.xmlsoap.org/ws/2005/04/discovery' "
@@ -79,7 +82,7 @@ protected:
 
     std::string addressOf(Ipv4 local)
     {
-        const std::string body = post(local, request("<tds:GetNetworkInterfaces/>")).body;
+        const std::string body = post(local, getInterfaces).body;
         const auto at = body.find("<tt:Address>");
         return at == std::string::npos ? "none"
                                        : body.substr(at + 12, body.find('<', at + 12) - at - 12);
@@ -95,10 +98,9 @@ private:
 
 TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
 {
-    EXPECT_NE(post(second, request("<tds:GetDeviceInformation/>")).body.find("02005e200002"),
-              std::string::npos);
-    EXPECT_EQ(post(second, request("<tds:GetDeviceInformation/>"), 8080).status, 404u);
-    EXPECT_EQ(post(moved, request("<tds:GetDeviceInformation/>")).status, 404u);
+    EXPECT_NE(post(second, getInformation).body.find("02005e200002"), std::string::npos);
+    EXPECT_EQ(post(second, getInformation, 8080).status, 404u);
+    EXPECT_EQ(post(moved, getInformation).status, 404u);
     EXPECT_EQ(post(first, request("<tds:GetDeviceInformation/>", "wrong")).status, 400u);
     EXPECT_EQ(transcript.back(),
               "call 02005e200001 GetDeviceInformation fault not-authorized bad-digest");
@@ -106,7 +108,7 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
 
     EXPECT_EQ(post(first, moveTo("198.18.0.50")).status, 200u);
     ASSERT_EQ(moves, std::vector<std::string>{"198.18.0.20 -> 198.18.0.50"});
-    EXPECT_EQ(post(first, request("<tds:GetNetworkInterfaces/>")).status, 404u);
+    EXPECT_EQ(post(first, getInterfaces).status, 404u);
     EXPECT_EQ(addressOf(moved), "198.18.0.50");
     EXPECT_EQ(addressOf(second), "198.18.0.21");
     const auto answers = fleet().answerProbe(probe, "198.18.0.1:5000");
@@ -119,8 +121,8 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
     post(moved, request("<tds:SetNetworkProtocols><tds:NetworkProtocols><tt:Name>HTTP</tt:Name>"
                         "<tt:Enabled>true</tt:Enabled><tt:Port>8080</tt:Port>"
                         "</tds:NetworkProtocols></tds:SetNetworkProtocols>"));
-    EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>")).status, 404u);
-    EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>"), 8080).status, 200u);
+    EXPECT_EQ(post(moved, getInterfaces).status, 404u);
+    EXPECT_EQ(post(moved, getInterfaces, 8080).status, 200u);
     EXPECT_EQ(fleet().httpPorts(), (std::set<uint16_t>{80, 8080}));
 
     // The second camera joins the first's address on port 80, and leaves it
@@ -128,7 +130,7 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
     post(second, moveTo("198.18.0.50"));
     EXPECT_EQ(addressOf(moved), "198.18.0.50");
     post(moved, moveTo("198.18.0.51"));
-    EXPECT_EQ(post(moved, request("<tds:GetNetworkInterfaces/>"), 8080).status, 200u);
+    EXPECT_EQ(post(moved, getInterfaces, 8080).status, 200u);
     EXPECT_EQ(moves,
               (std::vector<std::string>{"198.18.0.20 -> 198.18.0.50", "198.18.0.21 -> 198.18.0.50",
                                         "198.18.0.50 stays, 198.18.0.51"}));

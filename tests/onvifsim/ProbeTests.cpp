@@ -1,6 +1,7 @@
 #include "Probe.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tavolix::onvifsim {
 namespace {
@@ -25,13 +26,8 @@ TEST(OnvifSimProbe, TypesResolveByNamespaceAndScopesBySegment)
     const std::string dn = "xmlns:q='http://www.onvif.org/ver10/network/wsdl' ";
     const std::string tds = "xmlns:r='http://www.onvif.org/ver10/device/wsdl' ";
     const std::string wsdp = "xmlns:w='http://schemas.xmlsoap.org/ws/2006/02/devprof' ";
-    struct Row
-    {
-        std::string probe;
-        ProbeFilter filter;
-        bool camera, computer;
-    };
-    const Row rows[] = {
+    // the probe, the filter, whether the camera and the computer answer
+    const std::tuple<std::string, ProbeFilter, bool, bool> rows[] = {
         {probe("", ""), ProbeFilter::Any, true, true},
         {probe("", ""), ProbeFilter::TypedOnly, false, true},
         {probe(dn, "q:NetworkVideoTransmitter"), ProbeFilter::TypedOnly, true, false},
@@ -48,11 +44,11 @@ TEST(OnvifSimProbe, TypesResolveByNamespaceAndScopesBySegment)
         {probe("", "", "onvif://www.onvif.org/name/ONVIFSIM-001 onvif://www.onvif.org/location"),
          ProbeFilter::Any, true, false},
     };
-    for (const Row& row : rows) {
-        const auto parsed = parseProbe(row.probe);
-        ASSERT_TRUE(parsed) << row.probe;
-        EXPECT_EQ(answersProbe(camera, *parsed, row.filter), row.camera) << row.probe;
-        EXPECT_EQ(answersProbe(computer, *parsed, row.filter), row.computer) << row.probe;
+    for (const auto& [text, filter, cameraAnswers, computerAnswers] : rows) {
+        const auto parsed = parseProbe(text);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ(answersProbe(camera, *parsed, filter), cameraAnswers) << text;
+        EXPECT_EQ(answersProbe(computer, *parsed, filter), computerAnswers) << text;
     }
     EXPECT_FALSE(parseProbe("<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'>"
                             "<s:Body><Hello/></s:Body></s:Envelope>"));

@@ -2,6 +2,7 @@
 #include "UsernameToken.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tavolix::onvifsim {
 namespace {
@@ -27,40 +28,30 @@ std::string header(const std::string& user, const std::string& password, const s
 TEST(OnvifSimLogin, DigestAndClockDecideTheLogin)
 {
     const DeviceTime deviceNow = *parseDateTime(created);
+    const std::string signedIn = header("admin", digest, digestType, created);
     using std::chrono::seconds;
-    struct Row
-    {
-        std::string header;
-        DeviceTime now;
-        LoginCheck expected;
-    };
-    const Row rows[] = {
-        {header("admin", digest, digestType, created), deviceNow, LoginCheck::Accepted},
+    using enum LoginCheck;
+    const std::tuple<std::string, DeviceTime, LoginCheck> rows[] = {
+        {signedIn, deviceNow, Accepted},
         // The device's clock may be up to five minutes either side.
-        {header("admin", digest, digestType, created), deviceNow + seconds(299),
-         LoginCheck::Accepted},
-        {header("admin", digest, digestType, created), deviceNow - seconds(299),
-         LoginCheck::Accepted},
-        {header("admin", digest, digestType, created), deviceNow + seconds(301),
-         LoginCheck::StaleClock},
-        {header("admin", digest, digestType, created), deviceNow - seconds(301),
-         LoginCheck::StaleClock},
+        {signedIn, deviceNow + seconds(299), Accepted},
+        {signedIn, deviceNow - seconds(299), Accepted},
+        {signedIn, deviceNow + seconds(301), StaleClock},
+        {signedIn, deviceNow - seconds(301), StaleClock},
         // Created is inside the digest: another text for the same instant is a wrong digest.
-        {header("admin", digest, digestType, "2026-12-07T20:00:00.000Z"), deviceNow,
-         LoginCheck::BadDigest},
+        {header("admin", digest, digestType, "2026-12-07T20:00:00.000Z"), deviceNow, BadDigest},
         {header("admin", "AAAA" + std::string(digest + 4), digestType, created), deviceNow,
-         LoginCheck::BadDigest},
-        {header("root", digest, digestType, created), deviceNow, LoginCheck::WrongUser},
+         BadDigest},
+        {header("root", digest, digestType, created), deviceNow, WrongUser},
         {header("admin", "s3cret", std::string(digestType, 82) + "#PasswordText", created),
-         deviceNow, LoginCheck::NotDigest},
-        {"<e:Header xmlns:e='" + std::string(ns::soap12) + "'/>", deviceNow, LoginCheck::Missing},
+         deviceNow, NotDigest},
+        {"<e:Header xmlns:e='" + std::string(ns::soap12) + "'/>", deviceNow, Missing},
     };
-    for (const Row& row : rows) {
+    for (const auto& [text, now, expected] : rows) {
         pugi::xml_document document;
-        ASSERT_TRUE(document.load_string(row.header.c_str()));
-        EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", row.now),
-                  row.expected)
-            << row.header;
+        ASSERT_TRUE(document.load_string(text.c_str()));
+        EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", now), expected)
+            << text;
     }
 }
 

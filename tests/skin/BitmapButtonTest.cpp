@@ -91,7 +91,6 @@ TEST(BitmapButton, LooksFollowTheStateAndAPushFollowsTheCursor)
     EXPECT_EQ(bench.face(), highlightedColour);
 
     QTest::mousePress(&button, Qt::LeftButton, {}, {40, 15});
-    EXPECT_FALSE(button.isHover());
     EXPECT_EQ(bench.face(), pressedColour);
     EXPECT_EQ(bench.captionCorner(), normalCaption + QPoint(1, 1));
 

@@ -77,9 +77,10 @@ struct FakeDevice
     std::array<uint8_t, 6> mac{};
     int httpPort = 80;
     std::array<uint8_t, 4> networkMode{0xFF, 0xFF, 0xFF, 0xFF};
+    std::string pppoeAccount = "dsl-user";
 };
 
-// Its reply: 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1, "dsl-user", version "1.2".
+// Its reply: 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1, version "1.2".
 inline std::vector<uint8_t> replyDatagram(const FakeDevice& fake)
 {
     devicesim::SimulatedDevice device{fake.mac,
@@ -91,16 +92,10 @@ inline std::vector<uint8_t> replyDatagram(const FakeDevice& fake)
     device.kind = static_cast<DeviceKind>(fake.kind);
     fake.name.copy(device.name.data(), device.name.size());
     std::string_view("1.2").copy(device.version.data(), device.version.size());
-    std::string_view("dsl-user").copy(device.pppoeAccount.data(), device.pppoeAccount.size());
+    fake.pppoeAccount.copy(device.pppoeAccount.data(), device.pppoeAccount.size());
     devicesim::ReplyBuffer buffer;
     const std::span<const uint8_t> reply = devicesim::buildReply(device, 0, buffer);
     return {reply.begin(), reply.end()};
-}
-
-inline bool isSearch(const std::optional<std::vector<uint8_t>>& datagram)
-{
-    const RequestBuffer search = searchRequest();
-    return datagram && std::equal(datagram->begin(), datagram->end(), search.begin(), search.end());
 }
 
 // The checked mode buttons ("P" PPPoE, "D" DHCP, "S" static), then enabled (E) or
