@@ -1,14 +1,25 @@
 #include "HttpExchanges.h"
 
+#include <algorithm>
 #include <curl/curl.h>
 #include <map>
 #include <optional>
+#include <sys/resource.h>
 
 namespace tavolix::onvif {
 namespace {
 
-// Enough for a site's devices at once, far from the descriptor limit.
-constexpr long maxConnections = 64;
+// A connection per device at once, up to a thousand, as far as the
+// descriptor limit allows with a margin for everything else.
+long connectionCap()
+{
+    constexpr long most = 1024;
+    constexpr long margin = 128;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return most;
+    return std::clamp(static_cast<long>(limit.rlim_cur) - margin, 16L, most);
+}
 
 std::optional<Failure> initialiseCurlOnce()
 {
@@ -105,7 +116,7 @@ HttpExchanges::HttpExchanges() : m_state(std::make_unique<State>())
     }
     CURLM* multi = state.multi.get();
     for (const CURLMcode code :
-         {curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, maxConnections),
+         {curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, connectionCap()),
           curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &State::onSocket),
           curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, &state),
           curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &State::onTimer),
