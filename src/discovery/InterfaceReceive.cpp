@@ -7,14 +7,15 @@
 
 namespace tavolix {
 
-int enableArrivalInterface(int fd)
+Result<> enableArrivalInterface(int fd)
 {
     const int on = 1;
-    return ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0 ? 0 : errno;
+    if (::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)
+        return systemCallFailure("cannot ask for the arrival interface", errno);
+    return Done{};
 }
 
-std::optional<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer,
-                                                        int& error)
+Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer)
 {
     ReceivedDatagramOrigin received;
     iovec payload{buffer.data(), buffer.size()};
@@ -27,10 +28,8 @@ std::optional<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_
     message.msg_control = control.data();
     message.msg_controllen = control.size();
     const ssize_t length = ::recvmsg(fd, &message, 0);
-    if (length < 0) {
-        error = errno;
-        return std::nullopt;
-    }
+    if (length < 0)
+        return systemCallFailure("cannot receive", errno);
     received.length = static_cast<std::size_t>(length);
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
          header = CMSG_NXTHDR(&message, header)) {

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <netinet/in.h>
-#include <optional>
 #include <span>
 
 namespace tavolix {
@@ -18,12 +19,10 @@ struct ReceivedDatagramOrigin
 };
 
 // Asks the kernel to tell, with each datagram, the interface it came in on
-// (IP_PKTINFO). Returns 0, or the errno of the failure.
-int enableArrivalInterface(int fd);
+// (IP_PKTINFO).
+Result<> enableArrivalInterface(int fd);
 
-// Receives one datagram with its origin; nothing on failure, with the errno
-// in error.
-std::optional<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer,
-                                                        int& error);
+// Receives one datagram with its origin.
+Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer);
 
 } // namespace tavolix

@@ -7,8 +7,8 @@
 
 namespace tavolix {
 
-int sendThroughInterface(int fd, std::span<const uint8_t> datagram, const sockaddr_in& target,
-                         unsigned interfaceIndex)
+Result<> sendThroughInterface(int fd, std::span<const uint8_t> datagram, const sockaddr_in& target,
+                              unsigned interfaceIndex)
 {
     iovec payload{};
     payload.iov_base = const_cast<uint8_t*>(datagram.data()); // sendmsg only reads it
@@ -32,7 +32,9 @@ int sendThroughInterface(int fd, std::span<const uint8_t> datagram, const sockad
     packetInfo.ipi_ifindex = static_cast<int>(interfaceIndex);
     std::memcpy(CMSG_DATA(header), &packetInfo, sizeof packetInfo);
 
-    return ::sendmsg(fd, &message, 0) < 0 ? errno : 0;
+    if (::sendmsg(fd, &message, 0) < 0)
+        return systemCallFailure("cannot send", errno);
+    return Done{};
 }
 
 } // namespace tavolix

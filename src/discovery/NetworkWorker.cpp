@@ -49,12 +49,12 @@ private:
         if (m_control.wakeUp.creationError() != 0)
             return failStart("ERR: eventfd() error! Errorcode =%d\n",
                              m_control.wakeUp.creationError());
-        if (!m_socket.open())
-            return failStart("ERR: socket() error! Errorcode =%d\n", m_socket.lastError());
+        if (const auto opened = m_socket.open(); !opened)
+            return failStart("ERR: socket() error! Errorcode =%d\n", opened.failure().systemError);
         showStatus(okText);
         m_socket.enableBroadcast();
-        if (!m_socket.bind(m_endpoints.localPort))
-            return failStart("ERR: bind() error! Errorcode =%d\n", m_socket.lastError());
+        if (const auto bound = m_socket.bind(m_endpoints.localPort); !bound)
+            return failStart("ERR: bind() error! Errorcode =%d\n", bound.failure().systemError);
         showStatus(okText);
         return true;
     }
@@ -88,10 +88,11 @@ private:
         if (taken != ConfigureCommand)
             m_sendBuffer = searchRequest();
 
-        if (m_socket.send(m_sendBuffer, m_endpoints.broadcastAddress, m_endpoints.devicePort))
+        if (const auto sent =
+                m_socket.send(m_sendBuffer, m_endpoints.broadcastAddress, m_endpoints.devicePort))
             showStatus(okText);
         else
-            showError("ERR: sendto error! Errorcode =%d\n", m_socket.lastError());
+            showError("ERR: sendto error! Errorcode =%d\n", sent.failure().systemError);
         // A command the window left while this one was being sent stays pending.
         m_control.command.compare_exchange_strong(taken, NoCommand);
         m_ui.resetDisplay();
@@ -110,14 +111,12 @@ private:
             m_control.wakeUp.drain();
         if (watched[0].revents == 0)
             return;
-        const ssize_t received = m_socket.receive(m_receiveBuffer);
-        if (received < 0) {
-            showError("ERR: recv error! Errorcode =%d\n", m_socket.lastError());
+        const auto received = m_socket.receive(m_receiveBuffer);
+        if (!received) {
+            showError("ERR: recv error! Errorcode =%d\n", received.failure().systemError);
             return;
         }
-        parseReply(m_control,
-                   std::span<const uint8_t>(m_receiveBuffer.data(), static_cast<size_t>(received)),
-                   m_ui);
+        parseReply(m_control, std::span<const uint8_t>(m_receiveBuffer.data(), *received), m_ui);
         showStatus(okText);
     }
 

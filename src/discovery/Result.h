@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <variant>
@@ -68,6 +69,12 @@ inline Failure incomplete(std::string message)
 inline Failure systemFailure(std::string message, int error = 0)
 {
     return {Cause::System, std::move(message), error};
+}
+
+// A system call that failed: what was being done, the system's reason, its errno.
+inline Failure systemCallFailure(const std::string& what, int error)
+{
+    return systemFailure(what + ": " + std::strerror(error), error);
 }
 
 } // namespace tavolix

@@ -17,9 +17,9 @@
 namespace tavolix {
 namespace {
 
-// A burst of 255 replies must fit while the worker is busy with the window;
-// the kernel caps the request at net.core.rmem_max.
-constexpr int requestedReceiveBuffer = 1 << 20;
+// A burst of 255 replies must fit while the worker is busy with the window,
+// and a thousand answers to a probe while tavolixctl reads the first devices.
+constexpr int requestedReceiveBuffer = 4 << 20;
 
 const sockaddr* asSocketAddress(const sockaddr_in& address)
 {
@@ -52,45 +52,42 @@ bool listBroadcastInterfaces(std::vector<unsigned>& indexes)
 
 } // namespace
 
-bool UdpSocket::open()
+Result<> UdpSocket::open()
 {
     // Close-on-exec: a browser or helper started later must not inherit the socket.
     m_fd.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!m_fd) {
-        m_lastError = errno;
-        return false;
-    }
-    return true;
+    if (!m_fd)
+        return systemCallFailure("cannot make a UDP socket", errno);
+    return Done{};
 }
 
 void UdpSocket::enableBroadcast()
 {
     const int on = 1;
-    if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
-        m_lastError = errno;
+    ::setsockopt(m_fd.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
 }
 
-bool UdpSocket::bind(uint16_t port)
+Result<> UdpSocket::bind(uint16_t port)
 {
     // A smaller buffer than asked for only means an earlier drop under load,
-    // so the result is not a reason to fail.
-    ::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVBUF, &requestedReceiveBuffer,
-                 sizeof requestedReceiveBuffer);
+    // so the result is not a reason to fail. Where the process may (as root),
+    // the buffer goes past net.core.rmem_max.
+    if (::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVBUFFORCE, &requestedReceiveBuffer,
+                     sizeof requestedReceiveBuffer) != 0)
+        ::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVBUF, &requestedReceiveBuffer,
+                     sizeof requestedReceiveBuffer);
     const sockaddr_in local = makeAddress(htonl(INADDR_ANY), port);
-    if (::bind(m_fd.get(), asSocketAddress(local), sizeof local) != 0) {
-        m_lastError = errno;
-        return false;
-    }
-    return true;
+    if (::bind(m_fd.get(), asSocketAddress(local), sizeof local) != 0)
+        return systemCallFailure("cannot bind UDP port " + std::to_string(port), errno);
+    return Done{};
 }
 
-bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& address, uint16_t port)
+Result<> UdpSocket::send(std::span<const uint8_t> datagram, const std::string& address,
+                         uint16_t port)
 {
     const auto parsed = parseIpv4(address);
-    if (!parsed) {
-        m_lastError = EINVAL;
-        return false;
-    }
+    if (!parsed)
+        return systemCallFailure("cannot send to " + address, EINVAL);
     const in_addr destination{htonl(*parsed)};
     const sockaddr_in target = makeAddress(destination.s_addr, port);
 
@@ -99,31 +96,31 @@ bool UdpSocket::send(std::span<const uint8_t> datagram, const std::string& addre
         interfaces.empty()) {
         const ssize_t sent = ::sendto(m_fd.get(), datagram.data(), datagram.size(), 0,
                                       asSocketAddress(target), sizeof target);
-        if (sent < 0) {
-            m_lastError = errno;
-            return false;
-        }
-        return true;
+        if (sent < 0)
+            return systemCallFailure("cannot send", errno);
+        return Done{};
     }
 
+    // Done when any interface took it; otherwise the last interface's failure.
+    Result<> outcome = Done{};
     bool anySent = false;
     for (const unsigned index : interfaces) {
-        if (const int error = sendThroughInterface(m_fd.get(), datagram, target, index); error != 0)
-            m_lastError = error;
-        else
-            anySent = true;
+        auto sent = sendThroughInterface(m_fd.get(), datagram, target, index);
+        anySent = anySent || sent;
+        if (!sent)
+            outcome = std::move(sent);
     }
-    return anySent;
+    return anySent ? Done{} : outcome;
 }
 
-ssize_t UdpSocket::receive(std::span<uint8_t> buffer)
+Result<std::size_t> UdpSocket::receive(std::span<uint8_t> buffer)
 {
     // Replies are accepted from any sender, so the sender is not kept.
     const ssize_t received =
         ::recvfrom(m_fd.get(), buffer.data(), buffer.size(), 0, nullptr, nullptr);
     if (received < 0)
-        m_lastError = errno;
-    return received;
+        return systemCallFailure("cannot receive", errno);
+    return static_cast<std::size_t>(received);
 }
 
 } // namespace tavolix

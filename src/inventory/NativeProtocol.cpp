@@ -17,11 +17,6 @@
 namespace tavolix {
 namespace {
 
-std::string systemText(const std::string& what, int error)
-{
-    return what + ": " + std::strerror(error);
-}
-
 std::string textOf(std::span<const uint8_t> value)
 {
     const auto end = std::find(value.begin(), value.end(), uint8_t{0});
@@ -52,20 +47,17 @@ Result<> NativeProtocol::open(const std::vector<std::string>& interfaceNames)
     if (!interfaces)
         return interfaces.failure();
     m_interfaces = std::move(*interfaces);
-    if (!m_socket.open())
-        return systemFailure(systemText("cannot make a UDP socket", m_socket.lastError()));
+    if (auto opened = m_socket.open(); !opened)
+        return opened;
     m_socket.enableBroadcast();
-    if (const int error = enableArrivalInterface(m_socket.fd()); error != 0)
-        return systemFailure(systemText("cannot ask for the arrival interface", error));
-    if (!m_socket.bind(searchPort)) {
-        const int error = m_socket.lastError();
-        std::string message =
-            systemText("cannot bind UDP port " + std::to_string(searchPort), error);
-        if (error == EADDRINUSE)
-            message += " (another program holds it; is a Tavolix window open?)";
-        return systemFailure(message);
-    }
-    return Done{};
+    if (auto asked = enableArrivalInterface(m_socket.fd()); !asked)
+        return asked;
+    auto bound = m_socket.bind(searchPort);
+    if (!bound && bound.failure().systemError == EADDRINUSE)
+        return systemFailure(bound.failure().message +
+                                 " (another program holds it; is a Tavolix window open?)",
+                             EADDRINUSE);
+    return bound;
 }
 
 Result<> NativeProtocol::sendThrough(unsigned interfaceIndex, const RequestBuffer& request)
@@ -74,10 +66,7 @@ Result<> NativeProtocol::sendThrough(unsigned interfaceIndex, const RequestBuffe
     target.sin_family = AF_INET;
     target.sin_port = htons(devicePort);
     target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    if (const int failed = sendThroughInterface(m_socket.fd(), request, target, interfaceIndex);
-        failed != 0)
-        return systemFailure(systemText("cannot send", failed));
-    return Done{};
+    return sendThroughInterface(m_socket.fd(), request, target, interfaceIndex);
 }
 
 Result<> NativeProtocol::search()
@@ -135,8 +124,7 @@ bool NativeProtocol::handle(const WaitSet& ready, const RowHandler& handler)
         pollfd watched{m_socket.fd(), POLLIN, 0};
         if (::poll(&watched, 1, 0) <= 0)
             return false;
-        int error = 0;
-        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, error);
+        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer);
         if (!received)
             continue;
         const bool chosen =

@@ -47,8 +47,10 @@ bool SimSocket::open(uint16_t port, std::string& error)
 
 std::optional<ReceivedDatagram> SimSocket::receive(std::span<uint8_t> buffer)
 {
-    int error = 0;
-    return receiveWithOrigin(m_fd.get(), buffer, error);
+    auto received = receiveWithOrigin(m_fd.get(), buffer);
+    if (!received)
+        return std::nullopt;
+    return *received;
 }
 
 bool SimSocket::sendTo(std::span<const uint8_t> datagram, const sockaddr_in& destination)
@@ -67,7 +69,8 @@ bool SimSocket::sendBroadcast(std::span<const uint8_t> datagram, uint16_t port,
     destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     if (interfaceIndex == 0)
         return sendTo(datagram, destination);
-    return sendThroughInterface(m_fd.get(), datagram, destination, interfaceIndex) == 0;
+    return static_cast<bool>(
+        sendThroughInterface(m_fd.get(), datagram, destination, interfaceIndex));
 }
 
 std::string addressText(const sockaddr_in& address)
