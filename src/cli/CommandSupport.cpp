@@ -64,9 +64,9 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
     return Login{user, std::move(*password)};
 }
 
-Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options)
+Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options, bool required)
 {
-    if (options.user.empty() && options.passwordFile.empty())
+    if (!required && options.user.empty() && options.passwordFile.empty())
         return std::optional<Login>();
     auto login = readLogin(options.user, options.passwordFile);
     if (!login)
@@ -105,17 +105,10 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
                                       const std::function<bool(const Device&)>& handler)
 {
     SearchedDevices searched;
-    if (loginRequired) {
-        auto login = readLogin(search.login.user, search.login.passwordFile);
-        if (!login)
-            return login.failure();
-        searched.login = std::move(*login);
-    } else {
-        auto login = readOptionalLogin(search.login);
-        if (!login)
-            return login.failure();
-        searched.login = std::move(*login);
-    }
+    auto login = readOptionalLogin(search.login, loginRequired);
+    if (!login)
+        return login.failure();
+    searched.login = std::move(*login);
     auto protocol = openProtocol(search.interfaces, search.protocols, searched.login);
     if (!protocol)
         return protocol.failure();

@@ -42,8 +42,9 @@ openProtocol(const std::vector<std::string>& interfaces,
              ProtocolChoice choice = ProtocolChoice::Native,
              const std::optional<Login>& login = std::nullopt);
 
-// The login when --user is given; nothing when it is not.
-Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options);
+// The login when --user is given; nothing when it is not, unless required
+// (then refused as readLogin refuses a missing user).
+Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options, bool required = false);
 
 // One search: sends it and takes replies for `listening`, or until the
 // handler, called with each device's latest row, returns true.
