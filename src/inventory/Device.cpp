@@ -17,6 +17,36 @@ std::string_view protocolsName(Protocols protocols)
     return "native+onvif";
 }
 
+std::string_view loginSchemeName(LoginScheme scheme)
+{
+    switch (scheme) {
+    case LoginScheme::Unknown:
+        break;
+    case LoginScheme::None:
+        return "none";
+    case LoginScheme::DigestMd5:
+        return "digest-md5";
+    case LoginScheme::DigestSha256:
+        return "digest-sha256";
+    case LoginScheme::UsernameToken:
+        return "wsse";
+    }
+    return "";
+}
+
+std::string_view addressOriginName(AddressOrigin origin)
+{
+    switch (origin) {
+    case AddressOrigin::Manual:
+        break;
+    case AddressOrigin::Dhcp:
+        return "dhcp";
+    case AddressOrigin::LinkLocal:
+        return "link-local";
+    }
+    return "manual";
+}
+
 namespace {
 
 bool sameDevice(const Device& a, const Device& b)

@@ -4,6 +4,7 @@
 #include "Ipv4.h"
 #include "MacCodec.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +32,38 @@ enum class MacSource : uint8_t
     Neighbour,        // the local neighbour table, where it gives that MAC to no other address
 };
 
+// How a device asked for the login, as the first call that needed one found.
+enum class LoginScheme : uint8_t
+{
+    Unknown,       // not found: no login was given, or no call needed one
+    None,          // the device answered without asking for one
+    DigestMd5,     // HTTP Digest with MD5
+    DigestSha256,  // HTTP Digest with SHA-256
+    UsernameToken, // WS-Security UsernameToken in the SOAP header
+};
+
+// "", "none", "digest-md5", "digest-sha256", "wsse".
+std::string_view loginSchemeName(LoginScheme scheme);
+
+// Where an IPv4 address of a device's interface came from.
+enum class AddressOrigin : uint8_t
+{
+    Manual,
+    Dhcp,
+    LinkLocal,
+};
+
+// "manual", "dhcp", "link-local".
+std::string_view addressOriginName(AddressOrigin origin);
+
+struct DeviceAddress
+{
+    Ipv4 address = 0;
+    unsigned prefixLength = 0;
+    AddressOrigin origin = AddressOrigin::Manual;
+    bool operator==(const DeviceAddress&) const = default;
+};
+
 // One device as a search found it, whatever protocol it speaks: its values
 // parsed once from its reply, and where that reply came from.
 struct Device
@@ -56,6 +89,14 @@ struct Device
     // mode are then unknown, and listed empty; its MAC only as macSource says.
     bool settingsRead = true;
     MacSource macSource = MacSource::Read;
+    // What only ONVIF tells: how the device asked for the login, how far its
+    // clock runs from ours (its minus ours; nothing when it was not read),
+    // the host its XAddr named where that is not the address it answered
+    // from (device text), and every IPv4 address of its interface.
+    LoginScheme login = LoginScheme::Unknown;
+    std::optional<std::chrono::seconds> clockOffset;
+    std::string xaddrHost;
+    std::vector<DeviceAddress> addresses;
 
     std::string interfaceName; // the local interface the reply came in on
     unsigned interfaceIndex = 0;
