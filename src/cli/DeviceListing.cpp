@@ -6,6 +6,7 @@
 #include "TextTable.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -61,7 +62,7 @@ const std::vector<std::string>& listingColumns()
         "mac",          "name",   "ip",      "mask",        "gateway",
         "http_port",    "mode",   "kind",    "version",     "pppoe_account",
         "interface",    "source", "on_link", "ip_conflict", "protocol",
-        "manufacturer", "model",  "serial",  "service_url",
+        "manufacturer", "model",  "serial",  "service_url", "auth",
     };
     return columns;
 }
@@ -95,6 +96,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
             text(device.model),
             text(device.serial),
             text(device.serviceUrl),
+            {std::string(loginSchemeName(device.login)), CellType::Plain},
         });
     }
     return rows;
@@ -115,11 +117,34 @@ std::string csvListing(const std::vector<std::vector<Cell>>& rows)
     return out;
 }
 
-std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
+namespace {
+
+// The addresses a device told: all of its interface's where it listed them,
+// else the one its settings hold.
+nlohmann::ordered_json jsonAddresses(const Device& device)
+{
+    std::vector<DeviceAddress> told = device.addresses;
+    if (told.empty() && device.settingsRead)
+        told.push_back({device.ip, static_cast<unsigned>(std::popcount(device.mask)),
+                        device.mode == AddressMode::Dhcp ? AddressOrigin::Dhcp
+                                                         : AddressOrigin::Manual});
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const DeviceAddress& address : told)
+        list.push_back({{"ip", ipv4Text(address.address)},
+                        {"prefix_length", address.prefixLength},
+                        {"origin", addressOriginName(address.origin)}});
+    return list;
+}
+
+} // namespace
+
+std::string jsonListing(const std::vector<Device>& devices)
 {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     const auto& columns = listingColumns();
-    for (const auto& row : rows) {
+    const auto rows = listingRows(devices);
+    for (std::size_t d = 0; d < rows.size(); ++d) {
+        const auto& row = rows[d];
         nlohmann::ordered_json device = nlohmann::ordered_json::object();
         for (std::size_t i = 0; i < row.size() && i < columns.size(); ++i) {
             const Cell& cell = row[i];
@@ -132,6 +157,13 @@ std::string jsonListing(const std::vector<std::vector<Cell>>& rows)
             else
                 device[columns[i]] = cell.text;
         }
+        // What has no place in a table's cell.
+        const Device& from = devices[d];
+        device["clock_offset_s"] = from.clockOffset
+                                       ? nlohmann::ordered_json(from.clockOffset->count())
+                                       : nlohmann::ordered_json(nullptr);
+        device["xaddr_host"] = escapeDeviceText(from.xaddrHost);
+        device["addresses"] = jsonAddresses(from);
         list.push_back(std::move(device));
     }
     return list.dump(2) + "\n";
@@ -221,7 +253,7 @@ std::string formatListing(OutputFormat format, const std::vector<Device>& device
     case OutputFormat::Csv:
         return csvListing(rows);
     case OutputFormat::Json:
-        return jsonListing(rows);
+        return jsonListing(devices);
     case OutputFormat::Table:
         break;
     }

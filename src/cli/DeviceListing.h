@@ -21,7 +21,7 @@ enum class OutputFormat
 
 // The listing's columns, in order: mac, name, ip, mask, gateway, http_port,
 // mode, kind, version, pppoe_account, interface, source, on_link, ip_conflict,
-// protocol, manufacturer, model, serial, service_url. They are the CSV header
+// protocol, manufacturer, model, serial, service_url, auth. They are the CSV header
 // and the JSON keys; new columns only ever go at the end.
 const std::vector<std::string>& listingColumns();
 
@@ -50,7 +50,9 @@ struct Cell
 std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);
-std::string jsonListing(const std::vector<std::vector<Cell>>& rows); // always an array
+// Always an array: the listing's columns, then what JSON alone carries:
+// clock_offset_s, xaddr_host and addresses (ip, prefix_length, origin).
+std::string jsonListing(const std::vector<Device>& devices);
 
 // The table's columns are the listing's and "flags": "conflict" for an
 // ip_conflict, "off-link" for a row not on_link.

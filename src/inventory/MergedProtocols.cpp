@@ -5,7 +5,6 @@
 namespace tavolix {
 namespace {
 
-
 void addDetails(Device& into, const Device& from)
 {
     into.protocols = static_cast<Protocols>(static_cast<uint8_t>(into.protocols) |
@@ -15,6 +14,14 @@ void addDetails(Device& into, const Device& from)
         if ((into.*field).empty())
             into.*field = from.*field;
     }
+    if (into.login == LoginScheme::Unknown)
+        into.login = from.login;
+    if (!into.clockOffset)
+        into.clockOffset = from.clockOffset;
+    if (into.xaddrHost.empty())
+        into.xaddrHost = from.xaddrHost;
+    if (into.addresses.empty())
+        into.addresses = from.addresses;
 }
 
 } // namespace

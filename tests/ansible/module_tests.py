@@ -59,7 +59,9 @@ class Filters(unittest.TestCase):
         with self.assertRaises(AnsibleFilterError):
             site.site_inventory({"seg1": {"found": {"devices": "none"}}}, ["seg1"], "found")
         # The site test compares real listings with tavolixctl's; here the guard's edges.
-        rows = [dict(mac="001122334401", name="1e5", kind=None, host="a,b"),
+        # What only the JSON listing carries is no plan column.
+        rows = [dict(mac="001122334401", name="1e5", kind=None, addresses=[{"ip": "10.0.0.9"}],
+                     clock_offset_s=-3, host="a,b"),
                 dict(mac="02005e100001", name="'q\"", kind=1, host="1e-400")]  # a number too large or
         self.assertEqual(site.site_csv(rows), "mac,name,kind,host\r\n'001122334401,\"'1e5\",,\"a,b\"\r\n"
                          "02005e100001,\"''q\"\"\",1,1e-400\r\n")  # too small for a spreadsheet stays text

@@ -113,7 +113,7 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     EXPECT_THAT(planned.out,
                 StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
                            "pppoe_account,interface,source,on_link,ip_conflict,protocol,"
-                           "manufacturer,model,serial,service_url\r\n"));
+                           "manufacturer,model,serial,service_url,auth\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
@@ -143,7 +143,8 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
         R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
         R"("ip_conflict":false,"protocol":"native","manufacturer":"","model":"",)"
-        R"("serial":"","service_url":""})");
+        R"("serial":"","service_url":"","auth":"","clock_offset_s":null,"xaddr_host":"",)"
+        R"("addresses":[{"ip":"198.18.0.107","prefix_length":24,"origin":"manual"}]})");
     outputPath = "/dev/full"; // a listing that cannot be written is no success
     const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
     EXPECT_EQ(full.exitCode, 3);

@@ -11,7 +11,7 @@ __metaclass__ = type
 from collections.abc import Mapping
 
 from ansible.errors import AnsibleFilterError
-from ansible_collections.tavolix.site.plugins.module_utils.csv_listing import csv_listing
+from ansible_collections.tavolix.site.plugins.module_utils.csv_listing import JSON_ONLY_KEYS, csv_listing
 
 
 def site_inventory(hostvars, hosts, result):
@@ -43,10 +43,11 @@ def site_inventory(hostvars, hosts, result):
 
 def site_csv(rows):
     """The rows as tavolixctl lists devices in CSV, with host last: a plan
-    that changes nothing, to be edited into a site plan."""
+    that changes nothing, to be edited into a site plan. What only the JSON
+    listing carries (a device's address list, its clock) is left out."""
     columns = []
     for row in rows:
-        columns += [key for key in row if key not in columns and key != "host"]
+        columns += [key for key in row if key not in columns and key not in JSON_ONLY_KEYS and key != "host"]
     return csv_listing(rows, columns + ["host"])
 
 

@@ -17,6 +17,9 @@ TEXT_COLUMNS = frozenset(
     ["name", "version", "pppoe_account", "interface", "manufacturer", "model", "serial", "service_url"]
 )
 
+# What tavolixctl's JSON carries beyond its CSV columns: no plan column.
+JSON_ONLY_KEYS = frozenset(["clock_offset_s", "xaddr_host", "addresses"])
+
 # A decimal number as std::from_chars reads it, starting with a digit or "."
 # ("inf" and "nan" stay text).
 _DECIMAL = re.compile(r"(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?\Z")

@@ -86,6 +86,13 @@ devices:
       model: C100
       serial: "0001"
       service_url: http://10.20.0.11/onvif/device_service
+      auth: digest-sha256
+      clock_offset_s: -4
+      xaddr_host: ""
+      addresses:
+        - ip: 10.20.0.11
+          prefix_length: 24
+          origin: manual
 """
 
 from ansible.module_utils.basic import AnsibleModule
