@@ -5,7 +5,6 @@
 namespace tavolix {
 namespace {
 
-
 void addDetails(Device& into, const Device& from)
 {
     into.protocols = static_cast<Protocols>(static_cast<uint8_t>(into.protocols) |
@@ -152,6 +151,16 @@ std::vector<std::string> MergedProtocols::problems() const
     for (const auto& [kind, protocol] : m_members) {
         for (std::string& problem : protocol->problems())
             all.push_back(std::move(problem));
+    }
+    return all;
+}
+
+std::vector<std::string> MergedProtocols::warnings() const
+{
+    std::vector<std::string> all;
+    for (const auto& [kind, protocol] : m_members) {
+        for (std::string& warning : protocol->warnings())
+            all.push_back(std::move(warning));
     }
     return all;
 }

@@ -117,8 +117,12 @@ TEST(DeviceCalls, RequestBodies)
 TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
 {
     OnvifDevice device;
-    device.interfaces = {{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, false,
-                          Ipv4Setting{0x0A000005, 24}, std::nullopt}};
+    device.interfaces = {{"eth0",
+                          true,
+                          MacAddress{2, 0, 0x5e, 0, 0, 1},
+                          true,
+                          false,
+                          {{0x0A000005, 24}, {0x0A000006, 24}}}};
     device.protocols = {{{"HTTP", true, {80, 8000}}, {"RTSP", true, {554}}}};
     device.scopes = {{{true, "onvif://www.onvif.org/type/video_encoder"},
                       {false, "onvif://www.onvif.org/name/Old"},
@@ -138,9 +142,15 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
               "</tds:NetworkProtocols><tds:NetworkProtocols><tt:Name>RTSP</tt:Name>"
               "<tt:Enabled>true</tt:Enabled><tt:Port>554</tt:Port></tds:NetworkProtocols>"
               "</tds:SetNetworkProtocols>");
-    EXPECT_NE(
-        bodyOf((*calls)[2].call).find("<tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
-        std::string::npos);
+    // The one address replaces both manual ones; the service moves with the HTTP port.
+    const std::string interface = bodyOf((*calls)[2].call);
+    EXPECT_NE(interface.find("<tt:Manual><tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
+              std::string::npos);
+    EXPECT_EQ(interface.find("<tt:Manual>", interface.find("<tt:Manual>") + 1), std::string::npos);
+    EXPECT_EQ((*calls)[1].portAfter, 8080);
+    device.service.scheme = Scheme::Https; // reached at its https port, which does not move
+    EXPECT_EQ((*changeCalls(device, asked))[1].portAfter, 0);
+    EXPECT_EQ(withPort(device.service, 8443).url, "https://0.0.0.0:8443/");
     device.protocols = {{{"RTSP", true, {554}}}};
     DeviceSettings port;
     port.httpPort = 81;

@@ -55,8 +55,7 @@ TEST(ProbeMatch, ReadsACameraAnswer)
     EXPECT_EQ(percentDecoded("100% %zz %4 %00"), std::string("100% %zz %4 \0", 13));
 }
 
-// Rows of answers: whether they parse, whether the match is an ONVIF device, and the XAddr
-// chosen on 192.168.1.0/24 ("" for none).
+// Rows of answers: whether they parse, whether the match is an ONVIF device, its XAddr count.
 TEST(ProbeMatch, AnswerRows)
 {
     const auto wsdp = R"(xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof")";
@@ -73,34 +72,21 @@ TEST(ProbeMatch, AnswerRows)
         std::string text;
         bool parses;
         bool onvif = false;
-        std::string chosen = "";
         std::size_t xaddrCount = 1;
     } rows[] = {
-        {"Windows host", answer("wsdp:Device", "", "http://192.168.1.30:5357/a", wsdp), true, false,
-         "http://192.168.1.30:5357/a"},
+        {"Windows host", answer("wsdp:Device", "", "http://192.168.1.30:5357/a", wsdp), true,
+         false},
         {"unusual prefix bound to ONVIF",
          answer("nvt:NetworkVideoTransmitter", "", "http://192.168.1.9/x",
                 R"(xmlns:nvt="http://www.onvif.org/ver10/network/wsdl")"),
-         true, true, "http://192.168.1.9/x"},
+         true, true},
         {"right local name, wrong namespace",
          answer("dn:NetworkVideoTransmitter", "", "http://192.168.1.9/x", "",
                 "http://example.com/network"),
-         true, false, "http://192.168.1.9/x"},
-        {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, "", 0},
-        {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, "", 0},
-        {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, "http://10.0.0.1/",
-         maxXAddrs},
-        {"IPv6 and link-local passed over",
-         answer("tds:Device", "", "http://[fe80::1]/o http://169.254.7.7/o http://10.1.2.3/o"),
-         true, true, "http://10.1.2.3/o", 3},
-        {"on-link first", answer("tds:Device", "", "http://10.0.0.5/a http://192.168.1.9/b"), true,
-         true, "http://192.168.1.9/b", 2},
-        {"none usable",
-         answer("tds:Device", "",
-                "https://192.168.1.9/ http://cam.local/ http://[::1]/ http://user@192.168.1.9/ "
-                "http://192.168.1.9:0/ http://192.168.1.9:65536/ http://127.0.0.1/ "
-                "http://169.254.1.1/"),
-         true, true, "", 8},
+         true, false},
+        {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, 0},
+        {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, 0},
+        {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, maxXAddrs},
         {"truncated", camera.substr(0, camera.size() / 2), false},
         {"over the size limit", oversize, false},
         {"DOCTYPE with an entity", doctype, false},
@@ -112,24 +98,83 @@ TEST(ProbeMatch, AnswerRows)
         if (!parsed)
             continue;
         ASSERT_EQ(parsed->matches.size(), 1U) << row.what;
-        const auto& match = parsed->matches[0];
-        EXPECT_EQ(isOnvifMatch(match), row.onvif) << row.what;
-        EXPECT_EQ(match.xaddrs.size(), row.xaddrCount) << row.what;
-        const auto chosen = chooseServiceAddress(match.xaddrs, std::span(&homeSubnet, 1));
-        EXPECT_EQ(chosen ? chosen->url : "", row.chosen) << row.what;
+        EXPECT_EQ(isOnvifMatch(parsed->matches[0]), row.onvif) << row.what;
+        EXPECT_EQ(parsed->matches[0].xaddrs.size(), row.xaddrCount) << row.what;
     }
 }
 
-TEST(ServiceAddress, UrlPartsAndOnLinkLinkLocal)
+// XAddrs as parsed: scheme, host text, whether that is IPv4, port, path; "-" for refused.
+TEST(ServiceAddress, ParsedUrls)
 {
-    const auto service = parseServiceUrl("http://192.168.1.9:8080/onvif/device_service").value();
-    EXPECT_EQ(std::tie(service.host, service.port, service.path),
-              std::tuple(0xC0A80109U, 8080, "/onvif/device_service"));
-    EXPECT_EQ(parseServiceUrl("http://192.168.1.9")->path, "/");
-    EXPECT_EQ(parseServiceUrl("http://192.168.1.9?x=1")->path, "/?x=1");
-    const Subnet linkLocal{0xA9FE0001, 0xFFFF0000};
-    const std::vector<std::string> xaddrs = {"http://10.0.0.5/a", "http://169.254.1.1/"};
-    EXPECT_EQ(chooseServiceAddress(xaddrs, std::span(&linkLocal, 1))->url, "http://169.254.1.1/");
+    const auto shown = [](const std::optional<ServiceUrl>& url) {
+        if (!url)
+            return std::string("-");
+        return std::string(url->scheme == Scheme::Https ? "https " : "http ") + url->host +
+               (url->ipv4 ? " v4 " : " ") + std::to_string(url->port) + " " + url->path;
+    };
+    const std::pair<const char*, const char*> rows[] = {
+        {"http://192.168.1.9:8080/onvif/device_service",
+         "http 192.168.1.9 v4 8080 /onvif/device_service"},
+        {"HTTPS://192.168.1.9?x=1", "https 192.168.1.9 v4 443 /?x=1"},
+        {"https://cam-3.site_a.local:8443", "https cam-3.site_a.local 8443 /"},
+        {"http://[fe80::1%25eth0]:81/o", "http [fe80::1%25eth0] 81 /o"},
+        {"http://[::ffff:10.0.0.1]/", "http [::ffff:10.0.0.1] 80 /"},
+        {"ftp://192.168.1.9/", "-"},
+        {"http://user@192.168.1.9/", "-"},
+        {"http://192.168.1.9:0/", "-"},
+        {"http://192.168.1.9:65536/", "-"},
+        {"http://192.168.1.9:/", "-"},
+        {"http://[fe80::1/", "-"},
+        {"http://[fe80::1]x/", "-"},
+        {"http://[cam]/", "-"},
+        {"http://a..b/", "-"},
+        {"http:///x", "-"},
+        {"http://cam\x1b[2J/", "-"},
+    };
+    for (const auto& [url, expected] : rows)
+        EXPECT_EQ(shown(parseServiceUrl(url)), expected) << url;
+    EXPECT_EQ(shown(parseServiceUrl("http://" + std::string(254, 'a') + "/")), "-");
+}
+
+// XAddr lists from a device that answered from `sender` on 192.168.1.0/24: the service reached,
+// the host the XAddr named where that was not the sender, and whether the sender is on the link.
+TEST(ServiceAddress, ChosenForTheSender)
+{
+    const struct
+    {
+        const char* xaddrs;
+        Ipv4 sender;
+        const char* url; // "" for none
+        const char* xaddrHost = "";
+    } rows[] = {
+        {"http://192.168.1.64/onvif/device_service", 0xC0A80140,
+         "http://192.168.1.64/onvif/device_service"},
+        {"http://127.0.0.1:8080/onvif", 0xC0A80140, "http://192.168.1.64:8080/onvif", "127.0.0.1"},
+        {"http://203.0.113.7/a http://192.168.1.64:81/b", 0xC0A80140, "http://192.168.1.64:81/b"},
+        {"http://10.0.0.5/a http://cam.local/b", 0xC0A80140, "http://192.168.1.64/a", "10.0.0.5"},
+        {"http://[fe80::1]/v6 http://cam.local/n", 0xC0A80140, "http://192.168.1.64/n",
+         "cam.local"},
+        {"http://[fe80::1]:81/v6", 0xC0A80140, "http://192.168.1.64:81/v6", "[fe80::1]"},
+        {"http://192.168.1.64/h https://192.168.1.64/s", 0xC0A80140, "https://192.168.1.64/s"},
+        {"http://10.0.0.5/h http://10.0.0.6/x https://10.0.0.5:8443/s", 0xC0A80140,
+         "https://192.168.1.64:8443/s", "10.0.0.5"},
+        {"https://192.168.1.64:443/s", 0x0A000009, "https://10.0.0.9/s", "192.168.1.64"},
+        {"ftp://192.168.1.64/ http://user@192.168.1.64/", 0xC0A80140, ""},
+        {"http://192.168.1.64/", 0x7F000001, ""}, // loopback
+        {"http://192.168.1.64/", 0xF0000001, ""}, // reserved
+        {"http://224.0.0.1/", 0xE0000001, ""},    // multicast
+    };
+    for (const auto& row : rows) {
+        const auto chosen = chooseServiceAddress(splitList(row.xaddrs, maxXAddrs, maxUriBytes),
+                                                 row.sender, std::span(&homeSubnet, 1));
+        EXPECT_EQ(chosen ? chosen->url : "", row.url) << row.xaddrs;
+        if (!chosen)
+            continue;
+        EXPECT_EQ(chosen->xaddrHost, row.xaddrHost) << row.xaddrs;
+        EXPECT_EQ(chosen->onLink, row.sender >> 8 == 0xC0A801) << row.xaddrs;
+        EXPECT_EQ(serviceUrlText(chosen->scheme, chosen->host, chosen->port, chosen->path),
+                  chosen->url);
+    }
 }
 
 // What an unread device's answer tells of its MAC: "" where it tells nothing.
