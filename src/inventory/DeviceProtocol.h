@@ -108,6 +108,10 @@ public:
     // full, one line each, saying which and why.
     virtual std::vector<std::string> problems() const { return {}; }
 
+    // What the last search found odd in devices it could read all the same,
+    // one line each: nothing that makes the search fail.
+    virtual std::vector<std::string> warnings() const { return {}; }
+
     // "no device answered within 1500 ms on eth0 ...; a firewall must ..."
     virtual std::string silenceReport(std::chrono::milliseconds listened) const = 0;
 

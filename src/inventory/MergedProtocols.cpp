@@ -163,6 +163,16 @@ std::vector<std::string> MergedProtocols::problems() const
     return all;
 }
 
+std::vector<std::string> MergedProtocols::warnings() const
+{
+    std::vector<std::string> all;
+    for (const auto& [kind, protocol] : m_members) {
+        for (std::string& warning : protocol->warnings())
+            all.push_back(std::move(warning));
+    }
+    return all;
+}
+
 std::string MergedProtocols::silenceReport(std::chrono::milliseconds listened) const
 {
     std::string report;

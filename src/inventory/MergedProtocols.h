@@ -30,6 +30,7 @@ public:
                         const ChangeOptions& options) override;
     std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
+    std::vector<std::string> warnings() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:

@@ -48,13 +48,17 @@ std::optional<Ipv4> addressOf(pugi::xml_node element)
     return parseIpv4(fieldText(element));
 }
 
-std::optional<Ipv4Setting> settingOf(pugi::xml_node element)
+// The entries of one origin in IPv4/Config (tt:PrefixedIPv4Address), up to the interface's bound.
+void readAddresses(pugi::xml_node config, const char* name, AddressOrigin origin,
+                   std::vector<DeviceAddress>& addresses)
 {
-    const auto address = addressOf(schemaChild(element, "Address"));
-    const auto prefix = parseUnsigned(schemaChild(element, "PrefixLength").text().get(), 32);
-    if (!address || !prefix)
-        return std::nullopt;
-    return Ipv4Setting{*address, *prefix};
+    const std::size_t room = maxAddressesPerInterface - addresses.size();
+    for (const auto element : childElements(config, ns::schema, name, room)) {
+        const auto address = addressOf(schemaChild(element, "Address"));
+        const auto prefix = parseUnsigned(schemaChild(element, "PrefixLength").text().get(), 32);
+        if (address && prefix)
+            addresses.push_back({*address, *prefix, origin});
+    }
 }
 
 // "00:1A:2B:3C:4D:5E" or with hyphens, or twelve hex digits.
@@ -86,8 +90,9 @@ std::optional<NetworkInterface> interfaceOf(pugi::xml_node element)
     result.ipv4Enabled = booleanOf(schemaChild(ipv4, "Enabled")).value_or(false);
     const auto config = schemaChild(ipv4, "Config");
     result.dhcp = booleanOf(schemaChild(config, "DHCP")).value_or(false);
-    result.manual = settingOf(schemaChild(config, "Manual"));
-    result.fromDhcp = settingOf(schemaChild(config, "FromDHCP"));
+    readAddresses(config, "Manual", AddressOrigin::Manual, result.addresses);
+    readAddresses(config, "LinkLocal", AddressOrigin::LinkLocal, result.addresses);
+    readAddresses(config, "FromDHCP", AddressOrigin::Dhcp, result.addresses);
     return result;
 }
 

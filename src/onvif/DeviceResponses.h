@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Device.h"
 #include "DeviceCalls.h"
 #include "MacCodec.h"
 #include "Security.h"
@@ -14,6 +15,7 @@ namespace tavolix::onvif {
 
 // Bounds on the lists of an answer; entries beyond them are left out.
 inline constexpr std::size_t maxInterfaces = 16;
+inline constexpr std::size_t maxAddressesPerInterface = 16;
 inline constexpr std::size_t maxGateways = 8;
 inline constexpr std::size_t maxProtocols = 16;
 inline constexpr std::size_t maxPortsPerProtocol = 8;
@@ -29,13 +31,6 @@ struct DeviceInformation
     bool operator==(const DeviceInformation&) const = default;
 };
 
-struct Ipv4Setting
-{
-    Ipv4 address = 0;
-    unsigned prefixLength = 0;
-    bool operator==(const Ipv4Setting&) const = default;
-};
-
 struct NetworkInterface
 {
     std::string token;
@@ -43,8 +38,9 @@ struct NetworkInterface
     std::optional<MacAddress> mac; // from Info/HwAddress
     bool ipv4Enabled = false;
     bool dhcp = false;
-    std::optional<Ipv4Setting> manual;   // the first manual address
-    std::optional<Ipv4Setting> fromDhcp; // the address DHCP gave
+    // Every IPv4 address its configuration lists: the manual ones, then the
+    // link-local one and the one DHCP gave.
+    std::vector<DeviceAddress> addresses;
     bool operator==(const NetworkInterface&) const = default;
 };
 

@@ -49,20 +49,21 @@ std::vector<OnvifDevice> Discovery::take(std::string_view answer,
     std::vector<Subnet> subnets;
     for (const InterfaceAddress& own : interface->addresses)
         subnets.push_back({own.address, own.mask});
+    const Ipv4 sender = ntohl(origin.sender.sin_addr.s_addr);
     std::vector<OnvifDevice> found;
     for (const ProbeMatch& match : matches->matches) {
         if (!isOnvifMatch(match) || m_named.contains(match.address))
             continue;
-        const auto service = chooseServiceAddress(match.xaddrs, subnets);
+        const auto service = chooseServiceAddress(match.xaddrs, sender, subnets);
         if (!service)
-            continue; // nowhere it can be reached from here
+            continue; // no service named, or a sender no device can be
         m_named.insert(match.address);
         OnvifDevice& device = found.emplace_back();
         device.match = match;
         device.service = *service;
         device.interfaceName = interface->name;
         device.interfaceIndex = interface->index;
-        device.source = ntohl(origin.sender.sin_addr.s_addr);
+        device.source = sender;
     }
     return found;
 }

@@ -35,8 +35,8 @@ public:
     Result<std::vector<std::string>> repeatProbes();
 
     // The devices an answer to this search's probes names that it has not
-    // named before, with the service address they are reached at from the
-    // interface the answer came in on.
+    // named before, each with the service it is reached at: the address the
+    // answer came from, whatever host its XAddrs name.
     std::vector<OnvifDevice> take(std::string_view answer, const ReceivedDatagramOrigin& origin,
                                   const std::vector<LocalInterface>& interfaces);
 

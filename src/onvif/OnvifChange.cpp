@@ -41,7 +41,7 @@ ServiceAddress withPort(const ServiceAddress& service, uint16_t port)
 {
     ServiceAddress moved = service;
     moved.port = port;
-    moved.url = "http://" + ipv4Text(service.host) + ":" + std::to_string(port) + service.path;
+    moved.url = serviceUrlText(service.scheme, service.host, port, service.path);
     return moved;
 }
 
@@ -72,12 +72,18 @@ Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const Dev
                                             });
         if (!hasHttp)
             return refused("it lists no HTTP port to change");
-        calls.push_back({protocolsCall(*device.protocols, *result.httpPort), *result.httpPort});
+        // The service moves with the port only where it is reached at that port over http.
+        const bool serviceMoves =
+            device.service.scheme == Scheme::Http && device.service.port == now.httpPort;
+        calls.push_back({protocolsCall(*device.protocols, *result.httpPort),
+                         serviceMoves ? *result.httpPort : uint16_t{0}});
     }
     if (differs(Setting::Ip) || differs(Setting::Mask) || differs(Setting::Mode)) {
         const NetworkInterface* own = primaryInterface(device);
         if (own == nullptr)
             return refused("its network interface was not read");
+        // The one address asked for replaces every manual address the interface had: the
+        // device is then found at it alone.
         const InterfaceChange change{own->token, true, result.mode == AddressMode::Dhcp, *result.ip,
                                      static_cast<unsigned>(std::popcount(*result.mask))};
         calls.push_back({setNetworkInterfaces(change)});

@@ -30,6 +30,18 @@ void learnMac(const ProbeMatch& match, Device& row)
     }
 }
 
+// The address the row lists: the one the device answered at, when its interface has it; else
+// the one DHCP gave while DHCP is on, or the first manual one.
+const DeviceAddress* listedAddress(const NetworkInterface& own, Ipv4 answeredAt)
+{
+    const auto& addresses = own.addresses;
+    auto found = std::ranges::find(addresses, answeredAt, &DeviceAddress::address);
+    if (found == addresses.end())
+        found = std::ranges::find(addresses, own.dhcp ? AddressOrigin::Dhcp : AddressOrigin::Manual,
+                                  &DeviceAddress::origin);
+    return found == addresses.end() ? nullptr : &*found;
+}
+
 } // namespace
 
 const NetworkInterface* primaryInterface(const OnvifDevice& device)
@@ -56,15 +68,17 @@ Device deviceRow(const OnvifDevice& device)
     row.ip = device.service.host;
     row.settingsRead = false;
     row.macSource = MacSource::Unknown;
-    row.httpPort = device.service.port;
+    row.httpPort = device.service.scheme == Scheme::Http ? device.service.port : 0;
+    row.xaddrHost = device.service.xaddrHost;
     if (const NetworkInterface* own = primaryInterface(device)) {
         row.mac = *own->mac;
         row.settingsRead = true;
         row.macSource = MacSource::Read;
         row.mode = own->dhcp ? AddressMode::Dhcp : AddressMode::Static;
-        if (const auto& setting = own->dhcp ? own->fromDhcp : own->manual) {
-            row.ip = setting->address;
-            row.mask = maskOfPrefix(setting->prefixLength);
+        row.addresses = own->addresses;
+        if (const DeviceAddress* listed = listedAddress(*own, device.service.host)) {
+            row.ip = listed->address;
+            row.mask = maskOfPrefix(listed->prefixLength);
         }
     }
     if (!row.settingsRead)

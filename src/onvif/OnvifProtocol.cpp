@@ -190,6 +190,18 @@ std::vector<std::string> OnvifProtocol::problems() const
     return found;
 }
 
+std::vector<std::string> OnvifProtocol::warnings() const
+{
+    std::vector<std::string> found;
+    for (const auto& [endpoint, reading] : m_readings) {
+        const ServiceAddress& service = reading.device().service;
+        if (!service.xaddrHost.empty())
+            found.push_back(endpoint + ": its XAddr names " + service.xaddrHost + "; reached at " +
+                            ipv4Text(service.host) + " instead");
+    }
+    return found;
+}
+
 std::string OnvifProtocol::silenceReport(std::chrono::milliseconds listened) const
 {
     std::string report =

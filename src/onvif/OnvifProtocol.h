@@ -35,6 +35,8 @@ public:
                         const ChangeOptions& options) override;
     std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
+    // Devices whose XAddr named another host than the one they answered from.
+    std::vector<std::string> warnings() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:

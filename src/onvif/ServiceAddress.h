@@ -18,24 +18,48 @@ struct Subnet
     Ipv4 mask = 0;
 };
 
-// A device service URL we can reach: http:// with a dotted IPv4 host.
+enum class Scheme : uint8_t
+{
+    Http,
+    Https,
+};
+
+// What an XAddr names: its host as the device wrote it, that host as an address when it is a
+// dotted IPv4 one, and where the service listens there.
+struct ServiceUrl
+{
+    Scheme scheme = Scheme::Http;
+    std::string host;         // dotted IPv4, a name or a bracketed IPv6 literal
+    std::optional<Ipv4> ipv4; // the host, when it is dotted IPv4
+    uint16_t port = 80;
+    std::string path = "/";
+    bool ipv6() const { return host.starts_with('['); }
+};
+
+// "http[s]://host[:port][/path]"; nothing for another scheme, user information, a bad port or a
+// host that is neither dotted IPv4, a DNS name nor a bracketed IPv6 literal.
+std::optional<ServiceUrl> parseServiceUrl(std::string_view url);
+
+// A device service as we reach it: always at the address the device answered from.
 struct ServiceAddress
 {
     std::string url;
+    Scheme scheme = Scheme::Http;
     Ipv4 host = 0;
     uint16_t port = 80;
     std::string path = "/";
-    bool onLink = false; // host lies in one of the subnets it was chosen against
+    std::string xaddrHost; // the host the XAddr named, where that is not `host`
+    bool onLink = false;   // host lies in one of the subnets it was chosen against
 };
 
-// "http://192.168.1.20[:port][/path]"; nothing for another scheme, a name or IPv6 host, user
-// information or a bad port.
-std::optional<ServiceAddress> parseServiceUrl(std::string_view url);
-
-// The XAddr to talk to: the first on one of the subnets, else the first other routable unicast
-// one. IPv6 and name hosts are passed over, and so are link-local (169.254/16) addresses that
-// lie on none of the subnets: they cannot be routed to.
+// The XAddr to take from a device that answered from `sender`, reached at `sender` whatever host
+// it names: one naming the sender first, then one naming another IPv4 address or a name, then
+// an IPv6 one; among XAddrs of the same host, https before http, else in the device's order.
+// Nothing when none parses or the sender is no unicast host address.
 std::optional<ServiceAddress> chooseServiceAddress(const std::vector<std::string>& xaddrs,
-                                                   std::span<const Subnet> subnets);
+                                                   Ipv4 sender, std::span<const Subnet> subnets);
+
+// "http[s]://a.b.c.d[:port]path", the port left out where it is the scheme's own.
+std::string serviceUrlText(Scheme scheme, Ipv4 host, uint16_t port, std::string_view path);
 
 } // namespace tavolix::onvif

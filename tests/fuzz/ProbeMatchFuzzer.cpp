@@ -18,7 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         isOnvifMatch(match);
         scopeValue(match.scopes, "name");
-        chooseServiceAddress(match.xaddrs, std::span(&subnet, 1));
+        // Whatever the XAddr named, the service is the sender's, and its URL says so again.
+        const auto chosen = chooseServiceAddress(match.xaddrs, 0xC0A80140, std::span(&subnet, 1));
+        const auto again = chosen ? parseServiceUrl(chosen->url) : std::nullopt;
+        if (chosen && (!again || again->ipv4 != 0xC0A80140 || again->path != chosen->path))
+            std::abort();
         macOfEndpointUuid(match.address);
         for (const auto& xaddr : match.xaddrs)
             macOfLinkLocalXAddr(xaddr);

@@ -1,4 +1,5 @@
 #include "DeviceResponses.h"
+#include "OnvifDevice.h"
 #include "SoapFault.h"
 
 #include <cstdlib>
@@ -21,5 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if ((interfaces && interfaces->size() > maxInterfaces) ||
         (protocols && protocols->size() > maxProtocols))
         std::abort();
+    OnvifDevice device; // its row from whatever was read
+    device.interfaces = interfaces;
+    deviceRow(device);
     return 0;
 }

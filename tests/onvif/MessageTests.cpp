@@ -113,12 +113,32 @@ TEST(DeviceCalls, RequestBodies)
               "</tds:SetScopes>");
 }
 
+// The row lists the address the device answered at where its interface has it, else DHCP's
+// while DHCP is on, else the first manual one; its addresses all.
+TEST(OnvifDevice, RowListsTheAddressItAnsweredAt)
+{
+    OnvifDevice device;
+    const std::vector<DeviceAddress> addresses = {
+        {0xC0A80140, 24}, {0x0A010040, 16}, {0x0A000007, 8, AddressOrigin::Dhcp}};
+    device.interfaces = {{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, true, addresses}};
+    for (const auto& [sender, dhcp, ip, mask] :
+         {std::tuple{0x0A010040U, true, 0x0A010040U, 0xFFFF0000U},
+          {0xC6120014U, true, 0x0A000007U, 0xFF000000U}, // behind NAT
+          {0xC6120014U, false, 0xC0A80140U, 0xFFFFFF00U}}) {
+        device.service.host = sender;
+        device.interfaces->front().dhcp = dhcp;
+        const Device row = deviceRow(device);
+        EXPECT_EQ(std::tuple(row.ip, row.mask), std::tuple(ip, mask)) << ipv4Text(sender);
+        EXPECT_EQ(row.addresses, addresses);
+    }
+}
+
 // What the calls send back unchanged is what was read; their order is OnvifCtlTests'.
 TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
 {
     OnvifDevice device;
-    device.interfaces = {{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, false,
-                          Ipv4Setting{0x0A000005, 24}, std::nullopt}};
+    const std::vector<DeviceAddress> manual = {{0x0A000005, 24}, {0x0A000006, 24}};
+    device.interfaces = {{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, false, manual}};
     device.protocols = {{{"HTTP", true, {80, 8000}}, {"RTSP", true, {554}}}};
     device.scopes = {{{true, "onvif://www.onvif.org/type/video_encoder"},
                       {false, "onvif://www.onvif.org/name/Old"},
@@ -138,9 +158,15 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
               "</tds:NetworkProtocols><tds:NetworkProtocols><tt:Name>RTSP</tt:Name>"
               "<tt:Enabled>true</tt:Enabled><tt:Port>554</tt:Port></tds:NetworkProtocols>"
               "</tds:SetNetworkProtocols>");
-    EXPECT_NE(
-        bodyOf((*calls)[2].call).find("<tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
-        std::string::npos);
+    // The one address replaces both manual ones; the service moves with the HTTP port.
+    const std::string body = bodyOf((*calls)[2].call);
+    EXPECT_NE(body.find("<tt:Manual><tt:Address>10.0.0.5</tt:Address><tt:PrefixLength>16<"),
+              body.npos);
+    EXPECT_EQ(body.find("10.0.0.6"), body.npos);
+    EXPECT_EQ((*calls)[1].portAfter, 8080);
+    device.service.scheme = Scheme::Https; // reached at its https port, which does not move
+    EXPECT_EQ((*changeCalls(device, asked))[1].portAfter, 0);
+    EXPECT_EQ(withPort(device.service, 8443).url, "https://0.0.0.0:8443/");
     device.protocols = {{{"RTSP", true, {554}}}};
     DeviceSettings port;
     port.httpPort = 81;

@@ -55,8 +55,7 @@ TEST(ProbeMatch, ReadsACameraAnswer)
     EXPECT_EQ(percentDecoded("100% %zz %4 %00"), std::string("100% %zz %4 \0", 13));
 }
 
-// Rows of answers: whether they parse, whether the match is an ONVIF device, and the XAddr
-// chosen on 192.168.1.0/24 ("" for none).
+// Rows of answers: whether they parse, whether the match is an ONVIF device, its XAddr count.
 TEST(ProbeMatch, AnswerRows)
 {
     const auto wsdp = R"(xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof")";
@@ -73,34 +72,21 @@ TEST(ProbeMatch, AnswerRows)
         std::string text;
         bool parses;
         bool onvif = false;
-        std::string chosen = "";
         std::size_t xaddrCount = 1;
     } rows[] = {
-        {"Windows host", answer("wsdp:Device", "", "http://192.168.1.30:5357/a", wsdp), true, false,
-         "http://192.168.1.30:5357/a"},
+        {"Windows host", answer("wsdp:Device", "", "http://192.168.1.30:5357/a", wsdp), true,
+         false},
         {"unusual prefix bound to ONVIF",
          answer("nvt:NetworkVideoTransmitter", "", "http://192.168.1.9/x",
                 R"(xmlns:nvt="http://www.onvif.org/ver10/network/wsdl")"),
-         true, true, "http://192.168.1.9/x"},
+         true, true},
         {"right local name, wrong namespace",
          answer("dn:NetworkVideoTransmitter", "", "http://192.168.1.9/x", "",
                 "http://example.com/network"),
-         true, false, "http://192.168.1.9/x"},
-        {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, "", 0},
-        {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, "", 0},
-        {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, "http://10.0.0.1/",
-         maxXAddrs},
-        {"IPv6 and link-local passed over",
-         answer("tds:Device", "", "http://[fe80::1]/o http://169.254.7.7/o http://10.1.2.3/o"),
-         true, true, "http://10.1.2.3/o", 3},
-        {"on-link first", answer("tds:Device", "", "http://10.0.0.5/a http://192.168.1.9/b"), true,
-         true, "http://192.168.1.9/b", 2},
-        {"none usable",
-         answer("tds:Device", "",
-                "https://192.168.1.9/ http://cam.local/ http://[::1]/ http://user@192.168.1.9/ "
-                "http://192.168.1.9:0/ http://192.168.1.9:65536/ http://127.0.0.1/ "
-                "http://169.254.1.1/"),
-         true, true, "", 8},
+         true, false},
+        {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, 0},
+        {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, 0},
+        {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, maxXAddrs},
         {"truncated", camera.substr(0, camera.size() / 2), false},
         {"over the size limit", oversize, false},
         {"DOCTYPE with an entity", doctype, false},
@@ -112,24 +98,47 @@ TEST(ProbeMatch, AnswerRows)
         if (!parsed)
             continue;
         ASSERT_EQ(parsed->matches.size(), 1U) << row.what;
-        const auto& match = parsed->matches[0];
-        EXPECT_EQ(isOnvifMatch(match), row.onvif) << row.what;
-        EXPECT_EQ(match.xaddrs.size(), row.xaddrCount) << row.what;
-        const auto chosen = chooseServiceAddress(match.xaddrs, std::span(&homeSubnet, 1));
-        EXPECT_EQ(chosen ? chosen->url : "", row.chosen) << row.what;
+        EXPECT_EQ(isOnvifMatch(parsed->matches[0]), row.onvif) << row.what;
+        EXPECT_EQ(parsed->matches[0].xaddrs.size(), row.xaddrCount) << row.what;
     }
 }
 
-TEST(ServiceAddress, UrlPartsAndOnLinkLinkLocal)
+// XAddrs refused: no device service can be reached as they say.
+TEST(ServiceAddress, RefusedUrls)
 {
-    const auto service = parseServiceUrl("http://192.168.1.9:8080/onvif/device_service").value();
-    EXPECT_EQ(std::tie(service.host, service.port, service.path),
-              std::tuple(0xC0A80109U, 8080, "/onvif/device_service"));
-    EXPECT_EQ(parseServiceUrl("http://192.168.1.9")->path, "/");
-    EXPECT_EQ(parseServiceUrl("http://192.168.1.9?x=1")->path, "/?x=1");
-    const Subnet linkLocal{0xA9FE0001, 0xFFFF0000};
-    const std::vector<std::string> xaddrs = {"http://10.0.0.5/a", "http://169.254.1.1/"};
-    EXPECT_EQ(chooseServiceAddress(xaddrs, std::span(&linkLocal, 1))->url, "http://169.254.1.1/");
+    for (const std::string& bad : std::vector<std::string>{
+             "ftp://1.2.3.4/", "http://user@1.2.3.4/", "http://1.2.3.4:0/", "http://1.2.3.4:65536/",
+             "http://[fe80::1/", "http://[fe80::1]x/", "http://[cam]/", "http://a..b/", "http:///x",
+             "http://cam\x1b[2J/", "http://" + std::string(254, 'a')})
+        EXPECT_FALSE(parseServiceUrl(bad)) << bad;
+}
+
+// XAddrs of a device that answered from 192.168.1.64 (on the link) or 10.0.0.9: the service
+// reached, and the host the XAddr named where that was not the sender.
+TEST(ServiceAddress, ChosenForTheSender)
+{
+    const Ipv4 here = 0xC0A80140, there = 0x0A000009;
+    const std::tuple<const char*, Ipv4, const char*> rows[] = {
+        {"http://192.168.1.64/onvif", here, "http://192.168.1.64/onvif "},
+        {"http://127.0.0.1:8080/o", here, "http://192.168.1.64:8080/o 127.0.0.1"},
+        {"http://203.0.113.7/a http://192.168.1.64:81/b", here, "http://192.168.1.64:81/b "},
+        {"http://10.0.0.5?a http://cam.local/b", here, "http://192.168.1.64/?a 10.0.0.5"},
+        {"http://[fe80::1]/6 http://cam_1.local/n", here, "http://192.168.1.64/n cam_1.local"},
+        {"http://[fe80::1%25eth0]:81/6", here, "http://192.168.1.64:81/6 [fe80::1%25eth0]"},
+        {"http://192.168.1.64/h https://192.168.1.64/s", here, "https://192.168.1.64/s "},
+        {"http://10.0.0.5/h http://10.0.0.6/ https://10.0.0.5:8443/s", here,
+         "https://192.168.1.64:8443/s 10.0.0.5"},
+        {"https://192.168.1.64:443/s", there, "https://10.0.0.9/s 192.168.1.64"},
+        {"ftp://192.168.1.64/ http://user@192.168.1.64/", here, ""},
+        {"http://127.0.0.1/", 0x7F000001, ""},
+        {"http://224.0.0.1/", 0xE0000001, ""},
+    };
+    for (const auto& [xaddrs, sender, expected] : rows) {
+        const auto chosen = chooseServiceAddress(splitList(xaddrs, maxXAddrs, maxUriBytes), sender,
+                                                 std::span(&homeSubnet, 1));
+        EXPECT_EQ(chosen ? chosen->url + " " + chosen->xaddrHost : "", expected) << xaddrs;
+        EXPECT_EQ(chosen && chosen->onLink, chosen && sender == here) << xaddrs;
+    }
 }
 
 // What an unread device's answer tells of its MAC: "" where it tells nothing.

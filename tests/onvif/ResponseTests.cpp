@@ -48,24 +48,40 @@ TEST(DeviceResponses, ClockAndInformation)
               (DeviceInformation{"Acme", "IPC-B140", "V5.5.0 build 170721", "D1234", "88"}));
 }
 
+// An interface's every IPv4 address, entries that do not parse left out, at most the bound.
 TEST(DeviceResponses, NetworkSettings)
 {
-    EXPECT_EQ(
-        parseNetworkInterfaces(response(
+    const auto entry = [](std::string origin, std::string address, std::string prefix) {
+        return "<sch:" + origin + "><sch:Address>" + address + "</sch:Address><sch:PrefixLength>" +
+               prefix + "</sch:PrefixLength></sch:" + origin + ">";
+    };
+    const auto interfaces = [](const std::string& config) {
+        return parseNetworkInterfaces(response(
             R"(<dev:GetNetworkInterfacesResponse><dev:NetworkInterfaces token="eth0">)"
             "<sch:Enabled>true</sch:Enabled><sch:Info><sch:Name>eth0</sch:Name><sch:HwAddress>"
             "00:1A:2B:3C:4D:5E</sch:HwAddress></sch:Info><sch:IPv4><sch:Enabled>true"
-            "</sch:Enabled><sch:Config><sch:Manual><sch:Address>192.168.1.64</sch:Address>"
-            "<sch:PrefixLength>24</sch:PrefixLength></sch:Manual><sch:FromDHCP><sch:Address>"
-            "10.0.0.7</sch:Address><sch:PrefixLength>8</sch:PrefixLength></sch:FromDHCP>"
+            "</sch:Enabled><sch:Config>" +
+            config +
             "<sch:DHCP>1</sch:DHCP></sch:Config></sch:IPv4></dev:NetworkInterfaces>"
             R"(<dev:NetworkInterfaces token="wlan"><sch:Info><sch:HwAddress>00-1a-2b-3c-4d)"
             "</sch:HwAddress></sch:Info></dev:NetworkInterfaces></"
-            "dev:GetNetworkInterfacesResponse>")),
-        (std::vector<NetworkInterface>{{"eth0", true,
-                                        MacAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, true, true,
-                                        Ipv4Setting{0xC0A80140, 24}, Ipv4Setting{0x0A000007, 8}},
-                                       {"wlan", false, {}, false, false, {}, {}}}));
+            "dev:GetNetworkInterfacesResponse>"));
+    };
+    const std::vector<DeviceAddress> addresses = {{0xC0A80140, 24},
+                                                  {0x0A010040, 16},
+                                                  {0xA9FE0709, 16, AddressOrigin::LinkLocal},
+                                                  {0x0A000007, 8, AddressOrigin::Dhcp}};
+    const MacAddress mac{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    EXPECT_EQ(
+        interfaces(entry("Manual", "192.168.1.64", "24") + entry("Manual", "10.1.0.64", "16") +
+                   entry("Manual", "bad", "24") + entry("Manual", "10.2.0.1", "33") +
+                   entry("LinkLocal", "169.254.7.9", "16") + entry("FromDHCP", "10.0.0.7", "8")),
+        (std::vector<NetworkInterface>{{"eth0", true, mac, true, true, addresses},
+                                       {"wlan", false, {}, false, false, {}}}));
+    std::string many;
+    for (int i = 0; i < 20; ++i)
+        many += entry("Manual", "10.9.0.1", "24");
+    EXPECT_EQ(interfaces(many)->front().addresses.size(), maxAddressesPerInterface);
     EXPECT_EQ(parseNetworkDefaultGateway(response(
                   "<dev:GetNetworkDefaultGatewayResponse><dev:NetworkGateway><sch:IPv4Address>"
                   "192.168.1.1</sch:IPv4Address><sch:IPv4Address>bad</sch:IPv4Address>"
