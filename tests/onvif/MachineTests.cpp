@@ -17,36 +17,63 @@ std::string envelope(const std::string& body)
            body + "</env:Body></env:Envelope>";
 }
 
-HttpResult answer(const std::string& body, long status = 200)
+const auto deviceTime = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s;
+
+// An answer as HttpExchanges gives it: status, body, the Authorization libcurl
+// sent, the WWW-Authenticate values and the Date of the answer.
+HttpResult answer(const std::string& body, long status = 200, std::string authorization = {},
+                  std::vector<std::string> challenges = {},
+                  std::optional<SystemClock::time_point> date = std::nullopt)
 {
-    return {0, HttpAnswer{status, envelope(body)}};
+    return {0, HttpAnswer{status, envelope(body), std::move(challenges), date,
+                          std::move(authorization)}};
 }
 
 const HttpResult lost{0, incomplete("timed out")};
-const HttpResult clock = answer(
+const std::string clockBody =
     "<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime><sch:UTCDateTime><sch:Time>"
     "<sch:Hour>7</sch:Hour><sch:Minute>50</sch:Minute><sch:Second>45</sch:Second></sch:Time>"
     "<sch:Date><sch:Year>2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
-    "</sch:UTCDateTime></dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>");
-const HttpResult refusedLogin =
-    answer("<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
-           "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
-           "</env:Text></env:Reason></env:Fault>",
-           400);
+    "</sch:UTCDateTime></dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>";
+const HttpResult clock = answer(clockBody);
+const std::string notAuthorized =
+    "<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
+    "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
+    "</env:Text></env:Reason></env:Fault>";
+const HttpResult refusedLogin = answer(notAuthorized, 400);
+const HttpResult refusedWithDate = answer(notAuthorized, 400, {}, {}, deviceTime);
+const HttpResult timelessWithDate =
+    answer("<dev:GetSystemDateAndTimeResponse/>", 200, {}, {}, deviceTime);
+const HttpResult taken = answer("<dev:GetDeviceInformationResponse/>");
+const std::string sha256Sent = R"(Digest username="admin", nonce="n", algorithm=SHA-256)";
+const std::string md5Sent = R"(Digest username="admin", nonce="n", qop=auth)";
+const HttpResult takenSha256 = answer("<dev:GetDeviceInformationResponse/>", 200, sha256Sent);
+const HttpResult takenMd5 = answer("<dev:GetDeviceInformationResponse/>", 200, md5Sent);
+const HttpResult digestRefused =
+    answer("", 401, md5Sent, {R"(Digest realm="cam", nonce="m", qop="auth")"});
+const HttpResult basicOnly = answer("", 401, {}, {R"(Basic realm="cam")"});
 const HttpResult rebootNeeded = answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
                                        "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>");
 const Login login{"admin", "secret"};
 const std::string url = "http://198.18.0.9/onvif/device_service";
 
-// A call out as the rows name it: its operation, "+login" with a token made
-// in the device's time (the 2010 clock above), "end" when none.
+// A call out as the rows name it: its operation, "+token" with a token made
+// in the device's time (the 2010 clock above), "+digest" when libcurl may
+// answer a Digest challenge; "end" when none.
 std::string seen(const NextCall& call)
 {
     if (!call)
         return "end";
-    const bool signedIn2010 = call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos;
+    const bool token = call->body.find("UsernameToken") != std::string::npos;
+    const bool in2010 = call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos;
     EXPECT_EQ(call->url, url);
-    return call->action.substr(call->action.rfind('/') + 1) + (signedIn2010 ? "+login" : "");
+    EXPECT_EQ(token, in2010) << "a token made in our own time";
+    EXPECT_FALSE(token && call->digest) << "a token and Digest in one request";
+    if (call->digest) {
+        EXPECT_EQ(call->digest->user + ":" + call->digest->password, "admin:secret");
+    }
+    return call->action.substr(call->action.rfind('/') + 1) + (token ? "+token" : "") +
+           (call->digest ? "+digest" : "");
 }
 
 struct Row
@@ -55,29 +82,88 @@ struct Row
     std::string next;
 };
 
-TEST(OnvifMachines, ReadsTakeTheClockAgainOnceAfterARefusedLogin)
+TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
 {
+    struct Script
+    {
+        std::vector<Row> rows;
+        LoginScheme scheme;
+        std::string problem;
+        bool offsetRead = true; // to the 2010 clock
+    };
+    const std::string info = "GetDeviceInformation";
+    const std::vector<Script> scripts = {
+        // A token device: refuses as NotAuthorized, then takes the token; a
+        // refused token reads the clock again once.
+        {{{clock, info + "+digest"},
+          {refusedLogin, info + "+token"},
+          {taken, "GetNetworkInterfaces+token"},
+          {refusedLogin, "GetSystemDateAndTime+digest"},
+          {clock, "GetNetworkInterfaces+token"},
+          {refusedLogin, "end"}},
+         LoginScheme::UsernameToken,
+         "the device refused the login"},
+        // 401 without a Digest challenge: a token device too.
+        {{{clock, info + "+digest"}, {basicOnly, info + "+token"}, {lost, "end"}},
+         LoginScheme::UsernameToken,
+         url + ": timed out"},
+        // Digest: named by what libcurl sent; a 401 after it is a refusal.
+        {{{clock, info + "+digest"},
+          {takenSha256, "GetNetworkInterfaces+digest"},
+          {digestRefused, "end"}},
+         LoginScheme::DigestSha256,
+         "the device refused the login"},
+        {{{clock, info + "+digest"}, {takenMd5, "GetNetworkInterfaces+digest"}, {lost, "end"}},
+         LoginScheme::DigestMd5,
+         url + ": timed out"},
+        {{{clock, info + "+digest"}, {digestRefused, "end"}},
+         LoginScheme::Unknown,
+         "the device refused the login"},
+        // Asked for nothing.
+        {{{clock, info + "+digest"},
+          {taken, "GetNetworkInterfaces+digest"},
+          {answer("", 500), "end"}},
+         LoginScheme::None,
+         "the device refused a read: HTTP 500"},
+        // A clock kept behind the login: the token is made in its refusal's
+        // Date, and a refused token clock is a refused login.
+        {{{refusedWithDate, "GetSystemDateAndTime+token"},
+          {clock, info + "+token"},
+          {refusedLogin, "GetSystemDateAndTime+digest"},
+          {refusedWithDate, "GetSystemDateAndTime+token"},
+          {refusedLogin, "end"}},
+         LoginScheme::UsernameToken,
+         "the device refused the login"},
+        // A clock answer without a time: the Date tells it.
+        {{{timelessWithDate, info + "+digest"}, {refusedLogin, info + "+token"}, {lost, "end"}},
+         LoginScheme::UsernameToken,
+         url + ": timed out"},
+        {{{lost, "end"}}, LoginScheme::Unknown, url + ": timed out", false},
+    };
     OnvifDevice device;
     device.service.url = url;
-    const std::optional<Login> given = login;
-    DeviceReads reads(device, given);
-    EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime");
-    const std::vector<Row> rows = {
-        {clock, "GetDeviceInformation+login"},
-        {refusedLogin, "GetSystemDateAndTime"},
-        {clock, "GetDeviceInformation+login"},
-        {answer("<dev:GetDeviceInformationResponse/>"), "GetNetworkInterfaces+login"},
-        {refusedLogin, "end"}, // the clock is read again once only
-    };
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(seen(reads.take(rows[i].answer)), rows[i].next) << "row " << i;
-    EXPECT_TRUE(reads.done());
-    EXPECT_EQ(reads.device().problem, "the device refused the login");
+    for (std::size_t s = 0; s < scripts.size(); ++s) {
+        DeviceReads reads(device, login);
+        EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime+digest") << "script " << s;
+        for (std::size_t i = 0; i < scripts[s].rows.size(); ++i)
+            EXPECT_EQ(seen(reads.take(scripts[s].rows[i].answer)), scripts[s].rows[i].next)
+                << "script " << s << " row " << i;
+        EXPECT_TRUE(reads.done()) << "script " << s;
+        EXPECT_EQ(reads.device().problem, scripts[s].problem) << "script " << s;
+        EXPECT_EQ(deviceRow(reads.device()).login, scripts[s].scheme) << "script " << s;
+        const auto offset = deviceRow(reads.device()).clockOffset;
+        ASSERT_EQ(offset.has_value(), scripts[s].offsetRead) << "script " << s;
+        if (offset) {
+            EXPECT_LE(std::chrono::abs(*offset - clockOffset(deviceTime, SystemClock::now())), 2s)
+                << "script " << s;
+        }
+    }
 
-    DeviceReads anonymous(device, std::nullopt); // the clock alone
-    anonymous.start();
-    EXPECT_EQ(seen(anonymous.take(lost)), "end");
-    EXPECT_EQ(anonymous.device().problem, url + ": timed out");
+    DeviceReads anonymous(device, std::nullopt); // the clock alone, no login asked
+    EXPECT_EQ(seen(anonymous.start()), "GetSystemDateAndTime");
+    EXPECT_EQ(seen(anonymous.take(clock)), "end");
+    EXPECT_EQ(anonymous.device().problem, "");
+    EXPECT_EQ(anonymous.device().login, LoginScheme::Unknown);
 }
 
 TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
@@ -85,6 +171,7 @@ TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
     struct Script
     {
         bool reboot;
+        LoginScheme scheme; // as the reads found it
         std::vector<Row> rows;
         std::optional<ChangeOutcome> outcome;
     };
@@ -94,37 +181,61 @@ TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
         return ChangeOutcome{mac, ChangeOutcome::State::Failed, who + message};
     };
     const HttpResult scopesTaken = answer("<dev:SetScopesResponse/>");
+    const LoginScheme token = LoginScheme::UsernameToken;
     const std::vector<Script> scripts = {
         {true,
-         {{refusedLogin, "GetSystemDateAndTime"},
-          {clock, "SetScopes+login"},
-          {scopesTaken, "SetNetworkInterfaces+login"},
-          {rebootNeeded, "SystemReboot+login"},
+         token,
+         {{refusedLogin, "GetSystemDateAndTime+digest"},
+          {clock, "SetScopes+token"},
+          {scopesTaken, "SetNetworkInterfaces+token"},
+          {rebootNeeded, "SystemReboot+token"},
           {lost, "end"}}, // a device may go down before it answers
          std::nullopt},
         {false,
-         {{scopesTaken, "SetNetworkInterfaces+login"}, {rebootNeeded, "end"}},
+         token,
+         {{scopesTaken, "SetNetworkInterfaces+token"}, {rebootNeeded, "end"}},
          ChangeOutcome{mac, ChangeOutcome::State::NeedsReboot, ""}},
-        {false, {{answer("<x/>", 500), "end"}}, failed("the device refused SetScopes: HTTP 500")},
-        {false, {{lost, "end"}}, failed("SetScopes: timed out")},
         {false,
-         {{refusedLogin, "GetSystemDateAndTime"}, {lost, "end"}},
+         token,
+         {{answer("<x/>", 500), "end"}},
+         failed("the device refused SetScopes: HTTP 500")},
+        {false, token, {{lost, "end"}}, failed("SetScopes: timed out")},
+        {false,
+         token,
+         {{refusedLogin, "GetSystemDateAndTime+digest"}, {lost, "end"}},
          failed("GetSystemDateAndTime: timed out")},
+        // Digest, as the reads found it: never a token, a 401 after it refused.
+        {false,
+         LoginScheme::DigestMd5,
+         {{answer("<dev:SetScopesResponse/>", 200, md5Sent), "SetNetworkInterfaces+digest"},
+          {digestRefused, "end"}},
+         failed("the device refused the login")},
+        {false,
+         LoginScheme::DigestSha256,
+         {{refusedLogin, "end"}},
+         failed("the device refused the login")},
+        // Not found by the reads: Digest first, a token when refused.
+        {false,
+         LoginScheme::Unknown,
+         {{refusedLogin, "SetScopes+token"}, {refusedLogin, "GetSystemDateAndTime+digest"}},
+         std::nullopt},
     };
     for (std::size_t s = 0; s < scripts.size(); ++s) {
         OnvifDevice device;
         device.service.url = url;
-        device.clockOffset =
-            clockOffset(sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s, SystemClock::now());
+        device.clockOffset = clockOffset(deviceTime, SystemClock::now());
+        device.login = scripts[s].scheme;
         const std::vector<ChangeCall> calls = {{setScopes({"onvif://www.onvif.org/name/x"})},
                                                {setNetworkInterfaces({"eth0"})}};
         DeviceChange change(mac, device, calls, ChangeOptions{login, {}, scripts[s].reboot});
-        EXPECT_EQ(seen(change.start()), "SetScopes+login") << "script " << s;
+        EXPECT_EQ(seen(change.start()),
+                  scripts[s].scheme == token ? "SetScopes+token" : "SetScopes+digest")
+            << "script " << s;
         for (std::size_t i = 0; i < scripts[s].rows.size(); ++i) {
             const Row& row = scripts[s].rows[i];
             EXPECT_EQ(seen(change.take(row.answer)), row.next) << "script " << s << " row " << i;
         }
-        EXPECT_TRUE(change.ended()) << "script " << s;
+        EXPECT_EQ(change.ended(), scripts[s].rows.back().next == "end") << "script " << s;
         ASSERT_EQ(change.outcome().has_value(), scripts[s].outcome.has_value()) << "script " << s;
         if (const auto& outcome = change.outcome()) {
             EXPECT_EQ(outcome->state, scripts[s].outcome->state) << "script " << s;
