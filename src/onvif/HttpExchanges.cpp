@@ -235,8 +235,11 @@ Result<uint64_t> HttpExchanges::post(const HttpPost& post)
     set(CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
     set(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
     if (post.digest) {
-        // libcurl sends nothing until the device's 401 names its Digest.
-        set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST));
+        // Digest alone, answered once the device's 401 names it. With
+        // CURLAUTH_ONLY the first request carries the body: with Digest alone
+        // libcurl would first send an empty POST as a probe, which a device
+        // that asks for no Digest answers as a malformed call.
+        set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST | CURLAUTH_ONLY));
         set(CURLOPT_USERNAME, post.digest->user.c_str());
         set(CURLOPT_PASSWORD, post.digest->password.c_str());
     }
