@@ -73,9 +73,10 @@ NextCall DeviceReads::take(const HttpResult& result)
         return end(refusedLogin);
     if (!result.answer)
         return end(m_device.service.url + ": " + result.answer.failure().message);
+    if ((fault && fault->isNotAuthorized()) || result.answer->status == 401)
+        return end(refusedLogin);
     if (fault)
-        return end(fault->isNotAuthorized() ? refusedLogin
-                                            : "the device refused a read: " + fault->reason);
+        return end("the device refused a read: " + fault->reason);
     if (result.answer->status / 100 != 2)
         return end("the device refused a read: HTTP " + std::to_string(result.answer->status));
     loginReads().at(m_step++).store(m_device, result.answer->body);

@@ -110,13 +110,12 @@ int watchRequest(CURL*, curl_infotype type, char* data, std::size_t size, void* 
         return 0;
     auto& into = *static_cast<Transfer*>(transfer);
     std::string_view headers(data, size);
-    while (!headers.empty()) {
+    for (bool first = true; !headers.empty(); first = false) {
         const std::size_t end = std::min(headers.find('\n'), headers.size() - 1);
         const std::string_view line = headers.substr(0, end + 1);
         headers.remove_prefix(end + 1);
-        if (line.find(" HTTP/") != std::string_view::npos &&
-            line.find(':') == std::string_view::npos)
-            into.authorization.clear(); // the request line: a new request
+        if (first && line.find(" HTTP/") != std::string_view::npos)
+            into.authorization.clear(); // a request line: the next request
         else if (const auto value = headerValue(line, "Authorization"))
             into.authorization = value->substr(0, HttpExchanges::maxHeaderValueBytes);
     }
