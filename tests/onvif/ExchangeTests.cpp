@@ -92,8 +92,8 @@ TEST(HttpExchanges, AnswersADigestChallengeAndTellsWhatItSentAndHeard)
     const std::vector<Row> rows = {
         // SHA-256 is offered first, in its own header: libcurl answers it.
         {http, right, TlsCheck::Skip, 200, "700", LoginScheme::DigestSha256, 0},
-        {http, wrong, TlsCheck::Skip, 401, "", LoginScheme::DigestSha256, 2},
-        {http, std::nullopt, TlsCheck::Skip, 401, "", std::nullopt, 2},
+        {http, wrong, TlsCheck::Skip, 401, "<html>401</html>", LoginScheme::DigestSha256, 2},
+        {http, std::nullopt, TlsCheck::Skip, 401, "<html>401</html>", std::nullopt, 2},
         {https, right, TlsCheck::Skip, 200, "700", LoginScheme::DigestSha256, 0},
         {https, right, TlsCheck::Required, 0, "", std::nullopt, 0}, // self-signed
     };

@@ -37,7 +37,7 @@ class Peer(http.server.BaseHTTPRequestHandler):
             answer = str(len(body)).encode()
             self.send_response(200)
         else:
-            answer = b""
+            answer = b"<html>401</html>"  # dropped by libcurl when it answers the challenge
             self.send_response(401)
             for algorithm in HASHES:
                 self.send_header("WWW-Authenticate", f'Digest realm="{REALM}", qop="auth", '
