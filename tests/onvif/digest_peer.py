@@ -1,53 +1,33 @@
 #!/usr/bin/env python3
-"""A device service that asks for HTTP Digest, checked by hand (qop=auth).
+"""A service asking for HTTP Digest (SHA-256, then MD5, in two headers), checked by hand.
+Usage: digest_peer.py PORT PASSWORD [CERT KEY] (https). Answers the body's length."""
+import hashlib, http.server, re, ssl, sys
 
-Usage: digest_peer.py PORT PASSWORD [CERT KEY]. It offers SHA-256, then MD5,
-in two WWW-Authenticate headers; an accepted call is answered with the number
-of body bytes it carried. With CERT and KEY it speaks https. Prints "ready".
-"""
-import hashlib
-import http.server
-import re
-import ssl
-import sys
-
-NONCE = "5f2a9c"
-REALM = "camera"
-HASHES = {"SHA-256": hashlib.sha256, "MD5": hashlib.md5}
+NONCE, REALM, HASHES = "5f2a9c", "camera", {"SHA-256": hashlib.sha256, "MD5": hashlib.md5}
 
 
-def accepted(header, method, password):
-    if not header or not header.startswith("Digest "):
-        return False
+def accepted(header):
     fields = dict((k, a or b) for k, a, b in re.findall(r'(\w+)=(?:"([^"]*)"|([^,\s]*))', header))
     digest = HASHES.get(fields.get("algorithm", "MD5"))
-    if digest is None or fields.get("nonce") != NONCE or fields.get("qop") != "auth":
+    if not header.startswith("Digest ") or not digest or fields.get("nonce") != NONCE:
         return False
-    h = lambda text: digest(text.encode()).hexdigest()
-    ha1 = h(f"{fields.get('username')}:{REALM}:{password}")
-    ha2 = h(f"{method}:{fields.get('uri')}")
-    expected = h(f"{ha1}:{NONCE}:{fields.get('nc')}:{fields.get('cnonce')}:auth:{ha2}")
-    return fields.get("response") == expected
+    h = lambda *parts: digest(":".join(parts).encode()).hexdigest()
+    ha1, ha2 = h(fields["username"], REALM, sys.argv[2]), h("POST", fields["uri"])
+    return fields["response"] == h(ha1, NONCE, fields["nc"], fields["cnonce"], "auth", ha2)
 
 
 class Peer(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-        if accepted(self.headers.get("Authorization"), "POST", sys.argv[2]):
-            answer = str(len(body)).encode()
-            self.send_response(200)
-        else:
-            answer = b"<html>401</html>"  # dropped by libcurl when it answers the challenge
-            self.send_response(401)
-            for algorithm in HASHES:
-                self.send_header("WWW-Authenticate", f'Digest realm="{REALM}", qop="auth", '
-                                 f'nonce="{NONCE}", algorithm={algorithm}')
+        ok = accepted(self.headers.get("Authorization", ""))
+        answer = str(len(body)).encode() if ok else b"<html>401</html>"
+        self.send_response(200 if ok else 401)
+        for algorithm in [] if ok else HASHES:
+            self.send_header("WWW-Authenticate", f'Digest realm="{REALM}", qop="auth", '
+                             f'nonce="{NONCE}", algorithm={algorithm}')
         self.send_header("Content-Length", str(len(answer)))
         self.end_headers()
         self.wfile.write(answer)
-
-    def log_message(self, *args):
-        pass
 
 
 server = http.server.HTTPServer(("127.0.0.1", int(sys.argv[1])), Peer)
