@@ -2,20 +2,13 @@
 #include "DeviceReads.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <sstream>
 
 namespace tavolix::onvif {
 namespace {
 
 using namespace std::chrono;
-
-std::string envelope(const std::string& body)
-{
-    return R"(<env:Envelope xmlns:env="http://www.w3.org/2003/05/soap-envelope" )"
-           R"(xmlns:dev="http://www.onvif.org/ver10/device/wsdl" )"
-           R"(xmlns:sch="http://www.onvif.org/ver10/schema" )"
-           R"(xmlns:ter="http://www.onvif.org/ver10/error"><env:Body>)" +
-           body + "</env:Body></env:Envelope>";
-}
 
 const auto deviceTime = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s;
 
@@ -25,212 +18,177 @@ HttpResult answer(const std::string& body, long status = 200, std::string author
                   std::vector<std::string> challenges = {},
                   std::optional<SystemClock::time_point> date = std::nullopt)
 {
-    return {0, HttpAnswer{status, envelope(body), std::move(challenges), date,
-                          std::move(authorization)}};
+    return {0, HttpAnswer{status,
+                          R"(<env:Envelope xmlns:env="http://www.w3.org/2003/05/soap-envelope" )"
+                          R"(xmlns:dev="http://www.onvif.org/ver10/device/wsdl" )"
+                          R"(xmlns:sch="http://www.onvif.org/ver10/schema" )"
+                          R"(xmlns:ter="http://www.onvif.org/ver10/error"><env:Body>)" +
+                              body + "</env:Body></env:Envelope>",
+                          std::move(challenges), date, std::move(authorization)}};
 }
 
-const HttpResult lost{0, incomplete("timed out")};
-const std::string clockBody =
-    "<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime><sch:UTCDateTime><sch:Time>"
-    "<sch:Hour>7</sch:Hour><sch:Minute>50</sch:Minute><sch:Second>45</sch:Second></sch:Time>"
-    "<sch:Date><sch:Year>2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
-    "</sch:UTCDateTime></dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>";
-const HttpResult clock = answer(clockBody);
-const std::string notAuthorized =
-    "<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
-    "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
-    "</env:Text></env:Reason></env:Fault>";
-const HttpResult refusedLogin = answer(notAuthorized, 400);
-const HttpResult refusedWithDate = answer(notAuthorized, 400, {}, {}, deviceTime);
-const HttpResult timelessWithDate =
-    answer("<dev:GetSystemDateAndTimeResponse/>", 200, {}, {}, deviceTime);
-const HttpResult taken = answer("<dev:GetDeviceInformationResponse/>");
-const std::string md5Sent = R"(Digest username="admin", nonce="n", qop=auth)";
-const HttpResult takenSha256 = answer("<dev:GetDeviceInformationResponse/>", 200,
-                                      R"(Digest username="admin", algorithm=SHA-256)");
-const HttpResult digestRefused =
-    answer("", 401, md5Sent, {R"(Digest realm="cam", nonce="m", qop="auth")"});
-const HttpResult basicOnly = answer("", 401, {}, {R"(Basic realm="cam")"});
-const HttpResult rebootNeeded = answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
-                                       "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>");
+// The answers the scripts name.
+const HttpResult& named(const std::string& name)
+{
+    const std::string fault =
+        "<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
+        "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
+        "</env:Text></env:Reason></env:Fault>";
+    const std::string md5 = R"(Digest username="admin", nonce="n", qop=auth)";
+    static const std::map<std::string, HttpResult> answers = {
+        {"clock", answer("<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime>"
+                         "<sch:UTCDateTime><sch:Time><sch:Hour>7</sch:Hour><sch:Minute>50"
+                         "</sch:Minute><sch:Second>45</sch:Second></sch:Time><sch:Date><sch:Year>"
+                         "2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
+                         "</sch:UTCDateTime></dev:SystemDateAndTime>"
+                         "</dev:GetSystemDateAndTimeResponse>")},
+        {"timeless+date", answer("<dev:GetSystemDateAndTimeResponse/>", 200, {}, {}, deviceTime)},
+        {"refused", answer(fault, 400)},
+        {"refused+date", answer(fault, 400, {}, {}, deviceTime)},
+        {"ok", answer("<dev:Response/>")},
+        {"ok+md5", answer("<dev:Response/>", 200, md5)},
+        {"ok+sha256", answer("<dev:Response/>", 200, R"(Digest username="a", algorithm=SHA-256)")},
+        {"401+md5", answer("", 401, md5, {R"(Digest realm="cam", nonce="m", qop="auth")"})},
+        {"401basic", answer("", 401, {}, {R"(Basic realm="cam")"})},
+        {"500", answer("<x/>", 500)},
+        {"reboot", answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
+                          "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>")},
+        {"lost", {0, incomplete("timed out")}},
+    };
+    return answers.at(name);
+}
+
 const Login login{"admin", "secret"};
 const std::string url = "http://198.18.0.9/onvif/device_service";
 
-// A call out as the rows name it: its operation, "+token" with a token made
-// in the device's time (the 2010 clock above), "+digest" when libcurl may
+// A call out as the scripts name it: its operation, "+token" with a token
+// made in the device's time (the 2010 clock above), "+digest" when libcurl may
 // answer a Digest challenge; "end" when none.
 std::string seen(const NextCall& call)
 {
     if (!call)
         return "end";
     const bool token = call->body.find("UsernameToken") != std::string::npos;
-    const bool in2010 = call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos;
     EXPECT_EQ(call->url, url);
-    EXPECT_EQ(token, in2010) << "a token made in our own time";
+    EXPECT_EQ(token, call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos);
     EXPECT_FALSE(token && call->digest) << "a token and Digest in one request";
     EXPECT_EQ(call->digest ? call->digest->password : "secret", "secret");
     return call->action.substr(call->action.rfind('/') + 1) + (token ? "+token" : "") +
            (call->digest ? "+digest" : "");
 }
 
-struct Row
+// Plays "answer>next answer>next ...": each answer taken, the call it leads to.
+template <typename Machine> void play(Machine& machine, const std::string& script)
 {
-    HttpResult answer;
-    std::string next;
-};
+    std::istringstream steps(script);
+    for (std::string step; steps >> step;) {
+        const auto cut = step.find('>');
+        EXPECT_EQ(seen(machine.take(named(step.substr(0, cut)))), step.substr(cut + 1))
+            << step << " in " << script;
+    }
+}
 
 TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
 {
     struct Script
     {
-        std::vector<Row> rows;
+        std::string steps; // after the clock's request
         LoginScheme scheme;
         std::string problem;
-        bool offsetRead = true; // to the 2010 clock
     };
-    const std::string info = "GetDeviceInformation";
+    const std::string refusedLogin = "the device refused the login";
     const std::vector<Script> scripts = {
-        // A token device: refuses as NotAuthorized, then takes the token; a
-        // refused token reads the clock again once.
-        {{{clock, info + "+digest"},
-          {refusedLogin, info + "+token"},
-          {taken, "GetNetworkInterfaces+token"},
-          {refusedLogin, "GetSystemDateAndTime+digest"},
-          {clock, "GetNetworkInterfaces+token"},
-          {refusedLogin, "end"}},
-         LoginScheme::UsernameToken,
-         "the device refused the login"},
-        // 401 without a Digest challenge: a token device too.
-        {{{clock, info + "+digest"}, {basicOnly, info + "+token"}, {lost, "end"}},
-         LoginScheme::UsernameToken,
-         url + ": timed out"},
+        // A token device: refuses as NotAuthorized (or 401 without Digest),
+        // then takes the token; a refused token reads the clock again once.
+        {"clock>GetDeviceInformation+digest refused>GetDeviceInformation+token "
+         "ok>GetNetworkInterfaces+token refused>GetSystemDateAndTime+digest "
+         "clock>GetNetworkInterfaces+token refused>end",
+         LoginScheme::UsernameToken, refusedLogin},
+        {"clock>GetDeviceInformation+digest 401basic>GetDeviceInformation+token lost>end",
+         LoginScheme::UsernameToken, url + ": timed out"},
         // Digest: named by what libcurl sent; a 401 after it is a refusal.
-        {{{clock, info + "+digest"},
-          {takenSha256, "GetNetworkInterfaces+digest"},
-          {digestRefused, "end"}},
-         LoginScheme::DigestSha256,
-         "the device refused the login"},
+        {"clock>GetDeviceInformation+digest ok+sha256>GetNetworkInterfaces+digest 401+md5>end",
+         LoginScheme::DigestSha256, refusedLogin},
         // Asked for nothing.
-        {{{clock, info + "+digest"},
-          {taken, "GetNetworkInterfaces+digest"},
-          {answer("", 500), "end"}},
-         LoginScheme::None,
-         "the device refused a read: HTTP 500"},
-        // A clock kept behind the login: the token is made in its refusal's
-        // Date, and a refused token clock is a refused login.
-        {{{refusedWithDate, "GetSystemDateAndTime+token"},
-          {clock, info + "+token"},
-          {refusedLogin, "GetSystemDateAndTime+digest"},
-          {refusedWithDate, "GetSystemDateAndTime+token"},
-          {refusedLogin, "end"}},
-         LoginScheme::UsernameToken,
-         "the device refused the login"},
-        // A clock answer without a time: the Date tells it.
-        {{{timelessWithDate, info + "+digest"}, {refusedLogin, info + "+token"}, {lost, "end"}},
-         LoginScheme::UsernameToken,
-         url + ": timed out"},
-        {{{lost, "end"}}, LoginScheme::Unknown, url + ": timed out", false},
+        {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest 500>end",
+         LoginScheme::None, "the device refused a read: HTTP 500"},
+        // A clock behind the login: the token is made in its refusal's Date;
+        // a clock answer without a time takes the Date too.
+        {"refused+date>GetSystemDateAndTime+token clock>GetDeviceInformation+token "
+         "refused>GetSystemDateAndTime+digest refused+date>GetSystemDateAndTime+token "
+         "refused>end",
+         LoginScheme::UsernameToken, refusedLogin},
+        {"timeless+date>GetDeviceInformation+digest refused>GetDeviceInformation+token lost>end",
+         LoginScheme::UsernameToken, url + ": timed out"},
     };
     OnvifDevice device;
     device.service.url = url;
-    for (std::size_t s = 0; s < scripts.size(); ++s) {
+    for (const Script& script : scripts) {
         DeviceReads reads(device, login);
-        EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime+digest") << "script " << s;
-        for (std::size_t i = 0; i < scripts[s].rows.size(); ++i)
-            EXPECT_EQ(seen(reads.take(scripts[s].rows[i].answer)), scripts[s].rows[i].next)
-                << "script " << s << " row " << i;
-        EXPECT_TRUE(reads.done()) << "script " << s;
-        EXPECT_EQ(reads.device().problem, scripts[s].problem) << "script " << s;
-        EXPECT_EQ(deviceRow(reads.device()).login, scripts[s].scheme) << "script " << s;
-        const auto offset = deviceRow(reads.device()).clockOffset;
-        ASSERT_EQ(offset.has_value(), scripts[s].offsetRead) << "script " << s;
-        if (offset) {
-            EXPECT_LE(std::chrono::abs(*offset - clockOffset(deviceTime, SystemClock::now())), 2s)
-                << "script " << s;
-        }
+        EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime+digest");
+        play(reads, script.steps);
+        EXPECT_TRUE(reads.done()) << script.steps;
+        EXPECT_EQ(reads.device().problem, script.problem) << script.steps;
+        const Device row = deviceRow(reads.device());
+        EXPECT_EQ(row.login, script.scheme) << script.steps;
+        EXPECT_LE(
+            abs(row.clockOffset.value_or(-1000h) - clockOffset(deviceTime, system_clock::now())),
+            2s)
+            << script.steps;
     }
-
     DeviceReads anonymous(device, std::nullopt); // the clock alone, no login asked
     EXPECT_EQ(seen(anonymous.start()), "GetSystemDateAndTime");
-    EXPECT_EQ(seen(anonymous.take(clock)), "end");
-    EXPECT_EQ(anonymous.device().login, LoginScheme::Unknown);
+    play(anonymous, "lost>end");
+    EXPECT_EQ(anonymous.device().problem, url + ": timed out");
+    EXPECT_FALSE(deviceRow(anonymous.device()).clockOffset);
 }
 
 TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
 {
     struct Script
     {
-        bool reboot;
         LoginScheme scheme; // as the reads found it
-        std::vector<Row> rows;
-        std::optional<ChangeOutcome> outcome;
+        std::string steps;
+        std::string outcome; // "" none, else "failed: <message>" or "needs reboot: "
+        bool reboot = false;
     };
-    const MacAddress mac{0x02, 0, 0, 0, 0, 0x09};
-    const std::string who = "020000000009: ";
-    const auto failed = [&](const std::string& message) {
-        return ChangeOutcome{mac, ChangeOutcome::State::Failed, who + message};
-    };
-    const HttpResult scopesTaken = answer("<dev:SetScopesResponse/>");
     const LoginScheme token = LoginScheme::UsernameToken;
     const std::vector<Script> scripts = {
-        {true,
-         token,
-         {{refusedLogin, "GetSystemDateAndTime+digest"},
-          {clock, "SetScopes+token"},
-          {scopesTaken, "SetNetworkInterfaces+token"},
-          {rebootNeeded, "SystemReboot+token"},
-          {lost, "end"}}, // a device may go down before it answers
-         std::nullopt},
-        {false,
-         token,
-         {{scopesTaken, "SetNetworkInterfaces+token"}, {rebootNeeded, "end"}},
-         ChangeOutcome{mac, ChangeOutcome::State::NeedsReboot, ""}},
-        {false,
-         token,
-         {{answer("<x/>", 500), "end"}},
-         failed("the device refused SetScopes: HTTP 500")},
-        {false, token, {{lost, "end"}}, failed("SetScopes: timed out")},
-        {false,
-         token,
-         {{refusedLogin, "GetSystemDateAndTime+digest"}, {lost, "end"}},
-         failed("GetSystemDateAndTime: timed out")},
-        // Digest, as the reads found it: never a token, a 401 after it refused.
-        {false,
-         LoginScheme::DigestMd5,
-         {{answer("<dev:SetScopesResponse/>", 200, md5Sent), "SetNetworkInterfaces+digest"},
-          {digestRefused, "end"}},
-         failed("the device refused the login")},
-        {false,
-         LoginScheme::DigestSha256,
-         {{refusedLogin, "end"}},
-         failed("the device refused the login")},
+        {token,
+         "refused>GetSystemDateAndTime+digest clock>SetScopes+token "
+         "ok>SetNetworkInterfaces+token reboot>SystemReboot+token lost>end",
+         "", true}, // a device may go down before it answers
+        {token, "ok>SetNetworkInterfaces+token reboot>end", "needs reboot: "},
+        {token, "500>end", "failed: 020000000009: the device refused SetScopes: HTTP 500"},
+        {token, "lost>end", "failed: 020000000009: SetScopes: timed out"},
+        {token, "refused>GetSystemDateAndTime+digest lost>end",
+         "failed: 020000000009: GetSystemDateAndTime: timed out"},
+        // Digest, as the reads found it: never a token; refused when refused.
+        {LoginScheme::DigestMd5, "ok+md5>SetNetworkInterfaces+digest 401+md5>end",
+         "failed: 020000000009: the device refused the login"},
+        {LoginScheme::DigestSha256, "refused>end",
+         "failed: 020000000009: the device refused the login"},
         // Not found by the reads: Digest first, a token when refused.
-        {false,
-         LoginScheme::Unknown,
-         {{refusedLogin, "SetScopes+token"}, {refusedLogin, "GetSystemDateAndTime+digest"}},
-         std::nullopt},
+        {LoginScheme::Unknown, "refused>SetScopes+token refused>GetSystemDateAndTime+digest", ""},
     };
-    for (std::size_t s = 0; s < scripts.size(); ++s) {
+    for (const Script& script : scripts) {
         OnvifDevice device;
         device.service.url = url;
         device.clockOffset = clockOffset(deviceTime, SystemClock::now());
-        device.login = scripts[s].scheme;
+        device.login = script.scheme;
         const std::vector<ChangeCall> calls = {{setScopes({"onvif://www.onvif.org/name/x"})},
                                                {setNetworkInterfaces({"eth0"})}};
-        DeviceChange change(mac, device, calls, ChangeOptions{login, {}, scripts[s].reboot});
+        DeviceChange change({0x02, 0, 0, 0, 0, 0x09}, device, calls,
+                            ChangeOptions{login, {}, script.reboot});
         EXPECT_EQ(seen(change.start()),
-                  scripts[s].scheme == token ? "SetScopes+token" : "SetScopes+digest")
-            << "script " << s;
-        for (std::size_t i = 0; i < scripts[s].rows.size(); ++i) {
-            const Row& row = scripts[s].rows[i];
-            EXPECT_EQ(seen(change.take(row.answer)), row.next) << "script " << s << " row " << i;
-        }
-        EXPECT_EQ(change.ended(), scripts[s].rows.back().next == "end") << "script " << s;
-        ASSERT_EQ(change.outcome().has_value(), scripts[s].outcome.has_value()) << "script " << s;
-        if (const auto& outcome = change.outcome()) {
-            EXPECT_EQ(outcome->state, scripts[s].outcome->state) << "script " << s;
-            EXPECT_EQ(outcome->message, scripts[s].outcome->message) << "script " << s;
-        }
+                  script.scheme == token ? "SetScopes+token" : "SetScopes+digest");
+        play(change, script.steps);
+        EXPECT_EQ(change.ended(), script.steps.ends_with(">end")) << script.steps;
+        const auto& outcome = change.outcome();
+        const bool failed = outcome && outcome->state == ChangeOutcome::State::Failed;
+        EXPECT_EQ(outcome ? (failed ? "failed: " : "needs reboot: ") + outcome->message : "",
+                  script.outcome)
+            << script.steps;
     }
 }
 
