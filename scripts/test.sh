@@ -50,12 +50,12 @@ CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=Rel
     -DTAVOLIX_WERROR=ON -DTAVOLIX_BUILD_GUI=OFF -DTAVOLIX_BUILD_TESTS=OFF -DTAVOLIX_BUILD_FUZZERS=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 cmake --build "$top/build-fuzz" -j"$jobs" --target fuzz_parse_reply fuzz_probe_match \
-    fuzz_soap_response
+    fuzz_soap_response fuzz_challenge
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 # Each fuzzer starts from its seeds, in a copy: what it finds stays out of the tree.
 for fuzzer in parse_reply:corpus:3000 probe_match:corpus-probe-match:65536 \
-    soap_response:corpus-soap-response:65536; do
+    soap_response:corpus-soap-response:65536 challenge:corpus-challenge:5000; do
     IFS=: read -r name seeds max_len <<<"$fuzzer"
     mkdir -p "$corpus/$name"
     cp "$top/tests/fuzz/$seeds"/* "$corpus/$name"/

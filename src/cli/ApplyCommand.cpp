@@ -193,6 +193,7 @@ void setupApply(CLI::App& program, int& exitCode)
     command->add_option("PLAN", options->planFile, "the plan, CSV with a mac column (- for stdin)")
         ->required();
     addLoginOptions(*command, options->search.login);
+    addTlsVerifyOption(*command, options->search.tls);
     addProtocolOption(*command, options->search.protocols);
     addRebootOption(*command, options->reboot);
     command->add_flag("--dry-run", options->dryRun,

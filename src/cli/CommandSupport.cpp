@@ -76,13 +76,14 @@ Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options, bool
 
 Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces,
                                                      ProtocolChoice choice,
-                                                     const std::optional<Login>& login)
+                                                     const std::optional<Login>& login,
+                                                     onvif::TlsCheck tls)
 {
     std::vector<MergedProtocols::Member> members;
     if (choice != ProtocolChoice::Onvif)
         members.emplace_back(Protocols::Native, std::make_unique<NativeProtocol>());
     if (choice != ProtocolChoice::Native)
-        members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>(login));
+        members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>(login, tls));
     std::unique_ptr<DeviceProtocol> protocol =
         members.size() == 1 ? std::move(members.front().second)
                             : std::make_unique<MergedProtocols>(std::move(members));
@@ -109,7 +110,7 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     if (!login)
         return login.failure();
     searched.login = std::move(*login);
-    auto protocol = openProtocol(search.interfaces, search.protocols, searched.login);
+    auto protocol = openProtocol(search.interfaces, search.protocols, searched.login, search.tls);
     if (!protocol)
         return protocol.failure();
     searched.protocol = std::move(*protocol);

@@ -37,10 +37,9 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
 // The protocols chosen, as one, ready on the named interfaces. With a login,
 // ONVIF devices are read through it; without, they list what their answer
 // to the probe says. The one place that names the protocols.
-Result<std::unique_ptr<DeviceProtocol>>
-openProtocol(const std::vector<std::string>& interfaces,
-             ProtocolChoice choice = ProtocolChoice::Native,
-             const std::optional<Login>& login = std::nullopt);
+Result<std::unique_ptr<DeviceProtocol>> openProtocol(
+    const std::vector<std::string>& interfaces, ProtocolChoice choice = ProtocolChoice::Native,
+    const std::optional<Login>& login = std::nullopt, onvif::TlsCheck tls = onvif::TlsCheck::Skip);
 
 // The login when --user is given; nothing when it is not, unless required
 // (then refused as readLogin refuses a missing user).
@@ -58,6 +57,7 @@ struct DeviceSearch
     std::vector<std::string> interfaces;
     ProtocolChoice protocols = ProtocolChoice::All;
     LoginOptions login;
+    onvif::TlsCheck tls = onvif::TlsCheck::Skip;
     int listeningMs = static_cast<int>(searchListening.count());
 };
 

@@ -68,4 +68,12 @@ void addRebootOption(CLI::App& command, bool& reboot)
                      "without, it is reported as needing one");
 }
 
+void addTlsVerifyOption(CLI::App& command, onvif::TlsCheck& check)
+{
+    command.add_flag_callback(
+        "--tls-verify", [&check] { check = onvif::TlsCheck::Required; },
+        "require a valid certificate chain for its host from ONVIF devices reached over https; "
+        "without, their (mostly self-signed) certificates are not checked");
+}
+
 } // namespace tavolix::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceText.h"
+#include "TlsCheck.h"
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -31,6 +32,7 @@ void addLoginOptions(CLI::App& command, LoginOptions& login);
 CLI::Option* addCodePageOption(CLI::App& command, LegacyCodePage& page);
 void addProtocolOption(CLI::App& command, ProtocolChoice& choice);
 void addRebootOption(CLI::App& command, bool& reboot);
+void addTlsVerifyOption(CLI::App& command, onvif::TlsCheck& check);
 
 template <typename Value> using Choices = std::vector<std::pair<std::string, Value>>;
 

@@ -15,6 +15,7 @@ struct DoctorOptions
 {
     std::vector<std::string> interfaces;
     ProtocolChoice protocols = ProtocolChoice::All;
+    onvif::TlsCheck tls = onvif::TlsCheck::Skip;
 };
 
 // The doctor's last check: one search as `search` makes it (without a login),
@@ -22,7 +23,8 @@ struct DoctorOptions
 doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
 {
     doctor::SearchProbeResult result;
-    const auto protocol = openProtocol(options.interfaces, options.protocols);
+    const auto protocol =
+        openProtocol(options.interfaces, options.protocols, std::nullopt, options.tls);
     if (!protocol) {
         result.failure = protocol.failure().message;
         return result;
@@ -71,6 +73,7 @@ void setupDoctor(CLI::App& program, int& exitCode)
                   "with its verdict");
     addInterfaceOption(*command, options->interfaces);
     addProtocolOption(*command, options->protocols);
+    addTlsVerifyOption(*command, options->tls);
     command->footer("Exit codes: 0 every check passed (a check that could not tell does not\n"
                     "fail), 1 one failed, 2 usage error.\n");
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runDoctor(*options)); });

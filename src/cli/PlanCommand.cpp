@@ -89,6 +89,7 @@ void setupPlan(CLI::App& program, int& exitCode)
     addInterfaceOption(*command, options->search.interfaces);
     addProtocolOption(*command, options->search.protocols);
     addLoginOptions(*command, options->search.login);
+    addTlsVerifyOption(*command, options->search.tls);
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runPlan(*options)); });
 }
 

@@ -83,6 +83,7 @@ void setupSearch(CLI::App& program, int& exitCode)
     addInterfaceOption(*command, options->search.interfaces);
     addProtocolOption(*command, options->search.protocols);
     addLoginOptions(*command, options->search.login);
+    addTlsVerifyOption(*command, options->search.tls);
     addTimeoutOption(*command, options->search.listeningMs, "how long to listen for replies (ms)");
     options->formatOption =
         addChoiceOption(*command, "--format", options->format,

@@ -163,6 +163,7 @@ void setupSet(CLI::App& program, int& exitCode)
                 ->type_name(setting.type);
     }
     addLoginOptions(*command, options->search.login);
+    addTlsVerifyOption(*command, options->search.tls);
     command->get_option("--user")->required();
     addProtocolOption(*command, options->search.protocols);
     addInterfaceOption(*command, options->search.interfaces);

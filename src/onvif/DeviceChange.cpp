@@ -6,13 +6,13 @@ namespace tavolix::onvif {
 
 DeviceChange::DeviceChange(const MacAddress& mac, const OnvifDevice& device,
                            std::vector<ChangeCall> calls, const ChangeOptions& options)
-    : m_mac(mac), m_service(device.service), m_login(*options.login), m_reboot(options.reboot),
-      m_clock(device.clockOffset), m_calls(std::move(calls))
+    : m_mac(mac), m_service(device.service), m_reboot(options.reboot),
+      m_login(options.login, device.clockOffset, device.login), m_calls(std::move(calls))
 {}
 
 std::string DeviceChange::operationText() const
 {
-    return std::string(operationName(m_clock.answering(m_calls.at(m_next).call)));
+    return std::string(operationName(m_login.answering(m_calls.at(m_next).call)));
 }
 
 NextCall DeviceChange::next()
@@ -21,7 +21,7 @@ NextCall DeviceChange::next()
         m_ended = true;
         return std::nullopt;
     }
-    auto post = m_clock.post(m_service.url, m_calls[m_next].call, &m_login);
+    auto post = m_login.post(m_service.url, m_calls[m_next].call);
     if (!post)
         return fail(macToText(m_mac) + ": " + post.failure().message);
     return std::move(*post);
@@ -41,7 +41,7 @@ void DeviceChange::giveUp(const Failure& failure)
 
 NextCall DeviceChange::take(const HttpResult& result)
 {
-    const Operation operation = m_clock.answering(m_calls.at(m_next).call);
+    const Operation operation = m_login.answering(m_calls.at(m_next).call);
     const std::string mac = macToText(m_mac) + ": ";
     if (!result.answer) {
         // A device may move, or go down, before its answer is out; the
@@ -53,11 +53,12 @@ NextCall DeviceChange::take(const HttpResult& result)
         return fail(mac + operationText() + ": " + result.answer.failure().message);
     }
     const auto fault = parseFault(result.answer->body);
-    const bool refused = fault || result.answer->status / 100 != 2;
-    if (m_clock.retries(result, fault, refused))
+    const DeviceLogin::Step step = m_login.take(result, fault);
+    if (step == DeviceLogin::Step::Resend)
         return next(); // the clock read again, or the refused call again
-    if (fault && fault->isNotAuthorized())
+    if (step == DeviceLogin::Step::Refused)
         return fail(mac + "the device refused the login");
+    const bool refused = fault || result.answer->status / 100 != 2;
     if (refused)
         return fail(mac + "the device refused " + operationText() + ": " +
                     (fault ? fault->reason : "HTTP " + std::to_string(result.answer->status)));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceClock.h"
+#include "DeviceLogin.h"
 #include "DeviceProtocol.h"
 #include "OnvifChange.h"
 #include "OnvifDevice.h"
@@ -11,9 +11,10 @@
 
 namespace tavolix::onvif {
 
-// One device's change: its calls one after the other, each with a token made
-// in the device's time. A device whose interface change needs a reboot is
-// rebooted when that was asked for.
+// One device's change: its calls one after the other, each with the login as
+// the reads found the device takes it (a token made in the device's time, or
+// Digest). A device whose interface change needs a reboot is rebooted when
+// that was asked for.
 class DeviceChange final
 {
 public:
@@ -37,9 +38,8 @@ private:
 
     MacAddress m_mac{};
     ServiceAddress m_service; // where the next call goes
-    Login m_login;
     bool m_reboot = false;
-    DeviceClock m_clock;
+    DeviceLogin m_login;
     std::vector<ChangeCall> m_calls;
     std::size_t m_next = 0;
     bool m_ended = false;

@@ -29,19 +29,21 @@ const std::vector<LoginRead>& loginReads()
     return reads;
 }
 
+const std::string refusedLogin = "the device refused the login";
+
 } // namespace
 
 DeviceReads::DeviceReads(OnvifDevice device, const std::optional<Login>& login)
-    : m_device(std::move(device)), m_login(login ? &*login : nullptr)
+    : m_device(std::move(device)), m_negotiation(login)
 {}
 
 NextCall DeviceReads::next()
 {
-    if (!m_clock.reading() && (m_login == nullptr || m_step == loginReads().size())) {
+    if (!m_negotiation.reading() && (!m_negotiation.hasLogin() || m_step == loginReads().size())) {
         m_done = true;
         return std::nullopt;
     }
-    auto post = m_clock.post(m_device.service.url, loginReads().at(m_step).call, m_login);
+    auto post = m_negotiation.post(m_device.service.url, loginReads().at(m_step).call);
     if (!post)
         return end(post.failure().message);
     return std::move(*post);
@@ -62,15 +64,21 @@ void DeviceReads::giveUp(const Failure& failure)
 NextCall DeviceReads::take(const HttpResult& result)
 {
     const auto fault = result.answer ? parseFault(result.answer->body) : std::nullopt;
-    if (m_clock.retries(result, fault, !result.answer || fault)) {
-        m_device.clockOffset = m_clock.offset();
+    const DeviceLogin::Step step = m_negotiation.take(result, fault);
+    m_device.clockOffset = m_negotiation.offset();
+    m_device.login = m_negotiation.scheme();
+    if (step == DeviceLogin::Step::Resend)
         return next();
-    }
+    if (step == DeviceLogin::Step::Refused)
+        return end(refusedLogin);
     if (!result.answer)
         return end(m_device.service.url + ": " + result.answer.failure().message);
+    if ((fault && fault->isNotAuthorized()) || result.answer->status == 401)
+        return end(refusedLogin);
     if (fault)
-        return end(fault->isNotAuthorized() ? "the device refused the login"
-                                            : "the device refused a read: " + fault->reason);
+        return end("the device refused a read: " + fault->reason);
+    if (result.answer->status / 100 != 2)
+        return end("the device refused a read: HTTP " + std::to_string(result.answer->status));
     loginReads().at(m_step++).store(m_device, result.answer->body);
     return next();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceClock.h"
+#include "DeviceLogin.h"
 #include "OnvifDevice.h"
 
 #include <cstddef>
@@ -9,7 +9,8 @@
 namespace tavolix::onvif {
 
 // One device's reads through its device service: the clock first, then each
-// read a login allows, one after the other. Without a login only the clock.
+// read a login allows, one after the other, as the device takes the login.
+// Without a login only the clock.
 class DeviceReads final
 {
 public:
@@ -29,8 +30,7 @@ private:
     NextCall end(std::string problem);
 
     OnvifDevice m_device;
-    const Login* m_login; // the protocol's, which outlives its reads
-    DeviceClock m_clock;
+    DeviceLogin m_negotiation;
     std::size_t m_step = 0; // the read after the clock
     bool m_done = false;
 };

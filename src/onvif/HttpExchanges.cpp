@@ -1,9 +1,11 @@
 #include "HttpExchanges.h"
 
 #include <algorithm>
+#include <cctype>
 #include <curl/curl.h>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <sys/resource.h>
 
 namespace tavolix::onvif {
@@ -51,7 +53,74 @@ struct Transfer
     std::string request; // libcurl reads the body from here while it sends
     std::string answer;
     bool tooLarge = false;
+    std::vector<std::string> challenges;
+    std::optional<std::chrono::system_clock::time_point> date;
+    std::string authorization;
 };
+
+bool startsWithNoCase(std::string_view text, std::string_view start)
+{
+    return text.size() >= start.size() &&
+           std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// The value of a "Name: value" header line when it has that name, without
+// blanks around it or the line's end.
+std::optional<std::string_view> headerValue(std::string_view line, std::string_view name)
+{
+    if (!startsWithNoCase(line, name) || line.size() <= name.size() || line[name.size()] != ':')
+        return std::nullopt;
+    std::string_view value = line.substr(name.size() + 1);
+    const auto first = value.find_first_not_of(" \t");
+    const auto last = value.find_last_not_of(" \t\r\n");
+    return first == std::string_view::npos ? std::string_view()
+                                           : value.substr(first, last - first + 1);
+}
+
+// The answer's headers, one line a call, those of a 401 libcurl answers
+// included: a status line starts the next answer's.
+std::size_t keepHeader(char* data, std::size_t size, std::size_t count, void* transfer)
+{
+    auto& into = *static_cast<Transfer*>(transfer);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) {
+        into.challenges.clear();
+        into.date.reset();
+    } else if (const auto challenge = headerValue(line, "WWW-Authenticate")) {
+        if (into.challenges.size() < HttpExchanges::maxChallengeHeaders &&
+            challenge->size() <= HttpExchanges::maxHeaderValueBytes)
+            into.challenges.emplace_back(*challenge);
+    } else if (const auto date = headerValue(line, "Date");
+               date && date->size() <= HttpExchanges::maxHeaderValueBytes) {
+        const time_t seconds = curl_getdate(std::string(*date).c_str(), nullptr);
+        if (seconds != -1)
+            into.date = std::chrono::system_clock::from_time_t(seconds);
+    }
+    return size * count;
+}
+
+// The request headers libcurl sent: which Authorization, if any, the last
+// request carried (what libcurl answered a challenge with).
+int watchRequest(CURL*, curl_infotype type, char* data, std::size_t size, void* transfer)
+{
+    if (type != CURLINFO_HEADER_OUT)
+        return 0;
+    auto& into = *static_cast<Transfer*>(transfer);
+    std::string_view headers(data, size);
+    for (bool first = true; !headers.empty(); first = false) {
+        const std::size_t end = std::min(headers.find('\n'), headers.size() - 1);
+        const std::string_view line = headers.substr(0, end + 1);
+        headers.remove_prefix(end + 1);
+        if (first && line.find(" HTTP/") != std::string_view::npos)
+            into.authorization.clear(); // a request line: the next request
+        else if (const auto value = headerValue(line, "Authorization"))
+            into.authorization = value->substr(0, HttpExchanges::maxHeaderValueBytes);
+    }
+    return 0;
+}
 
 std::size_t keepAnswer(char* data, std::size_t size, std::size_t count, void* transfer)
 {
@@ -79,6 +148,7 @@ struct HttpExchanges::State
     std::map<curl_socket_t, int> sockets; // CURL_POLL_IN, _OUT or _INOUT
     std::optional<Clock::time_point> deadline;
     std::optional<Failure> broken; // why no call can be made
+    TlsCheck tls = TlsCheck::Skip;
     // Before the transfers, so that they are removed before it goes.
     std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
     std::map<CURL*, Transfer> transfers;
@@ -105,9 +175,10 @@ struct HttpExchanges::State
     }
 };
 
-HttpExchanges::HttpExchanges() : m_state(std::make_unique<State>())
+HttpExchanges::HttpExchanges(TlsCheck tls) : m_state(std::make_unique<State>())
 {
     State& state = *m_state;
+    state.tls = tls;
     if ((state.broken = initialiseCurlOnce()))
         return;
     if (!state.multi) {
@@ -158,7 +229,19 @@ Result<uint64_t> HttpExchanges::post(const HttpPost& post)
             code = curl_easy_setopt(handle, option, value);
     };
     set(CURLOPT_URL, post.url.c_str());
-    set(CURLOPT_PROTOCOLS_STR, "http");
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    const bool verify = m_state->tls == TlsCheck::Required;
+    set(CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
+    set(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
+    if (post.digest) {
+        // Digest alone, answered once the device's 401 names it. With
+        // CURLAUTH_ONLY the first request carries the body: with Digest alone
+        // libcurl would first send an empty POST as a probe, which a device
+        // that asks for no Digest answers as a malformed call.
+        set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST | CURLAUTH_ONLY));
+        set(CURLOPT_USERNAME, post.digest->user.c_str());
+        set(CURLOPT_PASSWORD, post.digest->password.c_str());
+    }
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_POST, 1L);
     set(CURLOPT_POSTFIELDS, transfer.request.data());
@@ -167,6 +250,12 @@ Result<uint64_t> HttpExchanges::post(const HttpPost& post)
     set(CURLOPT_TIMEOUT_MS, static_cast<long>(post.timeout.count()));
     set(CURLOPT_WRITEFUNCTION, &keepAnswer);
     set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    set(CURLOPT_HEADERFUNCTION, &keepHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
+    // Only so that the request headers are seen; nothing is printed.
+    set(CURLOPT_DEBUGFUNCTION, &watchRequest);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(&transfer));
+    set(CURLOPT_VERBOSE, 1L);
     if (code != CURLE_OK) {
         m_state->transfers.erase(handle);
         return curlFailure("libcurl refused the call to " + post.url, code);
@@ -230,6 +319,9 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
             HttpAnswer answer;
             curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
             answer.body = std::move(transfer.answer);
+            answer.challenges = std::move(transfer.challenges);
+            answer.date = transfer.date;
+            answer.authorization = std::move(transfer.authorization);
             result.answer = std::move(answer);
         } else {
             result.answer =

@@ -1,30 +1,45 @@
 #pragma once
 
 #include "Result.h"
+#include "TlsCheck.h"
 #include "WaitSet.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tavolix::onvif {
 
-// One SOAP 1.2 call over HTTP: a POST of body to url.
+// HTTP Digest credentials, which libcurl sends once the device asks.
+struct HttpLogin
+{
+    std::string user;
+    std::string password;
+};
+
+// One SOAP 1.2 call over HTTP or HTTPS: a POST of body to url.
 struct HttpPost
 {
     std::string url;
     std::string body;
     std::string action; // the SOAP action, carried in the content type
     std::chrono::milliseconds timeout{3000};
+    std::optional<HttpLogin> digest; // answers a Digest challenge when given
 };
 
 struct HttpAnswer
 {
     long status = 0;  // the HTTP status
     std::string body; // at most maxAnswerBytes
+    // Of the last answer only (a 401 libcurl answered goes before it): its
+    // WWW-Authenticate values and its Date.
+    std::vector<std::string> challenges;
+    std::optional<std::chrono::system_clock::time_point> date;
+    std::string authorization; // the Authorization the last request carried; "" none
 };
 
 // A call that ended: its answer, or why none came (or why it was cut off).
@@ -34,15 +49,17 @@ struct HttpResult
     Result<HttpAnswer> answer = HttpAnswer{};
 };
 
-// Many HTTP exchanges at once on one thread (libcurl's multi interface, driven
+// Many HTTP(S) exchanges at once on one thread (libcurl's multi interface, driven
 // through its sockets): connections to a device are kept and used again for
 // its next call. It waits in the caller's wait, beside the caller's sockets.
 class HttpExchanges final
 {
 public:
     static constexpr std::size_t maxAnswerBytes = 1024 * 1024;
+    static constexpr std::size_t maxChallengeHeaders = 8;
+    static constexpr std::size_t maxHeaderValueBytes = 4096;
 
-    HttpExchanges();
+    explicit HttpExchanges(TlsCheck tls = TlsCheck::Skip);
     ~HttpExchanges();
     HttpExchanges(const HttpExchanges&) = delete;
     HttpExchanges& operator=(const HttpExchanges&) = delete;

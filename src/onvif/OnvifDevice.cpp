@@ -97,6 +97,8 @@ Device deviceRow(const OnvifDevice& device)
         row.model = device.information->model;
         row.serial = device.information->serialNumber;
     }
+    row.login = device.login;
+    row.clockOffset = device.clockOffset;
     row.serviceUrl = device.service.url;
     row.endpoint = device.match.address;
     row.interfaceName = device.interfaceName;

@@ -22,7 +22,9 @@ struct OnvifDevice
     unsigned interfaceIndex = 0;
     Ipv4 source = 0;
 
-    std::chrono::seconds clockOffset{0};
+    // How it took the login and its clock's offset, once the reads found them.
+    LoginScheme login = LoginScheme::Unknown;
+    std::optional<std::chrono::seconds> clockOffset;
     std::optional<DeviceInformation> information;
     std::optional<std::vector<NetworkInterface>> interfaces;
     std::optional<std::vector<Ipv4>> gateways;

@@ -6,7 +6,9 @@
 
 namespace tavolix::onvif {
 
-OnvifProtocol::OnvifProtocol(std::optional<Login> login) : m_login(std::move(login)) {}
+OnvifProtocol::OnvifProtocol(std::optional<Login> login, TlsCheck tls)
+    : m_login(std::move(login)), m_http(tls)
+{}
 
 Result<> OnvifProtocol::open(const std::vector<std::string>& interfaceNames)
 {

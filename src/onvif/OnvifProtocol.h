@@ -22,7 +22,8 @@ namespace tavolix::onvif {
 class OnvifProtocol final : public DeviceProtocol
 {
 public:
-    explicit OnvifProtocol(std::optional<Login> login = std::nullopt);
+    explicit OnvifProtocol(std::optional<Login> login = std::nullopt,
+                           TlsCheck tls = TlsCheck::Skip);
 
     Result<> open(const std::vector<std::string>& interfaceNames) override;
     Result<> search() override;

@@ -51,7 +51,7 @@ tag=tvxov$$
 work=$(mktemp -d)
 sim_pid=
 cleanup() {
-    [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true; }
+    [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
     ip netns delete "$tag-sim" 2>/dev/null || true
     ip netns delete "$tag-peer" 2>/dev/null || true
     rm -rf "$work"

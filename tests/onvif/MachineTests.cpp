@@ -2,134 +2,193 @@
 #include "DeviceReads.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <sstream>
 
 namespace tavolix::onvif {
 namespace {
 
 using namespace std::chrono;
 
-std::string envelope(const std::string& body)
+const auto deviceTime = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s;
+
+// An answer as HttpExchanges gives it: status, body, the Authorization libcurl
+// sent, the WWW-Authenticate values and the Date of the answer.
+HttpResult answer(const std::string& body, long status = 200, std::string authorization = {},
+                  std::vector<std::string> challenges = {},
+                  std::optional<SystemClock::time_point> date = std::nullopt)
 {
-    return R"(<env:Envelope xmlns:env="http://www.w3.org/2003/05/soap-envelope" )"
-           R"(xmlns:dev="http://www.onvif.org/ver10/device/wsdl" )"
-           R"(xmlns:sch="http://www.onvif.org/ver10/schema" )"
-           R"(xmlns:ter="http://www.onvif.org/ver10/error"><env:Body>)" +
-           body + "</env:Body></env:Envelope>";
+    return {0, HttpAnswer{status,
+                          R"(<env:Envelope xmlns:env="http://www.w3.org/2003/05/soap-envelope" )"
+                          R"(xmlns:dev="http://www.onvif.org/ver10/device/wsdl" )"
+                          R"(xmlns:sch="http://www.onvif.org/ver10/schema" )"
+                          R"(xmlns:ter="http://www.onvif.org/ver10/error"><env:Body>)" +
+                              body + "</env:Body></env:Envelope>",
+                          std::move(challenges), date, std::move(authorization)}};
 }
 
-HttpResult answer(const std::string& body, long status = 200)
+// The answers the scripts name.
+const HttpResult& named(const std::string& name)
 {
-    return {0, HttpAnswer{status, envelope(body)}};
+    const std::string fault =
+        "<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
+        "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
+        "</env:Text></env:Reason></env:Fault>";
+    const std::string md5 = R"(Digest username="admin", nonce="n", qop=auth)";
+    static const std::map<std::string, HttpResult> answers = {
+        {"clock", answer("<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime>"
+                         "<sch:UTCDateTime><sch:Time><sch:Hour>7</sch:Hour><sch:Minute>50"
+                         "</sch:Minute><sch:Second>45</sch:Second></sch:Time><sch:Date><sch:Year>"
+                         "2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
+                         "</sch:UTCDateTime></dev:SystemDateAndTime>"
+                         "</dev:GetSystemDateAndTimeResponse>")},
+        {"timeless+date", answer("<dev:GetSystemDateAndTimeResponse/>", 200, {}, {}, deviceTime)},
+        {"refused", answer(fault, 400)},
+        {"refused+date", answer(fault, 400, {}, {}, deviceTime)},
+        {"ok", answer("<dev:Response/>")},
+        {"ok+md5", answer("<dev:Response/>", 200, md5)},
+        {"ok+sha256", answer("<dev:Response/>", 200, R"(Digest username="a", algorithm=SHA-256)")},
+        {"401+md5", answer("", 401, md5, {R"(Digest realm="cam", nonce="m", qop="auth")"})},
+        {"401basic", answer("", 401, {}, {R"(Basic realm="cam")"})},
+        {"500", answer("<x/>", 500)},
+        {"reboot", answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
+                          "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>")},
+        {"lost", {0, incomplete("timed out")}},
+    };
+    return answers.at(name);
 }
 
-const HttpResult lost{0, incomplete("timed out")};
-const HttpResult clock = answer(
-    "<dev:GetSystemDateAndTimeResponse><dev:SystemDateAndTime><sch:UTCDateTime><sch:Time>"
-    "<sch:Hour>7</sch:Hour><sch:Minute>50</sch:Minute><sch:Second>45</sch:Second></sch:Time>"
-    "<sch:Date><sch:Year>2010</sch:Year><sch:Month>9</sch:Month><sch:Day>16</sch:Day></sch:Date>"
-    "</sch:UTCDateTime></dev:SystemDateAndTime></dev:GetSystemDateAndTimeResponse>");
-const HttpResult refusedLogin =
-    answer("<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
-           "ter:NotAuthorized</env:Value></env:Subcode></env:Code><env:Reason><env:Text>no"
-           "</env:Text></env:Reason></env:Fault>",
-           400);
-const HttpResult rebootNeeded = answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
-                                       "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>");
 const Login login{"admin", "secret"};
 const std::string url = "http://198.18.0.9/onvif/device_service";
 
-// A call out as the rows name it: its operation, "+login" with a token made
-// in the device's time (the 2010 clock above), "end" when none.
+// A call out as the scripts name it: its operation, "+token" with a token
+// made in the device's time (the 2010 clock above), "+digest" when libcurl may
+// answer a Digest challenge; "end" when none.
 std::string seen(const NextCall& call)
 {
     if (!call)
         return "end";
-    const bool signedIn2010 = call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos;
+    const bool token = call->body.find("UsernameToken") != std::string::npos;
     EXPECT_EQ(call->url, url);
-    return call->action.substr(call->action.rfind('/') + 1) + (signedIn2010 ? "+login" : "");
+    EXPECT_EQ(token, call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos);
+    EXPECT_FALSE(token && call->digest) << "a token and Digest in one request";
+    EXPECT_EQ(call->digest ? call->digest->password : "secret", "secret");
+    return call->action.substr(call->action.rfind('/') + 1) + (token ? "+token" : "") +
+           (call->digest ? "+digest" : "");
 }
 
-struct Row
+// Plays "answer>next answer>next ...": each answer taken, the call it leads to.
+template <typename Machine> void play(Machine& machine, const std::string& script)
 {
-    HttpResult answer;
-    std::string next;
-};
+    std::istringstream steps(script);
+    for (std::string step; steps >> step;) {
+        const auto cut = step.find('>');
+        EXPECT_EQ(seen(machine.take(named(step.substr(0, cut)))), step.substr(cut + 1))
+            << step << " in " << script;
+    }
+}
 
-TEST(OnvifMachines, ReadsTakeTheClockAgainOnceAfterARefusedLogin)
+TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
 {
+    struct Script
+    {
+        std::string steps; // after the clock's request
+        LoginScheme scheme;
+        std::string problem;
+    };
+    const std::string refusedLogin = "the device refused the login";
+    const std::vector<Script> scripts = {
+        // A token device: refuses as NotAuthorized (or 401 without Digest),
+        // then takes the token; a refused token reads the clock again once.
+        {"clock>GetDeviceInformation+digest refused>GetDeviceInformation+token "
+         "ok>GetNetworkInterfaces+token refused>GetSystemDateAndTime+digest "
+         "clock>GetNetworkInterfaces+token refused>end",
+         LoginScheme::UsernameToken, refusedLogin},
+        {"clock>GetDeviceInformation+digest 401basic>GetDeviceInformation+token lost>end",
+         LoginScheme::UsernameToken, url + ": timed out"},
+        // Digest: named by what libcurl sent; a 401 after it is a refusal.
+        {"clock>GetDeviceInformation+digest ok+sha256>GetNetworkInterfaces+digest 401+md5>end",
+         LoginScheme::DigestSha256, refusedLogin},
+        // Asked for nothing.
+        {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest 500>end",
+         LoginScheme::None, "the device refused a read: HTTP 500"},
+        // A clock behind the login: the token is made in its refusal's Date;
+        // a clock answer without a time takes the Date too.
+        {"refused+date>GetSystemDateAndTime+token clock>GetDeviceInformation+token "
+         "refused>GetSystemDateAndTime+digest refused+date>GetSystemDateAndTime+token "
+         "refused>end",
+         LoginScheme::UsernameToken, refusedLogin},
+        {"timeless+date>GetDeviceInformation+digest refused>GetDeviceInformation+token lost>end",
+         LoginScheme::UsernameToken, url + ": timed out"},
+    };
     OnvifDevice device;
     device.service.url = url;
-    const std::optional<Login> given = login;
-    DeviceReads reads(device, given);
-    EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime");
-    const std::vector<Row> rows = {
-        {clock, "GetDeviceInformation+login"},
-        {refusedLogin, "GetSystemDateAndTime"},
-        {clock, "GetDeviceInformation+login"},
-        {answer("<dev:GetDeviceInformationResponse/>"), "GetNetworkInterfaces+login"},
-        {refusedLogin, "end"}, // the clock is read again once only
-    };
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(seen(reads.take(rows[i].answer)), rows[i].next) << "row " << i;
-    EXPECT_TRUE(reads.done());
-    EXPECT_EQ(reads.device().problem, "the device refused the login");
-
-    DeviceReads anonymous(device, std::nullopt); // the clock alone
-    anonymous.start();
-    EXPECT_EQ(seen(anonymous.take(lost)), "end");
+    for (const Script& script : scripts) {
+        DeviceReads reads(device, login);
+        EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime+digest");
+        play(reads, script.steps);
+        EXPECT_TRUE(reads.done()) << script.steps;
+        EXPECT_EQ(reads.device().problem, script.problem) << script.steps;
+        const Device row = deviceRow(reads.device());
+        EXPECT_EQ(row.login, script.scheme) << script.steps;
+        EXPECT_LE(
+            abs(row.clockOffset.value_or(-1000h) - clockOffset(deviceTime, system_clock::now())),
+            2s)
+            << script.steps;
+    }
+    DeviceReads anonymous(device, std::nullopt); // the clock alone, no login asked
+    EXPECT_EQ(seen(anonymous.start()), "GetSystemDateAndTime");
+    play(anonymous, "lost>end");
     EXPECT_EQ(anonymous.device().problem, url + ": timed out");
+    EXPECT_FALSE(deviceRow(anonymous.device()).clockOffset);
 }
 
 TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
 {
     struct Script
     {
-        bool reboot;
-        std::vector<Row> rows;
-        std::optional<ChangeOutcome> outcome;
+        LoginScheme scheme; // as the reads found it
+        std::string steps;
+        std::string outcome; // "" none, else "failed: <message>" or "needs reboot: "
+        bool reboot = false;
     };
-    const MacAddress mac{0x02, 0, 0, 0, 0, 0x09};
-    const std::string who = "020000000009: ";
-    const auto failed = [&](const std::string& message) {
-        return ChangeOutcome{mac, ChangeOutcome::State::Failed, who + message};
-    };
-    const HttpResult scopesTaken = answer("<dev:SetScopesResponse/>");
+    const LoginScheme token = LoginScheme::UsernameToken;
     const std::vector<Script> scripts = {
-        {true,
-         {{refusedLogin, "GetSystemDateAndTime"},
-          {clock, "SetScopes+login"},
-          {scopesTaken, "SetNetworkInterfaces+login"},
-          {rebootNeeded, "SystemReboot+login"},
-          {lost, "end"}}, // a device may go down before it answers
-         std::nullopt},
-        {false,
-         {{scopesTaken, "SetNetworkInterfaces+login"}, {rebootNeeded, "end"}},
-         ChangeOutcome{mac, ChangeOutcome::State::NeedsReboot, ""}},
-        {false, {{answer("<x/>", 500), "end"}}, failed("the device refused SetScopes: HTTP 500")},
-        {false, {{lost, "end"}}, failed("SetScopes: timed out")},
-        {false,
-         {{refusedLogin, "GetSystemDateAndTime"}, {lost, "end"}},
-         failed("GetSystemDateAndTime: timed out")},
+        {token,
+         "refused>GetSystemDateAndTime+digest clock>SetScopes+token "
+         "ok>SetNetworkInterfaces+token reboot>SystemReboot+token lost>end",
+         "", true}, // a device may go down before it answers
+        {token, "ok>SetNetworkInterfaces+token reboot>end", "needs reboot: "},
+        {token, "500>end", "failed: 020000000009: the device refused SetScopes: HTTP 500"},
+        {token, "lost>end", "failed: 020000000009: SetScopes: timed out"},
+        {token, "refused>GetSystemDateAndTime+digest lost>end",
+         "failed: 020000000009: GetSystemDateAndTime: timed out"},
+        // Digest, as the reads found it: never a token; refused when refused.
+        {LoginScheme::DigestMd5, "ok+md5>SetNetworkInterfaces+digest 401+md5>end",
+         "failed: 020000000009: the device refused the login"},
+        {LoginScheme::DigestSha256, "refused>end",
+         "failed: 020000000009: the device refused the login"},
+        // Not found by the reads: Digest first, a token when refused.
+        {LoginScheme::Unknown, "refused>SetScopes+token refused>GetSystemDateAndTime+digest", ""},
     };
-    for (std::size_t s = 0; s < scripts.size(); ++s) {
+    for (const Script& script : scripts) {
         OnvifDevice device;
         device.service.url = url;
-        device.clockOffset =
-            clockOffset(sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s, SystemClock::now());
+        device.clockOffset = clockOffset(deviceTime, SystemClock::now());
+        device.login = script.scheme;
         const std::vector<ChangeCall> calls = {{setScopes({"onvif://www.onvif.org/name/x"})},
                                                {setNetworkInterfaces({"eth0"})}};
-        DeviceChange change(mac, device, calls, ChangeOptions{login, {}, scripts[s].reboot});
-        EXPECT_EQ(seen(change.start()), "SetScopes+login") << "script " << s;
-        for (std::size_t i = 0; i < scripts[s].rows.size(); ++i) {
-            const Row& row = scripts[s].rows[i];
-            EXPECT_EQ(seen(change.take(row.answer)), row.next) << "script " << s << " row " << i;
-        }
-        EXPECT_TRUE(change.ended()) << "script " << s;
-        ASSERT_EQ(change.outcome().has_value(), scripts[s].outcome.has_value()) << "script " << s;
-        if (const auto& outcome = change.outcome()) {
-            EXPECT_EQ(outcome->state, scripts[s].outcome->state) << "script " << s;
-            EXPECT_EQ(outcome->message, scripts[s].outcome->message) << "script " << s;
-        }
+        DeviceChange change({0x02, 0, 0, 0, 0, 0x09}, device, calls,
+                            ChangeOptions{login, {}, script.reboot});
+        EXPECT_EQ(seen(change.start()),
+                  script.scheme == token ? "SetScopes+token" : "SetScopes+digest");
+        play(change, script.steps);
+        EXPECT_EQ(change.ended(), script.steps.ends_with(">end")) << script.steps;
+        const auto& outcome = change.outcome();
+        const bool failed = outcome && outcome->state == ChangeOutcome::State::Failed;
+        EXPECT_EQ(outcome ? (failed ? "failed: " : "needs reboot: ") + outcome->message : "",
+                  script.outcome)
+            << script.steps;
     }
 }
 

@@ -1,0 +1,178 @@
+// tavolixctl against ONVIF cameras as they come in the field: each logs in its own way, keeps its
+// own clock, names hosts in its XAddrs that are not its own, or speaks only https.
+#include "CtlTest.h"
+
+#include <map>
+
+namespace tavolix::e2e {
+namespace {
+
+using nlohmann::json;
+
+class OnvifFieldCtlTest : public CtlTest
+{
+protected:
+    // One simulator per mode, each on its own ten addresses from 198.18.0.<first>.
+    void startCameras(int first, std::vector<std::string> options)
+    {
+        const std::string unit = std::to_string(first);
+        char mac[16];
+        std::snprintf(mac, sizeof mac, "02005e%02d0001", first);
+        options.insert(options.begin(), {"--interface", "veth0b", "--ip-base", "198.18.0." + unit,
+                                         "--mac-base", mac, "--gateway", "198.18.0.1"});
+        auto& started = cameras.emplace_back(std::make_unique<DeviceSimProcess>(
+            topology.name("devices"), options, TAVOLIX_ONVIFSIM_PATH));
+        ASSERT_TRUE(started->waitReady());
+    }
+
+    void startSite(const std::vector<std::vector<std::string>>& modes)
+    {
+        makeHostAndDevices();
+        ASSERT_FALSE(HasFatalFailure());
+        int first = 20;
+        for (const auto& mode : modes) {
+            startCameras(first, mode);
+            ASSERT_FALSE(HasFatalFailure());
+            first += 10;
+        }
+    }
+
+    // The listing as JSON, by IP address.
+    std::map<std::string, json> listed(const std::string& password,
+                                       std::vector<std::string> more = {})
+    {
+        std::vector<std::string> arguments = {"search", "--format", "json", "--timeout", "1500",
+                                              "--protocol", "onvif", "--user", "admin"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        last = ctl(arguments, {"TAVOLIX_PASSWORD=" + password});
+        std::map<std::string, json> rows;
+        for (json& row : json::parse(last.out.empty() ? "[]" : last.out))
+            rows[row["ip"].get<std::string>()] = row;
+        return rows;
+    }
+
+    bool anyCameraSaid(const std::string& line) const
+    {
+        return std::ranges::any_of(cameras, [&](const auto& process) {
+            return std::ranges::count(process->lines(), line) > 0;
+        });
+    }
+
+    std::vector<std::unique_ptr<DeviceSimProcess>> cameras;
+    CtlResult last;
+};
+
+constexpr long long halfAYear = 183LL * 24 * 3600;
+
+// Digest with MD5 or SHA-256, the token, a camera offering both: each is read, re-addressed and
+// verified in its own way; a wrong password is refused alike, and nothing is changed.
+TEST_F(OnvifFieldCtlTest, EachCameraLogsInAsItAsksAndAWrongPasswordIsRefusedAlike)
+{
+    startSite({{"--auth", "digest-md5"},
+               {"--auth", "digest-sha256", "--stale-after", "2"},
+               {"--auth", "wsse", "--clock-offset", std::to_string(halfAYear)},
+               {"--auth", "either", "--challenge-style", "joined"}});
+    ASSERT_FALSE(HasFatalFailure());
+    auto rows = listed("admin");
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    ASSERT_EQ(rows.size(), 4u) << last.out;
+    const std::map<std::string, std::string> schemes = {{"198.18.0.20", "digest-md5"},
+                                                        {"198.18.0.30", "digest-sha256"},
+                                                        {"198.18.0.40", "wsse"},
+                                                        {"198.18.0.50", "digest-sha256"}};
+    for (const auto& [ip, scheme] : schemes) {
+        EXPECT_EQ(rows[ip]["auth"], scheme) << ip;
+        EXPECT_EQ(rows[ip]["mask"], "255.255.255.0") << "settings read at " << ip;
+    }
+    // Only the token needs the camera's time; every clock is read all the same.
+    EXPECT_NEAR(rows["198.18.0.40"]["clock_offset_s"].get<double>(), halfAYear, 5);
+    EXPECT_NEAR(rows["198.18.0.20"]["clock_offset_s"].get<double>(), 0, 5);
+    // What a camera offering both was answered with is what the row says.
+    EXPECT_TRUE(anyCameraSaid("login digest SHA-256 accepted"));
+
+    // A wrong password: every camera listed unread, each named, exit 1; nothing sent to change.
+    rows = listed("Wrong-Pw");
+    EXPECT_EQ(last.exitCode, 1);
+    for (const auto& [ip, scheme] : schemes) {
+        EXPECT_EQ(rows[ip]["mask"], "") << ip;
+        EXPECT_THAT(last.err, ContainsRegex(ip + "[^\n]*refused the login"));
+    }
+    last = ctl({"set", "02005e300001", "--name", "X", "--user", "admin"},
+               {"TAVOLIX_PASSWORD=Wrong-Pw"});
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(last.err, HasSubstr("refused the login"));
+
+    // The whole site moved and verified, each camera in its own way.
+    last = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0", "--user",
+                "admin"},
+               {"TAVOLIX_PASSWORD=admin"});
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    last = ctl({"apply", writeFile("site.csv", last.out), "--user", "admin", "--format", "json"},
+               {"TAVOLIX_PASSWORD=admin"});
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    const json report = json::parse(last.out);
+    ASSERT_EQ(report.size(), 4u);
+    for (const json& row : report)
+        EXPECT_EQ(row["result"], "verified") << row.dump();
+    for (const std::string line : {"call 02005e200001 SetNetworkInterfaces",
+                                   "call 02005e400001 SetNetworkInterfaces"})
+        EXPECT_TRUE(anyCameraSaid(line)) << line;
+}
+
+// A camera that wants a login for its clock, one that gives its local time as UTC, and one on
+// the token whose clock can only be read from the HTTP Date header.
+TEST_F(OnvifFieldCtlTest, ClocksAreReadHoweverTheCameraKeepsThem)
+{
+    startSite({{"--auth", "digest-md5", "--clock-needs-login"},
+               {"--auth", "wsse", "--local-time-as-utc"},
+               {"--auth", "wsse", "--clock-needs-login", "--clock-offset", "-" + std::to_string(halfAYear)}});
+    ASSERT_FALSE(HasFatalFailure());
+    auto rows = listed("admin");
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    ASSERT_EQ(rows.size(), 3u) << last.out;
+    EXPECT_NEAR(rows["198.18.0.20"]["clock_offset_s"].get<double>(), 0, 5);
+    EXPECT_NEAR(rows["198.18.0.30"]["clock_offset_s"].get<double>(), 8 * 3600, 5);
+    EXPECT_NEAR(rows["198.18.0.40"]["clock_offset_s"].get<double>(), -halfAYear, 5);
+    for (const auto& [ip, row] : rows)
+        EXPECT_EQ(row["mask"], "255.255.255.0") << ip;
+
+    last = ctl({"set", "02005e400001", "--name", "Gate", "--user", "admin"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+}
+
+// https only, https beside http, an XAddr naming 127.0.0.1: the login goes to the answer's
+// sender alone, over TLS where offered; --tls-verify takes no self-signed certificate.
+TEST_F(OnvifFieldCtlTest, CamerasAreReachedAtTheirSenderOverHttpsWhereOffered)
+{
+    startSite({{"--https", "--xaddr-scheme", "https", "--auth", "digest-md5"},
+               {"--https", "--xaddr-scheme", "both", "--auth", "wsse"},
+               {"--xaddr-host", "127.0.0.1", "--auth", "digest-sha256"}});
+    ASSERT_FALSE(HasFatalFailure());
+    auto rows = listed("admin");
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    ASSERT_EQ(rows.size(), 3u) << last.out;
+    EXPECT_EQ(rows["198.18.0.20"]["service_url"], "https://198.18.0.20/onvif/device_service");
+    EXPECT_EQ(rows["198.18.0.30"]["service_url"], "https://198.18.0.30/onvif/device_service");
+    EXPECT_EQ(rows["198.18.0.40"]["service_url"], "http://198.18.0.40/onvif/device_service");
+    EXPECT_EQ(rows["198.18.0.40"]["xaddr_host"], "127.0.0.1");
+    EXPECT_EQ(rows["198.18.0.20"]["xaddr_host"], "");
+    EXPECT_THAT(last.err, ContainsRegex("127.0.0.1[^\n]*198.18.0.40"));
+    EXPECT_EQ(rows["198.18.0.40"]["addresses"],
+              json::parse(R"([{"ip":"198.18.0.40","prefix_length":24,"origin":"manual"}])"));
+
+    // Moved and verified over https, and through the sender for the camera naming 127.0.0.1.
+    for (const std::string mac : {"02005e200001", "02005e400001"}) {
+        last = ctl({"set", mac, "--http-port", "8081", "--user", "admin"},
+                   {"TAVOLIX_PASSWORD=admin"});
+        EXPECT_EQ(last.exitCode, 0) << mac << ": " << last.err;
+    }
+
+    rows = listed("admin", {"--tls-verify"});
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_EQ(rows["198.18.0.20"]["mask"], "") << "a self-signed certificate is not trusted";
+    EXPECT_THAT(last.err, ContainsRegex("198.18.0.20[^\n]*(certificate|SSL)"));
+}
+
+} // namespace
+} // namespace tavolix::e2e
