@@ -244,9 +244,18 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
         fillFault(outcome, {false, "ter:ActionNotSupported", {}, "Not supported"}, "not-supported");
         return outcome;
     }
-    if (outcome.call != "GetSystemDateAndTime") {
-        const LoginCheck login = checkUsernameToken(child(envelope, soap, "Header"), context.user,
-                                                    context.password, context.deviceNow);
+    if (!context.loggedIn && (outcome.call != "GetSystemDateAndTime" || context.clockNeedsLogin)) {
+        const LoginCheck login =
+            context.tokensLogIn ? checkUsernameToken(child(envelope, soap, "Header"), context.user,
+                                                     context.password, context.deviceNow)
+                                : LoginCheck::Missing;
+        outcome.tokenLogin = login == LoginCheck::Accepted;
+        if (login == LoginCheck::Missing && context.digestOffered) {
+            outcome.challenge = true;
+            outcome.httpStatus = 401;
+            outcome.note = "unauthorized no-login";
+            return outcome;
+        }
         if (login != LoginCheck::Accepted) {
             fillFault(outcome, {true, "ter:NotAuthorized", {}, "Sender not authorized"},
                       std::string("not-authorized ") + loginCheckText(login));
