@@ -236,12 +236,11 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
         outcome.call = std::string(localName(operation));
     const bool needsLogin =
         !context.loggedIn && (outcome.call != "GetSystemDateAndTime" || context.clockNeedsLogin);
-    const LoginCheck login =
-        !needsLogin ? LoginCheck::Accepted
-        : context.tokensLogIn && readable
-            ? checkUsernameToken(child(envelope, soap, "Header"), context.user, context.password,
-                                 context.deviceNow)
-            : LoginCheck::Missing;
+    const LoginCheck login = !needsLogin ? LoginCheck::Accepted
+                             : context.tokensLogIn && readable
+                                 ? checkUsernameToken(child(envelope, soap, "Header"), context.user,
+                                                      context.password, context.deviceNow)
+                                 : LoginCheck::Missing;
     outcome.tokenLogin = needsLogin && login == LoginCheck::Accepted;
     // A device that takes HTTP Digest asks for it before it reads the request: clients
     // (curl among them) send their first POST without its body until challenged.

@@ -165,6 +165,7 @@ void SimFleet::commit(SimCamera& camera)
         return;
     }
     camera.settings = camera.staged;
+    ++m_moves;
     m_transcript("move " + macText(camera.mac, '\0') + " " + endpointText(before) + " -> " +
                  endpointText(camera.settings) + " gateway " +
                  (camera.settings.gateway ? ipv4Text(camera.settings.gateway) : "none"));

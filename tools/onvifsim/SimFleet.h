@@ -67,8 +67,10 @@ public:
 
     std::vector<ProbeAnswer> answerProbe(std::string_view datagram, const std::string& peer);
 
-    // Where some answerer listens now, for the listening sockets.
+    // Where some answerer listens now, for the listening sockets; the count
+    // of moves tells when to ask again.
     std::set<HttpListener> listeners() const;
+    unsigned moves() const { return m_moves; }
     // The devices' clock: real time, the offset, and the time zone of a
     // clock that keeps local time.
     DeviceTime deviceNow() const;
@@ -84,6 +86,7 @@ private:
     LineSink m_transcript;
     Clock m_clock;
     unsigned m_messageNumber = 0;
+    unsigned m_moves = 0;
     std::unique_ptr<DigestGate> m_digest; // null where Digest is not offered
 };
 

@@ -141,6 +141,7 @@ int runSimulation(const OnvifSimOptions& options)
 
     std::vector<char> buffer(datagramCapacity);
     PendingMatches matches(options.matchDelayMs);
+    unsigned movesListened = fleet.moves();
     while (true) {
         const int wait = nearer(matches.sendDue(discovery), http.timeoutMs());
         std::vector<pollfd> watched = {{signals.fd(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}};
@@ -166,8 +167,9 @@ int runSimulation(const OnvifSimOptions& options)
         }
         http.run();
         // A camera that moved to another address or port is listened for there.
-        if (!http.listenOn(fleet.listeners(), error))
+        if (fleet.moves() != movesListened && !http.listenOn(fleet.listeners(), error))
             printLine("listen-failed " + error);
+        movesListened = fleet.moves();
     }
 }
 
