@@ -73,7 +73,9 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
         *uploadSize = 0;
         return MHD_YES;
     }
+    auto* fleet = static_cast<SimFleet*>(fleetPointer);
     HttpAnswer answer;
+    answer.headers.emplace_back("Date", httpDate(fleet->deviceNow()));
     Ipv4 address = 0;
     uint16_t port = 0;
     if (request->tooLarge) {
@@ -83,9 +85,8 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
     } else {
         const char* authorization =
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
-        answer = static_cast<SimFleet*>(fleetPointer)
-                     ->serve(address, port, method, path ? path : "", request->body,
-                             authorization ? authorization : "");
+        answer = fleet->serve(address, port, method, path ? path : "", request->body,
+                              authorization ? authorization : "");
         request->commitAfterReply = answer.commitAfterReply;
     }
     return sendAnswer(connection, answer);

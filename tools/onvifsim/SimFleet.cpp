@@ -7,18 +7,6 @@
 namespace tavolix::onvifsim {
 namespace {
 
-// Sun, 06 Nov 1994 08:49:37 GMT
-std::string httpDate(DeviceTime time)
-{
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    std::tm parts{};
-    char text[40] = {};
-    if (!::gmtime_r(&seconds, &parts) ||
-        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts) == 0)
-        return {};
-    return text;
-}
-
 std::vector<DigestAlgorithm> digestOffered(AuthMode mode)
 {
     switch (mode) {
@@ -42,6 +30,18 @@ std::string endpointText(const NetworkSettings& settings)
 }
 
 } // namespace
+
+// Sun, 06 Nov 1994 08:49:37 GMT
+std::string httpDate(DeviceTime time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm parts{};
+    char text[40] = {};
+    if (!::gmtime_r(&seconds, &parts) ||
+        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts) == 0)
+        return {};
+    return text;
+}
 
 SimFleet::SimFleet(const OnvifSimOptions& options, AddressMover mover, LineSink transcript,
                    Clock clock)

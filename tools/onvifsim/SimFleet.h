@@ -24,6 +24,9 @@ struct HttpAnswer
     SimCamera* commitAfterReply = nullptr; // whose staged settings take effect when it is out
 };
 
+// "Sun, 06 Nov 1994 08:49:37 GMT", as HTTP's Date header writes it.
+std::string httpDate(DeviceTime time);
+
 // Where the device service is listened for.
 struct HttpListener
 {
