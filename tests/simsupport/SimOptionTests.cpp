@@ -51,8 +51,20 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
                                    {"--answer-type", "wsdp"},
                                    {"--user", ""},
                                    {"--typed-only", "--answer-type", "dn"},
-                                   {"--quiet", "yes"}})
+                                   {"--quiet", "yes"},
+                                   {"--auth", "basic"},
+                                   {"--challenge-style", "mixed"},
+                                   {"--stale-after", "-1"},
+                                   {"--xaddr-scheme", "ftp"},
+                                   {"--xaddr-host", ""}})
         EXPECT_FALSE(parses<onvifsim::OnvifSimOptions>(wrong)) << wrong.front();
+    onvifsim::OnvifSimOptions onvif;
+    CLI::App onvifApp;
+    onvifsim::addOptions(onvifApp, onvif);
+    onvifApp.parse("--auth either --challenge-style joined --xaddr-scheme both", false);
+    EXPECT_EQ(onvif.auth, onvifsim::AuthMode::Either);
+    EXPECT_EQ(onvif.challengeStyle, onvifsim::ChallengeStyle::Joined);
+    EXPECT_TRUE(onvifsim::servesHttp(onvif) && onvifsim::servesHttps(onvif));
 }
 
 } // namespace
