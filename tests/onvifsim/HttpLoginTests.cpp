@@ -17,7 +17,8 @@ namespace {
 constexpr Ipv4 camera = 0xC6120014; // 198.18.0.20
 constexpr const char* path = "/onvif/device_service";
 
-// A client's Digest, written apart from the simulator's and checked on RFC 7616's examples.
+// A client's Digest, written apart from the simulator's (curl and python3-requests check the
+// simulator's against theirs in tests/onvif-peers).
 std::string hex(bool md5, const std::string& text)
 {
     std::array<unsigned char, EVP_MAX_MD_SIZE> hash{};
@@ -67,19 +68,6 @@ std::vector<std::string> challengesOf(const HttpAnswer& answer)
 
 TEST(OnvifSimDigest, VerdictsOfTheDevice)
 {
-    ClientDigest rfc{"MD5",
-                     "Mufasa",
-                     "http-auth@example.org",
-                     "Circle of Life",
-                     "GET",
-                     "/dir/index.html",
-                     "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v",
-                     "00000001",
-                     "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ"};
-    EXPECT_EQ(rfc.response(), "8ca523f5e9506fed4657c9700eebdbec");
-    rfc.algorithm = "SHA-256";
-    EXPECT_EQ(rfc.response(), "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1");
-
     DigestGate gate({DigestAlgorithm::Md5}, 2);
     const std::string challenge = gate.challenges(false).at(0);
     EXPECT_TRUE(challenge.starts_with("Digest realm=\"onvifsim\", qop=\"auth\", nonce=\""));

@@ -58,13 +58,6 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
                                    {"--xaddr-scheme", "ftp"},
                                    {"--xaddr-host", ""}})
         EXPECT_FALSE(parses<onvifsim::OnvifSimOptions>(wrong)) << wrong.front();
-    onvifsim::OnvifSimOptions onvif;
-    CLI::App onvifApp;
-    onvifsim::addOptions(onvifApp, onvif);
-    onvifApp.parse("--auth either --challenge-style joined --xaddr-scheme both", false);
-    EXPECT_EQ(onvif.auth, onvifsim::AuthMode::Either);
-    EXPECT_EQ(onvif.challengeStyle, onvifsim::ChallengeStyle::Joined);
-    EXPECT_TRUE(onvifsim::servesHttp(onvif) && onvifsim::servesHttps(onvif));
 }
 
 } // namespace
