@@ -125,8 +125,8 @@ void readNetworkProtocols(pugi::xml_node response, const SimCamera& camera, Devi
         appendText(protocol, "tt:Enabled", boolText(enabled));
         appendText(protocol, "tt:Port", std::to_string(port));
     };
-    add("HTTP", true, camera.settings.httpPort);
-    add("HTTPS", false, 443);
+    add("HTTP", camera.xaddrScheme != XAddrScheme::Https, camera.settings.httpPort);
+    add("HTTPS", camera.servesHttps, camera.httpsPort);
     add("RTSP", true, 554);
 }
 

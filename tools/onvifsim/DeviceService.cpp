@@ -172,7 +172,7 @@ private:
              protocol = protocol.next_sibling(protocol.name())) {
             const std::string name = trimmedText(child(protocol, ns::tt, "Name"));
             if (name != "HTTP")
-                continue; // RTSP and HTTPS are not served, whatever is asked
+                continue; // RTSP is not served and HTTPS stays as started, whatever is asked
             httpPort = parseNumber(trimmedText(child(protocol, ns::tt, "Port")), uint16_t{1},
                                    uint16_t{65535});
             if (!httpPort || parseBool(child(protocol, ns::tt, "Enabled")) != true)

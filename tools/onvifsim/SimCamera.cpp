@@ -71,6 +71,7 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
     camera.staged = camera.settings;
     camera.keepsSettings = index < options.ignoringDevices;
     camera.xaddrScheme = options.xaddrScheme;
+    camera.servesHttps = servesHttps(options);
     camera.httpsPort = options.httpsPort;
     camera.xaddrHost = options.xaddrHost;
     if (options.localTimeAsUtc)
@@ -88,6 +89,7 @@ SimCamera makeComputer(const OnvifSimOptions& options)
     computer.staged = computer.settings;
     computer.isComputer = true;
     computer.xaddrScheme = XAddrScheme::Http;
+    computer.servesHttps = false;
     computer.xaddrHost.clear();
     return computer;
 }

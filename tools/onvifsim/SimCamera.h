@@ -38,6 +38,7 @@ struct SimCamera
     bool keepsSettings = false; // accepts changes and ignores them
     bool isComputer = false;    // the --wsdp-host answerer: no device service
     XAddrScheme xaddrScheme = XAddrScheme::Http;
+    bool servesHttps = false;
     uint16_t httpsPort = 443;
     std::string xaddrHost; // set: named in XAddrs instead of the address
     std::string timeZone = "UTC0";
