@@ -15,6 +15,8 @@ packages=(
     # the simulated ONVIF device's HTTP side, and node for an independent
     # ONVIF client (npm onvif) to test it with
     libmicrohttpd-dev nodejs
+    # HTTP Digest from a client no one here wrote, against the simulated cameras (curl too)
+    python3-requests curl
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     iproute2 xvfb xauth xdotool imagemagick

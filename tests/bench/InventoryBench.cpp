@@ -1,8 +1,9 @@
 // bench_inventory [runs] [size ...]: mixed inventories of simulated devices
 // of our own protocol and as many simulated ONVIF cameras, by default 100 and
-// then 1000 of each. Per size, the wall time of `tavolixctl search --user`
-// over both (the cameras' settings read through the login), then of `plan`
-// and `apply` re-addressing them all. Prints figures; asserts nothing.
+// then 1000 of each. Half the cameras ask for HTTP Digest (MD5), half for a
+// UsernameToken, as a mixed site does: two onvifsim processes side by side. Per size, the wall time
+// of `tavolixctl search --user` over both (the cameras' settings read through the login), then of
+// `plan` and `apply` re-addressing them all. Prints figures; asserts nothing.
 #include "BenchSupport.h"
 #include "ChildProcess.h"
 #include "CtlRun.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -24,8 +26,18 @@ using bench::runCtl;
 // namespace: on-link, each camera would take an entry in the kernel's
 // neighbour table, which all namespaces share and which holds 1024 by default.
 // The native devices' addresses (198.18.1.1 on) are only announced.
-constexpr const char* cameraBase = "198.18.32.1";
 constexpr const char* cameraPrefix = "19";
+// The Digest half from the first address, the UsernameToken half from the second.
+struct CameraHalf
+{
+    const char* ipBase;
+    const char* macBase;
+    const char* namePrefix;
+    const char* auth;
+};
+constexpr std::array<CameraHalf, 2> cameraHalves = {
+    {{"198.18.32.1", "02005e200001", "DIGEST", "digest-md5"},
+     {"198.18.48.1", "02005e280001", "WSSE", "wsse"}}};
 constexpr std::array<std::array<const char*, 2>, 2> hostSubnets = {
     {{"198.18.63.254/19", "198.18.32.0/19"}, {"198.18.127.254/18", "198.18.64.0/18"}}};
 constexpr std::array<const char*, 2> ranges = {"198.18.64.1", "198.18.96.1"};
@@ -76,18 +88,27 @@ std::string errorSummary(const std::filesystem::path& output)
 bool measure(int size, int runs)
 {
     const std::string count = std::to_string(size);
-    std::printf("== %d native + %d onvif ==\n", size, size);
+    std::printf("== %d native + %d onvif (%d Digest, %d UsernameToken) ==\n", size, size, size / 2,
+                size - size / 2);
     const auto network =
         bench::startSimulatedNetwork("bench_inventory", {"--count", count, "--quiet"});
     if (!network)
         return false;
-    e2e::DeviceSimProcess cameras(network->topology.name("devices"),
-                                  {"--interface", "veth0b", "--count", count, "--ip-base",
-                                   cameraBase, "--prefix", cameraPrefix, "--quiet"},
-                                  TAVOLIX_ONVIFSIM_PATH);
-    if (!cameras.waitReady()) {
-        std::printf("bench_inventory: onvifsim did not start\n");
-        return false;
+    std::vector<std::unique_ptr<e2e::DeviceSimProcess>> cameras;
+    for (std::size_t half = 0; half < cameraHalves.size(); ++half) {
+        const CameraHalf& range = cameraHalves.at(half);
+        const int halfCount = half == 0 ? size / 2 : size - size / 2;
+        cameras.push_back(std::make_unique<e2e::DeviceSimProcess>(
+            network->topology.name("devices"),
+            std::vector<std::string>{"--interface", "veth0b", "--count", std::to_string(halfCount),
+                                     "--ip-base", range.ipBase, "--mac-base", range.macBase,
+                                     "--name-prefix", range.namePrefix, "--auth", range.auth,
+                                     "--prefix", cameraPrefix, "--quiet"},
+            TAVOLIX_ONVIFSIM_PATH));
+        if (!cameras.back()->waitReady()) {
+            std::printf("bench_inventory: onvifsim --auth %s did not start\n", range.auth);
+            return false;
+        }
     }
     const std::string host = network->topology.name("host");
     for (const auto& [address, subnet] : hostSubnets) {

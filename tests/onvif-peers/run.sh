@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # onvifsim in one network namespace, an independent ONVIF client in another,
 # a veth pair between them; the cameras' clock runs an hour ahead.
-# usage: run.sh onvif-util|npm-onvif ONVIFSIM CACHE_DIR
+# usage: run.sh PEER ONVIFSIM CACHE_DIR, PEER one of onvif-util, npm-onvif,
+# npm-onvif-digest, curl-digest, python-digest, curl-https
 # onvif-tools is not installed (66 packages with Qt 5 and FFmpeg, 211 MB);
 # its two packages are fetched with `apt-get download` and unpacked into the
 # cache instead (270 kB, 2.5 s here): onvif-util needs only libonvif and libxml2.
@@ -41,17 +42,26 @@ find_npm_onvif() {
     peer_run=(env NODE_PATH="$cache/npm/node_modules" node "$here/peer.js")
 }
 
+need() { command -v "$1" >/dev/null || skip "$1 is missing"; }
+
 case $peer in
 onvif-util) find_onvif_util ;;
-npm-onvif) find_npm_onvif ;;
+npm-onvif | npm-onvif-digest) find_npm_onvif ;;
+curl-digest | curl-https) need curl; peer_run=(curl) ;;
+python-digest)
+    need python3
+    python3 -c 'import requests' 2>/dev/null || skip "python3-requests is missing"
+    peer_run=(python3 "$here/digest.py")
+    ;;
 *) echo "unknown peer $peer" >&2; exit 2 ;;
 esac
 
 tag=tvxov$$
 work=$(mktemp -d)
-sim_pid=
+sim_pid= second_pid=
 cleanup() {
     [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+    [ -z "$second_pid" ] || { kill "$second_pid" 2>/dev/null || true; wait "$second_pid" 2>/dev/null || true; }
     ip netns delete "$tag-sim" 2>/dev/null || true
     ip netns delete "$tag-peer" 2>/dev/null || true
     rm -rf "$work"
@@ -74,6 +84,7 @@ fail() {
     echo "FAIL: $*"
     echo "--- peer output"; cat "$work/peer.out" 2>/dev/null || true
     echo "--- simulator transcript"; cat "$transcript"
+    [ -z "$second_pid" ] || { echo "--- second simulator"; cat "$work/second.out"; }
     exit 1
 }
 # Waits (up to 20 s) until the transcript has a line matching the pattern.
@@ -103,7 +114,34 @@ start_sim() {
     sim_pid=$!
     expect_line '^ready '
 }
-start_sim
+# Another simulator in the same namespace, on addresses of its own.
+start_second() {
+    ip netns exec "$tag-sim" "$sim" --count 2 --interface vs --ip-base 198.18.0.40 \
+        --mac-base 02005e300001 "$@" >"$work/second.out" 2>&1 &
+    second_pid=$!
+    for _ in $(seq 200); do
+        grep -q '^ready ' "$work/second.out" && return 0
+        sleep 0.1
+    done
+    fail "the second simulator did not start: $(cat "$work/second.out")"
+}
+# HTTP status and body of a GetDeviceInformation POST: post URL CURL_OPTIONS...
+device_information='<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope"><s:Body>'\
+'<GetDeviceInformation xmlns="http://www.onvif.org/ver10/device/wsdl"/></s:Body></s:Envelope>'
+post() {
+    local url=$1
+    shift
+    ip netns exec "$tag-peer" timeout 20 curl -s -w '\nstatus %{http_code}\n' \
+        -H 'Content-Type: application/soap+xml' -d "$device_information" "$@" "$url" \
+        >"$work/peer.out" 2>&1 || true
+}
+
+case $peer in
+npm-onvif-digest) start_sim --auth digest-md5 ;;
+curl-digest | python-digest) start_sim --auth digest-md5; start_second --auth digest-sha256 ;;
+curl-https) start_sim --https --xaddr-scheme https --auth digest-sha256 ;;
+*) start_sim ;;
+esac
 for _ in $(seq 100); do
     ip -n "$tag-peer" -o link show vp | grep -q ' state UP ' && break
     sleep 0.1
@@ -139,9 +177,50 @@ if [ "$peer" = onvif-util ]; then
     printf 'set ip_address 198.18.0.61\nquit\n' >"$work/in"
     in_peer -u admin -p admin 198.18.0.21 <"$work/in"
     expect_line '^move 02005e200002 198.18.0.21/24:80 -> 198.18.0.61/24:80'
-    grep -A1 'SetNetworkInterfaces ok 198.18.0.61/24$' "$transcript" |
+    grep -v '^login ' "$transcript" | grep -A1 'SetNetworkInterfaces ok 198.18.0.61/24$' |
         grep -q '^call 02005e200002 SystemReboot ok$' ||
         fail "the address moved before the reboot, or without one"
+elif [ "$peer" = curl-digest ] || [ "$peer" = python-digest ]; then
+    # An MD5-only camera and, from the second simulator, a SHA-256-only one.
+    for target in 20:02005e200001:MD5 40:02005e300001:SHA-256; do
+        address=198.18.0.${target%%:*} serial=$(echo "$target" | cut -d: -f2) algorithm=${target##*:}
+        if [ "$peer" = curl-digest ]; then
+            post "http://$address/onvif/device_service" --digest -u admin:admin
+        else
+            in_peer "http://$address/onvif/device_service" admin admin
+        fi
+        expect_output "status 200"
+        expect_output "<tds:SerialNumber>$serial</tds:SerialNumber>"
+        grep -q "^login $serial digest $algorithm accepted\$" "$transcript" "$work/second.out" ||
+            fail "no $algorithm login of $serial in the transcripts"
+        if [ "$peer" = curl-digest ]; then
+            post "http://$address/onvif/device_service" --digest -u admin:wrong
+        else
+            in_peer "http://$address/onvif/device_service" admin wrong
+        fi
+        expect_output "status 401"
+        grep -q "^call $serial GetDeviceInformation unauthorized wrong-password\$" \
+            "$transcript" "$work/second.out" || fail "the wrong password of $serial went unnoticed"
+    done
+    grep -q '^call 02005e3' "$transcript" && fail "the first simulator answered for the second"
+    grep -q '^call 02005e2' "$work/second.out" && fail "the second simulator answered for the first"
+elif [ "$peer" = curl-https ]; then
+    post https://198.18.0.20/onvif/device_service -k --digest -u admin:admin
+    expect_output "status 200"
+    expect_output "<tds:SerialNumber>02005e200001</tds:SerialNumber>"
+    expect_line '^login 02005e200001 digest SHA-256 accepted$'
+    post http://198.18.0.20/onvif/device_service --digest -u admin:admin
+    grep -q "status 200" "$work/peer.out" && fail "plain HTTP answered with --xaddr-scheme https"
+    post https://198.18.0.20/onvif/device_service --digest -u admin:admin
+    grep -q "status 200" "$work/peer.out" && fail "curl took the self-made certificate unchecked"
+elif [ "$peer" = npm-onvif-digest ]; then
+    # Digest only: the client must not need its UsernameToken.
+    in_peer 198.18.0.21 admin 198.18.0.253 digest
+    expect_output '{"step":"connect","error":null'
+    expect_output '"address":"198.18.0.21","prefixLength":24'
+    expect_line '^login 02005e200002 digest MD5 accepted$'
+    expect_line '^call 02005e200002 GetNetworkInterfaces ok$'
+    grep -q '^login .* wsse' "$transcript" && fail "a UsernameToken logged in on a Digest-only camera"
 else
     in_peer 198.18.0.21 admin 198.18.0.253
     expect_output 'http://198.18.0.20/onvif/device_service'

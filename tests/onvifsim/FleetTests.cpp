@@ -123,7 +123,8 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
                         "</tds:NetworkProtocols></tds:SetNetworkProtocols>"));
     EXPECT_EQ(post(moved, getInterfaces).status, 404u);
     EXPECT_EQ(post(moved, getInterfaces, 8080).status, 200u);
-    EXPECT_EQ(fleet().httpPorts(), (std::set<uint16_t>{80, 8080}));
+    EXPECT_EQ(fleet().listeners(),
+              (std::set<HttpListener>{{moved, 8080, false}, {second, 80, false}}));
 
     // The second camera joins the first's address on port 80, and leaves it
     // again: the address stays for the first.

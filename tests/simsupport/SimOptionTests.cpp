@@ -51,7 +51,12 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
                                    {"--answer-type", "wsdp"},
                                    {"--user", ""},
                                    {"--typed-only", "--answer-type", "dn"},
-                                   {"--quiet", "yes"}})
+                                   {"--quiet", "yes"},
+                                   {"--auth", "basic"},
+                                   {"--challenge-style", "mixed"},
+                                   {"--stale-after", "-1"},
+                                   {"--xaddr-scheme", "ftp"},
+                                   {"--xaddr-host", ""}})
         EXPECT_FALSE(parses<onvifsim::OnvifSimOptions>(wrong)) << wrong.front();
 }
 

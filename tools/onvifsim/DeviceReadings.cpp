@@ -25,12 +25,14 @@ void appendDateTime(pugi::xml_node parent, const char* name, DeviceTime time)
     appendText(dateNode, "tt:Day", std::to_string(static_cast<unsigned>(date.day())));
 }
 
-void readSystemDateAndTime(pugi::xml_node response, const SimCamera&, DeviceTime now)
+// A camera whose clock keeps local time calls it UTC all the same, as such
+// firmware does: both elements carry the one clock.
+void readSystemDateAndTime(pugi::xml_node response, const SimCamera& camera, DeviceTime now)
 {
     pugi::xml_node info = response.append_child("tds:SystemDateAndTime");
     appendText(info, "tt:DateTimeType", "Manual");
     appendText(info, "tt:DaylightSavings", "false");
-    appendText(info.append_child("tt:TimeZone"), "tt:TZ", "UTC0");
+    appendText(info.append_child("tt:TimeZone"), "tt:TZ", camera.timeZone);
     appendDateTime(info, "tt:UTCDateTime", now);
     appendDateTime(info, "tt:LocalDateTime", now);
 }
@@ -123,8 +125,8 @@ void readNetworkProtocols(pugi::xml_node response, const SimCamera& camera, Devi
         appendText(protocol, "tt:Enabled", boolText(enabled));
         appendText(protocol, "tt:Port", std::to_string(port));
     };
-    add("HTTP", true, camera.settings.httpPort);
-    add("HTTPS", false, 443);
+    add("HTTP", camera.xaddrScheme != XAddrScheme::Https, camera.settings.httpPort);
+    add("HTTPS", camera.servesHttps, camera.httpsPort);
     add("RTSP", true, 554);
 }
 

@@ -172,7 +172,7 @@ private:
              protocol = protocol.next_sibling(protocol.name())) {
             const std::string name = trimmedText(child(protocol, ns::tt, "Name"));
             if (name != "HTTP")
-                continue; // RTSP and HTTPS are not served, whatever is asked
+                continue; // RTSP is not served and HTTPS stays as started, whatever is asked
             httpPort = parseNumber(trimmedText(child(protocol, ns::tt, "Port")), uint16_t{1},
                                    uint16_t{65535});
             if (!httpPort || parseBool(child(protocol, ns::tt, "Enabled")) != true)
@@ -230,12 +230,30 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
     const pugi::xml_node envelope = firstElement(document);
     const std::string soap = namespaceOf(envelope);
     const pugi::xml_node operation = firstElement(child(envelope, soap, "Body"));
-    if (!parsed || localName(envelope) != "Envelope" ||
-        (soap != ns::soap12 && soap != ns::soap11) || !operation) {
+    const bool readable = parsed && localName(envelope) == "Envelope" &&
+                          (soap == ns::soap12 || soap == ns::soap11) && operation;
+    if (readable)
+        outcome.call = std::string(localName(operation));
+    const bool needsLogin =
+        !context.loggedIn && (outcome.call != "GetSystemDateAndTime" || context.clockNeedsLogin);
+    const LoginCheck login = !needsLogin ? LoginCheck::Accepted
+                             : context.tokensLogIn && readable
+                                 ? checkUsernameToken(child(envelope, soap, "Header"), context.user,
+                                                      context.password, context.deviceNow)
+                                 : LoginCheck::Missing;
+    outcome.tokenLogin = needsLogin && login == LoginCheck::Accepted;
+    // A device that takes HTTP Digest asks for it before it reads the request: clients
+    // (curl among them) send their first POST without its body until challenged.
+    if (login == LoginCheck::Missing && context.digestOffered) {
+        outcome.challenge = true;
+        outcome.httpStatus = 401;
+        outcome.note = "unauthorized no-login";
+        return outcome;
+    }
+    if (!readable) {
         fillFault(outcome, {true, "ter:WellFormed", {}, "Not a SOAP envelope"}, "not-soap");
         return outcome;
     }
-    outcome.call = std::string(localName(operation));
     const Reading reading = readingFor(outcome.call);
     const auto handler = DeviceCall::handlers().find(outcome.call);
     const std::string_view service = outcome.call.starts_with("GetProfile") ? ns::trt : ns::tds;
@@ -244,14 +262,10 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
         fillFault(outcome, {false, "ter:ActionNotSupported", {}, "Not supported"}, "not-supported");
         return outcome;
     }
-    if (outcome.call != "GetSystemDateAndTime") {
-        const LoginCheck login = checkUsernameToken(child(envelope, soap, "Header"), context.user,
-                                                    context.password, context.deviceNow);
-        if (login != LoginCheck::Accepted) {
-            fillFault(outcome, {true, "ter:NotAuthorized", {}, "Sender not authorized"},
-                      std::string("not-authorized ") + loginCheckText(login));
-            return outcome;
-        }
+    if (login != LoginCheck::Accepted) {
+        fillFault(outcome, {true, "ter:NotAuthorized", {}, "Sender not authorized"},
+                  std::string("not-authorized ") + loginCheckText(login));
+        return outcome;
     }
     Envelope reply;
     pugi::xml_node response = reply.body.append_child(

@@ -12,8 +12,12 @@ struct ServiceContext
 {
     std::string_view user;
     std::string_view password;
-    DeviceTime deviceNow;      // the real time plus the clock offset
-    bool rebootNeeded = false; // interface changes wait for SystemReboot
+    DeviceTime deviceNow;         // the real time plus the clock offset
+    bool rebootNeeded = false;    // interface changes wait for SystemReboot
+    bool tokensLogIn = true;      // a UsernameToken in the header is a login
+    bool digestOffered = false;   // a call without any login is asked for one with 401
+    bool clockNeedsLogin = false; // GetSystemDateAndTime too
+    bool loggedIn = false;        // HTTP Digest was accepted, or the device needs no login
 };
 
 struct CallOutcome
@@ -23,11 +27,15 @@ struct CallOutcome
     std::string call = "?";        // the operation's name as the client sent it
     std::string note = "ok";       // the transcript's word: ok, or the fault and why
     bool commitAfterReply = false; // staged settings take effect once the reply is out
+    bool challenge = false;        // answer 401 with the Digest challenges
+    bool tokenLogin = false;       // a UsernameToken logged this call in
 };
 
-// One POST to /onvif/device_service. GetSystemDateAndTime needs no login;
-// every other call a UsernameToken digest. Faults of the client's making go
-// back with HTTP 400 (ter:NotAuthorized among them), the rest with 500.
+// One POST to /onvif/device_service. GetSystemDateAndTime needs no login
+// unless the context says so; every other call the login the context allows:
+// an accepted HTTP Digest, or a UsernameToken digest. Without any, a device
+// that offers Digest asks with 401; otherwise faults of the client's making
+// go back with HTTP 400 (ter:NotAuthorized among them), the rest with 500.
 CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
                              const ServiceContext& context);
 

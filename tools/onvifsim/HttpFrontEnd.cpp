@@ -2,10 +2,12 @@
 
 #include "SimFleet.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <microhttpd.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace tavolix::onvifsim {
@@ -48,6 +50,8 @@ MHD_Result sendAnswer(MHD_Connection* connection, const HttpAnswer& answer)
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
+    for (const auto& [name, value] : answer.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
     const MHD_Result queued = MHD_queue_response(connection, answer.status, response);
     MHD_destroy_response(response);
     return queued;
@@ -69,7 +73,9 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
         *uploadSize = 0;
         return MHD_YES;
     }
+    auto* fleet = static_cast<SimFleet*>(fleetPointer);
     HttpAnswer answer;
+    answer.headers.emplace_back("Date", httpDate(fleet->deviceNow()));
     Ipv4 address = 0;
     uint16_t port = 0;
     if (request->tooLarge) {
@@ -77,8 +83,10 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
     } else if (!localAddress(connection, address, port)) {
         answer.status = MHD_HTTP_INTERNAL_SERVER_ERROR;
     } else {
-        answer = static_cast<SimFleet*>(fleetPointer)
-                     ->serve(address, port, method, path ? path : "", request->body);
+        const char* authorization =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+        answer = fleet->serve(address, port, method, path ? path : "", request->body,
+                              authorization ? authorization : "");
         request->commitAfterReply = answer.commitAfterReply;
     }
     return sendAnswer(connection, answer);
@@ -106,45 +114,69 @@ HttpFrontEnd::HttpFrontEnd(SimFleet& fleet) : m_fleet(fleet) {}
 
 HttpFrontEnd::~HttpFrontEnd() = default;
 
-bool HttpFrontEnd::start(std::string& error)
+bool HttpFrontEnd::start(const std::optional<PemPair>& tls, std::string& error)
 {
-    m_daemon.reset(MHD_start_daemon(MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET, 0, nullptr, nullptr,
-                                    &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
-                                    &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT,
-                                    static_cast<unsigned>(30), MHD_OPTION_CONNECTION_LIMIT,
-                                    maximumConnections, MHD_OPTION_END));
-    if (!m_daemon)
+    // The Date header is the devices' clock, not the host's: each answer carries its own.
+    constexpr unsigned flags =
+        MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
+    m_plain.reset(MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
+        &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(30),
+        MHD_OPTION_CONNECTION_LIMIT, maximumConnections, MHD_OPTION_END));
+    if (!m_plain) {
         error = "libmicrohttpd would not start";
-    return m_daemon != nullptr;
+        return false;
+    }
+    if (!tls)
+        return true;
+    m_tls = tls;
+    m_secure.reset(MHD_start_daemon(
+        flags | MHD_USE_TLS, 0, nullptr, nullptr, &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED,
+        &onCompleted, &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(30),
+        MHD_OPTION_CONNECTION_LIMIT, maximumConnections, MHD_OPTION_HTTPS_MEM_KEY,
+        m_tls->key.c_str(), MHD_OPTION_HTTPS_MEM_CERT, m_tls->certificate.c_str(), MHD_OPTION_END));
+    if (!m_secure)
+        error = "libmicrohttpd would not start with TLS";
+    return m_secure != nullptr;
 }
 
-bool HttpFrontEnd::listenOn(const std::set<uint16_t>& ports, std::string& error)
+bool HttpFrontEnd::listenOn(const std::set<HttpListener>& wanted, std::string& error)
 {
-    std::erase_if(m_listeners, [&](const auto& entry) { return !ports.contains(entry.first); });
-    for (const uint16_t port : ports) {
-        if (m_listeners.contains(port))
+    std::erase_if(m_listeners, [&](const auto& entry) { return !wanted.contains(entry.first); });
+    for (const HttpListener& listener : wanted) {
+        if (m_listeners.contains(listener))
             continue;
-        UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         const int on = 1;
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_port = htons(port);
-        if (!listener ||
-            ::setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
-            ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) < 0 ||
-            ::listen(listener.get(), listenBacklog) < 0) {
-            error = "listen on port " + std::to_string(port) + ": " + std::strerror(errno);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(listener.address);
+        local.sin_port = htons(listener.port);
+        // IP_FREEBIND: an address that is not (yet) on an interface still
+        // gets its listener; connections reach it once it is.
+        if (!socket || ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
+            ::setsockopt(socket.get(), IPPROTO_IP, IP_FREEBIND, &on, sizeof on) < 0 ||
+            ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0 ||
+            ::listen(socket.get(), listenBacklog) < 0) {
+            error = "listen on " + ipv4Text(listener.address) + ":" +
+                    std::to_string(listener.port) + ": " + std::strerror(errno);
             return false;
         }
-        m_listeners.emplace(port, std::move(listener));
+        m_listeners.emplace(listener, std::move(socket));
     }
     return true;
 }
 
-int HttpFrontEnd::daemonFd() const
+std::vector<int> HttpFrontEnd::daemonFds() const
 {
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon.get(), MHD_DAEMON_INFO_EPOLL_FD);
-    return info ? info->epoll_fd : -1;
+    std::vector<int> fds;
+    for (MHD_Daemon* daemon : {m_plain.get(), m_secure.get()}) {
+        const MHD_DaemonInfo* info =
+            daemon ? MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_EPOLL_FD) : nullptr;
+        if (info)
+            fds.push_back(info->epoll_fd);
+    }
+    return fds;
 }
 
 std::vector<int> HttpFrontEnd::listenerFds() const
@@ -157,15 +189,25 @@ std::vector<int> HttpFrontEnd::listenerFds() const
 
 int HttpFrontEnd::timeoutMs() const
 {
-    MHD_UNSIGNED_LONG_LONG timeout = 0;
-    if (MHD_get_timeout(m_daemon.get(), &timeout) != MHD_YES)
-        return -1;
-    return static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(timeout, 60'000));
+    int nearest = -1;
+    for (MHD_Daemon* daemon : {m_plain.get(), m_secure.get()}) {
+        MHD_UNSIGNED_LONG_LONG timeout = 0;
+        if (!daemon || MHD_get_timeout(daemon, &timeout) != MHD_YES)
+            continue;
+        const int ms = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(timeout, 60'000));
+        nearest = nearest < 0 ? ms : std::min(nearest, ms);
+    }
+    return nearest;
 }
 
 void HttpFrontEnd::accept(int listenerFd)
 {
-    while (true) {
+    const auto listener = std::find_if(m_listeners.begin(), m_listeners.end(),
+                                       [&](const auto& e) { return e.second.get() == listenerFd; });
+    if (listener == m_listeners.end())
+        return;
+    MHD_Daemon* daemon = listener->first.tls ? m_secure.get() : m_plain.get();
+    while (daemon) {
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
         const int connection = ::accept4(listenerFd, reinterpret_cast<sockaddr*>(&peer), &length,
@@ -173,14 +215,16 @@ void HttpFrontEnd::accept(int listenerFd)
         if (connection < 0)
             return;
         // The daemon owns the descriptor from here, and closes it even on failure.
-        MHD_add_connection(m_daemon.get(), connection, reinterpret_cast<const sockaddr*>(&peer),
-                           length);
+        MHD_add_connection(daemon, connection, reinterpret_cast<const sockaddr*>(&peer), length);
     }
 }
 
 void HttpFrontEnd::run()
 {
-    MHD_run(m_daemon.get());
+    for (MHD_Daemon* daemon : {m_plain.get(), m_secure.get()}) {
+        if (daemon)
+            MHD_run(daemon);
+    }
 }
 
 } // namespace tavolix::onvifsim

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "SelfSignedCertificate.h"
+#include "SimFleet.h"
 #include "UniqueFd.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,12 +16,12 @@ struct MHD_Daemon;
 
 namespace tavolix::onvifsim {
 
-class SimFleet;
-
-// The cameras' HTTP side: one libmicrohttpd daemon driven from the
-// simulator's loop, fed by our own listening sockets (one per port in use,
-// on every address), so that a camera can move to a new port. Which camera
-// answers is decided by the address and port the connection reached.
+// The cameras' HTTP side: libmicrohttpd daemons (plain, and TLS with
+// --https) driven from the simulator's loop, fed by our own listening
+// sockets, one per camera address and port, so that a camera can move and
+// another simulator in the same namespace can hold other addresses on the
+// same port. Which camera answers is decided by the address and port the
+// connection reached.
 class HttpFrontEnd final
 {
 public:
@@ -27,13 +30,14 @@ public:
     HttpFrontEnd(const HttpFrontEnd&) = delete;
     HttpFrontEnd& operator=(const HttpFrontEnd&) = delete;
 
-    bool start(std::string& error);
-    // Opens listeners for new ports and closes those no camera uses.
-    bool listenOn(const std::set<uint16_t>& ports, std::string& error);
+    // With a certificate, the TLS daemon starts too.
+    bool start(const std::optional<PemPair>& tls, std::string& error);
+    // Opens listeners for new addresses and ports, closes those no camera uses.
+    bool listenOn(const std::set<HttpListener>& wanted, std::string& error);
 
-    int daemonFd() const; // readable when the daemon has work
+    std::vector<int> daemonFds() const; // readable when a daemon has work
     std::vector<int> listenerFds() const;
-    int timeoutMs() const; // until the daemon's next own work, -1: none
+    int timeoutMs() const; // until a daemon's next own work, -1: none
     void accept(int listenerFd);
     void run();
 
@@ -43,9 +47,13 @@ private:
         void operator()(MHD_Daemon* daemon) const;
     };
 
+    using Daemon = std::unique_ptr<MHD_Daemon, DaemonStop>;
+
     SimFleet& m_fleet;
-    std::unique_ptr<MHD_Daemon, DaemonStop> m_daemon;
-    std::map<uint16_t, UniqueFd> m_listeners;
+    std::optional<PemPair> m_tls; // the daemon reads the PEM texts while it runs
+    Daemon m_plain;
+    Daemon m_secure;
+    std::map<HttpListener, UniqueFd> m_listeners;
 };
 
 } // namespace tavolix::onvifsim

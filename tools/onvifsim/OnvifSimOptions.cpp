@@ -69,7 +69,51 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                     "each camera answers a probe after a random wait of up to MS ms "
                     "(WS-Discovery devices wait up to 500)")
         ->type_name("MS");
-    app.add_flag("--quiet", options.quiet, "no line per probe");
+    app.add_flag("--quiet", options.quiet, "no line per probe or accepted login");
+    app.add_option("--auth", options.auth,
+                   "the login calls need: wsse (UsernameToken, default), digest-md5, "
+                   "digest-sha256, either (Digest or UsernameToken), none")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, AuthMode>{{"wsse", AuthMode::Wsse},
+                                                        {"digest-md5", AuthMode::DigestMd5},
+                                                        {"digest-sha256", AuthMode::DigestSha256},
+                                                        {"either", AuthMode::Either},
+                                                        {"none", AuthMode::None}})
+                        .description(""))
+        ->type_name("MODE");
+    app.add_option("--challenge-style", options.challengeStyle,
+                   "--auth either: two WWW-Authenticate headers (separate, default) or one "
+                   "(joined)")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, ChallengeStyle>{
+                                                {"separate", ChallengeStyle::Separate},
+                                                {"joined", ChallengeStyle::Joined}})
+                        .description(""))
+        ->type_name("separate|joined");
+    addNumberOption(app, "--stale-after", options.staleAfter, 0, 1'000'000,
+                    "a Digest nonce serves N requests, then 401 stale=true (default 0: for ever)");
+    app.add_flag("--clock-needs-login", options.clockNeedsLogin,
+                 "GetSystemDateAndTime needs the login too");
+    app.add_flag("--local-time-as-utc", options.localTimeAsUtc,
+                 "the clock is 8 hours east and reports local time as UTC (tokens checked "
+                 "against it)");
+    app.add_flag("--https", options.https,
+                 "serve the device service over TLS too, with a certificate made at start");
+    addNumberOption(app, "--https-port", options.httpsPort, uint16_t{1}, uint16_t{65535},
+                    "HTTPS port (default 443)");
+    app.add_option("--xaddr-scheme", options.xaddrScheme,
+                   "XAddrs advertised: http (default), https (only; no plain HTTP), both (http "
+                   "first); https and both imply --https")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, XAddrScheme>{{"http", XAddrScheme::Http},
+                                                           {"https", XAddrScheme::Https},
+                                                           {"both", XAddrScheme::Both}})
+                        .description(""))
+        ->type_name("http|https|both");
+    app.add_option("--xaddr-host", options.xaddrHost,
+                   "XAddrs name HOST instead of the device's address (it still answers at its "
+                   "own)")
+        ->check(sim::nonEmpty())
+        ->type_name("HOST");
 }
 
 } // namespace tavolix::onvifsim

@@ -20,6 +20,31 @@ enum class ProbeFilter
     OnlyTds,   // only probes that list tds:Device
 };
 
+// How a device asks for the login on calls that need one.
+enum class AuthMode
+{
+    Wsse,         // a UsernameToken in the SOAP header, else 400 ter:NotAuthorized
+    DigestMd5,    // HTTP Digest with MD5 only, else 401
+    DigestSha256, // HTTP Digest with SHA-256 only, else 401
+    Either,       // Digest of either algorithm or a UsernameToken, else 401 offering both
+    None,         // every call is answered without a login
+};
+
+// Two Digest challenges as two WWW-Authenticate headers, or joined in one.
+enum class ChallengeStyle
+{
+    Separate,
+    Joined,
+};
+
+// Which device-service addresses a device advertises (and serves).
+enum class XAddrScheme
+{
+    Http,  // http only; https is served too with --https, but not advertised
+    Https, // https only, plain HTTP is not served
+    Both,  // both served, the http XAddr first
+};
+
 struct OnvifSimOptions
 {
     int count = 1;
@@ -40,8 +65,26 @@ struct OnvifSimOptions
     int ignoringDevices = 0;   // the first N devices accept changes and keep their settings
     bool wsdpHost = false;     // one more answerer: a computer, not a camera
     int matchDelayMs = 0;      // each answer waits a random time up to this
-    bool quiet = false;        // no line per probe
+    bool quiet = false;        // no line per probe or login
+    AuthMode auth = AuthMode::Wsse;
+    ChallengeStyle challengeStyle = ChallengeStyle::Separate;
+    int staleAfter = 0;           // a Digest nonce serves this many requests, 0: for ever
+    bool clockNeedsLogin = false; // GetSystemDateAndTime needs the login too
+    bool localTimeAsUtc = false;  // the clock runs 8 hours east and calls itself UTC
+    bool https = false;           // serve the device service over TLS as well
+    uint16_t httpsPort = 443;
+    XAddrScheme xaddrScheme = XAddrScheme::Http;
+    std::string xaddrHost; // set: the XAddrs name this host instead of the device's address
 };
+
+inline bool servesHttp(const OnvifSimOptions& options)
+{
+    return options.xaddrScheme != XAddrScheme::Https;
+}
+inline bool servesHttps(const OnvifSimOptions& options)
+{
+    return options.https || options.xaddrScheme != XAddrScheme::Http;
+}
 
 // The command line's options, filled into `options` as CLI11 parses.
 void addOptions(CLI::App& app, OnvifSimOptions& options);

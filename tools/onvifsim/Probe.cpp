@@ -141,7 +141,9 @@ std::string probeMatchesMessage(const SimCamera& camera, const Probe& probe, boo
                  std::to_string(std::max<uint64_t>(camera.mac & 0xff, 1)) +
                  "/onvif/device_service ";
     }
-    appendText(match, "d:XAddrs", xaddrs + deviceServiceAddress(camera));
+    for (const std::string& address : deviceServiceAddresses(camera))
+        xaddrs += (xaddrs.empty() || xaddrs.ends_with(' ') ? "" : " ") + address;
+    appendText(match, "d:XAddrs", xaddrs);
     appendText(match, "d:MetadataVersion", "1");
     return envelope.text();
 }

@@ -70,6 +70,12 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
     camera.settings.httpPort = options.httpPort;
     camera.staged = camera.settings;
     camera.keepsSettings = index < options.ignoringDevices;
+    camera.xaddrScheme = options.xaddrScheme;
+    camera.servesHttps = servesHttps(options);
+    camera.httpsPort = options.httpsPort;
+    camera.xaddrHost = options.xaddrHost;
+    if (options.localTimeAsUtc)
+        camera.timeZone = "CST-8";
     return camera;
 }
 
@@ -82,6 +88,9 @@ SimCamera makeComputer(const OnvifSimOptions& options)
     computer.settings.httpPort = 5357;
     computer.staged = computer.settings;
     computer.isComputer = true;
+    computer.xaddrScheme = XAddrScheme::Http;
+    computer.servesHttps = false;
+    computer.xaddrHost.clear();
     return computer;
 }
 
@@ -101,13 +110,27 @@ std::vector<std::string> allScopes(const SimCamera& camera)
     return scopes;
 }
 
+std::vector<std::string> deviceServiceAddresses(const SimCamera& camera)
+{
+    const std::string host =
+        camera.xaddrHost.empty() ? ipv4Text(camera.settings.address) : camera.xaddrHost;
+    const std::string path =
+        camera.isComputer ? "/" + camera.endpoint.substr(9) + "/" : "/onvif/device_service";
+    const auto address = [&](const char* scheme, uint16_t port, uint16_t usualPort) {
+        return std::string(scheme) + "://" + host +
+               (port != usualPort ? ":" + std::to_string(port) : "") + path;
+    };
+    std::vector<std::string> addresses;
+    if (camera.xaddrScheme != XAddrScheme::Https)
+        addresses.push_back(address("http", camera.settings.httpPort, 80));
+    if (camera.xaddrScheme != XAddrScheme::Http)
+        addresses.push_back(address("https", camera.httpsPort, 443));
+    return addresses;
+}
+
 std::string deviceServiceAddress(const SimCamera& camera)
 {
-    std::string address = "http://" + ipv4Text(camera.settings.address);
-    if (camera.settings.httpPort != 80)
-        address += ":" + std::to_string(camera.settings.httpPort);
-    return address +
-           (camera.isComputer ? "/" + camera.endpoint.substr(9) + "/" : "/onvif/device_service");
+    return deviceServiceAddresses(camera).front();
 }
 
 } // namespace tavolix::onvifsim

@@ -37,6 +37,11 @@ struct SimCamera
     std::optional<NetworkSettings> afterReboot;
     bool keepsSettings = false; // accepts changes and ignores them
     bool isComputer = false;    // the --wsdp-host answerer: no device service
+    XAddrScheme xaddrScheme = XAddrScheme::Http;
+    bool servesHttps = false;
+    uint16_t httpsPort = 443;
+    std::string xaddrHost; // set: named in XAddrs instead of the address
+    std::string timeZone = "UTC0";
 };
 
 std::string macText(uint64_t mac, char separator); // "02:00:5e:20:00:01" or "02005e200001"
@@ -49,6 +54,9 @@ SimCamera makeComputer(const OnvifSimOptions& options);
 std::vector<std::string> fixedScopes(const SimCamera& camera);
 std::vector<std::string> allScopes(const SimCamera& camera);
 
+// The device service's XAddrs in the order advertised; the first is the one
+// GetCapabilities and GetServices name.
+std::vector<std::string> deviceServiceAddresses(const SimCamera& camera);
 std::string deviceServiceAddress(const SimCamera& camera);
 
 } // namespace tavolix::onvifsim

@@ -2,8 +2,26 @@
 
 #include "Probe.h"
 
+#include <ctime>
+
 namespace tavolix::onvifsim {
 namespace {
+
+std::vector<DigestAlgorithm> digestOffered(AuthMode mode)
+{
+    switch (mode) {
+    case AuthMode::DigestMd5:
+        return {DigestAlgorithm::Md5};
+    case AuthMode::DigestSha256:
+        return {DigestAlgorithm::Sha256};
+    case AuthMode::Either:
+        return {DigestAlgorithm::Sha256, DigestAlgorithm::Md5};
+    case AuthMode::Wsse:
+    case AuthMode::None:
+        break;
+    }
+    return {};
+}
 
 std::string endpointText(const NetworkSettings& settings)
 {
@@ -13,11 +31,25 @@ std::string endpointText(const NetworkSettings& settings)
 
 } // namespace
 
+// Sun, 06 Nov 1994 08:49:37 GMT
+std::string httpDate(DeviceTime time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm parts{};
+    char text[40] = {};
+    if (!::gmtime_r(&seconds, &parts) ||
+        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts) == 0)
+        return {};
+    return text;
+}
+
 SimFleet::SimFleet(const OnvifSimOptions& options, AddressMover mover, LineSink transcript,
                    Clock clock)
     : m_options(options), m_mover(std::move(mover)), m_transcript(std::move(transcript)),
       m_clock(std::move(clock))
 {
+    if (const auto offered = digestOffered(options.auth); !offered.empty())
+        m_digest = std::make_unique<DigestGate>(offered, options.staleAfter);
     for (int i = 0; i < options.count; ++i)
         m_cameras.push_back(makeCamera(options, i));
     if (options.wsdpHost)
@@ -36,20 +68,31 @@ bool SimFleet::sharedAddress(const SimCamera& camera) const
 SimCamera* SimFleet::cameraAt(Ipv4 local, uint16_t port)
 {
     for (SimCamera& camera : m_cameras) {
-        if (camera.settings.address == local && camera.settings.httpPort == port)
+        if (camera.settings.address == local && !camera.isComputer &&
+            ((servesHttp(m_options) && camera.settings.httpPort == port) ||
+             (servesHttps(m_options) && camera.httpsPort == port)))
             return &camera;
     }
     return nullptr;
 }
 
-HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
-                           std::string_view path, std::string_view body)
+DeviceTime SimFleet::deviceNow() const
 {
+    return m_clock() + std::chrono::seconds(m_options.clockOffsetSeconds) +
+           std::chrono::hours(m_options.localTimeAsUtc ? 8 : 0);
+}
+
+HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
+                           std::string_view path, std::string_view body,
+                           std::string_view authorization)
+{
+    const DeviceTime now = deviceNow();
     HttpAnswer answer;
     answer.contentType = "text/plain";
+    answer.headers.emplace_back("Date", httpDate(now));
     SimCamera* camera = cameraAt(local, port);
     const std::string where = ipv4Text(local) + ":" + std::to_string(port);
-    if (!camera || camera->isComputer || path != "/onvif/device_service") {
+    if (!camera || path != "/onvif/device_service") {
         m_transcript("http " + where + " " + std::string(path) + " not-found");
         answer.status = 404;
         answer.body = "not found\n";
@@ -60,14 +103,49 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
         answer.body = "POST SOAP 1.2 here\n";
         return answer;
     }
-    const ServiceContext context{m_options.user, m_options.password,
-                                 m_clock() + std::chrono::seconds(m_options.clockOffsetSeconds),
-                                 m_options.rebootNeeded};
-    const CallOutcome outcome = handleDeviceCall(*camera, body, context);
-    m_transcript("call " + macText(camera->mac, '\0') + " " + outcome.call + " " + outcome.note);
+    const std::string mac = macText(camera->mac, '\0');
+    const DigestCheck digest =
+        m_digest ? m_digest->check(authorization, method, path, m_options.user, m_options.password)
+                 : DigestCheck{};
+    const bool digestAccepted = digest.verdict == DigestVerdict::Accepted;
+    const ServiceContext context{.user = m_options.user,
+                                 .password = m_options.password,
+                                 .deviceNow = now,
+                                 .rebootNeeded = m_options.rebootNeeded,
+                                 .tokensLogIn = m_options.auth == AuthMode::Wsse ||
+                                                m_options.auth == AuthMode::Either,
+                                 .digestOffered = m_digest != nullptr,
+                                 .clockNeedsLogin = m_options.clockNeedsLogin,
+                                 .loggedIn = m_options.auth == AuthMode::None || digestAccepted};
+    CallOutcome outcome = handleDeviceCall(*camera, body, context);
+    if (outcome.challenge) {
+        // A Digest that failed says why; a stale nonce is asked again as such.
+        if (digest.verdict != DigestVerdict::Missing)
+            outcome.note = std::string("unauthorized ") + digestVerdictText(digest.verdict);
+        const std::vector<std::string> challenges =
+            m_digest->challenges(digest.verdict == DigestVerdict::Stale);
+        if (m_options.challengeStyle == ChallengeStyle::Joined) {
+            std::string joined;
+            for (const std::string& challenge : challenges)
+                joined += (joined.empty() ? "" : ", ") + challenge;
+            answer.headers.emplace_back("WWW-Authenticate", joined);
+        } else {
+            for (const std::string& challenge : challenges)
+                answer.headers.emplace_back("WWW-Authenticate", challenge);
+        }
+        outcome.reply = "401 Unauthorized\n";
+    } else if (!m_options.quiet && (digestAccepted || outcome.tokenLogin)) {
+        m_transcript("login " + mac + " " +
+                     (digestAccepted
+                          ? std::string("digest ") + digestAlgorithmName(digest.algorithm)
+                          : std::string("wsse")) +
+                     " accepted");
+    }
+    m_transcript("call " + mac + " " + outcome.call + " " + outcome.note);
     answer.status = outcome.httpStatus;
     answer.body = outcome.reply;
-    answer.contentType = "application/soap+xml; charset=utf-8";
+    if (!outcome.challenge)
+        answer.contentType = "application/soap+xml; charset=utf-8";
     if (outcome.commitAfterReply)
         answer.commitAfterReply = camera;
     return answer;
@@ -87,6 +165,7 @@ void SimFleet::commit(SimCamera& camera)
         return;
     }
     camera.settings = camera.staged;
+    ++m_moves;
     m_transcript("move " + macText(camera.mac, '\0') + " " + endpointText(before) + " -> " +
                  endpointText(camera.settings) + " gateway " +
                  (camera.settings.gateway ? ipv4Text(camera.settings.gateway) : "none"));
@@ -115,14 +194,19 @@ std::vector<ProbeAnswer> SimFleet::answerProbe(std::string_view datagram, const 
     return answers;
 }
 
-std::set<uint16_t> SimFleet::httpPorts() const
+std::set<HttpListener> SimFleet::listeners() const
 {
-    std::set<uint16_t> ports;
+    std::set<HttpListener> listeners;
     for (const SimCamera& camera : m_cameras) {
-        if (!camera.isComputer)
-            ports.insert(camera.settings.httpPort);
+        const Ipv4 address = camera.settings.address;
+        if (camera.isComputer)
+            continue;
+        if (servesHttp(m_options))
+            listeners.insert({address, camera.settings.httpPort, false});
+        if (servesHttps(m_options))
+            listeners.insert({address, camera.httpsPort, true});
     }
-    return ports;
+    return listeners;
 }
 
 } // namespace tavolix::onvifsim

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "DeviceService.h"
+#include "HttpDigest.h"
 #include "OnvifSimOptions.h"
 #include "SimCamera.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -18,7 +20,20 @@ struct HttpAnswer
     unsigned status = 200;
     std::string body;
     std::string contentType = "application/soap+xml; charset=utf-8";
+    std::vector<std::pair<std::string, std::string>> headers; // Date, WWW-Authenticate
     SimCamera* commitAfterReply = nullptr; // whose staged settings take effect when it is out
+};
+
+// "Sun, 06 Nov 1994 08:49:37 GMT", as HTTP's Date header writes it.
+std::string httpDate(DeviceTime time);
+
+// Where the device service is listened for.
+struct HttpListener
+{
+    Ipv4 address = 0;
+    uint16_t port = 0;
+    bool tls = false;
+    auto operator<=>(const HttpListener&) const = default;
 };
 
 struct ProbeAnswer
@@ -45,17 +60,23 @@ public:
     SimFleet(const SimFleet&) = delete;
     SimFleet& operator=(const SimFleet&) = delete;
 
-    // A request that reached local address:port. Only a camera that is at
-    // that address and port answers; anything else is 404.
+    // A request that reached local address:port, with its Authorization
+    // header. Only a camera that is at that address and port answers;
+    // anything else is 404. Every answer's Date is the devices' clock.
     HttpAnswer serve(Ipv4 local, uint16_t port, std::string_view method, std::string_view path,
-                     std::string_view body);
+                     std::string_view body, std::string_view authorization = {});
     // Lets a camera's staged settings take effect, after its reply went out.
     void commit(SimCamera& camera);
 
     std::vector<ProbeAnswer> answerProbe(std::string_view datagram, const std::string& peer);
 
-    // The ports some answerer listens on now, for the listening sockets.
-    std::set<uint16_t> httpPorts() const;
+    // Where some answerer listens now, for the listening sockets; the count
+    // of moves tells when to ask again.
+    std::set<HttpListener> listeners() const;
+    unsigned moves() const { return m_moves; }
+    // The devices' clock: real time, the offset, and the time zone of a
+    // clock that keeps local time.
+    DeviceTime deviceNow() const;
     const std::vector<SimCamera>& cameras() const { return m_cameras; }
 
 private:
@@ -68,6 +89,8 @@ private:
     LineSink m_transcript;
     Clock m_clock;
     unsigned m_messageNumber = 0;
+    unsigned m_moves = 0;
+    std::unique_ptr<DigestGate> m_digest; // null where Digest is not offered
 };
 
 } // namespace tavolix::onvifsim

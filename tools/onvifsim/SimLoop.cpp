@@ -123,18 +123,31 @@ int runSimulation(const OnvifSimOptions& options)
     std::string error;
     DiscoverySocket discovery;
     HttpFrontEnd http(fleet);
-    if (!discovery.open(options.interfaceName, error) || !http.start(error) ||
-        !http.listenOn(fleet.httpPorts(), error))
+    std::optional<PemPair> certificate;
+    if (servesHttps(options)) {
+        std::vector<Ipv4> named;
+        for (const auto& [address, prefix] : initial)
+            named.push_back(address);
+        certificate = makeSelfSignedCertificate(named, options.xaddrHost);
+        if (!certificate)
+            return fail("cannot make the TLS certificate");
+    }
+    if (!discovery.open(options.interfaceName, error) || !http.start(certificate, error) ||
+        !http.listenOn(fleet.listeners(), error))
         return fail(error);
-    printLine("ready http=" + std::to_string(options.httpPort) +
+    printLine("ready http=" + (servesHttp(options) ? std::to_string(options.httpPort) : "off") +
+              (servesHttps(options) ? " https=" + std::to_string(options.httpsPort) : "") +
               " devices=" + std::to_string(options.count));
 
     std::vector<char> buffer(datagramCapacity);
     PendingMatches matches(options.matchDelayMs);
+    unsigned movesListened = fleet.moves();
     while (true) {
         const int wait = nearer(matches.sendDue(discovery), http.timeoutMs());
-        std::vector<pollfd> watched = {
-            {signals.fd(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}, {http.daemonFd(), POLLIN, 0}};
+        std::vector<pollfd> watched = {{signals.fd(), POLLIN, 0}, {discovery.fd(), POLLIN, 0}};
+        for (const int daemon : http.daemonFds())
+            watched.push_back({daemon, POLLIN, 0});
+        const std::size_t firstListener = watched.size();
         for (const int listener : http.listenerFds())
             watched.push_back({listener, POLLIN, 0});
         if (::poll(watched.data(), watched.size(), wait) < 0) {
@@ -148,14 +161,15 @@ int runSimulation(const OnvifSimOptions& options)
         }
         if (watched[1].revents != 0)
             matches.take(fleet, discovery, buffer);
-        for (std::size_t i = 3; i < watched.size(); ++i) {
+        for (std::size_t i = firstListener; i < watched.size(); ++i) {
             if (watched[i].revents != 0)
                 http.accept(watched[i].fd);
         }
         http.run();
-        // A camera that moved to another port is listened for there.
-        if (!http.listenOn(fleet.httpPorts(), error))
+        // A camera that moved to another address or port is listened for there.
+        if (fleet.moves() != movesListened && !http.listenOn(fleet.listeners(), error))
             printLine("listen-failed " + error);
+        movesListened = fleet.moves();
     }
 }
 

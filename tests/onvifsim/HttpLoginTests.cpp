@@ -1,0 +1,238 @@
+#include "HttpDigest.h"
+#include "SelfSignedCertificate.h"
+#include "SimFleet.h"
+#include "SoapNames.h"
+
+#include <array>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+
+namespace tavolix::onvifsim {
+namespace {
+
+constexpr Ipv4 camera = 0xC6120014; // 198.18.0.20
+constexpr const char* path = "/onvif/device_service";
+
+// A client's Digest, written apart from the simulator's (curl and python3-requests check the
+// simulator's against theirs in tests/onvif-peers).
+std::string hex(bool md5, const std::string& text)
+{
+    std::array<unsigned char, EVP_MAX_MD_SIZE> hash{};
+    unsigned length = 0;
+    EVP_Digest(text.data(), text.size(), hash.data(), &length, md5 ? EVP_md5() : EVP_sha256(),
+               nullptr);
+    std::string out(2 * length, '0');
+    for (unsigned i = 0; i < length; ++i)
+        std::snprintf(&out[2 * i], 3, "%02x", hash[i]);
+    return out;
+}
+
+struct ClientDigest
+{
+    std::string algorithm = "MD5", user = "admin", realm = "onvifsim", password = "admin",
+                method = "POST", uri = path, nonce, nc = "00000001", cnonce = "0a4f113b";
+
+    std::string response() const
+    {
+        const bool md5 = algorithm == "MD5";
+        return hex(md5, hex(md5, user + ":" + realm + ":" + password) + ":" + nonce + ":" + nc +
+                            ":" + cnonce + ":auth:" + hex(md5, method + ":" + uri));
+    }
+    std::string header() const
+    {
+        return "Digest username=\"" + user + "\", realm=\"" + realm + "\", nonce=\"" + nonce +
+               "\", uri=\"" + uri + "\", algorithm=" + algorithm + ", qop=auth, nc=" + nc +
+               ", cnonce=\"" + cnonce + "\", response=\"" + response() + "\"";
+    }
+};
+
+std::string nonceOf(const std::string& challenge)
+{
+    const auto at = challenge.find("nonce=\"") + 7;
+    return challenge.substr(at, challenge.find('"', at) - at);
+}
+
+std::vector<std::string> challengesOf(const HttpAnswer& answer)
+{
+    std::vector<std::string> challenges;
+    for (const auto& [name, value] : answer.headers) {
+        if (name == "WWW-Authenticate")
+            challenges.push_back(value);
+    }
+    return challenges;
+}
+
+TEST(OnvifSimDigest, VerdictsOfTheDevice)
+{
+    DigestGate gate({DigestAlgorithm::Md5}, 2);
+    const std::string challenge = gate.challenges(false).at(0);
+    EXPECT_TRUE(challenge.starts_with("Digest realm=\"onvifsim\", qop=\"auth\", nonce=\""));
+    EXPECT_TRUE(challenge.ends_with("\", algorithm=MD5"));
+    const ClientDigest right{.nonce = nonceOf(challenge)};
+    using Change = std::function<void(ClientDigest&)>;
+    // Refusals spend nothing of the nonce; the last two rows spend it.
+    const std::pair<Change, DigestVerdict> rows[] = {
+        {[](ClientDigest& c) { c.password = "wrong"; }, DigestVerdict::WrongPassword},
+        {[](ClientDigest& c) { c.method = "GET"; }, DigestVerdict::WrongPassword},
+        {[](ClientDigest& c) { c.uri = "/onvif/media"; }, DigestVerdict::WrongUri},
+        {[](ClientDigest& c) { c.algorithm = "SHA-256"; }, DigestVerdict::NotOffered},
+        {[](ClientDigest& c) { c.nonce = "00112233"; }, DigestVerdict::UnknownNonce},
+        {[](ClientDigest& c) { c.user = "root"; }, DigestVerdict::WrongUser},
+        {[](ClientDigest& c) { c.cnonce.clear(); }, DigestVerdict::Malformed},
+        {[](ClientDigest&) {}, DigestVerdict::Accepted},
+        {[](ClientDigest& c) { c.nc = "00000002"; }, DigestVerdict::Accepted},
+        {[](ClientDigest& c) { c.nc = "00000003"; }, DigestVerdict::Stale},
+    };
+    for (const auto& [change, verdict] : rows) {
+        ClientDigest client = right;
+        change(client);
+        const std::string header = client.header();
+        EXPECT_EQ(gate.check(header, "POST", path, "admin", "admin").verdict, verdict) << header;
+    }
+    EXPECT_EQ(gate.check("Basic YWRtaW46YWRtaW4=", "POST", path, "admin", "admin").verdict,
+              DigestVerdict::Missing);
+    EXPECT_EQ(gate.check("digest nonce=\"unterminated", "POST", path, "admin", "admin").verdict,
+              DigestVerdict::Missing);
+    EXPECT_TRUE(gate.challenges(true)[0].ends_with(", algorithm=MD5, stale=true"));
+}
+
+// Which requests each --auth mode answers: no login, a UsernameToken, Digest
+// MD5 or SHA-256, for a reading and for the clock; and the challenges offered.
+TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
+{
+    const std::string created = "2026-12-07T20:00:00Z";
+    const std::string token =
+        "<s:Header><Security xmlns='" + std::string(ns::wsse) +
+        "'><UsernameToken><Username>admin</Username><Password Type='http://docs.oasis-open.org/"
+        "wss/2004/01/oasis-200401-wss-username-token-profile-1.0#PasswordDigest'>" +
+        passwordDigest(std::vector<uint8_t>{1, 2, 3, 4}, created, "admin") +
+        "</Password><Nonce>AQIDBA==</Nonce><Created xmlns='" + std::string(ns::wsu) + "'>" +
+        created + "</Created></UsernameToken></Security></s:Header>";
+    const auto envelope = [](const std::string& header, const std::string& call) {
+        return "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'>" + header +
+               "<s:Body><" + call +
+               " xmlns='http://www.onvif.org/ver10/device/wsdl'/></s:Body>"
+               "</s:Envelope>";
+    };
+    // mode, style, --clock-needs-login, the HTTP status of GetDeviceInformation with nothing,
+    // a token, MD5, SHA-256, then of GetSystemDateAndTime with nothing; the challenges' algorithms
+    const std::tuple<AuthMode, ChallengeStyle, bool, std::array<unsigned, 5>, std::string> rows[] =
+        {
+            {AuthMode::Wsse, ChallengeStyle::Separate, false, {400, 200, 400, 400, 200}, ""},
+            {AuthMode::Wsse, ChallengeStyle::Separate, true, {400, 200, 400, 400, 400}, ""},
+            {AuthMode::DigestMd5,
+             ChallengeStyle::Separate,
+             false,
+             {401, 401, 200, 401, 200},
+             "MD5|"},
+            {AuthMode::DigestSha256,
+             ChallengeStyle::Separate,
+             true,
+             {401, 401, 401, 200, 401},
+             "SHA-256|"},
+            {AuthMode::Either,
+             ChallengeStyle::Separate,
+             false,
+             {401, 200, 200, 200, 200},
+             "SHA-256|MD5|"},
+            {AuthMode::Either,
+             ChallengeStyle::Joined,
+             false,
+             {401, 200, 200, 200, 200},
+             "SHA-256,MD5|"},
+            {AuthMode::None, ChallengeStyle::Separate, true, {200, 200, 200, 200, 200}, ""},
+        };
+    for (const auto& [mode, style, clockNeedsLogin, statuses, offered] : rows) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        OnvifSimOptions options;
+        options.auth = mode;
+        options.challengeStyle = style;
+        options.clockNeedsLogin = clockNeedsLogin;
+        SimFleet fleet(
+            options, [](auto&&...) { return true; }, [](const std::string&) {},
+            [&] { return *parseDateTime(created); });
+        const auto serve = [&](const std::string& login, const char* call) {
+            HttpAnswer answer = fleet.serve(camera, 80, "POST", path,
+                                            envelope(login == "token" ? token : "", call));
+            const std::vector<std::string> challenges = challengesOf(answer);
+            if (login.empty() || login == "token" || challenges.empty())
+                return answer;
+            const ClientDigest digest{.algorithm = login, .nonce = nonceOf(challenges[0])};
+            return fleet.serve(camera, 80, "POST", path, envelope("", call), digest.header());
+        };
+        const std::array<unsigned, 5> seen = {serve("", "GetDeviceInformation").status,
+                                              serve("token", "GetDeviceInformation").status,
+                                              serve("MD5", "GetDeviceInformation").status,
+                                              serve("SHA-256", "GetDeviceInformation").status,
+                                              serve("", "GetSystemDateAndTime").status};
+        EXPECT_EQ(seen, statuses);
+        std::string algorithms;
+        for (const std::string& challenge : challengesOf(serve("", "GetDeviceInformation"))) {
+            for (auto at = challenge.find("algorithm="); at != std::string::npos;
+                 at = challenge.find("algorithm=", at + 1))
+                algorithms += (algorithms.empty() || algorithms.ends_with('|') ? "" : ",") +
+                              challenge.substr(at + 10, challenge.find(',', at) - at - 10);
+            algorithms += "|";
+        }
+        EXPECT_EQ(algorithms, offered);
+    }
+}
+
+// The clock: Date on every answer, 8 hours east with --local-time-as-utc;
+// the XAddrs' host and scheme, and the listeners for them.
+TEST(OnvifSimDigest, ClockAndXAddrsFollowTheOptions)
+{
+    OnvifSimOptions options;
+    options.localTimeAsUtc = true;
+    options.clockOffsetSeconds = 60;
+    options.xaddrHost = "127.0.0.1";
+    options.xaddrScheme = XAddrScheme::Both;
+    options.httpsPort = 8443;
+    SimFleet fleet(
+        options, [](auto&&...) { return true; }, [](const std::string&) {},
+        [] { return *parseDateTime("2026-12-07T20:00:00Z"); });
+    EXPECT_EQ(fleet.serve(camera, 80, "POST", "/nothing", "").headers.at(0),
+              (std::pair<std::string, std::string>{"Date", "Tue, 08 Dec 2026 04:01:00 GMT"}));
+    const HttpAnswer clock = fleet.serve(
+        camera, 8443, "POST", path,
+        "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body>"
+        "<GetSystemDateAndTime xmlns='http://www.onvif.org/ver10/device/wsdl'/></s:Body>"
+        "</s:Envelope>");
+    EXPECT_NE(clock.body.find("<tt:TZ>CST-8</tt:TZ></tt:TimeZone><tt:UTCDateTime><tt:Time>"
+                              "<tt:Hour>4</tt:Hour><tt:Minute>1</tt:Minute>"),
+              std::string::npos);
+    EXPECT_EQ(deviceServiceAddresses(fleet.cameras()[0]),
+              (std::vector<std::string>{"http://127.0.0.1/onvif/device_service",
+                                        "https://127.0.0.1:8443/onvif/device_service"}));
+    EXPECT_EQ(fleet.listeners(),
+              (std::set<HttpListener>{{camera, 80, false}, {camera, 8443, true}}));
+}
+
+TEST(OnvifSimCertificate, NamesTheAddressesAndIsSignedByItsKey)
+{
+    const auto pem = makeSelfSignedCertificate({camera, camera + 1}, "cam.example");
+    ASSERT_TRUE(pem);
+    const auto read = [](const std::string& text, auto reader, auto free) {
+        const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(text.data(), -1),
+                                                            &BIO_free);
+        return std::unique_ptr<
+            std::remove_pointer_t<decltype(reader(nullptr, nullptr, nullptr, nullptr))>,
+            decltype(free)>(reader(bio.get(), nullptr, nullptr, nullptr), free);
+    };
+    const auto certificate = read(pem->certificate, &PEM_read_bio_X509, &X509_free);
+    const auto key = read(pem->key, &PEM_read_bio_PrivateKey, &EVP_PKEY_free);
+    ASSERT_TRUE(certificate && key);
+    EXPECT_EQ(X509_verify(certificate.get(), key.get()), 1);
+    EXPECT_EQ(X509_check_private_key(certificate.get(), key.get()), 1);
+    EXPECT_EQ(X509_check_ip_asc(certificate.get(), "198.18.0.21", 0), 1);
+    EXPECT_EQ(X509_check_ip_asc(certificate.get(), "198.18.0.22", 0), 0);
+    EXPECT_EQ(X509_check_host(certificate.get(), "cam.example", 0, 0, nullptr), 1);
+    EXPECT_EQ(X509_cmp_current_time(X509_get0_notAfter(certificate.get())), 1);
+}
+
+} // namespace
+} // namespace tavolix::onvifsim
