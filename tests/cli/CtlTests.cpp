@@ -1,5 +1,4 @@
-// tavolixctl against simulated devices: what goes on the wire, what is printed
-// and verified, what is refused before anything is sent, and its exit codes.
+// tavolixctl against simulated devices: the wire, the output, the refusals and exit codes.
 #include "CtlTest.h"
 #include "MacCodec.h"
 

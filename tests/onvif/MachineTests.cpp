@@ -12,8 +12,7 @@ using namespace std::chrono;
 
 const auto deviceTime = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s;
 
-// An answer as HttpExchanges gives it: status, body, the Authorization libcurl
-// sent, the WWW-Authenticate values and the Date of the answer.
+// As HttpExchanges gives it: status, body, Authorization sent, WWW-Authenticate values, Date.
 HttpResult answer(const std::string& body, long status = 200, std::string authorization = {},
                   std::vector<std::string> challenges = {},
                   std::optional<SystemClock::time_point> date = std::nullopt)
@@ -61,9 +60,8 @@ const HttpResult& named(const std::string& name)
 const Login login{"admin", "secret"};
 const std::string url = "http://198.18.0.9/onvif/device_service";
 
-// A call out as the scripts name it: its operation, "+token" with a token
-// made in the device's time (the 2010 clock above), "+digest" when libcurl may
-// answer a Digest challenge; "end" when none.
+// A call as the scripts name it: operation, "+token" (made in the 2010 device time), "+digest"
+// when libcurl may answer a Digest challenge; "end" when none.
 std::string seen(const NextCall& call)
 {
     if (!call)

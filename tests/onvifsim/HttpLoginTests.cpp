@@ -17,8 +17,7 @@ namespace {
 constexpr Ipv4 camera = 0xC6120014; // 198.18.0.20
 constexpr const char* path = "/onvif/device_service";
 
-// A client's Digest, written apart from the simulator's (curl and python3-requests check the
-// simulator's against theirs in tests/onvif-peers).
+// A client's Digest, written apart from the simulator's.
 std::string hex(bool md5, const std::string& text)
 {
     std::array<unsigned char, EVP_MAX_MD_SIZE> hash{};
@@ -100,8 +99,7 @@ TEST(OnvifSimDigest, VerdictsOfTheDevice)
     EXPECT_TRUE(gate.challenges(true)[0].ends_with(", algorithm=MD5, stale=true"));
 }
 
-// Which requests each --auth mode answers: no login, a UsernameToken, Digest
-// MD5 or SHA-256, for a reading and for the clock; and the challenges offered.
+// What each --auth mode answers (no login, token, MD5, SHA-256; a read, the clock) and offers.
 TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
 {
     const std::string created = "2026-12-07T20:00:00Z";
@@ -160,8 +158,7 @@ TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
     }
 }
 
-// The clock: Date on every answer, 8 hours east with --local-time-as-utc;
-// the XAddrs' host and scheme, and the listeners for them.
+// Date on every answer, 8 hours east with --local-time-as-utc; the XAddrs and their listeners.
 TEST(OnvifSimDigest, ClockAndXAddrsFollowTheOptions)
 {
     OnvifSimOptions options;

@@ -1,5 +1,4 @@
-// tavolixctl doctor: the packet-filter readers, the printed report, and the
-// program beside simulated devices with one fault set up per case.
+// tavolixctl doctor: the packet-filter readers, the report, and one fault set up per case.
 #include "CtlTest.h"
 #include "Doctor.h"
 #include "IptablesRules.h"
