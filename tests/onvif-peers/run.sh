@@ -82,7 +82,7 @@ fail() {
 # Waits (up to 20 s) until FILE (the transcript by default) has a line matching the pattern.
 expect_line() {
     for _ in $(seq 200); do
-        grep -Eq -- "$1" "${2:-$transcript}" && return 0
+        grep -Eqs -- "$1" "${2:-$transcript}" && return 0
         sleep 0.1
     done
     fail "no line of ${2:-$transcript} matches: $1"
