@@ -1,20 +1,11 @@
 #!/usr/bin/env python3
-"""The collection's filters and modules without devices.
-
-The modules run with tavolixctl replaced by a scripted stand-in, which plays
-back outcomes that the site test (site_e2e.py, with the real tavolixctl) does
-not stage: a device not verified or needing a reboot, a failed call, a
-system error, a tavolixctl of another JSON schema.
+"""The collection's filters and modules without devices: tavolixctl is a stand-in playing back
+outcomes the site test does not stage (not verified, needs reboot, a failed call, a system
+error, another JSON schema).
 usage: module_tests.py COLLECTION_DIR
 """
 
-import importlib
-import json
-import os
-import subprocess
-import sys
-import tempfile
-import unittest
+import importlib, json, os, subprocess, sys, tempfile, unittest
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # nothing written into the collection's folder

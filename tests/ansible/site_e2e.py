@@ -3,16 +3,7 @@
 namespace, over SSH to two segment hosts, each beside its own devicesim and onvifsim.
 usage: site_e2e.py TAVOLIXCTL DEVICESIM ONVIFSIM CACHE_DIR
 """
-import csv
-import json
-import os
-import re
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import time
+import csv, json, os, re, shutil, signal, subprocess, sys, tempfile, time
 from pathlib import Path
 
 PLAYBOOK = Path(__file__).resolve().parent / "site" / "site.yml"

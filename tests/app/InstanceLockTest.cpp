@@ -1,5 +1,4 @@
-// The per-user lock that lets one instance run where windows cannot be found
-// by their title; what a crashed holder left does not count.
+// The per-user lock where no title search holds; a crashed holder's leftovers do not count.
 #include "InstanceLock.h"
 
 #include "TemporaryDirectory.h"

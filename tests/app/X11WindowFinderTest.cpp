@@ -1,5 +1,4 @@
-// The window search on a private Xvfb. Activation is checked where the
-// program's second start brings its first window back (ProgramTest).
+// The window search on a private Xvfb (activation: ProgramTest).
 #include "X11WindowFinder.h"
 
 #include "XcbTestClient.h"

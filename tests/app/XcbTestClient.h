@@ -32,8 +32,7 @@ struct RootPoint final
     }
 };
 
-// Makes and changes windows as applications and window managers do, and reads
-// back what the server holds. Its windows go when it disconnects.
+// Makes windows as applications and window managers do; reads back what the server holds.
 class XcbTestClient final
 {
 public:

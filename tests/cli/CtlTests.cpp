@@ -1,5 +1,4 @@
-// tavolixctl against simulated devices: what goes on the wire, what is printed
-// and verified, what is refused before anything is sent, and its exit codes.
+// tavolixctl against simulated devices: the wire, the output, the refusals and exit codes.
 #include "CtlTest.h"
 #include "MacCodec.h"
 
@@ -17,13 +16,11 @@ using ::testing::StartsWith;
 
 TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
 {
-    // The devices take a configuration only 1.2 s after it arrives, so the
-    // first verification rounds still see the old settings.
+    // Taken only 1.2 s after it arrives: the first verification rounds see the old settings.
     startDevices({"--count", "3", "--login", "maint:Secret-1", "--apply-delay", "1200", "--ip-base",
                   "198.18.0.10"});
     ASSERT_FALSE(HasFatalFailure());
-    // Values bad whatever the device are named before any search, the rest after one;
-    // what a plan file's cells and rows may hold is CoreTests'.
+    // Values bad whatever the device are named before any search, the rest after one.
     const std::string unknown = writeFile(
         "unknown.csv", "mac,ip\r\n02005e100001,198.18.0.30\r\n02005e100009,198.18.0.40\r\n");
     const std::string mac = "02005e100001";
@@ -65,12 +62,10 @@ TEST_F(CtlTest, RefusesBadValuesUnsentAndWaitsUntilAChangeReadsBack)
         << "then search, configuration, searches until read back";
     for (const std::size_t i : {1u, 3u, 4u})
         EXPECT_EQ(received[searches + i].bytes, test::searchRequestImage()) << i;
-    // Its bytes are checked in CoreTests; here, the device took the login and the fields.
     EXPECT_TRUE(sim->waitForLine("apply 02005e100002 name ip port mode"));
 }
 
-// An untaken change is unverified (exit 1); the password is in no output or error: tavolixctl
-// takes none on its command line.
+// An untaken change is unverified (exit 1); the password shows in no output or error.
 TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
 {
     startDevices({"--count", "2", "--ignore-config", "1", "--login", "admin:S3cret-Pw", "--ip-base",
@@ -97,7 +92,7 @@ TEST_F(CtlTest, AnUntakenChangeIsNotVerifiedAndThePasswordIsShownNowhere)
         EXPECT_TRUE(result.out.ends_with("  no\n")) << result.out;
         EXPECT_THAT(result.out + result.err, Not(HasSubstr(password)));
     }
-    // The right password went out from every source: the device names each ignored change.
+    // The right password went out from every source.
     EXPECT_TRUE(sim->waitForLine("drop bad-login 02005e100002"));
     const auto lines = sim->lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "drop ignored 02005e100001"), 3);
@@ -261,10 +256,9 @@ TEST_F(CtlTest, SaysWhySearchesFailAndOnWhichInterfaceEachReplyCameIn)
     const auto listed = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"search", "--format", "json", "--timeout", "800"});
         json rows = json::array();
-        for (json device : json::parse(ctl(arguments).out)) {
+        for (json device : json::parse(ctl(arguments).out))
             rows.push_back({device["mac"], device["interface"], device["source"], device["on_link"],
                             device["ip_conflict"]});
-        }
         return rows.dump();
     };
     EXPECT_EQ(listed({}), R"([["02005e200001","veth1a","198.19.0.2",false,true],)"
@@ -316,8 +310,6 @@ TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
     const CtlResult unknown = ctl({"search", "--columns", "mac,bogus"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_THAT(unknown.err, HasSubstr("the columns are mac,"));
-    // That CSV cell reads back as the device's bytes: CoreTests' PlanFile; a listing
-    // applied unchanged sends nothing but the search: SpreadsheetTest.
 }
 
 } // namespace

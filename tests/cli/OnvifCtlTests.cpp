@@ -1,5 +1,4 @@
-// tavolixctl's search and changes over ONVIF cameras (onvifsim) beside devices of our own
-// protocol.
+// tavolixctl's search and changes over ONVIF cameras (onvifsim) beside native devices.
 #include "CtlTest.h"
 
 namespace tavolix::e2e {
@@ -102,9 +101,8 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
         EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
 }
 
-// Without a login a camera that is also a device of ours is one row, and no conflict: by the
-// neighbour table where the camera's address is the only one with its MAC (here the link's end
-// takes the device's MAC), or by the MAC its version-1 UUID names.
+// Unread, a camera that is also a native device is one row: by the neighbour table's MAC where
+// its address alone has it (the link's end takes the device's), or by its version-1 UUID.
 TEST_F(OnvifCtlTest, ADeviceAnsweringBothProtocolsUnreadIsOneRowWithoutAConflict)
 {
     // The device's namespace has the camera's address alone, on a link end with the device's MAC.

@@ -1,5 +1,4 @@
-// A listing through a real spreadsheet and back, as the README's workflow
-// goes: saved as CSV, opened, edited, saved, applied.
+// The README's workflow: a listing through a real spreadsheet and back, edited, applied.
 #include "CtlTest.h"
 
 namespace tavolix::e2e {

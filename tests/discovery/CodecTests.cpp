@@ -28,22 +28,21 @@ TEST(MacCodec, TwelveHexDigitsConvertBothWaysAndNothingElse)
 
 TEST(Base64, PaddingFollowsTheRemainderAndCredentialsAreBase64)
 {
+    // High bytes unsigned, a zero byte kept, the alphabet's last two characters.
     const std::pair<std::string_view, const char*> rows[] = {
         {"", ""},
         {"f", "Zg=="},
         {"fo", "Zm8="},
         {"foo", "Zm9v"},
-        {std::string_view("\x80\xff\x00", 3), "gP8A"}, // high bytes unsigned, a zero byte kept
-        {"\xfb\xff", "+/8="},                          // the last two alphabet characters
-    };
+        {std::string_view("\x80\xff\x00", 3), "gP8A"},
+        {"\xfb\xff", "+/8="}};
     std::string output = "stale text";
     for (const auto& [input, encoded] : rows) {
         base64Encode(input, output);
         EXPECT_EQ(output, encoded);
     }
 
-    // Credentials join account and password with a colon. Two 16-byte logins:
-    // 33 joined bytes, 44 Base64 characters.
+    // Account and password joined by a colon; two 16-byte logins: 44 Base64 characters.
     EXPECT_EQ(encodeCredentials("", ""), "Og==");
     EXPECT_EQ(encodeCredentials("abcdefghijklmnop", "ABCDEFGHIJKLMNOP"),
               "YWJjZGVmZ2hpamtsbW5vcDpBQkNERUZHSElKS0xNTk9Q");

@@ -114,12 +114,9 @@ TEST(ReplyParser, FieldRules)
 
 TEST(ReplyParser, IgnoresDatagramsWithoutTheMagic)
 {
+    // Empty, shorter than the magic, a wrong last byte, another case.
     const std::vector<std::vector<uint8_t>> rejected = {
-        {},
-        {'V', 'X', 'L', '8'},            // shorter than the magic
-        {'V', 'X', 'L', '8', '4'},       // wrong last byte
-        {'v', 'x', 'l', '8', '3', 0x20}, // case matters
-    };
+        {}, {'V', 'X', 'L', '8'}, {'V', 'X', 'L', '8', '4'}, {'v', 'x', 'l', '8', '3', 0x20}};
     for (const auto& bytes : rejected)
         EXPECT_FALSE(decodeReply(bytes)) << bytes.size();
     EXPECT_EQ(decodeReply(afterMagic().data()), DeviceRecord{}); // just the magic: all zero

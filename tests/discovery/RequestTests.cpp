@@ -76,8 +76,7 @@ Composed compose(const ConfigurationInput& input)
     return bytesOf(*composed);
 }
 
-// The camera's fields as the window shows them, one of them typed over, through the
-// window's edge and the composer.
+// The camera's fields as shown, one typed over, through the window's edge and the composer.
 Composed composeTyped(std::string ConfigurationFields::*field, const char* text)
 {
     ConfigurationInput input = cameraInput();
@@ -129,8 +128,7 @@ TEST(ConfigurationRequest, NothingAskedSendsOnlyLoginTargetAndMode)
     }
 }
 
-// One setting asked, the others kept: a text that passes its check decides what follows the
-// target; one that does not is refused with its reason, and nothing is sent.
+// One setting typed: what follows the target, or the refusal (and nothing sent).
 TEST(ConfigurationRequest, OneAskedSettingDecidesWhatIsSentOrRefused)
 {
     using F = ConfigurationFields;

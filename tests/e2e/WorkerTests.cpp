@@ -15,9 +15,8 @@ protected:
     WorkerHarness worker;
 };
 
-// Two interfaces and no default route: a plain send to 255.255.255.255 would
-// find no route at all; the worker must go out of each interface itself. The
-// west devices broadcast replies longer than a request, without a kind record.
+// Two interfaces, no default route: the worker must broadcast out of each itself. The west
+// devices broadcast replies longer than a request, without a kind record.
 TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
 {
     startDevices({"--count", "4", "--name", "EAST"});

@@ -1,5 +1,4 @@
-// The inventory's rules: plans checked by the protocols that would carry them, addresses
-// handed out, and the native request composed from typed settings.
+// Plans checked by the protocols that carry them, addresses handed out, native requests.
 #include "AddressPlanner.h"
 #include "ByteImage.h"
 #include "MergedProtocols.h"

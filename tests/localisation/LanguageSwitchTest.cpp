@@ -96,8 +96,7 @@ struct FixtureFile
     QString path = dir.filePath(u"language.db"_s);
 };
 
-// Records the texts set and the message boxes shown (warnings with an OK button under the
-// program's name), closing them.
+// Records the texts set and the message boxes shown (OK warnings under the program's name).
 struct SwitchHarness final : LanguageTextTarget
 {
     explicit SwitchHarness(const QString& dbPath)

@@ -27,8 +27,7 @@ HttpResult exchange(HttpExchanges& http, const HttpPost& post)
     return {0, incomplete("no answer")};
 }
 
-// libcurl's own Digest against a peer that checks it by hand, over http and
-// over https with a self-signed certificate.
+// libcurl's Digest against a peer checking it by hand, over http and self-signed https.
 TEST(HttpExchanges, AnswersADigestChallengeAndTellsWhatItSentAndHeard)
 {
     if (const auto reason = test::NetnsTopology::unavailableReason())
@@ -58,28 +57,23 @@ TEST(HttpExchanges, AnswersADigestChallengeAndTellsWhatItSentAndHeard)
 
     const test::ScopedNetns inside(net.name("peer"));
     ASSERT_TRUE(inside.entered()) << inside.error();
-    struct Row
-    {
-        std::string url;
-        std::optional<HttpLogin> login;
-        TlsCheck tls;
-        std::string heard; // status, body, the Digest sent, how many challenges
-    };
     const HttpLogin right{"admin", "secret"};
     const std::string http = "http://127.0.0.1:8080/onvif/device_service";
     const std::string https = "https://127.0.0.1:8443/onvif/device_service";
-    const std::vector<Row> rows = {
-        // SHA-256 is offered first, in its own header: libcurl answers it.
-        {http, right, TlsCheck::Skip, "200 700 digest-sha256 0"},
-        {http, HttpLogin{"admin", "guess"}, TlsCheck::Skip, "401 <html>401</html> digest-sha256 2"},
-        {http, std::nullopt, TlsCheck::Skip, "401 <html>401</html> - 2"},
-        {https, right, TlsCheck::Skip, "200 700 digest-sha256 0"},
-        {https, right, TlsCheck::Required, "no answer"}, // self-signed
-    };
-    for (const Row& row : rows) {
-        HttpExchanges exchanges(row.tls);
-        const auto result =
-            exchange(exchanges, {row.url, std::string(700, 'x'), "", 3s, row.login});
+    // URL, login, TLS check; what is heard: status, body, the Digest sent, how many challenges.
+    const std::vector<std::tuple<std::string, std::optional<HttpLogin>, TlsCheck, std::string>>
+        rows = {
+            // SHA-256 is offered first, in its own header: libcurl answers it.
+            {http, right, TlsCheck::Skip, "200 700 digest-sha256 0"},
+            {http, HttpLogin{"admin", "guess"}, TlsCheck::Skip,
+             "401 <html>401</html> digest-sha256 2"},
+            {http, std::nullopt, TlsCheck::Skip, "401 <html>401</html> - 2"},
+            {https, right, TlsCheck::Skip, "200 700 digest-sha256 0"},
+            {https, right, TlsCheck::Required, "no answer"}, // self-signed
+        };
+    for (const auto& [url, login, tls, expected] : rows) {
+        HttpExchanges exchanges(tls);
+        const auto result = exchange(exchanges, {url, std::string(700, 'x'), "", 3s, login});
         std::string heard = "no answer";
         if (const auto& a = result.answer) {
             const auto sent = digestSent(a->authorization);
@@ -88,7 +82,7 @@ TEST(HttpExchanges, AnswersADigestChallengeAndTellsWhatItSentAndHeard)
                     std::to_string(a->challenges.size());
             EXPECT_LE(abs(a->date.value_or(system_clock::time_point{}) - system_clock::now()), 2s);
         }
-        EXPECT_EQ(heard, row.heard) << row.url;
+        EXPECT_EQ(heard, expected) << url;
     }
 }
 

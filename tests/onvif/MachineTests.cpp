@@ -12,8 +12,7 @@ using namespace std::chrono;
 
 const auto deviceTime = sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s;
 
-// An answer as HttpExchanges gives it: status, body, the Authorization libcurl
-// sent, the WWW-Authenticate values and the Date of the answer.
+// As HttpExchanges gives it: status, body, Authorization sent, WWW-Authenticate values, Date.
 HttpResult answer(const std::string& body, long status = 200, std::string authorization = {},
                   std::vector<std::string> challenges = {},
                   std::optional<SystemClock::time_point> date = std::nullopt)
@@ -61,9 +60,8 @@ const HttpResult& named(const std::string& name)
 const Login login{"admin", "secret"};
 const std::string url = "http://198.18.0.9/onvif/device_service";
 
-// A call out as the scripts name it: its operation, "+token" with a token
-// made in the device's time (the 2010 clock above), "+digest" when libcurl may
-// answer a Digest challenge; "end" when none.
+// A call as the scripts name it: operation, "+token" (made in the 2010 device time), "+digest"
+// when libcurl may answer a Digest challenge; "end" when none.
 std::string seen(const NextCall& call)
 {
     if (!call)
@@ -90,14 +88,9 @@ template <typename Machine> void play(Machine& machine, const std::string& scrip
 
 TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
 {
-    struct Script
-    {
-        std::string steps; // after the clock's request
-        LoginScheme scheme;
-        std::string problem;
-    };
+    // The steps after the clock's request, the login found, the problem named.
     const std::string refusedLogin = "the device refused the login";
-    const std::vector<Script> scripts = {
+    const std::vector<std::tuple<std::string, LoginScheme, std::string>> scripts = {
         // A token device: refuses as NotAuthorized (or 401 without Digest),
         // then takes the token; a refused token reads the clock again once.
         {"clock>GetDeviceInformation+digest refused>GetDeviceInformation+token "
@@ -123,18 +116,18 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
     };
     OnvifDevice device;
     device.service.url = url;
-    for (const Script& script : scripts) {
+    for (const auto& [steps, scheme, problem] : scripts) {
         DeviceReads reads(device, login);
         EXPECT_EQ(seen(reads.start()), "GetSystemDateAndTime+digest");
-        play(reads, script.steps);
-        EXPECT_TRUE(reads.done()) << script.steps;
-        EXPECT_EQ(reads.device().problem, script.problem) << script.steps;
+        play(reads, steps);
+        EXPECT_TRUE(reads.done()) << steps;
+        EXPECT_EQ(reads.device().problem, problem) << steps;
         const Device row = deviceRow(reads.device());
-        EXPECT_EQ(row.login, script.scheme) << script.steps;
+        EXPECT_EQ(row.login, scheme) << steps;
         EXPECT_LE(
             abs(row.clockOffset.value_or(-1000h) - clockOffset(deviceTime, system_clock::now())),
             2s)
-            << script.steps;
+            << steps;
     }
     DeviceReads anonymous(device, std::nullopt); // the clock alone, no login asked
     EXPECT_EQ(seen(anonymous.start()), "GetSystemDateAndTime");
@@ -145,50 +138,45 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
 
 TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
 {
-    struct Script
-    {
-        LoginScheme scheme; // as the reads found it
-        std::string steps;
-        std::string outcome; // "" none, else "failed: <message>" or "needs reboot: "
-        bool reboot = false;
-    };
+    // The login the reads found, the steps, the outcome ("" none, else "failed: <message>" or
+    // "needs reboot: "), whether --reboot was given.
     const LoginScheme token = LoginScheme::UsernameToken;
-    const std::vector<Script> scripts = {
+    const std::vector<std::tuple<LoginScheme, std::string, std::string, bool>> scripts = {
         {token,
          "refused>GetSystemDateAndTime+digest clock>SetScopes+token "
          "ok>SetNetworkInterfaces+token reboot>SystemReboot+token lost>end",
          "", true}, // a device may go down before it answers
-        {token, "ok>SetNetworkInterfaces+token reboot>end", "needs reboot: "},
-        {token, "500>end", "failed: 020000000009: the device refused SetScopes: HTTP 500"},
-        {token, "lost>end", "failed: 020000000009: SetScopes: timed out"},
+        {token, "ok>SetNetworkInterfaces+token reboot>end", "needs reboot: ", false},
+        {token, "500>end", "failed: 020000000009: the device refused SetScopes: HTTP 500", false},
+        {token, "lost>end", "failed: 020000000009: SetScopes: timed out", false},
         {token, "refused>GetSystemDateAndTime+digest lost>end",
-         "failed: 020000000009: GetSystemDateAndTime: timed out"},
+         "failed: 020000000009: GetSystemDateAndTime: timed out", false},
         // Digest, as the reads found it: never a token; refused when refused.
         {LoginScheme::DigestMd5, "ok+md5>SetNetworkInterfaces+digest 401+md5>end",
-         "failed: 020000000009: the device refused the login"},
+         "failed: 020000000009: the device refused the login", false},
         {LoginScheme::DigestSha256, "refused>end",
-         "failed: 020000000009: the device refused the login"},
+         "failed: 020000000009: the device refused the login", false},
         // Not found by the reads: Digest first, a token when refused.
-        {LoginScheme::Unknown, "refused>SetScopes+token refused>GetSystemDateAndTime+digest", ""},
+        {LoginScheme::Unknown, "refused>SetScopes+token refused>GetSystemDateAndTime+digest", "",
+         false},
     };
-    for (const Script& script : scripts) {
+    for (const auto& [scheme, steps, expected, reboot] : scripts) {
         OnvifDevice device;
         device.service.url = url;
         device.clockOffset = clockOffset(deviceTime, SystemClock::now());
-        device.login = script.scheme;
+        device.login = scheme;
         const std::vector<ChangeCall> calls = {{setScopes({"onvif://www.onvif.org/name/x"})},
                                                {setNetworkInterfaces({"eth0"})}};
         DeviceChange change({0x02, 0, 0, 0, 0, 0x09}, device, calls,
-                            ChangeOptions{login, {}, script.reboot});
-        EXPECT_EQ(seen(change.start()),
-                  script.scheme == token ? "SetScopes+token" : "SetScopes+digest");
-        play(change, script.steps);
-        EXPECT_EQ(change.ended(), script.steps.ends_with(">end")) << script.steps;
+                            ChangeOptions{login, {}, reboot});
+        EXPECT_EQ(seen(change.start()), scheme == token ? "SetScopes+token" : "SetScopes+digest");
+        play(change, steps);
+        EXPECT_EQ(change.ended(), steps.ends_with(">end")) << steps;
         const auto& outcome = change.outcome();
         const bool failed = outcome && outcome->state == ChangeOutcome::State::Failed;
         EXPECT_EQ(outcome ? (failed ? "failed: " : "needs reboot: ") + outcome->message : "",
-                  script.outcome)
-            << script.steps;
+                  expected)
+            << steps;
     }
 }
 

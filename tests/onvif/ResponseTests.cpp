@@ -102,10 +102,6 @@ TEST(DeviceResponses, NetworkSettings)
             "onvif://www.onvif.org/name/cam</sch:ScopeItem></dev:Scopes></dev:GetScopesResponse>")),
         (std::vector<Scope>{{true, "onvif://www.onvif.org/type/ptz"},
                             {false, "onvif://www.onvif.org/name/cam"}}));
-    EXPECT_EQ(parseRebootNeeded(response("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>"
-                                         "true</dev:RebootNeeded>"
-                                         "</dev:SetNetworkInterfacesResponse>")),
-              true);
 }
 
 TEST(DeviceResponses, RefusedAnswers)

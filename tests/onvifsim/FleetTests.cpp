@@ -1,5 +1,5 @@
 #include "SimFleet.h"
-#include "UsernameToken.h"
+#include "SoapRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +10,10 @@ constexpr Ipv4 first = 0xC6120014;  // 198.18.0.20
 constexpr Ipv4 second = 0xC6120015; // 198.18.0.21
 constexpr Ipv4 moved = 0xC6120032;  // 198.18.0.50
 
+// The device's clock runs an hour ahead of the fleet's clock below.
 std::string request(const std::string& body, const std::string& password = "admin")
 {
-    // The device's clock runs an hour ahead of the fleet's clock below.
-    const std::string created = "2026-12-07T21:00:00Z";
-    const std::vector<uint8_t> nonce = {1, 2, 3, 4, 5, 6, 7, 8};
-    return "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "
-           "xmlns:tds='http://www.onvif.org/ver10/device/wsdl' "
-           "xmlns:tt='http://www.onvif.org/ver10/schema'><s:Header><Security xmlns='"
-           "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd'>"
-           "<UsernameToken><Username>admin</Username><Password Type='http://docs.oasis-open.org/"
-           "wss/2004/01/oasis-200401-wss-username-token-profile-1.0#PasswordDigest'>" +
-           passwordDigest(nonce, created, password) + "</Password><Nonce>" + base64Encode(nonce) +
-           "</Nonce><Created xmlns='http://docs.oasis-open.org/wss/2004/01/"
-           "oasis-200401-wss-wssecurity-utility-1.0.xsd'>" +
-           created + "</Created></UsernameToken></Security></s:Header><s:Body>" + body +
-           "</s:Body></s:Envelope>";
+    return test::envelope(test::tokenHeader(password, "2026-12-07T21:00:00Z"), body);
 }
 
 std::string moveTo(const std::string& address)

@@ -1,7 +1,7 @@
 #include "HttpDigest.h"
 #include "SelfSignedCertificate.h"
 #include "SimFleet.h"
-#include "SoapNames.h"
+#include "SoapRequest.h"
 
 #include <array>
 #include <functional>
@@ -17,8 +17,7 @@ namespace {
 constexpr Ipv4 camera = 0xC6120014; // 198.18.0.20
 constexpr const char* path = "/onvif/device_service";
 
-// A client's Digest, written apart from the simulator's (curl and python3-requests check the
-// simulator's against theirs in tests/onvif-peers).
+// A client's Digest, written apart from the simulator's.
 std::string hex(bool md5, const std::string& text)
 {
     std::array<unsigned char, EVP_MAX_MD_SIZE> hash{};
@@ -87,64 +86,42 @@ TEST(OnvifSimDigest, VerdictsOfTheDevice)
         {[](ClientDigest& c) { c.nc = "00000002"; }, DigestVerdict::Accepted},
         {[](ClientDigest& c) { c.nc = "00000003"; }, DigestVerdict::Stale},
     };
+    const auto verdictOf = [&](const std::string& header) {
+        return gate.check(header, "POST", path, "admin", "admin").verdict;
+    };
     for (const auto& [change, verdict] : rows) {
         ClientDigest client = right;
         change(client);
-        const std::string header = client.header();
-        EXPECT_EQ(gate.check(header, "POST", path, "admin", "admin").verdict, verdict) << header;
+        EXPECT_EQ(verdictOf(client.header()), verdict) << client.header();
     }
-    EXPECT_EQ(gate.check("Basic YWRtaW46YWRtaW4=", "POST", path, "admin", "admin").verdict,
-              DigestVerdict::Missing);
-    EXPECT_EQ(gate.check("digest nonce=\"unterminated", "POST", path, "admin", "admin").verdict,
-              DigestVerdict::Missing);
+    for (const char* header : {"Basic YWRtaW46YWRtaW4=", "digest nonce=\"unterminated"})
+        EXPECT_EQ(verdictOf(header), DigestVerdict::Missing) << header;
     EXPECT_TRUE(gate.challenges(true)[0].ends_with(", algorithm=MD5, stale=true"));
 }
 
-// Which requests each --auth mode answers: no login, a UsernameToken, Digest
-// MD5 or SHA-256, for a reading and for the clock; and the challenges offered.
+// What each --auth mode answers (no login, token, MD5, SHA-256; a read, the clock) and offers.
 TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
 {
     const std::string created = "2026-12-07T20:00:00Z";
-    const std::string token =
-        "<s:Header><Security xmlns='" + std::string(ns::wsse) +
-        "'><UsernameToken><Username>admin</Username><Password Type='http://docs.oasis-open.org/"
-        "wss/2004/01/oasis-200401-wss-username-token-profile-1.0#PasswordDigest'>" +
-        passwordDigest(std::vector<uint8_t>{1, 2, 3, 4}, created, "admin") +
-        "</Password><Nonce>AQIDBA==</Nonce><Created xmlns='" + std::string(ns::wsu) + "'>" +
-        created + "</Created></UsernameToken></Security></s:Header>";
+    const std::string token = test::tokenHeader("admin", created);
     const auto envelope = [](const std::string& header, const std::string& call) {
-        return "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'>" + header +
-               "<s:Body><" + call +
-               " xmlns='http://www.onvif.org/ver10/device/wsdl'/></s:Body>"
-               "</s:Envelope>";
+        return test::envelope(header, "<tds:" + call + "/>");
     };
     // mode, style, --clock-needs-login, the HTTP status of GetDeviceInformation with nothing,
     // a token, MD5, SHA-256, then of GetSystemDateAndTime with nothing; the challenges' algorithms
+    using enum AuthMode;
+    using enum ChallengeStyle;
     const std::tuple<AuthMode, ChallengeStyle, bool, std::array<unsigned, 5>, std::string> rows[] =
         {
-            {AuthMode::Wsse, ChallengeStyle::Separate, false, {400, 200, 400, 400, 200}, ""},
-            {AuthMode::Wsse, ChallengeStyle::Separate, true, {400, 200, 400, 400, 400}, ""},
-            {AuthMode::DigestMd5,
-             ChallengeStyle::Separate,
-             false,
-             {401, 401, 200, 401, 200},
-             "MD5|"},
-            {AuthMode::DigestSha256,
-             ChallengeStyle::Separate,
-             true,
-             {401, 401, 401, 200, 401},
-             "SHA-256|"},
-            {AuthMode::Either,
-             ChallengeStyle::Separate,
-             false,
-             {401, 200, 200, 200, 200},
-             "SHA-256|MD5|"},
-            {AuthMode::Either,
-             ChallengeStyle::Joined,
-             false,
-             {401, 200, 200, 200, 200},
-             "SHA-256,MD5|"},
-            {AuthMode::None, ChallengeStyle::Separate, true, {200, 200, 200, 200, 200}, ""},
+            // clang-format off
+        {Wsse,         Separate, false, {400, 200, 400, 400, 200}, ""},
+        {Wsse,         Separate, true,  {400, 200, 400, 400, 400}, ""},
+        {DigestMd5,    Separate, false, {401, 401, 200, 401, 200}, "MD5|"},
+        {DigestSha256, Separate, true,  {401, 401, 401, 200, 401}, "SHA-256|"},
+        {Either,       Separate, false, {401, 200, 200, 200, 200}, "SHA-256|MD5|"},
+        {Either,       Joined,   false, {401, 200, 200, 200, 200}, "SHA-256,MD5|"},
+        {None,         Separate, true,  {200, 200, 200, 200, 200}, ""},
+            // clang-format on
         };
     for (const auto& [mode, style, clockNeedsLogin, statuses, offered] : rows) {
         SCOPED_TRACE(static_cast<int>(mode));
@@ -164,11 +141,10 @@ TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
             const ClientDigest digest{.algorithm = login, .nonce = nonceOf(challenges[0])};
             return fleet.serve(camera, 80, "POST", path, envelope("", call), digest.header());
         };
-        const std::array<unsigned, 5> seen = {serve("", "GetDeviceInformation").status,
-                                              serve("token", "GetDeviceInformation").status,
-                                              serve("MD5", "GetDeviceInformation").status,
-                                              serve("SHA-256", "GetDeviceInformation").status,
-                                              serve("", "GetSystemDateAndTime").status};
+        std::array<unsigned, 5> seen{};
+        for (std::size_t i = 0; const char* login : {"", "token", "MD5", "SHA-256"})
+            seen[i++] = serve(login, "GetDeviceInformation").status;
+        seen[4] = serve("", "GetSystemDateAndTime").status;
         EXPECT_EQ(seen, statuses);
         std::string algorithms;
         for (const std::string& challenge : challengesOf(serve("", "GetDeviceInformation"))) {
@@ -182,8 +158,7 @@ TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
     }
 }
 
-// The clock: Date on every answer, 8 hours east with --local-time-as-utc;
-// the XAddrs' host and scheme, and the listeners for them.
+// Date on every answer, 8 hours east with --local-time-as-utc; the XAddrs and their listeners.
 TEST(OnvifSimDigest, ClockAndXAddrsFollowTheOptions)
 {
     OnvifSimOptions options;
@@ -197,11 +172,8 @@ TEST(OnvifSimDigest, ClockAndXAddrsFollowTheOptions)
         [] { return *parseDateTime("2026-12-07T20:00:00Z"); });
     EXPECT_EQ(fleet.serve(camera, 80, "POST", "/nothing", "").headers.at(0),
               (std::pair<std::string, std::string>{"Date", "Tue, 08 Dec 2026 04:01:00 GMT"}));
-    const HttpAnswer clock = fleet.serve(
-        camera, 8443, "POST", path,
-        "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body>"
-        "<GetSystemDateAndTime xmlns='http://www.onvif.org/ver10/device/wsdl'/></s:Body>"
-        "</s:Envelope>");
+    const HttpAnswer clock =
+        fleet.serve(camera, 8443, "POST", path, test::envelope("", "<tds:GetSystemDateAndTime/>"));
     EXPECT_NE(clock.body.find("<tt:TZ>CST-8</tt:TZ></tt:TimeZone><tt:UTCDateTime><tt:Time>"
                               "<tt:Hour>4</tt:Hour><tt:Minute>1</tt:Minute>"),
               std::string::npos);

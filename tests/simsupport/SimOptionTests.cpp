@@ -27,8 +27,7 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
     CLI::App app;
     devicesim::addOptions(app, options);
     app.parse("--count 5 --count 1000 --mode pppoe --login op:a:b --mac-base 0a0000000001 "
-              "--ip-base 10.0.0.9 "
-              "--raw-texts 41 --raw-texts ,42",
+              "--ip-base 10.0.0.9 --raw-texts 41 --raw-texts ,42",
               false);
     EXPECT_EQ(options.count, 1000);
     EXPECT_EQ(options.networkMode, devicesim::pppoeMode);
@@ -38,26 +37,17 @@ TEST(DeviceSimAndOnvifSimOptions, TypedValuesAreTakenAndWrongOnesRefused)
     EXPECT_EQ(options.rawTexts.size(), 2u);
 
     using Arguments = std::vector<std::string>;
-    for (const Arguments& wrong : {Arguments{"--count", "0"},
-                                   {"--kind", "2"},
-                                   {"--login", "admin:"},
-                                   {"--mac-base", "02e"},
-                                   {"--ip-base", "198.18.1"},
-                                   {"--raw-texts", "41", "42"},
-                                   {"--name", ""},
-                                   {"stray"}})
+    // clang-format off
+    for (const Arguments& wrong : {Arguments{"--count", "0"}, {"--kind", "2"}, {"--login", "admin:"},
+             {"--mac-base", "02e"}, {"--ip-base", "198.18.1"}, {"--raw-texts", "41", "42"},
+             {"--name", ""}, {"stray"}})
         EXPECT_FALSE(parses<devicesim::SimOptions>(wrong)) << wrong.front();
-    for (const Arguments& wrong : {Arguments{"--count", "4097"},
-                                   {"--answer-type", "wsdp"},
-                                   {"--user", ""},
-                                   {"--typed-only", "--answer-type", "dn"},
-                                   {"--quiet", "yes"},
-                                   {"--auth", "basic"},
-                                   {"--challenge-style", "mixed"},
-                                   {"--stale-after", "-1"},
-                                   {"--xaddr-scheme", "ftp"},
-                                   {"--xaddr-host", ""}})
+    for (const Arguments& wrong : {Arguments{"--count", "4097"}, {"--answer-type", "wsdp"},
+             {"--user", ""}, {"--typed-only", "--answer-type", "dn"}, {"--quiet", "yes"},
+             {"--auth", "basic"}, {"--challenge-style", "mixed"}, {"--stale-after", "-1"},
+             {"--xaddr-scheme", "ftp"}, {"--xaddr-host", ""}})
         EXPECT_FALSE(parses<onvifsim::OnvifSimOptions>(wrong)) << wrong.front();
+    // clang-format on
 }
 
 } // namespace

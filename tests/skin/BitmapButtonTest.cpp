@@ -1,5 +1,4 @@
-// The skin bitmaps compiled into the program, and the bitmap button on a bare
-// widget, its looks read from the parent's grab() with test images.
+// The compiled-in skin bitmaps, and the bitmap button's looks read from its parent's grab().
 
 #include "BitmapButton.h"
 

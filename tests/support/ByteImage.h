@@ -8,8 +8,7 @@
 
 namespace tavolix::test {
 
-// An expected datagram as a chain of pieces in wire order. A record is its
-// tag, its length byte and a value zero-filled to that length.
+// An expected datagram in wire order; a record is tag, length byte, value zero-filled to it.
 class WireBytes final
 {
 public:

@@ -49,8 +49,7 @@ inline std::string findProgram(const std::string& name)
     return {};
 }
 
-// A process the test started, ended (SIGTERM) and reaped on destruction so
-// that no test leaves one behind. After a signal, the exit code is 128 + it.
+// A child ended (SIGTERM) and reaped on destruction; after a signal the exit code is 128 + it.
 class ChildProcess final
 {
 public:
@@ -146,8 +145,7 @@ private:
     std::optional<int> m_status;
 };
 
-// An in-memory file that a child writes its output to, read whole again as it grows. Opened
-// afresh on each read, so the offset the child writes at is left alone.
+// A memfd for a child's output, reopened on each read so the child's offset stays its own.
 class OutputCapture final
 {
 public:

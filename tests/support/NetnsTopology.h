@@ -13,8 +13,7 @@
 
 namespace tavolix::test {
 
-// Network namespaces joined by veth pairs, so that nothing a test sends reaches the
-// machine's own network; named by pid and counter, deleted with their veth ends.
+// Namespaces joined by veth pairs, away from the machine's network; deleted with their veths.
 class NetnsTopology final
 {
 public:

@@ -11,8 +11,7 @@
 
 namespace tavolix::test {
 
-// Moves the calling thread into a named network namespace until the end of
-// the scope; sockets made and threads started meanwhile belong to it.
+// The calling thread in a network namespace for the scope, with the sockets and threads it makes.
 class ScopedNetns final
 {
 public:

@@ -10,8 +10,7 @@
 
 namespace tavolix::test {
 
-// An Xvfb server of the test's own on a free display that it picks itself,
-// ready for connections once constructed; ended on destruction.
+// The test's own Xvfb on a free display, ready once constructed, ended on destruction.
 class XvfbServer final
 {
 public:

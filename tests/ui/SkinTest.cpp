@@ -1,5 +1,4 @@
-// The skinned window on the screen: the title strip's art and hover looks, the
-// caption's clip, labels drawn on the background, and presses on the strip.
+// The skinned window: the title strip's art, hovers and presses, the caption's clip, labels.
 
 #include "SkinBitmaps.h"
 #include "TransparentLabel.h"

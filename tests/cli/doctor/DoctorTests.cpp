@@ -1,5 +1,4 @@
-// tavolixctl doctor: the packet-filter readers, the printed report, and the
-// program beside simulated devices with one fault set up per case.
+// tavolixctl doctor: the packet-filter readers, the report, and one fault set up per case.
 #include "CtlTest.h"
 #include "Doctor.h"
 #include "IptablesRules.h"
@@ -188,18 +187,16 @@ class DoctorFaultTest : public e2e::CtlTest, public ::testing::WithParamInterfac
 const std::string nftInput =
     "nft 'table inet tvx { chain input { type filter hook input priority 0; policy ";
 
+// clang-format off
 const FaultCase faultCases[] = {
-    {"AllGood",
-     "",
+    {"AllGood", "",
      {"PASS  interface veth0a     198.18.0.1/24, up, can broadcast",
       "PASS  multicast route      probes to 239.255.255.250 leave veth0a from 198.18.0.1",
       "PASS  port 3566            UDP 3566 can be bound",
       "PASS  port 3567            UDP 3567 can be bound",
       "PASS  packet filter        .*let replies to UDP 3566 and probe answers to UDP 3567 in",
       "PASS  reverse-path filter  no interface filters strictly",
-      "PASS  search               5 devices answered in 1500 ms: 3 native, 2 onvif; 5 on veth0a"},
-     0,
-     2},
+      "PASS  search               5 devices answered in 1500 ms: 3 native, 2 onvif; 5 on veth0a"}, 0, 2},
     // A probe takes the address of another interface when its own is not of global scope.
     {"ProbesLeaveWithAnotherInterfacesAddress",
      "ip link add veth1a type veth peer name veth1b && ip link set veth1b up && "
@@ -216,43 +213,29 @@ const FaultCase faultCases[] = {
     // The kernel takes the larger of "all" and the interface's own value.
     {"PortHeldByAnotherProgramAndStrictReversePathFilterOnAll",
      "echo 1 > /proc/sys/net/ipv4/conf/all/rp_filter",
-     {"FAIL  port 3566            UDP 3566 cannot be bound: Address already in use; held by "
-      "devicesim [(]pid ",
+     {"FAIL  port 3566            UDP 3566 cannot be bound: Address already in use; held by devicesim [(]pid ",
       "FAIL  reverse-path filter  strict [(]rp_filter=1[)] on veth0a: ",
-      "[?]{4}  search               not run: the local port is not free"},
-     3566},
-    {"ProbeAnswerPortHeldByAnotherProgram",
-     "",
+      "[?]{4}  search               not run: the local port is not free"}, 3566},
+    {"ProbeAnswerPortHeldByAnotherProgram", "",
      {"PASS  port 3566            UDP 3566 can be bound",
-      "FAIL  port 3567            UDP 3567 cannot be bound: Address already in use; held by "
-      "devicesim [(]pid ",
-      "[?]{4}  search               not run: the local port is not free"},
-     3567},
-    {"NftablesDropsThePort",
-     nftInput + "accept; udp dport 3566 drop; }; }'",
-     {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: udp "
-      "dport == 3566 drop[)]",
+      "FAIL  port 3567            UDP 3567 cannot be bound: Address already in use; held by devicesim [(]pid ",
+      "[?]{4}  search               not run: the local port is not free"}, 3567},
+    {"NftablesDropsThePort", nftInput + "accept; udp dport 3566 drop; }; }'",
+     {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: udp dport == 3566 drop[)]",
       "FAIL  search               no device answered in 1500 ms"}},
-    {"NftablesDropsProbeAnswers",
-     nftInput + "accept; udp dport 3567 drop; }; }'",
-     {"FAIL  packet filter        drops probe answers to UDP 3567 on veth0a [(]inet tvx input: "
-      "udp dport == 3567 drop[)]",
-      "PASS  search               3 devices answered in 1500 ms: 3 native; 3 on veth0a"},
-     0,
-     2},
+    {"NftablesDropsProbeAnswers", nftInput + "accept; udp dport 3567 drop; }; }'",
+     {"FAIL  packet filter        drops probe answers to UDP 3567 on veth0a [(]inet tvx input: udp dport == 3567 drop[)]",
+      "PASS  search               3 devices answered in 1500 ms: 3 native; 3 on veth0a"}, 0, 2},
     // A broadcast request sets up no connection that a unicast reply could match.
-    {"NftablesDropPolicyKeepsOnlyEstablished",
-     nftInput + "drop; ct state established,related accept; }; }'",
-     {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: policy "
-      "drop[)]",
+    {"NftablesDropPolicyKeepsOnlyEstablished", nftInput + "drop; ct state established,related accept; }; }'",
+     {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]inet tvx input: policy drop[)]",
       "FAIL  search               no device answered in 1500 ms"}},
-    // iptables-nft also puts the rule into nftables (REJECT as a compat target): both readers see
-    // it.
-    {"IptablesRejectsThePort",
-     "iptables -A INPUT -p udp --dport 3566 -j REJECT",
+    // iptables-nft puts the rule into nftables too (REJECT as a compat target): both readers see it.
+    {"IptablesRejectsThePort", "iptables -A INPUT -p udp --dport 3566 -j REJECT",
      {"FAIL  packet filter        drops replies to UDP 3566 on veth0a [(]ip filter INPUT: ",
       "FAIL  search               no device answered in 1500 ms"}},
 };
+// clang-format on
 
 TEST_P(DoctorFaultTest, ChecksNameTheFault)
 {
@@ -275,8 +258,7 @@ TEST_P(DoctorFaultTest, ChecksNameTheFault)
     if (fault.cameras != 0) {
         cameras.emplace(topology.name("devices"),
                         std::vector<std::string>{"--interface", "veth0b", "--count",
-                                                 std::to_string(fault.cameras), "--ip-base",
-                                                 "198.18.0.20"},
+                                                 std::to_string(fault.cameras)},
                         TAVOLIX_ONVIFSIM_PATH);
         ASSERT_TRUE(cameras->waitReady());
     }

@@ -40,8 +40,7 @@ inline bool sendUnicast(const std::string& address, uint16_t port, std::span<con
     return socket.open() && socket.send(bytes, address, port);
 }
 
-// The devicesim (or onvifsim) built with this tree, inside a network namespace. The waits read its
-// transcript again as it grows.
+// devicesim (or onvifsim) in a network namespace; the waits reread its transcript as it grows.
 class DeviceSimProcess final
 {
 public:

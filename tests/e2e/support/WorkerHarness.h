@@ -14,8 +14,7 @@ namespace tavolix::e2e {
 
 using test::WorkerUiState;
 
-// A network worker on its own thread inside a test namespace, talking to a
-// FakeWorkerUi; stopped and joined on destruction.
+// A network worker on its own thread in a test namespace, talking to a FakeWorkerUi.
 class WorkerHarness final
 {
 public:

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "SoapNames.h"
+#include "UsernameToken.h"
+
+#include <string>
+
+namespace tavolix::onvifsim::test {
+
+// A device-service request; the tds and tt prefixes are declared for the body.
+inline std::string envelope(const std::string& header, const std::string& body)
+{
+    return "<s:Envelope xmlns:s='" + std::string(ns::soap12) + "' xmlns:tds='" +
+           std::string(ns::tds) + "' xmlns:tt='" + std::string(ns::tt) + "'>" + header +
+           "<s:Body>" + body + "</s:Body></s:Envelope>";
+}
+
+// A UsernameToken for "admin" with a PasswordDigest, made at `created`.
+inline std::string tokenHeader(const std::string& password, const std::string& created)
+{
+    const std::vector<uint8_t> nonce = {1, 2, 3, 4};
+    return "<s:Header><Security xmlns='" + std::string(ns::wsse) +
+           "'><UsernameToken><Username>admin</Username><Password Type='http://docs.oasis-open.org/"
+           "wss/2004/01/oasis-200401-wss-username-token-profile-1.0#PasswordDigest'>" +
+           passwordDigest(nonce, created, password) + "</Password><Nonce>" + base64Encode(nonce) +
+           "</Nonce><Created xmlns='" + std::string(ns::wsu) + "'>" + created +
+           "</Created></UsernameToken></Security></s:Header>";
+}
+
+} // namespace tavolix::onvifsim::test
