@@ -33,8 +33,11 @@ ip -n "$host" link set tvxsite0 up
 ip -n "$devices" link set tvxsite1 up
 until ip -n "$host" link show tvxsite0 | grep -q 'state UP'; do sleep 0.1; done
 
-sim() { ip netns exec "$devices" "$@" --quiet & pids+=($!); }
-sim "$top/build/tools/devicesim/devicesim" --count 3 --name Recorder --login admin:admin
+# What the simulated devices say goes to a file, not into the shell.
+log=$(mktemp /tmp/tavolix-site-XXXXXX.log)
+sim() { ip netns exec "$devices" "$@" --quiet >>"$log" 2>&1 & pids+=($!); }
+sim "$top/build/tools/devicesim/devicesim" --count 3 --ip-base 198.18.99.20 --name Recorder \
+    --login admin:admin
 onvif() {
     sim "$top/build/tools/onvifsim/onvifsim" --interface tvxsite1 --gateway 198.18.99.1 "$@"
 }
@@ -64,4 +67,5 @@ Try:
   TAVOLIX_PASSWORD=wrong tavolixctl search --user admin   # a wrong password, each scheme
 Leave the shell (exit) to stop the site.
 TEXT
+echo "What the devices say: $log"
 ip netns exec "$host" env PATH="$top/build/src/cli:$PATH" bash -i || true

@@ -182,7 +182,7 @@ const std::vector<std::string>& tableColumns()
 const std::vector<std::string>& installerColumns()
 {
     static const std::vector<std::string> columns = {
-        "mac", "name", "ip", "mask", "gateway", "mode", "protocol", "model", "flags",
+        "mac", "name", "ip", "mask", "gateway", "mode", "protocol", "model", "auth", "flags",
     };
     return columns;
 }

@@ -58,7 +58,7 @@ std::string jsonListing(const std::vector<Device>& devices);
 // ip_conflict, "off-link" for a row not on_link.
 const std::vector<std::string>& tableColumns();
 // What an installer reads first: mac, name, ip, mask, gateway, mode,
-// protocol, model, flags.
+// protocol, model, auth, flags.
 const std::vector<std::string>& installerColumns();
 
 // "mac,name,...": names as --columns takes them.

@@ -91,9 +91,12 @@ Result<ExitCode> runSet(const SetOptions& options)
     const auto device = devices.identify(*mac);
     if (!device) {
         // An ONVIF device that refused the login is known by no MAC: say so.
-        for (const std::string& problem : devices.problems())
+        const auto problems = devices.problems();
+        for (const std::string& problem : problems)
             complain(escapeDeviceText(problem));
-        return incomplete("device " + macToText(*mac) + " did not answer the search");
+        return incomplete("device " + macToText(*mac) +
+                          (problems.empty() ? " did not answer the search"
+                                            : " is none of the devices that could be read"));
     }
     const ChangeOptions change{searched->login,
                                options.codePageOption->count() > 0 ? std::optional(options.codePage)

@@ -63,9 +63,9 @@ DeviceLogin::Step DeviceLogin::take(const HttpResult& result, const std::optiona
     const auto digest = digestSent(answer.authorization);
     const bool refusal = answer.status == 401 || (fault && fault->isNotAuthorized());
     if (digest) {
+        m_scheme = *digest; // also when refused: the row says which login failed
         if (refusal)
             return Step::Refused; // the credentials were sent: no reason to try a token
-        m_scheme = *digest;
     }
     const bool undecided = m_scheme == LoginScheme::Unknown || m_scheme == LoginScheme::None ||
                            m_scheme == LoginScheme::UsernameToken;

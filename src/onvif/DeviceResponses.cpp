@@ -123,7 +123,10 @@ std::optional<SystemClock::time_point> parseSystemDateAndTime(std::string_view r
 
 std::chrono::seconds clockOffset(SystemClock::time_point deviceUtc, SystemClock::time_point local)
 {
-    return std::chrono::round<std::chrono::seconds>(deviceUtc - local);
+    // A device tells whole seconds: its clock stood half a second past the
+    // one it told, on average. Without that a clock in step reads as -1.
+    using namespace std::chrono_literals;
+    return std::chrono::round<std::chrono::seconds>(deviceUtc + 500ms - local);
 }
 
 std::optional<DeviceInformation> parseDeviceInformation(std::string_view response)

@@ -175,7 +175,10 @@ TEST_F(OnvifCtlTest, SetChangesACameraCallByCallRefusesWhatOnvifLacksAndVerifies
          "admin",
          2,
          "a code page was given, but an ONVIF device"},
-        {{"--name", "X"}, "Wrong-Pw", 1, "device 02005e200002 did not answer the search"},
+        {{"--name", "X"},
+         "Wrong-Pw",
+         1,
+         "device 02005e200002 is none of the devices that could be read"},
     };
     for (auto [arguments, password, code, complaint] : refusals) {
         arguments.insert(arguments.begin(), {"set", taker, "--user", "admin"});

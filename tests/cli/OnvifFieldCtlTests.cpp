@@ -12,26 +12,20 @@ using nlohmann::json;
 class OnvifFieldCtlTest : public CtlTest
 {
 protected:
-    // One simulator per mode, each on its own ten addresses from 198.18.0.<first>.
-    void startCameras(int first, std::vector<std::string> options)
-    {
-        const std::string unit = std::to_string(first);
-        options.insert(options.begin(), {"--interface", "veth0b", "--ip-base", "198.18.0." + unit,
-                                         "--mac-base", "02005e" + unit + "0001", "--gateway", "198.18.0.1"});
-        auto& started = cameras.emplace_back(std::make_unique<DeviceSimProcess>(
-            topology.name("devices"), options, TAVOLIX_ONVIFSIM_PATH));
-        ASSERT_TRUE(started->waitReady());
-    }
-
+    // A simulator per mode, each on its own addresses: 198.18.0.20, .30, ...
     void startSite(const std::vector<std::vector<std::string>>& modes)
     {
         makeHostAndDevices();
         ASSERT_FALSE(HasFatalFailure());
-        int first = 20;
-        for (const auto& mode : modes) {
-            startCameras(first, mode);
-            ASSERT_FALSE(HasFatalFailure());
-            first += 10;
+        for (std::size_t i = 0; i < modes.size(); ++i) {
+            const std::string unit = std::to_string(20 + 10 * i);
+            std::vector<std::string> options = {
+                "--interface", "veth0b",           "--gateway",  "198.18.0.1",
+                "--ip-base",   "198.18.0." + unit, "--mac-base", "02005e" + unit + "0001"};
+            options.insert(options.end(), modes[i].begin(), modes[i].end());
+            cameras.push_back(std::make_unique<DeviceSimProcess>(topology.name("devices"), options,
+                                                                 TAVOLIX_ONVIFSIM_PATH));
+            ASSERT_TRUE(cameras.back()->waitReady());
         }
     }
 
@@ -39,8 +33,9 @@ protected:
     std::map<std::string, json> listed(const std::string& password,
                                        std::vector<std::string> more = {})
     {
-        std::vector<std::string> arguments = {"search", "--format", "json", "--timeout", "1500",
-                                              "--protocol", "onvif", "--user", "admin"};
+        std::vector<std::string> arguments = {"search",    "--format", "json",
+                                              "--timeout", "1500",     "--protocol",
+                                              "onvif",     "--user",   "admin"};
         arguments.insert(arguments.end(), more.begin(), more.end());
         last = ctl(arguments, {"TAVOLIX_PASSWORD=" + password});
         std::map<std::string, json> rows;
@@ -52,8 +47,8 @@ protected:
     bool anyCameraSaid(const std::string& start) const
     {
         return std::ranges::any_of(cameras, [&](const auto& process) {
-            return std::ranges::any_of(process->lines(),
-                                       [&](const std::string& line) { return line.starts_with(start); });
+            return std::ranges::any_of(
+                process->lines(), [&](const std::string& line) { return line.starts_with(start); });
         });
     }
 
@@ -95,6 +90,7 @@ TEST_F(OnvifFieldCtlTest, EachCameraLogsInAsItAsksAndAWrongPasswordIsRefusedAlik
     EXPECT_EQ(last.exitCode, 1);
     for (const auto& [ip, scheme] : schemes) {
         EXPECT_EQ(rows[ip]["mask"], "") << ip;
+        EXPECT_EQ(rows[ip]["auth"], scheme) << "the login that failed, at " << ip;
         EXPECT_THAT(last.err, ContainsRegex(ip + "[^\n]*refused the login"));
     }
     last = ctl({"set", "02005e300001", "--name", "X", "--user", "admin"},
@@ -103,8 +99,7 @@ TEST_F(OnvifFieldCtlTest, EachCameraLogsInAsItAsksAndAWrongPasswordIsRefusedAlik
     EXPECT_THAT(last.err, HasSubstr("refused the login"));
 
     // The whole site moved and verified, each camera in its own way.
-    last = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0", "--user",
-                "admin"},
+    last = ctl({"plan", "--ip-from", "198.18.0.100", "--mask", "255.255.255.0", "--user", "admin"},
                {"TAVOLIX_PASSWORD=admin"});
     ASSERT_EQ(last.exitCode, 0) << last.err;
     last = ctl({"apply", writeFile("site.csv", last.out), "--user", "admin", "--format", "json"},
@@ -114,8 +109,8 @@ TEST_F(OnvifFieldCtlTest, EachCameraLogsInAsItAsksAndAWrongPasswordIsRefusedAlik
     ASSERT_EQ(report.size(), 4u);
     for (const json& row : report)
         EXPECT_EQ(row["result"], "verified") << row.dump();
-    for (const std::string line : {"call 02005e200001 SetNetworkInterfaces ok",
-                                   "call 02005e400001 SetNetworkInterfaces ok"})
+    for (const std::string line :
+         {"call 02005e200001 SetNetworkInterfaces ok", "call 02005e400001 SetNetworkInterfaces ok"})
         EXPECT_TRUE(anyCameraSaid(line)) << line;
 }
 
@@ -125,7 +120,8 @@ TEST_F(OnvifFieldCtlTest, ClocksAreReadHoweverTheCameraKeepsThem)
 {
     startSite({{"--auth", "digest-md5", "--clock-needs-login"},
                {"--auth", "wsse", "--local-time-as-utc"},
-               {"--auth", "wsse", "--clock-needs-login", "--clock-offset", "-" + std::to_string(halfAYear)}});
+               {"--auth", "wsse", "--clock-needs-login", "--clock-offset",
+                "-" + std::to_string(halfAYear)}});
     ASSERT_FALSE(HasFatalFailure());
     auto rows = listed("admin");
     EXPECT_EQ(last.exitCode, 0) << last.err;
@@ -163,8 +159,9 @@ TEST_F(OnvifFieldCtlTest, CamerasAreReachedAtTheirSenderOverHttpsWhereOffered)
 
     // Changed and verified over https, and through the sender for the camera naming 127.0.0.1;
     // a new HTTP port does not move a service reached over https.
-    const std::pair<std::string, std::string> changes[] = {
-        {"02005e200001", "--name"}, {"02005e300001", "--http-port"}, {"02005e400001", "--http-port"}};
+    const std::pair<std::string, std::string> changes[] = {{"02005e200001", "--name"},
+                                                           {"02005e300001", "--http-port"},
+                                                           {"02005e400001", "--http-port"}};
     for (const auto& [mac, option] : changes) {
         last = ctl({"set", mac, option, option == "--name" ? "Gate" : "8081", "--user", "admin"},
                    {"TAVOLIX_PASSWORD=admin"});

@@ -99,9 +99,9 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
          LoginScheme::UsernameToken, refusedLogin},
         {"clock>GetDeviceInformation+digest 401basic>GetDeviceInformation+token lost>end",
          LoginScheme::UsernameToken, url + ": timed out"},
-        // Digest: named by what libcurl sent; a 401 after it is a refusal.
+        // Digest: named by what libcurl sent last; a 401 after it is a refusal.
         {"clock>GetDeviceInformation+digest ok+sha256>GetNetworkInterfaces+digest 401+md5>end",
-         LoginScheme::DigestSha256, refusedLogin},
+         LoginScheme::DigestMd5, refusedLogin},
         // Asked for nothing.
         {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest 500>end",
          LoginScheme::None, "the device refused a read: HTTP 500"},

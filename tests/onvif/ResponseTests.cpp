@@ -33,6 +33,7 @@ TEST(DeviceResponses, ClockAndInformation)
     ASSERT_TRUE(deviceTime);
     EXPECT_EQ(*deviceTime, sys_days{year{2010} / 9 / 16} + 7h + 50min + 45s);
     EXPECT_EQ(clockOffset(*deviceTime, *deviceTime - 90s), 90s);
+    EXPECT_EQ(clockOffset(*deviceTime, *deviceTime + 900ms), 0s) << "the second told has begun";
     for (const auto& [from, to] : {std::pair{"<sch:Day>16", "<sch:Day>31"}, // 31 September
                                    std::pair{"<sch:Hour>7", "<sch:Hour>24"},
                                    std::pair{"<sch:Year>2010", "<sch:Year>9999"}}) {
