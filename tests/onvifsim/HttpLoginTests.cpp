@@ -1,15 +1,11 @@
 #include "HttpDigest.h"
-#include "SelfSignedCertificate.h"
 #include "SimFleet.h"
 #include "SoapRequest.h"
 
 #include <array>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
 
 namespace tavolix::onvifsim {
 namespace {
@@ -156,54 +152,6 @@ TEST(OnvifSimDigest, TheModeDecidesWhichRequestsAreAnswered)
         }
         EXPECT_EQ(algorithms, offered);
     }
-}
-
-// Date on every answer, 8 hours east with --local-time-as-utc; the XAddrs and their listeners.
-TEST(OnvifSimDigest, ClockAndXAddrsFollowTheOptions)
-{
-    OnvifSimOptions options;
-    options.localTimeAsUtc = true;
-    options.clockOffsetSeconds = 60;
-    options.xaddrHost = "127.0.0.1";
-    options.xaddrScheme = XAddrScheme::Both;
-    options.httpsPort = 8443;
-    SimFleet fleet(
-        options, [](auto&&...) { return true; }, [](const std::string&) {},
-        [] { return *parseDateTime("2026-12-07T20:00:00Z"); });
-    EXPECT_EQ(fleet.serve(camera, 80, "POST", "/nothing", "").headers.at(0),
-              (std::pair<std::string, std::string>{"Date", "Tue, 08 Dec 2026 04:01:00 GMT"}));
-    const HttpAnswer clock =
-        fleet.serve(camera, 8443, "POST", path, test::envelope("", "<tds:GetSystemDateAndTime/>"));
-    EXPECT_NE(clock.body.find("<tt:TZ>CST-8</tt:TZ></tt:TimeZone><tt:UTCDateTime><tt:Time>"
-                              "<tt:Hour>4</tt:Hour><tt:Minute>1</tt:Minute>"),
-              std::string::npos);
-    EXPECT_EQ(deviceServiceAddresses(fleet.cameras()[0]),
-              (std::vector<std::string>{"http://127.0.0.1/onvif/device_service",
-                                        "https://127.0.0.1:8443/onvif/device_service"}));
-    EXPECT_EQ(fleet.listeners(),
-              (std::set<HttpListener>{{camera, 80, false}, {camera, 8443, true}}));
-}
-
-TEST(OnvifSimCertificate, NamesTheAddressesAndIsSignedByItsKey)
-{
-    const auto pem = makeSelfSignedCertificate({camera, camera + 1}, "cam.example");
-    ASSERT_TRUE(pem);
-    const auto read = [](const std::string& text, auto reader, auto free) {
-        const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(text.data(), -1),
-                                                            &BIO_free);
-        return std::unique_ptr<
-            std::remove_pointer_t<decltype(reader(nullptr, nullptr, nullptr, nullptr))>,
-            decltype(free)>(reader(bio.get(), nullptr, nullptr, nullptr), free);
-    };
-    const auto certificate = read(pem->certificate, &PEM_read_bio_X509, &X509_free);
-    const auto key = read(pem->key, &PEM_read_bio_PrivateKey, &EVP_PKEY_free);
-    ASSERT_TRUE(certificate && key);
-    EXPECT_EQ(X509_verify(certificate.get(), key.get()), 1);
-    EXPECT_EQ(X509_check_private_key(certificate.get(), key.get()), 1);
-    EXPECT_EQ(X509_check_ip_asc(certificate.get(), "198.18.0.21", 0), 1);
-    EXPECT_EQ(X509_check_ip_asc(certificate.get(), "198.18.0.22", 0), 0);
-    EXPECT_EQ(X509_check_host(certificate.get(), "cam.example", 0, 0, nullptr), 1);
-    EXPECT_EQ(X509_cmp_current_time(X509_get0_notAfter(certificate.get())), 1);
 }
 
 } // namespace
