@@ -49,6 +49,7 @@ const HttpResult& named(const std::string& name)
         {"ok+sha256", answer("<dev:Response/>", 200, R"(Digest username="a", algorithm=SHA-256)")},
         {"401+md5", answer("", 401, md5, {R"(Digest realm="cam", nonce="m", qop="auth")"})},
         {"401basic", answer("", 401, {}, {R"(Basic realm="cam")"})},
+        {"401digest", answer("", 401, {}, {R"(Digest realm="cam", nonce="m", qop="auth")"})},
         {"500", answer("<x/>", 500)},
         {"reboot", answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
                           "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>")},
@@ -102,6 +103,8 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
         // Digest: named by what libcurl sent last; a 401 after it is a refusal.
         {"clock>GetDeviceInformation+digest ok+sha256>GetNetworkInterfaces+digest 401+md5>end",
          LoginScheme::DigestMd5, refusedLogin},
+        // A Digest libcurl did not answer is no wish for the token.
+        {"clock>GetDeviceInformation+digest 401digest>end", LoginScheme::Unknown, refusedLogin},
         // Asked for nothing.
         {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest 500>end",
          LoginScheme::None, "the device refused a read: HTTP 500"},
