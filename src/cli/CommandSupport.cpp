@@ -4,6 +4,7 @@
 #include "NativeProtocol.h"
 #include "OnvifProtocol.h"
 #include "PasswordSource.h"
+#include "TextEscape.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -119,6 +120,9 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     if (!found)
         return found.failure();
     searched.found = std::move(*found);
+    // Said once, by every command: what a device does that works but is odd.
+    for (const std::string& warning : searched.protocol->warnings())
+        complain("warning: " + escapeDeviceText(warning));
     return searched;
 }
 

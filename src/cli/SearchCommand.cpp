@@ -65,8 +65,6 @@ Result<ExitCode> runSearch(const SearchOptions& options)
         complain(protocol->silenceReport(std::chrono::milliseconds(options.search.listeningMs)));
         return ExitIncomplete;
     }
-    for (const std::string& warning : protocol->warnings())
-        complain("warning: " + escapeDeviceText(warning));
     const auto problems = protocol->problems();
     for (const std::string& problem : problems)
         complain(escapeDeviceText(problem));

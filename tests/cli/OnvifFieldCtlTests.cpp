@@ -167,6 +167,7 @@ TEST_F(OnvifFieldCtlTest, CamerasAreReachedAtTheirSenderOverHttpsWhereOffered)
                    {"TAVOLIX_PASSWORD=admin"});
         EXPECT_EQ(last.exitCode, 0) << mac << ": " << last.err;
     }
+    EXPECT_THAT(last.err, HasSubstr("its XAddr names 127.0.0.1")) << "set warns as search does";
 
     rows = listed("admin", {"--tls-verify"});
     EXPECT_EQ(last.exitCode, 1);
