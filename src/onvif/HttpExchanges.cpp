@@ -56,6 +56,7 @@ struct Transfer
     std::vector<std::string> challenges;
     std::optional<std::chrono::system_clock::time_point> date;
     std::string authorization;
+    std::string idleKey; // where the handle waits for the device's next call
 };
 
 bool startsWithNoCase(std::string_view text, std::string_view start)
@@ -152,6 +153,10 @@ struct HttpExchanges::State
     // Before the transfers, so that they are removed before it goes.
     std::unique_ptr<CURLM, MultiDeleter> multi{curl_multi_init()};
     std::map<CURL*, Transfer> transfers;
+    // A Digest handle between a device's calls: libcurl keeps the device's
+    // nonce in it and answers the next call's challenge before it is made,
+    // and a stale nonce by itself, so that only the first call meets a 401.
+    std::map<std::string, std::unique_ptr<CURL, EasyDeleter>> idle;
     uint64_t lastId = 0;
 
     static int onSocket(CURL*, curl_socket_t socket, int what, void* state, void*)
@@ -208,12 +213,17 @@ Result<uint64_t> HttpExchanges::post(const HttpPost& post)
 {
     if (m_state->broken)
         return *m_state->broken;
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy)
-        return systemFailure("libcurl cannot make a transfer");
-    CURL* handle = easy.get();
     Transfer made;
-    made.easy = std::move(easy);
+    if (post.digest) {
+        made.idleKey = post.url + '\n' + post.digest->user;
+        if (auto waiting = m_state->idle.extract(made.idleKey))
+            made.easy = std::move(waiting.mapped());
+    }
+    if (!made.easy)
+        made.easy.reset(curl_easy_init());
+    if (!made.easy)
+        return systemFailure("libcurl cannot make a transfer");
+    CURL* handle = made.easy.get();
     made.request = post.body;
     const std::string type =
         "Content-Type: application/soap+xml; charset=utf-8; action=\"" + post.action + "\"";
@@ -328,8 +338,11 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
                 incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
                                              : curl_easy_strerror(message->data.result));
         }
+        const bool answered = message->data.result == CURLE_OK;
         ended.push_back(std::move(result));
         curl_multi_remove_handle(multi, handle);
+        if (answered && !transfer.idleKey.empty())
+            m_state->idle[transfer.idleKey] = std::move(transfer.easy);
         m_state->transfers.erase(found);
     }
     return ended;

@@ -44,11 +44,12 @@ protected:
         return rows;
     }
 
-    bool anyCameraSaid(const std::string& start) const
+    bool anyCameraSaid(const std::string& text) const
     {
         return std::ranges::any_of(cameras, [&](const auto& process) {
-            return std::ranges::any_of(
-                process->lines(), [&](const std::string& line) { return line.starts_with(start); });
+            return std::ranges::any_of(process->lines(), [&](const std::string& line) {
+                return line.find(text) != std::string::npos;
+            });
         });
     }
 
@@ -84,6 +85,8 @@ TEST_F(OnvifFieldCtlTest, EachCameraLogsInAsItAsksAndAWrongPasswordIsRefusedAlik
     // What a camera offering both was answered with is what the row says.
     EXPECT_TRUE(anyCameraSaid("login 02005e500001 digest SHA-256 accepted"));
     EXPECT_FALSE(anyCameraSaid("login 02005e500001 wsse"));
+    // A Digest camera's nonce serves its next calls, until it is stale.
+    EXPECT_TRUE(anyCameraSaid("unauthorized stale-nonce"));
 
     // A wrong password: every camera listed unread, each named, exit 1; nothing sent to change.
     rows = listed("Wrong-Pw");
