@@ -57,7 +57,7 @@ MHD_Result sendAnswer(MHD_Connection* connection, const HttpAnswer& answer)
     return queued;
 }
 
-MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char* path,
+MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* path,
                      const char* method, const char*, const char* upload, size_t* uploadSize,
                      void** requestState)
 {
@@ -73,7 +73,8 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
         *uploadSize = 0;
         return MHD_YES;
     }
-    auto* fleet = static_cast<SimFleet*>(fleetPointer);
+    auto* front = static_cast<HttpFrontEnd*>(frontEnd);
+    SimFleet* fleet = &front->fleet();
     HttpAnswer answer;
     answer.headers.emplace_back("Date", httpDate(fleet->deviceNow()));
     Ipv4 address = 0;
@@ -88,6 +89,8 @@ MHD_Result onRequest(void* fleetPointer, MHD_Connection* connection, const char*
         answer = fleet->serve(address, port, method, path ? path : "", request->body,
                               authorization ? authorization : "");
         request->commitAfterReply = answer.commitAfterReply;
+        if (answer.commitAfterReply)
+            front->listenAhead();
     }
     return sendAnswer(connection, answer);
 }
@@ -120,7 +123,7 @@ bool HttpFrontEnd::start(const std::optional<PemPair>& tls, std::string& error)
     constexpr unsigned flags =
         MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
     m_plain.reset(MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
+        flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
         &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(30),
         MHD_OPTION_CONNECTION_LIMIT, maximumConnections, MHD_OPTION_END));
     if (!m_plain) {
@@ -131,7 +134,7 @@ bool HttpFrontEnd::start(const std::optional<PemPair>& tls, std::string& error)
         return true;
     m_tls = tls;
     m_secure.reset(MHD_start_daemon(
-        flags | MHD_USE_TLS, 0, nullptr, nullptr, &onRequest, &m_fleet, MHD_OPTION_NOTIFY_COMPLETED,
+        flags | MHD_USE_TLS, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_NOTIFY_COMPLETED,
         &onCompleted, &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(30),
         MHD_OPTION_CONNECTION_LIMIT, maximumConnections, MHD_OPTION_HTTPS_MEM_KEY,
         m_tls->key.c_str(), MHD_OPTION_HTTPS_MEM_CERT, m_tls->certificate.c_str(), MHD_OPTION_END));
@@ -165,6 +168,12 @@ bool HttpFrontEnd::listenOn(const std::set<HttpListener>& wanted, std::string& e
         m_listeners.emplace(listener, std::move(socket));
     }
     return true;
+}
+
+void HttpFrontEnd::listenAhead()
+{
+    std::string error;
+    listenOn(m_fleet.listeners(), error); // a failure shows when the loop listens after the move
 }
 
 std::vector<int> HttpFrontEnd::daemonFds() const

@@ -34,6 +34,11 @@ public:
     bool start(const std::optional<PemPair>& tls, std::string& error);
     // Opens listeners for new addresses and ports, closes those no camera uses.
     bool listenOn(const std::set<HttpListener>& wanted, std::string& error);
+    // Listens where a staged change takes a camera before its reply goes
+    // out: a client calls it there next at once.
+    void listenAhead();
+
+    SimFleet& fleet() { return m_fleet; }
 
     std::vector<int> daemonFds() const; // readable when a daemon has work
     std::vector<int> listenerFds() const;

@@ -198,13 +198,15 @@ std::set<HttpListener> SimFleet::listeners() const
 {
     std::set<HttpListener> listeners;
     for (const SimCamera& camera : m_cameras) {
-        const Ipv4 address = camera.settings.address;
         if (camera.isComputer)
             continue;
-        if (servesHttp(m_options))
-            listeners.insert({address, camera.settings.httpPort, false});
-        if (servesHttps(m_options))
-            listeners.insert({address, camera.httpsPort, true});
+        // Where it is, and where a staged change is about to take it.
+        for (const NetworkSettings* at : {&camera.settings, &camera.staged}) {
+            if (servesHttp(m_options))
+                listeners.insert({at->address, at->httpPort, false});
+            if (servesHttps(m_options))
+                listeners.insert({at->address, camera.httpsPort, true});
+        }
     }
     return listeners;
 }
