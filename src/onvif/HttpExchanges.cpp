@@ -240,6 +240,9 @@ Result<uint64_t> HttpExchanges::post(const HttpPost& post)
     };
     set(CURLOPT_URL, post.url.c_str());
     set(CURLOPT_PROTOCOLS_STR, "http,https");
+    // Straight to the device: a proxy from the environment (http_proxy,
+    // ALL_PROXY) would see every call and its login.
+    set(CURLOPT_PROXY, "");
     const bool verify = m_state->tls == TlsCheck::Required;
     set(CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
     set(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
