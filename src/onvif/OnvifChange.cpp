@@ -15,11 +15,10 @@ bool isNameScope(const std::string& uri)
     return scopeValue({uri}, "name").has_value();
 }
 
-DeviceCall protocolsCall(std::vector<NetworkProtocol> protocols, uint16_t port)
+// The serving entry's port replaced, where the service answers, by the new one.
+DeviceCall protocolsCall(std::vector<NetworkProtocol> protocols, ServingHttp http, uint16_t port)
 {
-    const auto http = std::find_if(protocols.begin(), protocols.end(),
-                                   [](const NetworkProtocol& p) { return p.name == "HTTP"; });
-    http->ports.front() = port;
+    *std::ranges::find(protocols.at(http.index).ports, http.port) = port;
     // Every protocol goes back as read: a device may take a missing one for off.
     return setNetworkProtocols(protocols);
 }
@@ -65,17 +64,13 @@ Result<std::vector<ChangeCall>> changeCalls(const OnvifDevice& device, const Dev
         calls.push_back({setScopes(scopesNamed(*device.scopes, *result.name))});
     }
     if (differs(Setting::HttpPort)) {
-        const bool hasHttp =
-            device.protocols && std::any_of(device.protocols->begin(), device.protocols->end(),
-                                            [](const NetworkProtocol& p) {
-                                                return p.name == "HTTP" && !p.ports.empty();
-                                            });
-        if (!hasHttp)
+        const auto http = servingHttp(device);
+        if (!http)
             return refused("it lists no HTTP port to change");
         // The service moves with the port only where it is reached at that port over http.
         const bool serviceMoves =
             device.service.scheme == Scheme::Http && device.service.port == now.httpPort;
-        calls.push_back({protocolsCall(*device.protocols, *result.httpPort),
+        calls.push_back({protocolsCall(*device.protocols, *http, *result.httpPort),
                          serviceMoves ? *result.httpPort : uint16_t{0}});
     }
     if (differs(Setting::Ip) || differs(Setting::Mask) || differs(Setting::Mode)) {

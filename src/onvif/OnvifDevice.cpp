@@ -53,6 +53,25 @@ const NetworkInterface* primaryInterface(const OnvifDevice& device)
     return found == device.interfaces->end() ? nullptr : &*found;
 }
 
+std::optional<ServingHttp> servingHttp(const OnvifDevice& device)
+{
+    if (!device.protocols)
+        return std::nullopt;
+    const auto& protocols = *device.protocols;
+    std::optional<ServingHttp> first;
+    for (std::size_t i = 0; i < protocols.size(); ++i) {
+        const NetworkProtocol& protocol = protocols[i];
+        if (protocol.name != "HTTP" || protocol.ports.empty())
+            continue;
+        if (device.service.scheme == Scheme::Http &&
+            std::ranges::find(protocol.ports, device.service.port) != protocol.ports.end())
+            return ServingHttp{i, device.service.port};
+        if (!first)
+            first = ServingHttp{i, protocol.ports.front()};
+    }
+    return first;
+}
+
 Device deviceRow(const OnvifDevice& device)
 {
     Device row;
@@ -85,12 +104,8 @@ Device deviceRow(const OnvifDevice& device)
         learnMac(device.match, row);
     if (device.gateways && !device.gateways->empty())
         row.gateway = device.gateways->front();
-    if (device.protocols) {
-        for (const NetworkProtocol& protocol : *device.protocols) {
-            if (protocol.name == "HTTP" && !protocol.ports.empty())
-                row.httpPort = protocol.ports.front();
-        }
-    }
+    if (const auto http = servingHttp(device))
+        row.httpPort = http->port;
     if (device.information) {
         row.version = device.information->firmwareVersion;
         row.manufacturer = device.information->manufacturer;

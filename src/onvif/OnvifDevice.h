@@ -6,6 +6,8 @@
 #include "ServiceAddress.h"
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,5 +41,15 @@ Device deviceRow(const OnvifDevice& device);
 
 // The interface its settings live on: the first with a MAC address.
 const NetworkInterface* primaryInterface(const OnvifDevice& device);
+
+// The HTTP entry of its protocols the device service answers on: the one that
+// lists the service's port where it is reached over http, else the first that
+// lists a port; nothing when none does. Its port is the row's http_port.
+struct ServingHttp
+{
+    std::size_t index = 0; // into device.protocols
+    uint16_t port = 0;
+};
+std::optional<ServingHttp> servingHttp(const OnvifDevice& device);
 
 } // namespace tavolix::onvif

@@ -164,6 +164,16 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
     DeviceSettings port;
     port.httpPort = 81;
     EXPECT_EQ(changeCalls(device, port).failure().message, "it lists no HTTP port to change");
+    // Two HTTP entries, the first without ports: the one the service answers on is changed.
+    device.service.scheme = Scheme::Http;
+    device.protocols = {{{"HTTP", true, {}}, {"HTTP", true, {8000, 80}}}};
+    EXPECT_EQ(deviceRow(device).httpPort, 80);
+    EXPECT_NE(
+        bodyOf((*changeCalls(device, port))[0].call)
+            .find("<tt:Enabled>true</tt:Enabled></tds:NetworkProtocols><tds:NetworkProtocols>"
+                  "<tt:Name>HTTP</tt:Name><tt:Enabled>true</tt:Enabled><tt:Port>8000</tt:Port>"
+                  "<tt:Port>81</tt:Port>"),
+        std::string::npos);
 }
 
 } // namespace
