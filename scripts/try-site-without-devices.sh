@@ -7,6 +7,8 @@
 # cable; a shell opens in the installer's one. Needs root.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/simulated-link.sh
+. "$top/scripts/simulated-link.sh"
 host=tvx-site-host-$$
 devices=tvx-site-devices-$$
 
@@ -23,15 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-ip netns add "$host"
-ip netns add "$devices"
-ip link add tvxsite0 netns "$host" type veth peer name tvxsite1 netns "$devices"
-ip -n "$host" addr add 198.18.99.1/24 dev tvxsite0
-ip -n "$devices" addr add 198.18.99.2/24 dev tvxsite1
-for ns in "$host" "$devices"; do ip -n "$ns" link set lo up; done
-ip -n "$host" link set tvxsite0 up
-ip -n "$devices" link set tvxsite1 up
-until ip -n "$host" link show tvxsite0 | grep -q 'state UP'; do sleep 0.1; done
+make_simulated_link "$host" "$devices" tvxsite0 tvxsite1
 
 # What the simulated devices say goes to a file, not into the shell.
 log=$(mktemp /tmp/tavolix-site-XXXXXX.log)

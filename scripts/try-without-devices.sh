@@ -5,6 +5,8 @@
 # display (DISPLAY must be set; with sudo, use `sudo -E`).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/simulated-link.sh
+. "$top/scripts/simulated-link.sh"
 count=${TAVOLIX_SIM_DEVICES:-8}
 host=tvx-try-host-$$
 devices=tvx-try-devices-$$
@@ -20,16 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-ip netns add "$host"
-ip netns add "$devices"
-ip link add tvxtry0 netns "$host" type veth peer name tvxtry1 netns "$devices"
-ip -n "$host" addr add 198.18.99.1/24 dev tvxtry0
-ip -n "$devices" addr add 198.18.99.2/24 dev tvxtry1
-for ns in "$host" "$devices"; do ip -n "$ns" link set lo up; done
-ip -n "$host" link set tvxtry0 up
-ip -n "$devices" link set tvxtry1 up
-# A fresh veth drops what is sent before both ends are up.
-until ip -n "$host" link show tvxtry0 | grep -q 'state UP'; do sleep 0.1; done
+make_simulated_link "$host" "$devices" tvxtry0 tvxtry1
 
 ip netns exec "$devices" "$top/build/tools/devicesim/devicesim" --count "$count" --name Camera \
     --login admin:admin --quiet &
