@@ -26,6 +26,7 @@ struct ApplyOptions
     DeviceSearch search;
     bool dryRun = false;
     bool skipMissing = false; // rows no device answered for are skipped, not refused
+    std::string host;         // set: only rows whose host column is empty or names it
     bool reboot = false;
     int timeoutMs = static_cast<int>(verifyTimeout.count());
     OutputFormat format = OutputFormat::Table;
@@ -117,7 +118,9 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     const auto text = readPlanText(options.planFile);
     if (!text)
         return text.failure();
-    const auto rows = readPlan(*text);
+    auto rows = readPlan(*text);
+    if (rows && !options.host.empty())
+        rows = rowsForHost(std::move(*rows), options.host);
     if (!rows)
         return refused(rows.failure().message + "\nthe plan is refused; nothing was sent");
     // A dry run needs no login; without one, ONVIF devices are found but
@@ -152,6 +155,7 @@ Result<ExitCode> runApply(const ApplyOptions& options)
             item.result = Outcome::Failed;
             continue;
         }
+        item.sent = true;
         item.target = targets.size();
         targets.push_back({item.row.mac, item.row.asked, item.device, false});
         item.result = Outcome::NotVerified;
@@ -201,6 +205,9 @@ void setupApply(CLI::App& program, int& exitCode)
                       "nothing but the search");
     command->add_flag("--skip-missing", options->skipMissing,
                       "skip rows whose device did not answer, instead of refusing the plan");
+    command->add_option("--host", options->host,
+                        "apply only rows whose host column is empty or names NAME (a site plan "
+                        "applied on each segment host)");
     addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
     addInterfaceOption(*command, options->search.interfaces);
     options->codePageOption = addCodePageOption(*command, options->codePage);

@@ -94,6 +94,7 @@ std::string applyReport(const std::vector<DeviceWork>& work,
         if (item.result == Outcome::Skipped) {
             rows.push_back({macToText(item.row.mac), "-", "skipped", skipDetail});
             list.push_back(jsonEntry(item, item.device, "skipped"));
+            list.back()["sent"] = false;
             continue;
         }
         const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified ||
@@ -106,6 +107,7 @@ std::string applyReport(const std::vector<DeviceWork>& work,
         rows.push_back({macToText(latest.mac), ipv4Text(latest.ip),
                         std::string(resultName(item.result)), detail});
         nlohmann::ordered_json entry = jsonEntry(item, latest, resultName(item.result));
+        entry["sent"] = item.sent;
         if (item.result == Outcome::NotVerified) {
             entry["unverified"] = nlohmann::ordered_json::array();
             for (const Setting setting : targets[item.target].unverified())

@@ -28,6 +28,7 @@ struct DeviceWork
     std::vector<Setting> changes;
     Outcome result = Outcome::Unchanged;
     std::string failure;
+    bool sent = false;      // the device was sent something (it may have refused it)
     std::size_t target = 0; // index into the verification targets, when sent
 };
 
@@ -36,7 +37,7 @@ struct DeviceWork
 std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat format);
 
 // Per row, what became of it: a table, or a JSON array of {mac, ip, result,
-// changes[, unverified][, error]}.
+// changes, sent[, unverified][, error]}.
 std::string applyReport(const std::vector<DeviceWork>& work,
                         const std::vector<VerificationTarget>& targets, OutputFormat format);
 

@@ -3,6 +3,7 @@
 #include "Csv.h"
 #include "TextEscape.h"
 
+#include <algorithm>
 #include <map>
 
 namespace tavolix::cli {
@@ -55,11 +56,14 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
         return refused("the plan is empty");
     const CsvRow& header = table->front();
     std::optional<std::size_t> macColumn;
+    std::optional<std::size_t> hostColumn;
     std::map<std::size_t, Setting> settingColumns;
     for (std::size_t column = 0; column < header.size(); ++column) {
         const std::string_view key = trimmed(header[column]);
         if (key == "mac")
             macColumn = column;
+        else if (key == "host")
+            hostColumn = column;
         else if (const auto setting = settingForKey(key))
             settingColumns[column] = *setting;
     }
@@ -84,6 +88,8 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
             error(where + "mac \"" + escapeDeviceText(macText) + "\" is not a MAC address");
             good = false;
         }
+        if (hostColumn && *hostColumn < cells.size())
+            row.hosts = trimmed(unguardCell(cells[*hostColumn]));
         for (const auto& [column, setting] : settingColumns) {
             if (column >= cells.size() || cells[column].empty())
                 continue;
@@ -99,6 +105,33 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
     if (!errors.empty())
         return refused(errors);
     return rows;
+}
+
+Result<std::vector<PlanRow>> rowsForHost(std::vector<PlanRow> rows, std::string_view host)
+{
+    std::vector<PlanRow> mine;
+    std::string errors;
+    for (PlanRow& row : rows) {
+        bool named = row.hosts.empty();
+        std::size_t names = 0;
+        for (std::string_view rest = row.hosts; !rest.empty(); ++names) {
+            const std::size_t comma = std::min(rest.find(','), rest.size());
+            named = named || trimmed(rest.substr(0, comma)) == host;
+            rest.remove_prefix(std::min(comma + 1, rest.size()));
+        }
+        if (!named)
+            continue;
+        // A device two hosts see would be changed from both: the plan must say which.
+        if (names > 1)
+            errors += (errors.empty() ? "" : "\n") + std::string("row ") + std::to_string(row.row) +
+                      ": host \"" + escapeDeviceText(row.hosts) +
+                      "\" names more than one host; a device is changed from one host only";
+        else
+            mine.push_back(std::move(row));
+    }
+    if (!errors.empty())
+        return refused(errors);
+    return mine;
 }
 
 } // namespace tavolix::cli

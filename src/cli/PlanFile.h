@@ -17,6 +17,10 @@ namespace tavolix::cli {
 // one per line.
 Result<std::vector<PlanRow>> readPlan(std::string_view csv);
 
+// The rows that the segment host with this name applies: those whose host cell
+// is empty or names it. A row naming it among other hosts is refused.
+Result<std::vector<PlanRow>> rowsForHost(std::vector<PlanRow> rows, std::string_view host);
+
 // Twelve hex digits in either case, optionally in pairs joined by ':' or '-'.
 std::optional<MacAddress> parseMacText(std::string_view text);
 

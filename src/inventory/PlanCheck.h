@@ -15,6 +15,7 @@ struct PlanRow
     int row = 0; // its row in the file, the header being row 1
     MacAddress mac{};
     DeviceSettings asked;
+    std::string hosts; // the host cell: which segment hosts may apply it, by name, joined by ','
 };
 
 struct PlanVerdict

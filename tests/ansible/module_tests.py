@@ -62,9 +62,9 @@ LOGIN = dict(user="admin", password=PASSWORD)
 DEVICE = dict(LOGIN, mac="02005e100001", ip="10.0.0.9")
 
 
-def report(result, **more):
+def report(result, sent=True, **more):
     change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9"}}
-    return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, **more)])
+    return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, sent=sent, **more)])
 
 
 # A row: module, its arguments, tavolixctl's (status, stdout, stderr[, --version]),
@@ -83,9 +83,16 @@ OUTCOMES = [
     ("device", dict(DEVICE, reboot=True, timeout=60000), (1, report("needs reboot"), ""),
      dict(failed=True, changed=True, msg="reboot: true"), ["--reboot", "--timeout", "60000"]),
     ("device", dict(DEVICE, user=None, password=None), (0, "", ""), dict(failed=True, msg="user and"), None),
-    ("plan", dict(LOGIN, src="/plan.csv"), (1, report("failed", error="SetNetworkInterfaces: fault"), ""),
+    ("plan", dict(LOGIN, src="/plan.csv"),
+     (1, report("failed", error="SetNetworkInterfaces: fault"), ""),
      dict(failed=True, changed=True, msg="02005e100001: failed: SetNetworkInterfaces: fault"),
      ["--skip-missing"]),
+    # Refused before anything went out: not changed. The host column's name goes along.
+    ("plan", dict(LOGIN, src="/plan.csv", host="seg1"),
+     (1, report("failed", error="did not answer the last search", sent=False), ""),
+     dict(failed=True, changed=False, msg="did not answer"), ["--host", "seg1"]),
+    ("device", dict(DEVICE, password=PASSWORD + "\nrest"), (0, "", ""),
+     dict(failed=True, msg="the password has a line break"), None),
 ]
 
 

@@ -164,16 +164,16 @@ TEST_F(CtlTest, ListsEveryDeviceOfAFullerSegmentThanTheWindowCan)
     EXPECT_EQ(macs, expected);
 }
 
-// One site-wide plan on one segment: a row of a device elsewhere is refused, or skipped when
-// asked; the JSON dry run says what each row would change, now -> planned.
+// One site-wide plan on one segment: a row of a device elsewhere is refused, skipped when
+// asked, or left out by its host cell; the JSON dry run says what each row would change.
 TEST_F(CtlTest, RowsOfAbsentDevicesAreSkippedOnlyWhenAskedAndEachChangeIsReported)
 {
     startDevices({"--count", "2", "--ip-base", "198.18.0.10"});
     ASSERT_FALSE(HasFatalFailure());
     // A move and a name with a backslash, no change, a device on another segment.
     const std::string plan =
-        writeFile("site.csv", "mac,ip,name\n02005e100001,198.18.0.30,Hall\\\\2\n"
-                              "02005e100002,198.18.0.11,\n02005E100009,,\n");
+        writeFile("site.csv", "mac,ip,name,host\n02005e100001,198.18.0.30,Hall\\\\2,seg1\n"
+                              "02005e100002,198.18.0.11,,\n02005E100009,,,seg2\n");
     const auto apply = [&](std::vector<std::string> options) {
         options.insert(options.begin(), {"apply", plan, "--user", "admin"});
         return ctl(options, {"TAVOLIX_PASSWORD=admin"});
@@ -191,7 +191,19 @@ TEST_F(CtlTest, RowsOfAbsentDevicesAreSkippedOnlyWhenAskedAndEachChangeIsReporte
         R"({"now":"SIM-001","planned":"Hall\\\\2"},"ip":{"now":"198.18.0.10","planned":)"
         R"("198.18.0.30"}}},{"mac":"02005e100002","ip":"198.18.0.11","result":"unchanged",)"
         R"("changes":{}},{"mac":"02005e100009","ip":null,"result":"skipped","changes":{}}])");
-    expectSearchesThenMarker(3, "after-dry-runs"); // nothing sent before the real one
+    const CtlResult mine = apply({"--dry-run", "--host", "seg1"});
+    EXPECT_EQ(mine.exitCode, 0) << mine.err;
+    EXPECT_EQ(mine.out,
+              "02005e100001: name: SIM-001 -> Hall\\\\2\n02005e100001: ip: 198.18.0.10 -> "
+              "198.18.0.30\n02005e100002: no change\n");
+    writeFile("site.csv", "mac,host\n02005e100001,\"seg2, seg1\"\n02005e100002,seg2\n");
+    EXPECT_THAT(
+        apply({"--dry-run", "--host", "seg1"}).err,
+        HasSubstr("row 2: host \"seg2, seg1\" names more than one host; a device is changed "
+                  "from one host only\ntavolixctl: the plan is refused"));
+    writeFile("site.csv", "mac,ip,name,host\n02005e100001,198.18.0.30,Hall\\\\2,seg1\n"
+                          "02005e100002,198.18.0.11,,\n02005E100009,,,seg2\n");
+    expectSearchesThenMarker(4, "after-dry-runs"); // nothing sent before the real one
     const CtlResult applied = apply({"--skip-missing"});
     EXPECT_EQ(applied.exitCode, 0) << applied.err;
     EXPECT_THAT(applied.out, HasSubstr("02005e100002  198.18.0.11  unchanged\n"

@@ -254,7 +254,9 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
 
     // With what was asked, now -> planned, as the search before sending saw it.
     const auto row = [](const char* mac, const char* ip, const char* result, json changes) {
-        return json{{"mac", mac}, {"ip", ip}, {"result", result}, {"changes", changes}};
+        const bool sent = std::string_view(result) != "unchanged";
+        return json{
+            {"mac", mac}, {"ip", ip}, {"result", result}, {"changes", changes}, {"sent", sent}};
     };
     const auto moves = [](const char* now, const char* planned) {
         return json{{"ip", {{"now", now}, {"planned", planned}}}};

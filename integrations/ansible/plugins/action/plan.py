@@ -37,6 +37,8 @@ class ActionModule(ActionBase):
             self._transfer_file(local, remote)
             self._fixup_perms2((self._connection._shell.tmpdir, remote))
             arguments["src"] = remote
+            # Rows of the plan's host column are this host's by its inventory name.
+            arguments.setdefault("host", (task_vars or {}).get("inventory_hostname"))
             result.update(
                 self._execute_module(
                     module_name="tavolix.site.plan", module_args=arguments, task_vars=task_vars

@@ -21,8 +21,7 @@ JSON_SCHEMA = 1
 # Its exit statuses.
 EXIT_SUCCESS = 0
 EXIT_INCOMPLETE = 1  # nothing found, not verified, failed, or a device unread
-# apply's results for a device: sent settings, and of those not as planned.
-SENT_RESULTS = frozenset(["verified", "not verified", "needs reboot", "failed"])
+# apply's results for a device that did not end as planned.
 TROUBLE_RESULTS = frozenset(["not verified", "needs reboot", "failed"])
 NEEDS_REBOOT = "needs reboot"
 SKIPPED = "skipped"  # the device did not answer on this host
@@ -72,18 +71,24 @@ class Tavolixctl(object):
         argv += ["--protocol", params["protocol"]]
         password = None
         if params["user"] is not None:
-            argv += ["--user", params["user"], "--password-file", "-"]
             password = params["password"] or ""
+            # tavolixctl reads the password as one line of its standard input.
+            if "\n" in password or "\r" in password:
+                self.module.fail_json(msg="the password has a line break; tavolixctl reads it as one line, so it would be cut there")
+            argv += ["--user", params["user"], "--password-file", "-"]
         return self.module.run_command(argv, data=password)
 
     def fail(self, status, err, **result):
         message = err.strip() or "tavolixctl exited with status %d" % status
         self.module.fail_json(msg=message, rc=status, **result)
 
-    def apply(self, plan_path, dry_run=False, skip_missing=False):
-        """Applies a plan; returns (status, report, stderr) where report is
-        apply's JSON report, one entry per row, or None if it made none."""
+    def apply(self, plan_path, dry_run=False, skip_missing=False, host=None):
+        """Applies a plan (only the rows of the named host, when given);
+        returns (status, report, stderr) where report is apply's JSON report,
+        one entry per row applied, or None if it made none."""
         arguments = [plan_path, "--format", "json"]
+        if host:
+            arguments += ["--host", host]
         params = self.module.params
         if dry_run:
             arguments.append("--dry-run")
@@ -111,12 +116,13 @@ def parse_json_list(text):
 
 def finish(module, status, err, entries, **result):
     """Ends the module with apply's report on the entries: changed only when
-    a device was sent something (in check mode: would be), a failure naming
+    a device was sent something (in check mode: would be), not when it was
+    refused before anything went out; a failure naming
     each device that did not end as planned, with tavolixctl's reason."""
     if module.check_mode:
         changed = any(entry.get("changes") for entry in entries)
     else:
-        changed = any(entry["result"] in SENT_RESULTS for entry in entries)
+        changed = any(entry.get("sent") for entry in entries)
     result.update(changed=changed, diff=diff_of(entries))
     trouble = trouble_of(entries)
     if status != EXIT_SUCCESS or trouble:

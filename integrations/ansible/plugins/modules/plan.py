@@ -21,10 +21,16 @@ description:
     and each one changes only the devices on its own segments.
   - The plan's format is that of C(tavolixctl apply) - a C(mac) column and
     any of C(name), C(ip), C(mask), C(gateway), C(http_port), C(mode) and
-    C(pppoe_account); other columns, such as C(host), are ignored and an
-    empty cell keeps the device's value. The listing of
+    C(pppoe_account), and an optional C(host) column; other columns are
+    ignored and an empty cell keeps the device's value. The listing of
     C(tavolixctl search --format csv), or the site inventory written by the
     C(tavolix.site.site_csv) filter, is a plan that changes nothing.
+  - A row whose C(host) cell names a host is applied by that host alone, and
+    left out on every other; an empty cell leaves the row to every host that
+    sees its device. A device that two segment hosts see would otherwise be
+    changed from both, so a row naming more than one host (as
+    C(tavolix.site.site_csv) writes it for such a device) fails the task on
+    the hosts it names, until it names one.
   - Any problem in the rows of the devices this host sees (a malformed value,
     two devices ending with one address, a change a device may not take)
     fails the task before anything is sent.
@@ -38,6 +44,11 @@ options:
         up as the C(copy) module does, in the role's or playbook's C(files).
     type: path
     required: true
+  host:
+    description:
+      - The name this host has in the plan's C(host) column.
+      - By default its name in the inventory (C(inventory_hostname)).
+    type: str
 extends_documentation_fragment:
   - tavolix.site.tavolixctl
   - tavolix.site.tavolixctl.changes
@@ -64,7 +75,8 @@ EXAMPLES = r"""
 RETURN = r"""
 devices:
   description:
-    - One entry per row of the plan, in the plan's order.
+    - One entry per row of the plan that this host applies, in the plan's
+      order.
   returned: always
   type: list
   elements: dict
@@ -86,6 +98,11 @@ devices:
         - Each setting that differed, with what the device reported (C(now))
           and what the plan asks (C(planned)).
       type: dict
+    sent:
+      description:
+        - Whether the device was sent anything (it may have refused it); the
+          task is C(changed) only when a device was.
+      type: bool
     unverified:
       description: The settings it did not report as asked in time.
       type: list
@@ -103,10 +120,12 @@ devices:
         ip:
           now: 10.20.0.200
           planned: 10.20.0.11
+      sent: true
     - mac: 02005e300001
       ip: null
       result: skipped
       changes: {}
+      sent: false
 unseen:
   description:
     - The MAC addresses of the rows skipped on this host, since their devices
@@ -125,7 +144,7 @@ from ansible_collections.tavolix.site.plugins.module_utils.tavolixctl import (
 )
 
 
-ARGUMENT_SPEC = dict(CHANGE_ARGUMENTS, src=dict(type="path", required=True))
+ARGUMENT_SPEC = dict(CHANGE_ARGUMENTS, src=dict(type="path", required=True), host=dict(type="str"))
 
 
 def main():
@@ -138,7 +157,9 @@ def main():
         module.fail_json(msg="user and password are needed to change devices")
     # The action plugin has copied the controller's file to src on this host.
     ctl = Tavolixctl(module)
-    status, report, err = ctl.apply(module.params["src"], dry_run=module.check_mode, skip_missing=True)
+    status, report, err = ctl.apply(
+        module.params["src"], dry_run=module.check_mode, skip_missing=True, host=module.params["host"]
+    )
     if report is None:
         ctl.fail(status, err, changed=False)
     unseen = [entry["mac"] for entry in report if entry["result"] == SKIPPED]
