@@ -125,7 +125,7 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
               "native    MMMMMMM\u2026MMMMMM\n");
     const std::string wide = tableListing(rows, {.chosen = {}, .wide = true});
     EXPECT_THAT(wide, ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +source "
-                                    "+on_link +ip_conflict +protocol +model\n"));
+                                    "+on_link +ip_conflict +protocol +model +mac_conflict\n"));
     EXPECT_THAT(wide, HasSubstr(devices[1].name + "  192.168.1.108"));
     EXPECT_THAT(wide, HasSubstr(devices[2].model + "\n"));
     // Chosen columns as given, also one empty on every row.
@@ -134,6 +134,13 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
               "conflict,off-link          192.168.1.108\n"
               "conflict,off-link          192.168.1.108\n"
               "                           10.0.0.3\n");
+    // One MAC at two addresses: both flagged.
+    devices[2].mac = devices[0].mac;
+    EXPECT_EQ(tableListing(listingRows(devices), {.chosen = {"ip", "flags"}}),
+              "ip             flags\n"
+              "192.168.1.108  conflict,mac-conflict,off-link\n"
+              "192.168.1.108  conflict,off-link\n"
+              "10.0.0.3       mac-conflict\n");
     // A narrower terminal: what cutting can fit there does; the default cannot.
     EXPECT_EQ(tableListing(rows, {.chosen = {"mac", "name"}, .wide = false, .terminalWidth = 24}),
               "mac           name\n"
