@@ -42,7 +42,8 @@ int main(int argc, char** argv)
             if (flooded)
                 flood.emplace(network->topology.name("devices"), "198.18.0.1",
                               std::vector<uint16_t>{3566, 3566, 3567});
-            const auto output = folder.path() / ("search" + std::to_string(i) + ".csv");
+            const auto output =
+                folder.path() / ((flooded ? "flooded" : "quiet") + std::to_string(i) + ".csv");
             const auto start = bench::Clock::now();
             const int exitCode = bench::runCtl(host, {"search", "--user", "admin"}, output);
             times.push_back(bench::millisecondsSince(start));
