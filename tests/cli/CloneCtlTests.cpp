@@ -45,7 +45,8 @@ TEST_F(CtlTest, ClonesAreListedUnderAFloodAndNoChangeGoesToAMacTheyShare)
     for (const auto& camera : cameras)
         EXPECT_TRUE(said(*camera, "match ", 1));
     Flood flood(topology.name("devices"), "198.18.0.1", {3566, 3566, 3567});
-    EXPECT_EQ(search.waitAtMost(std::chrono::seconds(30)), 0) << "no end under the flood";
+    EXPECT_EQ(search.waitAtMost(std::chrono::seconds(30)), 0)
+        << "the search under the flood failed or did not end";
     flood.stop();
     std::printf("%lld datagrams of flood\n", flood.sent());
     EXPECT_EQ(fileText(folder.path() / "listing"), "mac           ip           flags\n"

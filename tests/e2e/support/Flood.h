@@ -40,7 +40,7 @@ private:
         if (!inside.entered() || !socket ||
             ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0)
             return;
-        std::string kinds[] = {std::string(1400, '\x81'), "VXL8",
+        std::string kinds[] = {std::string(16, '\x81'), "VXL8",
                                R"(<s:Envelope xmlns:s="http://www.w3.org/2003/05/soap-envelope" )"
                                R"(xmlns:a="http://schemas.xmlsoap.org/ws/2004/08/addressing">)"
                                R"(<s:Header><a:RelatesTo>uuid:0</a:RelatesTo></s:Header><s:Body>)"
