@@ -134,13 +134,6 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
               "conflict,off-link          192.168.1.108\n"
               "conflict,off-link          192.168.1.108\n"
               "                           10.0.0.3\n");
-    // One MAC at two addresses: both flagged.
-    devices[2].mac = devices[0].mac;
-    EXPECT_EQ(tableListing(listingRows(devices), {.chosen = {"ip", "flags"}}),
-              "ip             flags\n"
-              "192.168.1.108  conflict,mac-conflict,off-link\n"
-              "192.168.1.108  conflict,off-link\n"
-              "10.0.0.3       mac-conflict\n");
     // A narrower terminal: what cutting can fit there does; the default cannot.
     EXPECT_EQ(tableListing(rows, {.chosen = {"mac", "name"}, .wide = false, .terminalWidth = 24}),
               "mac           name\n"

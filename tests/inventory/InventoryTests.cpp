@@ -293,16 +293,6 @@ TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
               (std::vector<bool>{true, true, true}));
     EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a")}),
               (std::vector<bool>{false, false}));
-    // One MAC at two addresses is two devices, a cloned firmware; at one address, one.
-    const auto clones = mergedByMac({{camera(11, {10, 0, 0, 11}), camera(11, {10, 0, 0, 21})},
-                                     {onvifCamera(11, {10, 0, 0, 21})}});
-    ASSERT_EQ(clones.size(), 2u);
-    EXPECT_EQ(clones[1].protocols, Protocols::Both);
-    EXPECT_EQ(macConflicts(clones), (std::vector<bool>{true, true}));
-    EXPECT_EQ(soleDeviceWith(clones, own).failure().message,
-              "2 devices answer with MAC " + macToText(own) +
-                  " (at 10.0.0.11, 10.0.0.21): a change sent to it could reach any of them");
-    EXPECT_TRUE(soleDeviceWith(merged, own));
 }
 
 } // namespace
