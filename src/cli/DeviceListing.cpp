@@ -48,10 +48,15 @@ Cell tableCell(const std::vector<Cell>& row, std::string_view column)
 {
     if (column != "flags")
         return listingCell(row, column);
-    const bool conflict = listingCell(row, "ip_conflict").text == "true";
-    const bool offLink = listingCell(row, "on_link").text == "false";
-    return {std::string(conflict ? "conflict" : "") + (conflict && offLink ? "," : "") +
-            (offLink ? "off-link" : "")};
+    std::string flags;
+    for (const auto& [flag, set] :
+         {std::pair{"conflict", listingCell(row, "ip_conflict").text == "true"},
+          std::pair{"mac-conflict", listingCell(row, "mac_conflict").text == "true"},
+          std::pair{"off-link", listingCell(row, "on_link").text == "false"}}) {
+        if (set)
+            flags += (flags.empty() ? "" : ",") + std::string(flag);
+    }
+    return {flags};
 }
 
 } // namespace
@@ -59,10 +64,10 @@ Cell tableCell(const std::vector<Cell>& row, std::string_view column)
 const std::vector<std::string>& listingColumns()
 {
     static const std::vector<std::string> columns = {
-        "mac",          "name",   "ip",      "mask",        "gateway",
-        "http_port",    "mode",   "kind",    "version",     "pppoe_account",
-        "interface",    "source", "on_link", "ip_conflict", "protocol",
-        "manufacturer", "model",  "serial",  "service_url", "auth",
+        "mac",         "name",        "ip",           "mask",          "gateway",   "http_port",
+        "mode",        "kind",        "version",      "pppoe_account", "interface", "source",
+        "on_link",     "ip_conflict", "protocol",     "manufacturer",  "model",     "serial",
+        "service_url", "auth",        "mac_conflict",
     };
     return columns;
 }
@@ -71,6 +76,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
 {
     std::vector<std::vector<Cell>> rows;
     const std::vector<bool> conflicts = ipConflicts(devices);
+    const std::vector<bool> sharedMacs = macConflicts(devices);
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const Device& device = devices[i];
         const bool read = device.settingsRead;
@@ -97,6 +103,7 @@ std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices)
             text(device.serial),
             text(device.serviceUrl),
             {std::string(loginSchemeName(device.login)), CellType::Plain},
+            boolean(sharedMacs[i]),
         });
     }
     return rows;
@@ -125,9 +132,9 @@ nlohmann::ordered_json jsonAddresses(const Device& device)
 {
     std::vector<DeviceAddress> told = device.addresses;
     if (told.empty() && device.settingsRead)
-        told.push_back({device.ip, static_cast<unsigned>(std::popcount(device.mask)),
-                        device.mode == AddressMode::Dhcp ? AddressOrigin::Dhcp
-                                                         : AddressOrigin::Manual});
+        told.push_back(
+            {device.ip, static_cast<unsigned>(std::popcount(device.mask)),
+             device.mode == AddressMode::Dhcp ? AddressOrigin::Dhcp : AddressOrigin::Manual});
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const DeviceAddress& address : told)
         list.push_back({{"ip", ipv4Text(address.address)},

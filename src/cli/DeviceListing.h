@@ -21,7 +21,7 @@ enum class OutputFormat
 
 // The listing's columns, in order: mac, name, ip, mask, gateway, http_port,
 // mode, kind, version, pppoe_account, interface, source, on_link, ip_conflict,
-// protocol, manufacturer, model, serial, service_url, auth. They are the CSV header
+// protocol, manufacturer, model, serial, service_url, auth, mac_conflict. They are the CSV header
 // and the JSON keys; new columns only ever go at the end.
 const std::vector<std::string>& listingColumns();
 
@@ -46,7 +46,7 @@ struct Cell
 };
 
 // One row of cells per device, in the given order; ip_conflict as
-// ipConflicts() says.
+// ipConflicts() says, mac_conflict as macConflicts() does.
 std::vector<std::vector<Cell>> listingRows(const std::vector<Device>& devices);
 
 std::string csvListing(const std::vector<std::vector<Cell>>& rows);
@@ -55,7 +55,8 @@ std::string csvListing(const std::vector<std::vector<Cell>>& rows);
 std::string jsonListing(const std::vector<Device>& devices);
 
 // The table's columns are the listing's and "flags": "conflict" for an
-// ip_conflict, "off-link" for a row not on_link.
+// ip_conflict, "mac-conflict" for a mac_conflict, "off-link" for a row not
+// on_link.
 const std::vector<std::string>& tableColumns();
 // What an installer reads first: mac, name, ip, mask, gateway, mode,
 // protocol, model, auth, flags.

@@ -83,11 +83,14 @@ Result<ExitCode> runSet(const SetOptions& options)
     const auto asked = checkedValues(given);
     if (!asked)
         return asked.failure();
-    auto searched = searchDevices(options.search, true,
-                                  [&](const Device& device) { return device.mac == *mac; });
+    // The whole listening time, not until the device first answers: a clone
+    // with its MAC may answer later, and a change would reach both.
+    auto searched = searchDevices(options.search, true);
     if (!searched)
         return searched.failure();
     DeviceProtocol& devices = *searched->protocol;
+    if (auto sole = soleDeviceWith(searched->found, *mac); !sole)
+        return refused(sole.failure().message + "\nnothing was sent");
     const auto device = devices.identify(*mac);
     if (!device) {
         // An ONVIF device that refused the login is known by no MAC: say so.

@@ -15,7 +15,7 @@ Result<> enableArrivalInterface(int fd)
     return Done{};
 }
 
-Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer)
+Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer, int flags)
 {
     ReceivedDatagramOrigin received;
     iovec payload{buffer.data(), buffer.size()};
@@ -27,7 +27,7 @@ Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buff
     message.msg_iovlen = 1;
     message.msg_control = control.data();
     message.msg_controllen = control.size();
-    const ssize_t length = ::recvmsg(fd, &message, 0);
+    const ssize_t length = ::recvmsg(fd, &message, flags);
     if (length < 0)
         return systemCallFailure("cannot receive", errno);
     received.length = static_cast<std::size_t>(length);

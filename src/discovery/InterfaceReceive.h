@@ -22,7 +22,8 @@ struct ReceivedDatagramOrigin
 // (IP_PKTINFO).
 Result<> enableArrivalInterface(int fd);
 
-// Receives one datagram with its origin.
-Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer);
+// Receives one datagram with its origin; `flags` as recvmsg takes them
+// (MSG_DONTWAIT: a failure rather than a wait when none is waiting).
+Result<ReceivedDatagramOrigin> receiveWithOrigin(int fd, std::span<uint8_t> buffer, int flags = 0);
 
 } // namespace tavolix

@@ -17,7 +17,14 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
     AddressPlan plan;
     uint64_t next = request.from;
     int number = 0;
-    for (Device& device : found) {
+    const std::vector<bool> shared = macConflicts(found);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        Device& device = found[i];
+        if (shared[i]) {
+            plan.notes.push_back("the device at " + ipv4Text(device.ip) + " left out: " +
+                                 soleDeviceWith(found, device.mac).failure().message);
+            continue;
+        }
         if (!device.settingsRead) {
             // Its address still counts as used above.
             plan.notes.push_back("the ONVIF device at " + ipv4Text(device.ip) + " (" +

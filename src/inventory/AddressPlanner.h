@@ -25,7 +25,7 @@ struct AddressPlan
     std::vector<std::string> notes; // devices left out, and why
 };
 
-// Gives every found device whose MAC is known, in MAC order, the next free
+// Gives every found device whose MAC is known and its own, in MAC order, the next free
 // static address from `from` upwards: not one that any found device uses,
 // not the subnet's network or broadcast address, and in the subnet of
 // `from`. Names become the prefix and a three-digit number. A device whose

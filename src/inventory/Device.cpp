@@ -69,6 +69,34 @@ std::vector<bool> ipConflicts(const std::vector<Device>& devices)
     return conflicts;
 }
 
+std::vector<bool> macConflicts(const std::vector<Device>& devices)
+{
+    std::vector<bool> conflicts(devices.size(), false);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        for (std::size_t j = i + 1; j < devices.size(); ++j) {
+            if (macKnown(devices[i]) && macKnown(devices[j]) && devices[i].mac == devices[j].mac)
+                conflicts[i] = conflicts[j] = true;
+        }
+    }
+    return conflicts;
+}
+
+Result<> soleDeviceWith(const std::vector<Device>& devices, const MacAddress& mac)
+{
+    std::string places;
+    std::size_t count = 0;
+    for (const Device& device : devices) {
+        if (macKnown(device) && device.mac == mac) {
+            places += (count == 0 ? "" : ", ") + ipv4Text(device.ip);
+            ++count;
+        }
+    }
+    if (count < 2)
+        return Done{};
+    return refused(std::to_string(count) + " devices answer with MAC " + macToText(mac) + " (at " +
+                   places + "): a change sent to it could reach any of them");
+}
+
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac)
 {
     const auto device = std::find_if(devices.begin(), devices.end(), [&](const Device& d) {

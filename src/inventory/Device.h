@@ -3,6 +3,7 @@
 #include "DeviceRecord.h"
 #include "Ipv4.h"
 #include "MacCodec.h"
+#include "Result.h"
 
 #include <chrono>
 #include <cstdint>
@@ -121,6 +122,14 @@ std::string_view protocolsName(Protocols protocols);
 // be one device (the same known MAC, or the same EndpointReference) are one
 // device here and never conflict with each other.
 std::vector<bool> ipConflicts(const std::vector<Device>& devices);
+
+// Per device, whether another device answers with its known MAC (a cloned
+// firmware): a change sent by that MAC could reach either, so none may be.
+std::vector<bool> macConflicts(const std::vector<Device>& devices);
+
+// Refused, naming where they answer, when two or more devices answer with
+// this MAC; nothing may then be planned or sent for it.
+Result<> soleDeviceWith(const std::vector<Device>& devices, const MacAddress& mac);
 
 // The device with this MAC among devices whose settings were read; nothing
 // when none has it. A MAC an unread device told of itself lists and merges

@@ -18,6 +18,15 @@ namespace tavolix {
 
 using Login = ConfigurationLogin;
 
+// What a search takes at most, whatever arrives on its sockets: a flood of
+// datagrams can neither hold the search past its time nor fill the memory.
+// A protocol takes at most maxDatagramsPerStep from a socket between two
+// waits (and none once the wait's `until` has passed), and lists at most
+// maxDevicesPerSearch devices; answers of further devices are counted and
+// said in a warning.
+inline constexpr std::size_t maxDatagramsPerStep = 64;
+inline constexpr std::size_t maxDevicesPerSearch = 1024;
+
 // How a change is sent.
 struct ChangeOptions
 {

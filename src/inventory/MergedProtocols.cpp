@@ -36,8 +36,10 @@ std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerP
                 row.mac = *mac;
                 row.macSource = MacSource::Neighbour;
             }
+            // One device in two protocols answers with one MAC at one address;
+            // one MAC at two addresses is two devices (a cloned firmware).
             const auto same = std::find_if(merged.begin(), merged.end(), [&](const Device& d) {
-                return macKnown(row) && macKnown(d) && d.mac == row.mac;
+                return macKnown(row) && macKnown(d) && d.mac == row.mac && d.ip == row.ip;
             });
             if (same == merged.end())
                 merged.push_back(row);

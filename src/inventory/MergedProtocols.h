@@ -10,7 +10,8 @@
 namespace tavolix {
 
 // Several protocols as one: a search goes out in all of them at once, and a
-// device that answers in more than one is one row, merged by MAC address.
+// device that answers in more than one is one row, merged by MAC address and
+// IP address.
 // A change goes through the first protocol the device answered in, in the
 // order given (ours first: it reaches devices across subnets).
 class MergedProtocols final : public DeviceProtocol
@@ -44,8 +45,8 @@ private:
     bool m_collecting = false;
 };
 
-// Rows of several protocols as one list: rows with the same known MAC become
-// one, the first protocol's values kept and the others' ONVIF details added.
+// Rows of several protocols as one list: rows with the same known MAC at the
+// same IP address become one, the first protocol's values kept and the others' ONVIF details added.
 // A row whose MAC is unknown takes the one the neighbour table vouches for at
 // its address.
 std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerProtocol,

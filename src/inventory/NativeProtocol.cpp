@@ -1,6 +1,5 @@
 #include "NativeProtocol.h"
 
-#include "InterfaceReceive.h"
 #include "InterfaceSend.h"
 #include "NativeRequest.h"
 #include "NativeRules.h"
@@ -12,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace tavolix {
@@ -72,6 +72,7 @@ Result<> NativeProtocol::sendThrough(unsigned interfaceIndex, const RequestBuffe
 Result<> NativeProtocol::search()
 {
     m_answers.clear();
+    m_answersLeftOut = 0;
     static const RequestBuffer request = searchRequest();
     bool anySent = false;
     std::string error;
@@ -98,7 +99,7 @@ Result<> NativeProtocol::sendChange(const Device& device, const DeviceSettings& 
 {
     if (!options.login)
         return refused("a change needs a login");
-    const auto answer = m_answers.find(device.mac);
+    const auto answer = m_answers.find({device.mac, device.ip});
     if (answer == m_answers.end())
         return incomplete(macToText(device.mac) + " did not answer the last search");
     const auto request = composeRequest(answer->second.record, asked, *options.login,
@@ -119,37 +120,54 @@ bool NativeProtocol::handle(const WaitSet& ready, const RowHandler& handler)
 {
     if ((ready.ready(m_socket.fd()) & POLLIN) == 0)
         return false;
-    // Every datagram already waiting, without blocking for more.
-    for (;;) {
-        pollfd watched{m_socket.fd(), POLLIN, 0};
-        if (::poll(&watched, 1, 0) <= 0)
-            return false;
-        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer);
+    // What is waiting, without blocking for more, and never past the wait's
+    // end: a flood must not keep the search from ending.
+    for (std::size_t taken = 0; taken < maxDatagramsPerStep && Clock::now() < ready.until();
+         ++taken) {
+        const auto received = receiveWithOrigin(m_socket.fd(), m_receiveBuffer, MSG_DONTWAIT);
         if (!received)
-            continue;
-        const bool chosen =
-            std::any_of(m_interfaces.begin(), m_interfaces.end(), [&](const LocalInterface& i) {
-                return i.index == received->interfaceIndex;
-            });
-        const std::span<const uint8_t> bytes{m_receiveBuffer.data(), received->length};
-        const auto values = decodeReplyValues(bytes);
-        if (!chosen || !values)
-            continue;
-        Answer& answer = m_answers[values->mac];
-        answer.record = deviceRecordFrom(*values);
-        Device& row = answer.row;
-        row = deviceFromReply(*values);
-        row.interfaceIndex = received->interfaceIndex;
-        row.source = ntohl(received->sender.sin_addr.s_addr);
-        const auto interface =
-            std::find_if(m_interfaces.begin(), m_interfaces.end(),
-                         [&](const LocalInterface& i) { return i.index == row.interfaceIndex; });
-        if (interface != m_interfaces.end())
-            row.interfaceName = interface->name;
-        row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
-        if (handler && handler(row))
+            return false;
+        if (take({m_receiveBuffer.data(), received->length}, *received, handler))
             return true;
     }
+    return false;
+}
+
+bool NativeProtocol::take(std::span<const uint8_t> bytes, const ReceivedDatagramOrigin& origin,
+                          const RowHandler& handler)
+{
+    const auto interface =
+        std::find_if(m_interfaces.begin(), m_interfaces.end(),
+                     [&](const LocalInterface& i) { return i.index == origin.interfaceIndex; });
+    const auto values = decodeReplyValues(bytes);
+    if (interface == m_interfaces.end() || !values)
+        return false;
+    const AnswerKey key{values->mac, values->ip.value_or(0)};
+    auto entry = m_answers.find(key);
+    if (entry == m_answers.end()) {
+        if (m_answers.size() >= maxDevicesPerSearch) {
+            ++m_answersLeftOut;
+            return false;
+        }
+        entry = m_answers.emplace(key, Answer{}).first;
+    }
+    Answer& answer = entry->second;
+    answer.record = deviceRecordFrom(*values);
+    Device& row = answer.row;
+    row = deviceFromReply(*values);
+    row.interfaceIndex = origin.interfaceIndex;
+    row.interfaceName = interface->name;
+    row.source = ntohl(origin.sender.sin_addr.s_addr);
+    row.onLink = isOnLink(m_interfaces, row.interfaceIndex, row.ip);
+    return handler && handler(row);
+}
+
+std::vector<std::string> NativeProtocol::warnings() const
+{
+    if (m_answersLeftOut == 0)
+        return {};
+    return {std::to_string(m_answersLeftOut) + " replies of devices beyond the first " +
+            std::to_string(maxDevicesPerSearch) + " were left out of this search"};
 }
 
 std::vector<Device> NativeProtocol::devices() const

@@ -3,6 +3,7 @@
 #include "Datagram.h"
 #include "DeviceProtocol.h"
 #include "DeviceRecord.h"
+#include "InterfaceReceive.h"
 #include "ReplyValues.h"
 #include "UdpSocket.h"
 
@@ -13,9 +14,10 @@ namespace tavolix {
 
 // The devices' own protocol, as the window speaks it: a UDP socket on
 // searchPort, broadcasts out of each chosen interface, replies merged by MAC
-// address as the window's table merges them, but without its 255 slots: a
-// segment may hold more devices than the window can list. Replies that come
-// in on other interfaces are not taken.
+// address and IP address, without the window's 255 slots: a segment may hold
+// more devices than the window can list, and two devices of one cloned
+// firmware (one MAC) at two addresses are two rows. Replies that come in on
+// other interfaces are not taken.
 class NativeProtocol final : public DeviceProtocol
 {
 public:
@@ -30,10 +32,15 @@ public:
                                        const ChangeOptions& options) const override;
     Result<> sendChange(const Device& device, const DeviceSettings& asked,
                         const ChangeOptions& options) override;
+    // Answers of devices beyond maxDevicesPerSearch, when there were any.
+    std::vector<std::string> warnings() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
     Result<> sendThrough(unsigned interfaceIndex, const RequestBuffer& request);
+    // Stores one reply; true when the handler asked to stop.
+    bool take(std::span<const uint8_t> bytes, const ReceivedDatagramOrigin& origin,
+              const RowHandler& handler);
 
     // A device's latest reply: as stored for the composer, and parsed.
     struct Answer
@@ -42,8 +49,12 @@ private:
         Device row;
     };
 
+    // A device is its MAC at its IP address: a later reply replaces its entry whole.
+    using AnswerKey = std::pair<MacAddress, Ipv4>;
+
     UdpSocket m_socket;
-    std::map<MacAddress, Answer> m_answers; // a known MAC keeps its entry, replaced whole
+    std::map<AnswerKey, Answer> m_answers;
+    std::size_t m_answersLeftOut = 0; // of devices beyond maxDevicesPerSearch
     std::array<uint8_t, replyCapacity> m_receiveBuffer{};
     Clock::time_point m_lastChangeSent{}; // changes keep nativeSendGap apart
 };

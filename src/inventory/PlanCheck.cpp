@@ -95,6 +95,10 @@ PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device
                                      std::to_string(row.row) + " both name " + macToText(row.mac));
             continue;
         }
+        if (const auto sole = soleDeviceWith(found, row.mac); !sole) {
+            verdict.errors.push_back(rowLabel(row) + ": " + sole.failure().message);
+            continue;
+        }
         const Device* device = findDevice(found, row.mac);
         if (device == nullptr) {
             verdict.errors.push_back(rowLabel(row) + ": no such device answered the search" +

@@ -26,10 +26,9 @@ struct PlanVerdict
 };
 
 // Checks a whole plan against the devices a search found: unknown MACs, two
-// rows for one MAC, two devices ending with one IP, a planned IP that a
-// device outside the plan holds, what the protocol that would carry a
-// device's change refuses (checkChange), and (as a warning) a gateway
-// outside the planned subnet.
+// rows for one MAC, a MAC two devices answer with, two devices ending with one IP, a planned IP
+// that a device outside the plan holds, what the protocol that would carry a device's change
+// refuses (checkChange), and (as a warning) a gateway outside the planned subnet.
 PlanVerdict checkPlan(const std::vector<PlanRow>& rows, const std::vector<Device>& found,
                       const DeviceProtocol& protocol, const ChangeOptions& options);
 

@@ -19,6 +19,7 @@ bool WaitSet::wait(Clock::time_point until)
 {
     for (pollfd& watched : m_watched)
         watched.revents = 0;
+    m_until = until;
     const auto now = Clock::now();
     if (now >= until)
         return false;

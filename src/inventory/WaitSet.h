@@ -28,11 +28,14 @@ public:
     const std::vector<pollfd>& watched() const { return m_watched; }
     // Whether the earliest wake-up time asked for has come.
     bool due(Clock::time_point at) const { return at <= m_woken; }
+    // The `until` of the last wait(): a drain of what was found ready stops there.
+    Clock::time_point until() const { return m_until; }
 
 private:
     std::vector<pollfd> m_watched;
     Clock::time_point m_wake = Clock::time_point::max();
     Clock::time_point m_woken{};
+    Clock::time_point m_until = Clock::time_point::max();
 };
 
 } // namespace tavolix

@@ -1,5 +1,6 @@
 #include "Discovery.h"
 
+#include "DeviceProtocol.h"
 #include "Probe.h"
 #include "Random.h"
 
@@ -12,6 +13,7 @@ Result<std::vector<std::string>> Discovery::start(Clock::time_point now)
 {
     m_messageIds.clear();
     m_named.clear();
+    m_leftOut = 0;
     m_repeatAt = now + repeat;
     return probes();
 }
@@ -39,8 +41,11 @@ std::vector<OnvifDevice> Discovery::take(std::string_view answer,
                                          const ReceivedDatagramOrigin& origin,
                                          const std::vector<LocalInterface>& interfaces)
 {
-    const auto matches = parseProbeMatches(answer);
-    if (!matches || std::ranges::find(m_messageIds, matches->relatesTo) == m_messageIds.end())
+    // A flood of junk costs a search for each datagram, not a parse.
+    if (!mentionsAny(answer, m_messageIds))
+        return {};
+    const auto matches = parseProbeMatches(answer, m_messageIds);
+    if (!matches)
         return {}; // no answer to this search's probes
     const auto interface =
         std::ranges::find(interfaces, origin.interfaceIndex, &LocalInterface::index);
@@ -52,12 +57,17 @@ std::vector<OnvifDevice> Discovery::take(std::string_view answer,
     const Ipv4 sender = ntohl(origin.sender.sin_addr.s_addr);
     std::vector<OnvifDevice> found;
     for (const ProbeMatch& match : matches->matches) {
-        if (!isOnvifMatch(match) || m_named.contains(match.address))
+        std::pair<std::string, Ipv4> key{match.address, sender};
+        if (!isOnvifMatch(match) || m_named.contains(key))
             continue;
         const auto service = chooseServiceAddress(match.xaddrs, sender, subnets);
         if (!service)
             continue; // no service named, or a sender no device can be
-        m_named.insert(match.address);
+        if (m_named.size() >= maxDevicesPerSearch) {
+            ++m_leftOut;
+            continue;
+        }
+        m_named.insert(std::move(key));
         OnvifDevice& device = found.emplace_back();
         device.match = match;
         device.service = *service;

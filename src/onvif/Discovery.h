@@ -36,16 +36,24 @@ public:
 
     // The devices an answer to this search's probes names that it has not
     // named before, each with the service it is reached at: the address the
-    // answer came from, whatever host its XAddrs name.
+    // answer came from, whatever host its XAddrs name. A device is its
+    // EndpointReference at that address: two devices that answer with one
+    // (a cloned firmware) from two addresses are two. At most
+    // maxDevicesPerSearch are named; an answer that does not mention this
+    // search's message ids is dropped unparsed.
     std::vector<OnvifDevice> take(std::string_view answer, const ReceivedDatagramOrigin& origin,
                                   const std::vector<LocalInterface>& interfaces);
+
+    // Devices named in answers after maxDevicesPerSearch had been.
+    std::size_t leftOut() const { return m_leftOut; }
 
 private:
     Result<std::vector<std::string>> probes();
 
     std::vector<std::string> m_messageIds; // of this search's probes
     std::optional<Clock::time_point> m_repeatAt;
-    std::set<std::string> m_named; // endpoint addresses of the devices given out
+    std::set<std::pair<std::string, Ipv4>> m_named; // endpoint address, sender
+    std::size_t m_leftOut = 0;
 };
 
 } // namespace tavolix::onvif

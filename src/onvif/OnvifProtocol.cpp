@@ -55,7 +55,7 @@ bool OnvifProtocol::handle(const WaitSet& ready, const RowHandler& handler)
         sendProbes(m_discovery.repeatProbes());
     const bool stop = takeHttpResults(ready, handler, true);
     if ((ready.ready(m_socket.fd()) & POLLIN) != 0)
-        takeProbeAnswer();
+        takeProbeAnswers(ready.until());
     return stop;
 }
 
@@ -82,33 +82,35 @@ bool OnvifProtocol::takeHttpResults(const WaitSet& ready, const RowHandler& hand
             send(m_changes[index], m_changes[index].take(result), m_changeCalls, index);
             continue;
         }
-        const auto endpoint = m_readCalls.find(result.id);
-        if (endpoint == m_readCalls.end())
+        const auto call = m_readCalls.find(result.id);
+        if (call == m_readCalls.end())
             continue;
-        DeviceReads& reading = m_readings.at(endpoint->second);
-        const std::string address = endpoint->second;
-        m_readCalls.erase(endpoint);
+        DeviceReads& reading = m_readings.at(call->second);
+        const ReadingKey key = call->second;
+        m_readCalls.erase(call);
         if (!reads)
             continue; // the search's time is over: its reads stop where they are
-        send(reading, reading.take(result), m_readCalls, address);
+        send(reading, reading.take(result), m_readCalls, key);
         if (reading.done() && handler && !stop)
             stop = handler(rowOf(reading.device()));
     }
     return stop;
 }
 
-void OnvifProtocol::takeProbeAnswer()
+void OnvifProtocol::takeProbeAnswers(Clock::time_point until)
 {
-    const auto received = m_socket.receive(m_receiveBuffer);
-    if (!received)
-        return;
-    const std::string_view text(reinterpret_cast<const char*>(m_receiveBuffer.data()),
-                                received->length);
-    for (OnvifDevice& device : m_discovery.take(text, *received, m_interfaces)) {
-        const std::string address = device.match.address;
-        DeviceReads& reading =
-            m_readings.try_emplace(address, std::move(device), m_login).first->second;
-        send(reading, reading.start(), m_readCalls, address);
+    for (std::size_t taken = 0; taken < maxDatagramsPerStep && Clock::now() < until; ++taken) {
+        const auto received = m_socket.receive(m_receiveBuffer);
+        if (!received)
+            return;
+        const std::string_view text(reinterpret_cast<const char*>(m_receiveBuffer.data()),
+                                    received->length);
+        for (OnvifDevice& device : m_discovery.take(text, *received, m_interfaces)) {
+            ReadingKey key{device.match.address, device.source};
+            DeviceReads& reading =
+                m_readings.try_emplace(key, std::move(device), m_login).first->second;
+            send(reading, reading.start(), m_readCalls, key);
+        }
     }
 }
 
@@ -142,7 +144,10 @@ Result<> OnvifProtocol::sendChange(const Device& device, const DeviceSettings& a
     if (!options.login)
         return refused("a change needs a login");
     const std::string mac = macToText(device.mac);
-    const auto reading = m_readings.find(device.endpoint);
+    // The one that answered with its EndpointReference at its address.
+    const auto reading = std::ranges::find_if(m_readings, [&](const auto& entry) {
+        return entry.first.first == device.endpoint && rowOf(entry.second.device()).ip == device.ip;
+    });
     if (reading == m_readings.end())
         return incomplete(mac + " did not answer the last search");
     auto calls = changeCalls(reading->second.device(), asked);
@@ -195,12 +200,15 @@ std::vector<std::string> OnvifProtocol::problems() const
 std::vector<std::string> OnvifProtocol::warnings() const
 {
     std::vector<std::string> found;
-    for (const auto& [endpoint, reading] : m_readings) {
+    for (const auto& [key, reading] : m_readings) {
         const ServiceAddress& service = reading.device().service;
         if (!service.xaddrHost.empty())
-            found.push_back(endpoint + ": its XAddr names " + service.xaddrHost + "; reached at " +
+            found.push_back(key.first + ": its XAddr names " + service.xaddrHost + "; reached at " +
                             ipv4Text(service.host) + " instead");
     }
+    if (m_discovery.leftOut() != 0)
+        found.push_back(std::to_string(m_discovery.leftOut()) + " ONVIF devices beyond the first " +
+                        std::to_string(maxDevicesPerSearch) + " were left out of this search");
     return found;
 }
 

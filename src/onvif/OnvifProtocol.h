@@ -36,13 +36,15 @@ public:
                         const ChangeOptions& options) override;
     std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
-    // Devices whose XAddr named another host than the one they answered from.
+    // Devices whose XAddr named another host than the one they answered from,
+    // and answers of devices beyond maxDevicesPerSearch.
     std::vector<std::string> warnings() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
     void sendProbes(const Result<std::vector<std::string>>& probes);
-    void takeProbeAnswer();
+    // Takes the probe answers waiting, at most maxDatagramsPerStep and none after `until`.
+    void takeProbeAnswers(Clock::time_point until);
     // Sends what a machine asked for next, under its id in `calls`.
     template <typename Machine, typename Key>
     void send(Machine& machine, NextCall call, std::map<uint64_t, Key>& calls, const Key& key);
@@ -54,8 +56,10 @@ private:
     ProbeSocket m_socket;
     HttpExchanges m_http;
     Discovery m_discovery;
-    std::map<std::string, DeviceReads> m_readings; // by endpoint address
-    std::map<uint64_t, std::string> m_readCalls;   // exchange id -> endpoint address
+    // A device is its endpoint address at the address its answer came from.
+    using ReadingKey = std::pair<std::string, Ipv4>;
+    std::map<ReadingKey, DeviceReads> m_readings;
+    std::map<uint64_t, ReadingKey> m_readCalls;    // exchange id -> its device's key
     std::vector<DeviceChange> m_changes;           // since the last finishChanges()
     std::map<uint64_t, std::size_t> m_changeCalls; // exchange id -> index into m_changes
     std::array<uint8_t, maxProbeMatchBytes> m_receiveBuffer{};

@@ -3,6 +3,8 @@
 #include "Namespaces.h"
 #include "Scopes.h"
 
+#include <algorithm>
+
 namespace tavolix::onvif {
 
 namespace {
@@ -41,7 +43,8 @@ std::optional<ProbeMatch> readMatch(pugi::xml_node element)
 
 } // namespace
 
-std::optional<ProbeMatches> parseProbeMatches(std::string_view datagram)
+std::optional<ProbeMatches> parseProbeMatches(std::string_view datagram,
+                                              std::span<const std::string> probeIds)
 {
     pugi::xml_document document;
     if (!loadUntrusted(document, datagram, maxProbeMatchBytes))
@@ -58,12 +61,21 @@ std::optional<ProbeMatches> parseProbeMatches(std::string_view datagram)
     const auto header = childElement(envelope, ns::soap, "Header");
     answer.relatesTo =
         boundedText(childElement(header, ns::addressing, "RelatesTo"), maxUriBytes).value_or("");
+    if (!probeIds.empty() && std::ranges::find(probeIds, answer.relatesTo) == probeIds.end())
+        return std::nullopt;
     for (const auto element :
          childElements(probeMatches, ns::discovery, "ProbeMatch", maxMatches)) {
         if (auto match = readMatch(element))
             answer.matches.push_back(std::move(*match));
     }
     return answer;
+}
+
+bool mentionsAny(std::string_view datagram, std::span<const std::string> probeIds)
+{
+    return std::ranges::any_of(probeIds, [&](const std::string& id) {
+        return !id.empty() && datagram.find(id) != std::string_view::npos;
+    });
 }
 
 bool isOnvifMatch(const ProbeMatch& match)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,9 +37,15 @@ struct ProbeMatches
 };
 
 // A ProbeMatches datagram; nothing when the text is over the limit, not well-formed, has a
-// DOCTYPE or is no SOAP 1.2 envelope with a ProbeMatches body. Matches without an address are
-// left out.
-std::optional<ProbeMatches> parseProbeMatches(std::string_view datagram);
+// DOCTYPE or is no SOAP 1.2 envelope with a ProbeMatches body, or when `probeIds` are given and
+// its RelatesTo is none of them (checked before its matches are read). Matches without an
+// address are left out.
+std::optional<ProbeMatches> parseProbeMatches(std::string_view datagram,
+                                              std::span<const std::string> probeIds = {});
+
+// Whether the datagram's bytes hold one of the message ids at all: what no answer to those
+// probes can lack, found without parsing it.
+bool mentionsAny(std::string_view datagram, std::span<const std::string> probeIds);
 
 // A device that speaks ONVIF: it names the transmitter or the ONVIF device type (by namespace,
 // whatever the prefix), or has an onvif:// scope. A computer's devices-profile Device is none.

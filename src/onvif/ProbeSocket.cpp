@@ -38,7 +38,7 @@ Result<> ProbeSocket::sendProbe(std::span<const uint8_t> probe, unsigned interfa
 
 Result<ReceivedDatagramOrigin> ProbeSocket::receive(std::span<uint8_t> buffer)
 {
-    return receiveWithOrigin(fd(), buffer);
+    return receiveWithOrigin(fd(), buffer, MSG_DONTWAIT);
 }
 
 } // namespace tavolix::onvif

@@ -31,6 +31,7 @@ public:
     // A System failure carries the errno of the step that failed.
     Result<> open(uint16_t port = probeAnswerPort);
     Result<> sendProbe(std::span<const uint8_t> probe, unsigned interfaceIndex);
+    // A failure, not a wait, when no datagram is waiting.
     Result<ReceivedDatagramOrigin> receive(std::span<uint8_t> buffer);
 
     int fd() const { return m_socket.fd(); }

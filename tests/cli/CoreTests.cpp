@@ -125,9 +125,9 @@ TEST(DeviceListing, TheTableFitsATerminalCuttingOnlyDeviceTextsAndFlagsConflicts
               "native    MMMMMMM\u2026MMMMMM\n");
     const std::string wide = tableListing(rows, {.chosen = {}, .wide = true});
     EXPECT_THAT(wide, ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +source "
-                                    "+on_link +ip_conflict +protocol +model\n"));
+                                    "+on_link +ip_conflict +protocol +model +mac_conflict\n"));
     EXPECT_THAT(wide, HasSubstr(devices[1].name + "  192.168.1.108"));
-    EXPECT_THAT(wide, HasSubstr(devices[2].model + "\n"));
+    EXPECT_THAT(wide, HasSubstr(devices[2].model + "  false\n"));
     // Chosen columns as given, also one empty on every row.
     EXPECT_EQ(tableListing(rows, {.chosen = {"flags", "serial", "ip"}}),
               "flags              serial  ip\n"

@@ -108,7 +108,7 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
     EXPECT_THAT(planned.out,
                 StartsWith("mac,name,ip,mask,gateway,http_port,mode,kind,version,"
                            "pppoe_account,interface,source,on_link,ip_conflict,protocol,"
-                           "manufacturer,model,serial,service_url,auth\r\n"));
+                           "manufacturer,model,serial,service_url,auth,mac_conflict\r\n"));
     const std::string plan = writeFile("plan.csv", planned.out);
 
     const CtlResult dryRun = ctl({"apply", plan, "--dry-run"});
@@ -138,7 +138,8 @@ TEST_F(CtlTest, FiftyFactoryFreshDevicesArePlannedAppliedAndListedInEveryFormat)
         R"("gateway":"198.18.0.1","http_port":80,"mode":"static","kind":1,"version":"2.4.1-sim",)"
         R"("pppoe_account":"","interface":"veth0a","source":"198.18.0.2","on_link":true,)"
         R"("ip_conflict":false,"protocol":"native","manufacturer":"","model":"",)"
-        R"("serial":"","service_url":"","auth":"","clock_offset_s":null,"xaddr_host":"",)"
+        R"("serial":"","service_url":"","auth":"","mac_conflict":false,"clock_offset_s":null,)"
+        R"("xaddr_host":"",)"
         R"("addresses":[{"ip":"198.18.0.107","prefix_length":24,"origin":"manual"}]})");
     outputPath = "/dev/full"; // a listing that cannot be written is no success
     const CtlResult full = ctl({"search", "--timeout", "300", "--format", "csv"});
@@ -316,9 +317,10 @@ TEST_F(CtlTest, HostileDeviceNamesReachNoTerminalSpreadsheetOrParserRaw)
         }
     }
     // Into a file too: --wide has every column that holds something, --columns a known one.
-    EXPECT_THAT(ctl({"search", "--timeout", "800", "--wide"}).out,
-                ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +version "
-                              "+interface +source +on_link +ip_conflict +protocol\n"));
+    EXPECT_THAT(
+        ctl({"search", "--timeout", "800", "--wide"}).out,
+        ContainsRegex("^mac +name +ip +mask +gateway +http_port +mode +kind +version "
+                      "+interface +source +on_link +ip_conflict +protocol +mac_conflict\n"));
     const CtlResult unknown = ctl({"search", "--columns", "mac,bogus"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_THAT(unknown.err, HasSubstr("the columns are mac,"));

@@ -99,6 +99,8 @@ void addOptions(CLI::App& app, SimOptions& options)
         ->type_name("MS");
     app.add_flag("--same-ip", options.sharedAddress,
                  "every device starts on the --ip-base address");
+    app.add_flag("--same-mac", options.sharedMac,
+                 "every device has the --mac-base MAC, as cloned firmware");
 }
 
 } // namespace tavolix::devicesim

@@ -48,6 +48,7 @@ struct SimOptions
     int ignoringDevices = 0;    // the first N devices drop every configuration
     int applyDelayMs = 0;       // a configuration takes effect this much later
     bool sharedAddress = false; // every device starts on --ip-base, as out of the box
+    bool sharedMac = false;     // every device has the --mac-base MAC, as cloned firmware
 };
 
 // The command line's options, filled into `options` as CLI11 parses.

@@ -34,7 +34,8 @@ std::vector<SimulatedDevice> makeDevices(const SimOptions& options)
     std::vector<SimulatedDevice> devices(static_cast<std::size_t>(options.count));
     for (std::size_t i = 0; i < devices.size(); ++i) {
         SimulatedDevice& device = devices[i];
-        device.mac = macFromNumber((options.macBase + i) & 0xFFFFFFFFFFFF);
+        device.mac =
+            macFromNumber((options.macBase + (options.sharedMac ? 0 : i)) & 0xFFFFFFFFFFFF);
         device.ipAddress =
             ipv4Bytes(options.ipBase + (options.sharedAddress ? 0 : static_cast<uint32_t>(i)));
         device.subnetMask = {255, 254, 0, 0};

@@ -114,6 +114,10 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                    "own)")
         ->check(sim::nonEmpty())
         ->type_name("HOST");
+    app.add_option("--endpoint-uuid", options.endpointUuid,
+                   "every camera's EndpointReference is urn:uuid:UUID, as a cloned firmware's")
+        ->check(sim::nonEmpty())
+        ->type_name("UUID");
 }
 
 } // namespace tavolix::onvifsim

@@ -75,6 +75,8 @@ struct OnvifSimOptions
     uint16_t httpsPort = 443;
     XAddrScheme xaddrScheme = XAddrScheme::Http;
     std::string xaddrHost; // set: the XAddrs name this host instead of the device's address
+    // Duplicates, as cloned firmware makes them (the MAC is cloned with --mac-base).
+    std::string endpointUuid; // set: every camera's EndpointReference is urn:uuid:this
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

@@ -58,7 +58,9 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
 {
     SimCamera camera;
     camera.mac = options.macBase + static_cast<uint64_t>(index);
-    camera.endpoint = endpointFor(camera.mac, "5a1e0001", options.macEndpoints);
+    camera.endpoint = options.endpointUuid.empty()
+                          ? endpointFor(camera.mac, "5a1e0001", options.macEndpoints)
+                          : "urn:uuid:" + options.endpointUuid;
     std::array<char, 16> number{};
     std::snprintf(number.data(), number.size(), "-%03d", index + 1);
     camera.name = options.namePrefix + number.data();

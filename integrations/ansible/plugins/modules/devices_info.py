@@ -87,6 +87,7 @@ devices:
       serial: "0001"
       service_url: http://10.20.0.11/onvif/device_service
       auth: digest-sha256
+      mac_conflict: false
       clock_offset_s: -4
       xaddr_host: ""
       addresses:
