@@ -41,11 +41,14 @@ sys.exit(int(os.environ["STANDIN_STATUS"]))
 class Filters(unittest.TestCase):
     def test_site_inventory_merges_by_mac_and_the_csv_is_tavolixctls(self):
         found = lambda *macs: {"found": {"devices": [{"mac": mac} for mac in macs]}}  # noqa: E731
+        clone = lambda ip: {"mac": "02005e300001", "ip": ip, "mac_conflict": True}  # noqa: E731
         hostvars = {"seg1": found("02005e100001", None), "seg2": found("02005e100001", "02005e200001"),
-                    "seg3": {"found": {"failed": True}}, "seg4": {}}  # failed, not reached
+                    "seg3": {"found": {"failed": True}}, "seg4": {},  # failed, not reached
+                    "seg5": {"found": {"devices": [clone("10.0.0.1"), clone("10.0.0.2")]}}}
         rows = site.site_inventory(hostvars, list(hostvars), "found")
         self.assertEqual([(row["mac"], row["host"]) for row in rows],
-                         [("02005e100001", "seg1,seg2"), (None, "seg1"), ("02005e200001", "seg2")])
+                         [("02005e100001", "seg1,seg2"), (None, "seg1"), ("02005e200001", "seg2"),
+                          ("02005e300001", "seg5"), ("02005e300001", "seg5")])
         self.assertNotIn("host", hostvars["seg1"]["found"]["devices"][0], "results are not changed")
         with self.assertRaises(AnsibleFilterError):
             site.site_inventory({"seg1": {"found": {"devices": "none"}}}, ["seg1"], "found")

@@ -20,7 +20,9 @@ def site_inventory(hostvars, hosts, result):
     each row is the device's dictionary plus host, the hosts that saw it
     joined by ",". A host without devices in it (it failed, was skipped or
     not reached) adds none. A device without a MAC address (ONVIF, searched
-    without a login) cannot be matched and stays a row of its own."""
+    without a login) cannot be matched and stays a row of its own; devices
+    that share a MAC (mac_conflict, cloned firmware) are matched by MAC and
+    address, so each clone keeps its row."""
     rows = []
     by_mac = {}
     for host in hosts:
@@ -29,6 +31,8 @@ def site_inventory(hostvars, hosts, result):
             raise AnsibleFilterError("site_inventory: %s of %s is no result of devices_info" % (result, host))
         for device in registered.get("devices", []):
             mac = device.get("mac")
+            if mac and device.get("mac_conflict"):
+                mac = (mac, device.get("ip"))
             if mac and mac in by_mac:
                 row = by_mac[mac]
                 row["host"] = row["host"] + "," + host
