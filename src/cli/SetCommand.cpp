@@ -83,7 +83,9 @@ Result<ExitCode> runSet(const SetOptions& options)
     const auto asked = checkedValues(given);
     if (!asked)
         return asked.failure();
-    auto searched = searchDevices(options.search, true,
+    DeviceSearch search = options.search;
+    search.readingMs = options.timeoutMs;
+    auto searched = searchDevices(search, true,
                                   [&](const Device& device) { return device.mac == *mac; });
     if (!searched)
         return searched.failure();
@@ -106,7 +108,7 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (!encoded)
         return refused(encoded.failure().message + "\nnothing was sent");
 
-    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device, false}};
+    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device}};
     if (differingSettings(*device, *encoded).empty()) {
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
@@ -116,8 +118,18 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (auto sent = devices.sendChange(*device, *encoded, change); !sent)
         return sent.failure();
     if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
-        if (outcomes.front().state == ChangeOutcome::State::Failed)
-            return incomplete(outcomes.front().message);
+        const ChangeOutcome& outcome = outcomes.front();
+        if (outcome.state == ChangeOutcome::State::Failed) {
+            if (outcome.someTaken) {
+                // Taken in part: what the device holds now is read back ("-": no answer).
+                targets.front().wait = VerificationTarget::Wait::ReadBack;
+                targets.front().lastSeen.reset();
+                verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
+                if (auto written = writeOut(fieldReport(targets.front())); !written)
+                    return written.failure();
+            }
+            return incomplete(outcome.message);
+        }
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
         return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
