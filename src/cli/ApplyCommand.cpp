@@ -216,8 +216,11 @@ void setupApply(CLI::App& program, int& exitCode)
                       "print per device field: now -> planned (json with --format json), and send "
                       "nothing but the search");
     command->add_flag("--skip-missing", options->skipMissing,
-                      "skip rows whose device did not answer, instead of refusing the plan");
-    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+                      "skip rows whose device did not answer, instead of refusing the plan (a "
+                      "device that told its MAC but could not be read fails its row alone)");
+    addTimeoutOption(*command, options->timeoutMs,
+                     "how long to verify (ms); also how long the first search reads on the "
+                     "devices that answered within its 1500 ms");
     addInterfaceOption(*command, options->search.interfaces);
     options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(

@@ -85,8 +85,8 @@ Result<ExitCode> runSet(const SetOptions& options)
         return asked.failure();
     DeviceSearch search = options.search;
     search.readingMs = options.timeoutMs;
-    auto searched = searchDevices(search, true,
-                                  [&](const Device& device) { return device.mac == *mac; });
+    auto searched =
+        searchDevices(search, true, [&](const Device& device) { return device.mac == *mac; });
     if (!searched)
         return searched.failure();
     DeviceProtocol& devices = *searched->protocol;
@@ -182,7 +182,9 @@ void setupSet(CLI::App& program, int& exitCode)
     command->get_option("--user")->required();
     addProtocolOption(*command, options->search.protocols);
     addInterfaceOption(*command, options->search.interfaces);
-    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+    addTimeoutOption(*command, options->timeoutMs,
+                     "how long to verify (ms); also how long the first search reads on the "
+                     "devices that answered within its 1500 ms");
     command->add_flag("--no-verify", options->noVerify, "send, but do not search for the result");
     addRebootOption(*command, options->reboot);
     options->codePageOption = addCodePageOption(*command, options->codePage);
