@@ -62,8 +62,8 @@ LOGIN = dict(user="admin", password=PASSWORD)
 DEVICE = dict(LOGIN, mac="02005e100001", ip="10.0.0.9")
 
 
-def report(result, **more):
-    change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9"}}
+def report(result, after=None, **more):
+    change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9", "after": after}}
     return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, **more)])
 
 
@@ -86,6 +86,10 @@ OUTCOMES = [
     ("plan", dict(LOGIN, src="/plan.csv"), (1, report("failed", error="SetNetworkInterfaces: fault"), ""),
      dict(failed=True, changed=True, msg="02005e100001: failed: SetNetworkInterfaces: fault"),
      ["--skip-missing"]),
+    # Refused midway: the diff's after is what the device was read back holding.
+    ("plan", dict(LOGIN, src="/plan.csv"), (1, report("failed", "10.0.0.5", error="X taken, Y refused"), ""),
+     dict(failed=True, diff=[dict(before_header="02005e100001", after_header="02005e100001",
+                                  before={"ip": "10.0.0.5"}, after={"ip": "10.0.0.5"})]), ["--skip-missing"]),
 ]
 
 
