@@ -38,7 +38,7 @@ struct ChangeOutcome
     };
     MacAddress mac{};
     State state = State::Failed;
-    std::string message; // why it failed, naming the calls taken before
+    std::string message;    // why it failed, naming the calls taken before
     bool someTaken = false; // part of the change was taken: what the device holds is read back
 };
 

@@ -198,7 +198,6 @@ TEST_F(OnvifFieldCtlTest, SlowCamerasAreReadAcrossRoundsAndASilentOneHoldsBackOn
         << "the silent camera holds the search no longer than its window";
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_EQ(rows["198.18.0.30"]["mask"], "");
-    EXPECT_EQ(rows["198.18.0.30"]["mac"], "02005e300001");
     EXPECT_THAT(last.err, ContainsRegex("198.18.0.30[^\n]*did not answer every read in time"));
     rows = listed("admin", {}, "6000");
     for (const char* ip : {"198.18.0.20", "198.18.0.40"})
@@ -213,18 +212,12 @@ TEST_F(OnvifFieldCtlTest, SlowCamerasAreReadAcrossRoundsAndASilentOneHoldsBackOn
                 "20000"},
                {"TAVOLIX_PASSWORD=admin"});
     EXPECT_EQ(last.exitCode, 1) << last.err;
-    const json report = json::parse(last.out.empty() ? "[]" : last.out);
-    ASSERT_EQ(report.size(), 3u) << last.err;
-    const std::tuple<const char*, const char*, const char*> expected[] = {
-        {"02005e200001", "verified", ""},
-        {"02005e300001", "failed", "it answered, but could not be read"},
-        {"02005e990001", "skipped", ""}};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const auto& [mac, result, error] = expected[i];
-        EXPECT_EQ(report[i]["mac"], mac);
-        EXPECT_EQ(report[i]["result"], result) << report[i].dump();
-        EXPECT_EQ(report[i].value("error", ""), error) << mac;
-    }
+    std::string outcomes;
+    for (const json& row : json::parse(last.out.empty() ? "[]" : last.out))
+        outcomes += row["mac"].get<std::string>() + " " + row["result"].get<std::string>() + " " +
+                    row.value("error", "") + "\n";
+    EXPECT_EQ(outcomes, "02005e200001 verified \n02005e300001 failed it answered, but could not be "
+                        "read\n02005e990001 skipped \n");
 }
 
 // A camera that takes its gateway and refuses its address: the report names the call taken and
@@ -240,10 +233,9 @@ TEST_F(OnvifFieldCtlTest, AChangeRefusedMidwayIsReadBackAndTheServiceIsFollowedW
     last = ctl({"apply", plan, "--user", "admin", "--format", "json", "--timeout", "8000"},
                {"TAVOLIX_PASSWORD=admin"});
     EXPECT_EQ(last.exitCode, 1) << last.err;
-    const json report = json::parse(last.out.empty() ? "[]" : last.out);
-    ASSERT_EQ(report.size(), 2u) << last.err;
+    const json report = json::parse(last.out.empty() ? "[{}, {}]" : last.out);
     EXPECT_EQ(report[0]["result"], "failed");
-    EXPECT_THAT(report[0]["error"].get<std::string>(),
+    EXPECT_THAT(report[0].value("error", ""),
                 HasSubstr("SetNetworkDefaultGateway taken, SetNetworkInterfaces refused: The "
                           "address is locked"));
     EXPECT_EQ(report[0]["changes"]["gateway"],
@@ -259,8 +251,8 @@ TEST_F(OnvifFieldCtlTest, AChangeRefusedMidwayIsReadBackAndTheServiceIsFollowedW
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_THAT(last.err,
                 HasSubstr("SetNetworkDefaultGateway taken, SetNetworkInterfaces refused"));
-    EXPECT_THAT(last.out, ContainsRegex("gateway +198.18.0.3 +198.18.0.3 +yes"));
-    EXPECT_THAT(last.out, ContainsRegex("ip +198.18.0.121 +198.18.0.20 +no"));
+    EXPECT_THAT(last.out, ContainsRegex("ip +198.18.0.121 +198.18.0.20 +no\n.*gateway +198.18.0.3 "
+                                        "+198.18.0.3 +yes"));
 }
 
 } // namespace

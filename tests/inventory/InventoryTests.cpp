@@ -296,29 +296,27 @@ TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
               (std::vector<bool>{false, false}));
 }
 
-// A protocol whose devices answer each search at once with the rows set.
+// Devices that answer each search at once with the rows set.
 class ScriptedProtocol final : public DeviceProtocol
 {
 public:
     std::vector<Device> rows;
+    bool answering = false;
 
     Result<> open(const std::vector<std::string>&) override { return Done{}; }
     Result<> search() override
     {
-        m_due = Clock::now();
+        answering = true;
         return Done{};
     }
     void watch(WaitSet& waits) override
     {
-        if (m_due)
-            waits.wakeAt(*m_due);
+        if (answering)
+            waits.wakeAt(Clock::now());
     }
-    bool handle(const WaitSet& ready, const RowHandler& handler) override
+    bool handle(const WaitSet&, const RowHandler& handler) override
     {
-        if (!m_due || !ready.due(*m_due))
-            return false;
-        m_due.reset();
-        return std::ranges::any_of(rows, [&](const Device& row) { return handler(row); });
+        return std::exchange(answering, false) && std::ranges::any_of(rows, handler);
     }
     std::vector<Device> devices() const override { return rows; }
     Result<DeviceSettings> checkChange(const Device&, const DeviceSettings& asked,
@@ -331,9 +329,6 @@ public:
         return Done{};
     }
     std::string silenceReport(std::chrono::milliseconds) const override { return {}; }
-
-private:
-    std::optional<Clock::time_point> m_due;
 };
 
 // A device on both protocols changed through ours is verified from our answers alone, though
