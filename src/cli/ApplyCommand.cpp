@@ -49,7 +49,8 @@ Result<std::string> readPlanText(const std::string& path)
 // The plan's rows in its order, each with its device and what it would
 // change; refused with every problem when nothing may be sent. With
 // --skip-missing a row whose MAC no device answered for is skipped, left out
-// of the check and of the changes.
+// of the check and of the changes; a row whose device answered with its MAC
+// but could not be read fails alone.
 Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
                                             const std::vector<PlanRow>& rows,
                                             const std::vector<Device>& found,
@@ -62,8 +63,14 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     for (const PlanRow& row : rows) {
         DeviceWork& item = work.emplace_back();
         item.row = row;
+        const auto unreadOwn = [&](const Device& d) { return !d.settingsRead && d.mac == row.mac; };
         if (const Device* device = findDevice(found, row.mac)) {
             item.device = *device;
+        } else if (options.skipMissing && std::ranges::any_of(found, unreadOwn)) {
+            item.device = *std::ranges::find_if(found, unreadOwn);
+            item.result = Outcome::Failed;
+            item.failure = "it answered, but could not be read";
+            continue;
         } else if (options.skipMissing) {
             item.result = Outcome::Skipped;
             skippedRows += (skippedRows.empty() ? "row " : ", row ") + std::to_string(row.row) +
@@ -76,17 +83,20 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     for (const std::string& warning : verdict.warnings)
         complain("warning: " + warning);
     // A device that answered but could not be read (a refused login, ONVIF
-    // without one) has no MAC yet: a row skipped as missing may be it.
+    // without one) and told no MAC: a row skipped as missing may be it.
     const auto unread = devices.problems();
     const bool skipInDoubt =
         !skippedRows.empty() &&
-        (!unread.empty() ||
-         std::any_of(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; }));
+        std::ranges::any_of(found, [](const Device& d) { return !d.settingsRead && !macKnown(d); });
     if (verdict.errors.empty() && !skipInDoubt) {
-        // Every row that is not skipped has its device and its checked settings.
+        if (options.skipMissing) {
+            for (const std::string& problem : unread)
+                complain("warning: " + escapeDeviceText(problem));
+        }
+        // Every row that is neither skipped nor failed has its device and its checked settings.
         for (const PlanRow& sendable : verdict.rows) {
             const auto item = std::find_if(work.begin(), work.end(), [&](const DeviceWork& w) {
-                return w.result != Outcome::Skipped && w.row.mac == sendable.mac;
+                return w.result == Outcome::Unchanged && w.row.mac == sendable.mac;
             });
             item->row = sendable;
             item->changes = differingSettings(item->device, sendable.asked);
@@ -125,7 +135,9 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         return refused(rows.failure().message + "\nthe plan is refused; nothing was sent");
     // A dry run needs no login; without one, ONVIF devices are found but
     // not read, and a row naming one is refused by the plan check.
-    auto searched = searchDevices(options.search, !options.dryRun);
+    DeviceSearch search = options.search;
+    search.readingMs = options.timeoutMs;
+    auto searched = searchDevices(search, !options.dryRun);
     if (!searched)
         return searched.failure();
     DeviceProtocol& devices = *searched->protocol;
@@ -157,7 +169,7 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         }
         item.sent = true;
         item.target = targets.size();
-        targets.push_back({item.row.mac, item.row.asked, item.device, false});
+        targets.push_back({item.row.mac, item.row.asked, item.device});
         item.result = Outcome::NotVerified;
     }
     // What a device answered other than taking its change is not waited for.
@@ -170,7 +182,10 @@ Result<ExitCode> runApply(const ApplyOptions& options)
         const bool failed = outcome.state == ChangeOutcome::State::Failed;
         item->result = failed ? Outcome::Failed : Outcome::NeedsReboot;
         item->failure = failed ? outcome.message : "in effect only after a reboot (--reboot)";
-        targets[item->target].verified = true; // nothing left to wait for
+        // A change taken in part leaves the device as no one asked: what it holds is read back.
+        targets[item->target].wait = failed && outcome.someTaken
+                                         ? VerificationTarget::Wait::ReadBack
+                                         : VerificationTarget::Wait::Nothing;
     }
     verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     bool allGood = true;
@@ -204,11 +219,14 @@ void setupApply(CLI::App& program, int& exitCode)
                       "print per device field: now -> planned (json with --format json), and send "
                       "nothing but the search");
     command->add_flag("--skip-missing", options->skipMissing,
-                      "skip rows whose device did not answer, instead of refusing the plan");
+                      "skip rows whose device did not answer, instead of refusing the plan (a "
+                      "device that told its MAC but could not be read fails its row alone)");
     command->add_option("--host", options->host,
                         "apply only rows whose host column is empty or names NAME (a site plan "
                         "applied on each segment host)");
-    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+    addTimeoutOption(*command, options->timeoutMs,
+                     "how long to verify (ms); also how long the first search reads on the "
+                     "devices that answered within its 1500 ms");
     addInterfaceOption(*command, options->search.interfaces);
     options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(

@@ -30,28 +30,45 @@ std::string_view resultName(Outcome result)
 }
 
 // What the row asks to change, now -> planned, escaped as the text dry run
-// prints it; keyed in the order the settings are listed.
-nlohmann::ordered_json changesObject(const DeviceWork& item)
+// prints it; keyed in the order the settings are listed. After a change was
+// sent, also what the device held when read back.
+nlohmann::ordered_json changesObject(const DeviceWork& item, const VerificationTarget* target)
 {
     nlohmann::ordered_json changes = nlohmann::ordered_json::object();
     for (const Setting setting : item.changes) {
-        changes[std::string(settingKey(setting))] = {
-            {"now", escapeDeviceText(settingText(currentSettings(item.device), setting))},
-            {"planned", escapeDeviceText(settingText(item.row.asked, setting))}};
+        auto& change = changes[std::string(settingKey(setting))];
+        change = {{"now", escapeDeviceText(settingText(currentSettings(item.device), setting))},
+                  {"planned", escapeDeviceText(settingText(item.row.asked, setting))}};
+        if (target)
+            change["after"] = target->readBack
+                                  ? nlohmann::ordered_json(escapeDeviceText(
+                                        settingText(currentSettings(*target->lastSeen), setting)))
+                                  : nlohmann::ordered_json(nullptr);
     }
     return changes;
 }
 
+// "gateway 198.18.0.1, ip 198.18.0.20": the changed settings as read back.
+std::string readBackText(const DeviceWork& item, const VerificationTarget& target)
+{
+    std::string text;
+    for (const Setting setting : item.changes)
+        text += (text.empty() ? "" : ", ") + std::string(settingKey(setting)) + " " +
+                escapeDeviceText(settingText(currentSettings(*target.lastSeen), setting));
+    return text;
+}
+
 // mac, ip (null for a skipped row) and result, as both JSON reports begin.
 nlohmann::ordered_json jsonEntry(const DeviceWork& item, const Device& latest,
-                                 std::string_view result)
+                                 std::string_view result,
+                                 const VerificationTarget* target = nullptr)
 {
     const bool skipped = item.result == Outcome::Skipped;
     nlohmann::ordered_json entry = {{"mac", macToText(skipped ? item.row.mac : latest.mac)}};
     entry["ip"] =
         skipped ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(ipv4Text(latest.ip));
     entry["result"] = result;
-    entry["changes"] = changesObject(item);
+    entry["changes"] = changesObject(item, target);
     return entry;
 }
 
@@ -97,16 +114,15 @@ std::string applyReport(const std::vector<DeviceWork>& work,
             list.back()["sent"] = false;
             continue;
         }
-        const bool sent = item.result == Outcome::Verified || item.result == Outcome::NotVerified ||
-                          item.result == Outcome::NeedsReboot;
-        const Device& latest =
-            sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
-        const std::string detail = item.result == Outcome::NotVerified
-                                       ? settingList(targets[item.target].unverified())
-                                       : item.failure;
+        const VerificationTarget* target = item.sent ? &targets[item.target] : nullptr;
+        const Device& latest = target && target->lastSeen ? *target->lastSeen : item.device;
+        std::string detail =
+            item.result == Outcome::NotVerified ? settingList(target->unverified()) : item.failure;
+        if (item.result == Outcome::Failed && target && target->readBack)
+            detail += "; read back: " + readBackText(item, *target);
         rows.push_back({macToText(latest.mac), ipv4Text(latest.ip),
                         std::string(resultName(item.result)), detail});
-        nlohmann::ordered_json entry = jsonEntry(item, latest, resultName(item.result));
+        nlohmann::ordered_json entry = jsonEntry(item, latest, resultName(item.result), target);
         entry["sent"] = item.sent;
         if (item.result == Outcome::NotVerified) {
             entry["unverified"] = nlohmann::ordered_json::array();

@@ -28,7 +28,7 @@ struct DeviceWork
     std::vector<Setting> changes;
     Outcome result = Outcome::Unchanged;
     std::string failure;
-    bool sent = false;      // the device was sent something (it may have refused it)
+    bool sent = false;      // the change went out, in whole or in part
     std::size_t target = 0; // index into the verification targets, when sent
 };
 
@@ -37,7 +37,9 @@ struct DeviceWork
 std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat format);
 
 // Per row, what became of it: a table, or a JSON array of {mac, ip, result,
-// changes, sent[, unverified][, error]}.
+// changes, sent[, unverified][, error]}; a sent row's changes also say what
+// the device held when read back after the change ("after", null when it was
+// not).
 std::string applyReport(const std::vector<DeviceWork>& work,
                         const std::vector<VerificationTarget>& targets, OutputFormat format);
 

@@ -95,11 +95,21 @@ Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::stri
 
 Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
                                        std::chrono::milliseconds listening,
-                                       const std::function<bool(const Device&)>& handler)
+                                       const std::function<bool(const Device&)>& handler,
+                                       std::chrono::milliseconds reading)
 {
+    const auto start = Clock::now();
     if (auto sent = protocol.search(); !sent)
         return sent.failure();
-    protocol.collect(Clock::now() + listening, handler);
+    bool stopped = false;
+    const auto noting = [&](const Device& device) { return stopped = handler(device); };
+    const DeviceProtocol::RowHandler taken = handler ? DeviceProtocol::RowHandler(noting) : nullptr;
+    protocol.collect(start + listening, taken);
+    // The reads of the devices that answered go on, looked at a few times a second.
+    constexpr std::chrono::milliseconds readingStep{100};
+    const auto readingEnd = start + reading;
+    while (!stopped && protocol.reading() && Clock::now() < readingEnd)
+        protocol.collect(std::min(Clock::now() + readingStep, readingEnd), taken);
     return protocol.devices();
 }
 
@@ -115,8 +125,8 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     if (!protocol)
         return protocol.failure();
     searched.protocol = std::move(*protocol);
-    auto found =
-        searchOnce(*searched.protocol, std::chrono::milliseconds(search.listeningMs), handler);
+    auto found = searchOnce(*searched.protocol, std::chrono::milliseconds(search.listeningMs),
+                            handler, std::chrono::milliseconds(search.readingMs));
     if (!found)
         return found.failure();
     searched.found = std::move(*found);

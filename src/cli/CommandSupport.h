@@ -46,10 +46,13 @@ Result<std::unique_ptr<DeviceProtocol>> openProtocol(
 Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options, bool required = false);
 
 // One search: sends it and takes replies for `listening`, or until the
-// handler, called with each device's latest row, returns true.
+// handler, called with each device's latest row, returns true. Devices that
+// answered within `listening` are read on until `reading` (from the start)
+// has passed, when that is longer: a slow device is then read in full.
 Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
                                        std::chrono::milliseconds listening,
-                                       const std::function<bool(const Device&)>& handler = {});
+                                       const std::function<bool(const Device&)>& handler = {},
+                                       std::chrono::milliseconds reading = {});
 
 // Where and how a command finds its devices, as its options say.
 struct DeviceSearch
@@ -59,6 +62,7 @@ struct DeviceSearch
     LoginOptions login;
     onvif::TlsCheck tls = onvif::TlsCheck::Skip;
     int listeningMs = static_cast<int>(searchListening.count());
+    int readingMs = 0; // set and apply: their --timeout, for reads begun within listeningMs
 };
 
 // The command's devices: the login read, the protocols open, one search made.

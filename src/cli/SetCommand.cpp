@@ -85,7 +85,9 @@ Result<ExitCode> runSet(const SetOptions& options)
         return asked.failure();
     // The whole listening time, not until the device first answers: a clone
     // with its MAC may answer later, and a change would reach both.
-    auto searched = searchDevices(options.search, true);
+    DeviceSearch search = options.search;
+    search.readingMs = options.timeoutMs;
+    auto searched = searchDevices(search, true);
     if (!searched)
         return searched.failure();
     DeviceProtocol& devices = *searched->protocol;
@@ -109,7 +111,7 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (!encoded)
         return refused(encoded.failure().message + "\nnothing was sent");
 
-    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device, false}};
+    std::vector<VerificationTarget> targets = {{*mac, *encoded, *device}};
     if (differingSettings(*device, *encoded).empty()) {
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
@@ -119,8 +121,18 @@ Result<ExitCode> runSet(const SetOptions& options)
     if (auto sent = devices.sendChange(*device, *encoded, change); !sent)
         return sent.failure();
     if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
-        if (outcomes.front().state == ChangeOutcome::State::Failed)
-            return incomplete(outcomes.front().message);
+        const ChangeOutcome& outcome = outcomes.front();
+        if (outcome.state == ChangeOutcome::State::Failed) {
+            if (outcome.someTaken) {
+                // Taken in part: what the device holds now is read back ("-": no answer).
+                targets.front().wait = VerificationTarget::Wait::ReadBack;
+                targets.front().lastSeen.reset();
+                verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
+                if (auto written = writeOut(fieldReport(targets.front())); !written)
+                    return written.failure();
+            }
+            return incomplete(outcome.message);
+        }
         if (auto written = writeOut(fieldReport(targets.front())); !written)
             return written.failure();
         return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
@@ -173,7 +185,9 @@ void setupSet(CLI::App& program, int& exitCode)
     command->get_option("--user")->required();
     addProtocolOption(*command, options->search.protocols);
     addInterfaceOption(*command, options->search.interfaces);
-    addTimeoutOption(*command, options->timeoutMs, "how long to verify (ms)");
+    addTimeoutOption(*command, options->timeoutMs,
+                     "how long to verify (ms); also how long the first search reads on the "
+                     "devices that answered within its 1500 ms");
     command->add_flag("--no-verify", options->noVerify, "send, but do not search for the result");
     addRebootOption(*command, options->reboot);
     options->codePageOption = addCodePageOption(*command, options->codePage);

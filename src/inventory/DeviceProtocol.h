@@ -47,7 +47,8 @@ struct ChangeOutcome
     };
     MacAddress mac{};
     State state = State::Failed;
-    std::string message; // why it failed
+    std::string message;    // why it failed, naming the calls taken before
+    bool someTaken = false; // part of the change was taken: what the device holds is read back
 };
 
 // A way of finding devices and changing their settings. The commands work
@@ -68,6 +69,14 @@ public:
     // Forgets every device and asks all of them to answer afresh; a failure
     // only when the question went out nowhere.
     virtual Result<> search() = 0;
+
+    // Asks all devices to answer again, as search() does, but a device still
+    // being read is not asked afresh: its reads go on. A device read in full
+    // is read again. Verification's rounds are made of this.
+    virtual Result<> searchAgain() { return search(); }
+
+    // True while a device that answered is still being read.
+    virtual bool reading() const { return false; }
 
     // Called with each device's latest row; true stops the collecting.
     using RowHandler = std::function<bool(const Device&)>;

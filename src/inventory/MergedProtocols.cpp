@@ -67,10 +67,26 @@ Result<> MergedProtocols::open(const std::vector<std::string>& interfaceNames)
 
 Result<> MergedProtocols::search()
 {
+    m_changedThrough.clear();
+    return searchAll(&DeviceProtocol::search);
+}
+
+Result<> MergedProtocols::searchAgain()
+{
+    return searchAll(&DeviceProtocol::searchAgain);
+}
+
+bool MergedProtocols::reading() const
+{
+    return std::ranges::any_of(m_members, [](const Member& m) { return m.second->reading(); });
+}
+
+Result<> MergedProtocols::searchAll(Result<> (DeviceProtocol::*how)())
+{
     Result<> outcome = Done{};
     bool anySent = false;
     for (auto& [kind, protocol] : m_members) {
-        auto sent = protocol->search();
+        auto sent = ((*protocol).*how)();
         anySent = anySent || sent;
         if (!sent)
             outcome = sent;
@@ -91,11 +107,16 @@ bool MergedProtocols::handle(const WaitSet& ready, const RowHandler& handler)
     const std::unique_ptr<bool, void (*)(bool*)> collected(&m_collecting,
                                                            [](bool* flag) { *flag = false; });
     // The handler sees a device's merged row, as devices() will list it.
-    const auto merged = [&](const Device& row) {
-        const auto found = macKnown(row) ? identify(row.mac) : std::nullopt;
-        return handler(found ? *found : row);
-    };
     for (auto& [kind, protocol] : m_members) {
+        const auto merged = [&, kind = kind](const Device& row) {
+            // A changed device is seen through its change's protocol alone: the
+            // other may show its settings late, or as it keeps them apart.
+            if (const auto carried = m_changedThrough.find(row.mac);
+                macKnown(row) && carried != m_changedThrough.end())
+                return carried->second == kind && handler(row);
+            const auto found = macKnown(row) ? identify(row.mac) : std::nullopt;
+            return handler(found ? *found : row);
+        };
         if (protocol->handle(ready, handler ? RowHandler(merged) : nullptr))
             return true;
     }
@@ -119,11 +140,11 @@ std::vector<Device> MergedProtocols::devices() const
     return mergedByMac(rows, *m_neighbours);
 }
 
-DeviceProtocol* MergedProtocols::carrierOf(const Device& device) const
+const MergedProtocols::Member* MergedProtocols::carrierOf(const Device& device) const
 {
-    for (const auto& [kind, protocol] : m_members) {
-        if (speaks(device, kind))
-            return protocol.get();
+    for (const Member& member : m_members) {
+        if (speaks(device, member.first))
+            return &member;
     }
     return nullptr;
 }
@@ -132,16 +153,18 @@ Result<DeviceSettings> MergedProtocols::checkChange(const Device& device,
                                                     const DeviceSettings& asked,
                                                     const ChangeOptions& options) const
 {
-    if (const DeviceProtocol* carrier = carrierOf(device))
-        return carrier->checkChange(device, asked, options);
+    if (const Member* carrier = carrierOf(device))
+        return carrier->second->checkChange(device, asked, options);
     return refused(macToText(device.mac) + ": no protocol of this search reaches it");
 }
 
 Result<> MergedProtocols::sendChange(const Device& device, const DeviceSettings& asked,
                                      const ChangeOptions& options)
 {
-    if (DeviceProtocol* carrier = carrierOf(device))
-        return carrier->sendChange(device, asked, options);
+    if (const Member* carrier = carrierOf(device)) {
+        m_changedThrough[device.mac] = carrier->first;
+        return carrier->second->sendChange(device, asked, options);
+    }
     return refused(macToText(device.mac) + ": no protocol of this search reaches it");
 }
 

@@ -3,6 +3,7 @@
 #include "DeviceProtocol.h"
 #include "NeighbourTable.h"
 
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ public:
 
     Result<> open(const std::vector<std::string>& interfaceNames) override;
     Result<> search() override;
+    Result<> searchAgain() override;
+    bool reading() const override;
     void watch(WaitSet& waits) override;
     bool handle(const WaitSet& ready, const RowHandler& handler) override;
     std::vector<Device> devices() const override;
@@ -36,13 +39,17 @@ public:
 
 private:
     // The member a change to the device goes through: the first it speaks.
-    DeviceProtocol* carrierOf(const Device& device) const;
+    const Member* carrierOf(const Device& device) const;
+    Result<> searchAll(Result<> (DeviceProtocol::*how)());
 
     std::vector<Member> m_members;
     // The neighbour table, read once per search after its answers are in:
     // the HTTP reads of the ONVIF devices have filled it by then.
     mutable std::optional<NeighbourMacs> m_neighbours;
     bool m_collecting = false;
+    // Since the search: the protocol each changed device's change went
+    // through, the only one whose answers then show that device.
+    std::map<MacAddress, Protocols> m_changedThrough;
 };
 
 // Rows of several protocols as one list: rows with the same known MAC at the

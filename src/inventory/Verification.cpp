@@ -20,22 +20,22 @@ void verifyTogether(DeviceProtocol& protocol, std::vector<VerificationTarget>& t
 {
     const auto deadline = Clock::now() + timeout;
     std::size_t open = static_cast<std::size_t>(
-        std::count_if(targets.begin(), targets.end(), [](const auto& t) { return !t.verified; }));
+        std::count_if(targets.begin(), targets.end(), [](const auto& t) { return !t.done(); }));
     while (open > 0 && Clock::now() < deadline) {
         // A lost round only costs time: the next one tries again.
-        static_cast<void>(protocol.search());
+        static_cast<void>(protocol.searchAgain());
         const auto roundEnd = std::min(Clock::now() + roundLength, deadline);
         protocol.collect(roundEnd, [&](const Device& device) {
             const auto target =
                 std::find_if(targets.begin(), targets.end(),
                              [&](const VerificationTarget& t) { return t.mac == device.mac; });
-            if (target == targets.end() || target->verified)
+            if (target == targets.end() || target->done())
                 return false;
             target->lastSeen = device;
-            if (target->unverified().empty()) {
-                target->verified = true;
+            target->readBack = true;
+            target->verified = target->unverified().empty();
+            if (target->done())
                 --open;
-            }
             return open == 0;
         });
         // A round ends early only when everything is verified; otherwise

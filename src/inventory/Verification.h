@@ -12,10 +12,26 @@ namespace tavolix {
 // One device whose asked settings are to be read back.
 struct VerificationTarget
 {
+    // What is waited for: the asked settings; one reply, after a change that
+    // failed midway (what the device holds now); or nothing.
+    enum class Wait
+    {
+        Asked,
+        ReadBack,
+        Nothing,
+    };
+
     MacAddress mac{};
     DeviceSettings asked;
     std::optional<Device> lastSeen; // its latest reply, if any came
-    bool verified = false;
+    bool verified = false;          // read back as asked
+    Wait wait = Wait::Asked;
+    bool readBack = false; // lastSeen came after the change
+
+    bool done() const
+    {
+        return verified || wait == Wait::Nothing || (wait == Wait::ReadBack && readBack);
+    }
 
     // The asked settings the latest reply does not show (all of them when no
     // reply came).

@@ -2,6 +2,8 @@
 
 #include "DeviceResponses.h"
 
+#include <utility>
+
 namespace tavolix::onvif {
 
 DeviceChange::DeviceChange(const MacAddress& mac, const OnvifDevice& device,
@@ -13,6 +15,14 @@ DeviceChange::DeviceChange(const MacAddress& mac, const OnvifDevice& device,
 std::string DeviceChange::operationText() const
 {
     return std::string(operationName(m_login.answering(m_calls.at(m_next).call)));
+}
+
+std::string DeviceChange::failureText(const std::string& rest) const
+{
+    std::string text = macToText(m_mac) + ": ";
+    for (const std::string& taken : m_taken)
+        text += taken + ", ";
+    return text + rest;
 }
 
 NextCall DeviceChange::next()
@@ -30,41 +40,56 @@ NextCall DeviceChange::next()
 NextCall DeviceChange::fail(std::string message, ChangeOutcome::State state)
 {
     m_ended = true;
-    m_outcome = ChangeOutcome{m_mac, state, std::move(message)};
+    m_outcome = ChangeOutcome{m_mac, state, std::move(message), !m_taken.empty()};
     return std::nullopt;
 }
 
 void DeviceChange::giveUp(const Failure& failure)
 {
-    fail(macToText(m_mac) + ": " + operationText() + ": " + failure.message);
+    fail(failureText(operationText() + " not sent: " + failure.message));
 }
 
 NextCall DeviceChange::take(const HttpResult& result)
 {
     const Operation operation = m_login.answering(m_calls.at(m_next).call);
-    const std::string mac = macToText(m_mac) + ": ";
     if (!result.answer) {
-        // A device may move, or go down, before its answer is out; the
-        // verification sees whether it took the change.
-        if (operation == Operation::SetNetworkInterfaces || operation == Operation::SystemReboot) {
+        if (!result.requestSent && m_portBefore) {
+            // The service did not move with its port: it is still where it was.
+            m_service = *std::exchange(m_portBefore, std::nullopt);
+            return next();
+        }
+        // A device may move, or go down, before its answer is out: sent, not
+        // confirmed, and the verification sees whether it took the change.
+        // One that never got the request cannot have taken it.
+        if (result.requestSent && (operation == Operation::SetNetworkInterfaces ||
+                                   operation == Operation::SystemReboot)) {
+            m_taken.push_back(operationText() + " sent (not confirmed)");
             m_ended = true;
             return std::nullopt;
         }
-        return fail(mac + operationText() + ": " + result.answer.failure().message);
+        return fail(failureText(operationText() +
+                                (result.requestSent ? " unanswered: " : " not sent: ") +
+                                result.answer.failure().message));
     }
+    m_portBefore.reset(); // the service answered where it was asked
     const auto fault = parseFault(result.answer->body);
     const DeviceLogin::Step step = m_login.take(result, fault);
     if (step == DeviceLogin::Step::Resend)
         return next(); // the clock read again, or the refused call again
     if (step == DeviceLogin::Step::Refused)
-        return fail(mac + "the device refused the login");
+        return fail(failureText("the device refused the login"));
     const bool refused = fault || result.answer->status / 100 != 2;
     if (refused)
-        return fail(mac + "the device refused " + operationText() + ": " +
-                    (fault ? fault->reason : "HTTP " + std::to_string(result.answer->status)));
+        return fail(
+            failureText(operationText() + " refused: " +
+                        (fault ? fault->reason : "HTTP " + std::to_string(result.answer->status))));
     const ChangeCall& answered = m_calls[m_next];
-    if (answered.portAfter != 0)
+    m_taken.push_back(operationText() + " taken");
+    if (answered.portAfter != 0) {
+        // Followed only where it moves: tried there first, and where it was on a refusal.
+        m_portBefore = m_service;
         m_service = withPort(m_service, answered.portAfter);
+    }
     if (operation == Operation::SetNetworkInterfaces &&
         parseRebootNeeded(result.answer->body) == true) {
         if (!m_reboot)

@@ -35,9 +35,14 @@ private:
     NextCall next();
     NextCall fail(std::string message, ChangeOutcome::State state = ChangeOutcome::State::Failed);
     std::string operationText() const;
+    // "02:00:5e:00:00:01: SetNetworkDefaultGateway taken, " and the rest of the message.
+    std::string failureText(const std::string& rest) const;
 
     MacAddress m_mac{};
     ServiceAddress m_service; // where the next call goes
+    // Where the service was before a port change, until a call reached it at the new port.
+    std::optional<ServiceAddress> m_portBefore;
+    std::vector<std::string> m_taken; // the calls the device took, in order
     bool m_reboot = false;
     DeviceLogin m_login;
     std::vector<ChangeCall> m_calls;

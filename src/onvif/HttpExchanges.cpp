@@ -337,6 +337,9 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
             answer.authorization = std::move(transfer.authorization);
             result.answer = std::move(answer);
         } else {
+            long requestBytes = 0;
+            curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestBytes);
+            result.requestSent = requestBytes > 0;
             result.answer =
                 incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
                                              : curl_easy_strerror(message->data.result));

@@ -47,6 +47,9 @@ struct HttpResult
 {
     uint64_t id = 0;
     Result<HttpAnswer> answer = HttpAnswer{};
+    // Without an answer: whether the request had gone out (the device may have
+    // acted on it) or not (refused, unreachable: it cannot have).
+    bool requestSent = false;
 };
 
 // Many HTTP(S) exchanges at once on one thread (libcurl's multi interface, driven

@@ -23,6 +23,23 @@ Result<> OnvifProtocol::search()
 {
     m_readings.clear();
     m_readCalls.clear();
+    return startProbes();
+}
+
+Result<> OnvifProtocol::searchAgain()
+{
+    std::erase_if(m_readings, [](const auto& entry) { return entry.second.done(); });
+    std::erase_if(m_readCalls, [&](const auto& call) { return !m_readings.contains(call.second); });
+    return startProbes();
+}
+
+bool OnvifProtocol::reading() const
+{
+    return std::ranges::any_of(m_readings, [](const auto& entry) { return !entry.second.done(); });
+}
+
+Result<> OnvifProtocol::startProbes()
+{
     auto probes = m_discovery.start(Clock::now());
     if (!probes)
         return probes.failure();
@@ -106,7 +123,14 @@ void OnvifProtocol::takeProbeAnswers(Clock::time_point until)
         const std::string_view text(reinterpret_cast<const char*>(m_receiveBuffer.data()),
                                     received->length);
         for (OnvifDevice& device : m_discovery.take(text, *received, m_interfaces)) {
-            ReadingKey key{device.match.address, device.source};
+            const ReadingKey key{device.match.address, device.source};
+            if (const auto running = m_readings.find(key); running != m_readings.end()) {
+                if (running->second.device().service.url == device.service.url)
+                    continue; // still being read there: the read goes on
+                // It answers at another service address now: the read there is dropped.
+                std::erase_if(m_readCalls, [&](const auto& call) { return call.second == key; });
+                m_readings.erase(running);
+            }
             DeviceReads& reading =
                 m_readings.try_emplace(key, std::move(device), m_login).first->second;
             send(reading, reading.start(), m_readCalls, key);

@@ -27,6 +27,9 @@ public:
 
     Result<> open(const std::vector<std::string>& interfaceNames) override;
     Result<> search() override;
+    // Reads still running go on; their devices' new answers start no second read.
+    Result<> searchAgain() override;
+    bool reading() const override;
     void watch(WaitSet& waits) override;
     bool handle(const WaitSet& ready, const RowHandler& handler) override;
     std::vector<Device> devices() const override;
@@ -42,6 +45,7 @@ public:
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
+    Result<> startProbes();
     void sendProbes(const Result<std::vector<std::string>>& probes);
     // Takes the probe answers waiting, at most maxDatagramsPerStep and none after `until`.
     void takeProbeAnswers(Clock::time_point until);

@@ -65,8 +65,8 @@ LOGIN = dict(user="admin", password=PASSWORD)
 DEVICE = dict(LOGIN, mac="02005e100001", ip="10.0.0.9")
 
 
-def report(result, sent=True, **more):
-    change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9"}}
+def report(result, sent=True, after=None, **more):
+    change = {"ip": {"now": "10.0.0.5", "planned": "10.0.0.9", "after": after}}
     return json.dumps([dict(mac="02005e100001", ip="10.0.0.5", result=result, changes=change, sent=sent, **more)])
 
 
@@ -96,6 +96,10 @@ OUTCOMES = [
      dict(failed=True, changed=False, msg="did not answer"), ["--host", "seg1"]),
     ("device", dict(DEVICE, password=PASSWORD + "\nrest"), (0, "", ""),
      dict(failed=True, msg="the password has a line break"), None),
+    # Refused midway: the diff's after is what the device was read back holding.
+    ("plan", dict(LOGIN, src="/plan.csv"), (1, report("failed", after="10.0.0.5", error="X taken, Y refused"), ""),
+     dict(failed=True, diff=[dict(before_header="02005e100001", after_header="02005e100001",
+                                  before={"ip": "10.0.0.5"}, after={"ip": "10.0.0.5"})]), ["--skip-missing"]),
 ]
 
 

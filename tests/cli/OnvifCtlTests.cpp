@@ -252,20 +252,21 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     expectSearchesThenMarker(4, "after-refusals");
     EXPECT_THAT(camerasSaid("call 02005e300001 S"), ::testing::IsEmpty());
 
-    // With what was asked, now -> planned, as the search before sending saw it.
+    // With what was asked, now -> planned, as the search before sending saw it, and what was
+    // read back after (null: not read back; a change needing a reboot is not waited for).
     const auto row = [](const char* mac, const char* ip, const char* result, json changes) {
         const bool sent = std::string_view(result) != "unchanged";
         return json{
             {"mac", mac}, {"ip", ip}, {"result", result}, {"changes", changes}, {"sent", sent}};
     };
-    const auto moves = [](const char* now, const char* planned) {
-        return json{{"ip", {{"now", now}, {"planned", planned}}}};
+    const auto moves = [](const char* now, const char* planned, json after) {
+        return json{{"ip", {{"now", now}, {"planned", planned}, {"after", after}}}};
     };
     EXPECT_EQ(apply({"--user", "admin"}),
               json::array({row("02005e100001", "198.18.0.60", "verified",
-                               moves("198.18.0.10", "198.18.0.60")),
+                               moves("198.18.0.10", "198.18.0.60", "198.18.0.60")),
                            row("02005e300001", "198.18.0.20", "needs reboot",
-                               moves("198.18.0.20", "198.18.0.61"))}));
+                               moves("198.18.0.20", "198.18.0.61", nullptr))}));
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_THAT(camerasSaid("call 02005e300001 S"),
                 ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24"));
@@ -273,7 +274,7 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     EXPECT_EQ(apply({"--user", "admin", "--reboot"}),
               json::array({row("02005e100001", "198.18.0.60", "unchanged", json::object()),
                            row("02005e300001", "198.18.0.61", "verified",
-                               moves("198.18.0.20", "198.18.0.61"))}));
+                               moves("198.18.0.20", "198.18.0.61", "198.18.0.61"))}));
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_THAT(camerasSaid("call 02005e300001 S"),
                 ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24",

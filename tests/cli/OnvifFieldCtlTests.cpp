@@ -31,10 +31,11 @@ protected:
 
     // The listing as JSON, by IP address.
     std::map<std::string, json> listed(const std::string& password,
-                                       std::vector<std::string> more = {})
+                                       std::vector<std::string> more = {},
+                                       const std::string& timeoutMs = "1500")
     {
         std::vector<std::string> arguments = {"search",    "--format", "json",
-                                              "--timeout", "1500",     "--protocol",
+                                              "--timeout", timeoutMs,  "--protocol",
                                               "onvif",     "--user",   "admin"};
         arguments.insert(arguments.end(), more.begin(), more.end());
         std::vector<std::string> environment = proxies;
@@ -182,6 +183,76 @@ TEST_F(OnvifFieldCtlTest, CamerasAreReachedAtTheirSenderOverHttpsWhereOffered)
     EXPECT_EQ(last.exitCode, 1);
     EXPECT_EQ(rows["198.18.0.20"]["mask"], "") << "a self-signed certificate is not trusted";
     EXPECT_THAT(last.err, ContainsRegex("198.18.0.20[^\n]*(certificate|SSL)"));
+}
+
+// A camera slower than a verification round, one that never answers (its MAC told by its
+// EndpointReference), one that trickles its answers: each read as far as the time allows.
+TEST_F(OnvifFieldCtlTest, SlowCamerasAreReadAcrossRoundsAndASilentOneHoldsBackOnlyItsRow)
+{
+    startSite(
+        {{"--answer-delay", "300"}, {"--never-answer", "--mac-endpoints"}, {"--trickle", "200"}});
+    ASSERT_FALSE(HasFatalFailure());
+    const auto began = std::chrono::steady_clock::now();
+    auto rows = listed("admin");
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1500 + 1500))
+        << "the silent camera holds the search no longer than its window";
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_EQ(rows["198.18.0.30"]["mask"], "");
+    EXPECT_THAT(last.err, ContainsRegex("198.18.0.30[^\n]*did not answer every read in time"));
+    rows = listed("admin", {}, "6000");
+    for (const char* ip : {"198.18.0.20", "198.18.0.40"})
+        EXPECT_EQ(rows[ip]["mask"], "255.255.255.0") << ip << " read in full";
+
+    // The slow camera's reads outlast a round: they go on, and it is verified. The silent
+    // camera fails its row alone; a MAC no one has is skipped.
+    const std::string plan = writeFile("plan.csv", "mac,ip\n02005e200001,198.18.0.120\n"
+                                                   "02005e300001,198.18.0.130\n"
+                                                   "02005e990001,198.18.0.199\n");
+    last = ctl({"apply", plan, "--user", "admin", "--format", "json", "--skip-missing", "--timeout",
+                "20000"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 1) << last.err;
+    std::string outcomes;
+    for (const json& row : json::parse(last.out.empty() ? "[]" : last.out))
+        outcomes += row["mac"].get<std::string>() + " " + row["result"].get<std::string>() + " " +
+                    row.value("error", "") + "\n";
+    EXPECT_EQ(outcomes, "02005e200001 verified \n02005e300001 failed it answered, but could not be "
+                        "read\n02005e990001 skipped \n");
+}
+
+// A camera that takes its gateway and refuses its address: the report names the call taken and
+// what the camera holds now. One whose service stays on its old port after SetNetworkProtocols
+// still gets its address there.
+TEST_F(OnvifFieldCtlTest, AChangeRefusedMidwayIsReadBackAndTheServiceIsFollowedWhereItIs)
+{
+    startSite({{"--refuse-interfaces"}, {"--port-stays"}});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string plan = writeFile("plan.csv", "mac,ip,gateway,http_port\n"
+                                                   "02005e200001,198.18.0.120,198.18.0.2,\n"
+                                                   "02005e300001,198.18.0.130,,8081\n");
+    last = ctl({"apply", plan, "--user", "admin", "--format", "json", "--timeout", "8000"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 1) << last.err;
+    const json report = json::parse(last.out.empty() ? "[{}, {}]" : last.out);
+    EXPECT_EQ(report[0]["result"], "failed");
+    EXPECT_THAT(report[0].value("error", ""),
+                HasSubstr("SetNetworkDefaultGateway taken, SetNetworkInterfaces refused: The "
+                          "address is locked"));
+    EXPECT_EQ(report[0]["changes"]["gateway"],
+              json({{"now", "198.18.0.1"}, {"planned", "198.18.0.2"}, {"after", "198.18.0.2"}}));
+    EXPECT_EQ(report[0]["changes"]["ip"]["after"], "198.18.0.20");
+    EXPECT_EQ(report[1]["result"], "verified") << report[1].dump();
+    EXPECT_TRUE(anyCameraSaid("call 02005e300001 SetNetworkInterfaces ok 198.18.0.130/24"));
+
+    // set says the same, with what the camera holds now.
+    last = ctl({"set", "02005e200001", "--gateway", "198.18.0.3", "--ip", "198.18.0.121", "--user",
+                "admin"},
+               {"TAVOLIX_PASSWORD=admin"});
+    EXPECT_EQ(last.exitCode, 1);
+    EXPECT_THAT(last.err,
+                HasSubstr("SetNetworkDefaultGateway taken, SetNetworkInterfaces refused"));
+    EXPECT_THAT(last.out, ContainsRegex("ip +198.18.0.121 +198.18.0.20 +no\n.*gateway +198.18.0.3 "
+                                        "+198.18.0.3 +yes"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "PlanCheck.h"
 #include "ReplyParser.h"
 #include "ReplyValues.h"
+#include "Verification.h"
 
 #include <gmock/gmock.h>
 
@@ -293,6 +294,67 @@ TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
               (std::vector<bool>{true, true, true}));
     EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a")}),
               (std::vector<bool>{false, false}));
+}
+
+// Devices that answer each search at once with the rows set.
+class ScriptedProtocol final : public DeviceProtocol
+{
+public:
+    std::vector<Device> rows;
+    bool answering = false;
+
+    Result<> open(const std::vector<std::string>&) override { return Done{}; }
+    Result<> search() override
+    {
+        answering = true;
+        return Done{};
+    }
+    void watch(WaitSet& waits) override
+    {
+        if (answering)
+            waits.wakeAt(Clock::now());
+    }
+    bool handle(const WaitSet&, const RowHandler& handler) override
+    {
+        return std::exchange(answering, false) && std::ranges::any_of(rows, handler);
+    }
+    std::vector<Device> devices() const override { return rows; }
+    Result<DeviceSettings> checkChange(const Device&, const DeviceSettings& asked,
+                                       const ChangeOptions&) const override
+    {
+        return asked;
+    }
+    Result<> sendChange(const Device&, const DeviceSettings&, const ChangeOptions&) override
+    {
+        return Done{};
+    }
+    std::string silenceReport(std::chrono::milliseconds) const override { return {}; }
+};
+
+// A device on both protocols changed through ours is verified from our answers alone, though
+// ONVIF's show the asked address first.
+TEST(MergedProtocols, AChangedDeviceIsVerifiedFromItsChangesProtocolAlone)
+{
+    auto nativeMember = std::make_unique<ScriptedProtocol>();
+    auto onvifMember = std::make_unique<ScriptedProtocol>();
+    ScriptedProtocol& native = *nativeMember;
+    onvifMember->rows = {onvifCamera(11, {10, 0, 0, 60})};
+    std::vector<MergedProtocols::Member> members;
+    members.emplace_back(Protocols::Native, std::move(nativeMember));
+    members.emplace_back(Protocols::Onvif, std::move(onvifMember));
+    MergedProtocols both(std::move(members));
+    Device before = camera(11, {10, 0, 0, 11});
+    before.protocols = Protocols::Both;
+    const DeviceSettings asked = settings({{Setting::Ip, "10.0.0.60"}});
+    ASSERT_TRUE(both.search());
+    ASSERT_TRUE(both.sendChange(before, asked, {}));
+    std::vector<VerificationTarget> targets = {{before.mac, asked, before}};
+    verifyTogether(both, targets, std::chrono::milliseconds(300));
+    EXPECT_FALSE(targets[0].verified) << "ONVIF's answer verified a change sent through ours";
+    native.rows = {camera(11, {10, 0, 0, 60})};
+    verifyTogether(both, targets, std::chrono::milliseconds(300));
+    EXPECT_TRUE(targets[0].verified);
+    EXPECT_EQ(targets[0].lastSeen->protocols, Protocols::Native);
 }
 
 } // namespace

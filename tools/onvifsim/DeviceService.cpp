@@ -129,6 +129,8 @@ private:
 
     void setNetworkInterfaces(pugi::xml_node response)
     {
+        if (m_context.refuseInterfaces)
+            return refuse("ter:InvalidIPv4Address", "The address is locked");
         if (trimmedText(argument("InterfaceToken")) != "eth0")
             return refuse("ter:InvalidNetworkInterface", "No such network interface");
         const pugi::xml_node ipv4 = child(argument("NetworkInterface"), ns::tt, "IPv4");
@@ -180,7 +182,10 @@ private:
         }
         if (!httpPort)
             return;
-        changeTarget(false).httpPort = *httpPort;
+        NetworkSettings& target = changeTarget(false);
+        if (m_context.portStays && target.stayingPort == 0)
+            target.stayingPort = target.httpPort;
+        target.httpPort = *httpPort;
         if (m_camera.afterReboot && !m_camera.keepsSettings)
             m_camera.afterReboot->httpPort = *httpPort;
         m_outcome.note = "ok http=" + std::to_string(*httpPort);

@@ -20,13 +20,37 @@ constexpr int listenBacklog = SOMAXCONN;
 // libmicrohttpd's own default is FD_SETSIZE - 4, too few for such a client.
 constexpr unsigned maximumConnections = 16384;
 
+using SteadyClock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds trickleGap{20};
+
 // One request's state between the daemon's calls.
 struct PendingRequest
 {
     std::string body;
     bool tooLarge = false;
     SimCamera* commitAfterReply = nullptr;
+    std::optional<HttpAnswer> answer; // made, and held back while the connection is parked
 };
+
+// An answer that goes out a few bytes at a time: the connection is parked after each.
+struct Trickle
+{
+    std::string body;
+    std::size_t bytes = 1;
+    HttpFrontEnd* front = nullptr;
+    MHD_Connection* connection = nullptr;
+};
+
+ssize_t readTrickle(void* state, uint64_t position, char* buffer, size_t most)
+{
+    auto* trickle = static_cast<Trickle*>(state);
+    if (position >= trickle->body.size())
+        return MHD_CONTENT_READER_END_OF_STREAM;
+    const std::size_t length = std::min({trickle->bytes, most, trickle->body.size() - position});
+    std::memcpy(buffer, trickle->body.data() + position, length);
+    trickle->front->park(trickle->connection, SteadyClock::now() + trickleGap);
+    return static_cast<ssize_t>(length);
+}
 
 bool localAddress(MHD_Connection* connection, Ipv4& address, uint16_t& port)
 {
@@ -43,10 +67,22 @@ bool localAddress(MHD_Connection* connection, Ipv4& address, uint16_t& port)
     return true;
 }
 
-MHD_Result sendAnswer(MHD_Connection* connection, const HttpAnswer& answer)
+MHD_Result sendAnswer(MHD_Connection* connection, const HttpAnswer& answer, HttpFrontEnd& front)
 {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    const std::size_t trickleBytes = static_cast<std::size_t>(front.fleet().options().trickleBytes);
+    MHD_Response* response = nullptr;
+    if (trickleBytes > 0) {
+        auto trickle =
+            std::make_unique<Trickle>(Trickle{answer.body, trickleBytes, &front, connection});
+        response = MHD_create_response_from_callback(
+            answer.body.size(), trickleBytes, &readTrickle, trickle.get(),
+            [](void* state) { delete static_cast<Trickle*>(state); });
+        if (response)
+            static_cast<void>(trickle.release()); // the response's free callback owns it now
+    } else {
+        response = MHD_create_response_from_buffer(
+            answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    }
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
@@ -75,6 +111,9 @@ MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* pat
     }
     auto* front = static_cast<HttpFrontEnd*>(frontEnd);
     SimFleet* fleet = &front->fleet();
+    const OnvifSimOptions& options = fleet->options();
+    if (request->answer) // back from being parked
+        return sendAnswer(connection, *request->answer, *front);
     HttpAnswer answer;
     answer.headers.emplace_back("Date", httpDate(fleet->deviceNow()));
     Ipv4 address = 0;
@@ -92,7 +131,15 @@ MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* pat
         if (answer.commitAfterReply)
             front->listenAhead();
     }
-    return sendAnswer(connection, answer);
+    if (options.neverAnswer || options.answerDelayMs > 0) {
+        request->answer = std::move(answer);
+        front->park(connection,
+                    options.neverAnswer
+                        ? SteadyClock::time_point::max()
+                        : SteadyClock::now() + std::chrono::milliseconds(options.answerDelayMs));
+        return MHD_YES;
+    }
+    return sendAnswer(connection, answer, *front);
 }
 
 // Once a reply is out, a change it announced takes effect. The daemon hands
@@ -115,13 +162,24 @@ void HttpFrontEnd::DaemonStop::operator()(MHD_Daemon* daemon) const
 
 HttpFrontEnd::HttpFrontEnd(SimFleet& fleet) : m_fleet(fleet) {}
 
-HttpFrontEnd::~HttpFrontEnd() = default;
+HttpFrontEnd::~HttpFrontEnd()
+{
+    // The daemons may stop only with no connection held back.
+    for (const auto& [due, connection] : m_parked)
+        MHD_resume_connection(connection);
+}
+
+void HttpFrontEnd::park(MHD_Connection* connection, SteadyClock::time_point due)
+{
+    MHD_suspend_connection(connection);
+    m_parked.emplace(due, connection);
+}
 
 bool HttpFrontEnd::start(const std::optional<PemPair>& tls, std::string& error)
 {
     // The Date header is the devices' clock, not the host's: each answer carries its own.
-    constexpr unsigned flags =
-        MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
+    constexpr unsigned flags = MHD_USE_EPOLL | MHD_USE_NO_LISTEN_SOCKET |
+                               MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_ALLOW_SUSPEND_RESUME;
     m_plain.reset(MHD_start_daemon(
         flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted,
         &m_fleet, MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(30),
@@ -206,6 +264,12 @@ int HttpFrontEnd::timeoutMs() const
         const int ms = static_cast<int>(std::min<MHD_UNSIGNED_LONG_LONG>(timeout, 60'000));
         nearest = nearest < 0 ? ms : std::min(nearest, ms);
     }
+    if (!m_parked.empty() && m_parked.begin()->first != SteadyClock::time_point::max()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_parked.begin()->first -
+                                                                       SteadyClock::now());
+        const int ms = static_cast<int>(std::clamp<long long>(left.count(), 0, 60'000));
+        nearest = nearest < 0 ? ms : std::min(nearest, ms);
+    }
     return nearest;
 }
 
@@ -230,6 +294,11 @@ void HttpFrontEnd::accept(int listenerFd)
 
 void HttpFrontEnd::run()
 {
+    const auto now = SteadyClock::now();
+    while (!m_parked.empty() && m_parked.begin()->first <= now) {
+        MHD_resume_connection(m_parked.begin()->second);
+        m_parked.erase(m_parked.begin());
+    }
     for (MHD_Daemon* daemon : {m_plain.get(), m_secure.get()}) {
         if (daemon)
             MHD_run(daemon);

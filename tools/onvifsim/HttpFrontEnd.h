@@ -4,6 +4,7 @@
 #include "SimFleet.h"
 #include "UniqueFd.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace tavolix::onvifsim {
 
@@ -40,6 +42,10 @@ public:
 
     SimFleet& fleet() { return m_fleet; }
 
+    // Holds a connection back until `due` (--answer-delay, --trickle), or
+    // for good (--never-answer: time_point::max()).
+    void park(MHD_Connection* connection, std::chrono::steady_clock::time_point due);
+
     std::vector<int> daemonFds() const; // readable when a daemon has work
     std::vector<int> listenerFds() const;
     int timeoutMs() const; // until a daemon's next own work, -1: none
@@ -59,6 +65,7 @@ private:
     Daemon m_plain;
     Daemon m_secure;
     std::map<HttpListener, UniqueFd> m_listeners;
+    std::multimap<std::chrono::steady_clock::time_point, MHD_Connection*> m_parked;
 };
 
 } // namespace tavolix::onvifsim

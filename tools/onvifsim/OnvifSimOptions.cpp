@@ -118,6 +118,19 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                    "every camera's EndpointReference is urn:uuid:UUID, as a cloned firmware's")
         ->check(sim::nonEmpty())
         ->type_name("UUID");
+    addNumberOption(app, "--answer-delay", options.answerDelayMs, 0, 60'000,
+                    "each HTTP answer goes out MS ms after its request")
+        ->type_name("MS");
+    app.add_flag("--never-answer", options.neverAnswer,
+                 "take HTTP connections and requests, and never answer them");
+    addNumberOption(app, "--trickle", options.trickleBytes, 0, 65536,
+                    "send each HTTP answer N bytes at a time, 20 ms apart (0: at once)")
+        ->type_name("N");
+    app.add_flag("--port-stays", options.portStays,
+                 "the device service stays on its old port after SetNetworkProtocols, which "
+                 "still reports the new one");
+    app.add_flag("--refuse-interfaces", options.refuseInterfaces,
+                 "refuse SetNetworkInterfaces with a fault (the gateway and others are taken)");
 }
 
 } // namespace tavolix::onvifsim

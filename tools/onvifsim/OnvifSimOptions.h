@@ -77,6 +77,12 @@ struct OnvifSimOptions
     std::string xaddrHost; // set: the XAddrs name this host instead of the device's address
     // Duplicates, as cloned firmware makes them (the MAC is cloned with --mac-base).
     std::string endpointUuid; // set: every camera's EndpointReference is urn:uuid:this
+    // Slow and odd cameras, for the client's patience.
+    int answerDelayMs = 0;         // each HTTP answer goes out this long after the request
+    bool neverAnswer = false;      // connections are taken, requests read, nothing answered
+    int trickleBytes = 0;          // answers go out this many bytes at a time, 20 ms apart
+    bool portStays = false;        // the service stays on its port after SetNetworkProtocols
+    bool refuseInterfaces = false; // SetNetworkInterfaces is refused (other calls are taken)
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

@@ -124,7 +124,7 @@ std::vector<std::string> deviceServiceAddresses(const SimCamera& camera)
     };
     std::vector<std::string> addresses;
     if (camera.xaddrScheme != XAddrScheme::Https)
-        addresses.push_back(address("http", camera.settings.httpPort, 80));
+        addresses.push_back(address("http", servicePort(camera.settings), 80));
     if (camera.xaddrScheme != XAddrScheme::Http)
         addresses.push_back(address("https", camera.httpsPort, 443));
     return addresses;

@@ -18,6 +18,7 @@ struct NetworkSettings
     bool dhcp = false;
     Ipv4 gateway = 0; // 0: none
     uint16_t httpPort = 80;
+    uint16_t stayingPort = 0; // --port-stays: where the service stayed, 0: at httpPort
     bool operator==(const NetworkSettings&) const = default;
 };
 
@@ -43,6 +44,12 @@ struct SimCamera
     std::string xaddrHost; // set: named in XAddrs instead of the address
     std::string timeZone = "UTC0";
 };
+
+// The port the device service answers plain HTTP on.
+inline uint16_t servicePort(const NetworkSettings& settings)
+{
+    return settings.stayingPort != 0 ? settings.stayingPort : settings.httpPort;
+}
 
 std::string macText(uint64_t mac, char separator); // "02:00:5e:20:00:01" or "02005e200001"
 

@@ -69,7 +69,7 @@ SimCamera* SimFleet::cameraAt(Ipv4 local, uint16_t port)
 {
     for (SimCamera& camera : m_cameras) {
         if (camera.settings.address == local && !camera.isComputer &&
-            ((servesHttp(m_options) && camera.settings.httpPort == port) ||
+            ((servesHttp(m_options) && servicePort(camera.settings) == port) ||
              (servesHttps(m_options) && camera.httpsPort == port)))
             return &camera;
     }
@@ -116,6 +116,8 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
                                                 m_options.auth == AuthMode::Either,
                                  .digestOffered = m_digest != nullptr,
                                  .clockNeedsLogin = m_options.clockNeedsLogin,
+                                 .portStays = m_options.portStays,
+                                 .refuseInterfaces = m_options.refuseInterfaces,
                                  .loggedIn = m_options.auth == AuthMode::None || digestAccepted};
     CallOutcome outcome = handleDeviceCall(*camera, body, context);
     if (outcome.challenge) {
@@ -203,7 +205,7 @@ std::set<HttpListener> SimFleet::listeners() const
         // Where it is, and where a staged change is about to take it.
         for (const NetworkSettings* at : {&camera.settings, &camera.staged}) {
             if (servesHttp(m_options))
-                listeners.insert({at->address, at->httpPort, false});
+                listeners.insert({at->address, servicePort(*at), false});
             if (servesHttps(m_options))
                 listeners.insert({at->address, camera.httpsPort, true});
         }

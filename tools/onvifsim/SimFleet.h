@@ -78,6 +78,7 @@ public:
     // clock that keeps local time.
     DeviceTime deviceNow() const;
     const std::vector<SimCamera>& cameras() const { return m_cameras; }
+    const OnvifSimOptions& options() const { return m_options; }
 
 private:
     SimCamera* cameraAt(Ipv4 local, uint16_t port);

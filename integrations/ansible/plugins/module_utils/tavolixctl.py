@@ -131,7 +131,9 @@ def finish(module, status, err, entries, **result):
 
 
 def diff_of(entries):
-    """Ansible's before/after view of apply's reported changes."""
+    """Ansible's before/after view of apply's reported changes: after is what
+    the device held when read back, where it was (a change refused midway
+    leaves something else than planned), else what was planned."""
     diffs = []
     for entry in entries:
         changes = entry.get("changes") or {}
@@ -143,7 +145,7 @@ def diff_of(entries):
                 before_header=header,
                 after_header=header,
                 before=dict((key, change["now"]) for key, change in changes.items()),
-                after=dict((key, change["planned"]) for key, change in changes.items()),
+                after=dict((key, change.get("after") or change["planned"]) for key, change in changes.items()),
             )
         )
     return diffs

@@ -108,7 +108,9 @@ result:
 changes:
   description:
     - Each setting that differed, with what the device reported (C(now)) and
-      what it was asked to hold (C(planned)).
+      what it was asked to hold (C(planned)); once sent, also what it held
+      when read back (C(after), null when it was not), which the diff shows
+      as after.
   returned: always
   type: dict
   sample:

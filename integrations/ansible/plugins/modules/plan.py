@@ -96,7 +96,9 @@ devices:
     changes:
       description:
         - Each setting that differed, with what the device reported (C(now))
-          and what the plan asks (C(planned)).
+          and what the plan asks (C(planned)); once sent, also what the
+          device held when read back (C(after), null when it was not), which
+          the diff shows as after.
       type: dict
     sent:
       description:
