@@ -53,6 +53,19 @@ TEST(OnvifSimLogin, DigestAndClockDecideTheLogin)
         EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", now), expected)
             << text;
     }
+    // Remembering nonces, a token is good once; one with a wrong digest spends no nonce.
+    SeenNonces seen;
+    const std::tuple<std::string, LoginCheck> once[] = {
+        {header("admin", "AAAA" + std::string(digest + 4), digestType, created), BadDigest},
+        {signedIn, Accepted},
+        {signedIn, Replayed},
+    };
+    for (const auto& [text, expected] : once) {
+        pugi::xml_document document;
+        ASSERT_TRUE(document.load_string(text.c_str()));
+        EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", deviceNow, &seen),
+                  expected);
+    }
 }
 
 TEST(OnvifSimLogin, DateTimesAndBase64)

@@ -12,12 +12,13 @@ struct ServiceContext
 {
     std::string_view user;
     std::string_view password;
-    DeviceTime deviceNow;         // the real time plus the clock offset
-    bool rebootNeeded = false;    // interface changes wait for SystemReboot
-    bool tokensLogIn = true;      // a UsernameToken in the header is a login
-    bool digestOffered = false;   // a call without any login is asked for one with 401
-    bool clockNeedsLogin = false; // GetSystemDateAndTime too
-    bool loggedIn = false;        // HTTP Digest was accepted, or the device needs no login
+    DeviceTime deviceNow;             // the real time plus the clock offset
+    bool rebootNeeded = false;        // interface changes wait for SystemReboot
+    bool tokensLogIn = true;          // a UsernameToken in the header is a login
+    bool digestOffered = false;       // a call without any login is asked for one with 401
+    bool clockNeedsLogin = false;     // GetSystemDateAndTime too
+    bool loggedIn = false;            // HTTP Digest was accepted, or the device needs no login
+    SeenNonces* seenNonces = nullptr; // set: a token's nonce is taken once
 };
 
 struct CallOutcome
@@ -38,5 +39,8 @@ struct CallOutcome
 // go back with HTTP 400 (ter:NotAuthorized among them), the rest with 500.
 CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
                              const ServiceContext& context);
+
+// The operation a request's Body names ("SetScopes"), "?" when it names none.
+std::string operationOf(std::string_view request);
 
 } // namespace tavolix::onvifsim

@@ -1,5 +1,6 @@
 #include "HttpFrontEnd.h"
 
+#include "EndlessAnswer.h"
 #include "SimFleet.h"
 
 #include <algorithm>
@@ -92,6 +93,8 @@ MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* pat
         if (answer.commitAfterReply)
             front->listenAhead();
     }
+    if (!answer.endlessFor.empty())
+        return queueEndlessAnswer(connection, answer, *fleet);
     return sendAnswer(connection, answer);
 }
 

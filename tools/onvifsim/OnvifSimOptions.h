@@ -75,6 +75,11 @@ struct OnvifSimOptions
     uint16_t httpsPort = 443;
     XAddrScheme xaddrScheme = XAddrScheme::Http;
     std::string xaddrHost; // set: the XAddrs name this host instead of the device's address
+    // Firmware as it comes in the field.
+    long long clockJumpSeconds = 0; // the clock jumps this far at the first Set call
+    bool nonceOnce = false;         // a UsernameToken nonce seen before is refused
+    int oversizedDevices = 0;       // the first N answer GetDeviceInformation without end
+    bool splitHttpEntry = false;    // an HTTP entry without ports before the serving one
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

@@ -76,6 +76,8 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
     camera.xaddrHost = options.xaddrHost;
     if (options.localTimeAsUtc)
         camera.timeZone = "CST-8";
+    camera.splitHttpEntry = options.splitHttpEntry;
+    camera.oversized = index < options.oversizedDevices;
     return camera;
 }
 
@@ -91,6 +93,7 @@ SimCamera makeComputer(const OnvifSimOptions& options)
     computer.xaddrScheme = XAddrScheme::Http;
     computer.servesHttps = false;
     computer.xaddrHost.clear();
+    computer.oversized = false;
     return computer;
 }
 

@@ -42,6 +42,8 @@ struct SimCamera
     uint16_t httpsPort = 443;
     std::string xaddrHost; // set: named in XAddrs instead of the address
     std::string timeZone = "UTC0";
+    bool splitHttpEntry = false; // lists an HTTP entry without ports before the serving one
+    bool oversized = false;      // GetDeviceInformation's answer goes on without end
 };
 
 std::string macText(uint64_t mac, char separator); // "02:00:5e:20:00:01" or "02005e200001"
