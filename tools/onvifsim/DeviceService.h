@@ -12,13 +12,14 @@ struct ServiceContext
 {
     std::string_view user;
     std::string_view password;
-    DeviceTime deviceNow;             // the real time plus the clock offset
-    bool rebootNeeded = false;        // interface changes wait for SystemReboot
-    bool tokensLogIn = true;          // a UsernameToken in the header is a login
-    bool digestOffered = false;       // a call without any login is asked for one with 401
-    bool clockNeedsLogin = false;     // GetSystemDateAndTime too
-    bool loggedIn = false;            // HTTP Digest was accepted, or the device needs no login
-    SeenNonces* seenNonces = nullptr; // set: a token's nonce is taken once
+    DeviceTime deviceNow;         // the real time plus the clock offset
+    bool rebootNeeded = false;    // interface changes wait for SystemReboot
+    bool tokensLogIn = true;      // a UsernameToken in the header is a login
+    bool digestOffered = false;   // a call without any login is asked for one with 401
+    bool clockNeedsLogin = false; // GetSystemDateAndTime too
+    bool loggedIn = false;        // HTTP Digest was accepted, or the device needs no login
+    // Set: a token's nonce is taken once.
+    SeenNonces* seenNonces = nullptr;
 };
 
 struct CallOutcome
