@@ -20,6 +20,13 @@ Result<DeviceSettings> checkOnvifChange(const Device& device, const DeviceSettin
         else if (setting == Setting::Name && !utf8)
             refusals.push_back(key + ": is not UTF-8, the only encoding ONVIF carries");
     }
+    // A read interface that lists no IPv4 address leaves the mask unknown: a new address would
+    // go out with prefix length 0.
+    const DeviceSettings result = resultingSettings(device, asked);
+    const bool addressSent = asked.ip || asked.mode == AddressMode::Static;
+    if (device.settingsRead && addressSent && result.mode != AddressMode::Dhcp && *result.mask == 0)
+        refusals.push_back("mask: the device lists no IPv4 address to keep the mask of; give "
+                           "the mask too");
     if (refusals.empty())
         return asked;
     return refused(refusals);

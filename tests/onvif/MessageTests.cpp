@@ -1,5 +1,6 @@
 #include "DeviceCalls.h"
 #include "OnvifChange.h"
+#include "OnvifRules.h"
 #include "Probe.h"
 #include "Random.h"
 #include "Security.h"
@@ -174,6 +175,54 @@ TEST(OnvifChange, CallsSendBackWhatTheyDoNotChange)
                   "<tt:Name>HTTP</tt:Name><tt:Enabled>true</tt:Enabled><tt:Port>8000</tt:Port>"
                   "<tt:Port>81</tt:Port>"),
         std::string::npos);
+}
+
+// Answers whose lists are empty: no interface, one without IPv4 addresses, an HTTP entry without
+// ports, no protocols, scopes or gateway. The row is made of what there is; a change that needs
+// what is missing is refused before anything is sent, the rest goes.
+TEST(OnvifChange, EmptyListsRefuseOnlyTheChangesThatNeedThem)
+{
+    const NetworkInterface bare{"eth0", true, MacAddress{2, 0, 0x5e, 0, 0, 1}, true, false, {}};
+    const std::vector<NetworkProtocol> http = {{"HTTP", true, {80}}};
+    DeviceSettings ip, ipAndMask, port, nameAndGateway;
+    ip.ip = ipAndMask.ip = 0x0A000009;
+    ipAndMask.mask = 0xFFFFFF00;
+    port.httpPort = 81;
+    nameAndGateway.name = "Gate";
+    nameAndGateway.gateway = 0x0A000001;
+    const struct
+    {
+        std::vector<NetworkInterface> interfaces;
+        std::vector<NetworkProtocol> protocols;
+        DeviceSettings asked;
+        std::string expected; // the calls' count, or the refusal
+    } rows[] = {
+        {{}, http, ip, "its network interface was not read"},
+        {{bare},
+         http,
+         ip,
+         "mask: the device lists no IPv4 address to keep the mask of; give the mask too"},
+        {{bare}, http, ipAndMask, "1 calls"},
+        {{bare}, {{"HTTP", true, {}}}, port, "it lists no HTTP port to change"},
+        {{bare}, {}, port, "it lists no HTTP port to change"},
+        {{bare}, http, nameAndGateway, "2 calls"},
+    };
+    for (const auto& row : rows) {
+        OnvifDevice device;
+        device.service.host = 0x0A000005;
+        device.interfaces = row.interfaces;
+        device.protocols = row.protocols;
+        device.gateways = std::vector<Ipv4>{};
+        device.scopes = std::vector<Scope>{};
+        const Device listed = deviceRow(device);
+        EXPECT_EQ(std::tuple(listed.ip, listed.mask, listed.gateway),
+                  std::tuple(0x0A000005U, 0U, 0U));
+        auto checked = checkOnvifChange(listed, row.asked, {});
+        const auto calls = checked ? changeCalls(device, row.asked)
+                                   : Result<std::vector<ChangeCall>>(checked.failure());
+        EXPECT_EQ(calls ? std::to_string(calls->size()) + " calls" : calls.failure().message,
+                  row.expected);
+    }
 }
 
 } // namespace

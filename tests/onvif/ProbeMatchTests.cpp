@@ -66,6 +66,13 @@ TEST(ProbeMatch, AnswerRows)
     const std::string doctype =
         R"(<?xml version="1.0"?><!DOCTYPE e [<!ENTITY x "http://192.168.1.66/">]>)" +
         camera.substr(camera.find("<SOAP-ENV:Envelope"));
+    // The answer with a namespace declared on an inner element rather than on the envelope.
+    const auto declaredOn = [](std::string text, const std::string& element,
+                               const std::string& prefix, std::string_view uri) {
+        const std::string tag = "<" + element + ">";
+        return text.replace(text.find(tag), tag.size(),
+                            "<" + element + " xmlns:" + prefix + "=\"" + std::string(uri) + "\">");
+    };
     const struct
     {
         const char* what;
@@ -85,6 +92,16 @@ TEST(ProbeMatch, AnswerRows)
                 "http://example.com/network"),
          true, false},
         {"unbound prefix", answer("zz:NetworkVideoTransmitter", "", ""), true, false, 0},
+        {"prefix bound on Types",
+         declaredOn(answer("nv:NetworkVideoTransmitter", "", ""), "d:Types", "nv", ns::network),
+         true, true, 0},
+        {"prefix bound on Types, rebinding the envelope's",
+         declaredOn(answer("dn:NetworkVideoTransmitter", "", "", "", "http://example.com/n"),
+                    "d:Types", "dn", ns::network),
+         true, true, 0},
+        {"prefix bound on Scopes only",
+         declaredOn(answer("nv:NetworkVideoTransmitter", "", ""), "d:Scopes", "nv", ns::network),
+         true, false, 0},
         {"onvif scope alone", answer("", "ONVIF://www.onvif.org/Profile/S", ""), true, true, 0},
         {"many XAddrs capped", answer("tds:Device", "", manyXAddrs), true, true, maxXAddrs},
         {"truncated", camera.substr(0, camera.size() / 2), false},

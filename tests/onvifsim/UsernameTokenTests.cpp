@@ -53,6 +53,13 @@ TEST(OnvifSimLogin, DigestAndClockDecideTheLogin)
         EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", now), expected)
             << text;
     }
+    // Remembering nonces, a token is good once.
+    SeenNonces seen;
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_string(signedIn.c_str()));
+    for (const LoginCheck expected : {Accepted, Replayed})
+        EXPECT_EQ(checkUsernameToken(document.first_child(), "admin", "s3cret", deviceNow, &seen),
+                  expected);
 }
 
 TEST(OnvifSimLogin, DateTimesAndBase64)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 
 namespace tavolix::onvifsim {
 namespace {
@@ -119,12 +120,15 @@ void readDns(pugi::xml_node response, const SimCamera&, DeviceTime)
 
 void readNetworkProtocols(pugi::xml_node response, const SimCamera& camera, DeviceTime)
 {
-    const auto add = [&](const char* name, bool enabled, uint16_t port) {
+    const auto add = [&](const char* name, bool enabled, std::optional<uint16_t> port) {
         pugi::xml_node protocol = response.append_child("tds:NetworkProtocols");
         appendText(protocol, "tt:Name", name);
         appendText(protocol, "tt:Enabled", boolText(enabled));
-        appendText(protocol, "tt:Port", std::to_string(port));
+        if (port)
+            appendText(protocol, "tt:Port", std::to_string(*port));
     };
+    if (camera.splitHttpEntry)
+        add("HTTP", true, std::nullopt);
     add("HTTP", camera.xaddrScheme != XAddrScheme::Https, camera.settings.httpPort);
     add("HTTPS", camera.servesHttps, camera.httpsPort);
     add("RTSP", true, 554);

@@ -175,6 +175,8 @@ private:
             const std::string name = trimmedText(child(protocol, ns::tt, "Name"));
             if (name != "HTTP")
                 continue; // RTSP is not served and HTTPS stays as started, whatever is asked
+            if (m_camera.splitHttpEntry && !child(protocol, ns::tt, "Port"))
+                continue; // the entry without ports it lists itself
             httpPort = parseNumber(trimmedText(child(protocol, ns::tt, "Port")), uint16_t{1},
                                    uint16_t{65535});
             if (!httpPort || parseBool(child(protocol, ns::tt, "Enabled")) != true)
@@ -241,11 +243,12 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
         outcome.call = std::string(localName(operation));
     const bool needsLogin =
         !context.loggedIn && (outcome.call != "GetSystemDateAndTime" || context.clockNeedsLogin);
-    const LoginCheck login = !needsLogin ? LoginCheck::Accepted
-                             : context.tokensLogIn && readable
-                                 ? checkUsernameToken(child(envelope, soap, "Header"), context.user,
-                                                      context.password, context.deviceNow)
-                                 : LoginCheck::Missing;
+    const LoginCheck login =
+        !needsLogin ? LoginCheck::Accepted
+        : context.tokensLogIn && readable
+            ? checkUsernameToken(child(envelope, soap, "Header"), context.user, context.password,
+                                 context.deviceNow, context.seenNonces)
+            : LoginCheck::Missing;
     outcome.tokenLogin = needsLogin && login == LoginCheck::Accepted;
     // A device that takes HTTP Digest asks for it before it reads the request: clients
     // (curl among them) send their first POST without its body until challenged.
@@ -289,6 +292,16 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
     }
     outcome.reply = reply.text();
     return outcome;
+}
+
+std::string operationOf(std::string_view request)
+{
+    pugi::xml_document document;
+    if (!document.load_buffer(request.data(), request.size()))
+        return "?";
+    const pugi::xml_node envelope = firstElement(document);
+    const pugi::xml_node operation = firstElement(child(envelope, namespaceOf(envelope), "Body"));
+    return operation ? std::string(localName(operation)) : "?";
 }
 
 } // namespace tavolix::onvifsim

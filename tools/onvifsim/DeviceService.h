@@ -20,6 +20,8 @@ struct ServiceContext
     bool portStays = false;        // the service keeps its port when the HTTP port changes
     bool refuseInterfaces = false; // SetNetworkInterfaces is refused
     bool loggedIn = false;         // HTTP Digest was accepted, or the device needs no login
+    // Set: a token's nonce is taken once.
+    SeenNonces* seenNonces = nullptr;
 };
 
 struct CallOutcome
@@ -40,5 +42,8 @@ struct CallOutcome
 // go back with HTTP 400 (ter:NotAuthorized among them), the rest with 500.
 CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
                              const ServiceContext& context);
+
+// The operation a request's Body names ("SetScopes"), "?" when it names none.
+std::string operationOf(std::string_view request);
 
 } // namespace tavolix::onvifsim

@@ -1,5 +1,6 @@
 #include "HttpFrontEnd.h"
 
+#include "EndlessAnswer.h"
 #include "SimFleet.h"
 
 #include <algorithm>
@@ -131,6 +132,8 @@ MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* pat
         if (answer.commitAfterReply)
             front->listenAhead();
     }
+    if (!answer.endlessFor.empty())
+        return queueEndlessAnswer(connection, answer, *fleet);
     if (options.neverAnswer || options.answerDelayMs > 0) {
         request->answer = std::move(answer);
         front->park(connection,

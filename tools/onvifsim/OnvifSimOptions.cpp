@@ -131,6 +131,18 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                  "still reports the new one");
     app.add_flag("--refuse-interfaces", options.refuseInterfaces,
                  "refuse SetNetworkInterfaces with a fault (the gateway and others are taken)");
+    addNumberOption(app, "--clock-jump", options.clockJumpSeconds, -3'000'000'000LL,
+                    3'000'000'000LL,
+                    "the cameras' clock jumps this far when the first Set call comes in, "
+                    "before its login is checked")
+        ->type_name("SECONDS");
+    app.add_flag("--nonce-once", options.nonceOnce,
+                 "a UsernameToken nonce is taken once; a repeated one is refused");
+    addNumberOption(app, "--oversized", options.oversizedDevices, 0, maximumDevices,
+                    "the first N cameras follow their GetDeviceInformation answer with blanks "
+                    "until the client hangs up (64 MiB at most)");
+    app.add_flag("--split-http-entry", options.splitHttpEntry,
+                 "GetNetworkProtocols lists an HTTP entry without ports before the serving one");
 }
 
 } // namespace tavolix::onvifsim

@@ -83,6 +83,11 @@ struct OnvifSimOptions
     int trickleBytes = 0;          // answers go out this many bytes at a time, 20 ms apart
     bool portStays = false;        // the service stays on its port after SetNetworkProtocols
     bool refuseInterfaces = false; // SetNetworkInterfaces is refused (other calls are taken)
+    // Firmware as it comes in the field.
+    long long clockJumpSeconds = 0; // the clock jumps this far at the first Set call
+    bool nonceOnce = false;         // a UsernameToken nonce seen before is refused
+    int oversizedDevices = 0;       // the first N answer GetDeviceInformation without end
+    bool splitHttpEntry = false;    // an HTTP entry without ports before the serving one
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

@@ -78,6 +78,8 @@ SimCamera makeCamera(const OnvifSimOptions& options, int index)
     camera.xaddrHost = options.xaddrHost;
     if (options.localTimeAsUtc)
         camera.timeZone = "CST-8";
+    camera.splitHttpEntry = options.splitHttpEntry;
+    camera.oversized = index < options.oversizedDevices;
     return camera;
 }
 
@@ -93,6 +95,7 @@ SimCamera makeComputer(const OnvifSimOptions& options)
     computer.xaddrScheme = XAddrScheme::Http;
     computer.servesHttps = false;
     computer.xaddrHost.clear();
+    computer.oversized = false;
     return computer;
 }
 

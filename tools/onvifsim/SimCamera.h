@@ -43,6 +43,8 @@ struct SimCamera
     uint16_t httpsPort = 443;
     std::string xaddrHost; // set: named in XAddrs instead of the address
     std::string timeZone = "UTC0";
+    bool splitHttpEntry = false; // lists an HTTP entry without ports before the serving one
+    bool oversized = false;      // GetDeviceInformation's answer goes on without end
 };
 
 // The port the device service answers plain HTTP on.

@@ -79,13 +79,18 @@ SimCamera* SimFleet::cameraAt(Ipv4 local, uint16_t port)
 DeviceTime SimFleet::deviceNow() const
 {
     return m_clock() + std::chrono::seconds(m_options.clockOffsetSeconds) +
-           std::chrono::hours(m_options.localTimeAsUtc ? 8 : 0);
+           std::chrono::hours(m_options.localTimeAsUtc ? 8 : 0) +
+           std::chrono::seconds(m_clockJumped ? m_options.clockJumpSeconds : 0);
 }
 
 HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
                            std::string_view path, std::string_view body,
                            std::string_view authorization)
 {
+    if (m_options.clockJumpSeconds != 0 && !m_clockJumped && operationOf(body).starts_with("Set")) {
+        m_clockJumped = true;
+        m_transcript("clock jumps " + std::to_string(m_options.clockJumpSeconds) + " s");
+    }
     const DeviceTime now = deviceNow();
     HttpAnswer answer;
     answer.contentType = "text/plain";
@@ -118,7 +123,8 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
                                  .clockNeedsLogin = m_options.clockNeedsLogin,
                                  .portStays = m_options.portStays,
                                  .refuseInterfaces = m_options.refuseInterfaces,
-                                 .loggedIn = m_options.auth == AuthMode::None || digestAccepted};
+                                 .loggedIn = m_options.auth == AuthMode::None || digestAccepted,
+                                 .seenNonces = m_options.nonceOnce ? &m_nonces : nullptr};
     CallOutcome outcome = handleDeviceCall(*camera, body, context);
     if (outcome.challenge) {
         // A Digest that failed says why; a stale nonce is asked again as such.
@@ -150,6 +156,8 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
         answer.contentType = "application/soap+xml; charset=utf-8";
     if (outcome.commitAfterReply)
         answer.commitAfterReply = camera;
+    if (camera->oversized && outcome.call == "GetDeviceInformation" && answer.status == 200)
+        answer.endlessFor = mac;
     return answer;
 }
 

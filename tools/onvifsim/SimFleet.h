@@ -22,6 +22,7 @@ struct HttpAnswer
     std::string contentType = "application/soap+xml; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers; // Date, WWW-Authenticate
     SimCamera* commitAfterReply = nullptr; // whose staged settings take effect when it is out
+    std::string endlessFor; // set (a MAC): blanks follow the body until the client hangs up
 };
 
 // "Sun, 06 Nov 1994 08:49:37 GMT", as HTTP's Date header writes it.
@@ -79,6 +80,8 @@ public:
     DeviceTime deviceNow() const;
     const std::vector<SimCamera>& cameras() const { return m_cameras; }
     const OnvifSimOptions& options() const { return m_options; }
+    // A line for the transcript from the HTTP side.
+    void note(const std::string& line) { m_transcript(line); }
 
 private:
     SimCamera* cameraAt(Ipv4 local, uint16_t port);
@@ -92,6 +95,8 @@ private:
     unsigned m_messageNumber = 0;
     unsigned m_moves = 0;
     std::unique_ptr<DigestGate> m_digest; // null where Digest is not offered
+    bool m_clockJumped = false;           // --clock-jump happened
+    SeenNonces m_nonces;                  // --nonce-once: the tokens' nonces taken
 };
 
 } // namespace tavolix::onvifsim

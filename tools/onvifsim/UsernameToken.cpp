@@ -130,12 +130,26 @@ const char* loginCheckText(LoginCheck check)
         return "bad-digest";
     case LoginCheck::StaleClock:
         return "stale-created";
+    case LoginCheck::Replayed:
+        return "replayed-nonce";
     }
     return "?";
 }
 
+bool SeenNonces::firstTime(const std::vector<uint8_t>& nonce)
+{
+    if (!m_seen.insert(nonce).second)
+        return false;
+    m_order.push_back(nonce);
+    if (m_order.size() > remembered) {
+        m_seen.erase(m_order.front());
+        m_order.pop_front();
+    }
+    return true;
+}
+
 LoginCheck checkUsernameToken(const pugi::xml_node& header, std::string_view user,
-                              std::string_view password, DeviceTime deviceNow)
+                              std::string_view password, DeviceTime deviceNow, SeenNonces* seen)
 {
     const pugi::xml_node token =
         child(child(header, ns::wsse, "Security"), ns::wsse, "UsernameToken");
@@ -151,6 +165,8 @@ LoginCheck checkUsernameToken(const pugi::xml_node& header, std::string_view use
     if (!nonce || nonce->empty() ||
         passwordDigest(*nonce, created, password) != trimmedText(passwordNode))
         return LoginCheck::BadDigest;
+    if (seen && !seen->firstTime(*nonce))
+        return LoginCheck::Replayed;
     const auto createdTime = parseDateTime(created);
     if (!createdTime || *createdTime > deviceNow + allowedSkew ||
         *createdTime < deviceNow - allowedSkew)
