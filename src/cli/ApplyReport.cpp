@@ -67,7 +67,7 @@ std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat forma
                                                                             : "would change";
             list.push_back(jsonEntry(item, item.device, result));
         }
-        return list.dump(2) + "\n";
+        return jsonText(list);
     }
     std::string text;
     for (const DeviceWork& item : work) {
@@ -102,7 +102,7 @@ std::string applyReport(const std::vector<DeviceWork>& work,
             sent && targets[item.target].lastSeen ? *targets[item.target].lastSeen : item.device;
         const std::string detail = item.result == Outcome::NotVerified
                                        ? settingList(targets[item.target].unverified())
-                                       : item.failure;
+                                       : escapeDeviceText(item.failure);
         rows.push_back({macToText(latest.mac), ipv4Text(latest.ip),
                         std::string(resultName(item.result)), detail});
         nlohmann::ordered_json entry = jsonEntry(item, latest, resultName(item.result));
@@ -112,11 +112,11 @@ std::string applyReport(const std::vector<DeviceWork>& work,
                 entry["unverified"].push_back(settingKey(setting));
         }
         if (item.result == Outcome::Failed)
-            entry["error"] = item.failure;
+            entry["error"] = detail;
         list.push_back(std::move(entry));
     }
     if (format == OutputFormat::Json)
-        return list.dump(2) + "\n";
+        return jsonText(list);
     return renderTable({"mac", "ip", "result", "detail"}, rows);
 }
 

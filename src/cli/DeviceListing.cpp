@@ -56,6 +56,11 @@ Cell tableCell(const std::vector<Cell>& row, std::string_view column)
 
 } // namespace
 
+std::string jsonText(const nlohmann::ordered_json& value)
+{
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 const std::vector<std::string>& listingColumns()
 {
     static const std::vector<std::string> columns = {
@@ -125,9 +130,9 @@ nlohmann::ordered_json jsonAddresses(const Device& device)
 {
     std::vector<DeviceAddress> told = device.addresses;
     if (told.empty() && device.settingsRead)
-        told.push_back({device.ip, static_cast<unsigned>(std::popcount(device.mask)),
-                        device.mode == AddressMode::Dhcp ? AddressOrigin::Dhcp
-                                                         : AddressOrigin::Manual});
+        told.push_back(
+            {device.ip, static_cast<unsigned>(std::popcount(device.mask)),
+             device.mode == AddressMode::Dhcp ? AddressOrigin::Dhcp : AddressOrigin::Manual});
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const DeviceAddress& address : told)
         list.push_back({{"ip", ipv4Text(address.address)},
@@ -166,7 +171,7 @@ std::string jsonListing(const std::vector<Device>& devices)
         device["addresses"] = jsonAddresses(from);
         list.push_back(std::move(device));
     }
-    return list.dump(2) + "\n";
+    return jsonText(list);
 }
 
 const std::vector<std::string>& tableColumns()
@@ -203,8 +208,8 @@ Result<std::vector<std::string>> parseTableColumns(std::string_view list)
         const std::size_t end = std::min(list.find(',', start), list.size());
         std::string name(list.substr(start, end - start));
         if (std::find(valid.begin(), valid.end(), name) == valid.end())
-            return refused("--columns: no column \"" + escapeDeviceText(name) +
-                           "\"; the columns are " + commaJoined(valid));
+            return refused("--columns: no column \"" + name + "\"; the columns are " +
+                           commaJoined(valid));
         columns.push_back(std::move(name));
         start = end + 1;
     }

@@ -58,10 +58,10 @@ NextCall DeviceChange::take(const HttpResult& result)
         return next(); // the clock read again, or the refused call again
     if (step == DeviceLogin::Step::Refused)
         return fail(mac + "the device refused the login");
-    const bool refused = fault || result.answer->status / 100 != 2;
-    if (refused)
-        return fail(mac + "the device refused " + operationText() + ": " +
-                    (fault ? fault->reason : "HTTP " + std::to_string(result.answer->status)));
+    if (fault)
+        return fail(mac + "the device refused " + operationText() + ": " + fault->reason);
+    if (const auto problem = answerProblem(result.answer->status, result.answer->body, operation))
+        return fail(mac + operationText() + ": " + *problem);
     const ChangeCall& answered = m_calls[m_next];
     if (answered.portAfter != 0)
         m_service = withPort(m_service, answered.portAfter);

@@ -328,20 +328,22 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
             continue;
         Transfer& transfer = found->second;
         HttpResult result{transfer.id};
-        if (message->data.result == CURLE_OK) {
-            HttpAnswer answer;
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
+        HttpAnswer answer;
+        const CURLcode code =
+            message->data.result == CURLE_OK
+                ? curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status)
+                : message->data.result;
+        const bool answered = code == CURLE_OK;
+        if (answered) {
             answer.body = std::move(transfer.answer);
             answer.challenges = std::move(transfer.challenges);
             answer.date = transfer.date;
             answer.authorization = std::move(transfer.authorization);
             result.answer = std::move(answer);
         } else {
-            result.answer =
-                incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
-                                             : curl_easy_strerror(message->data.result));
+            result.answer = incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
+                                                         : curl_easy_strerror(code));
         }
-        const bool answered = message->data.result == CURLE_OK;
         ended.push_back(std::move(result));
         curl_multi_remove_handle(multi, handle);
         if (answered && !transfer.idleKey.empty())

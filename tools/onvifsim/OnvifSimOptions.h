@@ -75,6 +75,11 @@ struct OnvifSimOptions
     uint16_t httpsPort = 443;
     XAddrScheme xaddrScheme = XAddrScheme::Http;
     std::string xaddrHost; // set: the XAddrs name this host instead of the device's address
+
+    // Answers that are no SOAP, as a proxy in the way or broken firmware gives them.
+    unsigned notSoapStatus = 0;   // set: calls are answered with this status and an HTML page
+    bool notSoapSetsOnly = false; // only the Set calls, once logged in
+    bool latin1Faults = false;    // Set calls fault with a Latin-1 Reason holding terminal escapes
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)
