@@ -180,7 +180,7 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     for (DeviceWork& item : work) {
         if (!ran && item.result == Outcome::Unchanged && !item.changes.empty()) {
             item.result = Outcome::Failed;
-            item.failure = "not sent: " + ran.failure().message;
+            item.failure = ran.failure().message; // it may have been sent
         }
     }
     bool allGood = true;
