@@ -5,7 +5,6 @@
 #include "DeviceListing.h"
 #include "PlanCheck.h"
 #include "PlanFile.h"
-#include "TextEscape.h"
 #include "Verification.h"
 
 #include <algorithm>
@@ -81,7 +80,7 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     }
     const PlanVerdict verdict = checkPlan(checked, found, devices, change);
     for (const std::string& warning : verdict.warnings)
-        complain("warning: " + warning);
+        complainLine("warning: " + warning);
     // A device that answered but could not be read (a refused login, ONVIF
     // without one) and told no MAC: a row skipped as missing may be it.
     const auto unread = devices.problems();
@@ -91,7 +90,7 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     if (verdict.errors.empty() && !skipInDoubt) {
         if (options.skipMissing) {
             for (const std::string& problem : unread)
-                complain("warning: " + escapeDeviceText(problem));
+                complainLine("warning: " + problem);
         }
         // Every row that is neither skipped nor failed has its device and its checked settings.
         for (const PlanRow& sendable : verdict.rows) {
@@ -105,11 +104,11 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
     }
     // Devices that could not be read are the likelier cause than the plan:
     // said first, and the run counts as failed.
-    std::string problems;
     for (const std::string& problem : unread)
-        problems += escapeDeviceText(problem) + "\n";
+        complainLine(problem);
     for (const std::string& error : verdict.errors)
-        problems += error + "\n";
+        complainLine(error);
+    std::string problems;
     if (skipInDoubt)
         problems += "would skip " + skippedRows +
                     ", but a skipped row may be one of the devices that answered unread" +
@@ -118,6 +117,42 @@ Result<std::vector<DeviceWork>> checkedWork(const ApplyOptions& options,
         problems += std::to_string(verdict.errors.size()) + " problem(s) in the plan; ";
     return Failure{unread.empty() ? Cause::Refused : Cause::Incomplete,
                    problems + "nothing was sent"};
+}
+
+// Sends each row's change, takes what the devices answered, and verifies those that took it.
+void sendAndVerify(const ApplyOptions& options, std::vector<DeviceWork>& work,
+                   std::vector<VerificationTarget>& targets, DeviceProtocol& devices,
+                   const ChangeOptions& change)
+{
+    for (DeviceWork& item : work) {
+        if (item.changes.empty())
+            continue;
+        if (auto sent = devices.sendChange(item.device, item.row.asked, change); !sent) {
+            item.failure = sent.failure().message;
+            item.result = Outcome::Failed;
+            continue;
+        }
+        item.sent = true;
+        item.target = targets.size();
+        targets.push_back({item.row.mac, item.row.asked, item.device});
+        item.result = Outcome::NotVerified;
+    }
+    // What a device answered other than taking its change is not waited for.
+    for (const ChangeOutcome& outcome : devices.finishChanges()) {
+        const auto item = std::find_if(work.begin(), work.end(), [&](const DeviceWork& w) {
+            return w.result == Outcome::NotVerified && w.row.mac == outcome.mac;
+        });
+        if (item == work.end())
+            continue;
+        const bool failed = outcome.state == ChangeOutcome::State::Failed;
+        item->result = failed ? Outcome::Failed : Outcome::NeedsReboot;
+        item->failure = failed ? outcome.message : "in effect only after a reboot (--reboot)";
+        // A change taken in part leaves the device as no one asked: what it holds is read back.
+        targets[item->target].wait = failed && outcome.someTaken
+                                         ? VerificationTarget::Wait::ReadBack
+                                         : VerificationTarget::Wait::Nothing;
+    }
+    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
 }
 
 Result<ExitCode> runApply(const ApplyOptions& options)
@@ -159,35 +194,14 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     }
 
     std::vector<VerificationTarget> targets;
+    // From the first change sent on, whatever fails, the report is written.
+    const Result<> ran = runCaught([&] { sendAndVerify(options, work, targets, devices, change); });
     for (DeviceWork& item : work) {
-        if (item.changes.empty())
-            continue;
-        if (auto sent = devices.sendChange(item.device, item.row.asked, change); !sent) {
-            item.failure = sent.failure().message;
+        if (!ran && item.result == Outcome::Unchanged && !item.changes.empty()) {
             item.result = Outcome::Failed;
-            continue;
+            item.failure = ran.failure().message; // it may have been sent
         }
-        item.sent = true;
-        item.target = targets.size();
-        targets.push_back({item.row.mac, item.row.asked, item.device});
-        item.result = Outcome::NotVerified;
     }
-    // What a device answered other than taking its change is not waited for.
-    for (const ChangeOutcome& outcome : devices.finishChanges()) {
-        const auto item = std::find_if(work.begin(), work.end(), [&](const DeviceWork& w) {
-            return w.result == Outcome::NotVerified && w.row.mac == outcome.mac;
-        });
-        if (item == work.end())
-            continue;
-        const bool failed = outcome.state == ChangeOutcome::State::Failed;
-        item->result = failed ? Outcome::Failed : Outcome::NeedsReboot;
-        item->failure = failed ? outcome.message : "in effect only after a reboot (--reboot)";
-        // A change taken in part leaves the device as no one asked: what it holds is read back.
-        targets[item->target].wait = failed && outcome.someTaken
-                                         ? VerificationTarget::Wait::ReadBack
-                                         : VerificationTarget::Wait::Nothing;
-    }
-    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     bool allGood = true;
     for (DeviceWork& item : work) {
         if (item.result == Outcome::NotVerified && targets[item.target].verified)
@@ -197,6 +211,8 @@ Result<ExitCode> runApply(const ApplyOptions& options)
     }
     if (auto written = writeOut(applyReport(work, targets, options.format)); !written)
         return written.failure();
+    if (!ran)
+        return ran.failure();
     if (!allGood)
         return incomplete("some devices were not verified or failed");
     return ExitSuccess;

@@ -84,7 +84,7 @@ std::string dryRunReport(const std::vector<DeviceWork>& work, OutputFormat forma
                                                                             : "would change";
             list.push_back(jsonEntry(item, item.device, result));
         }
-        return list.dump(2) + "\n";
+        return jsonText(list);
     }
     std::string text;
     for (const DeviceWork& item : work) {
@@ -116,8 +116,8 @@ std::string applyReport(const std::vector<DeviceWork>& work,
         }
         const VerificationTarget* target = item.sent ? &targets[item.target] : nullptr;
         const Device& latest = target && target->lastSeen ? *target->lastSeen : item.device;
-        std::string detail =
-            item.result == Outcome::NotVerified ? settingList(target->unverified()) : item.failure;
+        std::string detail = item.result == Outcome::NotVerified ? settingList(target->unverified())
+                                                                 : escapeDeviceText(item.failure);
         if (item.result == Outcome::Failed && target && target->readBack)
             detail += "; read back: " + readBackText(item, *target);
         rows.push_back({macToText(latest.mac), ipv4Text(latest.ip),
@@ -130,11 +130,11 @@ std::string applyReport(const std::vector<DeviceWork>& work,
                 entry["unverified"].push_back(settingKey(setting));
         }
         if (item.result == Outcome::Failed)
-            entry["error"] = item.failure;
+            entry["error"] = detail;
         list.push_back(std::move(entry));
     }
     if (format == OutputFormat::Json)
-        return list.dump(2) + "\n";
+        return jsonText(list);
     return renderTable({"mac", "ip", "result", "detail"}, rows);
 }
 

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "CommandSupport.h"
 #include "Commands.h"
 #include "ExitCode.h"
 #include "JsonSchema.h"
@@ -46,12 +47,17 @@ int runCommandLine(int argc, char** argv)
     setupPlan(program, exitCode);
     setupApply(program, exitCode);
     setupDoctor(program, exitCode);
-    try {
-        program.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return program.exit(error) == 0 ? ExitSuccess : ExitRefused;
-    }
-    return exitCode;
+    // The commands run inside parse(): whatever they throw ends here, said.
+    int code = ExitSuccess;
+    const Result<> ran = runCaught([&] {
+        try {
+            program.parse(argc, argv);
+            code = exitCode;
+        } catch (const CLI::ParseError& error) {
+            code = program.exit(error) == 0 ? ExitSuccess : ExitRefused;
+        }
+    });
+    return ran ? code : cli::exitCode(ran.failure());
 }
 
 } // namespace tavolix::cli

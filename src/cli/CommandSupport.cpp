@@ -26,12 +26,26 @@ void complain(std::string_view text)
     std::string lines;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines += "tavolixctl: ";
-        lines += text.substr(start, end - start);
-        lines += '\n';
+        lines += "tavolixctl: " + escapeDeviceText(text.substr(start, end - start)) + '\n';
         start = end + 1;
     }
     std::fwrite(lines.data(), 1, lines.size(), stderr);
+}
+
+void complainLine(std::string_view line)
+{
+    const std::string escaped = "tavolixctl: " + escapeDeviceText(line) + '\n';
+    std::fwrite(escaped.data(), 1, escaped.size(), stderr);
+}
+
+Result<> runCaught(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        return systemFailure(std::string("internal error: ") + error.what());
+    }
+    return Done{};
 }
 
 int exitCode(const Result<ExitCode>& result)
@@ -132,7 +146,7 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     searched.found = std::move(*found);
     // Said once, by every command: what a device does that works but is odd.
     for (const std::string& warning : searched.protocol->warnings())
-        complain("warning: " + escapeDeviceText(warning));
+        complainLine("warning: " + warning);
     return searched;
 }
 

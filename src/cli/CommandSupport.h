@@ -21,8 +21,16 @@ inline constexpr std::chrono::milliseconds verifyTimeout{15000};
 // Data goes to standard output; a failed write (a full disk, a closed pipe)
 // is a system failure, since the caller would take a cut listing for whole.
 Result<> writeOut(std::string_view text);
-// Everything else goes to standard error, each line starting "tavolixctl: ".
+// Everything else goes to standard error, each line starting "tavolixctl: " and
+// escaped by the one escaper: a device's text inside never reaches the terminal raw.
 void complain(std::string_view text);
+// One line of a device's or a library's making: a line break in it is escaped too.
+void complainLine(std::string_view line);
+
+// The one boundary for exceptions (no memory, a library's own): one becomes a
+// system failure with what it said. Once a change was sent, its report is
+// still written.
+Result<> runCaught(const std::function<void()>& work);
 
 // The exit code of a command's result, after saying why it failed.
 int exitCode(const Result<ExitCode>& result);

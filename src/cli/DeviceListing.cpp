@@ -61,6 +61,11 @@ Cell tableCell(const std::vector<Cell>& row, std::string_view column)
 
 } // namespace
 
+std::string jsonText(const nlohmann::ordered_json& value)
+{
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 const std::vector<std::string>& listingColumns()
 {
     static const std::vector<std::string> columns = {
@@ -173,7 +178,7 @@ std::string jsonListing(const std::vector<Device>& devices)
         device["addresses"] = jsonAddresses(from);
         list.push_back(std::move(device));
     }
-    return list.dump(2) + "\n";
+    return jsonText(list);
 }
 
 const std::vector<std::string>& tableColumns()
@@ -210,8 +215,8 @@ Result<std::vector<std::string>> parseTableColumns(std::string_view list)
         const std::size_t end = std::min(list.find(',', start), list.size());
         std::string name(list.substr(start, end - start));
         if (std::find(valid.begin(), valid.end(), name) == valid.end())
-            return refused("--columns: no column \"" + escapeDeviceText(name) +
-                           "\"; the columns are " + commaJoined(valid));
+            return refused("--columns: no column \"" + name + "\"; the columns are " +
+                           commaJoined(valid));
         columns.push_back(std::move(name));
         start = end + 1;
     }

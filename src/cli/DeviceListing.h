@@ -4,6 +4,7 @@
 #include "Result.h"
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ enum class OutputFormat
     Csv,
     Json,
 };
+
+// The one JSON writer of listings and reports, indented, one line feed at the end. Device texts
+// go in escaped; a byte that is not UTF-8 all the same becomes U+FFFD, never an exception.
+std::string jsonText(const nlohmann::ordered_json& value);
 
 // The listing's columns, in order: mac, name, ip, mask, gateway, http_port,
 // mode, kind, version, pppoe_account, interface, source, on_link, ip_conflict,

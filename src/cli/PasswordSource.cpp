@@ -2,6 +2,7 @@
 
 #include "UniqueFd.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -14,27 +15,31 @@
 namespace tavolix::cli {
 namespace {
 
-// The first line of what the descriptor holds, without its line end.
-Result<std::string> readFirstLine(int fd)
+// The first line of what the descriptor holds, without its line end; every
+// buffer it passed through is wiped.
+Result<SecretText> readFirstLine(int fd)
 {
-    std::string text;
+    WipedString text;
     std::array<char, 256> chunk{};
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
+        if (got < 0) {
+            ::explicit_bzero(chunk.data(), chunk.size());
             return refused(std::strerror(errno));
+        }
         if (got == 0)
             break;
         text.append(chunk.data(), static_cast<std::size_t>(got));
-        if (text.find('\n') != std::string::npos || text.size() > 4096)
+        if (text.find('\n') != WipedString::npos || text.size() > 4096)
             break;
     }
-    text = text.substr(0, text.find('\n'));
+    ::explicit_bzero(chunk.data(), chunk.size());
+    text.resize(std::min(text.find('\n'), text.size()));
     if (!text.empty() && text.back() == '\r')
         text.pop_back();
-    return text;
+    return SecretText(std::move(text));
 }
 
 // Echo stays off only while the prompt waits; an interrupt restores it
@@ -49,7 +54,7 @@ extern "C" void restoreTerminalAndExit(int signalNumber)
     std::raise(signalNumber);
 }
 
-Result<std::string> prompt(const std::string& user)
+Result<SecretText> prompt(const std::string& user)
 {
     const UniqueFd terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC));
     if (!terminal || ::tcgetattr(terminal.get(), &savedTerminal) != 0) {
@@ -76,9 +81,9 @@ Result<std::string> prompt(const std::string& user)
 
 } // namespace
 
-Result<std::string> readPassword(const std::string& passwordFile, const std::string& user)
+Result<SecretText> readPassword(const std::string& passwordFile, const std::string& user)
 {
-    Result<std::string> password = std::string();
+    Result<SecretText> password = SecretText();
     if (passwordFile == "-") {
         password = readFirstLine(STDIN_FILENO);
     } else if (!passwordFile.empty()) {
@@ -87,7 +92,7 @@ Result<std::string> readPassword(const std::string& passwordFile, const std::str
             return refused(passwordFile + ": " + std::strerror(errno));
         password = readFirstLine(fd.get());
     } else if (const char* fromEnvironment = std::getenv("TAVOLIX_PASSWORD")) {
-        password = std::string(fromEnvironment);
+        password = SecretText(fromEnvironment);
     } else {
         password = prompt(user);
     }

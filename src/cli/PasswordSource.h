@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Result.h"
+#include "SecretText.h"
 
 #include <string>
 
@@ -10,6 +11,6 @@ namespace tavolix::cli {
 // could read it: it comes from a file ("-" for standard input), else from the
 // environment variable TAVOLIX_PASSWORD, else, on a terminal, from a prompt
 // that does not echo.
-Result<std::string> readPassword(const std::string& passwordFile, const std::string& user);
+Result<SecretText> readPassword(const std::string& passwordFile, const std::string& user);
 
 } // namespace tavolix::cli

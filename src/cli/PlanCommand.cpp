@@ -3,7 +3,6 @@
 #include "Commands.h"
 #include "CommonOptions.h"
 #include "DeviceListing.h"
-#include "TextEscape.h"
 
 #include <memory>
 #include <tuple>
@@ -31,8 +30,7 @@ Result<DeviceSettings> addressOptions(const PlanOptions& options)
         if (text->empty())
             continue;
         if (auto parsed = parseSetting(given, setting, *text); !parsed)
-            return refused(std::string(option) + " \"" + escapeDeviceText(*text) + "\" " +
-                           parsed.failure().message);
+            return refused(std::string(option) + " \"" + *text + "\" " + parsed.failure().message);
     }
     return given;
 }
@@ -59,7 +57,7 @@ Result<ExitCode> runPlan(const PlanOptions& options)
     if (!plan)
         return plan.failure();
     for (const std::string& note : plan->notes)
-        complain(escapeDeviceText(note));
+        complainLine(note);
     // The plan shows whether each device will be reachable at its new address.
     for (Device& device : plan->devices)
         device.onLink = isOnLink(protocol->interfaces(), device.interfaceIndex, device.ip);

@@ -85,7 +85,7 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
         if (const auto mac = parseMacText(macText)) {
             row.mac = *mac;
         } else {
-            error(where + "mac \"" + escapeDeviceText(macText) + "\" is not a MAC address");
+            error(where + "mac \"" + macText + "\" is not a MAC address");
             good = false;
         }
         if (hostColumn && *hostColumn < cells.size())
@@ -94,8 +94,8 @@ Result<std::vector<PlanRow>> readPlan(std::string_view csv)
             if (column >= cells.size() || cells[column].empty())
                 continue;
             if (auto parsed = parseCell(row.asked, setting, cells[column]); !parsed) {
-                error(where + std::string(settingKey(setting)) + " \"" +
-                      escapeDeviceText(cells[column]) + "\" " + parsed.failure().message);
+                error(where + std::string(settingKey(setting)) + " \"" + cells[column] + "\" " +
+                      parsed.failure().message);
                 good = false;
             }
         }

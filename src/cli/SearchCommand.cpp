@@ -2,7 +2,6 @@
 #include "Commands.h"
 #include "CommonOptions.h"
 #include "DeviceListing.h"
-#include "TextEscape.h"
 
 #include <memory>
 #include <sys/ioctl.h>
@@ -67,7 +66,7 @@ Result<ExitCode> runSearch(const SearchOptions& options)
     }
     const auto problems = protocol->problems();
     for (const std::string& problem : problems)
-        complain(escapeDeviceText(problem));
+        complainLine(problem);
     return problems.empty() ? ExitSuccess : ExitIncomplete;
 }
 

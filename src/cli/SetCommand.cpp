@@ -42,7 +42,7 @@ Result<DeviceSettings> checkedValues(const std::map<Setting, std::string>& given
         if (parsed && !valueRefusal(asked, setting).empty())
             parsed = refused(valueRefusal(asked, setting));
         if (!parsed)
-            problems.push_back(optionName(setting) + " \"" + escapeDeviceText(text) + "\" " +
+            problems.push_back(optionName(setting) + " \"" + text + "\" " +
                                parsed.failure().message);
     }
     if (!problems.empty())
@@ -70,8 +70,7 @@ Result<ExitCode> runSet(const SetOptions& options)
 {
     const auto mac = parseMacText(options.mac);
     if (!mac)
-        return refused("\"" + escapeDeviceText(options.mac) +
-                       "\" is not a MAC address (12 hex digits)");
+        return refused("\"" + options.mac + "\" is not a MAC address (12 hex digits)");
     std::map<Setting, std::string> given;
     for (const auto& [setting, option] : options.settingOptions) {
         if (option->count() > 0)
@@ -98,7 +97,7 @@ Result<ExitCode> runSet(const SetOptions& options)
         // An ONVIF device that refused the login is known by no MAC: say so.
         const auto problems = devices.problems();
         for (const std::string& problem : problems)
-            complain(escapeDeviceText(problem));
+            complainLine(problem);
         return incomplete("device " + macToText(*mac) +
                           (problems.empty() ? " did not answer the search"
                                             : " is none of the devices that could be read"));
@@ -118,33 +117,39 @@ Result<ExitCode> runSet(const SetOptions& options)
         complain("the device already reads as asked; nothing sent");
         return ExitSuccess;
     }
-    if (auto sent = devices.sendChange(*device, *encoded, change); !sent)
-        return sent.failure();
-    if (const auto outcomes = devices.finishChanges(); !outcomes.empty()) {
-        const ChangeOutcome& outcome = outcomes.front();
-        if (outcome.state == ChangeOutcome::State::Failed) {
-            if (outcome.someTaken) {
+    // From the change sent on, whatever fails, the report is written.
+    Result<> sent = Done{};
+    std::optional<ChangeOutcome> outcome;
+    const Result<> ran = runCaught([&] {
+        sent = devices.sendChange(*device, *encoded, change);
+        if (!sent)
+            return;
+        if (auto outcomes = devices.finishChanges(); !outcomes.empty()) {
+            outcome = std::move(outcomes.front());
+            if (outcome->state == ChangeOutcome::State::Failed && outcome->someTaken) {
                 // Taken in part: what the device holds now is read back ("-": no answer).
                 targets.front().wait = VerificationTarget::Wait::ReadBack;
                 targets.front().lastSeen.reset();
                 verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
-                if (auto written = writeOut(fieldReport(targets.front())); !written)
-                    return written.failure();
             }
-            return incomplete(outcome.message);
-        }
-        if (auto written = writeOut(fieldReport(targets.front())); !written)
-            return written.failure();
-        return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
-                                            "only after one (--reboot sends it)");
-    }
-    if (options.noVerify) {
+        } else if (!options.noVerify)
+            verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
+    });
+    if (!sent)
+        return sent.failure();
+    if (ran && !outcome && options.noVerify) {
         complain("sent to " + macToText(*mac) + "; not verified (--no-verify)");
         return ExitSuccess;
     }
-    verifyTogether(devices, targets, std::chrono::milliseconds(options.timeoutMs));
     if (auto written = writeOut(fieldReport(targets.front())); !written)
         return written.failure();
+    if (!ran)
+        return ran.failure();
+    if (outcome && outcome->state == ChangeOutcome::State::Failed)
+        return incomplete(outcome->message);
+    if (outcome)
+        return incomplete(macToText(*mac) + ": needs reboot: it takes the change "
+                                            "only after one (--reboot sends it)");
     if (!targets.front().verified)
         return incomplete("not verified within " + std::to_string(options.timeoutMs) +
                           " ms: " + settingList(targets.front().unverified()));

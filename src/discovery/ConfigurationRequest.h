@@ -5,6 +5,7 @@
 #include "DeviceText.h"
 #include "Ipv4.h"
 #include "Result.h"
+#include "SecretText.h"
 
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@ namespace tavolix {
 struct ConfigurationLogin
 {
     std::string account;
-    std::string password;
+    SecretText password; // wiped when the login goes
 };
 
 // The settings a configuration asks for, parsed where they were given (the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace tavolix {
 namespace {
@@ -66,6 +67,7 @@ std::string encodeCredentials(std::string_view account, std::string_view passwor
 
     std::string encoded;
     base64Encode({joined.data(), length}, encoded);
+    ::explicit_bzero(joined.data(), joined.size()); // it held the password
     return encoded;
 }
 

@@ -78,11 +78,10 @@ NextCall DeviceChange::take(const HttpResult& result)
         return next(); // the clock read again, or the refused call again
     if (step == DeviceLogin::Step::Refused)
         return fail(failureText("the device refused the login"));
-    const bool refused = fault || result.answer->status / 100 != 2;
-    if (refused)
-        return fail(
-            failureText(operationText() + " refused: " +
-                        (fault ? fault->reason : "HTTP " + std::to_string(result.answer->status))));
+    if (fault)
+        return fail(failureText(operationText() + " refused: " + fault->reason));
+    if (const auto problem = answerProblem(result.answer->status, result.answer->body, operation))
+        return fail(failureText(operationText() + ": " + *problem));
     const ChangeCall& answered = m_calls[m_next];
     m_taken.push_back(operationText() + " taken");
     if (answered.portAfter != 0) {

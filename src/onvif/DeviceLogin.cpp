@@ -107,7 +107,8 @@ DeviceLogin::Step DeviceLogin::takeClock(const HttpAnswer& answer,
     }
     if (refusal && m_login.has_value())
         return Step::Refused;
-    if (fault || answer.status / 100 != 2)
+    // Not the clock (a fault, a proxy's page): the caller says why.
+    if (fault || answerProblem(answer.status, answer.body, Operation::GetSystemDateAndTime))
         return Step::Answered;
     m_reading = false;
     return Step::Resend;

@@ -63,6 +63,7 @@ void DeviceReads::giveUp(const Failure& failure)
 
 NextCall DeviceReads::take(const HttpResult& result)
 {
+    const Operation operation = m_negotiation.answering(loginReads().at(m_step).call);
     const auto fault = result.answer ? parseFault(result.answer->body) : std::nullopt;
     const DeviceLogin::Step step = m_negotiation.take(result, fault);
     m_device.clockOffset = m_negotiation.offset();
@@ -77,8 +78,8 @@ NextCall DeviceReads::take(const HttpResult& result)
         return end(refusedLogin);
     if (fault)
         return end("the device refused a read: " + fault->reason);
-    if (result.answer->status / 100 != 2)
-        return end("the device refused a read: HTTP " + std::to_string(result.answer->status));
+    if (const auto problem = answerProblem(result.answer->status, result.answer->body, operation))
+        return end(*problem);
     loginReads().at(m_step++).store(m_device, result.answer->body);
     return next();
 }

@@ -204,6 +204,16 @@ std::optional<std::vector<Scope>> parseScopes(std::string_view response)
     return scopes;
 }
 
+std::optional<std::string> answerProblem(long status, std::string_view body, Operation operation)
+{
+    const std::string name = std::string(operationName(operation)) + "Response";
+    if (status / 100 == 2 && Response(body, operationName(operation)))
+        return std::nullopt;
+    pugi::xml_document document;
+    const bool soap = !loadSoapBody(document, body).empty();
+    return "answered HTTP " + std::to_string(status) + (soap ? " without a " + name : ", not SOAP");
+}
+
 std::optional<bool> parseRebootNeeded(std::string_view response)
 {
     const Response answer(response, "SetNetworkInterfaces");

@@ -63,6 +63,11 @@ std::optional<std::vector<Ipv4>> parseNetworkDefaultGateway(std::string_view res
 std::optional<std::vector<NetworkProtocol>> parseNetworkProtocols(std::string_view response);
 std::optional<std::vector<Scope>> parseScopes(std::string_view response);
 
+// Why an answer to `operation` is not its SOAP answer, for a problem line: "answered HTTP 502,
+// not SOAP" (a proxy's page, an empty body, ...), or "answered HTTP 200 without a
+// GetScopesResponse"; nothing when it is the answer. A fault is the caller's to read first.
+std::optional<std::string> answerProblem(long status, std::string_view body, Operation operation);
+
 // SetNetworkInterfaces' RebootNeeded.
 std::optional<bool> parseRebootNeeded(std::string_view response);
 

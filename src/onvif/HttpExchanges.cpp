@@ -135,6 +135,17 @@ std::size_t keepAnswer(char* data, std::size_t size, std::size_t count, void* tr
     return bytes;
 }
 
+// A call that ended: its answer, taken out of the transfer, or why there is none.
+HttpResult endedCall(Transfer& transfer, CURLcode code, long status)
+{
+    if (code != CURLE_OK)
+        return {transfer.id, incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
+                                                          : curl_easy_strerror(code))};
+    return {transfer.id,
+            HttpAnswer{status, std::move(transfer.answer), std::move(transfer.challenges),
+                       transfer.date, std::move(transfer.authorization)}};
+}
+
 Failure curlFailure(const std::string& what, CURLcode code)
 {
     return systemFailure(what + ": " + curl_easy_strerror(code));
@@ -327,27 +338,18 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
         if (found == m_state->transfers.end())
             continue;
         Transfer& transfer = found->second;
-        HttpResult result{transfer.id};
-        if (message->data.result == CURLE_OK) {
-            HttpAnswer answer;
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
-            answer.body = std::move(transfer.answer);
-            answer.challenges = std::move(transfer.challenges);
-            answer.date = transfer.date;
-            answer.authorization = std::move(transfer.authorization);
-            result.answer = std::move(answer);
-        } else {
-            long requestBytes = 0;
-            curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestBytes);
-            result.requestSent = requestBytes > 0;
-            result.answer =
-                incomplete(transfer.tooLarge ? "the answer is larger than 1 MiB"
-                                             : curl_easy_strerror(message->data.result));
-        }
-        const bool answered = message->data.result == CURLE_OK;
+        long status = 0;
+        const CURLcode code = message->data.result == CURLE_OK
+                                  ? curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status)
+                                  : message->data.result;
+        HttpResult result = endedCall(transfer, code, status);
+        long requestBytes = 0;
+        result.requestSent = code == CURLE_OK || (curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE,
+                                                                    &requestBytes) == CURLE_OK &&
+                                                  requestBytes > 0);
         ended.push_back(std::move(result));
         curl_multi_remove_handle(multi, handle);
-        if (answered && !transfer.idleKey.empty())
+        if (code == CURLE_OK && !transfer.idleKey.empty())
             m_state->idle[transfer.idleKey] = std::move(transfer.easy);
         m_state->transfers.erase(found);
     }

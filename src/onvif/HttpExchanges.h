@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Result.h"
+#include "SecretText.h"
 #include "TlsCheck.h"
 #include "WaitSet.h"
 
@@ -18,7 +19,7 @@ namespace tavolix::onvif {
 struct HttpLogin
 {
     std::string user;
-    std::string password;
+    SecretText password; // libcurl keeps a copy of its own for the transfer
 };
 
 // One SOAP 1.2 call over HTTP or HTTPS: a POST of body to url.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <vector>
@@ -39,11 +40,15 @@ std::string base64(std::span<const uint8_t> bytes)
 std::string passwordDigest(std::span<const uint8_t> nonce, std::string_view created,
                            std::string_view password)
 {
-    std::vector<uint8_t> input(nonce.begin(), nonce.end());
+    // Reserved whole, so that no buffer with the password in it is left behind unwiped.
+    std::vector<uint8_t> input;
+    input.reserve(nonce.size() + created.size() + password.size());
+    input.insert(input.end(), nonce.begin(), nonce.end());
     input.insert(input.end(), created.begin(), created.end());
     input.insert(input.end(), password.begin(), password.end());
     std::array<uint8_t, SHA_DIGEST_LENGTH> digest{};
     SHA1(input.data(), input.size(), digest.data());
+    OPENSSL_cleanse(input.data(), input.size());
     return base64(digest);
 }
 

@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
 
 namespace tavolix::cli {
 namespace {
@@ -48,6 +49,8 @@ TEST(TextEscape, EscapesWhatATerminalMustNotSeeUndoesItExactlyAndMeasuresWidth)
               "\xe4\xb8\xad\u2026"); // no half 字
     EXPECT_EQ(cutToWidth("abcd", 4), "abcd");
     EXPECT_EQ(cutToWidth("\\xe9\\\\\\xe9", 8), "\\xe9\\\\\u2026"); // escapes stay whole
+    // Bytes that are not UTF-8 never make the JSON writer throw: they stand as U+FFFD.
+    EXPECT_EQ(jsonText(nlohmann::ordered_json("ung\xfcltig")), "\"ung\xef\xbf\xbdltig\"\n");
 }
 
 TEST(Csv, QuotesReadsBackAndGuardsFormulasInEveryField)

@@ -296,5 +296,50 @@ TEST_F(OnvifFieldCtlTest, FirmwareFaultsNeitherStopTheOthersNorGoUnnoticed)
     EXPECT_TRUE(anyCameraSaid("call 02005e400001 SetNetworkProtocols ok http=8081"));
 }
 
+// A proxy's page, a web server's 200, and Set calls answered with a page or with a fault text in
+// Latin-1 holding terminal escapes: each device is named with what it answered, and set and apply
+// write their reports, valid and escaped, whatever a device sent.
+TEST_F(OnvifFieldCtlTest, AnswersThatAreNoSoapAndHostileFaultTextsAreNamedEscaped)
+{
+    startSite({{"--not-soap", "502"},
+               {"--not-soap", "200"},
+               {"--not-soap", "502", "--not-soap-sets"},
+               {"--latin1-fault"}});
+    ASSERT_FALSE(HasFatalFailure());
+    auto rows = listed("admin");
+    EXPECT_EQ(last.exitCode, 1);
+    for (const auto& [ip, status] : {std::pair{"198.18.0.20", "502"}, {"198.18.0.30", "200"}}) {
+        EXPECT_EQ(rows[ip]["mask"], "") << ip;
+        EXPECT_THAT(last.err,
+                    HasSubstr(std::string("ONVIFSIM-001 (http://") + ip +
+                              "/onvif/device_service): answered HTTP " + status + ", not SOAP"));
+    }
+    const std::string page = "02005e400001: SetScopes: answered HTTP 502, not SOAP";
+    const std::string latin1 = "02005e500001: SetScopes refused: Adresse "
+                               "ung\\xfcltig \\x1b[2J\\x1b]0;owned\\x07";
+    const std::vector<std::string> password = {"TAVOLIX_PASSWORD=admin"};
+    const auto expectSafe = [&](const std::string& why) {
+        EXPECT_EQ(last.exitCode, 1) << last.err;
+        EXPECT_EQ((last.out + last.err).find('\x1b'), std::string::npos) << "a raw ESC";
+        EXPECT_THAT(last.out + last.err, HasSubstr(why));
+    };
+    for (const auto& [mac, why] : {std::pair{"02005e400001", page}, {"02005e500001", latin1}}) {
+        last = ctl({"set", mac, "--name", "Gate", "--user", "admin"}, password);
+        expectSafe(why);
+        EXPECT_THAT(last.out, ContainsRegex("name +Gate +ONVIFSIM-001 +no")) << "the report";
+    }
+    const std::string plan = writeFile("plan.csv", "mac,name\r\n02005e400001,Gate\r\n"
+                                                   "02005e500001,Gate\r\n");
+    last = ctl({"apply", plan, "--user", "admin", "--format", "json"}, password);
+    expectSafe("some devices were not verified or failed");
+    const json report = json::parse(last.out, nullptr, false);
+    ASSERT_TRUE(report.is_array() && report.size() == 2) << last.out;
+    EXPECT_EQ(report[0]["error"], page) << "an error only where a row failed";
+    EXPECT_EQ(report[1]["error"], latin1);
+    last = ctl({"apply", plan, "--user", "admin"}, password);
+    expectSafe(latin1);
+    EXPECT_THAT(last.out, HasSubstr(page));
+}
+
 } // namespace
 } // namespace tavolix::e2e

@@ -26,8 +26,11 @@ HttpResult answer(const std::string& body, long status = 200, std::string author
                           std::move(challenges), date, std::move(authorization)}};
 }
 
+// The operation of the call last seen: an "ok" answers it.
+std::string lastOperation;
+
 // The answers the scripts name.
-const HttpResult& named(const std::string& name)
+HttpResult named(const std::string& name)
 {
     const std::string fault =
         "<env:Fault><env:Code><env:Value>env:Sender</env:Value><env:Subcode><env:Value>"
@@ -51,12 +54,19 @@ const HttpResult& named(const std::string& name)
         {"401basic", answer("", 401, {}, {R"(Basic realm="cam")"})},
         {"401digest", answer("", 401, {}, {R"(Digest realm="cam", nonce="m", qop="auth")"})},
         {"500", answer("<x/>", 500)},
+        {"proxy502", {0, HttpAnswer{502, "<html><body>Bad Gateway</body></html>", {}, {}, {}}}},
+        {"empty200", {0, HttpAnswer{200, "", {}, {}, {}}}},
         {"reboot", answer("<dev:SetNetworkInterfacesResponse><dev:RebootNeeded>true"
                           "</dev:RebootNeeded></dev:SetNetworkInterfacesResponse>")},
         {"lost", {0, incomplete("timed out")}},              // never reached the device
         {"gone", {0, incomplete("connection reset"), true}}, // reached it, unanswered
     };
-    return answers.at(name);
+    HttpResult found = answers.at(name);
+    if (const auto at =
+            found.answer ? found.answer->body.find("<dev:Response/>") : std::string::npos;
+        at != std::string::npos)
+        found.answer->body.replace(at, 15, "<dev:" + lastOperation + "Response/>");
+    return found;
 }
 
 const Login login{"admin", "secret"};
@@ -73,8 +83,8 @@ std::string seen(const NextCall& call)
     EXPECT_EQ(token, call->body.find("<wsu:Created>2010-09-16T07:5") != std::string::npos);
     EXPECT_FALSE(token && call->digest) << "a token and Digest in one request";
     EXPECT_EQ(call->digest ? call->digest->password : "secret", "secret");
-    return call->action.substr(call->action.rfind('/') + 1) + (token ? "+token" : "") +
-           (call->digest ? "+digest" : "");
+    lastOperation = call->action.substr(call->action.rfind('/') + 1);
+    return lastOperation + (token ? "+token" : "") + (call->digest ? "+digest" : "");
 }
 
 // Plays "answer>next answer>next ...": each answer taken, the call it leads to.
@@ -108,7 +118,12 @@ TEST(OnvifMachines, ReadsFindHowTheDeviceTakesTheLoginAndItsClock)
         {"clock>GetDeviceInformation+digest 401digest>end", LoginScheme::Unknown, refusedLogin},
         // Asked for nothing.
         {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest 500>end",
-         LoginScheme::None, "the device refused a read: HTTP 500"},
+         LoginScheme::None, "answered HTTP 500 without a GetNetworkInterfacesResponse"},
+        // Neither an answer nor a fault: a proxy's page, an empty body.
+        {"clock>GetDeviceInformation+digest proxy502>end", LoginScheme::Unknown,
+         "answered HTTP 502, not SOAP"},
+        {"clock>GetDeviceInformation+digest ok>GetNetworkInterfaces+digest empty200>end",
+         LoginScheme::None, "answered HTTP 200, not SOAP"},
         // A clock behind the login: the token is made in its refusal's Date;
         // a clock answer without a time takes the Date too.
         {"refused+date>GetSystemDateAndTime+token clock>GetDeviceInformation+token "
@@ -151,14 +166,22 @@ TEST(OnvifMachines, ChangeCallsOneAfterTheOtherAndEndsAsTheAnswersSay)
          "ok>SetNetworkInterfaces+token reboot>SystemReboot+token gone>end",
          "", true}, // a device may go down before it answers
         {token, "ok>SetNetworkInterfaces+token reboot>end", "needs reboot: ", false},
-        {token, "500>end", "failed: 020000000009: SetScopes refused: HTTP 500", false},
+        {token, "500>end",
+         "failed: 020000000009: SetScopes: answered HTTP 500 without a SetScopesResponse", false},
+        {token, "proxy502>end", "failed: 020000000009: SetScopes: answered HTTP 502, not SOAP",
+         false},
+        {token, "ok>SetNetworkInterfaces+token empty200>end",
+         "failed: 020000000009: SetScopes taken, SetNetworkInterfaces: answered HTTP 200, not SOAP",
+         false},
         {token, "lost>end", "failed: 020000000009: SetScopes not sent: timed out", false},
         {token, "refused>GetSystemDateAndTime+digest lost>end",
          "failed: 020000000009: GetSystemDateAndTime not sent: timed out", false},
         // Taken in part: the calls taken are named; an address call that reached the device
         // and went unanswered is left to the verification, one that never reached it is not.
         {token, "ok>SetNetworkInterfaces+token 500>end",
-         "failed: 020000000009: SetScopes taken, SetNetworkInterfaces refused: HTTP 500", false},
+         "failed: 020000000009: SetScopes taken, SetNetworkInterfaces: answered HTTP 500 without a "
+         "SetNetworkInterfacesResponse",
+         false},
         {token, "ok>SetNetworkInterfaces+token lost>end",
          "failed: 020000000009: SetScopes taken, SetNetworkInterfaces not sent: timed out", false},
         {token, "ok>SetNetworkInterfaces+token gone>end", "", false},

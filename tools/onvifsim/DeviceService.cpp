@@ -226,7 +226,31 @@ private:
     NetworkSettings m_discarded;
 };
 
+// A Set call answered as broken firmware does; nothing is changed.
+void answerBrokenSet(CallOutcome& outcome, const ServiceContext& context)
+{
+    if (context.setsNotSoap != 0) {
+        outcome.httpStatus = context.setsNotSoap;
+        outcome.reply = htmlPage(context.setsNotSoap);
+        outcome.note = "not-soap " + std::to_string(context.setsNotSoap);
+        return;
+    }
+    // pugixml would escape the references: the Reason goes in as bytes. A raw ESC, and ESC
+    // and BEL as references, which a parser turns into the raw bytes.
+    constexpr std::string_view marker = "REASON";
+    fillFault(outcome, {false, "ter:Action", {}, std::string(marker)}, "latin1");
+    outcome.reply.replace(outcome.reply.find(marker), marker.size(),
+                          "Adresse ung\xFCltig \x1B[2J&#27;]0;owned&#7;");
+}
+
 } // namespace
+
+std::string htmlPage(unsigned status)
+{
+    const std::string title = std::to_string(status) + " Not SOAP";
+    return "<html><head><title>" + title + "</title></head><body><h1>" + title +
+           "</h1></body></html>\n";
+}
 
 CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
                              const ServiceContext& context)
@@ -273,6 +297,10 @@ CallOutcome handleDeviceCall(SimCamera& camera, std::string_view request,
     if (login != LoginCheck::Accepted) {
         fillFault(outcome, {true, "ter:NotAuthorized", {}, "Sender not authorized"},
                   std::string("not-authorized ") + loginCheckText(login));
+        return outcome;
+    }
+    if (outcome.call.starts_with("Set") && (context.setsNotSoap != 0 || context.setsLatin1Fault)) {
+        answerBrokenSet(outcome, context);
         return outcome;
     }
     Envelope reply;

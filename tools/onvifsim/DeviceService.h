@@ -22,7 +22,14 @@ struct ServiceContext
     bool loggedIn = false;         // HTTP Digest was accepted, or the device needs no login
     // Set: a token's nonce is taken once.
     SeenNonces* seenNonces = nullptr;
+    // Set calls, once logged in, answered as broken firmware does: with this
+    // status and an HTML page (0: not), or a fault with a Latin-1 Reason.
+    unsigned setsNotSoap = 0;
+    bool setsLatin1Fault = false;
 };
+
+// An HTML page with this status, as a proxy or a web server answers.
+std::string htmlPage(unsigned status);
 
 struct CallOutcome
 {

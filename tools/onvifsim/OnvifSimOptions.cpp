@@ -143,6 +143,14 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
                     "until the client hangs up (64 MiB at most)");
     app.add_flag("--split-http-entry", options.splitHttpEntry,
                  "GetNetworkProtocols lists an HTTP entry without ports before the serving one");
+    addNumberOption(app, "--not-soap", options.notSoapStatus, 100u, 599u,
+                    "answer every call with HTTP STATUS and an HTML page, as a proxy in the way")
+        ->type_name("STATUS");
+    app.add_flag("--not-soap-sets", options.notSoapSetsOnly,
+                 "--not-soap only for the Set calls, once logged in");
+    app.add_flag("--latin1-fault", options.latin1Faults,
+                 "Set calls fault with a Reason in Latin-1 holding terminal escapes, raw and as "
+                 "character references");
 }
 
 } // namespace tavolix::onvifsim

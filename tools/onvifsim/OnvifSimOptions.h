@@ -88,6 +88,10 @@ struct OnvifSimOptions
     bool nonceOnce = false;         // a UsernameToken nonce seen before is refused
     int oversizedDevices = 0;       // the first N answer GetDeviceInformation without end
     bool splitHttpEntry = false;    // an HTTP entry without ports before the serving one
+    // Answers that are no SOAP, as a proxy in the way or broken firmware gives them.
+    unsigned notSoapStatus = 0;   // set: calls are answered with this status and an HTML page
+    bool notSoapSetsOnly = false; // only the Set calls, once logged in
+    bool latin1Faults = false;    // Set calls fault with a Latin-1 Reason holding terminal escapes
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

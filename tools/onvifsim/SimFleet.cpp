@@ -109,22 +109,31 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
         return answer;
     }
     const std::string mac = macText(camera->mac, '\0');
+    if (m_options.notSoapStatus != 0 && !m_options.notSoapSetsOnly) {
+        m_transcript("call " + mac + " ? not-soap " + std::to_string(m_options.notSoapStatus));
+        answer.status = m_options.notSoapStatus;
+        answer.body = htmlPage(answer.status);
+        answer.contentType = "text/html";
+        return answer;
+    }
     const DigestCheck digest =
         m_digest ? m_digest->check(authorization, method, path, m_options.user, m_options.password)
                  : DigestCheck{};
     const bool digestAccepted = digest.verdict == DigestVerdict::Accepted;
-    const ServiceContext context{.user = m_options.user,
-                                 .password = m_options.password,
-                                 .deviceNow = now,
-                                 .rebootNeeded = m_options.rebootNeeded,
-                                 .tokensLogIn = m_options.auth == AuthMode::Wsse ||
-                                                m_options.auth == AuthMode::Either,
-                                 .digestOffered = m_digest != nullptr,
-                                 .clockNeedsLogin = m_options.clockNeedsLogin,
-                                 .portStays = m_options.portStays,
-                                 .refuseInterfaces = m_options.refuseInterfaces,
-                                 .loggedIn = m_options.auth == AuthMode::None || digestAccepted,
-                                 .seenNonces = m_options.nonceOnce ? &m_nonces : nullptr};
+    const ServiceContext context{
+        .user = m_options.user,
+        .password = m_options.password,
+        .deviceNow = now,
+        .rebootNeeded = m_options.rebootNeeded,
+        .tokensLogIn = m_options.auth == AuthMode::Wsse || m_options.auth == AuthMode::Either,
+        .digestOffered = m_digest != nullptr,
+        .clockNeedsLogin = m_options.clockNeedsLogin,
+        .portStays = m_options.portStays,
+        .refuseInterfaces = m_options.refuseInterfaces,
+        .loggedIn = m_options.auth == AuthMode::None || digestAccepted,
+        .seenNonces = m_options.nonceOnce ? &m_nonces : nullptr,
+        .setsNotSoap = m_options.notSoapSetsOnly ? m_options.notSoapStatus : 0,
+        .setsLatin1Fault = m_options.latin1Faults};
     CallOutcome outcome = handleDeviceCall(*camera, body, context);
     if (outcome.challenge) {
         // A Digest that failed says why; a stale nonce is asked again as such.
@@ -153,7 +162,9 @@ HttpAnswer SimFleet::serve(Ipv4 local, uint16_t port, std::string_view method,
     answer.status = outcome.httpStatus;
     answer.body = outcome.reply;
     if (!outcome.challenge)
-        answer.contentType = "application/soap+xml; charset=utf-8";
+        answer.contentType = outcome.reply.starts_with("<html>")
+                                 ? "text/html"
+                                 : "application/soap+xml; charset=utf-8";
     if (outcome.commitAfterReply)
         answer.commitAfterReply = camera;
     if (camera->oversized && outcome.call == "GetDeviceInformation" && answer.status == 200)
