@@ -321,11 +321,17 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
             actions.emplace_back(watched.fd, flags);
     }
     int running = 0;
+    CURLMcode acted = CURLM_OK;
+    const auto act = [&](curl_socket_t socket, int flags) {
+        if (const CURLMcode code = curl_multi_socket_action(multi, socket, flags, &running);
+            code != CURLM_OK)
+            acted = code;
+    };
     for (const auto& [socket, flags] : actions)
-        curl_multi_socket_action(multi, socket, flags, &running);
+        act(socket, flags);
     if (m_state->deadline && ready.due(*m_state->deadline)) {
         m_state->deadline.reset();
-        curl_multi_socket_action(multi, CURL_SOCKET_TIMEOUT, 0, &running);
+        act(CURL_SOCKET_TIMEOUT, 0);
     }
 
     std::vector<HttpResult> ended;
@@ -352,6 +358,15 @@ std::vector<HttpResult> HttpExchanges::advance(const WaitSet& ready)
         if (code == CURLE_OK && !transfer.idleKey.empty())
             m_state->idle[transfer.idleKey] = std::move(transfer.easy);
         m_state->transfers.erase(found);
+    }
+    if (acted != CURLM_OK) {
+        // libcurl cannot go on (out of memory): no call may wait for an end that never comes.
+        for (const auto& [handle, transfer] : m_state->transfers) {
+            ended.push_back({transfer.id,
+                             systemFailure(std::string("libcurl: ") + curl_multi_strerror(acted))});
+            curl_multi_remove_handle(multi, handle);
+        }
+        m_state->transfers.clear();
     }
     return ended;
 }
