@@ -55,6 +55,13 @@ protected:
                 fileText(io.path() / "err")};
     }
 
+    // tavolixctl logged in as "admin", the password from the environment.
+    CtlResult asAdmin(std::vector<std::string> arguments, const std::string& password = "admin")
+    {
+        arguments.insert(arguments.end(), {"--user", "admin"});
+        return ctl(std::move(arguments), {"TAVOLIX_PASSWORD=" + password});
+    }
+
     std::string writeFile(const std::string& name, const std::string& text)
     {
         const std::filesystem::path path = folder.path() / name;
