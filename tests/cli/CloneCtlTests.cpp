@@ -14,19 +14,10 @@ TEST_F(CtlTest, ClonesAreListedUnderAFloodAndNoChangeGoesToAMacTheyShare)
     // and .30; cameras of their own MACs but one EndpointReference at .40 and .50.
     ASSERT_NO_FATAL_FAILURE(
         startDevices({"--count", "2", "--same-mac", "--ip-base", "198.18.0.10"}));
-    std::vector<std::unique_ptr<DeviceSimProcess>> cameras;
-    for (const auto& [ip, mac, endpoint] : {std::tuple{"198.18.0.20", "02005e200001", ""},
-                                            {"198.18.0.30", "02005e200001", ""},
-                                            {"198.18.0.40", "02005e400001", "c10e"},
-                                            {"198.18.0.50", "02005e500001", "c10e"}}) {
-        std::vector<std::string> options = {"--interface", "veth0b", "--ip-base", ip,
-                                            "--mac-base",  mac};
-        if (*endpoint != '\0')
-            options.insert(options.end(), {"--endpoint-uuid", endpoint});
-        cameras.push_back(std::make_unique<DeviceSimProcess>(topology.name("devices"), options,
-                                                             TAVOLIX_ONVIFSIM_PATH));
-        ASSERT_TRUE(cameras.back()->waitReady());
-    }
+    ASSERT_NO_FATAL_FAILURE(startSite({{},
+                                       {"--mac-base", "02005e200001"},
+                                       {"--endpoint-uuid", "c10e"},
+                                       {"--endpoint-uuid", "c10e"}}));
     // The search ends under a flood that starts once every device has answered (its time is
     // bench_flood's to print), and lists them all.
     test::LaunchOptions options;

@@ -22,27 +22,6 @@ protected:
         return rows.dump();
     }
     CtlResult last;
-
-    // Cameras in "devices" on its end of the link.
-    void startCameras(std::vector<std::string> options)
-    {
-        options.insert(options.begin(), {"--interface", "veth0b", "--ip-base", "198.18.0.20"});
-        cameras.emplace(topology.name("devices"), options, TAVOLIX_ONVIFSIM_PATH);
-        ASSERT_TRUE(cameras->waitReady());
-    }
-
-    // The transcript's lines that begin so, without the prefix.
-    std::vector<std::string> camerasSaid(const std::string& prefix)
-    {
-        std::vector<std::string> found;
-        for (const std::string& line : cameras->lines()) {
-            if (line.starts_with(prefix))
-                found.push_back(line.substr(prefix.size()));
-        }
-        return found;
-    }
-
-    std::optional<DeviceSimProcess> cameras;
 };
 
 TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
@@ -53,8 +32,7 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
     // Their clock runs an hour ahead, which a login has to follow; a computer answers the
     // probes too, and the cameras name unreachable addresses before their own.
     ASSERT_NO_FATAL_FAILURE(
-        startCameras({"--count", "2", "--gateway", "198.18.0.1", "--clock-offset", "3600",
-                      "--wsdp-host", "--extra-xaddrs"}));
+        startSite({{"--count", "2", "--clock-offset", "3600", "--wsdp-host", "--extra-xaddrs"}}));
     const auto service = [](char unit) {
         return std::string("http://198.18.0.2") + unit + "/onvif/device_service";
     };
@@ -80,14 +58,15 @@ TEST_F(OnvifCtlTest, SearchListsOnvifCamerasBesideOursAsOneRowPerDevice)
 
     // The listing applied as it stands changes nothing: only searches and reads go out. A
     // camera's name longer than ours can hold is its own, not refused back.
-    ASSERT_NO_FATAL_FAILURE(startCameras({"--count", "2", "--gateway", "198.18.0.1",
-                                          "--name-prefix", "Parking-Level-2-North-Entrance-Cam"}));
+    cameras.clear();
+    ASSERT_NO_FATAL_FAILURE(
+        startSite({{"--count", "2", "--name-prefix", "Parking-Level-2-North-Entrance-Cam"}}));
     last = asAdmin({"search", "--format", "csv"});
     EXPECT_THAT(last.out, HasSubstr("Parking-Level-2-North-Entrance-Cam-002"));
     last = asAdmin({"apply", writeFile("site.csv", last.out)});
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_THAT(last.out, Not(HasSubstr("verified")));
-    for (const std::string& line : cameras->lines())
+    for (const std::string& line : cameras[0]->lines())
         EXPECT_THAT(line, Not(::testing::ContainsRegex("^call [0-9a-f]+ (Set|SystemReboot)")));
 }
 
@@ -115,20 +94,19 @@ TEST_F(OnvifCtlTest, ADeviceAnsweringBothProtocolsUnreadIsOneRowWithoutAConflict
         return found;
     };
     const json device = {"02005e200001", "198.18.0.20", "native+onvif", false};
-    ASSERT_NO_FATAL_FAILURE(startCameras({"--count", "1"}));
+    ASSERT_NO_FATAL_FAILURE(startSite({{"--count", "1"}}));
     EXPECT_EQ(rows(), json::array({device}));
 
     // Two cameras share the link's MAC, which then names neither; their UUIDs do.
-    cameras.reset();
-    ASSERT_NO_FATAL_FAILURE(startCameras({"--count", "2", "--mac-endpoints"}));
+    cameras.clear();
+    ASSERT_NO_FATAL_FAILURE(startSite({{"--count", "2", "--mac-endpoints"}}));
     EXPECT_EQ(rows(), json::array({device, {"02005e200002", "198.18.0.21", "onvif", false}}));
 }
 
 TEST_F(OnvifCtlTest, SetChangesACameraCallByCallRefusesWhatOnvifLacksAndVerifiesItMoved)
 {
     ASSERT_NO_FATAL_FAILURE(makeHostAndDevices());
-    ASSERT_NO_FATAL_FAILURE(
-        startCameras({"--count", "2", "--gateway", "198.18.0.1", "--ignoring", "1"}));
+    ASSERT_NO_FATAL_FAILURE(startSite({{"--count", "2", "--ignoring", "1"}}));
     const std::string taker = "02005e200002", ignorer = "02005e200001";
     // Refused after the search, nothing sent: exit 2; a refused login finds no MAC: exit 1.
     const std::tuple<std::vector<std::string>, std::string, int, std::string> refusals[] = {
@@ -179,7 +157,7 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
 {
     ASSERT_NO_FATAL_FAILURE(startDevices({"--count", "1", "--ip-base", "198.18.0.10"}));
     ASSERT_NO_FATAL_FAILURE(
-        startCameras({"--count", "1", "--mac-base", "02005e300001", "--reboot-needed"}));
+        startSite({{"--count", "1", "--mac-base", "02005e300001", "--reboot-needed"}}));
     const std::string plan =
         writeFile("plan.csv", "mac,ip\n02005e100001,198.18.0.60\n02005e300001,198.18.0.61\n");
     const auto apply = [&](std::vector<std::string> options, // no login without a password
@@ -244,8 +222,9 @@ TEST_F(OnvifCtlTest, APlanMovesANativeAndAnOnvifDeviceTogetherAndRebootsOnlyWhen
     EXPECT_THAT(camerasSaid("call 02005e300001 S"),
                 ::testing::ElementsAre("etNetworkInterfaces ok 198.18.0.61/24",
                                        "etNetworkInterfaces ok 198.18.0.61/24", "ystemReboot ok"));
-    EXPECT_THAT(camerasSaid("move 02005e300001"),
-                ::testing::ElementsAre(" 198.18.0.20/24:80 -> 198.18.0.61/24:80 gateway none"));
+    EXPECT_THAT(
+        camerasSaid("move 02005e300001"),
+        ::testing::ElementsAre(" 198.18.0.20/24:80 -> 198.18.0.61/24:80 gateway 198.18.0.1"));
 }
 
 } // namespace

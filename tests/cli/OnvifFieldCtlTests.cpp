@@ -12,22 +12,6 @@ using nlohmann::json;
 class OnvifFieldCtlTest : public CtlTest
 {
 protected:
-    // A simulator per mode, each on its own addresses: 198.18.0.20, .30, ...
-    void startSite(const std::vector<std::vector<std::string>>& modes)
-    {
-        ASSERT_NO_FATAL_FAILURE(makeHostAndDevices());
-        for (std::size_t i = 0; i < modes.size(); ++i) {
-            const std::string unit = std::to_string(20 + 10 * i);
-            std::vector<std::string> options = {
-                "--interface", "veth0b",           "--gateway",  "198.18.0.1",
-                "--ip-base",   "198.18.0." + unit, "--mac-base", "02005e" + unit + "0001"};
-            options.insert(options.end(), modes[i].begin(), modes[i].end());
-            cameras.push_back(std::make_unique<DeviceSimProcess>(topology.name("devices"), options,
-                                                                 TAVOLIX_ONVIFSIM_PATH));
-            ASSERT_TRUE(cameras.back()->waitReady());
-        }
-    }
-
     // The listing as JSON, by IP address.
     std::map<std::string, json> listed(const std::string& password,
                                        std::vector<std::string> more = {},
@@ -46,16 +30,6 @@ protected:
         return rows;
     }
 
-    bool anyCameraSaid(const std::string& text) const
-    {
-        return std::ranges::any_of(cameras, [&](const auto& process) {
-            return process && std::ranges::any_of(process->lines(), [&](const std::string& line) {
-                       return line.find(text) != std::string::npos;
-                   });
-        });
-    }
-
-    std::vector<std::unique_ptr<DeviceSimProcess>> cameras;
     std::vector<std::string> proxies; // set in the environment of listed()
     CtlResult last;
 };

@@ -103,7 +103,7 @@ TEST(Settings, ParseOnceFormatOnceAndRefuseWhatNoDeviceMayHave)
 
 PlanRow planRow(int row, uint8_t last, DeviceSettings asked)
 {
-    return {row, {0x02, 0x00, 0x5e, 0x10, 0x00, last}, std::move(asked)};
+    return {row, {0x02, 0x00, 0x5e, 0x10, 0x00, last}, std::move(asked), {}};
 }
 
 TEST(PlanCheck, EachProtocolRefusesWhatItCannotCarryAndTheRestIsChecked)

@@ -256,13 +256,8 @@ TEST_P(DoctorFaultTest, ChecksNameTheFault)
                            std::vector<std::string>{"--port", std::to_string(fault.heldPort)});
         ASSERT_TRUE(portHolder->waitReady());
     }
-    std::optional<e2e::DeviceSimProcess> cameras;
     if (fault.cameras != 0) {
-        cameras.emplace(topology.name("devices"),
-                        std::vector<std::string>{"--interface", "veth0b", "--count",
-                                                 std::to_string(fault.cameras)},
-                        TAVOLIX_ONVIFSIM_PATH);
-        ASSERT_TRUE(cameras->waitReady());
+        ASSERT_NO_FATAL_FAILURE(startSite({{"--count", std::to_string(fault.cameras)}}));
     }
 
     const e2e::CtlResult result = ctl({"doctor"});
