@@ -208,16 +208,10 @@ TEST_F(OnvifFieldCtlTest, FirmwareFaultsNeitherStopTheOthersNorGoUnnoticed)
         EXPECT_EQ(rows[ip]["mask"], "255.255.255.0") << ip;
     EXPECT_EQ(rows["198.18.0.40"]["http_port"], 80);
     // Cut off near the cap, not read on until the call's time ran out.
-    ASSERT_TRUE(cameras[1]->waitUntil([](const std::vector<std::string>& lines) {
-        return std::ranges::any_of(lines, [](const std::string& line) {
-            return line.starts_with("oversized 02005e300001 ");
-        });
-    }));
-    for (const std::string& line : cameras[1]->lines()) {
-        if (line.starts_with("oversized ")) {
-            EXPECT_LT(std::stoull(line.substr(line.rfind(' ') + 1)), 16u << 20) << line;
-        }
-    }
+    ASSERT_TRUE(cameras[1]->waitUntil(
+        [&](const auto&) { return anyCameraSaid("oversized 02005e300001 "); }));
+    for (const std::string& bytes : camerasSaid("oversized 02005e300001 "))
+        EXPECT_LT(std::stoull(bytes), 16u << 20);
     cameras[1].reset();
 
     // The first Set is refused, its token made in the clock read before the jump; read again,
