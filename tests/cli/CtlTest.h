@@ -6,8 +6,8 @@
 #include "TemporaryDirectory.h"
 
 #include <fstream>
-#include <memory>
 #include <gmock/gmock.h>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
