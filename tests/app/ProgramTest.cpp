@@ -46,8 +46,7 @@ protected:
         NamespaceTest::SetUp();
         if (IsSkipped())
             return;
-        makeHostAndDevices();
-        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_NO_FATAL_FAILURE(makeHostAndDevices());
         m_server = std::make_unique<XvfbServer>(topology.name("host"));
         if (!m_server->isRunning())
             GTEST_SKIP() << "no X server for the test: " << m_server->problem();

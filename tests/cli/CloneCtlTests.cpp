@@ -12,21 +12,12 @@ TEST_F(CtlTest, ClonesAreListedUnderAFloodAndNoChangeGoesToAMacTheyShare)
 {
     // Native clones at .10 and .11; ONVIF clones of one MAC (so one EndpointReference) at .20
     // and .30; cameras of their own MACs but one EndpointReference at .40 and .50.
-    startDevices({"--count", "2", "--same-mac", "--ip-base", "198.18.0.10"});
-    ASSERT_FALSE(HasFatalFailure());
-    std::vector<std::unique_ptr<DeviceSimProcess>> cameras;
-    for (const auto& [ip, mac, endpoint] : {std::tuple{"198.18.0.20", "02005e200001", ""},
-                                            {"198.18.0.30", "02005e200001", ""},
-                                            {"198.18.0.40", "02005e400001", "c10e"},
-                                            {"198.18.0.50", "02005e500001", "c10e"}}) {
-        std::vector<std::string> options = {"--interface", "veth0b", "--ip-base", ip,
-                                            "--mac-base",  mac};
-        if (*endpoint != '\0')
-            options.insert(options.end(), {"--endpoint-uuid", endpoint});
-        cameras.push_back(std::make_unique<DeviceSimProcess>(topology.name("devices"), options,
-                                                             TAVOLIX_ONVIFSIM_PATH));
-        ASSERT_TRUE(cameras.back()->waitReady());
-    }
+    ASSERT_NO_FATAL_FAILURE(
+        startDevices({"--count", "2", "--same-mac", "--ip-base", "198.18.0.10"}));
+    ASSERT_NO_FATAL_FAILURE(startSite({{},
+                                       {"--mac-base", "02005e200001"},
+                                       {"--endpoint-uuid", "c10e"},
+                                       {"--endpoint-uuid", "c10e"}}));
     // The search ends under a flood that starts once every device has answered (its time is
     // bench_flood's to print), and lists them all.
     test::LaunchOptions options;
@@ -56,7 +47,6 @@ TEST_F(CtlTest, ClonesAreListedUnderAFloodAndNoChangeGoesToAMacTheyShare)
                                                    "02005e200001  198.18.0.30  mac-conflict\n"
                                                    "02005e400001  198.18.0.40\n"
                                                    "02005e500001  198.18.0.50\n");
-    const std::vector<std::string> password = {"TAVOLIX_PASSWORD=admin"};
     const std::string plan = writeFile("plan.csv", "mac,name\r\n02005e200001,Gate\r\n");
     const std::vector<std::string> refusedRuns[] = {
         {"set", "02005e100001", "--name", "Gate"},
@@ -64,9 +54,8 @@ TEST_F(CtlTest, ClonesAreListedUnderAFloodAndNoChangeGoesToAMacTheyShare)
         {"apply", plan, "--dry-run"},
         {"apply", plan},
     };
-    for (std::vector<std::string> arguments : refusedRuns) {
-        arguments.insert(arguments.end(), {"--user", "admin"});
-        const CtlResult result = ctl(arguments, password);
+    for (const std::vector<std::string>& arguments : refusedRuns) {
+        const CtlResult result = asAdmin(arguments);
         EXPECT_EQ(result.exitCode, 2) << arguments[0];
         EXPECT_THAT(result.err, ContainsRegex("2 devices answer with MAC 02005e[12]00001 \\(at "
                                               "198.18.0.[0-9]+, 198.18.0.[0-9]+\\)"));

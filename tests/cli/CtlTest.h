@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <gmock/gmock.h>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -55,6 +56,13 @@ protected:
                 fileText(io.path() / "err")};
     }
 
+    // tavolixctl logged in as "admin", the password from the environment.
+    CtlResult asAdmin(std::vector<std::string> arguments, const std::string& password = "admin")
+    {
+        arguments.insert(arguments.end(), {"--user", "admin"});
+        return ctl(std::move(arguments), {"TAVOLIX_PASSWORD=" + password});
+    }
+
     std::string writeFile(const std::string& name, const std::string& text)
     {
         const std::filesystem::path path = folder.path() / name;
@@ -72,6 +80,46 @@ protected:
             EXPECT_EQ(received[i].bytes, test::searchRequestImage()) << i;
     }
 
+    // onvifsim per mode in "devices", each on addresses of its own: 198.18.0.20, .30, ...; the
+    // link made first unless the devices' simulator made it.
+    void startSite(const std::vector<std::vector<std::string>>& modes)
+    {
+        if (topology.name("devices").empty())
+            makeHostAndDevices();
+        ASSERT_FALSE(HasFatalFailure());
+        for (std::size_t i = 0; i < modes.size(); ++i) {
+            const std::string unit = std::to_string(20 + 10 * i);
+            std::vector<std::string> options = {
+                "--interface", "veth0b",           "--gateway",  "198.18.0.1",
+                "--ip-base",   "198.18.0." + unit, "--mac-base", "02005e" + unit + "0001"};
+            options.insert(options.end(), modes[i].begin(), modes[i].end());
+            cameras.push_back(std::make_unique<DeviceSimProcess>(topology.name("devices"), options,
+                                                                 TAVOLIX_ONVIFSIM_PATH));
+            ASSERT_TRUE(cameras.back()->waitReady());
+        }
+    }
+
+    // The cameras' transcript lines that begin with the prefix, without it.
+    std::vector<std::string> camerasSaid(const std::string& prefix) const
+    {
+        std::vector<std::string> found;
+        for (const auto& process : cameras) {
+            for (const std::string& line : process ? process->lines() : std::vector<std::string>{})
+                if (line.starts_with(prefix))
+                    found.push_back(line.substr(prefix.size()));
+        }
+        return found;
+    }
+    bool anyCameraSaid(const std::string& text) const
+    {
+        return std::ranges::any_of(cameras, [&](const auto& process) {
+            return process && std::ranges::any_of(process->lines(), [&](const std::string& line) {
+                       return line.find(text) != std::string::npos;
+                   });
+        });
+    }
+
+    std::vector<std::unique_ptr<DeviceSimProcess>> cameras;
     test::TemporaryDirectory folder;
     std::string outputPath; // where tavolixctl's standard output goes, when set
 };

@@ -24,15 +24,14 @@ TEST_F(CtlTest, MacsAndNamesLikeNumbersSurviveASpreadsheetAndItsEditsAreApplied)
         return fileText(folder.path() / "site.csv");
     };
     const auto apply = [&](const std::string& csv) {
-        const CtlResult result = ctl({"apply", writeFile("plan.csv", csv), "--user", "admin"},
-                                     {"TAVOLIX_PASSWORD=admin"});
+        const CtlResult result = asAdmin({"apply", writeFile("plan.csv", csv)});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     };
     // MACs of digits only; names "0042" and "1e5", which a spreadsheet reads as numbers.
-    startDevices({"--count", "3", "--mac-base", "001122334401", "--ip-base", "198.18.0.10",
-                  "--raw-texts", "30303432", "--raw-texts", "316535"});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(
+        startDevices({"--count", "3", "--mac-base", "001122334401", "--ip-base", "198.18.0.10",
+                      "--raw-texts", "30303432", "--raw-texts", "316535"}));
     const CtlResult listed = ctl({"search", "--format", "csv", "--timeout", "800"});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     std::string sheet = throughSpreadsheet(listed.out);

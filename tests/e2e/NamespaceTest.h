@@ -32,11 +32,10 @@ protected:
             << topology.error();
     }
 
-    // And in "devices" a simulator, ready. Callers check HasFatalFailure().
+    // And in "devices" a simulator, ready. Callers wrap it in ASSERT_NO_FATAL_FAILURE.
     void startDevices(const std::vector<std::string>& simOptions)
     {
-        makeHostAndDevices();
-        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_NO_FATAL_FAILURE(makeHostAndDevices());
         sim.emplace(topology.name("devices"), simOptions);
         ASSERT_TRUE(sim->waitReady());
     }

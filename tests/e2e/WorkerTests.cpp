@@ -19,8 +19,7 @@ protected:
 // devices broadcast replies longer than a request, without a kind record.
 TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
 {
-    startDevices({"--count", "4", "--name", "EAST"});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startDevices({"--count", "4", "--name", "EAST"}));
     ASSERT_TRUE(topology.addNamespace("west") &&
                 topology.link("host", "198.18.2.1/24", "west", "198.18.2.2/24"))
         << topology.error();
@@ -60,9 +59,9 @@ TEST_F(WorkerTest, SearchReachesDevicesBehindEveryInterface)
 // The device itself says which settings it took, and a new search shows them.
 TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
 {
-    startDevices({"--count", "3", "--name", "CAM", "--login", "maintenance:Pass-word-2024",
-                  "--mac-base", "02005e100001"});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(
+        startDevices({"--count", "3", "--name", "CAM", "--login", "maintenance:Pass-word-2024",
+                      "--mac-base", "02005e100001"}));
     ASSERT_TRUE(worker.start(topology.name("host"))) << worker.error();
     ASSERT_TRUE(worker.ui.waitUntil([](const WorkerUiState& s) { return s.rows.size() == 3; }));
     // Replies arrive in the order sent: the first device takes slot 255.
@@ -108,8 +107,7 @@ TEST_F(WorkerTest, ConfigurationChangesTheDeviceAndASearchShowsIt)
 
 TEST_F(WorkerTest, PortTakenEndsStartUpWithBindError)
 {
-    startDevices({"--count", "2"});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startDevices({"--count", "2"}));
     // A second simulator in the host holds the search port.
     DeviceSimProcess holder(topology.name("host"), {"--port", "3566"});
     ASSERT_TRUE(holder.waitReady()) << holder.lines().size();

@@ -61,11 +61,13 @@ DeviceSettings settings(std::initializer_list<std::pair<Setting, std::string_vie
 }
 
 // Both protocols as a search runs them; checking needs no socket.
-MergedProtocols bothProtocols()
+MergedProtocols
+bothProtocols(std::unique_ptr<DeviceProtocol> native = std::make_unique<NativeProtocol>(),
+              std::unique_ptr<DeviceProtocol> onvif = std::make_unique<onvif::OnvifProtocol>())
 {
     std::vector<MergedProtocols::Member> members;
-    members.emplace_back(Protocols::Native, std::make_unique<NativeProtocol>());
-    members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>());
+    members.emplace_back(Protocols::Native, std::move(native));
+    members.emplace_back(Protocols::Onvif, std::move(onvif));
     return MergedProtocols(std::move(members));
 }
 
@@ -339,10 +341,7 @@ TEST(MergedProtocols, AChangedDeviceIsVerifiedFromItsChangesProtocolAlone)
     auto onvifMember = std::make_unique<ScriptedProtocol>();
     ScriptedProtocol& native = *nativeMember;
     onvifMember->rows = {onvifCamera(11, {10, 0, 0, 60})};
-    std::vector<MergedProtocols::Member> members;
-    members.emplace_back(Protocols::Native, std::move(nativeMember));
-    members.emplace_back(Protocols::Onvif, std::move(onvifMember));
-    MergedProtocols both(std::move(members));
+    MergedProtocols both = bothProtocols(std::move(nativeMember), std::move(onvifMember));
     Device before = camera(11, {10, 0, 0, 11});
     before.protocols = Protocols::Both;
     const DeviceSettings asked = settings({{Setting::Ip, "10.0.0.60"}});

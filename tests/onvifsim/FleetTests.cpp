@@ -29,12 +29,6 @@ std::string moveTo(const std::string& address)
 const std::string getInformation = request("<tds:GetDeviceInformation/>");
 const std::string getInterfaces = request("<tds:GetNetworkInterfaces/>");
 
-const std::string probe =
-    "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "
-    "xmlns:d='http://schemas.xmlsoap.org/ws/2005/04/discovery' "
-    "xmlns:a='http://schemas.xmlsoap.org/ws/2004/08/addressing'><s:Header>"
-    "<a:MessageID>uuid:probe-1</a:MessageID></s:Header><s:Body><d:Probe/></s:Body></s:Envelope>";
-
 class OnvifSimFleet : public ::testing::Test
 {
 protected:
@@ -99,7 +93,7 @@ TEST_F(OnvifSimFleet, TheAddressAndPortAConnectionReachedChooseTheCamera)
     EXPECT_EQ(post(first, getInterfaces).status, 404u);
     EXPECT_EQ(addressOf(moved), "198.18.0.50");
     EXPECT_EQ(addressOf(second), "198.18.0.21");
-    const auto answers = fleet().answerProbe(probe, "198.18.0.1:5000");
+    const auto answers = fleet().answerProbe(test::probe(), "198.18.0.1:5000");
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0].source, moved);
     EXPECT_NE(answers[0].message.find(">http://198.18.0.50/onvif/device_service<"),

@@ -1,4 +1,5 @@
 #include "Probe.h"
+#include "SoapRequest.h"
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -6,16 +7,7 @@
 namespace tavolix::onvifsim {
 namespace {
 
-std::string probe(const std::string& declarations, const std::string& types,
-                  const std::string& scopes = "")
-{
-    return "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "
-           "xmlns:a='http://schemas.xmlsoap.org/ws/2004/08/addressing'><s:Header>"
-           "<a:MessageID>uuid:p-7</a:MessageID></s:Header><s:Body>"
-           "<Probe xmlns='http://schemas.xmlsoap.org/ws/2005/04/discovery' " +
-           declarations + "><Types>" + types + "</Types><Scopes>" + scopes +
-           "</Scopes></Probe></s:Body></s:Envelope>";
-}
+using test::probe;
 
 // Types are names in the namespaces the probe declares, whatever its prefixes.
 TEST(OnvifSimProbe, TypesResolveByNamespaceAndScopesBySegment)

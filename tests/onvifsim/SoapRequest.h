@@ -27,4 +27,16 @@ inline std::string tokenHeader(const std::string& password, const std::string& c
            "</Created></UsernameToken></Security></s:Header>";
 }
 
+// A probe with MessageID uuid:p-7; declarations go on its Probe element.
+inline std::string probe(const std::string& declarations = "", const std::string& types = "",
+                         const std::string& scopes = "")
+{
+    return "<s:Envelope xmlns:s='" + std::string(ns::soap12) +
+           "' xmlns:a='http://schemas.xmlsoap.org/ws/2004/08/addressing'><s:Header>"
+           "<a:MessageID>uuid:p-7</a:MessageID></s:Header><s:Body>"
+           "<Probe xmlns='http://schemas.xmlsoap.org/ws/2005/04/discovery' " +
+           declarations + "><Types>" + types + "</Types><Scopes>" + scopes +
+           "</Scopes></Probe></s:Body></s:Envelope>";
+}
+
 } // namespace tavolix::onvifsim::test

@@ -35,6 +35,13 @@ const auto nft = [](const std::string& policy, const std::string& rules) {
            "]}";
 };
 
+// A ruleset as nft -j ('{') or iptables-save prints it.
+Result<std::vector<FilterTable>> readRuleset(const std::string& rules)
+{
+    return rules.starts_with('{') ? readNftRuleset(rules)
+                                  : Result<std::vector<FilterTable>>({readIptablesSave(rules)});
+}
+
 const std::string udp3566 = match(field("udp", "dport"), "3566");
 const std::string drop = R"({"drop": null})";
 const std::string accept = R"({"accept": null})";
@@ -51,7 +58,7 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
     const std::string ufw = "*filter\n:INPUT DROP [0:0]\n:ufw-user-input - [0:0]\n"
                             "-A INPUT -j ufw-user-input\n";
     const std::string open = "*filter\n:INPUT ACCEPT [0:0]\n-A INPUT ";
-    // Unicast and broadcast verdicts, and a ruleset as nft -j ('{') or iptables-save prints it.
+    // Unicast and broadcast verdicts, and a ruleset.
     std::vector<std::tuple<FilterVerdict, FilterVerdict, std::string>> cases = {
         // A dropped port and an established-only drop policy: see DoctorFaultTest.
         {Accepted, Accepted, R"({"nftables": [{"metainfo": {}}]})"},
@@ -111,9 +118,7 @@ TEST(FilterRulesTest, ReadersGiveEachRulesetsVerdictOnUnicastAndBroadcastReplies
         cases.emplace_back(Dropped, Dropped, dropsBoth);
     for (const auto& [unicast, broadcast, rules] : cases) {
         SCOPED_TRACE(rules);
-        const auto tables = rules.starts_with('{')
-                                ? readNftRuleset(rules)
-                                : Result<std::vector<FilterTable>>({readIptablesSave(rules)});
+        const auto tables = readRuleset(rules);
         ASSERT_TRUE(tables && tables->size() <= 1u);
         const FilterTable table = tables->empty() ? FilterTable{} : tables->front();
         for (const bool toBroadcast : {false, true}) {
@@ -144,9 +149,7 @@ TEST(FilterRulesTest, ProbeAnswersAreJudgedByTheirOwnPorts)
     };
     for (const auto& [verdict, rules] : cases) {
         SCOPED_TRACE(rules);
-        const auto tables = rules.starts_with('{')
-                                ? readNftRuleset(rules)
-                                : Result<std::vector<FilterTable>>({readIptablesSave(rules)});
+        const auto tables = readRuleset(rules);
         ASSERT_TRUE(tables && tables->size() == 1u);
         const FilterFinding found = evaluateTable(tables->front(), {"veth0a", false, 3702, 3567});
         EXPECT_EQ(found.verdict, verdict) << found.because;
@@ -243,8 +246,7 @@ TEST_P(DoctorFaultTest, ChecksNameTheFault)
     const std::string program = fault.shellCommand.substr(0, fault.shellCommand.find(' '));
     if (!program.empty() && tavolix::test::findProgram(program).empty())
         GTEST_SKIP() << program << " is not installed";
-    startDevices({"--count", "3"});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startDevices({"--count", "3"}));
     const auto set = tavolix::test::runCommand(
         {"ip", "netns", "exec", topology.name("host"), "sh", "-c", fault.shellCommand});
     ASSERT_EQ(set.exitCode, 0) << set.output;
@@ -254,13 +256,8 @@ TEST_P(DoctorFaultTest, ChecksNameTheFault)
                            std::vector<std::string>{"--port", std::to_string(fault.heldPort)});
         ASSERT_TRUE(portHolder->waitReady());
     }
-    std::optional<e2e::DeviceSimProcess> cameras;
     if (fault.cameras != 0) {
-        cameras.emplace(topology.name("devices"),
-                        std::vector<std::string>{"--interface", "veth0b", "--count",
-                                                 std::to_string(fault.cameras)},
-                        TAVOLIX_ONVIFSIM_PATH);
-        ASSERT_TRUE(cameras->waitReady());
+        ASSERT_NO_FATAL_FAILURE(startSite({{"--count", std::to_string(fault.cameras)}}));
     }
 
     const e2e::CtlResult result = ctl({"doctor"});
