@@ -52,6 +52,12 @@ MHD_Result queueEndlessAnswer(MHD_Connection* connection, const HttpAnswer& answ
     if (!response)
         return MHD_NO;
     body.release(); // the response's now: finished() frees it
+    return queueResponse(connection, answer, response);
+}
+
+MHD_Result queueResponse(MHD_Connection* connection, const HttpAnswer& answer,
+                         MHD_Response* response)
+{
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
     for (const auto& [name, value] : answer.headers)
         MHD_add_response_header(response, name.c_str(), value.c_str());

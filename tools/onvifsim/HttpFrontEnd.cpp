@@ -86,12 +86,7 @@ MHD_Result sendAnswer(MHD_Connection* connection, const HttpAnswer& answer, Http
     }
     if (!response)
         return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
-    for (const auto& [name, value] : answer.headers)
-        MHD_add_response_header(response, name.c_str(), value.c_str());
-    const MHD_Result queued = MHD_queue_response(connection, answer.status, response);
-    MHD_destroy_response(response);
-    return queued;
+    return queueResponse(connection, answer, response);
 }
 
 MHD_Result onRequest(void* frontEnd, MHD_Connection* connection, const char* path,
