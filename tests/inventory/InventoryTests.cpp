@@ -127,7 +127,6 @@ TEST(PlanCheck, EachProtocolRefusesWhatItCannotCarryAndTheRestIsChecked)
         {{planRow(2, 1, settings({{S::Ip, "10.0.0.21"}})),
           planRow(3, 2, settings({{S::Ip, "10.0.0.22"}}))},
          ""},
-        {{planRow(2, 7, settings({{S::Ip, "10.0.0.21"}}))}, "no such device"},
         {{planRow(2, 1, {}), planRow(3, 1, {})}, "rows 2 and 3 both name"},
         {{planRow(2, 1, settings({{S::Ip, "10.0.0.12"}})), planRow(3, 2, {})},
          "two devices would end with IP 10.0.0.12"},
