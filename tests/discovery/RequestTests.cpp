@@ -105,29 +105,6 @@ WireBytes loginAndTarget()
         .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}); // 39-46
 }
 
-TEST(ConfigurationRequest, NothingAskedSendsOnlyLoginTargetAndMode)
-{
-    // With the login, the rows of the next test; without one no credentials are sent.
-    ConfigurationInput input = cameraInput();
-    input.login.reset();
-    const auto withoutLogin = WireBytes()
-                                  .text("VXL83")                                            // 0-4
-                                  .record(0x10, 0x06, {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) // 5-12
-                                  .record(0x1F, 0x04, {0xFF, 0xFF, 0x01, 0xFF})             // 13-18
-                                  .padTo(256);
-    EXPECT_EQ(compose(input), Composed(withoutLogin.data()));
-
-    // Neither choice is static; both set both bytes (each alone is in the images).
-    const std::vector<uint8_t> neither = {0x1F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}; // at 13-18
-    const std::vector<uint8_t> both = {0x1F, 0x04, 0x01, 0xFF, 0x01, 0xFF};
-    for (const bool on : {false, true}) {
-        input.asked.pppoe = input.asked.dhcp = on;
-        const auto bytes = std::get<0>(compose(input));
-        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13, bytes.begin() + 19),
-                  on ? both : neither);
-    }
-}
-
 // One setting typed: what follows the target, or the refusal (and nothing sent).
 TEST(ConfigurationRequest, OneAskedSettingDecidesWhatIsSentOrRefused)
 {
