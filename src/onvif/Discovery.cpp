@@ -57,7 +57,7 @@ std::vector<OnvifDevice> Discovery::take(std::string_view answer,
     const Ipv4 sender = ntohl(origin.sender.sin_addr.s_addr);
     std::vector<OnvifDevice> found;
     for (const ProbeMatch& match : matches->matches) {
-        std::pair<std::string, Ipv4> key{match.address, sender};
+        DeviceKey key{match.address, sender};
         if (!isOnvifMatch(match) || m_named.contains(key))
             continue;
         const auto service = chooseServiceAddress(match.xaddrs, sender, subnets);

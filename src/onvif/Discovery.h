@@ -10,12 +10,17 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
 namespace tavolix::onvif {
 
 using Clock = std::chrono::steady_clock;
+
+// A device of a search: its EndpointReference and the address its answer came
+// from (a cloned firmware answers with one EndpointReference from two).
+using DeviceKey = std::pair<std::string, Ipv4>;
 
 // One search's WS-Discovery: its probes, their repeat, and the answers to them
 // turned into devices to read.
@@ -52,7 +57,7 @@ private:
 
     std::vector<std::string> m_messageIds; // of this search's probes
     std::optional<Clock::time_point> m_repeatAt;
-    std::set<std::pair<std::string, Ipv4>> m_named; // endpoint address, sender
+    std::set<DeviceKey> m_named;
     std::size_t m_leftOut = 0;
 };
 

@@ -103,7 +103,7 @@ bool OnvifProtocol::takeHttpResults(const WaitSet& ready, const RowHandler& hand
         if (call == m_readCalls.end())
             continue;
         DeviceReads& reading = m_readings.at(call->second);
-        const ReadingKey key = call->second;
+        const DeviceKey key = call->second;
         m_readCalls.erase(call);
         if (!reads)
             continue; // the search's time is over: its reads stop where they are
@@ -123,7 +123,7 @@ void OnvifProtocol::takeProbeAnswers(Clock::time_point until)
         const std::string_view text(reinterpret_cast<const char*>(m_receiveBuffer.data()),
                                     received->length);
         for (OnvifDevice& device : m_discovery.take(text, *received, m_interfaces)) {
-            const ReadingKey key{device.match.address, device.source};
+            const DeviceKey key{device.match.address, device.source};
             if (const auto running = m_readings.find(key); running != m_readings.end()) {
                 if (running->second.device().service.url == device.service.url)
                     continue; // still being read there: the read goes on

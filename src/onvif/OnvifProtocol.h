@@ -61,9 +61,8 @@ private:
     HttpExchanges m_http;
     Discovery m_discovery;
     // A device is its endpoint address at the address its answer came from.
-    using ReadingKey = std::pair<std::string, Ipv4>;
-    std::map<ReadingKey, DeviceReads> m_readings;
-    std::map<uint64_t, ReadingKey> m_readCalls;    // exchange id -> its device's key
+    std::map<DeviceKey, DeviceReads> m_readings;
+    std::map<uint64_t, DeviceKey> m_readCalls;     // exchange id -> its device's key
     std::vector<DeviceChange> m_changes;           // since the last finishChanges()
     std::map<uint64_t, std::size_t> m_changeCalls; // exchange id -> index into m_changes
     std::array<uint8_t, maxProbeMatchBytes> m_receiveBuffer{};
