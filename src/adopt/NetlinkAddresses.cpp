@@ -132,8 +132,7 @@ std::size_t NetlinkAddresses::writeRemoval(const HostAddress& address, void* buf
 {
     if (size < addressMessageSize)
         return 0;
-    // No acknowledgement asked: the sender will not be there to read it.
-    return putAddressRequest(buffer, RTM_DELADDR, NLM_F_REQUEST, address)->nlmsg_len;
+    return putAddressRequest(buffer, RTM_DELADDR, NLM_F_REQUEST | NLM_F_ACK, address)->nlmsg_len;
 }
 
 Result<> NetlinkAddresses::exchange(void* request, const std::string& what)

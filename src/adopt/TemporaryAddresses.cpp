@@ -1,7 +1,9 @@
 #include "TemporaryAddresses.h"
 
+#include "Candidates.h"
 #include "Capabilities.h"
 
+#include <algorithm>
 #include <net/if.h>
 
 namespace tavolix::adopt {
@@ -21,7 +23,7 @@ std::string addressText(const HostAddress& address)
 }
 
 std::string noteOf(const std::string& interfaceName, const Subnet& subnet,
-                   const HostAddress& address, const char* fate)
+                   const HostAddress& address, const std::string& fate)
 {
     return "reached " + subnetText(subnet) + " on " + interfaceName +
            " from the temporary address " + addressText(address) + " (" + fate + ")";
@@ -38,11 +40,17 @@ TemporaryAddresses::open(std::vector<std::string>& removedLeftovers)
     Result<NetlinkAddresses> netlink = NetlinkAddresses::open();
     if (!netlink)
         return netlink.failure();
-    removedLeftovers.clear();
-    return std::unique_ptr<TemporaryAddresses>(new TemporaryAddresses(std::move(*netlink)));
+    Result<AddressJournal> journal = AddressJournal::open();
+    if (!journal)
+        return journal.failure();
+    removedLeftovers = removeLeftovers(AddressJournal::directory(), *netlink);
+    return std::unique_ptr<TemporaryAddresses>(
+        new TemporaryAddresses(std::move(*netlink), std::move(*journal)));
 }
 
-TemporaryAddresses::TemporaryAddresses(NetlinkAddresses netlink) : m_netlink(std::move(netlink)) {}
+TemporaryAddresses::TemporaryAddresses(NetlinkAddresses netlink, AddressJournal journal)
+    : m_netlink(std::move(netlink)), m_journal(std::move(journal))
+{}
 
 TemporaryAddresses::~TemporaryAddresses()
 {
@@ -56,41 +64,69 @@ void TemporaryAddresses::request(unsigned interfaceIndex, Ipv4 device, const std
     if (m_adoptions.contains(key))
         return;
     Adoption& adoption = m_adoptions[key];
+    adoption.interfaceIndex = interfaceIndex;
     adoption.interfaceName = interfaceNameOf(interfaceIndex);
     adoption.subnet = key.second;
-    choose(adoption, interfaceIndex, device, taken);
+    choose(adoption, device, taken);
 }
 
-void TemporaryAddresses::choose(Adoption& adoption, unsigned interfaceIndex, Ipv4 device,
-                                const std::set<Ipv4>& taken)
+void TemporaryAddresses::choose(Adoption& adoption, Ipv4 device, const std::set<Ipv4>& taken)
 {
+    Result<ArpProbe> probe = ArpProbe::open(adoption.interfaceIndex, adoption.interfaceName);
+    if (!probe)
+        return fail(adoption, probe.failure().message);
+    const Result<std::vector<HostAddress>> held = m_netlink.list();
+    if (!held)
+        return fail(adoption, held.failure().message);
     std::set<Ipv4> excluded = taken;
     excluded.insert(device);
-    Result<std::vector<HostAddress>> held = m_netlink.list();
-    if (!held) {
-        adoption.status = {State::Failed, std::nullopt, held.failure().message};
-        return;
-    }
     for (const HostAddress& address : *held)
         excluded.insert(address.address);
-    const Ipv4 network = adoption.subnet.network;
-    for (Ipv4 host = 253; host > 1; --host) {
-        if (!excluded.contains(network | host)) {
-            claim(adoption, {interfaceIndex, network | host, adoption.subnet.prefix});
-            return;
-        }
-    }
-    adoption.status = {State::Failed, std::nullopt,
-                       "no free address found in " + subnetText(adoption.subnet) + " on " +
-                           adoption.interfaceName};
+    adoption.candidates = candidateAddresses(adoption.subnet, excluded, probe->interfaceMac());
+    std::reverse(adoption.candidates.begin(), adoption.candidates.end());
+    adoption.probe = std::make_unique<ArpProbe>(std::move(*probe));
+    probeNext(adoption);
 }
 
-void TemporaryAddresses::claim(Adoption& adoption, const HostAddress& address)
+void TemporaryAddresses::probeNext(Adoption& adoption)
 {
-    const Result<> added = m_netlink.add(address);
-    if (!added) {
-        adoption.status = {State::Failed, std::nullopt, added.failure().message};
-        return;
+    if (adoption.candidates.empty())
+        return fail(adoption, "no free address found in " + subnetText(adoption.subnet) + " on " +
+                                  adoption.interfaceName);
+    const Result<> started = adoption.probe->start(adoption.candidates.back());
+    if (!started)
+        fail(adoption, started.failure().message);
+}
+
+void TemporaryAddresses::fail(Adoption& adoption, std::string problem)
+{
+    adoption.status = {State::Failed, std::nullopt, std::move(problem)};
+    adoption.probe.reset();
+}
+
+// Journalled and armed for the signal handler before it is added, so that no moment passes
+// in which the address is on the interface and nothing would remove it.
+void TemporaryAddresses::claim(Adoption& adoption)
+{
+    const HostAddress address{adoption.interfaceIndex, adoption.candidates.back(),
+                              adoption.subnet.prefix};
+    adoption.probe.reset();
+    if (!m_signals) {
+        Result<std::unique_ptr<SignalCleanup>> installed = SignalCleanup::install(m_journal.path());
+        if (!installed)
+            return fail(adoption, installed.failure().message);
+        m_signals = std::move(*installed);
+    }
+    if (const Result<> recorded = m_journal.record({address, adoption.interfaceName}); !recorded)
+        return fail(adoption, recorded.failure().message);
+    if (const Result<> armed = m_signals->arm(address); !armed) {
+        (void)m_journal.drop(address);
+        return fail(adoption, armed.failure().message);
+    }
+    if (const Result<> added = m_netlink.add(address); !added) {
+        m_signals->disarm(address);
+        (void)m_journal.drop(address);
+        return fail(adoption, added.failure().message);
     }
     adoption.added = address;
     adoption.status = {State::Up, address.address, {}};
@@ -100,10 +136,20 @@ void TemporaryAddresses::removeAdded(Adoption& adoption)
 {
     if (!adoption.added)
         return;
-    const Result<> removed = m_netlink.remove(*adoption.added);
-    m_notes.push_back(noteOf(adoption.interfaceName, adoption.subnet, *adoption.added,
-                             removed ? "removed again" : "could not be removed"));
+    const HostAddress address = *adoption.added;
     adoption.added.reset();
+    const Result<> removed = m_netlink.remove(address);
+    if (!removed) {
+        // Still journalled and armed: the next run removes it.
+        m_notes.push_back(noteOf(adoption.interfaceName, adoption.subnet, address,
+                                 "could not be removed: " + removed.failure().message));
+        return;
+    }
+    m_signals->disarm(address);
+    const Result<> dropped = m_journal.drop(address);
+    m_notes.push_back(
+        noteOf(adoption.interfaceName, adoption.subnet, address,
+               dropped ? "removed again" : "removed again; " + dropped.failure().message));
 }
 
 std::optional<TemporaryAddresses::Status> TemporaryAddresses::status(unsigned interfaceIndex,
@@ -124,11 +170,32 @@ void TemporaryAddresses::release(unsigned interfaceIndex, Ipv4 device)
     m_adoptions.erase(found);
 }
 
-void TemporaryAddresses::watch(WaitSet&) {}
-
-bool TemporaryAddresses::handle(const WaitSet&)
+void TemporaryAddresses::watch(WaitSet& waits)
 {
-    return false;
+    for (const auto& [key, adoption] : m_adoptions) {
+        if (adoption.probe)
+            adoption.probe->watch(waits);
+    }
+}
+
+bool TemporaryAddresses::handle(const WaitSet& ready)
+{
+    bool changed = false;
+    for (auto& [key, adoption] : m_adoptions) {
+        if (!adoption.probe)
+            continue;
+        const Result<ArpProbe::Outcome> outcome = adoption.probe->handle(ready);
+        if (!outcome) {
+            fail(adoption, outcome.failure().message);
+        } else if (*outcome == ArpProbe::Outcome::Taken) {
+            adoption.candidates.pop_back();
+            probeNext(adoption);
+        } else if (*outcome == ArpProbe::Outcome::Free) {
+            claim(adoption);
+        }
+        changed = changed || adoption.status.state != State::Choosing;
+    }
+    return changed;
 }
 
 std::vector<std::string> TemporaryAddresses::notes() const

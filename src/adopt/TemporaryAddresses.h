@@ -1,7 +1,10 @@
 #pragma once
+#include "AddressJournal.h"
+#include "ArpProbe.h"
 #include "Ipv4.h"
 #include "NetlinkAddresses.h"
 #include "Result.h"
+#include "SignalCleanup.h"
 #include "WaitSet.h"
 
 #include <map>
@@ -74,20 +77,26 @@ private:
     // One subnet on one interface: its choice, and the address while it is added.
     struct Adoption
     {
+        unsigned interfaceIndex = 0;
         std::string interfaceName;
         Subnet subnet;
         Status status;
+        std::unique_ptr<ArpProbe> probe; // while choosing
+        std::vector<Ipv4> candidates;    // still to probe, next last
         std::optional<HostAddress> added;
     };
     using Key = std::pair<unsigned, Subnet>;
 
-    explicit TemporaryAddresses(NetlinkAddresses netlink);
-    void choose(Adoption& adoption, unsigned interfaceIndex, Ipv4 device,
-                const std::set<Ipv4>& taken);
-    void claim(Adoption& adoption, const HostAddress& address);
+    TemporaryAddresses(NetlinkAddresses netlink, AddressJournal journal);
+    void choose(Adoption& adoption, Ipv4 device, const std::set<Ipv4>& taken);
+    void probeNext(Adoption& adoption);
+    void claim(Adoption& adoption);
+    void fail(Adoption& adoption, std::string problem);
     void removeAdded(Adoption& adoption);
 
     NetlinkAddresses m_netlink;
+    AddressJournal m_journal;
+    std::unique_ptr<SignalCleanup> m_signals; // from the first address added
     std::map<Key, Adoption> m_adoptions;
     std::vector<std::string> m_notes; // of the addresses removed already
 };
