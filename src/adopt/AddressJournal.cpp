@@ -57,7 +57,7 @@ std::string ownerLine(pid_t pid)
 {
     struct stat network
     {};
-    const auto namespaceId = ::stat("/proc/self/ns/net", &network) == 0 ? network.st_ino : 0;
+    const auto namespaceId = ::stat("/proc/thread-self/ns/net", &network) == 0 ? network.st_ino : 0;
     return "start " + std::to_string(processStartTime(pid).value_or(0)) + " netns " +
            std::to_string(namespaceId);
 }
