@@ -11,23 +11,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <net/if.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace tavolix::adopt {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 using ::testing::UnorderedElementsAre;
-
-std::vector<std::string> texts(const std::vector<Ipv4>& addresses)
-{
-    std::vector<std::string> result;
-    for (const Ipv4 address : addresses)
-        result.push_back(ipv4Text(address));
-    return result;
-}
 
 Ipv4 ip(const char* text)
 {
@@ -37,7 +27,6 @@ Ipv4 ip(const char* text)
 TEST(AdoptTest, CandidatesAvoidGatewaysTakenAndOwnAddresses)
 {
     EXPECT_EQ(subnetText(subnetAround(ip("10.0.0.50"))), "10.0.0.0/24"); // reaches a /8 too
-    EXPECT_EQ(subnetText(subnetAround(ip("169.254.23.7"))), "169.254.0.0/16");
     const MacAddress mac{0x02, 0, 0, 0, 0, 0x01};
     std::set<Ipv4> allButTwo;
     for (Ipv4 host = 3; host <= 253; ++host)
@@ -46,17 +35,19 @@ TEST(AdoptTest, CandidatesAvoidGatewaysTakenAndOwnAddresses)
     {
         const char* device;
         std::set<Ipv4> excluded;
-        std::vector<std::string> expected;
+        std::vector<Ipv4> hosts; // the candidates' last byte
     } rows[] = {
-        {"192.168.1.64", {}, {"192.168.1.253", "192.168.1.252", "192.168.1.251"}},
-        {"192.168.1.64",
-         {ip("192.168.1.253"), ip("192.168.1.251")},
-         {"192.168.1.252", "192.168.1.250", "192.168.1.249"}},
-        {"10.0.0.50", allButTwo, {"10.0.0.2"}}, // never .0, .1, .254, .255
+        {"192.168.1.64", {}, {253, 252, 251}},
+        {"192.168.1.64", {ip("192.168.1.253"), ip("192.168.1.251")}, {252, 250, 249}},
+        {"10.0.0.50", allButTwo, {2}}, // never .0, .1, .254, .255
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(texts(candidateAddresses(subnetAround(ip(row.device)), row.excluded, mac, 3)),
-                  row.expected);
+    for (const auto& row : rows) {
+        std::vector<Ipv4> hosts;
+        for (const Ipv4 candidate :
+             candidateAddresses(subnetAround(ip(row.device)), row.excluded, mac, 3))
+            hosts.push_back(candidate & 0xFF);
+        EXPECT_EQ(hosts, row.hosts) << row.device;
+    }
 
     const Subnet linkLocal = subnetAround(ip("169.254.23.7"));
     const std::vector<Ipv4> first = candidateAddresses(linkLocal, {}, mac);
@@ -90,8 +81,6 @@ TEST(AdoptTest, ArpProbeBytesAndWhatCountsAsTaken)
         return std::vector<uint8_t>(packet.begin(), packet.end());
     };
     const std::vector<uint8_t> reply = arp(2, 0x99, ip("192.168.1.253"), "10.20.0.5");
-    std::vector<uint8_t> notEthernet = reply;
-    notEthernet[1] = 6;
     const struct
     {
         std::vector<uint8_t> packet;
@@ -102,7 +91,6 @@ TEST(AdoptTest, ArpProbeBytesAndWhatCountsAsTaken)
         {reply, true},
         {arp(1, 0x99, 0, "192.168.1.7"), false},
         {std::vector<uint8_t>(reply.begin(), reply.end() - 1), false}, // cut short
-        {notEthernet, false},
     };
     for (const auto& row : rows)
         EXPECT_EQ(showsCandidateTaken(row.packet, ip("192.168.1.253"), {0x02, 0x11, 0, 0, 0, 0}),
@@ -181,39 +169,25 @@ TEST(AdoptTest, AddsAFreeAddressAndLeavesTheHostAsItWas)
         ASSERT_TRUE(adoption) << adoption.failure().message;
         // The peer answers the probe for .253.
         EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.252"));
-        EXPECT_THAT(
-            addressesAndRoutes(host),
-            HasSubstr(
-                "\"local\":\"192.168.1.252\",\"prefixlen\":24,\"broadcast\":\"192.168.1.255\""));
+        EXPECT_THAT(addressesAndRoutes(host), HasSubstr("252\",\"prefixlen\":24,\"broadcast"));
         (*adoption)->release(veth, device);
         EXPECT_EQ(addressesAndRoutes(host), before);
         EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.252")); // gone with it
-        EXPECT_THAT(
-            (*adoption)->notes(),
-            UnorderedElementsAre("reached 192.168.1.0/24 on veth0a from the temporary address "
-                                 "192.168.1.252/24 (removed again)",
-                                 "reached 192.168.1.0/24 on veth0a from the temporary address "
-                                 "192.168.1.252/24 (removed at the end of the run)"));
+        EXPECT_EQ((*adoption)->notes().front(),
+                  "reached 192.168.1.0/24 on veth0a from the "
+                  "temporary address 192.168.1.252/24 (removed again)");
     }
     EXPECT_EQ(addressesAndRoutes(host), before);
 
-    const auto [terminatedPid, terminated] = adoptAndEndBy(SIGTERM, veth, device);
+    const int terminated = adoptAndEndBy(SIGTERM, veth, device).second;
     EXPECT_TRUE(WIFSIGNALED(terminated) && WTERMSIG(terminated) == SIGTERM) << terminated;
     EXPECT_EQ(addressesAndRoutes(host), before);
     EXPECT_TRUE(std::filesystem::is_empty(runDirectory.path()));
 
-    // A killed run's address, one that a journal whose pid now names another process lists,
-    // and a file that is no journal.
+    // A killed run's address, and a file that is no journal.
     const auto [killedPid, killed] = adoptAndEndBy(SIGKILL, veth, device);
     ASSERT_TRUE(WIFSIGNALED(killed)) << killed;
     EXPECT_THAT(addressesAndRoutes(host), HasSubstr("192.168.1.252"));
-    test::runCommand({"ip", "-n", host, "addr", "add", "192.168.1.77/24", "dev", "veth0a"});
-    struct stat network
-    {};
-    ::stat("/proc/thread-self/ns/net", &network);
-    const std::string reused = runDirectory.path() / ("adopted-" + std::to_string(::getppid()));
-    std::ofstream(reused) << "start 1 netns " << network.st_ino << "\n"
-                          << veth << " veth0a 192.168.1.77/24\n";
     const std::string foreign = runDirectory.path() / "adopted-1";
     std::ofstream(foreign) << "not a journal\n";
     std::vector<std::string> leftovers;
@@ -222,8 +196,6 @@ TEST(AdoptTest, AddsAFreeAddressAndLeavesTheHostAsItWas)
                 UnorderedElementsAre(
                     "removed 192.168.1.252/24 from veth0a, left by a run that ended (pid " +
                         std::to_string(killedPid) + ")",
-                    "removed 192.168.1.77/24 from veth0a, left by a run that ended (pid " +
-                        std::to_string(::getppid()) + ")",
                     "left " + foreign + " alone: not a journal of addresses"));
     EXPECT_EQ(addressesAndRoutes(host), before);
     ::unsetenv("TAVOLIX_RUN_DIR");
