@@ -165,6 +165,12 @@ Result<AddressJournal> AddressJournal::open()
     const std::string folder = directory();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return systemCallFailure("cannot make " + folder, errno);
+    // Whoever can write journals there can make the next run remove addresses.
+    struct stat made
+    {};
+    if (::lstat(folder.c_str(), &made) != 0 || !S_ISDIR(made.st_mode) ||
+        made.st_uid != ::geteuid() || (made.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return systemFailure(folder + " is not a folder of this user that only it can write");
     const pid_t pid = ::getpid();
     return AddressJournal(folder + "/" + std::string(filePrefix) + std::to_string(pid),
                           ownerLine(ownOwner()));
