@@ -12,6 +12,7 @@
 #include <net/if.h>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +20,8 @@ namespace tavolix::adopt {
 namespace {
 
 constexpr const char* defaultDirectory = "/run/tavolix";
-constexpr const char* filePrefix = "adopted-";
-constexpr const char* pendingSuffix = ".new";
+constexpr std::string_view filePrefix = "adopted-";
+constexpr std::string_view pendingSuffix = ".new";
 // More than any journal this program writes: a larger file is not one of them.
 constexpr std::size_t largestJournal = 64 * 1024;
 
@@ -53,13 +54,39 @@ std::optional<unsigned long long> processStartTime(pid_t pid)
     return std::nullopt;
 }
 
-std::string ownerLine(pid_t pid)
+// The journal's first line: which process wrote it, and in which network namespace, as an
+// address belongs to an interface of one namespace.
+struct Owner
+{
+    unsigned long long start = 0;
+    ino_t networkNamespace = 0;
+    bool operator==(const Owner&) const = default;
+};
+
+Owner ownOwner()
 {
     struct stat network
     {};
-    const auto namespaceId = ::stat("/proc/self/ns/net", &network) == 0 ? network.st_ino : 0;
-    return "start " + std::to_string(processStartTime(pid).value_or(0)) + " netns " +
-           std::to_string(namespaceId);
+    // The calling thread's: a thread may have entered another namespace than the process's.
+    const bool known = ::stat("/proc/thread-self/ns/net", &network) == 0;
+    return {processStartTime(::getpid()).value_or(0), known ? network.st_ino : 0};
+}
+
+std::string ownerLine(const Owner& owner)
+{
+    return "start " + std::to_string(owner.start) + " netns " +
+           std::to_string(owner.networkNamespace);
+}
+
+std::optional<Owner> parseOwner(const std::string& line)
+{
+    std::istringstream fields(line);
+    std::string start, netns, rest;
+    Owner owner;
+    if (!(fields >> start >> owner.start >> netns >> owner.networkNamespace) || fields >> rest ||
+        start != "start" || netns != "netns")
+        return std::nullopt;
+    return owner;
 }
 
 std::string entryLine(const JournalEntry& entry)
@@ -88,7 +115,7 @@ std::optional<JournalEntry> parseEntry(const std::string& line)
 
 // The journal at path, or nothing when it belongs to another network namespace.
 std::optional<RunJournal> readJournal(const std::filesystem::path& path, pid_t pid,
-                                      const std::string& ownNamespace)
+                                      ino_t ownNamespace)
 {
     RunJournal journal;
     journal.path = path.string();
@@ -98,18 +125,16 @@ std::optional<RunJournal> readJournal(const std::filesystem::path& path, pid_t p
     stream.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(stream.gcount()));
     std::istringstream file(text);
-    std::string owner;
-    if (text.size() > largestJournal || !std::getline(file, owner) ||
-        owner.rfind("start ", 0) != 0 || owner.find(" netns ") == std::string::npos) {
+    std::string line;
+    const std::optional<Owner> owner =
+        text.size() <= largestJournal && std::getline(file, line) ? parseOwner(line) : std::nullopt;
+    if (!owner) {
         journal.unreadable = true;
         return journal;
     }
-    if (owner.substr(owner.find(" netns ")) != ownNamespace)
+    if (owner->networkNamespace != ownNamespace)
         return std::nullopt;
-    const auto start =
-        numberIn<unsigned long long>(std::string_view(owner).substr(6, owner.find(" netns ") - 6));
-    journal.ended = !start || processStartTime(pid) != start;
-    std::string line;
+    journal.ended = processStartTime(pid) != owner->start;
     while (std::getline(file, line)) {
         const std::optional<JournalEntry> entry = parseEntry(line);
         if (!entry) {
@@ -140,8 +165,15 @@ Result<AddressJournal> AddressJournal::open()
     const std::string folder = directory();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return systemCallFailure("cannot make " + folder, errno);
+    // Whoever can write journals there can make the next run remove addresses.
+    struct stat made
+    {};
+    if (::lstat(folder.c_str(), &made) != 0 || !S_ISDIR(made.st_mode) ||
+        made.st_uid != ::geteuid() || (made.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return systemFailure(folder + " is not a folder of this user that only it can write");
     const pid_t pid = ::getpid();
-    return AddressJournal(folder + "/" + filePrefix + std::to_string(pid), ownerLine(pid));
+    return AddressJournal(folder + "/" + std::string(filePrefix) + std::to_string(pid),
+                          ownerLine(ownOwner()));
 }
 
 AddressJournal::AddressJournal(std::string path, std::string owner)
@@ -184,7 +216,7 @@ Result<> AddressJournal::write() const
     std::string text = m_owner + "\n";
     for (const JournalEntry& entry : m_entries)
         text += entryLine(entry) + "\n";
-    const std::string pending = m_path + pendingSuffix;
+    const std::string pending = m_path + std::string(pendingSuffix);
     const UniqueFd file(::open(pending.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!file)
         return systemCallFailure("cannot write " + pending, errno);
@@ -199,25 +231,25 @@ Result<> AddressJournal::write() const
 
 std::vector<RunJournal> readRunJournals(const std::string& directory)
 {
-    const std::string owner = ownerLine(::getpid());
-    const std::string ownNamespace = owner.substr(owner.find(" netns "));
+    const ino_t ownNamespace = ownOwner().networkNamespace;
     std::vector<RunJournal> journals;
     std::error_code error;
-    for (const auto& file : std::filesystem::directory_iterator(directory, error)) {
-        std::string name = file.path().filename().string();
-        if (name.rfind(filePrefix, 0) != 0)
+    for (std::filesystem::directory_iterator file(directory, error), end; !error && file != end;
+         file.increment(error)) {
+        std::string name = file->path().filename().string();
+        if (!name.starts_with(filePrefix))
             continue;
         const bool pending = name.ends_with(pendingSuffix);
         if (pending)
-            name.resize(name.size() - std::string_view(pendingSuffix).size());
-        const auto pid = numberIn<pid_t>(std::string_view(name).substr(8));
+            name.resize(name.size() - pendingSuffix.size());
+        const auto pid = numberIn<pid_t>(std::string_view(name).substr(filePrefix.size()));
         if (!pid || *pid <= 0)
             continue;
-        std::optional<RunJournal> journal = readJournal(file.path(), *pid, ownNamespace);
+        std::optional<RunJournal> journal = readJournal(file->path(), *pid, ownNamespace);
         if (!journal)
             continue;
         if (pending) {
-            // Written but never renamed: what it adds was not added yet.
+            // Written but never renamed over the journal: what it adds was not added.
             if (journal->ended)
                 ::unlink(journal->path.c_str());
             continue;
@@ -227,23 +259,30 @@ std::vector<RunJournal> readRunJournals(const std::string& directory)
     return journals;
 }
 
+std::vector<JournalEntry> stillHeld(const RunJournal& journal, const std::vector<HostAddress>& held)
+{
+    std::vector<JournalEntry> found;
+    for (const JournalEntry& entry : journal.entries) {
+        if (std::find(held.begin(), held.end(), entry.address) != held.end() &&
+            currentName(entry.address.interfaceIndex) == entry.interfaceName)
+            found.push_back(entry);
+    }
+    return found;
+}
+
 std::vector<std::string> removeLeftovers(const std::string& directory, NetlinkAddresses& netlink)
 {
-    std::vector<std::string> lines;
-    const std::vector<RunJournal> journals = readRunJournals(directory);
     const Result<std::vector<HostAddress>> held = netlink.list();
-    for (const RunJournal& journal : journals) {
-        if (journal.unreadable) {
+    if (!held)
+        return {"cannot check what ended runs left: " + held.failure().message};
+    std::vector<std::string> lines;
+    for (const RunJournal& journal : readRunJournals(directory)) {
+        if (journal.unreadable)
             lines.push_back("left " + journal.path + " alone: not a journal of addresses");
+        if (journal.unreadable || !journal.ended)
             continue;
-        }
-        if (!journal.ended)
-            continue;
-        bool allRemoved = static_cast<bool>(held);
-        for (const JournalEntry& entry : journal.entries) {
-            if (!held || std::find(held->begin(), held->end(), entry.address) == held->end() ||
-                currentName(entry.address.interfaceIndex) != entry.interfaceName)
-                continue;
+        bool allRemoved = true;
+        for (const JournalEntry& entry : stillHeld(journal, *held)) {
             const Result<> removed = netlink.remove(entry.address);
             const std::string what = ipv4Text(entry.address.address) + "/" +
                                      std::to_string(entry.address.prefix) + " from " +

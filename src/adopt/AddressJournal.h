@@ -54,6 +54,10 @@ struct RunJournal
 // The journals of other runs in this network namespace (other namespaces' are theirs to clean).
 std::vector<RunJournal> readRunJournals(const std::string& directory);
 
+// The addresses a journal lists that are still on their interfaces (same index and name).
+std::vector<JournalEntry> stillHeld(const RunJournal& journal,
+                                    const std::vector<HostAddress>& held);
+
 // For each journal of an ended run: removes every address it lists that is still on its
 // interface, then the file. One line for each removal, and for each journal left alone.
 std::vector<std::string> removeLeftovers(const std::string& directory, NetlinkAddresses& netlink);

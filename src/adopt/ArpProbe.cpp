@@ -150,8 +150,8 @@ Result<ArpProbe::Outcome> ArpProbe::handle(const WaitSet& ready)
         return Outcome::Taken;
     if (!ready.due(m_next))
         return Outcome::Probing;
-    if (m_sent == probeCount)
-        return Outcome::Free;
+    if (m_sent == probeCount) // an answer that came after the last wait still counts
+        return receivedConflict() ? Outcome::Taken : Outcome::Free;
     const Result<> sent = send();
     if (!sent)
         return sent.failure();

@@ -135,20 +135,23 @@ std::size_t NetlinkAddresses::writeRemoval(const HostAddress& address, void* buf
     return putAddressRequest(buffer, RTM_DELADDR, NLM_F_REQUEST | NLM_F_ACK, address)->nlmsg_len;
 }
 
-Result<> NetlinkAddresses::exchange(void* request, const std::string& what)
+// Sends the request and reads until its acknowledgement or the end of its dump, handing each
+// answer to `take`.
+Result<> NetlinkAddresses::exchange(void* request, const std::string& what, mnl_cb_t take,
+                                    void* taken)
 {
     auto* message = static_cast<nlmsghdr*>(request);
     message->nlmsg_seq = ++m_sequence;
     if (mnl_socket_sendto(m_socket.get(), message, message->nlmsg_len) < 0)
         return netlinkFailure(what);
-    std::array<char, receiveBufferSize> buffer{};
+    std::vector<char> buffer(receiveBufferSize);
     const unsigned portId = mnl_socket_get_portid(m_socket.get());
     for (;;) {
         const ssize_t received = mnl_socket_recvfrom(m_socket.get(), buffer.data(), buffer.size());
         if (received < 0)
             return netlinkFailure(what);
         const int outcome = mnl_cb_run(buffer.data(), static_cast<size_t>(received), m_sequence,
-                                       portId, nullptr, nullptr);
+                                       portId, take, taken);
         if (outcome == MNL_CB_ERROR)
             return netlinkFailure(what);
         if (outcome == MNL_CB_STOP)
@@ -158,30 +161,18 @@ Result<> NetlinkAddresses::exchange(void* request, const std::string& what)
 
 Result<std::vector<HostAddress>> NetlinkAddresses::list()
 {
-    std::array<char, addressMessageSize> request{};
-    nlmsghdr* message = mnl_nlmsg_put_header(request.data());
-    message->nlmsg_type = RTM_GETADDR;
-    message->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    message->nlmsg_seq = ++m_sequence;
-    auto* header = static_cast<ifaddrmsg*>(mnl_nlmsg_put_extra_header(message, sizeof(ifaddrmsg)));
+    std::array<char, addressMessageSize> buffer{};
+    nlmsghdr* request = mnl_nlmsg_put_header(buffer.data());
+    request->nlmsg_type = RTM_GETADDR;
+    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    auto* header = static_cast<ifaddrmsg*>(mnl_nlmsg_put_extra_header(request, sizeof(ifaddrmsg)));
     header->ifa_family = AF_INET;
-    if (mnl_socket_sendto(m_socket.get(), message, message->nlmsg_len) < 0)
-        return netlinkFailure("cannot list the host's addresses");
-
     std::vector<HostAddress> addresses;
-    std::vector<char> buffer(receiveBufferSize);
-    const unsigned portId = mnl_socket_get_portid(m_socket.get());
-    for (;;) {
-        const ssize_t received = mnl_socket_recvfrom(m_socket.get(), buffer.data(), buffer.size());
-        if (received < 0)
-            return netlinkFailure("cannot list the host's addresses");
-        const int outcome = mnl_cb_run(buffer.data(), static_cast<size_t>(received), m_sequence,
-                                       portId, takeAddress, &addresses);
-        if (outcome == MNL_CB_ERROR)
-            return netlinkFailure("cannot list the host's addresses");
-        if (outcome == MNL_CB_STOP)
-            return addresses;
-    }
+    const Result<> listed =
+        exchange(request, "cannot list the host's addresses", takeAddress, &addresses);
+    if (!listed)
+        return listed.failure();
+    return addresses;
 }
 
 } // namespace tavolix::adopt

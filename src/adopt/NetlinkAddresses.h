@@ -10,6 +10,7 @@
 #include <vector>
 
 struct mnl_socket;
+struct nlmsghdr;
 
 namespace tavolix::adopt {
 
@@ -49,7 +50,8 @@ private:
         void operator()(mnl_socket* socket) const;
     };
     explicit NetlinkAddresses(std::unique_ptr<mnl_socket, SocketCloser> socket);
-    Result<> exchange(void* request, const std::string& what);
+    Result<> exchange(void* request, const std::string& what,
+                      int (*take)(const nlmsghdr*, void*) = nullptr, void* taken = nullptr);
 
     std::unique_ptr<mnl_socket, SocketCloser> m_socket;
     uint32_t m_sequence = 0;
