@@ -1,11 +1,18 @@
 #pragma once
+#include "AddressJournal.h"
+#include "ArpProbe.h"
 #include "Ipv4.h"
+#include "NetlinkAddresses.h"
 #include "Result.h"
+#include "SignalCleanup.h"
 #include "WaitSet.h"
+
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavolix::adopt {
@@ -31,12 +38,18 @@ public:
     // Fails (Cause::System) with a message naming CAP_NET_ADMIN when the process lacks
     // CAP_NET_ADMIN or CAP_NET_RAW, before anything is sent. Removes what killed runs left;
     // each removal is one line in `removedLeftovers`.
-    static Result<std::unique_ptr<TemporaryAddresses>> open(std::vector<std::string>& removedLeftovers);
+    static Result<std::unique_ptr<TemporaryAddresses>>
+    open(std::vector<std::string>& removedLeftovers);
     ~TemporaryAddresses(); // removes every address still added
     TemporaryAddresses(const TemporaryAddresses&) = delete;
     TemporaryAddresses& operator=(const TemporaryAddresses&) = delete;
 
-    enum class State { Choosing, Up, Failed };
+    enum class State
+    {
+        Choosing,
+        Up,
+        Failed
+    };
     struct Status
     {
         State state = State::Choosing;
@@ -61,7 +74,31 @@ public:
     std::vector<std::string> notes() const;
 
 private:
-    // Filled in with the parts that choose, add and remove addresses.
+    // One subnet on one interface: its choice, and the address while it is added.
+    struct Adoption
+    {
+        unsigned interfaceIndex = 0;
+        std::string interfaceName;
+        Subnet subnet;
+        Status status;
+        std::unique_ptr<ArpProbe> probe; // while choosing
+        std::vector<Ipv4> candidates;    // still to probe, next last
+        std::optional<HostAddress> added;
+    };
+    using Key = std::pair<unsigned, Subnet>;
+
+    TemporaryAddresses(NetlinkAddresses netlink, AddressJournal journal);
+    void choose(Adoption& adoption, Ipv4 device, const std::set<Ipv4>& taken);
+    void probeNext(Adoption& adoption);
+    void claim(Adoption& adoption);
+    void fail(Adoption& adoption, std::string problem);
+    void removeAdded(Adoption& adoption);
+
+    NetlinkAddresses m_netlink;
+    AddressJournal m_journal;
+    std::unique_ptr<SignalCleanup> m_signals; // from the first address added
+    std::map<Key, Adoption> m_adoptions;
+    std::vector<std::string> m_notes; // of the addresses removed already
 };
 
 } // namespace tavolix::adopt

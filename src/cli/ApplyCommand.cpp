@@ -244,6 +244,7 @@ void setupApply(CLI::App& program, int& exitCode)
                      "how long to verify (ms); also how long the first search reads on the "
                      "devices that answered within its 1500 ms");
     addInterfaceOption(*command, options->search.interfaces);
+    addAdoptOption(*command, options->search.adopt);
     options->codePageOption = addCodePageOption(*command, options->codePage);
     addChoiceOption(
         *command, "--format", options->format,

@@ -89,16 +89,17 @@ Result<std::optional<Login>> readOptionalLogin(const LoginOptions& options, bool
     return std::optional<Login>(std::move(*login));
 }
 
-Result<std::unique_ptr<DeviceProtocol>> openProtocol(const std::vector<std::string>& interfaces,
-                                                     ProtocolChoice choice,
-                                                     const std::optional<Login>& login,
-                                                     onvif::TlsCheck tls)
+Result<std::unique_ptr<DeviceProtocol>>
+openProtocol(const std::vector<std::string>& interfaces, ProtocolChoice choice,
+             const std::optional<Login>& login, onvif::TlsCheck tls,
+             std::unique_ptr<adopt::TemporaryAddresses> adoption)
 {
     std::vector<MergedProtocols::Member> members;
     if (choice != ProtocolChoice::Onvif)
         members.emplace_back(Protocols::Native, std::make_unique<NativeProtocol>());
     if (choice != ProtocolChoice::Native)
-        members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>(login, tls));
+        members.emplace_back(Protocols::Onvif, std::make_unique<onvif::OnvifProtocol>(
+                                                   login, tls, std::move(adoption)));
     std::unique_ptr<DeviceProtocol> protocol =
         members.size() == 1 ? std::move(members.front().second)
                             : std::make_unique<MergedProtocols>(std::move(members));
@@ -127,6 +128,32 @@ Result<std::vector<Device>> searchOnce(DeviceProtocol& protocol,
     return protocol.devices();
 }
 
+SearchedDevices::~SearchedDevices()
+{
+    if (!protocol)
+        return;
+    const std::vector<std::string> notes = protocol->notes();
+    protocol.reset(); // and with it any temporary address
+    for (const std::string& note : notes)
+        complainLine(note);
+}
+
+namespace {
+
+// With --adopt and ONVIF searched: the temporary addresses, ready before anything is sent.
+Result<std::unique_ptr<adopt::TemporaryAddresses>> adoption(const DeviceSearch& search)
+{
+    if (!search.adopt || search.protocols == ProtocolChoice::Native)
+        return std::unique_ptr<adopt::TemporaryAddresses>();
+    std::vector<std::string> leftovers;
+    auto opened = adopt::TemporaryAddresses::open(leftovers);
+    for (const std::string& line : leftovers)
+        complainLine(line);
+    return opened;
+}
+
+} // namespace
+
 Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequired,
                                       const std::function<bool(const Device&)>& handler)
 {
@@ -135,7 +162,11 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     if (!login)
         return login.failure();
     searched.login = std::move(*login);
-    auto protocol = openProtocol(search.interfaces, search.protocols, searched.login, search.tls);
+    auto addresses = adoption(search);
+    if (!addresses)
+        return addresses.failure();
+    auto protocol = openProtocol(search.interfaces, search.protocols, searched.login, search.tls,
+                                 std::move(*addresses));
     if (!protocol)
         return protocol.failure();
     searched.protocol = std::move(*protocol);

@@ -4,6 +4,7 @@
 #include "DeviceProtocol.h"
 #include "ExitCode.h"
 #include "Result.h"
+#include "TemporaryAddresses.h"
 
 #include <chrono>
 #include <functional>
@@ -44,10 +45,13 @@ Result<Login> readLogin(const std::string& user, const std::string& passwordFile
 
 // The protocols chosen, as one, ready on the named interfaces. With a login,
 // ONVIF devices are read through it; without, they list what their answer
-// to the probe says. The one place that names the protocols.
+// to the probe says. With an adoption, ONVIF devices on subnets the host is
+// not on are reached through its temporary addresses. The one place that
+// names the protocols.
 Result<std::unique_ptr<DeviceProtocol>> openProtocol(
     const std::vector<std::string>& interfaces, ProtocolChoice choice = ProtocolChoice::Native,
-    const std::optional<Login>& login = std::nullopt, onvif::TlsCheck tls = onvif::TlsCheck::Skip);
+    const std::optional<Login>& login = std::nullopt, onvif::TlsCheck tls = onvif::TlsCheck::Skip,
+    std::unique_ptr<adopt::TemporaryAddresses> adoption = nullptr);
 
 // The login when --user is given; nothing when it is not, unless required
 // (then refused as readLogin refuses a missing user).
@@ -70,19 +74,29 @@ struct DeviceSearch
     LoginOptions login;
     onvif::TlsCheck tls = onvif::TlsCheck::Skip;
     int listeningMs = static_cast<int>(searchListening.count());
-    int readingMs = 0; // set and apply: their --timeout, for reads begun within listeningMs
+    int readingMs = 0;  // set and apply: their --timeout, for reads begun within listeningMs
+    bool adopt = false; // ONVIF devices on foreign subnets reached through temporary addresses
 };
 
 // The command's devices: the login read, the protocols open, one search made.
+// When it goes, so do the temporary addresses the protocol added; its notes
+// of them are then said.
 struct SearchedDevices
 {
+    SearchedDevices() = default;
+    SearchedDevices(SearchedDevices&&) = default;
+    SearchedDevices& operator=(SearchedDevices&&) = default;
+    ~SearchedDevices();
+
     std::optional<Login> login;
     std::unique_ptr<DeviceProtocol> protocol;
     std::vector<Device> found;
 };
 
 // The step every command begins with: the login (refused when required and
-// not given), the protocols opened on the interfaces, one search.
+// not given), with --adopt the temporary addresses made ready (a System
+// failure without CAP_NET_ADMIN, before anything is sent; what killed runs
+// left is removed and said), the protocols opened on the interfaces, one search.
 Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequired,
                                       const std::function<bool(const Device&)>& handler = {});
 

@@ -76,4 +76,11 @@ void addTlsVerifyOption(CLI::App& command, onvif::TlsCheck& check)
         "without, their (mostly self-signed) certificates are not checked");
 }
 
+void addAdoptOption(CLI::App& command, bool& adopt)
+{
+    command.add_flag("--adopt", adopt,
+                     "reach ONVIF devices on subnets this host is not on through a temporary "
+                     "address (needs root)");
+}
+
 } // namespace tavolix::cli

@@ -33,6 +33,7 @@ CLI::Option* addCodePageOption(CLI::App& command, LegacyCodePage& page);
 void addProtocolOption(CLI::App& command, ProtocolChoice& choice);
 void addRebootOption(CLI::App& command, bool& reboot);
 void addTlsVerifyOption(CLI::App& command, onvif::TlsCheck& check);
+void addAdoptOption(CLI::App& command, bool& adopt);
 
 template <typename Value> using Choices = std::vector<std::pair<std::string, Value>>;
 

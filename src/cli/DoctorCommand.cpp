@@ -39,6 +39,8 @@ doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
         ++result.devices;
         ++result.devicesPerInterface[device.interfaceName];
         ++result.devicesPerProtocol[std::string(protocolsName(device.protocols))];
+        if (!device.onLink)
+            ++(speaks(device, Protocols::Native) ? result.foreignNative : result.foreignOnvif);
     }
     return result;
 }

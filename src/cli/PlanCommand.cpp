@@ -88,6 +88,7 @@ void setupPlan(CLI::App& program, int& exitCode)
     addProtocolOption(*command, options->search.protocols);
     addLoginOptions(*command, options->search.login);
     addTlsVerifyOption(*command, options->search.tls);
+    addAdoptOption(*command, options->search.adopt);
     command->callback([options, &exitCode] { exitCode = cli::exitCode(runPlan(*options)); });
 }
 

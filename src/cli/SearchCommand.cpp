@@ -81,6 +81,7 @@ void setupSearch(CLI::App& program, int& exitCode)
     addProtocolOption(*command, options->search.protocols);
     addLoginOptions(*command, options->search.login);
     addTlsVerifyOption(*command, options->search.tls);
+    addAdoptOption(*command, options->search.adopt);
     addTimeoutOption(*command, options->search.listeningMs, "how long to listen for replies (ms)");
     options->formatOption =
         addChoiceOption(*command, "--format", options->format,

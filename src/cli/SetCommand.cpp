@@ -190,6 +190,7 @@ void setupSet(CLI::App& program, int& exitCode)
     command->get_option("--user")->required();
     addProtocolOption(*command, options->search.protocols);
     addInterfaceOption(*command, options->search.interfaces);
+    addAdoptOption(*command, options->search.adopt);
     addTimeoutOption(*command, options->timeoutMs,
                      "how long to verify (ms); also how long the first search reads on the "
                      "devices that answered within its 1500 ms");

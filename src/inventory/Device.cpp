@@ -49,10 +49,13 @@ std::string_view addressOriginName(AddressOrigin origin)
 
 namespace {
 
+// Two EndpointReferences are two devices whatever MAC they show: ONVIF devices
+// on one address are all read through it, and show the MAC of whichever answers.
 bool sameDevice(const Device& a, const Device& b)
 {
-    return (macKnown(a) && macKnown(b) && a.mac == b.mac) ||
-           (!a.endpoint.empty() && a.endpoint == b.endpoint);
+    if (!a.endpoint.empty() && !b.endpoint.empty())
+        return a.endpoint == b.endpoint;
+    return macKnown(a) && macKnown(b) && a.mac == b.mac;
 }
 
 } // namespace
@@ -83,18 +86,24 @@ std::vector<bool> macConflicts(const std::vector<Device>& devices)
 
 Result<> soleDeviceWith(const std::vector<Device>& devices, const MacAddress& mac)
 {
+    std::vector<const Device*> holders;
     std::string places;
-    std::size_t count = 0;
     for (const Device& device : devices) {
         if (macKnown(device) && device.mac == mac) {
-            places += (count == 0 ? "" : ", ") + ipv4Text(device.ip);
-            ++count;
+            places += (holders.empty() ? "" : ", ") + ipv4Text(device.ip);
+            holders.push_back(&device);
         }
     }
-    if (count < 2)
+    if (holders.size() < 2)
         return Done{};
-    return refused(std::to_string(count) + " devices answer with MAC " + macToText(mac) + " (at " +
-                   places + "): a change sent to it could reach any of them");
+    // Read through one address, ONVIF devices there all show the MAC of one of them.
+    const bool oneOnvifAddress = std::ranges::all_of(holders, [&](const Device* device) {
+        return speaks(*device, Protocols::Onvif) && device->source == holders.front()->source;
+    });
+    if (oneOnvifAddress)
+        return refused(onvifAddressShared(holders.size(), holders.front()->source));
+    return refused(std::to_string(holders.size()) + " devices answer with MAC " + macToText(mac) +
+                   " (at " + places + "): a change sent to it could reach any of them");
 }
 
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac)
@@ -103,6 +112,12 @@ const Device* findDevice(const std::vector<Device>& devices, const MacAddress& m
         return d.settingsRead && d.mac == mac;
     });
     return device == devices.end() ? nullptr : &*device;
+}
+
+std::string onvifAddressShared(std::size_t count, Ipv4 address)
+{
+    return std::to_string(count) + " ONVIF devices answer from " + ipv4Text(address) +
+           ": HTTP cannot tell them apart; connect them one at a time or give them DHCP";
 }
 
 } // namespace tavolix

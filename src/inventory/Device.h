@@ -119,8 +119,8 @@ inline bool speaks(const Device& device, Protocols protocol)
 std::string_view protocolsName(Protocols protocols);
 
 // Per device, whether another device reports its IP address. Rows known to
-// be one device (the same known MAC, or the same EndpointReference) are one
-// device here and never conflict with each other.
+// be one device (the same EndpointReference, or without two, the same known
+// MAC) are one device here and never conflict with each other.
 std::vector<bool> ipConflicts(const std::vector<Device>& devices);
 
 // Per device, whether another device answers with its known MAC (a cloned
@@ -128,12 +128,16 @@ std::vector<bool> ipConflicts(const std::vector<Device>& devices);
 std::vector<bool> macConflicts(const std::vector<Device>& devices);
 
 // Refused, naming where they answer, when two or more devices answer with
-// this MAC; nothing may then be planned or sent for it.
+// this MAC; nothing may then be planned or sent for it. ONVIF devices that
+// answer from one address as well are refused as onvifAddressShared() says.
 Result<> soleDeviceWith(const std::vector<Device>& devices, const MacAddress& mac);
 
 // The device with this MAC among devices whose settings were read; nothing
 // when none has it. A MAC an unread device told of itself lists and merges
 // it, but its settings are unknown: nothing may be planned or sent for it.
 const Device* findDevice(const std::vector<Device>& devices, const MacAddress& mac);
+
+// Why no change may go to `count` ONVIF devices that answer from one address.
+std::string onvifAddressShared(std::size_t count, Ipv4 address);
 
 } // namespace tavolix

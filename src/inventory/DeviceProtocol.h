@@ -130,6 +130,10 @@ public:
     // one line each: nothing that makes the search fail.
     virtual std::vector<std::string> warnings() const { return {}; }
 
+    // What the run did to the host to reach devices (a temporary address
+    // added and removed), one line each, said at the end.
+    virtual std::vector<std::string> notes() const { return {}; }
+
     // "no device answered within 1500 ms on eth0 ...; a firewall must ..."
     virtual std::string silenceReport(std::chrono::milliseconds listened) const = 0;
 

@@ -37,9 +37,12 @@ std::vector<Device> mergedByMac(const std::vector<std::vector<Device>>& rowsPerP
                 row.macSource = MacSource::Neighbour;
             }
             // One device in two protocols answers with one MAC at one address;
-            // one MAC at two addresses is two devices (a cloned firmware).
+            // one MAC at two addresses is two devices (a cloned firmware), and so
+            // are two EndpointReferences at one (read through one address, they
+            // show one MAC).
             const auto same = std::find_if(merged.begin(), merged.end(), [&](const Device& d) {
-                return macKnown(row) && macKnown(d) && d.mac == row.mac && d.ip == row.ip;
+                return macKnown(row) && macKnown(d) && d.mac == row.mac && d.ip == row.ip &&
+                       (d.endpoint.empty() || row.endpoint.empty() || d.endpoint == row.endpoint);
             });
             if (same == merged.end())
                 merged.push_back(row);
@@ -180,20 +183,26 @@ std::vector<ChangeOutcome> MergedProtocols::finishChanges()
 
 std::vector<std::string> MergedProtocols::problems() const
 {
-    std::vector<std::string> all;
-    for (const auto& [kind, protocol] : m_members) {
-        for (std::string& problem : protocol->problems())
-            all.push_back(std::move(problem));
-    }
-    return all;
+    return joined(&DeviceProtocol::problems);
 }
 
 std::vector<std::string> MergedProtocols::warnings() const
 {
+    return joined(&DeviceProtocol::warnings);
+}
+
+std::vector<std::string> MergedProtocols::notes() const
+{
+    return joined(&DeviceProtocol::notes);
+}
+
+std::vector<std::string> MergedProtocols::joined(std::vector<std::string> (DeviceProtocol::*lines)()
+                                                     const) const
+{
     std::vector<std::string> all;
     for (const auto& [kind, protocol] : m_members) {
-        for (std::string& warning : protocol->warnings())
-            all.push_back(std::move(warning));
+        for (std::string& line : ((*protocol).*lines)())
+            all.push_back(std::move(line));
     }
     return all;
 }

@@ -35,12 +35,16 @@ public:
     std::vector<ChangeOutcome> finishChanges() override;
     std::vector<std::string> problems() const override;
     std::vector<std::string> warnings() const override;
+    std::vector<std::string> notes() const override;
     std::string silenceReport(std::chrono::milliseconds listened) const override;
 
 private:
     // The member a change to the device goes through: the first it speaks.
     const Member* carrierOf(const Device& device) const;
     Result<> searchAll(Result<> (DeviceProtocol::*how)());
+    // Every member's lines of one kind, in the members' order.
+    std::vector<std::string> joined(std::vector<std::string> (DeviceProtocol::*lines)()
+                                        const) const;
 
     std::vector<Member> m_members;
     // The neighbour table, read once per search after its answers are in:

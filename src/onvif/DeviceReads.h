@@ -21,6 +21,8 @@ public:
     NextCall take(const HttpResult& result);
     // The call could not be sent.
     void giveUp(const Failure& failure);
+    // Nothing is sent: it stays as its probe answer told.
+    void leaveUnread() { m_done = true; }
 
     const OnvifDevice& device() const { return m_device; }
     bool done() const { return m_done; }

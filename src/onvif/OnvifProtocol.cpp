@@ -6,8 +6,42 @@
 
 namespace tavolix::onvif {
 
-OnvifProtocol::OnvifProtocol(std::optional<Login> login, TlsCheck tls)
-    : m_login(std::move(login)), m_http(tls)
+namespace {
+
+bool contains(const adopt::Subnet& subnet, Ipv4 address)
+{
+    const Ipv4 mask = subnet.prefix == 0 ? 0 : ~Ipv4{0} << (32 - subnet.prefix);
+    return (address & mask) == subnet.network;
+}
+
+// "192.168.1.64 and 169.254.23.7 on veth0, 192.168.0.90 on veth1", at most `most` addresses.
+std::string placesText(const std::map<std::string, std::set<Ipv4>>& perInterface, std::size_t most)
+{
+    std::string text;
+    std::size_t named = 0, total = 0;
+    for (const auto& [interface, senders] : perInterface) {
+        total += senders.size();
+        if (named == most)
+            continue;
+        std::string addresses;
+        std::size_t i = 0;
+        for (auto sender = senders.begin(); sender != senders.end() && named < most;
+             ++sender, ++i, ++named) {
+            const bool last = std::next(sender) == senders.end() || named + 1 == most;
+            addresses += (i == 0 ? "" : last ? " and " : ", ") + ipv4Text(*sender);
+        }
+        text += (text.empty() ? "" : ", ") + addresses + " on " + interface;
+    }
+    if (total > named)
+        text += " and " + std::to_string(total - named) + " more";
+    return text;
+}
+
+} // namespace
+
+OnvifProtocol::OnvifProtocol(std::optional<Login> login, TlsCheck tls,
+                             std::unique_ptr<adopt::TemporaryAddresses> adoption)
+    : m_login(std::move(login)), m_adoption(std::move(adoption)), m_http(tls)
 {}
 
 Result<> OnvifProtocol::open(const std::vector<std::string>& interfaceNames)
@@ -16,13 +50,23 @@ Result<> OnvifProtocol::open(const std::vector<std::string>& interfaceNames)
     if (!interfaces)
         return interfaces.failure();
     m_interfaces = std::move(*interfaces);
-    return m_socket.open();
+    if (auto opened = m_socket.open(); !opened)
+        return opened;
+    std::vector<unsigned> indexes;
+    for (const LocalInterface& interface : m_interfaces)
+        indexes.push_back(interface.index);
+    // Without it only devices that can route an answer back are found: no reason to fail.
+    static_cast<void>(m_socket.listenToGroup(indexes));
+    return Done{};
 }
 
 Result<> OnvifProtocol::search()
 {
     m_readings.clear();
     m_readCalls.clear();
+    m_unreached.clear();
+    m_awaitingAddress.clear();
+    m_released.clear();
     return startProbes();
 }
 
@@ -30,6 +74,7 @@ Result<> OnvifProtocol::searchAgain()
 {
     std::erase_if(m_readings, [](const auto& entry) { return entry.second.done(); });
     std::erase_if(m_readCalls, [&](const auto& call) { return !m_readings.contains(call.second); });
+    std::erase_if(m_unreached, [&](const DeviceKey& key) { return !m_readings.contains(key); });
     return startProbes();
 }
 
@@ -61,18 +106,26 @@ void OnvifProtocol::sendProbes(const Result<std::vector<std::string>>& probes)
 void OnvifProtocol::watch(WaitSet& waits)
 {
     waits.watch(m_socket.fd(), POLLIN);
+    if (m_socket.groupFd() >= 0)
+        waits.watch(m_socket.groupFd(), POLLIN);
     if (const auto repeat = m_discovery.repeatAt())
         waits.wakeAt(*repeat);
     m_http.watch(waits);
+    if (m_adoption)
+        m_adoption->watch(waits);
 }
 
 bool OnvifProtocol::handle(const WaitSet& ready, const RowHandler& handler)
 {
     if (const auto repeat = m_discovery.repeatAt(); repeat && ready.due(*repeat))
         sendProbes(m_discovery.repeatProbes());
+    if (m_adoption && m_adoption->handle(ready))
+        takeAdoptions();
     const bool stop = takeHttpResults(ready, handler, true);
-    if ((ready.ready(m_socket.fd()) & POLLIN) != 0)
-        takeProbeAnswers(ready.until());
+    for (const int socket : {m_socket.fd(), m_socket.groupFd()}) {
+        if (socket >= 0 && (ready.ready(socket) & POLLIN) != 0)
+            takeProbeAnswers(socket, ready.until());
+    }
     return stop;
 }
 
@@ -114,10 +167,10 @@ bool OnvifProtocol::takeHttpResults(const WaitSet& ready, const RowHandler& hand
     return stop;
 }
 
-void OnvifProtocol::takeProbeAnswers(Clock::time_point until)
+void OnvifProtocol::takeProbeAnswers(int socket, Clock::time_point until)
 {
     for (std::size_t taken = 0; taken < maxDatagramsPerStep && Clock::now() < until; ++taken) {
-        const auto received = m_socket.receive(m_receiveBuffer);
+        const auto received = m_socket.receive(socket, m_receiveBuffer);
         if (!received)
             return;
         const std::string_view text(reinterpret_cast<const char*>(m_receiveBuffer.data()),
@@ -133,8 +186,53 @@ void OnvifProtocol::takeProbeAnswers(Clock::time_point until)
             }
             DeviceReads& reading =
                 m_readings.try_emplace(key, std::move(device), m_login).first->second;
-            send(reading, reading.start(), m_readCalls, key);
+            startReads(key, reading);
         }
+    }
+}
+
+bool OnvifProtocol::foreign(const OnvifDevice& device) const
+{
+    return !isOnLink(m_interfaces, device.interfaceIndex, device.source);
+}
+
+void OnvifProtocol::startReads(const DeviceKey& key, DeviceReads& reading)
+{
+    const OnvifDevice& device = reading.device();
+    const bool released =
+        m_released.contains({device.interfaceIndex, adopt::subnetAround(device.source)});
+    if (!foreign(device)) {
+        send(reading, reading.start(), m_readCalls, key);
+    } else if (!m_adoption || released) {
+        // Its answers cannot come back: listed from its probe answer alone.
+        reading.leaveUnread();
+        m_unreached.insert(key);
+    } else {
+        std::set<Ipv4> taken;
+        for (const auto& [answered, entry] : m_readings)
+            taken.insert(answered.second);
+        m_adoption->request(device.interfaceIndex, device.source, taken);
+        m_awaitingAddress.insert(key);
+        takeAdoptions();
+    }
+}
+
+void OnvifProtocol::takeAdoptions()
+{
+    for (auto key = m_awaitingAddress.begin(); key != m_awaitingAddress.end();) {
+        DeviceReads& reading = m_readings.at(*key);
+        const OnvifDevice& device = reading.device();
+        const auto status = m_adoption->status(device.interfaceIndex, device.source);
+        if (status && status->state == adopt::TemporaryAddresses::State::Up)
+            send(reading, reading.start(), m_readCalls, *key);
+        else if (!status || status->state == adopt::TemporaryAddresses::State::Failed)
+            reading.giveUp(
+                systemFailure(status ? status->problem : "no temporary address reaches it"));
+        else {
+            ++key;
+            continue;
+        }
+        key = m_awaitingAddress.erase(key);
     }
 }
 
@@ -156,9 +254,21 @@ std::vector<Device> OnvifProtocol::devices() const
     return found;
 }
 
+std::size_t OnvifProtocol::devicesAnsweringFrom(Ipv4 sender) const
+{
+    std::set<std::string> endpoints;
+    for (const auto& [key, reading] : m_readings) {
+        if (key.second == sender)
+            endpoints.insert(key.first);
+    }
+    return endpoints.size();
+}
+
 Result<DeviceSettings> OnvifProtocol::checkChange(const Device& device, const DeviceSettings& asked,
                                                   const ChangeOptions& options) const
 {
+    if (const std::size_t sharing = devicesAnsweringFrom(device.source); sharing > 1)
+        return refused(onvifAddressShared(sharing, device.source));
     return checkOnvifChange(device, asked, options);
 }
 
@@ -180,8 +290,11 @@ Result<> OnvifProtocol::sendChange(const Device& device, const DeviceSettings& a
     if (calls->empty())
         return Done{};
     const std::size_t index = m_changes.size();
-    DeviceChange& change =
-        m_changes.emplace_back(device.mac, reading->second.device(), std::move(*calls), options);
+    const OnvifDevice& read = reading->second.device();
+    const DeviceSettings result = resultingSettings(device, asked);
+    m_changeRoutes.push_back({read.interfaceIndex, read.source,
+                              result.mode == AddressMode::Dhcp ? std::nullopt : result.ip});
+    DeviceChange& change = m_changes.emplace_back(device.mac, read, std::move(*calls), options);
     send(change, change.start(), m_changeCalls, index);
     return Done{};
 }
@@ -201,16 +314,53 @@ std::vector<ChangeOutcome> OnvifProtocol::finishChanges()
         if (change.outcome())
             outcomes.push_back(*change.outcome());
     }
+    if (m_adoption)
+        releaseLeftSubnets();
     m_changes.clear();
+    m_changeRoutes.clear();
     return outcomes;
+}
+
+void OnvifProtocol::releaseLeftSubnets()
+{
+    // Per subnet reached through a temporary address: whether every change there moved its
+    // device out of it. Verification then finds those devices at their new addresses.
+    struct Left
+    {
+        Ipv4 device = 0; // one device that was reached there
+        bool all = true;
+    };
+    std::map<std::pair<unsigned, adopt::Subnet>, Left> left;
+    for (std::size_t i = 0; i < m_changes.size(); ++i) {
+        const ChangeRoute& route = m_changeRoutes[i];
+        if (isOnLink(m_interfaces, route.interfaceIndex, route.sender))
+            continue;
+        const adopt::Subnet subnet = adopt::subnetAround(route.sender);
+        const bool movedOut =
+            !m_changes[i].outcome() && route.newIp && !contains(subnet, *route.newIp);
+        Left& entry =
+            left.try_emplace({route.interfaceIndex, subnet}, Left{route.sender}).first->second;
+        entry.all = entry.all && movedOut;
+    }
+    for (const auto& [place, subnetLeft] : left) {
+        const bool readThere = std::ranges::any_of(m_readings, [&](const auto& entry) {
+            const OnvifDevice& device = entry.second.device();
+            return !entry.second.done() && device.interfaceIndex == place.first &&
+                   contains(place.second, device.source);
+        });
+        if (!subnetLeft.all || readThere)
+            continue;
+        m_adoption->release(place.first, subnetLeft.device);
+        m_released.insert(place);
+    }
 }
 
 std::vector<std::string> OnvifProtocol::problems() const
 {
     std::vector<std::string> found;
-    for (const auto& [address, reading] : m_readings) {
+    for (const auto& [key, reading] : m_readings) {
         const OnvifDevice& device = reading.device();
-        if (reading.done() && device.problem.empty())
+        if ((reading.done() && device.problem.empty()) || m_unreached.contains(key))
             continue;
         // Named as the listing shows it, with where it was asked.
         const std::string name = rowOf(device).name;
@@ -233,7 +383,23 @@ std::vector<std::string> OnvifProtocol::warnings() const
     if (m_discovery.leftOut() != 0)
         found.push_back(std::to_string(m_discovery.leftOut()) + " ONVIF devices beyond the first " +
                         std::to_string(maxDevicesPerSearch) + " were left out of this search");
+    if (!m_unreached.empty()) {
+        std::map<std::string, std::set<Ipv4>> perInterface;
+        for (const DeviceKey& key : m_unreached)
+            perInterface[m_readings.at(key).device().interfaceName].insert(key.second);
+        const bool one = m_unreached.size() == 1;
+        found.push_back(std::to_string(m_unreached.size()) +
+                        (one ? " ONVIF device answered from a subnet"
+                             : " ONVIF devices answered from subnets") +
+                        " this host is not on (" + placesText(perInterface, 4) +
+                        "); --adopt (as root) reaches " + (one ? "it" : "them"));
+    }
     return found;
+}
+
+std::vector<std::string> OnvifProtocol::notes() const
+{
+    return m_adoption ? m_adoption->notes() : std::vector<std::string>{};
 }
 
 std::string OnvifProtocol::silenceReport(std::chrono::milliseconds listened) const

@@ -6,7 +6,9 @@
 #include "UdpSocket.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace tavolix::onvif {
 
@@ -20,7 +22,10 @@ inline constexpr uint16_t probeAnswerPort = 3567;
 
 // The socket WS-Discovery probes leave from and their answers come back to.
 // Probes go out of one chosen interface at a time and no further than the
-// segment (TTL 1), as the native search's broadcasts do.
+// segment (TTL 1), as the native search's broadcasts do. Beside it, where it
+// can be made, a socket in the group on the discovery port: a device on a
+// subnet the host is not on cannot route a unicast answer back, and answers
+// to the group instead.
 class ProbeSocket final
 {
 public:
@@ -30,14 +35,23 @@ public:
 
     // A System failure carries the errno of the step that failed.
     Result<> open(uint16_t port = probeAnswerPort);
+    // Joins the group on each interface, sharing the port with whoever holds
+    // it too (SO_REUSEADDR: a wsdd, another client). A failure leaves no group
+    // socket; the search goes on without it.
+    Result<> listenToGroup(const std::vector<unsigned>& interfaceIndexes);
     Result<> sendProbe(std::span<const uint8_t> probe, unsigned interfaceIndex);
-    // A failure, not a wait, when no datagram is waiting.
-    Result<ReceivedDatagramOrigin> receive(std::span<uint8_t> buffer);
+    // From the socket `fd` names (fd() or groupFd()); a failure, not a wait,
+    // when no datagram is waiting.
+    Result<ReceivedDatagramOrigin> receive(int fd, std::span<uint8_t> buffer);
 
     int fd() const { return m_socket.fd(); }
+    int groupFd() const { return m_group ? m_group->fd() : -1; }
 
 private:
+    Result<> joinGroup(const std::vector<unsigned>& interfaceIndexes);
+
     UdpSocket m_socket;
+    std::optional<UdpSocket> m_group;
 };
 
 } // namespace tavolix::onvif

@@ -155,6 +155,15 @@ DoctorCheck checkSearch(const SearchProbe& probe, bool portFree)
     if (!split.empty())
         split = ": " + split;
     check.detail += split;
+    // "; from subnets this host is not on: 1 native, reached by MAC; 2 ONVIF, which need ..."
+    if (result.foreignNative + result.foreignOnvif > 0)
+        check.detail += "; from subnets this host is not on:";
+    if (result.foreignNative > 0)
+        check.detail += " " + std::to_string(result.foreignNative) + " native, reached by MAC";
+    if (result.foreignOnvif > 0)
+        check.detail += std::string(result.foreignNative > 0 ? ";" : "") + " " +
+                        std::to_string(result.foreignOnvif) +
+                        " ONVIF, which need --adopt (as root)";
     return check;
 }
 

@@ -53,6 +53,10 @@ struct SearchProbeResult
     int devices = 0;                    // distinct devices that answered
     std::map<std::string, int> devicesPerInterface;
     std::map<std::string, int> devicesPerProtocol; // "native", "onvif", "native+onvif"
+    // Devices answering from subnets this host is not on: those of ours (reached by MAC), and
+    // those ONVIF alone reaches (only through --adopt).
+    int foreignNative = 0;
+    int foreignOnvif = 0;
     std::chrono::milliseconds listened{0};
 };
 
