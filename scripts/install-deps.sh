@@ -31,6 +31,8 @@ packages=(
     desktop-file-utils appstream sqlite3 man-db fontconfig x11-utils lintian firewalld
     # packet filters set up by the doctor tests in namespaces
     nftables iptables
+    # a tavolixctl without CAP_NET_ADMIN and CAP_NET_RAW, for --adopt's refusal (capsh)
+    libcap2-bin
     # a real spreadsheet for the CSV round trip of tavolixctl's listing
     libreoffice-calc-nogui
     # the Ansible collection: its build and package, and the site test's

@@ -35,6 +35,10 @@ bool DiscoverySocket::open(const std::string& interfaceName, std::string& error)
     }
     if (::setsockopt(m_fd.get(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) < 0)
         return fail("IP_ADD_MEMBERSHIP 239.255.255.250");
+    // Answers to the group leave where the probes came in, whatever the routes say.
+    if (group.imr_ifindex != 0 &&
+        ::setsockopt(m_fd.get(), IPPROTO_IP, IP_MULTICAST_IF, &group, sizeof group) < 0)
+        return fail("IP_MULTICAST_IF");
     return true;
 }
 

@@ -151,6 +151,9 @@ void addOptions(CLI::App& app, OnvifSimOptions& options)
     app.add_flag("--latin1-fault", options.latin1Faults,
                  "Set calls fault with a Reason in Latin-1 holding terminal escapes, raw and as "
                  "character references");
+    app.add_flag("--answer-to-group", options.answerToGroup,
+                 "answer a probe whose sender is not on the camera's subnet to "
+                 "239.255.255.250:3702 instead of unicast");
 }
 
 } // namespace tavolix::onvifsim

@@ -92,6 +92,9 @@ struct OnvifSimOptions
     unsigned notSoapStatus = 0;   // set: calls are answered with this status and an HTML page
     bool notSoapSetsOnly = false; // only the Set calls, once logged in
     bool latin1Faults = false;    // Set calls fault with a Latin-1 Reason holding terminal escapes
+    // A camera on a foreign subnet whose gateway is gone: it cannot answer a prober elsewhere
+    // by unicast, so it answers to the discovery group (multicast needs no route).
+    bool answerToGroup = false; // a prober off the camera's subnet is answered to the group
 };
 
 inline bool servesHttp(const OnvifSimOptions& options)

@@ -202,7 +202,7 @@ std::vector<ProbeAnswer> SimFleet::answerProbe(std::string_view datagram, const 
         if (!answersProbe(camera, *probe, m_options.probeFilter))
             continue;
         answers.push_back(
-            {camera.settings.address,
+            {camera.settings.address, camera.settings.prefixLength,
              probeMatchesMessage(camera, *probe, m_options.extraXAddrs, ++m_messageNumber)});
         if (!m_options.quiet)
             m_transcript("match " + macText(camera.mac, '\0') + " " + peer + " " +

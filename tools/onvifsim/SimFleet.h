@@ -39,7 +39,8 @@ struct HttpListener
 
 struct ProbeAnswer
 {
-    Ipv4 source = 0; // the answerer's address, the datagram's source
+    Ipv4 source = 0;       // the answerer's address, the datagram's source
+    int prefixLength = 24; // of its subnet: is the prober on it?
     std::string message;
 };
 

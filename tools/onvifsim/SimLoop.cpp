@@ -7,6 +7,7 @@
 #include "TerminationSignals.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -34,12 +35,26 @@ void printLine(const std::string& text)
     std::fflush(stdout);
 }
 
+// Where a probe's answer goes: back to the prober, or with --answer-to-group, when the prober
+// is off the answerer's subnet, to the group (a camera whose gateway is gone has no route back).
+sockaddr_in answerDestination(const ProbeAnswer& answer, const sockaddr_in& prober, bool toGroup)
+{
+    const Ipv4 mask = answer.prefixLength == 0 ? 0 : ~Ipv4{0} << (32 - answer.prefixLength);
+    if (!toGroup || ((ntohl(prober.sin_addr.s_addr) ^ answer.source) & mask) == 0)
+        return prober;
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_addr.s_addr = htonl(discoveryGroup);
+    group.sin_port = htons(discoveryPort);
+    return group;
+}
+
 // Probe matches waiting for their moment: each camera answers after its own
 // random wait, so that a thousand answers do not arrive as one burst.
 class PendingMatches final
 {
 public:
-    explicit PendingMatches(int spreadMs) : m_spread(0, spreadMs) {}
+    PendingMatches(int spreadMs, bool toGroup) : m_spread(0, spreadMs), m_toGroup(toGroup) {}
     PendingMatches(const PendingMatches&) = delete;
     PendingMatches& operator=(const PendingMatches&) = delete;
 
@@ -50,9 +65,11 @@ public:
             return;
         const std::string_view datagram(buffer.data(), received->length);
         const auto now = Clock::now();
-        for (ProbeAnswer& answer : fleet.answerProbe(datagram, endpointText(received->sender)))
+        for (ProbeAnswer& answer : fleet.answerProbe(datagram, endpointText(received->sender))) {
+            const sockaddr_in destination = answerDestination(answer, received->sender, m_toGroup);
             m_waiting.emplace(now + std::chrono::milliseconds(m_spread(m_random)),
-                              Match{std::move(answer), received->sender});
+                              Match{std::move(answer), destination});
+        }
     }
 
     // Sends what is due; then the wait until the next one, -1: none.
@@ -81,6 +98,7 @@ private:
     std::multimap<Clock::time_point, Match> m_waiting;
     std::uniform_int_distribution<int> m_spread;
     std::minstd_rand m_random{std::random_device{}()};
+    bool m_toGroup;
 };
 
 // The nearer of two poll() time-outs, where -1 waits for ever.
@@ -140,7 +158,7 @@ int runSimulation(const OnvifSimOptions& options)
               " devices=" + std::to_string(options.count));
 
     std::vector<char> buffer(datagramCapacity);
-    PendingMatches matches(options.matchDelayMs);
+    PendingMatches matches(options.matchDelayMs, options.answerToGroup);
     unsigned movesListened = fleet.moves();
     while (true) {
         const int wait = nearer(matches.sendDue(discovery), http.timeoutMs());
