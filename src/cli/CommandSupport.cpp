@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace tavolix::cli {
 
@@ -48,13 +49,32 @@ Result<> runCaught(const std::function<void()>& work)
     return Done{};
 }
 
+namespace {
+
+// What the run did to the host, said after everything else (SearchedDevices fills it).
+std::vector<std::string>& lastWords()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+int sayingLastWords(int code)
+{
+    for (const std::string& line : std::exchange(lastWords(), {}))
+        complainLine(line);
+    return code;
+}
+
+} // namespace
+
 int exitCode(const Result<ExitCode>& result)
 {
     if (result)
-        return *result;
+        return sayingLastWords(*result);
     const Failure& failure = result.failure();
     if (!failure.message.empty())
         complain(failure.message);
+    sayingLastWords(0);
     switch (failure.cause) {
     case Cause::Refused:
         return ExitRefused;
@@ -132,10 +152,10 @@ SearchedDevices::~SearchedDevices()
 {
     if (!protocol)
         return;
-    const std::vector<std::string> notes = protocol->notes();
+    std::vector<std::string> notes = protocol->notes();
     protocol.reset(); // and with it any temporary address
-    for (const std::string& note : notes)
-        complainLine(note);
+    for (std::string& note : notes)
+        lastWords().push_back(std::move(note));
 }
 
 namespace {

@@ -83,7 +83,7 @@ struct DeviceSearch
 
 // The command's devices: the login read, the protocols open, one search made.
 // When it goes, so do the temporary addresses the protocol added; its notes
-// of them are then said.
+// of them are said by exitCode(), after all else.
 struct SearchedDevices
 {
     SearchedDevices() = default;
