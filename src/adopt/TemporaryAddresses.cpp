@@ -84,7 +84,7 @@ void TemporaryAddresses::choose(Adoption& adoption, Ipv4 device, const std::set<
         excluded.insert(address.address);
     adoption.candidates = candidateAddresses(adoption.subnet, excluded, probe->interfaceMac());
     std::reverse(adoption.candidates.begin(), adoption.candidates.end());
-    adoption.probe = std::make_unique<ArpProbe>(std::move(*probe));
+    adoption.probe.emplace(std::move(*probe));
     probeNext(adoption);
 }
 

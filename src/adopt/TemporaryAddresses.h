@@ -1,4 +1,5 @@
 #pragma once
+
 #include "AddressJournal.h"
 #include "ArpProbe.h"
 #include "Ipv4.h"
@@ -81,8 +82,8 @@ private:
         std::string interfaceName;
         Subnet subnet;
         Status status;
-        std::unique_ptr<ArpProbe> probe; // while choosing
-        std::vector<Ipv4> candidates;    // still to probe, next last
+        std::optional<ArpProbe> probe; // while choosing
+        std::vector<Ipv4> candidates;  // still to probe, next last
         std::optional<HostAddress> added;
     };
     using Key = std::pair<unsigned, Subnet>;

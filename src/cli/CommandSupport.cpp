@@ -170,8 +170,11 @@ Result<SearchedDevices> searchDevices(const DeviceSearch& search, bool loginRequ
     if (!protocol)
         return protocol.failure();
     searched.protocol = std::move(*protocol);
-    auto found = searchOnce(*searched.protocol, std::chrono::milliseconds(search.listeningMs),
-                            handler, std::chrono::milliseconds(search.readingMs));
+    const std::chrono::milliseconds listening(search.listeningMs);
+    auto reading = std::chrono::milliseconds(search.readingMs);
+    if (search.adopt)
+        reading = std::max(reading, listening + adoptedReading);
+    auto found = searchOnce(*searched.protocol, listening, handler, reading);
     if (!found)
         return found.failure();
     searched.found = std::move(*found);

@@ -18,6 +18,9 @@ namespace tavolix::cli {
 // How long a search listens, and how long set and apply verify, unless told.
 inline constexpr std::chrono::milliseconds searchListening{1500};
 inline constexpr std::chrono::milliseconds verifyTimeout{15000};
+// How long a search with --adopt reads on past its listening at least: an
+// adopted device's read waits for its address's ARP probes (a second).
+inline constexpr std::chrono::milliseconds adoptedReading{3000};
 
 // Data goes to standard output; a failed write (a full disk, a closed pipe)
 // is a system failure, since the caller would take a cut listing for whole.

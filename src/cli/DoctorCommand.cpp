@@ -1,3 +1,4 @@
+#include "AddressJournal.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "CommonOptions.h"
@@ -45,6 +46,38 @@ doctor::SearchProbeResult searchProbe(const DoctorOptions& options)
     return result;
 }
 
+// Addresses that runs of tavolixctl --adopt which were killed still hold: named, not
+// removed (the next --adopt run removes them).
+doctor::DoctorCheck leftAddresses()
+{
+    doctor::DoctorCheck check{"temporary addresses", doctor::Verdict::Pass,
+                              "none left by a killed tavolixctl --adopt"};
+    const std::string directory = adopt::AddressJournal::directory();
+    auto netlink = adopt::NetlinkAddresses::open();
+    auto held =
+        netlink ? netlink->list() : Result<std::vector<adopt::HostAddress>>(netlink.failure());
+    if (!held) {
+        check.verdict = doctor::Verdict::Unknown;
+        check.detail = "cannot list the host's addresses: " + held.failure().message;
+        return check;
+    }
+    std::string left;
+    for (const adopt::RunJournal& journal : adopt::readRunJournals(directory)) {
+        if (!journal.ended)
+            continue;
+        for (const adopt::JournalEntry& entry : adopt::stillHeld(journal, *held))
+            left += (left.empty() ? "" : ", ") + ipv4Text(entry.address.address) + "/" +
+                    std::to_string(entry.address.prefix) + " on " + entry.interfaceName + " (" +
+                    journal.path + ")";
+    }
+    if (!left.empty()) {
+        check.verdict = doctor::Verdict::Fail;
+        check.detail = "still held after their run was killed: " + left +
+                       "; the next tavolixctl --adopt removes them";
+    }
+    return check;
+}
+
 Result<ExitCode> runDoctor(const DoctorOptions& options)
 {
     doctor::DoctorOptions checkOptions;
@@ -55,8 +88,10 @@ Result<ExitCode> runDoctor(const DoctorOptions& options)
     if (options.protocols != ProtocolChoice::Native)
         checkOptions.probes = doctor::ProbeOptions{onvif::discoveryGroup, onvif::discoveryPort,
                                                    onvif::probeAnswerPort};
-    const auto checks =
+    auto checks =
         doctor::runDoctorChecks(checkOptions, [&options] { return searchProbe(options); });
+    if (options.protocols != ProtocolChoice::Native)
+        checks.push_back(leftAddresses());
     std::ostringstream text;
     doctor::printDoctorChecks(text, checks);
     if (auto written = writeOut(text.str()); !written)

@@ -156,6 +156,7 @@ TEST(AdoptTest, AddsAFreeAddressAndLeavesTheHostAsItWas)
         {"ip", "netns", "exec", host, "sysctl", "-qw", "net.ipv6.conf.all.disable_ipv6=1"});
     test::runCommand(
         {"ip", "-n", topology.name("peer"), "addr", "add", "192.168.1.253/24", "dev", "veth0b"});
+    test::runCommand({"ip", "-n", host, "addr", "add", "192.168.1.252/32", "dev", "lo"}); // ours
     const std::string before = addressesAndRoutes(host);
     const test::TemporaryDirectory runDirectory;
     ::setenv("TAVOLIX_RUN_DIR", runDirectory.path().c_str(), 1);
@@ -167,15 +168,15 @@ TEST(AdoptTest, AddsAFreeAddressAndLeavesTheHostAsItWas)
         std::vector<std::string> leftovers;
         auto adoption = TemporaryAddresses::open(leftovers);
         ASSERT_TRUE(adoption) << adoption.failure().message;
-        // The peer answers the probe for .253.
-        EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.252"));
-        EXPECT_THAT(addressesAndRoutes(host), HasSubstr("252\",\"prefixlen\":24,\"broadcast"));
+        // The peer answers the probe for .253; the host holds .252 itself.
+        EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.251"));
+        EXPECT_THAT(addressesAndRoutes(host), HasSubstr("251\",\"prefixlen\":24,\"broadcast"));
         (*adoption)->release(veth, device);
         EXPECT_EQ(addressesAndRoutes(host), before);
-        EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.252")); // gone with it
+        EXPECT_EQ(upAddress(**adoption, veth, device), ip("192.168.1.251")); // gone with it
         EXPECT_EQ((*adoption)->notes().front(),
                   "reached 192.168.1.0/24 on veth0a from the "
-                  "temporary address 192.168.1.252/24 (removed again)");
+                  "temporary address 192.168.1.251/24 (removed again)");
     }
     EXPECT_EQ(addressesAndRoutes(host), before);
 
@@ -187,14 +188,14 @@ TEST(AdoptTest, AddsAFreeAddressAndLeavesTheHostAsItWas)
     // A killed run's address, and a file that is no journal.
     const auto [killedPid, killed] = adoptAndEndBy(SIGKILL, veth, device);
     ASSERT_TRUE(WIFSIGNALED(killed)) << killed;
-    EXPECT_THAT(addressesAndRoutes(host), HasSubstr("192.168.1.252"));
+    EXPECT_THAT(addressesAndRoutes(host), HasSubstr("192.168.1.251"));
     const std::string foreign = runDirectory.path() / "adopted-1";
     std::ofstream(foreign) << "not a journal\n";
     std::vector<std::string> leftovers;
     ASSERT_TRUE(TemporaryAddresses::open(leftovers));
     EXPECT_THAT(leftovers,
                 UnorderedElementsAre(
-                    "removed 192.168.1.252/24 from veth0a, left by a run that ended (pid " +
+                    "removed 192.168.1.251/24 from veth0a, left by a run that ended (pid " +
                         std::to_string(killedPid) + ")",
                     "left " + foreign + " alone: not a journal of addresses"));
     EXPECT_EQ(addressesAndRoutes(host), before);
