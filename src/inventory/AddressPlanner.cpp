@@ -29,8 +29,10 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
             // Its address still counts as used above.
             plan.notes.push_back("the ONVIF device at " + ipv4Text(device.ip) + " (" +
                                  device.serviceUrl + ") left out: its " +
-                                 (macKnown(device) ? "settings are" : "MAC is") +
-                                 " unknown without a login it accepts");
+                                 (macKnown(device) ? "settings are" : "MAC is") + " unknown " +
+                                 (device.onLink ? "without a login it accepts"
+                                                : "on a subnet this host is not on without "
+                                                  "--adopt (as root)"));
             continue;
         }
         const Ipv4 mask = request.mask.value_or(device.mask);

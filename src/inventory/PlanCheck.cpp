@@ -76,9 +76,16 @@ std::string unreadNote(const std::vector<Device>& found)
         std::count_if(found.begin(), found.end(), [](const Device& d) { return !d.settingsRead; });
     if (unread == 0)
         return {};
+    const auto foreign = std::count_if(
+        found.begin(), found.end(), [](const Device& d) { return !d.settingsRead && !d.onLink; });
     return " (" + std::to_string(unread) +
            " ONVIF device(s) answered unread: they are known by MAC only once a login they "
-           "accept, --user, reads them)";
+           "accept, --user, reads them" +
+           (foreign == 0 ? std::string()
+                         : "; " + std::to_string(foreign) +
+                               " of them on subnets this host is not on, which --adopt (as "
+                               "root) reaches") +
+           ")";
 }
 
 } // namespace

@@ -6,39 +6,6 @@
 
 namespace tavolix::onvif {
 
-namespace {
-
-bool contains(const adopt::Subnet& subnet, Ipv4 address)
-{
-    const Ipv4 mask = subnet.prefix == 0 ? 0 : ~Ipv4{0} << (32 - subnet.prefix);
-    return (address & mask) == subnet.network;
-}
-
-// "192.168.1.64 and 169.254.23.7 on veth0, 192.168.0.90 on veth1", at most `most` addresses.
-std::string placesText(const std::map<std::string, std::set<Ipv4>>& perInterface, std::size_t most)
-{
-    std::string text;
-    std::size_t named = 0, total = 0;
-    for (const auto& [interface, senders] : perInterface) {
-        total += senders.size();
-        if (named == most)
-            continue;
-        std::string addresses;
-        std::size_t i = 0;
-        for (auto sender = senders.begin(); sender != senders.end() && named < most;
-             ++sender, ++i, ++named) {
-            const bool last = std::next(sender) == senders.end() || named + 1 == most;
-            addresses += (i == 0 ? "" : last ? " and " : ", ") + ipv4Text(*sender);
-        }
-        text += (text.empty() ? "" : ", ") + addresses + " on " + interface;
-    }
-    if (total > named)
-        text += " and " + std::to_string(total - named) + " more";
-    return text;
-}
-
-} // namespace
-
 OnvifProtocol::OnvifProtocol(std::optional<Login> login, TlsCheck tls,
                              std::unique_ptr<adopt::TemporaryAddresses> adoption)
     : m_login(std::move(login)), m_adoption(std::move(adoption)), m_http(tls)
@@ -142,6 +109,11 @@ void OnvifProtocol::send(Machine& machine, NextCall call, std::map<uint64_t, Key
         machine.giveUp(id.failure());
 }
 
+void OnvifProtocol::sendFirstRead(const DeviceKey& key, DeviceReads& reading)
+{
+    send(reading, reading.start(), m_readCalls, key);
+}
+
 bool OnvifProtocol::takeHttpResults(const WaitSet& ready, const RowHandler& handler, bool reads)
 {
     bool stop = false;
@@ -188,51 +160,6 @@ void OnvifProtocol::takeProbeAnswers(int socket, Clock::time_point until)
                 m_readings.try_emplace(key, std::move(device), m_login).first->second;
             startReads(key, reading);
         }
-    }
-}
-
-bool OnvifProtocol::foreign(const OnvifDevice& device) const
-{
-    return !isOnLink(m_interfaces, device.interfaceIndex, device.source);
-}
-
-void OnvifProtocol::startReads(const DeviceKey& key, DeviceReads& reading)
-{
-    const OnvifDevice& device = reading.device();
-    const bool released =
-        m_released.contains({device.interfaceIndex, adopt::subnetAround(device.source)});
-    if (!foreign(device)) {
-        send(reading, reading.start(), m_readCalls, key);
-    } else if (!m_adoption || released) {
-        // Its answers cannot come back: listed from its probe answer alone.
-        reading.leaveUnread();
-        m_unreached.insert(key);
-    } else {
-        std::set<Ipv4> taken;
-        for (const auto& [answered, entry] : m_readings)
-            taken.insert(answered.second);
-        m_adoption->request(device.interfaceIndex, device.source, taken);
-        m_awaitingAddress.insert(key);
-        takeAdoptions();
-    }
-}
-
-void OnvifProtocol::takeAdoptions()
-{
-    for (auto key = m_awaitingAddress.begin(); key != m_awaitingAddress.end();) {
-        DeviceReads& reading = m_readings.at(*key);
-        const OnvifDevice& device = reading.device();
-        const auto status = m_adoption->status(device.interfaceIndex, device.source);
-        if (status && status->state == adopt::TemporaryAddresses::State::Up)
-            send(reading, reading.start(), m_readCalls, *key);
-        else if (!status || status->state == adopt::TemporaryAddresses::State::Failed)
-            reading.giveUp(
-                systemFailure(status ? status->problem : "no temporary address reaches it"));
-        else {
-            ++key;
-            continue;
-        }
-        key = m_awaitingAddress.erase(key);
     }
 }
 
@@ -321,40 +248,6 @@ std::vector<ChangeOutcome> OnvifProtocol::finishChanges()
     return outcomes;
 }
 
-void OnvifProtocol::releaseLeftSubnets()
-{
-    // Per subnet reached through a temporary address: whether every change there moved its
-    // device out of it. Verification then finds those devices at their new addresses.
-    struct Left
-    {
-        Ipv4 device = 0; // one device that was reached there
-        bool all = true;
-    };
-    std::map<std::pair<unsigned, adopt::Subnet>, Left> left;
-    for (std::size_t i = 0; i < m_changes.size(); ++i) {
-        const ChangeRoute& route = m_changeRoutes[i];
-        if (isOnLink(m_interfaces, route.interfaceIndex, route.sender))
-            continue;
-        const adopt::Subnet subnet = adopt::subnetAround(route.sender);
-        const bool movedOut =
-            !m_changes[i].outcome() && route.newIp && !contains(subnet, *route.newIp);
-        Left& entry =
-            left.try_emplace({route.interfaceIndex, subnet}, Left{route.sender}).first->second;
-        entry.all = entry.all && movedOut;
-    }
-    for (const auto& [place, subnetLeft] : left) {
-        const bool readThere = std::ranges::any_of(m_readings, [&](const auto& entry) {
-            const OnvifDevice& device = entry.second.device();
-            return !entry.second.done() && device.interfaceIndex == place.first &&
-                   contains(place.second, device.source);
-        });
-        if (!subnetLeft.all || readThere)
-            continue;
-        m_adoption->release(place.first, subnetLeft.device);
-        m_released.insert(place);
-    }
-}
-
 std::vector<std::string> OnvifProtocol::problems() const
 {
     std::vector<std::string> found;
@@ -383,17 +276,8 @@ std::vector<std::string> OnvifProtocol::warnings() const
     if (m_discovery.leftOut() != 0)
         found.push_back(std::to_string(m_discovery.leftOut()) + " ONVIF devices beyond the first " +
                         std::to_string(maxDevicesPerSearch) + " were left out of this search");
-    if (!m_unreached.empty()) {
-        std::map<std::string, std::set<Ipv4>> perInterface;
-        for (const DeviceKey& key : m_unreached)
-            perInterface[m_readings.at(key).device().interfaceName].insert(key.second);
-        const bool one = m_unreached.size() == 1;
-        found.push_back(std::to_string(m_unreached.size()) +
-                        (one ? " ONVIF device answered from a subnet"
-                             : " ONVIF devices answered from subnets") +
-                        " this host is not on (" + placesText(perInterface, 4) +
-                        "); --adopt (as root) reaches " + (one ? "it" : "them"));
-    }
+    if (auto hint = unreachedHint())
+        found.push_back(std::move(*hint));
     return found;
 }
 

@@ -60,6 +60,7 @@ private:
     // Takes the probe answers waiting on the socket, at most maxDatagramsPerStep and none
     // after `until`.
     void takeProbeAnswers(int socket, Clock::time_point until);
+    void sendFirstRead(const DeviceKey& key, DeviceReads& reading);
     // Starts the device's reads, or, on a foreign subnet, waits for its temporary address or
     // leaves it unread.
     void startReads(const DeviceKey& key, DeviceReads& reading);
@@ -72,6 +73,8 @@ private:
     // Releases the temporary address of each subnet the ended changes moved every changed
     // device out of, where no read runs.
     void releaseLeftSubnets();
+    // One line for the devices left unread on foreign subnets, when there are any.
+    std::optional<std::string> unreachedHint() const;
     // Sends what a machine asked for next, under its id in `calls`.
     template <typename Machine, typename Key>
     void send(Machine& machine, NextCall call, std::map<uint64_t, Key>& calls, const Key& key);

@@ -292,6 +292,21 @@ TEST(MergedProtocols, NeighbourMacsMergeUnreadRowsAndConflictsCountDevices)
               (std::vector<bool>{true, true, true}));
     EXPECT_EQ(ipConflicts({unread(11, "urn:a"), unread(11, "urn:a")}),
               (std::vector<bool>{false, false}));
+
+    // Two EndpointReferences on one address, read through it: one MAC, still two devices.
+    Device first = unread(11, "urn:a"), second = unread(11, "urn:b");
+    for (Device* read : {&first, &second}) {
+        read->mac = shared;
+        read->macSource = MacSource::Read;
+        read->settingsRead = true;
+        read->source = read->ip;
+    }
+    EXPECT_EQ(mergedByMac({{first}, {second}}).size(), 2u);
+    EXPECT_EQ(ipConflicts({first, second}), (std::vector<bool>{true, true}));
+    const auto sole = soleDeviceWith({first, second}, shared);
+    ASSERT_FALSE(sole);
+    EXPECT_EQ(sole.failure().message, "2 ONVIF devices answer from 10.0.0.11: HTTP cannot tell "
+                                      "them apart; connect them one at a time or give them DHCP");
 }
 
 // Devices that answer each search at once with the rows set.
