@@ -6,6 +6,7 @@
 #include <ctime>
 #include <libmnl/libmnl.h>
 #include <linux/if_addr.h>
+#include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
 #include <string>
 
@@ -78,6 +79,48 @@ int takeAddress(const nlmsghdr* message, void* data)
     static_cast<std::vector<HostAddress>*>(data)->push_back(
         {header->ifa_index, ntohl(mnl_attr_get_u32(own)), header->ifa_prefixlen});
     return MNL_CB_OK;
+}
+
+// The learnt neighbours on one interface within one subnet.
+struct NeighbourFilter
+{
+    int interfaceIndex = 0;
+    Ipv4 network = 0;
+    Ipv4 mask = 0;
+    std::vector<Ipv4> found;
+};
+
+int takeNeighbour(const nlmsghdr* message, void* data)
+{
+    auto* filter = static_cast<NeighbourFilter*>(data);
+    const auto* header = static_cast<const ndmsg*>(mnl_nlmsg_get_payload(message));
+    if (header->ndm_family != AF_INET || header->ndm_ifindex != filter->interfaceIndex ||
+        (header->ndm_state & (NUD_PERMANENT | NUD_NOARP)) != 0)
+        return MNL_CB_OK;
+    const nlattr* destination = nullptr;
+    const auto takeDestination = [](const nlattr* attribute, void* found) {
+        if (mnl_attr_get_type(attribute) == NDA_DST)
+            *static_cast<const nlattr**>(found) = attribute;
+        return MNL_CB_OK;
+    };
+    if (mnl_attr_parse(message, sizeof(ndmsg), takeDestination, &destination) != MNL_CB_OK ||
+        destination == nullptr || mnl_attr_get_payload_len(destination) != sizeof(uint32_t))
+        return MNL_CB_OK;
+    const Ipv4 address = ntohl(mnl_attr_get_u32(destination));
+    if ((address & filter->mask) == filter->network)
+        filter->found.push_back(address);
+    return MNL_CB_OK;
+}
+
+nlmsghdr* putNeighbourRequest(void* buffer, uint16_t type, uint16_t flags, int interfaceIndex)
+{
+    nlmsghdr* request = mnl_nlmsg_put_header(buffer);
+    request->nlmsg_type = type;
+    request->nlmsg_flags = flags;
+    auto* header = static_cast<ndmsg*>(mnl_nlmsg_put_extra_header(request, sizeof(ndmsg)));
+    header->ndm_family = AF_INET;
+    header->ndm_ifindex = interfaceIndex;
+    return request;
 }
 
 } // namespace
@@ -173,6 +216,31 @@ Result<std::vector<HostAddress>> NetlinkAddresses::list()
     if (!listed)
         return listed.failure();
     return addresses;
+}
+
+Result<> NetlinkAddresses::forgetNeighbours(const HostAddress& address)
+{
+    NeighbourFilter filter;
+    filter.interfaceIndex = static_cast<int>(address.interfaceIndex);
+    filter.mask = address.prefix == 0 ? 0 : ~Ipv4{0} << (32 - address.prefix);
+    filter.network = address.address & filter.mask;
+    std::array<char, addressMessageSize> buffer{};
+    const Result<> listed =
+        exchange(putNeighbourRequest(buffer.data(), RTM_GETNEIGH, NLM_F_REQUEST | NLM_F_DUMP,
+                                     filter.interfaceIndex),
+                 "cannot list the neighbour table", takeNeighbour, &filter);
+    if (!listed)
+        return listed;
+    for (const Ipv4 neighbour : filter.found) {
+        buffer.fill(0);
+        nlmsghdr* request = putNeighbourRequest(buffer.data(), RTM_DELNEIGH,
+                                                NLM_F_REQUEST | NLM_F_ACK, filter.interfaceIndex);
+        mnl_attr_put_u32(request, NDA_DST, networkOrder(neighbour));
+        const Result<> forgotten = exchange(request, "cannot forget " + ipv4Text(neighbour));
+        if (!forgotten && forgotten.failure().systemError != ENOENT)
+            return forgotten;
+    }
+    return Done{};
 }
 
 } // namespace tavolix::adopt

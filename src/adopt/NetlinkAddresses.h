@@ -39,6 +39,9 @@ public:
     // An address that is gone already counts as removed.
     Result<> remove(const HostAddress& address);
     Result<std::vector<HostAddress>> list();
+    // Forgets what the neighbour table learnt of the subnet of `address` on its interface (not
+    // the entries set by hand): another device at a known address is then asked for afresh.
+    Result<> forgetNeighbours(const HostAddress& address);
 
     // The RTM_DELADDR request for `address`, written into `buffer`, for a sender that cannot
     // build one then (a signal handler); its length, 0 when it does not fit.

@@ -128,6 +128,9 @@ void TemporaryAddresses::claim(Adoption& adoption)
         (void)m_journal.drop(address);
         return fail(adoption, added.failure().message);
     }
+    // What the neighbour table knew there is from before: a camera since replaced by another
+    // at the same factory address would get nothing until the old entry aged out (30 s or so).
+    (void)m_netlink.forgetNeighbours(address);
     adoption.added = address;
     adoption.status = {State::Up, address.address, {}};
 }

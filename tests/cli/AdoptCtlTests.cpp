@@ -208,7 +208,15 @@ TEST_F(AdoptCtlTest, AdoptReadsBothCamerasAndOneApplyMovesThemOntoTheHostsSubnet
                   "02005e640001 192.168.1.64/24:80 -> 10.20.0.64/24:80 gateway 10.20.0.1",
                   "02005ea90001 169.254.23.7/16:80 -> 169.254.23.7/16:80 gateway 10.20.0.1",
                   "02005ea90001 169.254.23.7/16:80 -> 10.20.0.65/24:80 gateway 10.20.0.1"}));
-    EXPECT_THAT(last.err, Not(HasSubstr("192.168.1.253")));
+    // Released once the change took its camera out of the subnet, not at the end of the run.
+    EXPECT_THAT(last.err, HasSubstr("from the temporary address 192.168.1.252/24 (removed again)"));
+
+    // The next camera comes up on the same factory address: read at once, though the host's
+    // neighbour table still knows the first one's MAC there.
+    ASSERT_NO_FATAL_FAILURE(
+        startCamera("cam3", "192.168.1.64", 24, "192.168.1.1", "02005e660001", {}));
+    last = run({"search", "--adopt", "--user", "admin", "--format", "json", "--timeout", "3000"});
+    EXPECT_THAT(last.out, HasSubstr(R"("mac": "02005e660001")")) << last.err;
 }
 
 TEST_F(AdoptCtlTest, SigtermDuringAChangeRemovesTheTemporaryAddresses)
@@ -239,7 +247,7 @@ TEST_F(AdoptCtlTest, AfterSigkillTheNextAdoptRunRemovesWhatTheKilledOneLeft)
     ASSERT_FALSE(leftover.empty()) << fileText(folder.path() / "err");
     ::kill(search->pid(), SIGKILL);
     ASSERT_EQ(search->wait(), 128 + SIGKILL);
-    EXPECT_EQ(journals(), std::vector<std::string>{"adopted-" + std::to_string(search->pid())});
+    EXPECT_THAT(journals(), ::testing::Contains("adopted-" + std::to_string(search->pid())));
     EXPECT_NE(hostNetwork(), hostBefore) << "a killed run cannot clean up";
 
     cameras.clear(); // what is removed now is the journal's doing alone
