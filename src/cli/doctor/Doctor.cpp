@@ -163,7 +163,8 @@ DoctorCheck checkSearch(const SearchProbe& probe, bool portFree)
     if (result.foreignOnvif > 0)
         check.detail += std::string(result.foreignNative > 0 ? ";" : "") + " " +
                         std::to_string(result.foreignOnvif) +
-                        " ONVIF, which need --adopt (as root)";
+                        (result.foreignOnvif == 1 ? " ONVIF, which needs" : " ONVIF, which need") +
+                        " --adopt (as root)";
     return check;
 }
 
