@@ -67,8 +67,8 @@ private:
     // Starts the reads whose temporary address came up; ends those whose address failed.
     void takeAdoptions();
     bool foreign(const OnvifDevice& device) const;
-    // Other devices (other EndpointReferences) answering from the device's address: HTTP
-    // cannot tell them apart.
+    // How many devices (EndpointReferences) answer from the address: HTTP cannot tell two
+    // there apart.
     std::size_t devicesAnsweringFrom(Ipv4 sender) const;
     // Releases the temporary address of each subnet the ended changes moved every changed
     // device out of, where no read runs.
