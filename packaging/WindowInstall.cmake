@@ -39,8 +39,10 @@ tavolix_install_gzipped(${CMAKE_CURRENT_SOURCE_DIR}/tavolix.1 tavolix.1
     ${CMAKE_INSTALL_MANDIR}/man1 window)
 
 # Devices answer the search on UDP port 3566, ONVIF devices tavolixctl's
-# probe on 3567: a firewalld service and a ufw application profile let an
-# admin open both by name. The firewalld file is
+# probe on 3567, or, from a subnet without a route back, to the WS-Discovery
+# group on 3702: a firewalld service and a ufw application profile let an
+# admin open them by name (firewalld the group's 3702 alone, through its
+# ws-discovery-udp service). The firewalld file is
 # the vendor's default (/usr/lib); the ufw profile is a conffile, as ufw
 # reads profiles only from /etc/ufw/applications.d (the prefix /usr installs
 # it there).

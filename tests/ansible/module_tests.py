@@ -86,6 +86,9 @@ OUTCOMES = [
     ("device", dict(DEVICE, reboot=True, timeout=60000), (1, report("needs reboot"), ""),
      dict(failed=True, changed=True, msg="reboot: true"), ["--reboot", "--timeout", "60000"]),
     ("device", dict(DEVICE, user=None, password=None), (0, "", ""), dict(failed=True, msg="user and"), None),
+    # A camera on a factory address is reached through a temporary address: apply --adopt.
+    ("device", dict(DEVICE, adopt=True), (0, report("verified"), ""), dict(changed=True, result="verified"),
+     ["--adopt", "--format", "json"]),
     ("plan", dict(LOGIN, src="/plan.csv"),
      (1, report("failed", error="SetNetworkInterfaces: fault"), ""),
      dict(failed=True, changed=True, msg="02005e100001: failed: SetNetworkInterfaces: fault"),

@@ -291,14 +291,16 @@ have_tool() {
 }
 
 # firewalld and ufw read the installed profiles and open UDP ports 3566
-# (native replies) and 3567 (ONVIF probe answers) by them; both print the
-# ports they would open.
+# (native replies), 3567 (ONVIF probe answers) and 3702 (answers sent to the
+# WS-Discovery group) by them; both print the ports they would open.
 validate_firewall_profiles() {
     if have_tool firewall-offline-cmd firewalld; then
         firewall-offline-cmd --info-service=tavolix >"$work/firewalld.log" 2>&1 ||
             fail "firewall-offline-cmd does not load the service: $(<"$work/firewalld.log")"
         grep -qx '  ports: 3566-3567/udp' "$work/firewalld.log" ||
             fail "the firewalld service does not open 3566-3567/udp: $(<"$work/firewalld.log")"
+        grep -qx '  includes: ws-discovery-udp' "$work/firewalld.log" ||
+            fail "the firewalld service does not open 3702/udp to the group: $(<"$work/firewalld.log")"
         cat "$work/firewalld.log"
     fi
     if have_tool ufw ufw; then
@@ -306,6 +308,8 @@ validate_firewall_profiles() {
             fail "ufw does not load the profile: $(<"$work/ufw.log")"
         grep -qx '  3566:3567/udp' "$work/ufw.log" ||
             fail "the ufw profile does not open 3566:3567/udp: $(<"$work/ufw.log")"
+        grep -qx '  3702/udp' "$work/ufw.log" ||
+            fail "the ufw profile does not open 3702/udp: $(<"$work/ufw.log")"
         cat "$work/ufw.log"
     fi
 }

@@ -31,6 +31,7 @@ SEARCH_ARGUMENTS = dict(
     protocol=dict(type="str", default="all", choices=["all", "native", "onvif"]),
     user=dict(type="str"),
     password=dict(type="str", no_log=True),
+    adopt=dict(type="bool", default=False),
 )
 
 CHANGE_ARGUMENTS = dict(
@@ -69,6 +70,8 @@ class Tavolixctl(object):
         for interface in params["interfaces"]:
             argv += ["--interface", interface]
         argv += ["--protocol", params["protocol"]]
+        if params["adopt"]:
+            argv.append("--adopt")
         password = None
         if params["user"] is not None:
             password = params["password"] or ""

@@ -89,6 +89,17 @@ EXAMPLES = r"""
     password: "{{ camera_password }}"
     reboot: true
     timeout: 60000
+
+- name: Move a new camera from its factory address onto the site's subnet
+  tavolix.site.device:
+    mac: 02005e400001
+    ip: 10.20.0.60
+    mask: 255.255.255.0
+    gateway: 10.20.0.1
+    adopt: true
+    user: admin
+    password: "{{ camera_password }}"
+  become: true  # adopt adds a temporary address to the interface
 """
 
 RETURN = r"""

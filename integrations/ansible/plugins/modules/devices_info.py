@@ -55,6 +55,13 @@ EXAMPLES = r"""
   tavolix.site.devices_info:
     interfaces: [eth1]
     protocol: native
+
+- name: Read also the new cameras that sit on their factory address
+  tavolix.site.devices_info:
+    adopt: true
+    user: admin
+    password: "{{ camera_password }}"
+  become: true  # adopt adds a temporary address to the interface
 """
 
 RETURN = r"""
