@@ -5,6 +5,28 @@
 #include <set>
 
 namespace tavolix {
+namespace {
+
+std::string subnetText(Ipv4 address, Ipv4 mask)
+{
+    return ipv4Text(address & mask) + "/" + ipv4Text(mask);
+}
+
+// A device moved off its subnet cannot keep its mask and gateway: they belong to the old one.
+std::optional<std::string> strandedBy(const Device& device, const DeviceSettings& planned,
+                                      bool maskGiven)
+{
+    if (!maskGiven && !inSameSubnet(*planned.ip, device.ip, device.mask))
+        return "its new address " + ipv4Text(*planned.ip) + " lies outside its subnet " +
+               subnetText(device.ip, device.mask) + ": give --mask and --gateway of the new one";
+    if (*planned.gateway != 0 && !inSameSubnet(*planned.gateway, *planned.ip, *planned.mask))
+        return "its gateway " + ipv4Text(*planned.gateway) + " would lie outside " +
+               subnetText(*planned.ip, *planned.mask) + ": give --gateway";
+    return std::nullopt;
+}
+
+} // namespace
+
 Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRequest& request,
                                   const DeviceProtocol& protocol)
 {
@@ -47,6 +69,10 @@ Result<AddressPlan> planAddresses(std::vector<Device> found, const AddressPlanRe
         planned.mask = mask;
         planned.gateway = request.gateway.value_or(device.gateway);
         planned.mode = AddressMode::Static;
+        if (const auto stranded = strandedBy(device, planned, request.mask.has_value())) {
+            plan.notes.push_back(macToText(device.mac) + " left out: " + *stranded);
+            continue;
+        }
         if (!request.namePrefix.empty()) {
             std::array<char, 16> digits{};
             std::snprintf(digits.data(), digits.size(), "%03d", number + 1);

@@ -196,6 +196,24 @@ TEST(AddressPlanner, HandsOutFreeAddressesInMacOrderToWhatItsProtocolLetsChange)
     request.from = 0x0A0000FD; // 10.0.0.253: two host addresses for three devices
     EXPECT_THAT(planAddresses(found, request, protocols).failure().message,
                 HasSubstr("no free address"));
+
+    // Moved off its subnet, a device keeps neither its mask nor its gateway unasked.
+    Device linkLocal = onvifCamera(5, {169, 254, 23, 7});
+    std::tie(linkLocal.mask, linkLocal.gateway) = std::pair(0xFFFF0000U, 0xA9FE0001U);
+    const std::tuple<std::optional<Ipv4>, std::optional<Ipv4>, std::string> moves[] = {
+        {std::nullopt, std::nullopt, "lies outside its subnet 169.254.0.0/255.255.0.0"},
+        {0xFFFFFF00, std::nullopt, "its gateway 169.254.0.1 would lie outside 10.20.0.0/"},
+        {0xFFFFFF00, 0x0A140001, ""},
+    };
+    for (const auto& [mask, gateway, note] : moves) {
+        const AddressPlanRequest move{0x0A14003C, mask, gateway, ""}; // from 10.20.0.60
+        const auto moved = planAddresses({linkLocal}, move, protocols);
+        ASSERT_TRUE(moved);
+        EXPECT_EQ(moved->devices.size(), note.empty() ? 1u : 0u) << note;
+        using Notes = ::testing::Matcher<std::vector<std::string>>;
+        EXPECT_THAT(moved->notes,
+                    note.empty() ? Notes(IsEmpty()) : Notes(Contains(HasSubstr(note))));
+    }
 }
 
 // The request to device 02005e100007 with login "admin:admin", up to offset 47.
