@@ -26,7 +26,7 @@ constexpr int framesPerRead = 256;
 // Offsets in the packet (RFC 826).
 constexpr std::size_t hardwareTypeAt = 0, protocolTypeAt = 2, hardwareSizeAt = 4,
                       protocolSizeAt = 5, operationAt = 6, senderMacAt = 8, senderIpAt = 14,
-                      targetMacAt = 18, targetIpAt = 24;
+                      targetIpAt = 24;
 
 void putU16(ArpPacket& packet, std::size_t at, uint16_t value)
 {
@@ -71,7 +71,7 @@ ArpPacket arpProbePacket(const MacAddress& sender, Ipv4 candidate)
     packet[protocolSizeAt] = 4;
     putU16(packet, operationAt, ARPOP_REQUEST);
     std::copy(sender.begin(), sender.end(), packet.begin() + senderMacAt);
-    // The sender's IP and the target's MAC stay zero.
+    // The sender's IP and the target's MAC (at 18) stay zero.
     putIpv4(packet, targetIpAt, candidate);
     return packet;
 }

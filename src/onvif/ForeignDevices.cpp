@@ -105,10 +105,13 @@ void OnvifProtocol::releaseLeftSubnets()
         entry.all = entry.all && movedOut;
     }
     for (const auto& [place, subnetLeft] : left) {
+        // Plain copies: clang 14 cannot capture a structured binding in a lambda.
+        const unsigned interfaceIndex = place.first;
+        const adopt::Subnet subnet = place.second;
         const bool readThere = std::ranges::any_of(m_readings, [&](const auto& entry) {
             const OnvifDevice& device = entry.second.device();
-            return !entry.second.done() && device.interfaceIndex == place.first &&
-                   contains(place.second, device.source);
+            return !entry.second.done() && device.interfaceIndex == interfaceIndex &&
+                   contains(subnet, device.source);
         });
         if (!subnetLeft.all || readThere)
             continue;
